@@ -1,0 +1,376 @@
+#include "scenario.h"
+
+#include "model/model_error.h"
+#include "structure/sim_record.h"
+#include "structure/simulation.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <set>
+
+namespace tavelo {
+
+namespace {
+
+struct ParseError {
+    std::string what;
+};
+
+std::string str(const QString &s) { return s.toStdString(); }
+
+void checkKeys(const QJsonObject &o, const std::string &where, const std::set<std::string> &allowed)
+{
+    for (const QString &k : o.keys())
+        if (!allowed.count(str(k)))
+            throw ParseError{where + "." + str(k) + ": unknown key"};
+}
+
+std::optional<std::string> text(const QJsonObject &o, const char *key, const std::string &where)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined())
+        return std::nullopt;
+    if (!v.isString())
+        throw ParseError{where + "." + key + ": must be a string (the text as typed)"};
+    return str(v.toString());
+}
+
+QJsonObject object(const QJsonObject &o, const char *key, bool required)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined()) {
+        if (required)
+            throw ParseError{std::string(key) + ": missing"};
+        return {};
+    }
+    if (!v.isObject())
+        throw ParseError{std::string(key) + ": must be an object"};
+    return v.toObject();
+}
+
+OptionsInput parseOptions(const QJsonObject &o, const std::string &defaultYear)
+{
+    checkKeys(o, "options", {"volumes", "year", "sawlogMinDiameter", "sawlogMinLength", "stumpHeight", "topDiameter"});
+    OptionsInput in;
+    in.year = defaultYear;
+    if (auto v = text(o, "volumes", "options")) {
+        if (*v == "com casca")
+            in.withBark = true;
+        else if (*v == "sem casca")
+            in.withBark = false;
+        else
+            throw ParseError{"options.volumes: must be \"com casca\" or \"sem casca\""};
+    }
+    if (auto v = text(o, "year", "options"))
+        in.year = *v;
+    if (auto v = text(o, "sawlogMinDiameter", "options"))
+        in.sawlogMinDiameter = *v;
+    if (auto v = text(o, "sawlogMinLength", "options"))
+        in.sawlogMinLength = *v;
+    if (auto v = text(o, "stumpHeight", "options"))
+        in.stumpHeight = *v;
+    if (auto v = text(o, "topDiameter", "options"))
+        in.topDiameter = *v;
+    return in;
+}
+
+StandDataInput parseStand(const QJsonObject &o)
+{
+    checkKeys(o, "stand", {"age", "dominantHeight", "qualityClass"});
+    StandDataInput in;
+    const auto age = text(o, "age", "stand");
+    if (!age)
+        throw ParseError{"stand.age: missing"};
+    in.age = *age;
+    const auto h = text(o, "dominantHeight", "stand");
+    const auto q = text(o, "qualityClass", "stand");
+    if (h && q)
+        throw ParseError{"stand: give either dominantHeight or qualityClass, not both"};
+    if (h) {
+        in.mode = SiteInput::DominantHeight;
+        in.dominantHeight = *h;
+    } else if (q) {
+        in.mode = SiteInput::QualityClass;
+        in.qualityClass = qualityClassFromCaption(*q);
+        if (!in.qualityClass)
+            throw ParseError{"stand.qualityClass: must be one of \"Muito Elevada\", \"Elevada\", \"Média\", "
+                             "\"Baixa\", \"Muito Baixa\""};
+    } else {
+        throw ParseError{"stand: dominantHeight or qualityClass missing"};
+    }
+    return in;
+}
+
+std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject &o)
+{
+    checkKeys(o, "density", {"planted", "alive", "trees", "basalArea", "minDiameter", "p95", "classes"});
+    const bool unthinned = o.contains("planted") || o.contains("alive");
+    const bool parameters = o.contains("trees") || o.contains("basalArea") || o.contains("minDiameter") ||
+                            o.contains("p95");
+    const bool classes = o.contains("classes");
+    if (int(unthinned) + int(parameters) + int(classes) != 1 || (o.contains("planted") && o.contains("alive")))
+        throw ParseError{"density: give one of {planted}, {alive}, {trees, basalArea, minDiameter, p95} or {classes}"};
+    if (unthinned) {
+        UnthinnedDensity d;
+        if (auto v = text(o, "planted", "density")) {
+            d.choice = DensityChoice::Planted;
+            d.trees = *v;
+        } else {
+            d.choice = DensityChoice::Alive;
+            d.trees = *text(o, "alive", "density");
+        }
+        return d;
+    }
+    ThinnedEntryInput in;
+    if (parameters) {
+        in.choice = ThinnedEntryChoice::Parameters;
+        for (auto [key, field] : {std::pair{"trees", &in.trees}, std::pair{"basalArea", &in.basalArea},
+                                  std::pair{"minDiameter", &in.minDiameter}, std::pair{"p95", &in.p95}}) {
+            const auto v = text(o, key, "density");
+            if (!v)
+                throw ParseError{std::string("density.") + key + ": missing"};
+            *field = *v;
+        }
+        return in;
+    }
+    in.choice = ThinnedEntryChoice::Classes;
+    const QJsonValue v = o.value("classes");
+    if (!v.isArray() || v.toArray().size() != 13)
+        throw ParseError{"density.classes: must be an array of 13 texts (classes 5 to 65 cm)"};
+    const QJsonArray a = v.toArray();
+    for (int i = 0; i < 13; ++i) {
+        if (!a[i].isString())
+            throw ParseError{"density.classes[" + std::to_string(i) + "]: must be a string (\"\" for an empty box)"};
+        in.classes[i] = str(a[i].toString());
+    }
+    return in;
+}
+
+std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
+{
+    std::vector<ScenarioStep> steps;
+    if (v.isUndefined())
+        return steps;
+    if (!v.isArray())
+        throw ParseError{"steps: must be an array"};
+    const QJsonArray a = v.toArray();
+    for (int i = 0; i < a.size(); ++i) {
+        const std::string where = "steps[" + std::to_string(i) + "]";
+        ScenarioStep s;
+        if (a[i].isString()) {
+            const std::string k = str(a[i].toString());
+            if (k == "project")
+                s.kind = ScenarioStep::Kind::Project;
+            else if (k == "discard")
+                s.kind = ScenarioStep::Kind::Discard;
+            else if (k == "end")
+                s.kind = ScenarioStep::Kind::End;
+            else
+                throw ParseError{where + ": unknown step \"" + k + "\" (project, discard, end or a thin object)"};
+        } else if (a[i].isObject()) {
+            const QJsonObject o = a[i].toObject();
+            checkKeys(o, where, {"thin", "percent", "residualBasalArea"});
+            s.kind = ScenarioStep::Kind::Thin;
+            const auto kind = text(o, "thin", where);
+            if (kind == "mechanical") {
+                s.thinning.choice = ScreenEntries::Thinning::Mechanical;
+                const auto p = text(o, "percent", where);
+                if (!p || o.contains("residualBasalArea"))
+                    throw ParseError{where + ": a mechanical thinning takes \"percent\""};
+                s.thinning.mechanicalPercent = *p;
+            } else if (kind == "below") {
+                s.thinning.choice = ScreenEntries::Thinning::FromBelow;
+                const auto g = text(o, "residualBasalArea", where);
+                if (!g || o.contains("percent"))
+                    throw ParseError{where + ": a thinning from below takes \"residualBasalArea\""};
+                s.thinning.residualBasalArea = *g;
+            } else {
+                throw ParseError{where + ".thin: must be \"mechanical\" or \"below\""};
+            }
+        } else {
+            throw ParseError{where + ": must be a text or a thin object"};
+        }
+        if (!steps.empty() && steps.back().kind == ScenarioStep::Kind::End)
+            throw ParseError{where + ": no step can follow \"end\""};
+        steps.push_back(s);
+    }
+    return steps;
+}
+
+} // namespace
+
+std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
+    if (err.error != QJsonParseError::NoError) {
+        int line = 1;
+        int col = 1;
+        for (int i = 0; i < err.offset && i < static_cast<int>(json.size()); ++i) {
+            if (json[i] == '\n') {
+                ++line;
+                col = 1;
+            } else {
+                ++col;
+            }
+        }
+        return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + str(err.errorString());
+    }
+    if (!doc.isObject())
+        return std::string("the scenario must be a JSON object");
+    try {
+        const QJsonObject root = doc.object();
+        checkKeys(root, "scenario", {"options", "stand", "density", "steps"});
+        Scenario s;
+        s.options = parseOptions(object(root, "options", false), defaultYear);
+        s.stand = parseStand(object(root, "stand", true));
+        s.density = parseDensity(object(root, "density", true));
+        s.steps = parseSteps(root.value("steps"));
+        return s;
+    } catch (const ParseError &e) {
+        return e.what;
+    }
+}
+
+namespace {
+
+RunResult refused(Message m)
+{
+    RunResult r;
+    r.status = RunResult::Status::Refused;
+    r.message = std::move(m);
+    return r;
+}
+
+void add(Messages &to, const Messages &from)
+{
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+} // namespace
+
+RunResult runScenario(const Scenario &scenario, StandState &state, const std::filesystem::path &logFile)
+{
+    std::error_code ec;
+    std::filesystem::remove(logFile, ec); // the log is replaced
+    state.SimLogPath = logFile.filename().string();
+    state.SimRecordLast = -1;
+
+    ScreenEntries entries;
+    entries.stumpHeightText = scenario.options.stumpHeight;
+    entries.yearText = scenario.options.year;
+    Simulation sim(state, entries);
+    sim.log().setPath(logFile);
+    RunResult result;
+
+    try {
+        // Model options.
+        const OptionsOutcome opts = confirmOptions(state, scenario.options);
+        if (!opts.accepted)
+            return refused(opts.messages.front());
+
+        // Stand data: the density route must be one whose button the age rule enables.
+        const bool unthinnedRoute = std::holds_alternative<UnthinnedDensity>(scenario.density);
+        const StandButtons buttons = ageRule(scenario.stand.mode, scenario.stand.age, {});
+        if (unthinnedRoute ? !buttons.unthinned : !buttons.thinned) {
+            const std::string route = unthinnedRoute ? "Dados povoamento não desbastado" : "Dados povoamento desbastado";
+            return refused(Message::error("Dados Inválidos", "O botão \"" + route +
+                                                                 "\" não está disponível com a idade \"" +
+                                                                 scenario.stand.age + "\"."));
+        }
+        const StandDataOutcome standData = standDataButton(state, scenario.stand);
+        if (!standData.openDensityScreen)
+            return refused(standData.messages.empty() ? Message::error("Dados Inválidos", "Dados Inválidos")
+                                                      : standData.messages.front());
+
+        // Density.
+        if (unthinnedRoute) {
+            const auto &d = std::get<UnthinnedDensity>(scenario.density);
+            const DensityOutcome out = confirmUnthinnedDensity(state, d.trees, d.choice);
+            if (out.kind == DensityOutcome::Kind::AskToLeave)
+                return refused(out.leave->question);
+            if (out.kind == DensityOutcome::Kind::Refused)
+                return refused(*out.message);
+        } else {
+            const ThinnedEntryOutcome out =
+                confirmThinnedEntry(state, entries, std::get<ThinnedEntryInput>(scenario.density));
+            if (out.kind == DensityOutcome::Kind::AskToLeave)
+                return refused(out.leave->question);
+            if (out.kind == DensityOutcome::Kind::Refused)
+                return refused(*out.message);
+        }
+        if (auto warning = confirmStandData(state))
+            return refused(*warning);
+
+        // The stand screens.
+        add(result.notices, sim.openStandScreen());
+        bool thinnedInFront = false;
+        for (size_t i = 0; i < scenario.steps.size(); ++i) {
+            const ScenarioStep &step = scenario.steps[i];
+            const std::string where = "steps[" + std::to_string(i) + "]";
+            switch (step.kind) {
+            case ScenarioStep::Kind::Project:
+                add(result.notices, thinnedInFront ? sim.projectThinned() : sim.projectWithoutThinning());
+                thinnedInFront = false;
+                break;
+            case ScenarioStep::Kind::Thin: {
+                if (thinnedInFront)
+                    return refused(Message::error("Dados Inválidos",
+                                                  where + ": o desbaste já foi definido; use \"project\", "
+                                                          "\"discard\" ou \"end\"."));
+                const ThinningOutcome out = sim.thin(step.thinning);
+                if (out.kind != ThinningOutcome::Kind::ShowThinnedStand)
+                    return refused(out.message ? *out.message : out.leave->question);
+                thinnedInFront = true;
+                break;
+            }
+            case ScenarioStep::Kind::Discard:
+                if (!thinnedInFront)
+                    return refused(Message::error("Dados Inválidos",
+                                                  where + ": não há desbaste definido para voltar a definir."));
+                sim.discardThinning();
+                thinnedInFront = false;
+                break;
+            case ScenarioStep::Kind::End:
+                if (thinnedInFront)
+                    add(result.notices, sim.endFromThinnedScreen());
+                return result;
+            }
+        }
+        // Out of steps: "Terminar Simulação" on the screen in front.
+        if (thinnedInFront)
+            add(result.notices, sim.endFromThinnedScreen());
+    } catch (const ModelLimitError &e) {
+        result.status = RunResult::Status::EndedByModel;
+        result.message = Message::error(e.title(), e.text());
+    } catch (const ModelInputError &e) {
+        return refused(Message::error(e.title(), e.text()));
+    }
+    return result;
+}
+
+std::string recordCsv(const StandState &state)
+{
+    std::string out;
+    for (int c = 0; c < kRecordColumns; ++c) {
+        if (c > 0)
+            out += ',';
+        out += kRecordHeaders[c];
+    }
+    out += '\n';
+    const int rows = recordRowCount(state);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < kRecordColumns; ++c) {
+            if (c > 0)
+                out += ',';
+            out += recordCellText(state.SimRecord[r][c]);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace tavelo

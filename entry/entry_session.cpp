@@ -1,0 +1,470 @@
+#include "entry_session.h"
+
+#include "app/numeric_text.h"
+#include "model/growth_model.h"
+
+#include <cmath>
+
+namespace tavelo {
+
+namespace {
+
+constexpr const char *kDadosInvalidos = "Dados Inválidos";
+constexpr const char *kInsuficiencia = "Insuficiência de Dados";
+constexpr const char *kInsuficienciaDots = "Insuficiência de Dados...";
+constexpr const char *kFillEverything = "Para continuar necessita de preencher todos os requesitos.";
+
+LeaveQuestion leaveQuestion(const char *question, const char *reminder)
+{
+    // The reminder carries Yes and No but no icon; its answer changes nothing.
+    return {Message::question(kInsuficienciaDots, question),
+            Message{Message::Icon::None, Message::Buttons::YesNo, kInsuficienciaDots, reminder}};
+}
+
+Message refusal(const ModelInputError &e)
+{
+    return Message::error(e.title(), e.text());
+}
+
+} // namespace
+
+// --- Model options -------------------------------------------------------------
+
+OptionsOutcome confirmOptions(StandState &state, const OptionsInput &in)
+{
+    OptionsOutcome out;
+    state.WithBark = in.withBark ? 1.0 : 0.0;
+
+    const std::optional<double> year = parseNumber(in.year);
+    if (!year || !(*year > 0.0)) {
+        out.messages.push_back(Message::warning(kDadosInvalidos, "Data Inválida"));
+        return out;
+    }
+
+    const std::array<const std::string *, 4> texts = {&in.sawlogMinDiameter, &in.sawlogMinLength, &in.stumpHeight,
+                                                      &in.topDiameter};
+    const std::array<StateValue *, 4> slots = {&state.SawlogMinDiameter, &state.SawlogMinLength, &state.StumpHeight,
+                                               &state.TopDiameter};
+    std::array<std::optional<double>, 4> values;
+    bool allNumeric = true;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        values[i] = parseNumber(*texts[i]);
+        allNumeric = allNumeric && values[i].has_value();
+    }
+
+    if (allNumeric) {
+        // A dimension of zero or below would leave the volumes without a value:
+        // refuse it instead of silently keeping the old one.
+        bool negative = false;
+        bool zero = false;
+        for (const auto &v : values) {
+            negative = negative || *v < 0.0;
+            zero = zero || *v == 0.0;
+        }
+        if (negative || zero) {
+            out.messages.push_back(Message::warning(
+                kDadosInvalidos, negative ? "Parâmetros negativos não são aceitáveis..." : kDadosInvalidos));
+            return out;
+        }
+    }
+
+    state.CurrentYear.setText(in.year);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (!values[i]) {
+            // A dimension that is not a number: the ones before it stay stored.
+            out.messages.push_back(Message::warning(kDadosInvalidos, kDadosInvalidos));
+            return out;
+        }
+        *slots[i] = *values[i];
+    }
+    out.accepted = true;
+    return out;
+}
+
+// --- Stand data ------------------------------------------------------------------
+
+int siteIndexOf(QualityClass q)
+{
+    switch (q) {
+    case QualityClass::MuitoElevada: return 23;
+    case QualityClass::Elevada: return 19;
+    case QualityClass::Media: return 15;
+    case QualityClass::Baixa: return 11;
+    case QualityClass::MuitoBaixa: return 7;
+    }
+    return 0;
+}
+
+const char *captionOf(QualityClass q)
+{
+    switch (q) {
+    case QualityClass::MuitoElevada: return "Muito Elevada";
+    case QualityClass::Elevada: return "Elevada";
+    case QualityClass::Media: return "Média";
+    case QualityClass::Baixa: return "Baixa";
+    case QualityClass::MuitoBaixa: return "Muito Baixa";
+    }
+    return "";
+}
+
+std::optional<QualityClass> qualityClassFromCaption(const std::string &caption)
+{
+    for (QualityClass q : {QualityClass::MuitoElevada, QualityClass::Elevada, QualityClass::Media, QualityClass::Baixa,
+                           QualityClass::MuitoBaixa})
+        if (caption == captionOf(q))
+            return q;
+    return std::nullopt;
+}
+
+StandButtons ageRule(SiteInput mode, const std::string &ageText, StandButtons current)
+{
+    const std::optional<double> age = parseNumber(ageText);
+    StandButtons b = current;
+    b.classFrameEnabled.reset();
+    switch (mode) {
+    case SiteInput::DominantHeight:
+        b.classFrameEnabled = false;
+        if (!age) {
+            b.thinned = b.unthinned = false;
+        } else if (*age >= 10.0 && *age <= 15.0) {
+            b.thinned = b.unthinned = true;
+        } else if (*age > 15.0) {
+            b.thinned = true;
+            b.unthinned = false;
+        } else {
+            b.thinned = b.unthinned = false;
+        }
+        break;
+    case SiteInput::QualityClass:
+        if (!age) {
+            b.thinned = b.unthinned = false;
+        } else if (*age > 15.0) {
+            b.thinned = true;
+            b.unthinned = false;
+        } else {
+            b.thinned = b.unthinned = true;
+        }
+        break;
+    case SiteInput::None:
+        b.classFrameEnabled = true;
+        break;
+    }
+    return b;
+}
+
+std::optional<Message> standDataLoadMessage(const StandState &state)
+{
+    if (state.WithBark.isEmptyOrNull())
+        return Message::warning(kInsuficiencia,
+                                "Para continuar tem que preencher correctamente os parâmetros do povoamento");
+    return std::nullopt;
+}
+
+Messages OPCOESFORM2(StandState &state, const StandDataInput &in)
+{
+    Messages shown;
+    if (const auto age = parseNumber(in.age)) {
+        state.StandAge = *age;
+    } else {
+        shown.push_back(Message::error(kInsuficiencia,
+                                       "Para continuar necessita de preencher correctamente a idade do povoamento"));
+        // The site equations need an age; without one there is nothing to compute.
+        if (!state.StandAge.isGiven())
+            return shown;
+    }
+
+    try {
+        if (in.mode == SiteInput::DominantHeight) {
+            const auto h = parseNumber(in.dominantHeight);
+            if (!h) {
+                shown.push_back(Message::error(
+                    kInsuficiencia, "Para continuar necessita de preencher correctamente a altura dominante..."));
+                return shown;
+            }
+            const double s = SiteIndexFromHeight(state.StandAge.value(), *h);
+            state.DominantHeight = *h;
+            state.SiteIndex = s;
+        } else {
+            if (!in.qualityClass) {
+                shown.push_back(Message::error(
+                    kInsuficiencia, "Para continuar necessita de preencher correctamente a Classe de qualidade..."));
+                return shown;
+            }
+            const double s = siteIndexOf(*in.qualityClass);
+            const double h = DominantHeightAtAge(state.StandAge.value(), s);
+            state.SiteIndex = s;
+            state.DominantHeight = h;
+        }
+    } catch (const ModelInputError &e) {
+        // An age of zero or below has no dominant height.
+        shown.push_back(refusal(e));
+    }
+    return shown;
+}
+
+StandDataOutcome standDataButton(StandState &state, const StandDataInput &in)
+{
+    StandDataOutcome out;
+    out.messages = OPCOESFORM2(state, in);
+    out.openDensityScreen = out.messages.empty() && state.StandAge.isGiven() && state.DominantHeight.isGiven() &&
+                            state.SiteIndex.isGiven();
+    return out;
+}
+
+std::optional<Message> confirmStandData(const StandState &state)
+{
+    if (state.EnteredUnthinned.isEmptyOrNull())
+        return Message::warning(kInsuficiencia,
+                                "Para continuar tem que preencher correctamente os dados do povoamento "
+                                "(idade/Altura dominante ou Classe Qualidade/desbastado ou não desbastado)");
+    if (state.WithBark.isEmptyOrNull())
+        return Message::warning(kInsuficiencia,
+                                "Para continuar tem que preencher correctamente os parâmetros do povoamento");
+    return std::nullopt;
+}
+
+void cancelStandData(StandState &state)
+{
+    for (StateValue *v : {&state.StandAge, &state.SiteIndex, &state.DominantHeight, &state.EnteredUnthinned,
+                          &state.TreesAlive, &state.TreesPlanted, &state.BasalArea, &state.DMin, &state.WeibullA,
+                          &state.WeibullB, &state.WeibullC})
+        v->setNull();
+}
+
+// --- Never-thinned stand ------------------------------------------------------------
+
+DensityOutcome confirmUnthinnedDensity(StandState &state, const std::string &treesText, DensityChoice choice)
+{
+    DensityOutcome out;
+    const bool empty = treesText.empty();
+    const std::optional<double> number = parseNumber(treesText);
+    if (!empty && !number) {
+        out.message = Message::error(kDadosInvalidos, kDadosInvalidos);
+        return out;
+    }
+    if (empty) {
+        out.kind = DensityOutcome::Kind::AskToLeave;
+        out.leave = leaveQuestion("Não preencheu todos os requesitos. Deseja sair deste ecran?", kFillEverything);
+        return out;
+    }
+    // Counts are whole trees in a 16-bit field; a stand needs at least one.
+    const std::optional<int16_t> count = toInt16HalfEven(*number);
+    if (*number < 0.0 || !count || *count <= 0) {
+        out.message = Message::error(kDadosInvalidos, kDadosInvalidos);
+        return out;
+    }
+    if (choice == DensityChoice::None) {
+        out.message = Message::error(kDadosInvalidos, "Escolha o nº de árvores plantadas ou o nº de árvores vivas");
+        return out;
+    }
+
+    // Work on a copy so that a refused stand leaves nothing half stored.
+    StandState next = state;
+    next.EnteredUnthinned = 1.0;
+    if (choice == DensityChoice::Alive) {
+        next.TreesAlive = static_cast<double>(*count);
+        next.TreesPlanted.setNull();
+        next.BasalArea.setNull();
+    } else {
+        next.TreesAlive.setNull();
+        next.BasalArea.setNull();
+        next.TreesPlanted = static_cast<double>(*count);
+    }
+    for (StateValue *v : {&next.DMin, &next.WeibullA, &next.WeibullB, &next.WeibullC})
+        v->setNull();
+    try {
+        InitUnthinnedStand(next.StandAge.value(), next.SiteIndex.value(), next.DominantHeight.value(), next.TreesAlive,
+                           next.TreesPlanted, next.BasalArea, next.DMin, next.WeibullA, next.WeibullB,
+                           next.WeibullC);
+    } catch (const ModelInputError &e) {
+        out.message = refusal(e);
+        return out;
+    }
+    state = std::move(next);
+    out.kind = DensityOutcome::Kind::Stored;
+    return out;
+}
+
+// --- Thinned stand ------------------------------------------------------------------
+
+ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entries, const ThinnedEntryInput &in)
+{
+    ThinnedEntryOutcome out;
+    if (in.choice == ThinnedEntryChoice::None) {
+        out.kind = DensityOutcome::Kind::AskToLeave;
+        out.leave = leaveQuestion("Como não introduziu dados,quer sair deste ecran?", kFillEverything);
+        return out;
+    }
+
+    if (in.choice == ThinnedEntryChoice::Parameters) {
+        const auto refuse = [&] {
+            out.message = Message::error(kDadosInvalidos, "Parâmetros do povoamento Inválidos");
+            return out;
+        };
+        const auto trees = parseNumber(in.trees);
+        const auto g = parseNumber(in.basalArea);
+        const auto dmin = parseNumber(in.minDiameter);
+        const auto p95 = parseNumber(in.p95);
+        if (!trees || !g || !dmin || !p95 || *trees < 0.0 || *g < 0.0 || *dmin < 0.0 || *p95 < 0.0)
+            return refuse();
+        if (*g > kMaxBasalArea)
+            throw ModelLimitError(kTitleDadosInconsistentes, kTextNoConvergenceNoBlank);
+        // A stand without trees or basal area, or whose percentile does not lie
+        // above the distribution's lower end, has no diameter distribution.
+        const double a = 0.9 * *dmin;
+        if (!(*trees > 0.0) || !(*g > 0.0) || !(*p95 > a))
+            return refuse();
+        double c = 0.0;
+        SolveWeibullShape(*g, *trees, a, *p95, c);
+        const double b = (*p95 - a) / std::pow(kMinusLn005, 1.0 / c);
+        if (!std::isfinite(b) || !(b > 0.0))
+            return refuse();
+
+        state.TreesAlive = std::ceil(*trees); // a whole count stays as typed, a fraction goes up
+        state.BasalArea = *g;
+        state.DMin = *dmin;
+        state.WeibullA = a;
+        state.WeibullC = c;
+        state.WeibullB = b;
+        state.EnteredUnthinned = 0.0;
+        entries.thinnedByParameters = true;
+        entries.typedBasalAreaText = in.basalArea;
+        entries.typedP95Text = in.p95;
+        out.kind = DensityOutcome::Kind::Stored;
+        return out;
+    }
+
+    // Trees per diameter class.
+    std::array<int, 13> n{};
+    for (size_t k = 0; k < in.classes.size(); ++k) {
+        const std::string &t = in.classes[k];
+        if (t.empty())
+            continue;
+        const auto v = parseNumber(t);
+        const auto count = v ? toInt16HalfEven(*v) : std::nullopt;
+        if (!v || *v < 0.0 || !count) {
+            out.message = Message::error(kDadosInvalidos, "Nº de árvores inválido!");
+            return out;
+        }
+        n[k] = *count;
+    }
+    std::array<std::string, 13> texts = in.classes;
+    for (std::string &t : texts)
+        if (t.empty())
+            t = "0";
+    out.classTexts = texts;
+
+    double total = 0.0;
+    for (int v : n)
+        total += v;
+    if (total == 0.0) {
+        out.message = Message::error(kDadosInvalidos, "Para continuar tem que introduzir nº de árvores em cada classe de dap");
+        return out;
+    }
+    // The 90 % point of the trees, interpolated inside its class.
+    const double target = 0.9 * total;
+    double running = 0.0;
+    double percentile = 0.0;
+    for (size_t k = 0; k < n.size(); ++k) {
+        const double before = running;
+        running += n[k];
+        if (running > target) {
+            percentile = 5.0 * (static_cast<double>(k) + 0.5 + (target - before) / n[k]);
+            break;
+        }
+    }
+    double g = 0.0;
+    for (size_t k = 0; k < n.size(); ++k) {
+        const double d = 5.0 * static_cast<double>(k + 1);
+        g += d * d * kBasalAreaFactor * n[k];
+    }
+    double dmin = 0.0;
+    for (size_t k = 0; k < n.size(); ++k)
+        if (n[k] != 0) {
+            dmin = 5.0 * static_cast<double>(k + 1) - 2.5;
+            break;
+        }
+    if (g > kMaxBasalArea)
+        throw ModelLimitError::outside(false);
+    const double a = 0.9 * dmin;
+    double c = 0.0;
+    SolveWeibullShape(g, total, a, percentile, c);
+    const double b = (percentile - a) / std::pow(kMinusLn005, 1.0 / c);
+
+    state.TreesAlive = total;
+    state.BasalArea = g;
+    state.DMin = dmin;
+    state.WeibullA = a;
+    state.WeibullC = c;
+    state.WeibullB = b;
+    state.EnteredUnthinned = 0.0;
+    entries.thinnedByParameters = false;
+    out.kind = DensityOutcome::Kind::Stored;
+    return out;
+}
+
+// --- Thinning dialogue ----------------------------------------------------------------
+
+ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const ThinningInput &in)
+{
+    ThinningOutcome out;
+    using Thinning = ScreenEntries::Thinning;
+    if (in.choice == Thinning::None) {
+        out.kind = ThinningOutcome::Kind::AskToLeave;
+        out.leave = leaveQuestion("Não fez a opção de desbaste. Deseja sair deste ecran?",
+                                  "Para continuar necessita de escolher um tipo e intensidade de desbaste.");
+        return out;
+    }
+
+    double gr = 0.0, ar = 0.0, br = 0.0, cr = 0.0, nr = 0.0;
+    double u = state.EnteredUnthinned.value();
+    if (in.choice == Thinning::Mechanical) {
+        const auto p = parseNumber(in.mechanicalPercent);
+        if (!p || *p < 15.0 || *p > 50.0) {
+            out.message = Message::warning("Dados inválidos", "A % de árv. a retirar deve ter valores entre 15 e 50 %");
+            return out;
+        }
+        ThinMechanical(state.WeibullA.value(), state.WeibullB.value(), state.WeibullC.value(),
+                       state.TreesAlive.value(), state.BasalArea.value(), *p / 100.0, gr, ar, br, cr, nr);
+    } else {
+        const auto target = parseNumber(in.residualBasalArea);
+        if (!target) {
+            out.message = Message::warning("Dados inválidos", "A área basal residual tem dados inválidos");
+            return out;
+        }
+        const double g = state.BasalArea.value();
+        if (*target < 0.5 * g || *target > 0.75 * g) {
+            out.message = Message::warning(
+                "Dados inválidos - A AB residual deve ter valores entre 50 e 75 % da AB do povoamento",
+                "Neste caso, a área basal residual deve ter valores entre " + formatFixed(0.5 * g, 2) + " e " +
+                    formatFixed(0.75 * g, 2) + " m2/ha");
+            return out;
+        }
+        gr = *target;
+        try {
+            ThinFromBelow(state.StandAge.value(), state.SiteIndex.value(), state.WeibullA.value(),
+                          state.WeibullB.value(), state.WeibullC.value(), state.TreesAlive.value(), g,
+                          state.DMin.value(), u, gr, ar, br, cr, nr);
+        } catch (const ModelInputError &e) {
+            out.message = refusal(e);
+            return out;
+        }
+    }
+    if (gr > kMaxBasalArea)
+        throw ModelLimitError::outside(false);
+
+    state.BasalAreaResidual = gr;
+    state.WeibullAResidual = ar;
+    state.WeibullBResidual = br;
+    state.WeibullCResidual = cr;
+    state.TreesResidual = nr;
+    if (in.choice == Thinning::FromBelow)
+        state.EnteredUnthinned = u;
+    entries.thinning = in.choice;
+    entries.mechanicalPercentText = in.choice == Thinning::Mechanical ? in.mechanicalPercent : std::string();
+    entries.residualBasalAreaText = in.choice == Thinning::FromBelow ? in.residualBasalArea : std::string();
+    out.kind = ThinningOutcome::Kind::ShowThinnedStand;
+    return out;
+}
+
+} // namespace tavelo

@@ -1,0 +1,73 @@
+#pragma once
+
+// The regional growth-and-yield model for even-aged pine stands: site index,
+// initial stand, Weibull diameter distribution, projection, per-class basal
+// area and height, stem profile and assortment volumes, thinnings.
+// Pure computations; limits are reported by throwing ModelLimitError (the
+// simulation must end) or ModelInputError (the entry is refused).
+
+#include "model_error.h"
+#include "stand_state.h"
+
+namespace tavelo {
+
+// Constants shared across the model, with exactly these digits.
+inline constexpr double kMinusLn005 = 2.99573;         // -ln 0.05, the 95 % point
+inline constexpr double kMinusLn007 = 2.65926;         // -ln 0.07, the 93 % point
+inline constexpr double kBasalAreaFactor = 0.78539 / 10000.0; // m2 of a tree of 1 cm
+inline constexpr double kMaxBasalArea = 45.0;          // m2/ha inside the model
+
+// --- Site quality ---------------------------------------------------------
+double SiteIndexFromHeight(double t, double hdom);
+double DominantHeightAtAge(double t, double S);
+
+// --- Weibull distribution -------------------------------------------------
+double WeibullCdf(double a, double b, double c, double x);
+double WeibullPdf(double a, double b, double c, double x);
+double WeibullQuadMeanDiameter(double a, double b, double c);
+double GammaFunction(double x);
+double WeibullShapeEquation(double p, double q, double r, double c);
+void SolveWeibullShape(double G, double N, double a, double P95, double &c);
+
+// --- Initial unthinned stand ----------------------------------------------
+// Exactly one of N and N0 is given; the other, G, dmin and the Weibull
+// parameters are derived and written back.
+void InitUnthinnedStand(double t, double S, double hdom, StateValue &N, StateValue &N0, StateValue &G,
+                        StateValue &dmin, StateValue &a, StateValue &b, StateValue &c);
+
+// --- Projection -------------------------------------------------------------
+void ProjectStand(double t1, double G1, double N1, double S, double a1, double b1, double c1, double t2,
+                  double &G2, double &N2, double &dmin2, double &a2, double &b2, double &c2);
+// The model's test of the projected distribution; as the model stands it never
+// rejects a solution with a2 > 0 (ok = 1 when the scan passes 80 cm).
+void CheckProjectedDistribution(double a1, double b1, double c1, double N1, double a2, double b2,
+                                double c2, double N2, int &ok);
+
+// --- Basal area and height per diameter class ------------------------------
+double BasalAreaDensity(double a, double b, double c, double N, double x);
+void ClassBasalArea(double d1, double d2, double N, double a, double b, double c, double &Gc);
+double TreeHeight(double t, double hdom, double G, double N, double d);
+
+// --- Stem profile and assortment volumes ------------------------------------
+double TaperCoefficient(double d, double h, double withBark);
+double HeightAtDiameter(double d, double h, double b1, double b2, double b3, double dx);
+// These read the assortment dimensions: from the one shared stand state, or
+// from the dimensions given.
+double SawlogVolume(double d, double h, double withBark);
+double RoundwoodVolume(double d, double h, double vSaw, double withBark);
+double TotalVolume(double d, double h, double withBark);
+double SawlogVolume(double d, double h, double withBark, const AssortmentDimensions &dims);
+double RoundwoodVolume(double d, double h, double vSaw, double withBark, const AssortmentDimensions &dims);
+double TotalVolume(double d, double h, double withBark, const AssortmentDimensions &dims);
+
+// --- Thinnings ----------------------------------------------------------------
+void ThinMechanical(double a, double b, double c, double N, double G, double f, double &Gr, double &ar,
+                    double &br, double &cr, double &Nr);
+// Gr is the target residual basal area on entry and stays exactly that; u is
+// the "entered unthinned" flag (0 or 1) and is 0 afterwards.
+void ThinFromBelow(double t, double S, double a, double b, double c, double N, double G, double dmin,
+                   double &u, double Gr, double &ar, double &br, double &cr, double &Nr);
+void CheckThinnedDistribution(double a, double b, double c, double N, double ar, double br, double cr,
+                              double Nr, int &ok);
+
+} // namespace tavelo

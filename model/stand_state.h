@@ -1,0 +1,91 @@
+#pragma once
+
+#include "state_value.h"
+
+#include <array>
+#include <string>
+#include <variant>
+
+namespace tavelo {
+
+// The calendar year of the current state: the text typed on the options screen
+// until the first projection step adds 5 to it, a number from then on; null
+// after a new simulation.
+class YearValue {
+public:
+    bool isEmptyOrNull() const { return std::holds_alternative<std::monostate>(v_); }
+    bool isText() const { return std::holds_alternative<std::string>(v_); }
+    bool isNumber() const { return std::holds_alternative<double>(v_); }
+    const std::string &text() const { return std::get<std::string>(v_); }
+    double number() const { return std::get<double>(v_); }
+    void setText(std::string s) { v_ = std::move(s); }
+    void setNumber(double d) { v_ = d; }
+    void setNull() { v_ = std::monostate{}; }
+
+private:
+    std::variant<std::monostate, std::string, double> v_;
+};
+
+// One cell of the simulation record: empty until written, then a text (the
+// year as typed, the code, the stand table's formatted totals) or a number
+// (the age, the projected year).
+using RecordCell = std::variant<std::monostate, std::string, double>;
+
+inline constexpr int kRecordRows = 36;
+inline constexpr int kRecordColumns = 10;
+inline constexpr int kRecordMaxWritten = 34;
+
+// The stand state shared by every screen and the model for one simulation.
+struct StandState {
+    // Model options
+    StateValue WithBark;
+    StateValue SawlogMinDiameter;
+    StateValue SawlogMinLength;
+    StateValue StumpHeight;
+    StateValue TopDiameter;
+    YearValue CurrentYear;
+
+    // Stand at the current age
+    StateValue EnteredUnthinned;
+    StateValue StandAge;
+    StateValue DominantHeight;
+    StateValue SiteIndex;
+    StateValue TreesPlanted;
+    StateValue TreesAlive;
+    StateValue BasalArea;
+    StateValue DMin;
+    StateValue WeibullA;
+    StateValue WeibullB;
+    StateValue WeibullC;
+
+    // Stand left by the last thinning
+    StateValue BasalAreaResidual;
+    StateValue WeibullAResidual;
+    StateValue WeibullBResidual;
+    StateValue WeibullCResidual;
+    StateValue TreesResidual;
+
+    // Bookkeeping
+    std::string SimLogPath;
+    std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> SimRecord{};
+    int SimRecordLast = -1;
+    std::string NewSimulation = "nao";
+    std::string Projected = "nao";
+};
+
+// The one stand state of the program.
+StandState &sharedState();
+
+// The assortment dimensions the volume functions read from the stand state.
+struct AssortmentDimensions {
+    double sawlogMinDiameter = 0.0;
+    double stumpHeight = 0.0;
+    double topDiameter = 0.0;
+
+    static AssortmentDimensions from(const StandState &s)
+    {
+        return {s.SawlogMinDiameter.value(), s.StumpHeight.value(), s.TopDiameter.value()};
+    }
+};
+
+} // namespace tavelo

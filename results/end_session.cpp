@@ -1,0 +1,81 @@
+#include "end_session.h"
+
+#include "app/numeric_text.h"
+#include "structure/sim_record.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+namespace tavelo {
+
+std::string saveDialogTitle(const std::string &simLogPath)
+{
+    return "Guardar a simulação - ficheiro " + simLogPath;
+}
+
+std::string proposedSaveName(const std::string &simLogPath)
+{
+    // The name without its ".temp" ending.
+    if (simLogPath.size() <= 5)
+        return {};
+    return simLogPath.substr(0, simLogPath.size() - 5);
+}
+
+std::optional<Message> saveLogCopy(const LogFile &log, const std::filesystem::path &destination)
+{
+    if (destination.empty())
+        return std::nullopt;
+    const auto lines = log.readLines();
+    if (!lines)
+        return fileWriteError();
+    QByteArray bytes;
+    for (const std::string &l : *lines) {
+        const std::string raw = utf8ToCp1252(l);
+        bytes.append(raw.data(), static_cast<qsizetype>(raw.size()));
+        bytes.append("\r\n");
+    }
+    // Written whole or not at all: an existing file is only replaced on success.
+    QSaveFile file(QString::fromStdString(destination.string()));
+    if (!file.open(QIODevice::WriteOnly))
+        return fileWriteError();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return fileWriteError();
+    }
+    if (!file.commit())
+        return fileWriteError();
+    return std::nullopt;
+}
+
+void newSimulation(StandState &state)
+{
+    state.Projected = "nao";
+    state.NewSimulation = "sim";
+    state.CurrentYear.setNull();
+    clearRecord(state);
+    for (StateValue *v :
+         {&state.EnteredUnthinned, &state.WithBark, &state.SawlogMinDiameter, &state.TopDiameter,
+          &state.SawlogMinLength, &state.StumpHeight, &state.WeibullA, &state.WeibullB, &state.WeibullC, &state.DMin,
+          &state.SiteIndex, &state.StandAge, &state.DominantHeight, &state.BasalArea, &state.TreesAlive,
+          &state.TreesPlanted, &state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
+          &state.WeibullCResidual, &state.TreesResidual})
+        v->setNull();
+}
+
+void deleteTemporaryLogs(const std::filesystem::path &folder)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec)
+        return;
+    for (const auto &entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file(ec) && name.size() >= 5 && name.compare(name.size() - 5, 5, ".temp") == 0) {
+            std::error_code ignored;
+            std::filesystem::remove(entry.path(), ignored);
+        }
+    }
+}
+
+} // namespace tavelo

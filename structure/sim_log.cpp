@@ -1,0 +1,175 @@
+#include "sim_log.h"
+
+#include "app/numeric_text.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace tavelo {
+
+namespace {
+
+// Characters on the printed line: the log is single-byte, so an accented
+// letter is one column.
+size_t columns(const std::string &utf8)
+{
+    size_t n = 0;
+    for (char c : utf8)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+const std::string kAsterisks(160, '*');
+const std::string kHyphens(160, '-');
+
+void appendTable(std::vector<std::string> &lines, const StandTable &table)
+{
+    const size_t last = table.rows.size() - 1;
+    for (size_t r = 0; r < table.rows.size(); ++r) {
+        lines.push_back(tableLine(table.rows[r], r == 0));
+        if (r + 1 == last)
+            lines.push_back(kHyphens);
+    }
+}
+
+std::string weibullLine(const StandTable &table)
+{
+    return zoneLine({"Parâmetros de Weibul: A = " + table.txtA, "B = " + table.txtB, "C = " + table.txtC});
+}
+
+} // namespace
+
+std::string zoneLine(const std::vector<std::string> &items)
+{
+    std::string line;
+    size_t col = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            const size_t next = (col / 14 + 1) * 14;
+            line.append(next - col, ' ');
+            col = next;
+        }
+        line += items[i];
+        col += columns(items[i]);
+    }
+    return line;
+}
+
+std::string tableLine(const TableRow &row, bool header)
+{
+    std::string line;
+    for (const std::string &cell : row) {
+        const size_t w = columns(cell);
+        if (header) {
+            line += cell;
+            if (w < 17)
+                line.append(17 - w, ' ');
+        } else {
+            if (w < 6)
+                line.append(6 - w, ' ');
+            line += cell;
+            line.append(11, ' ');
+        }
+    }
+    return line;
+}
+
+std::vector<std::string> TXToutput(const StandTable &table, const StandState &state, const ScreenEntries &entries)
+{
+    std::vector<std::string> lines{"", kAsterisks, "", table.frameCaption, "",
+                                   "Ano " + table.txtAno,
+                                   "Idade = " + table.txtIdade,
+                                   "Altura Dominante(m)= " + table.txtADom,
+                                   "Classe de Qualidade = " + table.txtCQualidd,
+                                   "Diâmetro médio(cm)= " + table.txtDmedio};
+    if (state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 0.0 && entries.thinnedByParameters) {
+        // The stand's values as they are now; the percentile stays the typed one.
+        const double p95 = parseNumber(entries.typedP95Text).value_or(0.0);
+        lines.push_back(zoneLine({"Parâmetros iniciais do povoamento: Ts(nº/ha) = " +
+                                      formatFixed(state.TreesAlive.value(), 0),
+                                  "ABasal(m2/ha) = " + formatFixed(state.BasalArea.value(), 1),
+                                  "DapMin(cm)= " + formatFixed(state.DMin.value(), 1),
+                                  "P95 = " + formatFixed(p95, 1)}));
+    }
+    lines.push_back(weibullLine(table));
+    lines.push_back("");
+    lines.push_back(table.lblTGrelha);
+    lines.push_back(kHyphens);
+    appendTable(lines, table);
+    return lines;
+}
+
+std::vector<std::string> TXToutput2(const StandTable &table)
+{
+    std::vector<std::string> lines{"", kAsterisks, "",
+                                   "Caracteristicas do povoamento - Desbaste " + table.lblDesbasteMS, "",
+                                   "Ano " + table.txtAno,
+                                   "Idade = " + table.txtIdade,
+                                   "Altura Dominante(m) = " + table.txtADom,
+                                   "Classe de Qualidade = " + table.txtCQualidd,
+                                   "Diâmetro médio(cm)= " + table.txtDmedio,
+                                   "",
+                                   weibullLine(table),
+                                   table.lblTGrelha,
+                                   kHyphens};
+    appendTable(lines, table);
+    return lines;
+}
+
+bool LogFile::append(const std::vector<std::string> &lines) const
+{
+    if (path_.empty())
+        return false;
+    std::string bytes;
+    for (const std::string &l : lines) {
+        bytes += utf8ToCp1252(l);
+        bytes += "\r\n";
+    }
+    std::unique_ptr<FILE, int (*)(FILE *)> f(std::fopen(path_.c_str(), "ab"), &std::fclose);
+    if (!f)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    const bool flushed = std::fflush(f.get()) == 0;
+    FILE *raw = f.release();
+    const bool closed = std::fclose(raw) == 0;
+    return written && flushed && closed;
+}
+
+std::vector<std::string> splitLines(const std::string &bytes)
+{
+    std::vector<std::string> lines;
+    std::string cur;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (!cur.empty())
+        lines.push_back(cur);
+    return lines;
+}
+
+std::optional<std::vector<std::string>> LogFile::readLines() const
+{
+    std::ifstream in(path_, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    std::vector<std::string> lines = splitLines(bytes);
+    for (std::string &l : lines)
+        l = cp1252ToUtf8(l);
+    return lines;
+}
+
+} // namespace tavelo

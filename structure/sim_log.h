@@ -1,0 +1,50 @@
+#pragma once
+
+#include "entry/screen_entries.h"
+#include "model/stand_state.h"
+#include "structure/stand_table.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+// Items written in print zones of 14 characters: each item after the first
+// starts at the next zone boundary past the text so far, so there is always at
+// least one blank between items.
+std::string zoneLine(const std::vector<std::string> &items);
+// A grid row as a log line: headers left-aligned in 17, values right-aligned in
+// 6 followed by 11 blanks (longer values push the rest of the line right).
+std::string tableLine(const TableRow &row, bool header);
+
+// The lines (UTF-8, without line ends) of the block that each stand screen
+// appends for the state it shows.
+std::vector<std::string> TXToutput(const StandTable &table, const StandState &state, const ScreenEntries &entries);
+std::vector<std::string> TXToutput2(const StandTable &table);
+
+// The simulation log file: opened for one block, appended and closed again.
+// Lines are stored as Windows-1252 bytes, each followed by CR LF.
+class LogFile {
+public:
+    LogFile() = default;
+    explicit LogFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+    const std::filesystem::path &path() const { return path_; }
+    void setPath(std::filesystem::path p) { path_ = std::move(p); }
+
+    // False when the block could not be written (the simulation goes on).
+    bool append(const std::vector<std::string> &lines) const;
+    // The file's lines, without line ends, decoded to UTF-8; nothing when it cannot be read.
+    std::optional<std::vector<std::string>> readLines() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// Splits bytes into lines the way a line reader does: CR LF, LF or CR end a
+// line; a last line without an end is still a line.
+std::vector<std::string> splitLines(const std::string &bytes);
+
+} // namespace tavelo

@@ -1,0 +1,68 @@
+#include "sim_record.h"
+
+#include "app/numeric_text.h"
+
+namespace tavelo {
+
+const std::array<const char *, kRecordColumns> kRecordHeaders = {
+    "Ano", "Idade", "Cod", "NArv/ha", "ABasal(m2/ha)", "Altura(m)",
+    "V.Total(m3/ha)", "V.Rolaria(m3/ha)", "V.Madeira(m3/ha)", "V.Lenha(m3/ha)"};
+
+std::optional<Message> TotalArray(StandState &state, const StandTable &table, RecordSource source)
+{
+    // The counter keeps going past the limit so that the message shows only once.
+    if (state.SimRecordLast < 32767)
+        ++state.SimRecordLast;
+    const int k = state.SimRecordLast;
+    if (k == kRecordMaxWritten) {
+        return Message::information(
+            "Limite máximo de simulações atingido",
+            source == RecordSource::StandScreen
+                ? "Esta será a última simulação registada, pois foi atingido o limite de simulações registáveis..."
+                : "Esta será a última simulação permitida, pois foi atingido o limite de simulações...");
+    }
+    if (k > kRecordMaxWritten)
+        return std::nullopt;
+
+    auto &row = state.SimRecord[k];
+    if (state.CurrentYear.isText())
+        row[0] = state.CurrentYear.text();
+    else if (state.CurrentYear.isNumber())
+        row[0] = state.CurrentYear.number();
+    else
+        row[0] = std::string(); // a null year is written as an empty text
+    row[1] = state.StandAge.value();
+    row[2] = std::string(source == RecordSource::StandScreen ? "AD" : "D");
+    const TableRow &total = table.totalRow();
+    for (int c = 1; c < kStandTableColumns; ++c)
+        row[c + 2] = total[c];
+    return std::nullopt;
+}
+
+std::string recordCellText(const RecordCell &cell)
+{
+    if (const auto *s = std::get_if<std::string>(&cell))
+        return *s;
+    if (const auto *d = std::get_if<double>(&cell))
+        return plainNumberText(*d);
+    return {};
+}
+
+int recordRowCount(const StandState &state)
+{
+    int n = 0;
+    // The summary reads up to index 34; rows 34 and 35 are never written.
+    while (n < kRecordRows - 1 && !std::holds_alternative<std::monostate>(state.SimRecord[n][0]) &&
+           !recordCellText(state.SimRecord[n][0]).empty())
+        ++n;
+    return n;
+}
+
+void clearRecord(StandState &state)
+{
+    for (auto &row : state.SimRecord)
+        row.fill(std::monostate{});
+    state.SimRecordLast = -1;
+}
+
+} // namespace tavelo
