@@ -1,0 +1,80 @@
+#pragma once
+
+// The few things a screen asks of the desktop, behind small interfaces so that
+// tests run headless: message boxes (and their answers), ending the program,
+// the save dialog and the print dialog.
+
+#include "app/message.h"
+
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+namespace tavelo {
+
+class MessageService {
+public:
+    enum class Answer { Ok, Yes, No };
+    virtual ~MessageService() = default;
+    // Shows the box modally over `parent` and returns the button pressed.
+    virtual Answer show(QWidget *parent, const Message &message) = 0;
+};
+
+class ExitService {
+public:
+    virtual ~ExitService() = default;
+    // Ends the program at once with `code`.
+    virtual void exit(int code) = 0;
+};
+
+class FileDialogService {
+public:
+    virtual ~FileDialogService() = default;
+    // The name chosen in a save dialog; empty when cancelled. `filter` is in the
+    // "description|pattern" form.
+    virtual QString saveFileName(QWidget *parent, const QString &title, const QString &proposedName,
+                                 const QString &filter) = 0;
+};
+
+class PrintService {
+public:
+    virtual ~PrintService() = default;
+    // Lets the user choose the printer and its settings; false when cancelled.
+    virtual bool choosePrinter(QWidget *parent, QPrinter &printer) = 0;
+};
+
+// Exit codes of the program.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitRegionalSettings = 2;
+inline constexpr int kExitModelLimit = 3;
+
+// The desktop implementations.
+class WidgetMessageService : public MessageService {
+public:
+    Answer show(QWidget *parent, const Message &message) override;
+};
+class ProcessExitService : public ExitService {
+public:
+    void exit(int code) override;
+};
+class WidgetFileDialogService : public FileDialogService {
+public:
+    QString saveFileName(QWidget *parent, const QString &title, const QString &proposedName,
+                         const QString &filter) override;
+};
+class WidgetPrintService : public PrintService {
+public:
+    bool choosePrinter(QWidget *parent, QPrinter &printer) override;
+};
+
+struct Services {
+    MessageService *messages = nullptr;
+    ExitService *exit = nullptr;
+    FileDialogService *files = nullptr;
+    PrintService *print = nullptr;
+};
+
+QString qs(const std::string &utf8);
+
+} // namespace tavelo
