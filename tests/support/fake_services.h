@@ -1,0 +1,87 @@
+#pragma once
+
+// Headless stand-ins for the desktop services: every box shown is recorded and
+// answered from a script, the program's end is recorded instead of happening,
+// and the save and print dialogs answer what the test set up.
+
+#include "app/app_context.h"
+#include "app/services.h"
+
+#include <QPrinter>
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+namespace tavelo::testing {
+
+class FakeMessageService : public MessageService {
+public:
+    struct Shown {
+        QString parentName; // objectName of the window the box was shown over
+        Message message;
+    };
+    std::vector<Shown> shown;
+    std::deque<Answer> answers; // answers to Yes/No boxes, in order; Yes when none is left
+
+    Answer show(QWidget *parent, const Message &m) override
+    {
+        shown.push_back({parent ? parent->window()->objectName() : QString(), m});
+        if (m.buttons == Message::Buttons::Ok)
+            return Answer::Ok;
+        if (answers.empty())
+            return Answer::Yes;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    const Message &last() const { return shown.back().message; }
+    void clear() { shown.clear(); }
+};
+
+class FakeExitService : public ExitService {
+public:
+    std::vector<int> codes;
+    void exit(int code) override { codes.push_back(code); }
+    bool exited() const { return !codes.empty(); }
+};
+
+class FakeFileDialogService : public FileDialogService {
+public:
+    struct Asked {
+        QString title, proposedName, filter;
+    };
+    std::vector<Asked> asked;
+    QString answer; // the name "chosen"; empty = cancelled
+    QString saveFileName(QWidget *, const QString &title, const QString &proposedName, const QString &filter) override
+    {
+        asked.push_back({title, proposedName, filter});
+        return answer;
+    }
+};
+
+class FakePrintService : public PrintService {
+public:
+    int asked = 0;
+    bool accept = false;
+    QString pdfPath; // when set and accepted, the printer writes this PDF
+    bool choosePrinter(QWidget *, QPrinter &printer) override
+    {
+        ++asked;
+        if (accept && !pdfPath.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdfPath);
+        }
+        return accept;
+    }
+};
+
+struct FakeServices {
+    FakeMessageService messages;
+    FakeExitService exit;
+    FakeFileDialogService files;
+    FakePrintService print;
+    Services services() { return {&messages, &exit, &files, &print}; }
+};
+
+} // namespace tavelo::testing
