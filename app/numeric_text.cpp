@@ -1,6 +1,7 @@
 #include "numeric_text.h"
 
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -91,6 +92,37 @@ std::optional<int16_t> toInt16HalfEven(double v)
     return static_cast<int16_t>(r);
 }
 
+namespace {
+
+// Writes the whole number `scaled` (the value times 10^decimals, rounded) with
+// the decimal point put back.
+std::string fixedFromScaled(unsigned long long scaled, int decimals, bool negative)
+{
+    char digits[32];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
+    } while (scaled > 0);
+    while (n <= decimals)
+        digits[n++] = '0';
+    std::string out;
+    out.reserve(static_cast<size_t>(n) + 2);
+    bool nonZero = false;
+    for (int i = 0; i < n; ++i)
+        nonZero = nonZero || digits[i] != '0';
+    if (negative && nonZero)
+        out.push_back('-');
+    for (int i = n - 1; i >= 0; --i) {
+        out.push_back(digits[i]);
+        if (i == decimals && decimals > 0)
+            out.push_back('.');
+    }
+    return out;
+}
+
+} // namespace
+
 std::string formatFixed(double v, int decimals)
 {
     if (!std::isfinite(v))
@@ -98,18 +130,29 @@ std::string formatFixed(double v, int decimals)
     const bool negative = std::signbit(v) && v != 0.0;
     const double a = std::fabs(v);
 
+    // Fast path: away from a half, rounding the scaled number directly gives
+    // the same digits as rounding its 15-digit decimal form.
+    if (a < 1e9 && decimals >= 0 && decimals <= 3) {
+        static constexpr double kScale[] = {1.0, 10.0, 100.0, 1000.0};
+        const double scaled = a * kScale[decimals];
+        const double whole = std::floor(scaled);
+        const double frac = scaled - whole;
+        if (std::fabs(frac - 0.5) > 1e-6)
+            return fixedFromScaled(static_cast<unsigned long long>(whole) + (frac > 0.5 ? 1 : 0), decimals, negative);
+    }
+
     // The 15 significant digits of the number and its decimal exponent.
     std::array<char, 64> buf{};
-    std::snprintf(buf.data(), buf.size(), "%.14e", a);
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::scientific, 14);
     std::string digits;
     int exp10 = 0;
     {
-        const std::string s(buf.data());
+        const std::string_view s(buf.data(), static_cast<size_t>(res.ptr - buf.data()));
         const size_t ePos = s.find('e');
         for (size_t i = 0; i < ePos; ++i)
             if (isDigit(s[i]))
                 digits.push_back(s[i]);
-        exp10 = std::atoi(s.c_str() + ePos + 1);
+        exp10 = std::atoi(std::string(s.substr(ePos + 1)).c_str());
     }
     // Value = 0.d1d2d3... * 10^(exp10 + 1). Keep the digits up to the wanted decimal.
     const int kept = exp10 + 1 + decimals; // number of significant digits that remain
@@ -215,9 +258,14 @@ void appendUtf8(std::string &out, char32_t cp)
 
 std::string utf8ToCp1252(std::string_view utf8)
 {
-    std::string out;
-    out.reserve(utf8.size());
+    // Most of a log is plain ASCII, which is the same in both.
     size_t i = 0;
+    while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    std::string out(utf8.substr(0, i));
+    if (i == utf8.size())
+        return out;
+    out.reserve(utf8.size());
     while (i < utf8.size()) {
         const auto c0 = static_cast<unsigned char>(utf8[i]);
         char32_t cp = 0;

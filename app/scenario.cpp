@@ -200,25 +200,30 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
     return steps;
 }
 
+// "line L, column C: what" for a JSON syntax error.
+std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
+{
+    int line = 1;
+    int col = 1;
+    for (int i = 0; i < err.offset && i < static_cast<int>(json.size()); ++i) {
+        if (json[i] == '\n') {
+            ++line;
+            col = 1;
+        } else {
+            ++col;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + str(err.errorString());
+}
+
 } // namespace
 
 std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
-    if (err.error != QJsonParseError::NoError) {
-        int line = 1;
-        int col = 1;
-        for (int i = 0; i < err.offset && i < static_cast<int>(json.size()); ++i) {
-            if (json[i] == '\n') {
-                ++line;
-                col = 1;
-            } else {
-                ++col;
-            }
-        }
-        return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + str(err.errorString());
-    }
+    if (err.error != QJsonParseError::NoError)
+        return jsonErrorWhere(json, err);
     if (!doc.isObject())
         return std::string("the scenario must be a JSON object");
     try {
@@ -230,6 +235,26 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
         return s;
+    } catch (const ParseError &e) {
+        return e.what;
+    }
+}
+
+std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
+    if (err.error != QJsonParseError::NoError)
+        return jsonErrorWhere(json, err);
+    if (!doc.isObject())
+        return std::string("the regime must be a JSON object");
+    try {
+        const QJsonObject root = doc.object();
+        checkKeys(root, "regime", {"options", "steps"});
+        Regime r;
+        r.options = parseOptions(object(root, "options", false), defaultYear);
+        r.steps = parseSteps(root.value("steps"));
+        return r;
     } catch (const ParseError &e) {
         return e.what;
     }
@@ -256,14 +281,19 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const std::fi
 {
     std::error_code ec;
     std::filesystem::remove(logFile, ec); // the log is replaced
-    state.SimLogPath = logFile.filename().string();
+    return runScenario(scenario, state, LogFile(logFile));
+}
+
+RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile &log)
+{
+    state.SimLogPath = log.path().filename().string();
     state.SimRecordLast = -1;
 
     ScreenEntries entries;
     entries.stumpHeightText = scenario.options.stumpHeight;
     entries.yearText = scenario.options.year;
     Simulation sim(state, entries);
-    sim.log().setPath(logFile);
+    sim.log() = log;
     RunResult result;
 
     try {

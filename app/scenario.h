@@ -7,6 +7,7 @@
 #include "app/message.h"
 #include "entry/entry_session.h"
 #include "model/stand_state.h"
+#include "structure/sim_log.h"
 
 #include <filesystem>
 #include <optional>
@@ -48,6 +49,15 @@ struct RunResult {
 // Plays the scenario on `state` (a fresh stand state) writing the log to
 // `logFile`, which is replaced first.
 RunResult runScenario(const Scenario &scenario, StandState &state, const std::filesystem::path &logFile);
+// The same with the log set up by the caller (for instance collected in memory).
+RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile &log);
+
+// The options and steps shared by every stand of a batch run.
+struct Regime {
+    OptionsInput options;
+    std::vector<ScenarioStep> steps;
+};
+std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
 
 // The record as CSV: the ten headers, then one line per row, UTF-8, LF.
 std::string recordCsv(const StandState &state);

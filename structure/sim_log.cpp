@@ -121,13 +121,17 @@ std::vector<std::string> TXToutput2(const StandTable &table)
 
 bool LogFile::append(const std::vector<std::string> &lines) const
 {
-    if (path_.empty())
-        return false;
     std::string bytes;
     for (const std::string &l : lines) {
         bytes += utf8ToCp1252(l);
         bytes += "\r\n";
     }
+    if (memory_) {
+        *memory_ += bytes;
+        return true;
+    }
+    if (path_.empty())
+        return false;
     std::unique_ptr<FILE, int (*)(FILE *)> f(std::fopen(path_.c_str(), "ab"), &std::fclose);
     if (!f)
         return false;

@@ -34,6 +34,10 @@ public:
     const std::filesystem::path &path() const { return path_; }
     void setPath(std::filesystem::path p) { path_ = std::move(p); }
 
+    // Collects the bytes in `memory` instead of the file (a batch run writes
+    // each stand's log in one go); nullptr writes to the file again.
+    void collectInto(std::string *memory) { memory_ = memory; }
+
     // False when the block could not be written (the simulation goes on).
     bool append(const std::vector<std::string> &lines) const;
     // The file's lines, without line ends, decoded to UTF-8; nothing when it cannot be read.
@@ -41,6 +45,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::string *memory_ = nullptr;
 };
 
 // Splits bytes into lines the way a line reader does: CR LF, LF or CR end a

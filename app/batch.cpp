@@ -1,0 +1,415 @@
+#include "batch.h"
+
+#include "structure/sim_record.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unordered_set>
+
+namespace tavelo {
+
+std::optional<std::vector<std::string>> splitCsvLine(const std::string &line)
+{
+    std::vector<std::string> cells;
+    std::string cur;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < line.size() && line[i + 1] == '"') {
+                    cur.push_back('"');
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                cur.push_back(c);
+            }
+        } else if (c == '"' && cur.empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            cells.push_back(cur);
+            cur.clear();
+            wasQuoted = false;
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    cells.push_back(cur);
+    return cells;
+}
+
+std::string csvCell(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"')
+            out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+namespace {
+
+bool safeFileName(const std::string &id)
+{
+    if (id.empty() || id == "." || id == ".." || id.size() > 200)
+        return false;
+    for (char c : id)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &c)
+{
+    if (c.size() != std::size(kInventoryColumns))
+        return "expected " + std::to_string(std::size(kInventoryColumns)) + " cells, found " +
+               std::to_string(c.size());
+    InventoryStand s;
+    s.id = c[0];
+    if (!safeFileName(s.id))
+        return std::string("the id must be a usable file name (no \"/\", \"\\\" or control characters)");
+    if (c[1].empty())
+        return std::string("age is empty");
+    s.stand.age = c[1];
+    const bool height = !c[2].empty();
+    const bool quality = !c[3].empty();
+    if (height == quality)
+        return std::string("give either dominantHeight or qualityClass");
+    if (height) {
+        s.stand.mode = SiteInput::DominantHeight;
+        s.stand.dominantHeight = c[2];
+    } else {
+        s.stand.mode = SiteInput::QualityClass;
+        s.stand.qualityClass = qualityClassFromCaption(c[3]);
+        if (!s.stand.qualityClass)
+            return "unknown qualityClass \"" + c[3] + "\"";
+    }
+    const bool planted = !c[4].empty();
+    const bool alive = !c[5].empty();
+    const int parameters = int(!c[6].empty()) + int(!c[7].empty()) + int(!c[8].empty()) + int(!c[9].empty());
+    if (int(planted) + int(alive) + int(parameters > 0) != 1)
+        return std::string("give one density: planted, alive, or trees, basalArea, minDiameter and p95");
+    if (planted || alive) {
+        s.density = UnthinnedDensity{planted ? DensityChoice::Planted : DensityChoice::Alive, planted ? c[4] : c[5]};
+    } else {
+        if (parameters != 4)
+            return std::string("a thinned stand needs all of trees, basalArea, minDiameter and p95");
+        ThinnedEntryInput in;
+        in.choice = ThinnedEntryChoice::Parameters;
+        in.trees = c[6];
+        in.basalArea = c[7];
+        in.minDiameter = c[8];
+        in.p95 = c[9];
+        s.density = in;
+    }
+    return s;
+}
+
+namespace {
+
+struct Job {
+    size_t index = 0;
+    size_t line = 0;
+    std::string rawId; // the id cell as read, for the error row of a malformed line
+    std::variant<InventoryStand, std::string> row;
+};
+
+struct Result {
+    std::string recordRows;
+    std::string errorRow;
+    enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
+};
+
+std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
+{
+    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
+}
+
+// A stand's log in one write. Not a QSaveFile: syncing thousands of logs to
+// disk one by one would cost more than simulating the stands.
+bool writeWhole(const std::filesystem::path &path, const std::string &bytes)
+{
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!(written && closed)) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec); // no half-written log is left behind
+        return false;
+    }
+    return true;
+}
+
+Result runOne(const Job &job, const Regime &regime, const std::filesystem::path &outDir)
+{
+    Result r;
+    if (const auto *why = std::get_if<std::string>(&job.row)) {
+        r.kind = Result::Kind::Malformed;
+        r.errorRow = errorRow(job.rawId, "malformed", "", "line " + std::to_string(job.line) + ": " + *why);
+        return r;
+    }
+    const auto &stand = std::get<InventoryStand>(job.row);
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps};
+    StandState state;
+    std::string logBytes;
+    const std::filesystem::path logPath = outDir / (stand.id + ".txt");
+    LogFile log(logPath);
+    log.collectInto(&logBytes);
+    const RunResult run = runScenario(scenario, state, log);
+
+    // Like a single run: the log is replaced, and a stand refused before its
+    // first table leaves no log at all.
+    std::error_code ec;
+    std::filesystem::remove(logPath, ec);
+    if (!logBytes.empty() && !writeWhole(logPath, logBytes)) {
+        r.errorRow += errorRow(stand.id, "log-failed", "Erro!", "Erro de gravação do ficheiro...");
+    }
+
+    const int rows = recordRowCount(state);
+    for (int i = 0; i < rows; ++i) {
+        r.recordRows += csvCell(stand.id);
+        for (int c = 0; c < kRecordColumns; ++c)
+            r.recordRows += "," + csvCell(recordCellText(state.SimRecord[i][c]));
+        r.recordRows += "\n";
+    }
+    if (run.status == RunResult::Status::Refused) {
+        r.kind = Result::Kind::Refused;
+        r.errorRow += errorRow(stand.id, "refused", run.message->title, run.message->text);
+    } else if (run.status == RunResult::Status::EndedByModel) {
+        r.kind = Result::Kind::Ended;
+        r.errorRow += errorRow(stand.id, "ended", run.message->title, run.message->text);
+    }
+    return r;
+}
+
+// Appends in order to a file written whole at the end (replaced only on success).
+class OrderedCsv {
+public:
+    OrderedCsv(const std::filesystem::path &path, const std::string &header)
+        : file_(QString::fromStdString(path.string()))
+    {
+        if (!file_.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write " + path.string());
+        write(header);
+    }
+    void write(const std::string &s)
+    {
+        if (!s.empty() && file_.write(s.data(), static_cast<qint64>(s.size())) != static_cast<qint64>(s.size()))
+            ok_ = false;
+    }
+    void commit(const std::filesystem::path &path)
+    {
+        if (!ok_ || !file_.commit())
+            throw std::runtime_error("cannot write " + path.string());
+    }
+
+private:
+    QSaveFile file_;
+    bool ok_ = true;
+};
+
+std::string recordHeader()
+{
+    std::string h = "id";
+    for (const char *c : kRecordHeaders)
+        h += std::string(",") + c;
+    return h + "\n";
+}
+
+} // namespace
+
+BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
+                      const std::filesystem::path &outDir, const BatchOptions &options)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::error_code ec;
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir))
+        throw std::runtime_error("cannot create the output folder " + outDir.string());
+
+    // Count the stands first so that the progress has a total; rows are streamed.
+    size_t total = 0;
+    {
+        std::ifstream in(inventory, std::ios::binary);
+        if (!in)
+            throw std::runtime_error("cannot read " + inventory.string());
+        std::string line;
+        bool header = true;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (header) {
+                header = false;
+                continue;
+            }
+            if (!line.empty())
+                ++total;
+        }
+    }
+
+    std::ifstream in(inventory, std::ios::binary);
+    std::string line;
+    if (!std::getline(in, line))
+        throw std::runtime_error(inventory.string() + ": the header line is missing");
+    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    const auto header = splitCsvLine(line);
+    std::vector<int> columnOf(std::size(kInventoryColumns), -1);
+    if (header) {
+        for (size_t h = 0; h < header->size(); ++h)
+            for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
+                if ((*header)[h] == kInventoryColumns[k])
+                    columnOf[k] = static_cast<int>(h);
+    }
+    for (size_t k = 0; k < columnOf.size(); ++k)
+        if (columnOf[k] < 0)
+            throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
+                                     "\" missing from the header");
+    const size_t headerCells = header->size();
+
+    OrderedCsv record(outDir / "record.csv", recordHeader());
+    OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
+
+    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const size_t window = static_cast<size_t>(jobs) * 8; // stands in flight: memory stays flat
+
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<Job> queue;
+    std::map<size_t, Result> ready;
+    bool eof = false;
+    size_t nextIndex = 0;
+    size_t nextWrite = 0;
+    BatchSummary summary;
+    summary.stands = total;
+
+    std::vector<std::thread> workers;
+    for (unsigned w = 0; w < jobs; ++w) {
+        workers.emplace_back([&] {
+            for (;;) {
+                Job job;
+                {
+                    std::unique_lock lk(m);
+                    cv.wait(lk, [&] { return !queue.empty() || eof; });
+                    if (queue.empty())
+                        return;
+                    job = std::move(queue.front());
+                    queue.pop_front();
+                }
+                Result r = runOne(job, regime, outDir);
+                {
+                    std::lock_guard lk(m);
+                    ready.emplace(job.index, std::move(r));
+                }
+                cv.notify_all();
+            }
+        });
+    }
+
+    // Writes every finished result that is next in line, outside the lock.
+    auto drain = [&](std::unique_lock<std::mutex> &lk) {
+        for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
+            Result r = std::move(it->second);
+            ready.erase(it);
+            ++nextWrite;
+            lk.unlock();
+            record.write(r.recordRows);
+            errors.write(r.errorRow);
+            switch (r.kind) {
+            case Result::Kind::Done: ++summary.done; break;
+            case Result::Kind::Refused: ++summary.refused; break;
+            case Result::Kind::Ended: ++summary.endedByModel; break;
+            case Result::Kind::Malformed: ++summary.malformed; break;
+            }
+            if (options.progress)
+                options.progress(summary.done + summary.refused + summary.endedByModel + summary.malformed, total);
+            lk.lock();
+        }
+    };
+
+    std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
+    size_t lineNo = 1;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        Job job;
+        job.line = lineNo;
+        const auto cells = splitCsvLine(line);
+        if (!cells) {
+            job.row = std::string("a quoted cell does not close");
+        } else if (cells->size() != headerCells) {
+            job.row = "expected " + std::to_string(headerCells) + " cells, found " + std::to_string(cells->size());
+        } else {
+            job.rawId = (*cells)[columnOf[0]];
+            std::vector<std::string> ordered;
+            for (int col : columnOf)
+                ordered.push_back((*cells)[col]);
+            job.row = parseInventoryRow(ordered);
+            if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
+                job.row = "the id \"" + s->id + "\" was already used";
+        }
+
+        std::unique_lock lk(m);
+        for (;;) {
+            drain(lk);
+            if (nextIndex - nextWrite < window)
+                break;
+            cv.wait(lk);
+        }
+        job.index = nextIndex++;
+        queue.push_back(std::move(job));
+        lk.unlock();
+        cv.notify_all();
+    }
+    {
+        std::unique_lock lk(m);
+        eof = true;
+        cv.notify_all();
+        for (;;) {
+            drain(lk);
+            if (nextWrite >= nextIndex)
+                break;
+            cv.wait(lk);
+        }
+    }
+    for (std::thread &t : workers)
+        t.join();
+
+    record.commit(outDir / "record.csv");
+    errors.commit(outDir / "errors.csv");
+    summary.stands = summary.done + summary.refused + summary.endedByModel + summary.malformed;
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary;
+}
+
+} // namespace tavelo

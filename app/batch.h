@@ -1,0 +1,57 @@
+#pragma once
+
+// A management regime run over a whole stand inventory: one simulation per
+// stand, on all cores, through the same session code as a single run.
+
+#include "app/scenario.h"
+
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tavelo {
+
+// The inventory's columns, in the header's order.
+inline constexpr const char *kInventoryColumns[] = {"id",    "age",       "dominantHeight", "qualityClass", "planted",
+                                                    "alive", "trees",     "basalArea",      "minDiameter",  "p95"};
+
+// One inventory row turned into what a user would type; or why it cannot be.
+struct InventoryStand {
+    std::string id;
+    StandDataInput stand;
+    std::variant<UnthinnedDensity, ThinnedEntryInput> density;
+};
+std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &cells);
+
+// Splits one CSV line (comma-separated, double quotes around a cell that holds
+// commas or quotes, "" for a quote inside one). Nothing when the quotes do not close.
+std::optional<std::vector<std::string>> splitCsvLine(const std::string &line);
+// A cell as it must be written to a CSV file.
+std::string csvCell(const std::string &text);
+
+struct BatchOptions {
+    unsigned jobs = 0; // 0: one per core
+    std::function<void(size_t done, size_t total)> progress;
+};
+
+struct BatchSummary {
+    size_t stands = 0;
+    size_t done = 0;
+    size_t refused = 0;
+    size_t endedByModel = 0;
+    size_t malformed = 0;
+    double seconds = 0.0;
+};
+
+// Runs `regime` over every stand of `inventory`, writing `<id>.txt` logs,
+// `record.csv` and `errors.csv` into `outDir`. The output is the same whatever
+// the number of jobs. Throws std::runtime_error when the inventory or the
+// output folder cannot be used at all.
+BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
+                      const std::filesystem::path &outDir, const BatchOptions &options);
+
+} // namespace tavelo

@@ -1,0 +1,24 @@
+#pragma once
+
+// The commands of tavelo-cli, callable from tests.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+inline constexpr int kCliOk = 0;
+inline constexpr int kCliUsage = 1;
+
+// run SCENARIO.json --log LOG.txt [--record RECORD.csv]: 0 done, 1 usage or
+// scenario error, 2 entry refused, 3 ended by the model.
+int cliRun(const std::vector<std::string> &args, std::ostream &err);
+// batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]
+int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+// compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication)
+int cliCompare(const std::vector<std::string> &args, std::ostream &err);
+
+std::string cliUsage();
+
+} // namespace tavelo

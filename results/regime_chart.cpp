@@ -1,0 +1,108 @@
+#include "regime_chart.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace tavelo {
+
+QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes)
+{
+    std::set<double> ages;
+    for (const RegimeSeries &r : regimes)
+        for (const RegimePoint &p : r.points)
+            ages.insert(p.age);
+    QStringList categories;
+    for (double a : ages)
+        categories << QStringLiteral(" %1").arg(a);
+
+    auto *series = new QBarSeries;
+    series->setBarWidth(0.9);
+    double top = 0.0;
+    for (const RegimeSeries &r : regimes) {
+        auto *standing = new QBarSet(QString::fromStdString(standingSetName(r.name)));
+        auto *removed = new QBarSet(QString::fromStdString(removedSetName(r.name)));
+        std::map<double, const RegimePoint *> byAge;
+        for (const RegimePoint &p : r.points)
+            byAge[p.age] = &p;
+        for (double a : ages) {
+            const auto it = byAge.find(a);
+            *standing << (it == byAge.end() ? 0.0 : it->second->standing);
+            *removed << (it == byAge.end() ? 0.0 : it->second->removedCumulative);
+            if (it != byAge.end())
+                top = std::max({top, it->second->standing, it->second->removedCumulative});
+        }
+        series->append(standing);
+        series->append(removed);
+    }
+
+    auto *chart = new QChart;
+    chart->addSeries(series);
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    x->setTitleText(QString::fromUtf8(kComparisonAgeAxis));
+    auto *y = new QValueAxis;
+    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
+    y->setTitleText(QString::fromUtf8(kComparisonVolumeAxis));
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    chart->legend()->setVisible(true);
+    // One legend line per set: regime names are long.
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+bool renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &path)
+{
+    // The chart laid out in a scene of its own, so that no window is needed.
+    const QSize size(1400, 800);
+    QGraphicsScene scene;
+    QChart *chart = makeComparisonChart(regimes);
+    scene.addItem(chart);
+    chart->setGeometry(QRectF(QPointF(0, 0), size));
+    scene.setSceneRect(QRectF(QPointF(0, 0), size));
+    auto draw = [&](QPainter &p) {
+        p.setRenderHint(QPainter::Antialiasing);
+        scene.render(&p, QRectF(QPointF(0, 0), size), scene.sceneRect());
+    };
+
+    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        draw(p);
+        p.end();
+        return image.save(path, "PNG");
+    }
+    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QStringLiteral("Volume (m3/ha)"));
+        QPainter p;
+        if (!p.begin(&svg))
+            return false;
+        draw(p);
+        return p.end() && QFileInfo(path).size() > 0;
+    }
+    return false;
+}
+
+} // namespace tavelo

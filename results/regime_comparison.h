@@ -1,0 +1,37 @@
+#pragma once
+
+// Management regimes compared by the volume they grow: at every age the volume
+// standing and the volume removed by thinnings so far.
+
+#include "model/stand_state.h"
+
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+struct RegimePoint {
+    double age = 0.0;
+    double standing = 0.0;         // total volume of the stand left at that age, m3/ha
+    double removedCumulative = 0.0; // volume removed by the thinnings up to that age, m3/ha
+};
+
+struct RegimeSeries {
+    std::string name; // the scenario file's name
+    std::vector<RegimePoint> points;
+};
+
+// From a simulation's record: at an age with a thinning the stand left is the
+// "D" row, and the removal is the "AD" row's volume minus the "D" row's.
+RegimeSeries regimeSeries(const std::string &name, const StandState &state);
+
+// "regime,age,standing,removedCumulative" with one line per regime and age.
+std::string comparisonCsv(const std::vector<RegimeSeries> &regimes);
+
+// Chart texts.
+inline constexpr const char *kComparisonAgeAxis = "Idade (anos)";
+inline constexpr const char *kComparisonVolumeAxis = "Volume (m3/ha)";
+std::string standingSetName(const std::string &regime);
+std::string removedSetName(const std::string &regime);
+
+} // namespace tavelo
