@@ -1,11 +1,15 @@
+#include "app/about_screen.h"
 #include "app/app_context.h"
+#include "app/entrada_screen.h"
 #include "app/screens.h"
 
 namespace tavelo {
 
 void registerAppScreens(Windows &windows)
 {
-    (void)windows; // the windows of this subsystem are registered here as they are built
+    initPictures();
+    windows.registerFactory(QStringLiteral("Entrada"), &loadEntrada);
+    windows.registerFactory(QStringLiteral("frmAbout"), [](AppContext &ctx) -> QWidget * { return new AboutScreen(ctx); });
 }
 
 } // namespace tavelo

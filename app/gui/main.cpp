@@ -1,12 +1,34 @@
 // tavelo: the desktop program.
 #include "app/app_context.h"
+#include "app/app_session.h"
+#include "app/entrada_screen.h"
 #include "app/screens.h"
+#include "app/services.h"
 
 #include <QApplication>
-#include <QGuiApplication>
+#include <QIcon>
+#include <QLocale>
+#include <QPointer>
+#include <QStandardPaths>
 
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+std::filesystem::path toPath(const QString &s)
+{
+    return std::filesystem::path(s.toStdU16String());
+}
+
+// The user's numeric conventions, as the system locale gives them.
+tavelo::NumberConventions systemConventions()
+{
+    const QLocale locale = QLocale::system();
+    return {locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString()};
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -18,6 +40,34 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavelo"));
-    std::fprintf(stderr, "tavelo: the windows are being built; use tavelo-cli for now.\n");
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    tavelo::initPictures();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavelo/app_icon.png")));
+
+    tavelo::WidgetMessageService messages;
+    tavelo::ProcessExitService exitService;
+    tavelo::WidgetFileDialogService files;
+    tavelo::WidgetPrintService print;
+    const std::filesystem::path logFolder =
+        tavelo::chooseLogFolder(toPath(QCoreApplication::applicationDirPath()),
+                                toPath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+
+    int rc = 0;
+    {
+        tavelo::AppContext ctx({&messages, &exitService, &files, &print}, logFolder, systemConventions());
+        tavelo::registerAllScreens(ctx.windows);
+        // The start-up check may refuse the user's settings; the program has ended then.
+        if (!ctx.windows.show(QStringLiteral("Entrada")))
+            return tavelo::kExitRegionalSettings;
+        rc = QApplication::exec();
+
+        // The windows go before the context they refer to.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            windows << w;
+        for (const QPointer<QWidget> &w : windows)
+            if (w && !w->parentWidget())
+                delete w.data();
+    }
+    return rc;
 }

@@ -1,0 +1,48 @@
+#pragma once
+
+// "Form1", "Opções do Modelo": bark option, current year and the assortment
+// dimensions for the whole simulation.
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tavelo {
+
+class AppContext;
+
+class OptionsScreen : public QWidget {
+    Q_OBJECT
+public:
+    explicit OptionsScreen(AppContext &ctx);
+
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *optVcc = nullptr;
+    QRadioButton *optVsc = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLineEdit *txtAno = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QLabel *lblDmin = nullptr;
+    QLineEdit *txtDmin = nullptr;
+    QLabel *lblCmin = nullptr;
+    QLineEdit *txtCmin = nullptr;
+    QLabel *lblAltcorte = nullptr;
+    QLineEdit *txtAltcorte = nullptr;
+    QLabel *lblDdesp = nullptr;
+    QLineEdit *txtDdesp = nullptr;
+    QPushButton *cmdOk = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void confirm();
+
+    AppContext &ctx_;
+};
+
+} // namespace tavelo

@@ -1,0 +1,201 @@
+#include "stand_data_screen.h"
+
+#include "app/app_context.h"
+#include "app/entrada_screen.h"
+#include "entry/entry_screen_widgets.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace tavelo {
+
+StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
+{
+    makeWindow(this, ctx.windows.entrada());
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Dados do Povoamento"));
+
+    Frame3 = groupBox(this, "Frame3", QString());
+    txtIdade = lineEdit(Frame3, "txtIdade", QString());
+    Label3 = buddyLabel(Frame3, "Label3", QStringLiteral("Idade do Povoamento (anos)"), txtIdade);
+    auto *f3 = new QHBoxLayout(Frame3);
+    f3->addWidget(Label3);
+    f3->addStretch(1);
+    f3->addWidget(txtIdade);
+
+    Frame4 = groupBox(this, "Frame4", QString());
+    optADominante = radio(Frame4, "optADominante", QStringLiteral("Altura dominante (m)"));
+    txtADominante = lineEdit(Frame4, "txtADominante", QString());
+    optCQualidade = radio(Frame4, "optCQualidade", QStringLiteral("Classe de Qualidade:"));
+    frmCQ = groupBox(Frame4, "frmCQ", QString());
+    // Listed from the poorest to the best site, as the user reads them.
+    optMBaixa = radio(frmCQ, "optMBaixa", QStringLiteral("Muito Baixa"));
+    optBaixa = radio(frmCQ, "optBaixa", QStringLiteral("Baixa"));
+    optMedia = radio(frmCQ, "optMedia", QStringLiteral("Média"));
+    optElev = radio(frmCQ, "optElev", QStringLiteral("Elevada"));
+    optMElev = radio(frmCQ, "optMElev", QStringLiteral("Muito Elevada"));
+    auto *site = new QButtonGroup(this);
+    site->addButton(optADominante);
+    site->addButton(optCQualidade);
+    classes_ = new QButtonGroup(this);
+    auto *cq = new QVBoxLayout(frmCQ);
+    for (QRadioButton *o : {optMBaixa, optBaixa, optMedia, optElev, optMElev}) {
+        classes_->addButton(o);
+        cq->addWidget(o);
+    }
+    auto *f4 = new QGridLayout(Frame4);
+    f4->addWidget(optADominante, 0, 0);
+    f4->addWidget(txtADominante, 0, 1);
+    f4->addWidget(optCQualidade, 1, 0);
+    f4->addWidget(frmCQ, 2, 0, 1, 2);
+    f4->setColumnStretch(0, 1);
+
+    FrmManual = groupBox(this, "FrmManual", QStringLiteral("Introdução manual dos dados:"));
+    cmdDPdesb = button(FrmManual, "cmdDPdesb", QStringLiteral("Dados povoamento desbastado"));
+    cmdDPndesb = button(FrmManual, "cmdDPndesb", QStringLiteral("Dados povoamento não desbastado"));
+    auto *fm = new QVBoxLayout(FrmManual);
+    fm->addWidget(cmdDPdesb);
+    fm->addWidget(cmdDPndesb);
+    fm->addStretch(1);
+
+    cmdOk = button(this, "cmdOk", QStringLiteral("&Ok"));
+    cmdCancelar = button(this, "cmdCancelar", QStringLiteral("Cancelar"));
+
+    auto *main = new QGridLayout(this);
+    main->addWidget(Frame3, 0, 0, 1, 2);
+    main->addWidget(Frame4, 1, 0);
+    main->addWidget(FrmManual, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(cmdCancelar);
+    main->addLayout(buttons, 2, 0, 1, 2);
+    main->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Design state.
+    optADominante->setChecked(true);
+    frmCQ->setEnabled(false);
+    cmdDPdesb->setEnabled(false);
+    cmdDPndesb->setEnabled(false);
+
+    connect(optADominante, &QRadioButton::toggled, this, &StandDataScreen::heightChosen);
+    connect(optCQualidade, &QRadioButton::toggled, this, &StandDataScreen::classChosen);
+    connect(txtIdade, &QLineEdit::textChanged, this, &StandDataScreen::ageChanged);
+    connect(cmdDPdesb, &QPushButton::clicked, this, [this] { densityButton(QStringLiteral("Form4")); });
+    connect(cmdDPndesb, &QPushButton::clicked, this, [this] { densityButton(QStringLiteral("Form3")); });
+    connect(cmdOk, &QPushButton::clicked, this, &StandDataScreen::confirm);
+    connect(cmdCancelar, &QPushButton::clicked, this, &StandDataScreen::cancel);
+
+    // Load: the model options must have been confirmed first.
+    if (const std::optional<Message> m = standDataLoadMessage(ctx_.state)) {
+        ctx_.show(this, *m);
+        ctx_.windows.show(QStringLiteral("Form1"));
+    }
+}
+
+SiteInput StandDataScreen::mode() const
+{
+    if (optADominante->isChecked())
+        return SiteInput::DominantHeight;
+    if (optCQualidade->isChecked())
+        return SiteInput::QualityClass;
+    return SiteInput::None;
+}
+
+void StandDataScreen::heightChosen(bool checked)
+{
+    if (!checked)
+        return;
+    frmCQ->setEnabled(false);
+    // An exclusive group keeps one option on; lift that to clear them all.
+    classes_->setExclusive(false);
+    for (QRadioButton *o : {optMElev, optElev, optMedia, optBaixa, optMBaixa})
+        o->setChecked(false);
+    classes_->setExclusive(true);
+    txtADominante->setEnabled(true);
+}
+
+void StandDataScreen::classChosen(bool checked)
+{
+    if (!checked)
+        return;
+    frmCQ->setEnabled(true);
+    txtADominante->setEnabled(false);
+    txtADominante->clear();
+}
+
+void StandDataScreen::ageChanged()
+{
+    // The current state of each button as set on this screen, whatever its frame.
+    StandButtons current;
+    current.thinned = cmdDPdesb->isEnabledTo(this);
+    current.unthinned = cmdDPndesb->isEnabledTo(this);
+    const StandButtons b = ageRule(mode(), txtIdade->text().toStdString(), current);
+    if (b.classFrameEnabled)
+        frmCQ->setEnabled(*b.classFrameEnabled);
+    cmdDPdesb->setEnabled(b.thinned);
+    cmdDPndesb->setEnabled(b.unthinned);
+}
+
+StandDataInput StandDataScreen::input() const
+{
+    StandDataInput in;
+    in.age = txtIdade->text().toStdString();
+    in.mode = mode();
+    in.dominantHeight = txtADominante->text().toStdString();
+    const std::pair<QRadioButton *, QualityClass> order[] = {
+        {optMElev, QualityClass::MuitoElevada}, {optElev, QualityClass::Elevada}, {optMedia, QualityClass::Media},
+        {optBaixa, QualityClass::Baixa},        {optMBaixa, QualityClass::MuitoBaixa}};
+    for (const auto &[o, q] : order)
+        if (o->isChecked()) {
+            in.qualityClass = q;
+            break;
+        }
+    return in;
+}
+
+void StandDataScreen::densityButton(const QString &screen)
+{
+    ctx_.guarded(this, [&] {
+        const StandDataOutcome out = standDataButton(ctx_.state, input());
+        ctx_.showAll(this, out.messages);
+        if (out.openDensityScreen)
+            ctx_.windows.show(screen);
+    });
+}
+
+void StandDataScreen::confirm()
+{
+    if (const std::optional<Message> m = confirmStandData(ctx_.state)) {
+        ctx_.show(this, *m);
+        return;
+    }
+    ctx_.guarded(this, [&] {
+        // The stand screen shows the stand as it loads; a stand outside the
+        // model ends the program there and nothing after it runs.
+        ctx_.windows.show(QStringLiteral("Form5"));
+        setSimulationEnabled(ctx_, false);
+        ctx_.windows.hide(objectName());
+    });
+}
+
+void StandDataScreen::cancel()
+{
+    cancelStandData(ctx_.state);
+    ctx_.windows.unload(QStringLiteral("Form3"));
+    ctx_.windows.unload(QStringLiteral("Form4"));
+    ctx_.windows.unload(objectName());
+}
+
+void StandDataScreen::lockStandData(bool unthinnedRoute)
+{
+    (unthinnedRoute ? cmdDPdesb : cmdDPndesb)->setEnabled(false);
+    Frame3->setEnabled(false);
+    Frame4->setEnabled(false);
+}
+
+} // namespace tavelo

@@ -1,0 +1,84 @@
+#include "unthinned_screen.h"
+
+#include "app/app_context.h"
+#include "entry/entry_screen_widgets.h"
+#include "entry/entry_session.h"
+#include "entry/stand_data_screen.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace tavelo {
+
+void askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave)
+{
+    if (ctx.show(screen, leave.question) == MessageService::Answer::Yes) {
+        ctx.windows.unload(screen->objectName());
+        return;
+    }
+    ctx.show(screen, leave.reminder);
+}
+
+UnthinnedScreen::UnthinnedScreen(AppContext &ctx) : ctx_(ctx)
+{
+    makeWindow(this, ctx.windows.entrada());
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Dados do Povoamento não Desbastado"));
+
+    Frame1 = groupBox(this, "Frame1", QString());
+    optArvPlant = radio(Frame1, "optArvPlant", QStringLiteral("Nº de árvores plantadas (nº/ha)"));
+    optArvVivas = radio(Frame1, "optArvVivas", QStringLiteral("Nº de árvores vivas (nº/ha)"));
+    txtNArvVP = lineEdit(Frame1, "txtNArvVP", QString());
+    auto *group = new QButtonGroup(this);
+    group->addButton(optArvPlant);
+    group->addButton(optArvVivas);
+    auto *f1 = new QGridLayout(Frame1);
+    f1->addWidget(optArvPlant, 0, 0);
+    f1->addWidget(optArvVivas, 1, 0);
+    f1->addWidget(txtNArvVP, 0, 1, 2, 1, Qt::AlignVCenter);
+    f1->setHorizontalSpacing(24);
+
+    cmdOk = button(this, "cmdOk", QStringLiteral("&Ok"));
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(Frame1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOk);
+    main->addLayout(buttons);
+    main->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cmdOk, &QPushButton::clicked, this, &UnthinnedScreen::confirm);
+}
+
+void UnthinnedScreen::confirm()
+{
+    DensityChoice choice = DensityChoice::None;
+    if (optArvVivas->isChecked())
+        choice = DensityChoice::Alive;
+    else if (optArvPlant->isChecked())
+        choice = DensityChoice::Planted;
+
+    ctx_.guarded(this, [&] {
+        // A stand beyond the model's basal area ends the program inside this call.
+        const DensityOutcome out = confirmUnthinnedDensity(ctx_.state, txtNArvVP->text().toStdString(), choice);
+        switch (out.kind) {
+        case DensityOutcome::Kind::Refused:
+            if (out.message)
+                ctx_.show(this, *out.message);
+            return;
+        case DensityOutcome::Kind::AskToLeave:
+            askToLeave(ctx_, this, *out.leave);
+            return;
+        case DensityOutcome::Kind::Stored:
+            break;
+        }
+        if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
+            form2->lockStandData(true);
+        // Kept loaded until "Cancelar" on the stand data screen.
+        ctx_.windows.hide(objectName());
+    });
+}
+
+} // namespace tavelo
