@@ -75,7 +75,10 @@ OptionsOutcome confirmOptions(StandState &state, const OptionsInput &in)
             out.messages.push_back(Message::warning(kDadosInvalidos, kDadosInvalidos));
             return out;
         }
-        *slots[i] = *values[i];
+        // Only a positive dimension is ever stored (a box that is not a number may
+        // come after a negative one).
+        if (*values[i] > 0.0)
+            *slots[i] = *values[i];
     }
     out.accepted = true;
     return out;
