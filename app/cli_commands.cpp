@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 #include <random>
 #include <iterator>
 #include <ostream>
@@ -31,7 +32,11 @@ bool readFile(const std::string &path, std::string &out)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    try {
+        out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure &) {
+        return false; // a folder opens but cannot be read
+    }
     return !in.bad();
 }
 

@@ -203,13 +203,16 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
 // "line L, column C: what" for a JSON syntax error.
 std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
 {
+    // Qt's offset lies just past the character where parsing stopped; the column
+    // names that character, counting letters rather than UTF-8 bytes.
+    const int at = err.offset > 0 ? err.offset - 1 : 0;
     int line = 1;
     int col = 1;
-    for (int i = 0; i < err.offset && i < static_cast<int>(json.size()); ++i) {
+    for (int i = 0; i < at && i < static_cast<int>(json.size()); ++i) {
         if (json[i] == '\n') {
             ++line;
             col = 1;
-        } else {
+        } else if ((static_cast<unsigned char>(json[i]) & 0xC0) != 0x80) {
             ++col;
         }
     }

@@ -1,0 +1,102 @@
+#pragma once
+
+// Running scenarios for the tests: temporary folders, whole files as bytes,
+// and the tavelo-cli executable run as a user would run it.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tavelo::test {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() / ("tavelo-cli-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    const fs::path &path() const { return path_; }
+    fs::path operator/(const std::string &name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+inline std::string readBytes(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const fs::path &p, const std::string &bytes)
+{
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// Single quotes for the shell.
+inline std::string shellQuoted(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+struct CliRun {
+    int status = -1; // the exit status; -1 when the program did not exit normally
+    std::string err; // what it wrote on standard error
+};
+
+// Runs tavelo-cli with `args` (already separate words) from `folder`.
+inline CliRun runCli(const std::vector<std::string> &args, const TempFolder &folder)
+{
+    std::string cmd = "cd " + shellQuoted(folder.path().string()) + " && " + shellQuoted(TAVELO_CLI_PATH);
+    for (const std::string &a : args)
+        cmd += " " + shellQuoted(a);
+    const fs::path errFile = folder / "stderr.txt";
+    cmd += " 2>" + shellQuoted(errFile.string()) + " >/dev/null";
+    const int raw = std::system(cmd.c_str());
+    CliRun r;
+    if (raw != -1 && WIFEXITED(raw))
+        r.status = WEXITSTATUS(raw);
+    r.err = readBytes(errFile);
+    return r;
+}
+
+// The scenario files (NAME.json) of a folder, by name, sorted.
+inline std::vector<std::string> scenarioNames(const fs::path &folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto &e : fs::directory_iterator(folder, ec))
+        if (e.path().extension() == ".json")
+            names.push_back(e.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace tavelo::test
