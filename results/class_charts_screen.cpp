@@ -1,0 +1,164 @@
+#include "class_charts_screen.h"
+
+#include "app/app_context.h"
+#include "structure/log_printer.h"
+#include "structure/stand_screen.h"
+
+#include <QChartView>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tavelo {
+
+namespace {
+
+const QString kCategoryTitle = QStringLiteral("Classe Dap (cm)");
+constexpr int kChartHeight = 420;
+
+QLabel *caption(QWidget *parent, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+} // namespace
+
+DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name, const QString &opener,
+                                           bool afterThinning)
+    : ReturningWindow(ctx, name, opener)
+{
+    setWindowTitle(QStringLiteral("Características do povoamento"));
+
+    auto *panel = new QGroupBox(this);
+    panel->setObjectName(QStringLiteral("Panel"));
+    auto *fields = new QGridLayout(panel);
+    txtIdade = ui::field(panel, "txtIdade", 4);
+    txtADom = ui::field(panel, "txtADom");
+    txtCQualidd = ui::field(panel, "txtCQualidd", 4);
+    txtDmedio = ui::field(panel, "txtDmedio");
+    txtAno = ui::field(panel, "txtAno");
+    fields->addWidget(caption(panel, QStringLiteral("Idade")), 0, 0);
+    fields->addWidget(txtIdade, 0, 1);
+    fields->addWidget(caption(panel, QStringLiteral("Alt. Dominante (m)")), 0, 2);
+    fields->addWidget(txtADom, 0, 3);
+    fields->addWidget(caption(panel, QStringLiteral("Classe de qualidade")), 0, 4);
+    fields->addWidget(txtCQualidd, 0, 5);
+    fields->addWidget(caption(panel, QStringLiteral("Diâmetro médio (cm)")), 0, 6);
+    fields->addWidget(txtDmedio, 0, 7);
+    fields->addWidget(caption(panel, QStringLiteral("Ano:")), 0, 8);
+    fields->addWidget(txtAno, 0, 9);
+    if (afterThinning) {
+        auto *row = new QHBoxLayout;
+        row->addWidget(new QLabel(QStringLiteral("Características do desbaste:"), panel));
+        lblCDesbaste = new QLabel(QStringLiteral("Tipo de Desbaste e intensidade"), panel);
+        lblCDesbaste->setObjectName(QStringLiteral("lblCDesbaste"));
+        QFont bold = lblCDesbaste->font();
+        bold.setBold(true);
+        lblCDesbaste->setFont(bold);
+        row->addWidget(lblCDesbaste, 1);
+        fields->addLayout(row, 1, 0, 1, 10);
+    }
+    fields->setColumnStretch(10, 1);
+
+    cmdVoltar = ui::button(this, "cmdVoltar", QStringLiteral("Voltar à simulação"));
+    cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir os gráficos"));
+    connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
+    connect(cmdImprimir, &QPushButton::clicked, this, [this] {
+        // The window as shown: panel, charts and buttons, on one page.
+        const QPixmap picture = grab();
+        whileBusy([&] { printPicture(ctx_, this, picture); });
+    });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(panel);
+}
+
+void DiameterChartsWindow::showStand(const std::optional<StandTable> &table)
+{
+    if (!table)
+        return;
+    txtIdade->setText(qs(table->txtIdade));
+    txtADom->setText(qs(table->txtADom));
+    txtCQualidd->setText(qs(table->txtCQualidd));
+    txtDmedio->setText(qs(table->txtDmedio));
+}
+
+void DiameterChartsWindow::setCharts(QChartView *first, QChartView *second)
+{
+    MSChart1 = first;
+    MSChart2 = second;
+    auto *charts = new QHBoxLayout;
+    for (QChartView *v : {first, second}) {
+        if (!v)
+            continue;
+        v->setMinimumHeight(kChartHeight);
+        charts->addWidget(v, 1);
+    }
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdVoltar);
+    buttons->addWidget(cmdImprimir);
+    buttons->addStretch(1);
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    layout->addLayout(charts, 1);
+    layout->addLayout(buttons);
+}
+
+StandChartsScreen::StandChartsScreen(AppContext &ctx)
+    : DiameterChartsWindow(ctx, QStringLiteral("Form8"), QStringLiteral("Form5"), false)
+{
+    const auto &stand = ctx.simulation.standTable();
+    showStand(stand);
+    // The year typed on the options screen: the simulation's first year.
+    txtAno->setText(qs(ctx.entries.yearText));
+
+    const StandTable none;
+    const StandTable &t = stand ? *stand : none;
+    QChartView *trees = barChart(this, "MSChart1", treesChart(t),
+                                 {kCategoryTitle, QStringLiteral("nº de Árvores (nº/ha)"), {chart_colours::kBlue}, {}});
+    QChartView *volumes =
+        barChart(this, "MSChart2", volumeChart(t),
+                 {kCategoryTitle, QStringLiteral("Volume (m3/ha)"),
+                  {chart_colours::kOrange, chart_colours::kSky, chart_colours::kGreen}, 8.0});
+    setCharts(trees, volumes);
+    resize(980, 600);
+}
+
+ThinningChartScreen::ThinningChartScreen(AppContext &ctx)
+    : DiameterChartsWindow(ctx, QStringLiteral("Form9"), QStringLiteral("form7"), true)
+{
+    const auto &after = ctx.simulation.thinnedTable();
+    showStand(after);
+    txtAno->setText(qs(ctx.entries.yearText));
+    if (after)
+        lblCDesbaste->setText(qs(after->lblDesbasteMS));
+
+    const StandTable none;
+    const auto &before = ctx.simulation.standTable();
+    QChartView *trees =
+        barChart(this, "MSChart1", thinningChart(before ? *before : none, after ? *after : none),
+                 {kCategoryTitle, QStringLiteral("Nº de Árvores (nº/ha)"),
+                  {chart_colours::kBlue, chart_colours::kGreen}, 8.0});
+    setCharts(trees);
+    resize(820, 600);
+}
+
+QWidget *createStandChartsScreen(AppContext &ctx)
+{
+    auto *w = new StandChartsScreen(ctx);
+    makeWindow(w, nullptr);
+    return w;
+}
+
+QWidget *createThinningChartScreen(AppContext &ctx)
+{
+    auto *w = new ThinningChartScreen(ctx);
+    makeWindow(w, ctx.windows.entrada());
+    return w;
+}
+
+} // namespace tavelo

@@ -1,0 +1,82 @@
+#include "end_screen.h"
+
+#include "app/app_context.h"
+#include "app/entrada_screen.h"
+#include "results/end_session.h"
+#include "structure/log_printer.h"
+#include "structure/stand_screen.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tavelo {
+
+EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
+{
+    setObjectName(QStringLiteral("Terminar"));
+    setWindowTitle(QStringLiteral("Terminar Simulação"));
+
+    cmdGrafSim = ui::button(this, "cmdGrafSim", QStringLiteral("Gráfico e tabela de simulação"));
+    cmdImprimirSim = ui::button(this, "cmdImprimirSim", QStringLiteral("Imprimir simulação"));
+    cmdSalvarSim = ui::button(this, "cmdSalvarSim", QStringLiteral("Guardar a simulação"));
+    cmdNovaSimulacao = ui::button(this, "cmdNovaSimulacao", QStringLiteral("Nova simulação"));
+    cmdsair = ui::button(this, "cmdsair", QStringLiteral("Sair"));
+
+    auto *layout = new QVBoxLayout(this);
+    for (QPushButton *b : {cmdGrafSim, cmdImprimirSim, cmdSalvarSim, cmdNovaSimulacao, cmdsair}) {
+        b->setMinimumHeight(32);
+        layout->addWidget(b);
+    }
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setMinimumWidth(320);
+
+    connect(cmdGrafSim, &QPushButton::clicked, this, &EndScreen::showSummary);
+    connect(cmdImprimirSim, &QPushButton::clicked, this, [this] { printLog(ctx_, this); });
+    connect(cmdSalvarSim, &QPushButton::clicked, this, &EndScreen::save);
+    connect(cmdNovaSimulacao, &QPushButton::clicked, this, &EndScreen::newSimulation);
+    connect(cmdsair, &QPushButton::clicked, this, &EndScreen::leave);
+
+    // There is no way back into the finished simulation.
+    setSimulationEnabled(ctx_, false);
+}
+
+void EndScreen::showSummary()
+{
+    ctx_.windows.show(QStringLiteral("Form10"));
+    hide();
+}
+
+void EndScreen::save()
+{
+    const std::string &logName = ctx_.state.SimLogPath;
+    const QString chosen = ctx_.services.files->saveFileName(this, qs(saveDialogTitle(logName)),
+                                                             qs(proposedSaveName(logName)), qs(kSaveFilter));
+    if (chosen.isEmpty())
+        return;
+    if (auto error = saveLogCopy(ctx_.simulation.log(), std::filesystem::path(chosen.toStdString())))
+        ctx_.show(this, *error);
+}
+
+void EndScreen::newSimulation()
+{
+    tavelo::newSimulation(ctx_.state);
+    ctx_.simulation.closeStandScreen();
+    ctx_.simulation.closeThinnedScreen();
+    // Every window goes; the start screen loads afresh with a new log name.
+    restartEntrada(ctx_);
+}
+
+void EndScreen::leave()
+{
+    deleteTemporaryLogs(ctx_.logFolder);
+    ctx_.services.exit->exit(kExitNormal);
+}
+
+QWidget *createEndScreen(AppContext &ctx)
+{
+    auto *w = new EndScreen(ctx);
+    makeWindow(w, ctx.windows.entrada());
+    return w;
+}
+
+} // namespace tavelo

@@ -1,0 +1,35 @@
+#pragma once
+
+// `Terminar` "Terminar Simulação": where a simulation ends. The summary, the
+// printed log, the saved log, a new simulation, or leaving the program.
+
+#include <QWidget>
+
+class QPushButton;
+
+namespace tavelo {
+
+class AppContext;
+
+class EndScreen : public QWidget {
+public:
+    explicit EndScreen(AppContext &ctx);
+
+    QPushButton *cmdGrafSim = nullptr;
+    QPushButton *cmdImprimirSim = nullptr;
+    QPushButton *cmdSalvarSim = nullptr;
+    QPushButton *cmdNovaSimulacao = nullptr;
+    QPushButton *cmdsair = nullptr;
+
+private:
+    void showSummary();
+    void save();
+    void newSimulation();
+    void leave();
+
+    AppContext &ctx_;
+};
+
+QWidget *createEndScreen(AppContext &ctx);
+
+} // namespace tavelo

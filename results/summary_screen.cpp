@@ -1,0 +1,95 @@
+#include "summary_screen.h"
+
+#include "app/app_context.h"
+#include "structure/log_printer.h"
+#include "structure/sim_record.h"
+#include "structure/stand_screen.h"
+#include "structure/stand_table_model.h"
+
+#include <QChartView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tavelo {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Características Simuladas do Povoamento");
+// Rows shown without scrolling; the chart needs the rest of a 768-pixel screen.
+constexpr int kVisibleRows = 9;
+
+} // namespace
+
+SummaryScreen::SummaryScreen(AppContext &ctx)
+    : ReturningWindow(ctx, QStringLiteral("Form10"), QStringLiteral("Terminar"))
+{
+    setWindowTitle(kCaption);
+
+    // Tabela: the title line and one row per recorded state.
+    const SummaryTable table = Tabela(ctx.state, ctx.entries);
+    lblV = new QLabel(qs(table.lblV), this);
+    lblV->setObjectName(QStringLiteral("lblV"));
+    QFont bold = lblV->font();
+    bold.setBold(true);
+    lblV->setFont(bold);
+
+    model_ = new TextTableModel(this);
+    model_->setCentredHeaders(true);
+    QStringList headers;
+    for (const char *h : kRecordHeaders)
+        headers << QString::fromUtf8(h);
+    QVector<QStringList> rows;
+    for (const SummaryRow &r : table.rows) {
+        QStringList row;
+        for (const std::string &c : r)
+            row << qs(c);
+        rows << row;
+    }
+    model_->setTable(headers, rows);
+    GrelhaTotal = ui::grid(this, "GrelhaTotal");
+    GrelhaTotal->setModel(model_);
+    sizeColumns(*GrelhaTotal, std::vector<int>(kSummaryWidthsTwips.begin(), kSummaryWidthsTwips.end()));
+    GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal));
+    ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleRows));
+
+    // Grafico: built from the table just filled.
+    MSChart1 = barChart(this, "MSChart1", volumeOverAge(Grafico(table)),
+                        {QStringLiteral("Idade (anos)"), QStringLiteral("Volume (m3/ha)"),
+                         {chart_colours::kBlue, chart_colours::kGreen, chart_colours::kVermilion}, 8.0});
+    MSChart1->setMinimumSize(GrelhaTotal->width(), 340);
+
+    cmdVoltar = ui::button(this, "cmdVoltar", QStringLiteral("Voltar ao ecran anterior"));
+    cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir o gráfico"));
+    connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
+    connect(cmdImprimir, &QPushButton::clicked, this, &SummaryScreen::print);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdVoltar);
+    buttons->addWidget(cmdImprimir);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblV);
+    layout->addWidget(GrelhaTotal, 0, Qt::AlignHCenter);
+    layout->addWidget(MSChart1, 1);
+    layout->addLayout(buttons);
+}
+
+void SummaryScreen::print()
+{
+    const QPixmap chart = MSChart1->grab();
+    whileBusy([&] { printSummary(ctx_, this, kCaption, lblV->text(), chart); });
+}
+
+QWidget *createSummaryScreen(AppContext &ctx)
+{
+    auto *w = new SummaryScreen(ctx);
+    makeWindow(w, ctx.windows.entrada());
+    return w;
+}
+
+} // namespace tavelo

@@ -1,0 +1,116 @@
+#pragma once
+
+// The two stand table screens: `Form5` "Estrutura do Povoamento" (the current
+// stand) and `form7` "Estrutura do Povoamento após Desbaste" (the stand the
+// thinning just defined would leave). Each shows the session's stand table and
+// turns its buttons into calls of the simulation loop.
+
+#include "structure/stand_table.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QGroupBox;
+class QIcon;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace tavelo {
+
+class AppContext;
+class StandTableModel;
+
+// Small pieces the program's screens share.
+namespace ui {
+// The pictures of the print and chart buttons.
+QIcon printIcon();
+QIcon chartIcon();
+QPushButton *button(QWidget *parent, const char *name, const QString &caption);
+// A button with a picture and no caption; `tip` says what it does.
+QPushButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip);
+// A read-only field the screen writes.
+QLabel *field(QWidget *parent, const char *name, int minimumChars = 6);
+// A grid: no row numbers, no editing, no horizontal scrolling needed.
+QTableView *grid(QWidget *parent, const char *name);
+// Tall enough for `rows` rows under the header (and no taller than that).
+void fitGridHeight(QTableView &view, int rows);
+// Shows a loaded window again (and brings it forward); nothing when it is not loaded.
+QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate = true);
+} // namespace ui
+
+// What both stand screens show: the header fields, the frame, the title above
+// the grid and the grid.
+class StandTableScreen : public QWidget {
+public:
+    QLabel *txtIdade = nullptr;
+    QLabel *txtADom = nullptr;
+    QLabel *txtAno = nullptr;
+    QLabel *txtCQualidd = nullptr;
+    QLabel *txtDmedio = nullptr;
+    QLabel *txtA = nullptr;
+    QLabel *txtB = nullptr;
+    QLabel *txtC = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QLabel *lblDesbasteMS = nullptr; // after thinning only
+    QLabel *lblTGrelha = nullptr;
+    QTableView *Grelha = nullptr;
+
+protected:
+    StandTableScreen(AppContext &ctx, bool afterThinning);
+    // Writes the header fields, the titles and the grid.
+    void showTable(const std::optional<StandTable> &table);
+    void addButtons(const QList<QPushButton *> &buttons);
+
+    AppContext &ctx_;
+    StandTableModel *model_ = nullptr;
+};
+
+// `Form5`. Loading it opens the stand screen of the simulation (table, log
+// block, record row), except when "Projectar" on `form7` has already done so.
+class StandStructureScreen : public StandTableScreen {
+public:
+    enum class Load { OpenStand, ShowProjected };
+    StandStructureScreen(AppContext &ctx, Load load);
+
+    QPushButton *cmdProjectar = nullptr;
+    QPushButton *cmdDesbastar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdVGraficos = nullptr;
+    QPushButton *cmdTerminar = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void project();
+    void finish();
+};
+
+// `form7`: the residual stand, neither logged nor recorded until it is carried
+// forward or the simulation ends on it.
+class AfterThinningScreen : public StandTableScreen {
+public:
+    explicit AfterThinningScreen(AppContext &ctx);
+
+    QPushButton *cmdProjectar = nullptr;
+    QPushButton *cmdReDesbastar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdVGrafico = nullptr;
+    QPushButton *cmdTerminar = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void project();
+    void defineAgain();
+    void finish();
+};
+
+// The window factories of the two screens.
+QWidget *createStandScreen(AppContext &ctx);
+QWidget *createAfterThinningScreen(AppContext &ctx);
+
+} // namespace tavelo
