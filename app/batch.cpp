@@ -365,12 +365,13 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         Job job;
         job.line = lineNo;
         const auto cells = splitCsvLine(line);
+        if (cells && columnOf[0] < static_cast<int>(cells->size()))
+            job.rawId = (*cells)[columnOf[0]];
         if (!cells) {
             job.row = std::string("a quoted cell does not close");
         } else if (cells->size() != headerCells) {
             job.row = "expected " + std::to_string(headerCells) + " cells, found " + std::to_string(cells->size());
         } else {
-            job.rawId = (*cells)[columnOf[0]];
             std::vector<std::string> ordered;
             for (int col : columnOf)
                 ordered.push_back((*cells)[col]);

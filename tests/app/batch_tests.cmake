@@ -1,0 +1,8 @@
+# Batch runs over an inventory and the comparison of regimes.
+add_executable(batch_tests batch_test.cpp cli_test_support.h)
+target_link_libraries(batch_tests PRIVATE tavelo_screens GTest::gtest)
+target_compile_definitions(batch_tests PRIVATE
+  TAVELO_EXAMPLES_DIR="${TAVELO_EXAMPLES_DIR}"
+  TAVELO_CLI_PATH="$<TARGET_FILE:tavelo-cli>")
+add_dependencies(batch_tests tavelo-cli)
+gtest_discover_tests(batch_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
