@@ -1,0 +1,441 @@
+// The stand table: which classes are shown, their cells, the header fields,
+// the title, the Total row and the two consistency checks.
+
+#include "structure_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace tavelo::test {
+namespace {
+
+const TableRow kHeaders = {"ClasseDAP", "NArv/ha", "ABasal(m2/ha)", "Altura(m)",
+                           "V.Total(m3/ha)", "V.Rolaria(m3/ha)", "V.Madeira(m3/ha)", "V.Lenha(m3/ha)"};
+
+std::vector<std::string> classCentres(const StandTable &t)
+{
+    std::vector<std::string> c;
+    for (int r = 1; r <= t.classRowCount(); ++r)
+        c.push_back(t.rows[r][0]);
+    return c;
+}
+
+double sumOfClassBasalAreas(const StandTable &t)
+{
+    double g = 0.0;
+    for (const StandClass &k : t.classes)
+        g += k.basalArea;
+    return g;
+}
+
+TEST(StandTable, HeadersAndWidths)
+{
+    StandState s = tableState();
+    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0));
+    EXPECT_EQ(t.rows.front(), kHeaders);
+    EXPECT_EQ(kStandTableWidthsTwips, (std::array<int, 8>{880, 700, 1140, 710, 1150, 1285, 1360, 1250}));
+    EXPECT_EQ(t.totalRow()[0], "Total");
+    EXPECT_EQ(static_cast<int>(t.classes.size()), t.classRowCount());
+}
+
+// --- First class ----------------------------------------------------------------------------
+
+struct FirstClassCase {
+    double a;
+    const char *firstClass;
+    double upper; // upper limit of the first class
+};
+
+class FirstClass : public ::testing::TestWithParam<FirstClassCase> {};
+
+TEST_P(FirstClass, FollowsTheWeibullLocation)
+{
+    const FirstClassCase &c = GetParam();
+    StandState s = tableState();
+    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(c.a, 10.0, 2.0, 1000.0));
+    ASSERT_GE(t.classRowCount(), 2);
+    EXPECT_EQ(t.rows[1][0], c.firstClass);
+    // It collects every tree from the location up to its upper limit.
+    EXPECT_EQ(t.rows[1][1], whole(cdf(c.a, 10.0, 2.0, c.upper) * 1000.0));
+    EXPECT_NEAR(t.classes[0].trees, cdf(c.a, 10.0, 2.0, c.upper) * 1000.0, 1e-9);
+    // The next class is a whole 5 cm class.
+    const double d = std::stod(c.firstClass) + 5.0;
+    EXPECT_EQ(t.rows[2][0], whole(d));
+    EXPECT_NEAR(t.classes[1].trees, (cdf(c.a, 10.0, 2.0, d + 2.5) - cdf(c.a, 10.0, 2.0, d - 2.5)) * 1000.0, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locations, FirstClass,
+                         ::testing::Values(FirstClassCase{0.0, "5", 7.49999}, FirstClassCase{5.0, "10", 12.49999},
+                                           FirstClassCase{4.99, "5", 7.49999}, FirstClassCase{3.2, "5", 7.49999},
+                                           FirstClassCase{7.0, "10", 12.49999},
+                                           FirstClassCase{12.5, "15", 17.49999}));
+
+// --- The 0.5-tree threshold -------------------------------------------------------------------
+
+// The number of trees (per ha) that puts exactly `n` trees into the first class.
+double treesGiving(double n, double a, double b, double c, double upper)
+{
+    const double f = WeibullCdf(a, b, c, upper);
+    double ts = n / f;
+    for (int i = 0; i < 64 && f * ts != n; ++i)
+        ts = std::nextafter(ts, f * ts < n ? std::numeric_limits<double>::infinity() : 0.0);
+    return ts;
+}
+
+TEST(ClassThreshold, ExactlyHalfATreeIsNotShown)
+{
+    StandState s = tableState();
+    const double ts = treesGiving(0.5, 0.0, 10.0, 2.0, 7.49999);
+    ASSERT_EQ(WeibullCdf(0.0, 10.0, 2.0, 7.49999) * ts, 0.5);
+    StandTable t = Stable2(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, ts));
+    EXPECT_TRUE(t.classRowCount() == 0 || t.rows[1][0] != "5");
+
+    const double more = std::nextafter(ts, std::numeric_limits<double>::infinity());
+    ASSERT_GT(WeibullCdf(0.0, 10.0, 2.0, 7.49999) * more, 0.5);
+    t = Stable2(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, more));
+    ASSERT_GE(t.classRowCount(), 1);
+    EXPECT_EQ(t.rows[1][0], "5");
+    EXPECT_EQ(t.rows[1][1], "1"); // just over half a tree shows as 1
+}
+
+TEST(ClassThreshold, ASkippedFirstClassDoesNotEndTheTable)
+{
+    // The first class 10 only spans 9.99 to 12.49999 and holds a third of a tree.
+    StandState s = tableState();
+    const double firstTrees = cdf(9.99, 10.0, 3.6, 12.49999) * 50.0;
+    ASSERT_LT(firstTrees, 0.5);
+    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(9.99, 10.0, 3.6, 50.0));
+    ASSERT_GE(t.classRowCount(), 2);
+    EXPECT_EQ(t.rows[1][0], "15");
+    EXPECT_EQ(t.rows[2][0], "20");
+}
+
+TEST(ClassThreshold, TheLastClassesFadeOutAtHalfATree)
+{
+    StandState s = tableState();
+    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(5.0, 15.0, 2.5, 800.0));
+    // Every shown class holds more than half a tree; the first class not shown
+    // above the last one holds half a tree or less.
+    for (const StandClass &k : t.classes)
+        EXPECT_GT(k.trees, 0.5);
+    const double next = t.classes.back().centre + 5.0;
+    EXPECT_LE((cdf(5.0, 15.0, 2.5, next + 2.5) - cdf(5.0, 15.0, 2.5, next - 2.5)) * 800.0, 0.5);
+    // Classes are 5 cm apart, in ascending order.
+    for (size_t i = 1; i < t.classes.size(); ++i)
+        EXPECT_EQ(t.classes[i].centre, t.classes[i - 1].centre + 5.0);
+}
+
+TEST(ClassLimit, NoClassAbove150)
+{
+    StandState s = tableState();
+    const double a = 140.0, b = 20.0, c = 3.6, ts = 200.0;
+    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(a, b, c, ts, 80.0, 30.0, 40.0));
+    EXPECT_EQ(classCentres(t), (std::vector<std::string>{"145", "150"}));
+    // Trees above 152.5 cm are in no row and in no total.
+    const double shown = cdf(a, b, c, 147.49999) * ts + (cdf(a, b, c, 152.5) - cdf(a, b, c, 147.5)) * ts;
+    ASSERT_LT(shown, ts - 10.0);
+    EXPECT_EQ(t.totalRow()[1], whole(shown));
+}
+
+// --- Header fields and title ----------------------------------------------------------------
+
+TEST(StandTableHeader, FieldsAndPatterns)
+{
+    StandState s = tableState();
+    s.SiteIndex = 14.5;
+    const StandTable t = Stable(s, ScreenEntries{}, {12.5, 9.25, 1000.0, 20.0, 0.0, 10.0, 2.0, 1.0});
+    EXPECT_EQ(t.txtIdade, "12");     // halves to even
+    EXPECT_EQ(t.txtCQualidd, "14");  // halves to even
+    EXPECT_EQ(t.txtADom, "9.3");     // halves away from zero
+    EXPECT_EQ(t.txtAno, "2026");
+    EXPECT_EQ(t.txtDmedio, "10.0");  // sqrt(b^2 * Gamma(2)) for a = 0, c = 2
+    EXPECT_EQ(t.txtA, "0.00");
+    EXPECT_EQ(t.txtB, "10.00");
+    EXPECT_EQ(t.txtC, "2.00");
+}
+
+TEST(StandTableHeader, MoreRoundings)
+{
+    StandState s = tableState();
+    s.SiteIndex = 15.5;
+    s.CurrentYear.setNumber(2031.0);
+    const StandTable t = Stable(s, ScreenEntries{}, {13.5, 14.0, 800.0, 20.0, 3.125, 15.0, 2.5, 1.0});
+    EXPECT_EQ(t.txtIdade, "14");
+    EXPECT_EQ(t.txtCQualidd, "16");
+    EXPECT_EQ(t.txtADom, "14.0");
+    EXPECT_EQ(t.txtAno, "2031");
+    EXPECT_EQ(t.txtA, "3.13");
+    EXPECT_EQ(t.txtB, "15.00");
+    EXPECT_EQ(t.txtC, "2.50");
+}
+
+TEST(StandTableHeader, YearShownAsTyped)
+{
+    StandState s = tableState();
+    s.CurrentYear.setText(" 2026.0");
+    EXPECT_EQ(Stable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0)).txtAno, " 2026.0");
+}
+
+struct TitleCase {
+    double withBark;
+    const char *typed;
+    const char *title;
+};
+
+class StandTableTitle : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(StandTableTitle, RepeatsTheCuttingHeightAsTyped)
+{
+    StandState s = tableState();
+    ScreenEntries entries;
+    entries.stumpHeightText = GetParam().typed;
+    TableStand stand = weibullStand(0.0, 10.0, 2.0, 1000.0);
+    stand.icasca = GetParam().withBark;
+    EXPECT_EQ(Stable(s, entries, stand).lblTGrelha, GetParam().title);
+    EXPECT_EQ(Stable2(s, entries, stand).lblTGrelha, GetParam().title);
+}
+
+INSTANTIATE_TEST_SUITE_P(Typed, StandTableTitle,
+                         ::testing::Values(TitleCase{0.0, "0.15", "Volumes sem casca, corte a 0.15 m:"},
+                                           TitleCase{0.0, "0.150", "Volumes sem casca, corte a 0.150 m:"},
+                                           TitleCase{0.0, ".15", "Volumes sem casca, corte a .15 m:"},
+                                           TitleCase{1.0, "0.15", "Volumes com casca, corte a 0.15 m:"},
+                                           TitleCase{1.0, "0.20", "Volumes com casca, corte a 0.20 m:"}));
+
+TEST(StandTableCaption, FollowsHowTheStandWasEntered)
+{
+    StandState s = tableState();
+    const TableStand stand = weibullStand(0.0, 10.0, 2.0, 1000.0);
+    s.EnteredUnthinned = 1.0;
+    EXPECT_EQ(Stable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento sem desbaste prévio");
+    s.EnteredUnthinned = 0.0;
+    EXPECT_EQ(Stable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento com desbaste prévio");
+    EXPECT_EQ(Stable2(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento após desbaste");
+}
+
+struct ThinningLabelCase {
+    ScreenEntries::Thinning kind;
+    const char *percent;
+    const char *residual;
+    const char *label;
+};
+
+class AfterThinningLabel : public ::testing::TestWithParam<ThinningLabelCase> {};
+
+TEST_P(AfterThinningLabel, DescribesTheThinningAsTyped)
+{
+    StandState s = tableState();
+    ScreenEntries entries;
+    entries.thinning = GetParam().kind;
+    entries.mechanicalPercentText = GetParam().percent;
+    entries.residualBasalAreaText = GetParam().residual;
+    const StandTable t = Stable2(s, entries, weibullStand(0.0, 10.0, 2.0, 1000.0), "anterior");
+    EXPECT_EQ(t.lblDesbasteMS, GetParam().label);
+    EXPECT_TRUE(t.afterThinning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, AfterThinningLabel,
+    ::testing::Values(
+        ThinningLabelCase{ScreenEntries::Thinning::Mechanical, "30", "", "Mecânico com 30% de árvores a retirar"},
+        ThinningLabelCase{ScreenEntries::Thinning::Mechanical, "20.5", "", "Mecânico com 20.5% de árvores a retirar"},
+        ThinningLabelCase{ScreenEntries::Thinning::FromBelow, "", "14",
+                          "Pelo baixo com 14 m2 de área basal residual"},
+        ThinningLabelCase{ScreenEntries::Thinning::FromBelow, "", "19.50",
+                          "Pelo baixo com 19.50 m2 de área basal residual"},
+        // Neither option: the label keeps what it showed.
+        ThinningLabelCase{ScreenEntries::Thinning::None, "", "", "anterior"}));
+
+// --- Cells and the Total row --------------------------------------------------------------------
+
+TEST(StandTableCells, FuelwoodIsTotalLessRoundwoodAndSawlog)
+{
+    StandState s = tableState();
+    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
+    ASSERT_GE(t.classRowCount(), 5);
+    double n = 0, g = 0, nh = 0, vt = 0, vr = 0, vs = 0;
+    for (int r = 1; r <= t.classRowCount(); ++r) {
+        const StandClass &k = t.classes[r - 1];
+        const TableRow &row = t.rows[r];
+        EXPECT_EQ(row[0], whole(k.centre));
+        EXPECT_EQ(row[1], whole(k.trees));
+        EXPECT_EQ(row[2], fixed(k.basalArea, 1));
+        EXPECT_EQ(row[3], fixed(k.height, 1));
+        EXPECT_EQ(row[4], fixed(k.totalVolume, 2));
+        EXPECT_EQ(row[5], fixed(k.roundwoodVolume, 2));
+        EXPECT_EQ(row[6], fixed(k.sawlogVolume, 2));
+        EXPECT_EQ(row[7], fixed(k.totalVolume - (k.roundwoodVolume + k.sawlogVolume), 2));
+        n += k.trees;
+        g += k.basalArea;
+        nh += k.trees * k.height;
+        vt += k.totalVolume;
+        vr += k.roundwoodVolume;
+        vs += k.sawlogVolume;
+    }
+    // Totals over the unrounded values; the height is the mean weighted by trees.
+    const TableRow &total = t.totalRow();
+    EXPECT_EQ(total[1], whole(n));
+    EXPECT_EQ(total[2], fixed(g, 1));
+    EXPECT_EQ(total[3], fixed(nh / n, 1));
+    EXPECT_EQ(total[4], fixed(vt, 2));
+    EXPECT_EQ(total[5], fixed(vr, 2));
+    EXPECT_EQ(total[6], fixed(vs, 2));
+    EXPECT_EQ(total[7], fixed(vt - (vs + vr), 2));
+    // The mean height lies among the class heights; it is no sum.
+    EXPECT_LE(std::stod(total[3]), t.classes.back().height);
+    EXPECT_GE(std::stod(total[3]), t.classes.front().height);
+}
+
+TEST(StandTableCells, HeightsGrowWithTheClass)
+{
+    StandState s = tableState();
+    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
+    for (size_t i = 1; i < t.classes.size(); ++i)
+        EXPECT_GT(t.classes[i].height, t.classes[i - 1].height);
+}
+
+TEST(StandTableTotal, NoClassShownGivesZeroMeanHeight)
+{
+    StandState s = tableState();
+    // Three trees spread thinly over many classes: no class reaches half a tree.
+    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(0.0, 100.0, 1.0, 3.0));
+    EXPECT_EQ(t.classRowCount(), 0);
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(t.rows[0], kHeaders);
+    EXPECT_EQ(t.totalRow(), (TableRow{"Total", "0", "0.0", "0.0", "0.00", "0.00", "0.00", "0.00"}));
+}
+
+// --- Consistency checks ----------------------------------------------------------------------
+
+// The largest number of trees whose table stays within `limit` m2/ha, and the next one.
+std::pair<double, double> treesAroundBasalArea(const StandState &s, const TableStand &base, double limit)
+{
+    double lo = 100.0, hi = 20000.0;
+    auto sumAt = [&](double ts) {
+        TableStand st = base;
+        st.TS = ts;
+        return sumOfClassBasalAreas(Stable2(s, ScreenEntries{}, st));
+    };
+    EXPECT_LE(sumAt(lo), limit);
+    EXPECT_GT(sumAt(hi), limit);
+    for (int i = 0; i < 200; ++i) {
+        const double mid = lo + (hi - lo) / 2.0;
+        if (mid <= lo || mid >= hi)
+            break;
+        (sumAt(mid) > limit ? hi : lo) = mid;
+    }
+    return {lo, hi};
+}
+
+TEST(StandTableChecks, BasalAreaAbove45EndsTheSimulation)
+{
+    StandState s = tableState();
+    const TableStand base = weibullStand(5.0, 20.0, 3.0, 0.0, 30.0, 15.0, 45.0);
+    const auto [inside, outside] = treesAroundBasalArea(s, base, 45.0);
+    ASSERT_EQ(std::nextafter(inside, outside), outside);
+
+    TableStand st = base;
+    st.TS = inside;
+    const StandTable ok = Stable(s, ScreenEntries{}, st);
+    EXPECT_LE(sumOfClassBasalAreas(ok), 45.0);
+    EXPECT_EQ(ok.totalRow()[2], "45.0");
+
+    st.TS = outside;
+    try {
+        Stable(s, ScreenEntries{}, st);
+        FAIL() << "a table above 45 m2/ha must end the simulation";
+    } catch (const ModelLimitError &e) {
+        EXPECT_EQ(e.title(), "Resultados Inconsistentes");
+        EXPECT_EQ(e.text(), "Simulação fora dos limites do modelo! A simulação vai terminar.");
+    }
+    // The after-thinning table makes no check.
+    EXPECT_NO_THROW(Stable2(s, ScreenEntries{}, st));
+}
+
+class TypedBasalAreaCheck : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state = tableState();
+        state.EnteredUnthinned = 0.0;
+        state.Projected = "nao";
+        entries.thinnedByParameters = true;
+        stand = weibullStand(8.0, 15.0, 2.5, 700.0);
+        sum = sumOfClassBasalAreas(Stable2(state, entries, stand));
+        ASSERT_GE(sum, 17.0); // so that sum - 1 and sum + 1 are exact
+        ASSERT_LT(sum, 31.0);
+    }
+    bool passes(double typed)
+    {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.17g", typed);
+        entries.typedBasalAreaText = buf;
+        EXPECT_EQ(std::stod(buf), typed);
+        try {
+            Stable(state, entries, stand);
+            return true;
+        } catch (const ModelLimitError &e) {
+            EXPECT_EQ(e.title(), "Dados Inconsistentes");
+            EXPECT_EQ(e.text(), "Os dados introduzidos não permitem a convergência do modelo! A simulação vai terminar.");
+            return false;
+        }
+    }
+    StandState state;
+    ScreenEntries entries;
+    TableStand stand;
+    double sum = 0.0;
+};
+
+TEST_F(TypedBasalAreaCheck, WithinOneSquareMetreInclusive)
+{
+    ASSERT_EQ((sum - 1.0) + 1.0, sum);
+    EXPECT_TRUE(passes(sum));
+    EXPECT_TRUE(passes(sum - 1.0)); // the table is exactly 1 above
+    EXPECT_TRUE(passes(sum + 1.0)); // exactly 1 below
+    EXPECT_TRUE(passes(sum - 0.999));
+    EXPECT_FALSE(passes(sum - 1.001));
+    EXPECT_FALSE(passes(sum + 1.001));
+    EXPECT_FALSE(passes(sum + 10.0));
+}
+
+TEST_F(TypedBasalAreaCheck, OnlyBeforeTheFirstProjection)
+{
+    state.Projected = "sim";
+    EXPECT_TRUE(passes(sum + 5.0));
+}
+
+TEST_F(TypedBasalAreaCheck, OnlyForAStandEnteredAsThinned)
+{
+    state.EnteredUnthinned = 1.0;
+    EXPECT_TRUE(passes(sum + 5.0));
+}
+
+TEST_F(TypedBasalAreaCheck, OnlyForAStandEnteredByItsParameters)
+{
+    entries.thinnedByParameters = false; // entered by trees per class
+    EXPECT_TRUE(passes(sum + 5.0));
+}
+
+TEST_F(TypedBasalAreaCheck, NeverOnTheAfterThinningTable)
+{
+    entries.typedBasalAreaText = "100";
+    EXPECT_NO_THROW(Stable2(state, entries, stand));
+}
+
+TEST_F(TypedBasalAreaCheck, TheLimitOf45ComesFirst)
+{
+    stand.TS = 2000.0;
+    ASSERT_GT(sumOfClassBasalAreas(Stable2(state, entries, stand)), 45.0);
+    entries.typedBasalAreaText = "20";
+    try {
+        Stable(state, entries, stand);
+        FAIL();
+    } catch (const ModelLimitError &e) {
+        EXPECT_EQ(e.title(), "Resultados Inconsistentes");
+    }
+}
+
+} // namespace
+} // namespace tavelo::test
