@@ -1,0 +1,7 @@
+# The start screen and the about box, driven through the real widgets.
+tavelo_add_qtest(entrada_screen_test entrada_screen_test.cpp)
+# The resize rule on a screen 600 pixels high and on a 1024 x 768 one.
+foreach(height 600 768)
+  tavelo_add_qtest(entrada_resize_${height}_screen_test entrada_resize_screen_test.cpp)
+  target_compile_definitions(entrada_resize_${height}_screen_test PRIVATE TAVELO_TEST_SCREEN_HEIGHT=${height})
+endforeach()
