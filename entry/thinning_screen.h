@@ -18,6 +18,8 @@ class AppContext;
 class Windows;
 
 class ThinningScreen : public QWidget {
+    Q_OBJECT
+
 public:
     explicit ThinningScreen(AppContext &ctx);
 

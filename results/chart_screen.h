@@ -21,6 +21,8 @@ namespace tavelo {
 class AppContext;
 
 class ReturningWindow : public QWidget {
+    Q_OBJECT
+
 public:
     // `name` is this window's name, `opener` the one shown again on leaving.
     ReturningWindow(AppContext &ctx, const QString &name, const QString &opener);

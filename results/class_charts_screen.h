@@ -14,6 +14,8 @@ class QPushButton;
 namespace tavelo {
 
 class DiameterChartsWindow : public ReturningWindow {
+    Q_OBJECT
+
 public:
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
@@ -34,12 +36,16 @@ protected:
 
 // `Form8`, opened from `Form5` (no owner).
 class StandChartsScreen : public DiameterChartsWindow {
+    Q_OBJECT
+
 public:
     explicit StandChartsScreen(AppContext &ctx);
 };
 
 // `Form9`, opened from `form7` (owned by the start screen).
 class ThinningChartScreen : public DiameterChartsWindow {
+    Q_OBJECT
+
 public:
     explicit ThinningChartScreen(AppContext &ctx);
 };

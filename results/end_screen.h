@@ -12,6 +12,8 @@ namespace tavelo {
 class AppContext;
 
 class EndScreen : public QWidget {
+    Q_OBJECT
+
 public:
     explicit EndScreen(AppContext &ctx);
 

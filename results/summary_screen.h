@@ -16,6 +16,8 @@ namespace tavelo {
 class TextTableModel;
 
 class SummaryScreen : public ReturningWindow {
+    Q_OBJECT
+
 public:
     explicit SummaryScreen(AppContext &ctx);
 

@@ -43,6 +43,8 @@ QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate = true
 // What both stand screens show: the header fields, the frame, the title above
 // the grid and the grid.
 class StandTableScreen : public QWidget {
+    Q_OBJECT
+
 public:
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
@@ -70,6 +72,8 @@ protected:
 // `Form5`. Loading it opens the stand screen of the simulation (table, log
 // block, record row), except when "Projectar" on `form7` has already done so.
 class StandStructureScreen : public StandTableScreen {
+    Q_OBJECT
+
 public:
     enum class Load { OpenStand, ShowProjected };
     StandStructureScreen(AppContext &ctx, Load load);
@@ -91,6 +95,8 @@ private:
 // `form7`: the residual stand, neither logged nor recorded until it is carried
 // forward or the simulation ends on it.
 class AfterThinningScreen : public StandTableScreen {
+    Q_OBJECT
+
 public:
     explicit AfterThinningScreen(AppContext &ctx);
 
