@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 
 namespace tavelo {
 
@@ -298,12 +299,20 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    const size_t window = static_cast<size_t>(jobs) * 8; // stands in flight: memory stays flat
+    // Stands go to the workers in chunks, so that handing work over costs
+    // little; a bounded number of chunks is in flight, so memory stays flat.
+    constexpr size_t kChunk = 32;
+    const size_t window = static_cast<size_t>(jobs) * 4;
 
+    struct Chunk {
+        size_t index = 0;
+        std::vector<Job> rows;
+    };
     std::mutex m;
-    std::condition_variable cv;
-    std::deque<Job> queue;
-    std::map<size_t, Result> ready;
+    std::condition_variable workAvailable;
+    std::condition_variable resultReady;
+    std::deque<Chunk> queue;
+    std::map<size_t, std::vector<Result>> ready;
     bool eof = false;
     size_t nextIndex = 0;
     size_t nextWrite = 0;
@@ -314,48 +323,67 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     for (unsigned w = 0; w < jobs; ++w) {
         workers.emplace_back([&] {
             for (;;) {
-                Job job;
+                Chunk chunk;
                 {
                     std::unique_lock lk(m);
-                    cv.wait(lk, [&] { return !queue.empty() || eof; });
+                    workAvailable.wait(lk, [&] { return !queue.empty() || eof; });
                     if (queue.empty())
                         return;
-                    job = std::move(queue.front());
+                    chunk = std::move(queue.front());
                     queue.pop_front();
                 }
-                Result r = runOne(job, regime, outDir);
+                std::vector<Result> results;
+                results.reserve(chunk.rows.size());
+                for (const Job &job : chunk.rows)
+                    results.push_back(runOne(job, regime, outDir));
                 {
                     std::lock_guard lk(m);
-                    ready.emplace(job.index, std::move(r));
+                    ready.emplace(chunk.index, std::move(results));
                 }
-                cv.notify_all();
+                resultReady.notify_one();
             }
         });
     }
 
-    // Writes every finished result that is next in line, outside the lock.
+    // Writes every finished chunk that is next in line, outside the lock.
     auto drain = [&](std::unique_lock<std::mutex> &lk) {
         for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
-            Result r = std::move(it->second);
+            std::vector<Result> results = std::move(it->second);
             ready.erase(it);
             ++nextWrite;
             lk.unlock();
-            record.write(r.recordRows);
-            errors.write(r.errorRow);
-            switch (r.kind) {
-            case Result::Kind::Done: ++summary.done; break;
-            case Result::Kind::Refused: ++summary.refused; break;
-            case Result::Kind::Ended: ++summary.endedByModel; break;
-            case Result::Kind::Malformed: ++summary.malformed; break;
+            for (const Result &r : results) {
+                record.write(r.recordRows);
+                errors.write(r.errorRow);
+                switch (r.kind) {
+                case Result::Kind::Done: ++summary.done; break;
+                case Result::Kind::Refused: ++summary.refused; break;
+                case Result::Kind::Ended: ++summary.endedByModel; break;
+                case Result::Kind::Malformed: ++summary.malformed; break;
+                }
             }
             if (options.progress)
                 options.progress(summary.done + summary.refused + summary.endedByModel + summary.malformed, total);
             lk.lock();
         }
     };
+    auto submit = [&](Chunk chunk) {
+        std::unique_lock lk(m);
+        for (;;) {
+            drain(lk);
+            if (nextIndex - nextWrite < window)
+                break;
+            resultReady.wait(lk);
+        }
+        chunk.index = nextIndex++;
+        queue.push_back(std::move(chunk));
+        lk.unlock();
+        workAvailable.notify_one();
+    };
 
     std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
     size_t lineNo = 1;
+    Chunk pending;
     while (std::getline(in, line)) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r')
@@ -379,28 +407,21 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
                 job.row = "the id \"" + s->id + "\" was already used";
         }
-
-        std::unique_lock lk(m);
-        for (;;) {
-            drain(lk);
-            if (nextIndex - nextWrite < window)
-                break;
-            cv.wait(lk);
-        }
-        job.index = nextIndex++;
-        queue.push_back(std::move(job));
-        lk.unlock();
-        cv.notify_all();
+        pending.rows.push_back(std::move(job));
+        if (pending.rows.size() == kChunk)
+            submit(std::exchange(pending, Chunk{}));
     }
+    if (!pending.rows.empty())
+        submit(std::move(pending));
     {
         std::unique_lock lk(m);
         eof = true;
-        cv.notify_all();
+        workAvailable.notify_all();
         for (;;) {
             drain(lk);
             if (nextWrite >= nextIndex)
                 break;
-            cv.wait(lk);
+            resultReady.wait(lk);
         }
     }
     for (std::thread &t : workers)

@@ -165,7 +165,7 @@ std::string formatFixed(double v, int decimals)
             k.push_back('0');
         const bool roundUp = kept < static_cast<int>(digits.size()) && digits[kept] >= '5';
         if (k.empty())
-            k = "0";
+            k.assign(1, '0');
         if (roundUp) {
             int i = static_cast<int>(k.size()) - 1;
             while (i >= 0) {
@@ -178,15 +178,17 @@ std::string formatFixed(double v, int decimals)
                 }
             }
             if (i < 0)
-                k.insert(k.begin(), '1');
+                k = std::string(1, '1') + k;
         }
         out = k;
     }
-    while (static_cast<int>(out.size()) <= decimals)
-        out.insert(out.begin(), '0');
-    std::string result = out.substr(0, out.size() - decimals);
-    if (decimals > 0)
-        result += "." + out.substr(out.size() - decimals);
+    if (static_cast<int>(out.size()) <= decimals)
+        out = std::string(static_cast<size_t>(decimals) + 1 - out.size(), '0') + out;
+    std::string result(out, 0, out.size() - static_cast<size_t>(decimals));
+    if (decimals > 0) {
+        result.push_back('.');
+        result.append(out, out.size() - static_cast<size_t>(decimals), std::string::npos);
+    }
     // Strip superfluous leading zeros of the whole part ("007" never happens, "0" stays).
     size_t nz = 0;
     while (nz + 1 < result.size() && result[nz] == '0' && result[nz + 1] != '.')
