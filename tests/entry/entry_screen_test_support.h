@@ -10,6 +10,11 @@
 #include "support/fake_services.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenuBar>
