@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils fonts-dejavu-core
+  poppler-utils fonts-dejavu-core dpkg-dev file
 )
 
 missing=()
