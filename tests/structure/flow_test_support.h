@@ -132,9 +132,11 @@ inline void choose(QRadioButton *option)
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
 }
 
-// The unloaded windows really go before the next gesture.
+// What a gesture set going has happened before the next one: the windows
+// activated are active, the unloaded ones gone.
 inline void settle()
 {
+    QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
