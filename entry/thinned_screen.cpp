@@ -68,7 +68,7 @@ ThinnedScreen::ThinnedScreen(AppContext &ctx) : ctx_(ctx)
 
     auto *main = new QGridLayout(this);
     main->addWidget(optPPovoamento, 0, 0);
-    main->addWidget(frmPPovoamento, 1, 0);
+    main->addWidget(frmPPovoamento, 1, 0, Qt::AlignTop);
     main->addWidget(optCDap, 0, 1);
     main->addWidget(frmCDap, 1, 1);
     main->setHorizontalSpacing(16);

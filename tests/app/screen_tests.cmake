@@ -5,3 +5,5 @@ foreach(height 600 768)
   tavelo_add_qtest(entrada_resize_${height}_screen_test entrada_resize_screen_test.cpp)
   target_compile_definitions(entrada_resize_${height}_screen_test PRIVATE TAVELO_TEST_SCREEN_HEIGHT=${height})
 endforeach()
+# Every window fits a 1024 x 768 screen, no caption is cut, the tab order reads well.
+tavelo_add_qtest(window_layout_screen_test window_layout_screen_test.cpp)
