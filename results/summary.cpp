@@ -60,7 +60,9 @@ std::vector<VolumePoint> Grafico(const SummaryTable &table)
         VolumePoint p;
         p.category = " " + std::to_string(thisAge);
         p.before = wholeNumber(table.rows[r][6]);
-        if (nextAge == thisAge) {
+        // Only an existing next row can pair: a last row aged under half a year
+        // reads as 0, like the missing next row.
+        if (r + 1 < rows && nextAge == thisAge) {
             // The stand before a thinning and the stand it left share the age.
             p.after = wholeNumber(table.rows[r + 1][6]);
             p.removed = p.before - p.after;

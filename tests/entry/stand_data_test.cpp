@@ -185,6 +185,24 @@ TEST(OPCOESFORM2, BadAgeShowsTheAgeMessageAndComputesNothing)
     EXPECT_TRUE(s.DominantHeight.isEmpty());
 }
 
+class OPCOESFORM2AgeWithoutHeight : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(OPCOESFORM2AgeWithoutHeight, RefusedWithoutOpeningTheDensityScreen)
+{
+    // The class route enables both buttons at any age up to 15, but an age of
+    // zero or below has no dominant height.
+    StandState s = optionsConfirmed();
+    const StandDataOutcome out = standDataButton(s, byClass(GetParam(), QualityClass::Media));
+    ASSERT_EQ(out.messages.size(), 1u);
+    EXPECT_EQ(out.messages[0].title, "Dados Inválidos");
+    EXPECT_EQ(out.messages[0].icon, Message::Icon::Error);
+    EXPECT_FALSE(out.openDensityScreen);
+    EXPECT_FALSE(s.DominantHeight.isGiven());
+    EXPECT_FALSE(s.SiteIndex.isGiven());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ages, OPCOESFORM2AgeWithoutHeight, ::testing::Values("0", "-1"));
+
 TEST(StandDataButton, OpensTheDensityScreenWhenAllThreeAreGiven)
 {
     StandState s = optionsConfirmed();
