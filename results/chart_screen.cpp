@@ -136,6 +136,9 @@ QChartView *barChart(QWidget *parent, const char *name, const ClassChart &data, 
     auto *view = new QChartView(chart, parent);
     view->setObjectName(QLatin1String(name));
     view->setRenderHint(QPainter::Antialiasing);
+    // The chart on white from edge to edge, on screen and on paper.
+    view->setFrameShape(QFrame::NoFrame);
+    view->setBackgroundBrush(Qt::white);
     return view;
 }
 

@@ -55,6 +55,7 @@ DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name,
     if (afterThinning) {
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel(QStringLiteral("Características do desbaste:"), panel));
+        row->addSpacing(6);
         lblCDesbaste = new QLabel(QStringLiteral("Tipo de Desbaste e intensidade"), panel);
         lblCDesbaste->setObjectName(QStringLiteral("lblCDesbaste"));
         QFont bold = lblCDesbaste->font();
@@ -70,7 +71,7 @@ DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name,
     connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
     connect(cmdImprimir, &QPushButton::clicked, this, [this] {
         // The window as shown: panel, charts and buttons, on one page.
-        const QPixmap picture = grab();
+        const QPixmap picture = sharpPicture(this);
         whileBusy([&] { printPicture(ctx_, this, picture); });
     });
 

@@ -23,12 +23,14 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     cmdsair = ui::button(this, "cmdsair", QStringLiteral("Sair"));
 
     auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(8);
+    layout->setContentsMargins(16, 16, 16, 16);
+    const int width = cmdGrafSim->fontMetrics().horizontalAdvance(cmdGrafSim->text()) + 64;
     for (QPushButton *b : {cmdGrafSim, cmdImprimirSim, cmdSalvarSim, cmdNovaSimulacao, cmdsair}) {
-        b->setMinimumHeight(32);
+        b->setMinimumSize(width, 34);
         layout->addWidget(b);
     }
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(320);
 
     connect(cmdGrafSim, &QPushButton::clicked, this, &EndScreen::showSummary);
     connect(cmdImprimirSim, &QPushButton::clicked, this, [this] { printLog(ctx_, this); });

@@ -54,7 +54,7 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
     GrelhaTotal = ui::grid(this, "GrelhaTotal");
     GrelhaTotal->setModel(model_);
     sizeColumns(*GrelhaTotal, std::vector<int>(kSummaryWidthsTwips.begin(), kSummaryWidthsTwips.end()));
-    GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal));
+    GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal, model_->rowCount() > kVisibleRows));
     ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleRows));
 
     // Grafico: built from the table just filled.
@@ -81,7 +81,7 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
 
 void SummaryScreen::print()
 {
-    const QPixmap chart = MSChart1->grab();
+    const QPixmap chart = sharpPicture(MSChart1);
     whileBusy([&] { printSummary(ctx_, this, kCaption, lblV->text(), chart); });
 }
 

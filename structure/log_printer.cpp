@@ -28,6 +28,8 @@ constexpr qreal kSummaryChartScale = 0.8;
 void preparePrinter(QPrinter &printer, QPageLayout::Orientation orientation)
 {
     printer.setPageOrientation(orientation);
+    // Clear of the paper's edge even where the printer could print to it.
+    printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
 }
 
 // The largest size up to 9 points at which the widest log line fits the page.
@@ -45,6 +47,15 @@ QFont fittedLogFont(QPrinter &printer)
 }
 
 } // namespace
+
+QPixmap sharpPicture(QWidget *widget, qreal scale)
+{
+    QPixmap picture(widget->size() * scale);
+    picture.setDevicePixelRatio(scale);
+    picture.fill(Qt::white);
+    widget->render(&picture);
+    return picture;
+}
 
 QFont logPrintFont()
 {
@@ -107,7 +118,7 @@ void printPicture(AppContext &ctx, QWidget *parent, const QPixmap &picture)
     if (!painter.begin(&printer))
         return;
     const QSizeF page(printer.width(), printer.height());
-    const QSizeF size = QSizeF(picture.size()).scaled(page, Qt::KeepAspectRatio);
+    const QSizeF size = picture.deviceIndependentSize().scaled(page, Qt::KeepAspectRatio);
     const QRectF target(QPointF((page.width() - size.width()) / 2.0, 0.0), size);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(target, picture, QRectF(picture.rect()));
@@ -120,6 +131,7 @@ void printSummary(AppContext &ctx, QWidget *parent, const QString &caption, cons
     if (chart.isNull())
         return;
     QPrinter printer(QPrinter::HighResolution);
+    preparePrinter(printer, QPageLayout::Portrait);
     if (!ctx.services.print->choosePrinter(parent, printer))
         return;
 
@@ -136,8 +148,8 @@ void printSummary(AppContext &ctx, QWidget *parent, const QString &caption, cons
     // The picture keeps its size on screen, scaled to 80 %; a page too small for
     // it gets it smaller still rather than cut.
     const qreal screenDpi = parent ? parent->logicalDpiX() : 96.0;
-    const qreal toPrinter = printer.resolution() / screenDpi / chart.devicePixelRatio();
-    QSizeF size = QSizeF(chart.size()) * (toPrinter * kSummaryChartScale);
+    const qreal toPrinter = printer.resolution() / screenDpi;
+    QSizeF size = chart.deviceIndependentSize() * (toPrinter * kSummaryChartScale);
     const qreal top = kSummaryChartTopInches * printer.resolution();
     const QSizeF room(printer.width(), std::max<qreal>(1.0, printer.height() - top));
     if (size.width() > room.width() || size.height() > room.height())

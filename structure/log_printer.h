@@ -24,6 +24,10 @@ QFont logPrintFont();
 // landscape pages, starting a new page when one is full.
 void printLog(AppContext &ctx, QWidget *parent);
 
+// The picture of a widget as shown, drawn at `scale` times its pixels so that
+// it stays sharp on paper.
+QPixmap sharpPicture(QWidget *widget, qreal scale = 3.0);
+
 // Prints a window's picture fitted to one page.
 void printPicture(AppContext &ctx, QWidget *parent, const QPixmap &picture);
 

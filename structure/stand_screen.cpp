@@ -140,6 +140,10 @@ QTableView *grid(QWidget *parent, const char *name)
     v->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     v->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Rows as tall as their text needs, so that a long table still fits the screen.
+    const int rowHeight = v->fontMetrics().height() + 8;
+    v->verticalHeader()->setMinimumSectionSize(rowHeight);
+    v->verticalHeader()->setDefaultSectionSize(rowHeight);
     return v;
 }
 
@@ -222,8 +226,10 @@ StandTableScreen::StandTableScreen(AppContext &ctx, bool afterThinning) : ctx_(c
     weibull->addSpacing(8);
     weibull->addWidget(caption(Frame1, QStringLiteral("A =")));
     weibull->addWidget(txtA);
+    weibull->addSpacing(12);
     weibull->addWidget(caption(Frame1, QStringLiteral("B = ")));
     weibull->addWidget(txtB);
+    weibull->addSpacing(12);
     weibull->addWidget(caption(Frame1, QStringLiteral("C = ")));
     weibull->addWidget(txtC);
     weibull->addStretch(1);
@@ -232,6 +238,7 @@ StandTableScreen::StandTableScreen(AppContext &ctx, bool afterThinning) : ctx_(c
     if (afterThinning) {
         auto *thinning = new QHBoxLayout;
         thinning->addWidget(new QLabel(QStringLiteral("Tipo e intensidade do desbaste:"), Frame1));
+        thinning->addSpacing(6);
         lblDesbasteMS = new QLabel(Frame1);
         lblDesbasteMS->setObjectName(QStringLiteral("lblDesbasteMS"));
         QFont bold = lblDesbasteMS->font();
@@ -289,7 +296,7 @@ void StandTableScreen::showTable(const std::optional<StandTable> &table)
 
     model_->setStandTable(table);
     sizeColumns(*Grelha, std::vector<int>(kStandTableWidthsTwips.begin(), kStandTableWidthsTwips.end()));
-    Grelha->setFixedWidth(fullTableWidth(*Grelha));
+    Grelha->setFixedWidth(fullTableWidth(*Grelha, model_->rowCount() > kVisibleTableRows));
     ui::fitGridHeight(*Grelha, std::min(model_->rowCount(), kVisibleTableRows));
 }
 

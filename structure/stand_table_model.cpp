@@ -120,15 +120,15 @@ void sizeColumns(QTableView &view, const std::vector<int> &widthsTwips)
     }
 }
 
-int fullTableWidth(const QTableView &view)
+int fullTableWidth(const QTableView &view, bool rowsScroll)
 {
     int w = 2 * view.frameWidth();
     if (view.verticalHeader()->isVisible())
         w += view.verticalHeader()->width();
     for (int c = 0; c < view.horizontalHeader()->count(); ++c)
         w += view.columnWidth(c);
-    // Room for the vertical scroll bar, which appears when the rows do not fit.
-    w += view.verticalScrollBar()->sizeHint().width();
+    if (rowsScroll)
+        w += view.verticalScrollBar()->sizeHint().width();
     return w;
 }
 

@@ -53,7 +53,8 @@ public:
 // Column widths given in twips (15 twips to a pixel), widened wherever a header
 // or a cell text would be cut, so that no column hides part of its numbers.
 void sizeColumns(QTableView &view, const std::vector<int> &widthsTwips);
-// The width the view needs to show every column without a horizontal scroll bar.
-int fullTableWidth(const QTableView &view);
+// The width the view needs to show every column without a horizontal scroll
+// bar; `rowsScroll` leaves room for the vertical one.
+int fullTableWidth(const QTableView &view, bool rowsScroll);
 
 } // namespace tavelo

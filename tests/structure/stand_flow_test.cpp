@@ -66,6 +66,8 @@ private slots:
     void printsTheLog();
     void cancelledPrintDoesNothing();
     void projectionOutsideTheModelEndsTheProgram();
+    void recordLimit_data();
+    void recordLimit();
 };
 
 void StandFlowTest::referenceRuns_data()
@@ -420,6 +422,52 @@ void StandFlowTest::projectionOutsideTheModelEndsTheProgram()
     // The failing step wrote nothing: three states were logged and recorded.
     QCOMPARE(h.logBlocks(), 3);
     QCOMPARE(h.recordRows(), 3);
+}
+
+void StandFlowTest::recordLimit_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("text");
+    // Each thinning carried forward adds two rows; the 35th state is refused
+    // with the words of the screen that brings it.
+    const QString cycles = QStringLiteral("m30 p ").repeated(16);
+    QTest::newRow("Form5") << cycles + QStringLiteral("m30 p p")
+                           << QStringLiteral("Form5")
+                           << QStringLiteral("Esta será a última simulação registada, pois foi atingido o limite de "
+                                             "simulações registáveis...");
+    // "Terminar Simulação" on form7 brings the thinned stand as the 35th state.
+    QTest::newRow("form7") << cycles + QStringLiteral("p m30 e")
+                           << QStringLiteral("form7")
+                           << QStringLiteral("Esta será a última simulação permitida, pois foi atingido o limite de "
+                                             "simulações...");
+}
+
+void StandFlowTest::recordLimit()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, screen);
+    QFETCH(QString, text);
+    FlowHarness h;
+    QVERIFY(h.enterStand(exampleScenario(QStringLiteral("planted-two-thinnings"))));
+    for (const ScenarioStep &step : stepsFrom(steps)) {
+        QVERIFY(h.play(step));
+        if (!h.fake.messages.shown.empty())
+            break;
+    }
+    QCOMPARE(h.fake.messages.shown.size(), size_t(1));
+    const auto &box = h.fake.messages.shown.front();
+    QCOMPARE(box.message, Message::information("Limite máximo de simulações atingido", text.toStdString()));
+    QCOMPARE(box.parentName, screen);
+    QCOMPARE(h.recordRows(), 34);
+    QCOMPARE(h.logBlocks(), 35); // the log takes every state
+    if (screen == QLatin1String("Form5")) {
+        // Later states: logged, not recorded, nothing said.
+        QVERIFY(press(h.form5()->cmdProjectar));
+        QCOMPARE(h.fake.messages.shown.size(), size_t(1));
+        QCOMPARE(h.recordRows(), 34);
+        QCOMPARE(h.logBlocks(), 36);
+    }
 }
 
 QTEST_MAIN(StandFlowTest)
