@@ -194,8 +194,10 @@ Result runOne(const Job &job, const Regime &regime, const std::filesystem::path 
     const int rows = recordRowCount(state);
     for (int i = 0; i < rows; ++i) {
         r.recordRows += csvCell(stand.id);
-        for (int c = 0; c < kRecordColumns; ++c)
-            r.recordRows += "," + csvCell(recordCellText(state.SimRecord[i][c]));
+        for (int c = 0; c < kRecordColumns; ++c) {
+            r.recordRows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
+            r.recordRows += csvCell(recordCellText(state.SimRecord[i][c]));
+        }
         r.recordRows += "\n";
     }
     if (run.status == RunResult::Status::Refused) {

@@ -354,7 +354,7 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
     std::array<std::string, 13> texts = in.classes;
     for (std::string &t : texts)
         if (t.empty())
-            t = "0";
+            t.push_back('0'); // not `t = "0"`: GCC 12 warns falsely about it when optimising
     out.classTexts = texts;
 
     double total = 0.0;

@@ -21,9 +21,18 @@ int wholeNumber(const std::string &text)
     return toInt16HalfEven(*v).value_or(0);
 }
 
+// " 25": the leading blank makes a chart take the column as labels. Appended
+// rather than `" " + text`, which GCC 12 warns falsely about when optimising.
+std::string blankThen(const std::string &text)
+{
+    std::string label(1, ' ');
+    label += text;
+    return label;
+}
+
 std::string categoryLabel(double centre)
 {
-    return " " + plainNumberText(roundHalfEven(centre));
+    return blankThen(plainNumberText(roundHalfEven(centre)));
 }
 
 std::optional<double> cellNumber(const std::string &text)
@@ -58,7 +67,7 @@ std::vector<VolumePoint> Grafico(const SummaryTable &table)
         const int thisAge = wholeNumber(table.rows[r][1]);
         const int nextAge = r + 1 < rows ? wholeNumber(table.rows[r + 1][1]) : 0;
         VolumePoint p;
-        p.category = " " + std::to_string(thisAge);
+        p.category = blankThen(std::to_string(thisAge));
         p.before = wholeNumber(table.rows[r][6]);
         // Only an existing next row can pair: a last row aged under half a year
         // reads as 0, like the missing next row.
