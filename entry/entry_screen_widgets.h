@@ -8,6 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace tavelo {
 
@@ -48,6 +51,24 @@ inline QPushButton *button(QWidget *parent, const char *name, const QString &cap
     b->setObjectName(QLatin1String(name));
     b->setMinimumWidth(90);
     return b;
+}
+
+// A new window opens over the middle of its owner (the start screen), inside
+// the screen, instead of wherever the window manager puts it.
+inline void placeOverOwner(QWidget *window)
+{
+    const QWidget *owner = window->parentWidget();
+    if (!owner)
+        return;
+    window->adjustSize();
+    QRect r(QPoint(0, 0), window->frameGeometry().size());
+    r.moveCenter(owner->frameGeometry().center());
+    if (const QScreen *s = owner->screen()) {
+        const QRect area = s->availableGeometry();
+        r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width())));
+        r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height())));
+    }
+    window->move(r.topLeft());
 }
 
 } // namespace tavelo

@@ -86,6 +86,8 @@ OptionsScreen::OptionsScreen(AppContext &ctx) : ctx_(ctx)
     main->setSizeConstraint(QLayout::SetFixedSize);
 
     // Later screens read the cutting height and the year as they stand here.
+    placeOverOwner(this);
+
     connect(txtAltcorte, &QLineEdit::textChanged, this,
             [this](const QString &t) { ctx_.entries.stumpHeightText = t.toStdString(); });
     connect(txtAno, &QLineEdit::textChanged, this,

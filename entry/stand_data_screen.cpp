@@ -82,6 +82,8 @@ StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
     cmdDPdesb->setEnabled(false);
     cmdDPndesb->setEnabled(false);
 
+    placeOverOwner(this);
+
     connect(optADominante, &QRadioButton::toggled, this, &StandDataScreen::heightChosen);
     connect(optCQualidade, &QRadioButton::toggled, this, &StandDataScreen::classChosen);
     connect(txtIdade, &QLineEdit::textChanged, this, &StandDataScreen::ageChanged);

@@ -82,6 +82,8 @@ ThinnedScreen::ThinnedScreen(AppContext &ctx) : ctx_(ctx)
     frmPPovoamento->setEnabled(false);
     frmCDap->setEnabled(false);
 
+    placeOverOwner(this);
+
     connect(optPPovoamento, &QRadioButton::toggled, this, &ThinnedScreen::parametersChosen);
     connect(optCDap, &QRadioButton::toggled, this, &ThinnedScreen::classesChosen);
     connect(cmdOk, &QPushButton::clicked, this, &ThinnedScreen::confirm);

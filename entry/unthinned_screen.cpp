@@ -49,6 +49,8 @@ UnthinnedScreen::UnthinnedScreen(AppContext &ctx) : ctx_(ctx)
     main->addLayout(buttons);
     main->setSizeConstraint(QLayout::SetFixedSize);
 
+    placeOverOwner(this);
+
     connect(cmdOk, &QPushButton::clicked, this, &UnthinnedScreen::confirm);
 }
 

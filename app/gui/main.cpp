@@ -7,9 +7,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include <cstdio>
 #include <filesystem>
@@ -41,6 +43,14 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavelo"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    // The message boxes' own buttons (Yes/No) in the user's language where Qt has it;
+    // a Portuguese desktop without its own variant gets the Brazilian one.
+    QTranslator qtTexts;
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"), translations) ||
+        (QLocale::system().language() == QLocale::Portuguese &&
+         qtTexts.load(QStringLiteral("qtbase_pt_BR"), translations)))
+        QApplication::installTranslator(&qtTexts);
     tavelo::initPictures();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavelo/app_icon.png")));
 

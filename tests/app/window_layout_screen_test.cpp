@@ -71,6 +71,8 @@ void checkFitsTheScreen(QWidget *window)
     const QRect frame = window->frameGeometry();
     QVERIFY2(frame.width() <= 1024 && frame.height() <= 768,
              qPrintable(QStringLiteral("%1 is %2x%3").arg(window->objectName()).arg(frame.width()).arg(frame.height())));
+    // It opens on the screen, not partly outside it.
+    QVERIFY2(window->screen()->availableGeometry().contains(frame), qPrintable(window->objectName()));
 }
 
 void saveShot(QWidget *window, const QString &name)
