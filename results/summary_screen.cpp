@@ -57,7 +57,8 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
     GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal, model_->rowCount() > kVisibleRows));
     ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleRows));
 
-    // Grafico: built from the table just filled.
+    // Grafico: built from the table just filled. The legend names three long
+    // series; 8-point type keeps it readable at a glance.
     MSChart1 = barChart(this, "MSChart1", volumeOverAge(Grafico(table)),
                         {QStringLiteral("Idade (anos)"), QStringLiteral("Volume (m3/ha)"),
                          {chart_colours::kBlue, chart_colours::kGreen, chart_colours::kVermilion}, 8.0});
