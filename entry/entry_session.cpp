@@ -179,7 +179,8 @@ Messages OPCOESFORM2(StandState &state, const StandDataInput &in)
     try {
         if (in.mode == SiteInput::DominantHeight) {
             const auto h = parseNumber(in.dominantHeight);
-            if (!h) {
+            // A dominant height of zero or below describes no stand on either route.
+            if (!h || !(*h > 0.0)) {
                 shown.push_back(Message::error(
                     kInsuficiencia, "Para continuar necessita de preencher correctamente a altura dominante..."));
                 return shown;

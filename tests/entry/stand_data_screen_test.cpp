@@ -66,6 +66,8 @@ private slots:
     void dominantHeightGivesSiteIndex();
     void missingEntries_data();
     void missingEntries();
+    void entriesOutsideTheEquations_data();
+    void entriesOutsideTheEquations();
     void okBeforeDensity();
     void okOpensTheStandScreen();
     void okEndsWhenTheStandIsOutsideTheModel();
@@ -243,6 +245,8 @@ void StandDataScreenTest::missingEntries_data()
     const QString heightMsg = "Para continuar necessita de preencher correctamente a altura dominante...";
     const QString classMsg = "Para continuar necessita de preencher correctamente a Classe de qualidade...";
     QTest::newRow("height empty") << false << "" << heightMsg << false;
+    QTest::newRow("height zero") << false << "0" << heightMsg << false;
+    QTest::newRow("height negative") << false << "-9" << heightMsg << false;
     QTest::newRow("height not a number") << false << "nove" << heightMsg << false;
     QTest::newRow("height with a comma, after Cancelar") << false << "9,5" << heightMsg << true;
     QTest::newRow("no class chosen") << true << "" << classMsg << false;
@@ -282,6 +286,42 @@ void StandDataScreenTest::missingEntries()
     QCOMPARE(h.state.DominantHeight.isNull(), afterCancel);
     QVERIFY(!h.window<QWidget>("Form3"));
     QVERIFY(f->isVisible());
+}
+
+void StandDataScreenTest::entriesOutsideTheEquations_data()
+{
+    QTest::addColumn<bool>("classRoute");
+    QTest::addColumn<QString>("age");
+    QTest::addColumn<QString>("height");
+    QTest::newRow("class route, age 0") << true << "0" << "";
+    QTest::newRow("class route, negative age") << true << "-2" << "";
+}
+
+void StandDataScreenTest::entriesOutsideTheEquations()
+{
+    QFETCH(bool, classRoute);
+    QFETCH(QString, age);
+    QFETCH(QString, height);
+    ScreenHarness h;
+    StandDataScreen *f = openStandData(h);
+    if (classRoute) {
+        choose(f->optCQualidade);
+        choose(f->optBaixa);
+    } else {
+        typeInto(f->txtADominante, height);
+    }
+    typeInto(f->txtIdade, age);
+    QVERIFY(f->cmdDPndesb->isEnabled());
+    click(f->cmdDPndesb);
+
+    // Refused with a box; no density screen, no number that is not a number.
+    QCOMPARE(h.fake.messages.shown.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(h.fake.messages.last().title), QStringLiteral("Dados Inválidos"));
+    QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
+    QVERIFY(!h.window<QWidget>("Form3"));
+    for (const StateValue *v : {&h.state.DominantHeight, &h.state.SiteIndex})
+        QVERIFY(!v->isGiven() || std::isfinite(v->value()));
+    QVERIFY(!h.fake.exit.exited());
 }
 
 void StandDataScreenTest::okBeforeDensity()
