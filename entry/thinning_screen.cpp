@@ -1,6 +1,7 @@
 #include "thinning_screen.h"
 
 #include "app/app_context.h"
+#include "structure/stand_screen.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -156,6 +157,7 @@ void registerThinningScreen(Windows &windows)
     windows.registerFactory(QStringLiteral("Form6"), [](AppContext &ctx) -> QWidget * {
         auto *w = new ThinningScreen(ctx);
         makeWindow(w, ctx.windows.entrada());
+        ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
         return w;
     });
 }

@@ -18,6 +18,9 @@ namespace {
 
 const QString kCategoryTitle = QStringLiteral("Classe Dap (cm)");
 constexpr int kChartHeight = 420;
+// Two charts side by side, or one alone, fill a window that fits 1024 x 768.
+constexpr int kPairedChartWidth = 470;
+constexpr int kSingleChartWidth = 780;
 
 QLabel *caption(QWidget *parent, const QString &text)
 {
@@ -97,7 +100,7 @@ void DiameterChartsWindow::setCharts(QChartView *first, QChartView *second)
     for (QChartView *v : {first, second}) {
         if (!v)
             continue;
-        v->setMinimumHeight(kChartHeight);
+        v->setMinimumSize(second ? kPairedChartWidth : kSingleChartWidth, kChartHeight);
         charts->addWidget(v, 1);
     }
     auto *buttons = new QHBoxLayout;
@@ -126,7 +129,6 @@ StandChartsScreen::StandChartsScreen(AppContext &ctx)
                  {kCategoryTitle, QStringLiteral("Volume (m3/ha)"),
                   {chart_colours::kOrange, chart_colours::kSky, chart_colours::kGreen}, 8.0});
     setCharts(trees, volumes);
-    resize(980, 600);
 }
 
 ThinningChartScreen::ThinningChartScreen(AppContext &ctx)
@@ -145,13 +147,13 @@ ThinningChartScreen::ThinningChartScreen(AppContext &ctx)
                  {kCategoryTitle, QStringLiteral("Nº de Árvores (nº/ha)"),
                   {chart_colours::kBlue, chart_colours::kGreen}, 8.0});
     setCharts(trees);
-    resize(820, 600);
 }
 
 QWidget *createStandChartsScreen(AppContext &ctx)
 {
     auto *w = new StandChartsScreen(ctx);
     makeWindow(w, nullptr);
+    ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
     return w;
 }
 
@@ -159,6 +161,7 @@ QWidget *createThinningChartScreen(AppContext &ctx)
 {
     auto *w = new ThinningChartScreen(ctx);
     makeWindow(w, ctx.windows.entrada());
+    ui::placeCentred(w, ctx.windows.get(QStringLiteral("form7")));
     return w;
 }
 

@@ -78,6 +78,7 @@ QWidget *createEndScreen(AppContext &ctx)
 {
     auto *w = new EndScreen(ctx);
     makeWindow(w, ctx.windows.entrada());
+    ui::placeCentred(w, ctx.windows.entrada());
     return w;
 }
 

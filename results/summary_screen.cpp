@@ -90,6 +90,7 @@ QWidget *createSummaryScreen(AppContext &ctx)
 {
     auto *w = new SummaryScreen(ctx);
     makeWindow(w, ctx.windows.entrada());
+    ui::placeCentred(w, ctx.windows.entrada());
     return w;
 }
 

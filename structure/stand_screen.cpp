@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -153,6 +155,20 @@ void fitGridHeight(QTableView &view, int rows)
     const int h = view.horizontalHeader()->sizeHint().height() + std::max(rows, 1) * rowHeight + 2 * view.frameWidth();
     view.setMinimumHeight(h);
     view.setMaximumHeight(h);
+}
+
+void placeCentred(QWidget *window, const QWidget *over)
+{
+    window->adjustSize();
+    const QScreen *screen = over ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect r(QPoint(0, 0), window->frameGeometry().size());
+    r.moveCenter(over && over->isVisible() ? over->frameGeometry().center() : area.center());
+    r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width())));
+    r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height())));
+    window->move(r.topLeft());
 }
 
 QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate)
@@ -433,6 +449,7 @@ QWidget *createStandScreen(AppContext &ctx)
                                                              : StandStructureScreen::Load::OpenStand;
     auto *w = new StandStructureScreen(ctx, load);
     makeWindow(w, ctx.windows.entrada());
+    ui::placeCentred(w, ctx.windows.entrada());
     return w;
 }
 
@@ -440,6 +457,8 @@ QWidget *createAfterThinningScreen(AppContext &ctx)
 {
     auto *w = new AfterThinningScreen(ctx);
     makeWindow(w, nullptr);
+    // In the place of the stand screen it stands for.
+    ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
     return w;
 }
 

@@ -36,6 +36,9 @@ QLabel *field(QWidget *parent, const char *name, int minimumChars = 6);
 QTableView *grid(QWidget *parent, const char *name);
 // Tall enough for `rows` rows under the header (and no taller than that).
 void fitGridHeight(QTableView &view, int rows);
+// A new window opens over the middle of `over` (the middle of the screen when
+// there is none), inside the screen, rather than wherever it happens to land.
+void placeCentred(QWidget *window, const QWidget *over);
 // Shows a loaded window again (and brings it forward); nothing when it is not loaded.
 QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate = true);
 } // namespace ui
