@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Takes the guide's pictures from the real program under Xvfb: one simulation
+# from the start screen to the summary, then the thinned-stand entry of a new
+# simulation. Fails when a window does not appear as expected, so a broken
+# screen breaks the build.
+# Usage: tools/screenshots.sh [path/to/tavelo] [output folder]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$(realpath "${1:-build/bin/tavelo}")
+out=$(realpath -m "${2:-$here/../docs/images}")
+mkdir -p "$out"
+# shellcheck source=tools/xdrive.sh
+source "$here/xdrive.sh"
+
+work=$(mktemp -d)
+cleanup() {
+  [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
+  xdrive_stop_display
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The program runs from a folder of its own, so that its logs land there.
+cp "$program" "$work/tavelo"
+xdrive_start_display
+(cd "$work" && HOME="$work" LANG=C.UTF-8 exec ./tavelo) >"$work/program.log" 2>&1 &
+app_pid=$!
+
+entrada=$(win "Tavelo - vs 2.0")
+shot "$entrada" "$out/entrada.png"
+
+menu 229
+about=$(win "Tavelo vs 2.0")
+shot "$about" "$out/acerca.png"
+focus "$about"; keys Return
+gone "Tavelo vs 2.0"
+
+menu 65
+form1=$(win "Opções do Modelo")
+shot "$form1" "$out/opcoes.png"
+focus "$form1"; keys alt+o
+gone "Opções do Modelo"
+
+# A planted stand, 12 years old, 9 m dominant height, 1500 trees planted.
+menu 166
+form2=$(win "Dados do Povoamento")
+focus "$form2"; typ 12; keys Tab Tab; typ 9
+shot "$form2" "$out/dados-povoamento.png"
+keys Tab Tab space
+form3=$(win "Dados do Povoamento não Desbastado")
+focus "$form3"; keys space Tab; typ 1500
+shot "$form3" "$out/nao-desbastado.png"
+keys alt+o
+gone "Dados do Povoamento não Desbastado"
+focus "$form2"; keys alt+o
+
+form5=$(win "Estrutura do Povoamento")
+focus "$form5"; keys space            # Projectar sem desbaste
+keys space                            # and once more: 22 years
+shot "$form5" "$out/estrutura.png"
+keys Tab Tab Tab space                # the diameter-class charts
+form8=$(win "Características do povoamento")
+shot "$form8" "$out/graficos.png"
+focus "$form5"; gone "Características do povoamento"
+
+# A mechanical thinning of 30 % of the trees.
+keys shift+Tab shift+Tab space        # from the charts button back to Realizar desbaste
+form6=$(win "Desbaste")
+focus "$form6"; keys space; typ 30
+shot "$form6" "$out/desbaste.png"
+keys alt+o
+form7=$(win "Estrutura do Povoamento após Desbaste")
+shot "$form7" "$out/apos-desbaste.png"
+focus "$form7"; keys Tab Tab Tab space
+form9=$(win "Características do povoamento")
+shot "$form9" "$out/graficos-desbaste.png"
+focus "$form7"; gone "Características do povoamento"
+keys shift+Tab shift+Tab shift+Tab space   # Projectar: the thinned stand 5 years on
+
+# Terminar Simulação, then the summary.
+form5=$(win "Estrutura do Povoamento")
+focus "$form5"; keys Tab Tab Tab Tab space
+terminar=$(win "Terminar Simulação")
+shot "$terminar" "$out/terminar.png"
+focus "$terminar"; keys space         # Gráfico e tabela de simulação
+form10=$(win "Características Simuladas do Povoamento")
+shot "$form10" "$out/resumo.png"
+keys Tab space                        # Voltar ao ecran anterior
+terminar=$(win "Terminar Simulação")
+focus "$terminar"; keys Tab Tab Tab space   # Nova simulação
+
+# A stand thinned before, entered by its parameters.
+entrada=$(win "Tavelo - vs 2.0")
+menu 65
+form1=$(win "Opções do Modelo")
+focus "$form1"; keys alt+o
+menu 166
+form2=$(win "Dados do Povoamento")
+focus "$form2"; typ 30; keys Tab Tab; typ 14; keys Tab space
+form4=$(win "Dados do Povoamento Desbastado")
+focus "$form4"; keys space Tab; typ 601; keys Tab; typ 22; keys Tab; typ 9; keys Tab; typ 31
+shot "$form4" "$out/desbastado.png"
+
+# Sair: the program ends and deletes its logs.
+menu 272
+for _ in $(seq 1 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app_pid" 2>/dev/null; then
+  echo "the program did not end on Sair" >&2
+  exit 1
+fi
+app_pid=""
+if ls "$work"/*.temp >/dev/null 2>&1; then
+  echo "Sair left log files behind" >&2
+  exit 1
+fi
+echo "screenshots in $out:"
+ls "$out"
