@@ -53,6 +53,8 @@ AboutScreen::AboutScreen(AppContext &ctx) : ctx_(ctx)
 {
     initPictures();
     makeWindow(this, ctx.windows.entrada());
+    // A fixed dialog: no resizing, no maximize box.
+    setWindowFlags(windowFlags() | Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setObjectName(QStringLiteral("frmAbout"));
 
     picIcon = picture(this, "picIcon", QStringLiteral(":/tavelo/app_icon.png"), 96);
