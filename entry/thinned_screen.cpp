@@ -129,17 +129,8 @@ void ThinnedScreen::confirm()
         if (out.classTexts)
             for (int k = 0; k < kClasses; ++k)
                 txt1[k]->setText(QString::fromStdString((*out.classTexts)[k]));
-        switch (out.kind) {
-        case DensityOutcome::Kind::Refused:
-            if (out.message)
-                ctx_.show(this, *out.message);
+        if (!densityStored(ctx_, this, out.kind, out.message, out.leave))
             return;
-        case DensityOutcome::Kind::AskToLeave:
-            askToLeave(ctx_, this, *out.leave);
-            return;
-        case DensityOutcome::Kind::Stored:
-            break;
-        }
         if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
             form2->lockStandData(false);
         ctx_.windows.hide(objectName());

@@ -1,6 +1,7 @@
 #include "thinning_screen.h"
 
 #include "app/app_context.h"
+#include "entry/unthinned_screen.h"
 #include "structure/stand_screen.h"
 
 #include <QButtonGroup>
@@ -133,12 +134,7 @@ void ThinningScreen::confirm()
             txtDselectivo->setFocus();
         break;
     case ThinningOutcome::Kind::AskToLeave:
-        if (ctx_.show(this, out.leave->question) == MessageService::Answer::Yes) {
-            ctx_.windows.unload(QStringLiteral("Form6"));
-        } else {
-            // A reminder only: whatever the answer, the user stays.
-            ctx_.show(this, out.leave->reminder);
-        }
+        askToLeave(ctx_, this, *out.leave);
         break;
     case ThinningOutcome::Kind::ShowThinnedStand:
         // This screen stays loaded: the after-thinning screen describes the

@@ -21,6 +21,23 @@ void askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave)
     ctx.show(screen, leave.reminder);
 }
 
+bool densityStored(AppContext &ctx, QWidget *screen, DensityOutcome::Kind kind, const std::optional<Message> &message,
+                   const std::optional<LeaveQuestion> &leave)
+{
+    switch (kind) {
+    case DensityOutcome::Kind::Refused:
+        if (message)
+            ctx.show(screen, *message);
+        return false;
+    case DensityOutcome::Kind::AskToLeave:
+        askToLeave(ctx, screen, *leave);
+        return false;
+    case DensityOutcome::Kind::Stored:
+        break;
+    }
+    return true;
+}
+
 UnthinnedScreen::UnthinnedScreen(AppContext &ctx) : ctx_(ctx)
 {
     makeWindow(this, ctx.windows.entrada());
@@ -65,17 +82,8 @@ void UnthinnedScreen::confirm()
     ctx_.guarded(this, [&] {
         // A stand beyond the model's basal area ends the program inside this call.
         const DensityOutcome out = confirmUnthinnedDensity(ctx_.state, txtNArvVP->text().toStdString(), choice);
-        switch (out.kind) {
-        case DensityOutcome::Kind::Refused:
-            if (out.message)
-                ctx_.show(this, *out.message);
+        if (!densityStored(ctx_, this, out.kind, out.message, out.leave))
             return;
-        case DensityOutcome::Kind::AskToLeave:
-            askToLeave(ctx_, this, *out.leave);
-            return;
-        case DensityOutcome::Kind::Stored:
-            break;
-        }
         if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
             form2->lockStandData(true);
         // Kept loaded until "Cancelar" on the stand data screen.

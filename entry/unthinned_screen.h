@@ -3,7 +3,11 @@
 // "Form3", "Dados do Povoamento não Desbastado": the trees planted or alive of
 // a stand never thinned.
 
+#include "entry/entry_session.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QGroupBox;
 class QLineEdit;
@@ -13,7 +17,6 @@ class QRadioButton;
 namespace tavelo {
 
 class AppContext;
-struct LeaveQuestion;
 
 class UnthinnedScreen : public QWidget {
     Q_OBJECT
@@ -33,7 +36,13 @@ private:
 };
 
 // "Leave this screen?": Yes unloads the screen, No shows the reminder (whose
-// answer changes nothing) and the user stays. Shared by the density screens.
+// answer changes nothing) and the user stays. Shared by the density screens
+// and the thinning screen.
 void askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave);
+
+// What a density screen shows for the session's answer; true when the density
+// was stored and the screen can finish.
+bool densityStored(AppContext &ctx, QWidget *screen, DensityOutcome::Kind kind, const std::optional<Message> &message,
+                   const std::optional<LeaveQuestion> &leave);
 
 } // namespace tavelo

@@ -33,6 +33,29 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
     return notices;
 }
 
+Simulation::ProjectedStand Simulation::projectCurrent() const
+{
+    ProjectedStand p;
+    p.t2 = state_.StandAge.value() + kStepYears;
+    ProjectStand(state_.StandAge.value(), state_.BasalArea.value(), state_.TreesAlive.value(),
+                 state_.SiteIndex.value(), state_.WeibullA.value(), state_.WeibullB.value(), state_.WeibullC.value(),
+                 p.t2, p.G2, p.N2, p.dmin2, p.a2, p.b2, p.c2);
+    p.hdom2 = DominantHeightAtAge(p.t2, state_.SiteIndex.value());
+    return p;
+}
+
+void Simulation::storeProjected(const ProjectedStand &p)
+{
+    state_.StandAge = p.t2;
+    state_.DominantHeight = p.hdom2;
+    state_.BasalArea = p.G2;
+    state_.TreesAlive = p.N2;
+    state_.DMin = p.dmin2;
+    state_.WeibullA = p.a2;
+    state_.WeibullB = p.b2;
+    state_.WeibullC = p.c2;
+}
+
 void Simulation::advanceYear()
 {
     // A year still held as the typed text is taken as its number.
@@ -53,22 +76,12 @@ Simulation::Notices Simulation::openStandScreen()
 Simulation::Notices Simulation::projectWithoutThinning()
 {
     state_.Projected = "sim";
-    const double t2 = state_.StandAge.value() + kStepYears;
     advanceYear();
-    double g2 = 0, n2 = 0, dmin2 = 0, a2 = 0, b2 = 0, c2 = 0;
-    ProjectStand(state_.StandAge.value(), state_.BasalArea.value(), state_.TreesAlive.value(),
-                 state_.SiteIndex.value(), state_.WeibullA.value(), state_.WeibullB.value(), state_.WeibullC.value(),
-                 t2, g2, n2, dmin2, a2, b2, c2);
-    const double hdom2 = DominantHeightAtAge(t2, state_.SiteIndex.value());
-    standTable_ = Stable(state_, entries_, {t2, hdom2, n2, g2, a2, b2, c2, state_.WithBark.value()});
-    state_.StandAge = t2;
-    state_.DominantHeight = hdom2;
-    state_.BasalArea = g2;
-    state_.TreesAlive = n2;
-    state_.DMin = dmin2;
-    state_.WeibullA = a2;
-    state_.WeibullB = b2;
-    state_.WeibullC = c2;
+    const ProjectedStand p = projectCurrent();
+    // The table is built before the stand is stored: a stand outside the
+    // model ends the simulation with the previous stand still in place.
+    standTable_ = Stable(state_, entries_, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, state_.WithBark.value()});
+    storeProjected(p);
     return logAndRecord(*standTable_, false);
 }
 
@@ -97,22 +110,9 @@ Simulation::Notices Simulation::projectThinned()
     state_.WeibullA = state_.WeibullAResidual;
     state_.WeibullB = state_.WeibullBResidual;
     state_.WeibullC = state_.WeibullCResidual;
-    const double t2 = state_.StandAge.value() + kStepYears;
     advanceYear();
     standTable_.reset(); // the hidden stand screen closes
-
-    double g2 = 0, n2 = 0, dmin2 = 0, a2 = 0, b2 = 0, c2 = 0;
-    ProjectStand(state_.StandAge.value(), state_.BasalArea.value(), state_.TreesAlive.value(),
-                 state_.SiteIndex.value(), state_.WeibullA.value(), state_.WeibullB.value(), state_.WeibullC.value(),
-                 t2, g2, n2, dmin2, a2, b2, c2);
-    state_.DominantHeight = DominantHeightAtAge(t2, state_.SiteIndex.value());
-    state_.StandAge = t2;
-    state_.BasalArea = g2;
-    state_.TreesAlive = n2;
-    state_.DMin = dmin2;
-    state_.WeibullA = a2;
-    state_.WeibullB = b2;
-    state_.WeibullC = c2;
+    storeProjected(projectCurrent());
 
     for (const Message &m : openStandScreen())
         notices.push_back(m);

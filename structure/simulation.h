@@ -56,6 +56,12 @@ public:
     const std::optional<StandTable> &thinnedTable() const { return thinnedTable_; }
 
 private:
+    // The current stand 5 years on.
+    struct ProjectedStand {
+        double t2 = 0, hdom2 = 0, G2 = 0, N2 = 0, dmin2 = 0, a2 = 0, b2 = 0, c2 = 0;
+    };
+    ProjectedStand projectCurrent() const;
+    void storeProjected(const ProjectedStand &p);
     TableStand currentStand() const;
     Notices logAndRecord(const StandTable &table, bool thinned);
     void advanceYear();
