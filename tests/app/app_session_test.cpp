@@ -1,6 +1,7 @@
 // The start-up decisions: the regional settings check, the log's name and folder.
 
 #include "app/app_session.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,29 +15,10 @@
 namespace tavelo {
 namespace {
 
+using test::TempFolder;
+
 namespace fs = std::filesystem;
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("tavelo-app-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path &path() const { return path_; }
-    void touch(const std::string &name) const { std::ofstream(path_ / name) << "x"; }
-
-private:
-    fs::path path_;
-};
 
 // --- Regional settings ------------------------------------------------------------
 

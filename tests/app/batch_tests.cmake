@@ -1,5 +1,6 @@
 # Batch runs over an inventory and the comparison of regimes.
 add_executable(batch_tests batch_test.cpp cli_test_support.h)
+target_include_directories(batch_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(batch_tests PRIVATE tavelo_screens GTest::gtest)
 target_compile_definitions(batch_tests PRIVATE
   TAVELO_EXAMPLES_DIR="${TAVELO_EXAMPLES_DIR}"

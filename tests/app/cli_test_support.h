@@ -3,6 +3,8 @@
 // Running scenarios for the tests: temporary folders, whole files as bytes,
 // and the tavelo-cli executable run as a user would run it.
 
+#include "support/temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -20,38 +22,6 @@ namespace tavelo::test {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("tavelo-cli-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const fs::path &path() const { return path_; }
-    fs::path operator/(const std::string &name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
-inline std::string readBytes(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const fs::path &p, const std::string &bytes)
-{
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // Single quotes for the shell.
 inline std::string shellQuoted(const std::string &s)

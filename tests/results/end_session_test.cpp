@@ -3,6 +3,7 @@
 
 #include "results/end_session.h"
 #include "structure/sim_record.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("tavelo-results-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string &name) const { return path_ / name; }
-    const fs::path &path() const { return path_; }
 
-private:
-    fs::path path_;
-};
-
-std::string readBytes(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path &p, const std::string &bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+using test::readBytes;
+using test::TempFolder;
+using test::writeBytes;
 
 const Message kWriteError = Message::error("Erro!", "Erro de gravação do ficheiro...");
 

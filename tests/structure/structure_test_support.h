@@ -1,10 +1,11 @@
 #pragma once
 
-// Stand states, hand-made tables and temporary folders for the structure tests.
+// Stand states and hand-made tables for the structure tests.
 
 #include "entry/entry_session.h"
 #include "model/growth_model.h"
 #include "structure/stand_table.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,34 +20,6 @@ namespace tavelo::test {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("tavelo-structure-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    fs::path operator/(const std::string &name) const { return path_ / name; }
-    const fs::path &path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-inline std::string readBytes(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The options confirmed with their defaults, year 2026, and a site of class 15.
 inline StandState tableState()
