@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTAVELO_BUILD_TESTS=OFF -DTAVELO_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTAVELO_WERROR=ON -DTAVELO_BUILD_TESTS=OFF \
+  -DTAVELO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release -j"$jobs"
 (cd build-release && cpack -G DEB >/dev/null)
 deb=$(ls build-release/tavelo_2.0.*_amd64.deb)
