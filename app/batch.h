@@ -3,6 +3,7 @@
 // A management regime run over a whole stand inventory: one simulation per
 // stand, on all cores, through the same session code as a single run.
 
+#include "app/csv.h"
 #include "app/scenario.h"
 
 #include <filesystem>
@@ -26,12 +27,6 @@ struct InventoryStand {
     std::variant<UnthinnedDensity, ThinnedEntryInput> density;
 };
 std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &cells);
-
-// Splits one CSV line (comma-separated, double quotes around a cell that holds
-// commas or quotes, "" for a quote inside one). Nothing when the quotes do not close.
-std::optional<std::vector<std::string>> splitCsvLine(const std::string &line);
-// A cell as it must be written to a CSV file.
-std::string csvCell(const std::string &text);
 
 struct BatchOptions {
     unsigned jobs = 0; // 0: one per core

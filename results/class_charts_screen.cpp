@@ -1,5 +1,7 @@
 #include "class_charts_screen.h"
 
+#include "results/export.h"
+
 #include "app/app_context.h"
 #include "structure/log_printer.h"
 #include "structure/stand_screen.h"
@@ -77,6 +79,13 @@ DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name,
         const QPixmap picture = sharpPicture(this);
         whileBusy([&] { printPicture(ctx_, this, picture); });
     });
+    cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráfico (PNG)"));
+    connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
+        // The charts as shown; the save dialog must not close the window.
+        const QString name = exportBaseName(ctx_) + QStringLiteral("-graficos-idade-") + txtIdade->text() +
+                             (objectName() == QLatin1String("Form9") ? QStringLiteral("-desbaste") : QString());
+        whileBusy([&] { exportPicturePng(ctx_, this, chartsArea_, name); });
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(panel);
@@ -96,19 +105,24 @@ void DiameterChartsWindow::setCharts(QChartView *first, QChartView *second)
 {
     MSChart1 = first;
     MSChart2 = second;
-    auto *charts = new QHBoxLayout;
+    // The charts sit in one area so that they can be exported as one picture.
+    chartsArea_ = new QWidget(this);
+    auto *charts = new QHBoxLayout(chartsArea_);
+    charts->setContentsMargins(0, 0, 0, 0);
     for (QChartView *v : {first, second}) {
         if (!v)
             continue;
+        v->setParent(chartsArea_);
         v->setMinimumSize(second ? kPairedChartWidth : kSingleChartWidth, kChartHeight);
         charts->addWidget(v, 1);
     }
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdVoltar);
     buttons->addWidget(cmdImprimir);
+    buttons->addWidget(cmdExportarGrafico);
     buttons->addStretch(1);
     auto *layout = static_cast<QVBoxLayout *>(this->layout());
-    layout->addLayout(charts, 1);
+    layout->addWidget(chartsArea_, 1);
     layout->addLayout(buttons);
 }
 

@@ -27,11 +27,15 @@ public:
     QChartView *MSChart2 = nullptr; // Form8 only
     QPushButton *cmdVoltar = nullptr;
     QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdExportarGrafico = nullptr;
 
 protected:
     DiameterChartsWindow(AppContext &ctx, const QString &name, const QString &opener, bool afterThinning);
     void showStand(const std::optional<StandTable> &table);
     void setCharts(QChartView *first, QChartView *second = nullptr);
+
+private:
+    QWidget *chartsArea_ = nullptr;
 };
 
 // `Form8`, opened from `Form5` (no owner).

@@ -1,6 +1,7 @@
 #include "summary_screen.h"
 
 #include "app/app_context.h"
+#include "results/export.h"
 #include "structure/log_printer.h"
 #include "structure/sim_record.h"
 #include "structure/stand_screen.h"
@@ -68,10 +69,21 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
     cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir o gráfico"));
     connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
     connect(cmdImprimir, &QPushButton::clicked, this, &SummaryScreen::print);
+    cmdExportarTabela = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
+    cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráfico (PNG)"));
+    // The save dialog must not close the window.
+    connect(cmdExportarTabela, &QPushButton::clicked, this, [this] {
+        whileBusy([&] { exportTableCsv(ctx_, this, *model_, exportBaseName(ctx_) + QStringLiteral("-resumo")); });
+    });
+    connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
+        whileBusy([&] { exportPicturePng(ctx_, this, MSChart1, exportBaseName(ctx_) + QStringLiteral("-resumo")); });
+    });
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdVoltar);
     buttons->addWidget(cmdImprimir);
+    buttons->addWidget(cmdExportarTabela);
+    buttons->addWidget(cmdExportarGrafico);
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblV);

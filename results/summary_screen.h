@@ -26,6 +26,8 @@ public:
     QLabel *lblV = nullptr;
     QPushButton *cmdVoltar = nullptr;
     QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdExportarTabela = nullptr;
+    QPushButton *cmdExportarGrafico = nullptr;
 
 private:
     void print();

@@ -1,6 +1,7 @@
 #include "stand_screen.h"
 
 #include "app/app_context.h"
+#include "results/export.h"
 #include "structure/log_printer.h"
 #include "structure/stand_table_model.h"
 
@@ -283,6 +284,18 @@ StandTableScreen::StandTableScreen(AppContext &ctx, bool afterThinning) : ctx_(c
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+QPushButton *StandTableScreen::exportButton()
+{
+    QPushButton *b = ui::button(this, "cmdExportar", QStringLiteral("Exportar tabela (CSV)"));
+    connect(b, &QPushButton::clicked, this, [this] {
+        const bool after = objectName() == QLatin1String("form7");
+        exportTableCsv(ctx_, this, *model_,
+                       exportBaseName(ctx_) + QStringLiteral("-idade-") + txtIdade->text() +
+                           (after ? QStringLiteral("-desbaste") : QString()));
+    });
+    return b;
+}
+
 void StandTableScreen::addButtons(const QList<QPushButton *> &buttons)
 {
     auto *row = new QHBoxLayout;
@@ -329,7 +342,8 @@ StandStructureScreen::StandStructureScreen(AppContext &ctx, Load load) : StandTa
     cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir a simulação"));
     cmdVGraficos = ui::pictureButton(this, "cmdVGraficos", ui::chartIcon(), QStringLiteral("Gráficos por classe de diâmetro"));
     cmdTerminar = ui::button(this, "cmdTerminar", QStringLiteral("Terminar Simulação"));
-    addButtons({cmdProjectar, cmdDesbastar, cmdImprimir, cmdVGraficos, cmdTerminar});
+    cmdExportar = exportButton();
+    addButtons({cmdProjectar, cmdDesbastar, cmdImprimir, cmdVGraficos, cmdTerminar, cmdExportar});
 
     connect(cmdProjectar, &QPushButton::clicked, this, &StandStructureScreen::project);
     connect(cmdDesbastar, &QPushButton::clicked, this, [this] { ctx_.windows.show(QStringLiteral("Form6")); });
@@ -379,7 +393,8 @@ AfterThinningScreen::AfterThinningScreen(AppContext &ctx) : StandTableScreen(ctx
     cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir a simulação"));
     cmdVGrafico = ui::pictureButton(this, "cmdVGrafico", ui::chartIcon(), QStringLiteral("Gráfico antes e após o desbaste"));
     cmdTerminar = ui::button(this, "cmdTerminar", QStringLiteral("Terminar Simulação"));
-    addButtons({cmdProjectar, cmdReDesbastar, cmdImprimir, cmdVGrafico, cmdTerminar});
+    cmdExportar = exportButton();
+    addButtons({cmdProjectar, cmdReDesbastar, cmdImprimir, cmdVGrafico, cmdTerminar, cmdExportar});
 
     connect(cmdProjectar, &QPushButton::clicked, this, &AfterThinningScreen::project);
     connect(cmdReDesbastar, &QPushButton::clicked, this, &AfterThinningScreen::defineAgain);

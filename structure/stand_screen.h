@@ -67,6 +67,8 @@ protected:
     // Writes the header fields, the titles and the grid.
     void showTable(const std::optional<StandTable> &table);
     void addButtons(const QList<QPushButton *> &buttons);
+    // "Exportar tabela (CSV)": the grid as shown.
+    QPushButton *exportButton();
 
     AppContext &ctx_;
     StandTableModel *model_ = nullptr;
@@ -86,6 +88,7 @@ public:
     QPushButton *cmdImprimir = nullptr;
     QPushButton *cmdVGraficos = nullptr;
     QPushButton *cmdTerminar = nullptr;
+    QPushButton *cmdExportar = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -108,6 +111,7 @@ public:
     QPushButton *cmdImprimir = nullptr;
     QPushButton *cmdVGrafico = nullptr;
     QPushButton *cmdTerminar = nullptr;
+    QPushButton *cmdExportar = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
