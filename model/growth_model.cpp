@@ -100,16 +100,20 @@ void SolveWeibullShape(double G, double N, double a, double P95, double &c)
 
     // Bisection with exact comparisons: the result is always the midpoint of an
     // interval of width 29.25 / 2^12, so every stand gets a shape on that grid.
+    // m(lo) is carried from one iteration to the next rather than evaluated
+    // anew: the equation is a pure function, so the values are the same.
     double lo = 0.75;
     double hi = 30.0;
+    double mlo = WeibullShapeEquation(p, q, r, lo);
     for (int i = 0; i < 50; ++i) {
         const double mid = (hi + lo) / 2.0;
-        const double mlo = WeibullShapeEquation(p, q, r, lo);
         const double mmid = WeibullShapeEquation(p, q, r, mid);
-        if (mmid * mlo > 0.0)
+        if (mmid * mlo > 0.0) {
             lo = mid;
-        else
+            mlo = mmid;
+        } else {
             hi = mid;
+        }
         if (std::fabs(hi - lo) < 0.01)
             break;
     }

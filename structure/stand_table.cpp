@@ -112,8 +112,13 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
     const double nFirst = WeibullCdf(s.a, s.b, s.c, firstUpper) * s.TS;
     if (nFirst > 0.5)
         addClass(t, sums, s, dims, d0, s.a, firstUpper, nFirst);
+    // A class's upper limit is the next one's lower limit: each share below a
+    // limit is computed once.
+    double below = d0 + 5.0 <= 150.0 ? WeibullCdf(s.a, s.b, s.c, d0 + 2.5) : 0.0;
     for (double d = d0 + 5.0; d <= 150.0; d += 5.0) {
-        const double n = (WeibullCdf(s.a, s.b, s.c, d + 2.5) - WeibullCdf(s.a, s.b, s.c, d - 2.5)) * s.TS;
+        const double upper = WeibullCdf(s.a, s.b, s.c, d + 2.5);
+        const double n = (upper - below) * s.TS;
+        below = upper;
         if (n > 0.5)
             addClass(t, sums, s, dims, d, d - 2.5, d + 2.5, n);
     }
