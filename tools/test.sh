@@ -10,4 +10,4 @@ export UBSAN_OPTIONS=print_stacktrace=1
 
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DTAVELO_WERROR=ON -DTAVELO_SANITIZE=ON >/dev/null
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure -j"$jobs"
+ctest --test-dir build-test --output-on-failure -j"$jobs" | tee build-test/ctest-summary.log
