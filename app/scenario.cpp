@@ -176,17 +176,15 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             s.kind = ScenarioStep::Kind::Thin;
             const auto kind = text(o, "thin", where);
             if (kind == "mechanical") {
-                s.thinning.choice = ScreenEntries::Thinning::Mechanical;
                 const auto p = text(o, "percent", where);
                 if (!p || o.contains("residualBasalArea"))
                     throw ParseError{where + ": a mechanical thinning takes \"percent\""};
-                s.thinning.mechanicalPercent = *p;
+                s.thinning = ThinningInput::mechanical(*p);
             } else if (kind == "below") {
-                s.thinning.choice = ScreenEntries::Thinning::FromBelow;
                 const auto g = text(o, "residualBasalArea", where);
                 if (!g || o.contains("percent"))
                     throw ParseError{where + ": a thinning from below takes \"residualBasalArea\""};
-                s.thinning.residualBasalArea = *g;
+                s.thinning = ThinningInput::fromBelow(*g);
             } else {
                 throw ParseError{where + ".thin: must be \"mechanical\" or \"below\""};
             }

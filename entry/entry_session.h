@@ -128,6 +128,16 @@ struct ThinningInput {
     ScreenEntries::Thinning choice = ScreenEntries::Thinning::None;
     std::string mechanicalPercent;
     std::string residualBasalArea;
+
+    // The kind chosen with its intensity as typed.
+    static ThinningInput mechanical(std::string percent)
+    {
+        return {ScreenEntries::Thinning::Mechanical, std::move(percent), {}};
+    }
+    static ThinningInput fromBelow(std::string residualBasalArea)
+    {
+        return {ScreenEntries::Thinning::FromBelow, {}, std::move(residualBasalArea)};
+    }
 };
 
 struct ThinningOutcome {

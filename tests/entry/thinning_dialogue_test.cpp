@@ -44,22 +44,6 @@ StandState twentyFive(ScreenEntries &entries)
     return s;
 }
 
-ThinningInput mechanical(const std::string &percent)
-{
-    ThinningInput in;
-    in.choice = Thinning::Mechanical;
-    in.mechanicalPercent = percent;
-    return in;
-}
-
-ThinningInput fromBelow(const std::string &residual)
-{
-    ThinningInput in;
-    in.choice = Thinning::FromBelow;
-    in.residualBasalArea = residual;
-    return in;
-}
-
 void expectNoResidual(const StandState &s)
 {
     for (const StateValue *v : {&s.BasalAreaResidual, &s.WeibullAResidual, &s.WeibullBResidual, &s.WeibullCResidual,
@@ -75,7 +59,7 @@ TEST_P(MechanicalAccepted, ShowsTheThinnedStand)
 {
     StandState s = thousandTrees();
     ScreenEntries entries;
-    const ThinningOutcome out = confirmThinning(s, entries, mechanical(GetParam()));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::mechanical(GetParam()));
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_FALSE(out.message.has_value());
     const double f = std::stod(GetParam()) / 100.0;
@@ -92,7 +76,7 @@ TEST_P(MechanicalRefused, PercentMustLieBetween15And50)
 {
     StandState s = thousandTrees();
     ScreenEntries entries;
-    const ThinningOutcome out = confirmThinning(s, entries, mechanical(GetParam()));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::mechanical(GetParam()));
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::Refused);
     EXPECT_EQ(out.message, kBadPercent);
     expectNoResidual(s);
@@ -106,7 +90,7 @@ TEST(MechanicalThinning, TwentyPercentOfAThousandTrees)
 {
     StandState s = thousandTrees();
     ScreenEntries entries;
-    ASSERT_EQ(confirmThinning(s, entries, mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(confirmThinning(s, entries, ThinningInput::mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_NEAR(s.TreesResidual.value(), 800.0, 1e-9);
     EXPECT_NEAR(s.BasalAreaResidual.value(), 24.0, 1e-9);
     EXPECT_EQ(s.WeibullAResidual, s.WeibullA);
@@ -127,7 +111,7 @@ TEST_P(FromBelowAccepted, KeepsTheResidualBasalAreaExactly)
     ScreenEntries entries;
     StandState s = twentyFive(entries);
     ASSERT_EQ(s.BasalArea, StateValue(25.0));
-    const ThinningOutcome out = confirmThinning(s, entries, fromBelow(GetParam()));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::fromBelow(GetParam()));
     ASSERT_EQ(out.kind, ThinningOutcome::Kind::ShowThinnedStand) << (out.message ? out.message->text : "");
     EXPECT_EQ(s.BasalAreaResidual, StateValue(std::stod(GetParam())));
     EXPECT_LT(s.TreesResidual.value(), s.TreesAlive.value());
@@ -145,7 +129,7 @@ TEST_P(FromBelowOutOfRange, ShowsTheBoundsOfThisStand)
 {
     ScreenEntries entries;
     StandState s = twentyFive(entries);
-    const ThinningOutcome out = confirmThinning(s, entries, fromBelow(GetParam()));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::fromBelow(GetParam()));
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::Refused);
     EXPECT_EQ(out.message,
               Message::warning("Dados inválidos - A AB residual deve ter valores entre 50 e 75 % da AB do povoamento",
@@ -161,7 +145,7 @@ TEST_P(FromBelowNotNumeric, ResidualBasalAreaInvalid)
 {
     ScreenEntries entries;
     StandState s = twentyFive(entries);
-    const ThinningOutcome out = confirmThinning(s, entries, fromBelow(GetParam()));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::fromBelow(GetParam()));
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::Refused);
     EXPECT_EQ(out.message, Message::warning("Dados inválidos", "A área basal residual tem dados inválidos"));
     expectNoResidual(s);
@@ -173,7 +157,7 @@ TEST(FromBelowThinning, BoundsFormattedWithTwoDecimals)
 {
     StandState s = thousandTrees(); // 30 m2/ha: bounds 15.00 and 22.50
     ScreenEntries entries;
-    const ThinningOutcome out = confirmThinning(s, entries, fromBelow("10"));
+    const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::fromBelow("10"));
     ASSERT_TRUE(out.message.has_value());
     EXPECT_EQ(out.message->text, "Neste caso, a área basal residual deve ter valores entre 15.00 e 22.50 m2/ha");
 }

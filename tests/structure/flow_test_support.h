@@ -62,11 +62,8 @@ inline ScenarioStep thinStep(ScreenEntries::Thinning kind, const std::string &te
 {
     ScenarioStep s;
     s.kind = ScenarioStep::Kind::Thin;
-    s.thinning.choice = kind;
-    if (kind == ScreenEntries::Thinning::Mechanical)
-        s.thinning.mechanicalPercent = text;
-    else
-        s.thinning.residualBasalArea = text;
+    s.thinning = kind == ScreenEntries::Thinning::Mechanical ? ThinningInput::mechanical(text)
+                                                            : ThinningInput::fromBelow(text);
     return s;
 }
 

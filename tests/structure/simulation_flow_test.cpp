@@ -26,22 +26,6 @@ size_t blocksIn(const fs::path &log)
 
 std::string cell(const StandState &s, int row, int col) { return recordCellText(s.SimRecord[row][col]); }
 
-ThinningInput mechanical(const std::string &percent)
-{
-    ThinningInput in;
-    in.choice = Thinning::Mechanical;
-    in.mechanicalPercent = percent;
-    return in;
-}
-
-ThinningInput fromBelow(const std::string &residual)
-{
-    ThinningInput in;
-    in.choice = Thinning::FromBelow;
-    in.residualBasalArea = residual;
-    return in;
-}
-
 class SimulationFlow : public ::testing::Test {
 protected:
     SimulationFlow() : state(plantedStand()), sim(state, entries)
@@ -109,7 +93,7 @@ TEST_F(SimulationFlow, ProjectedThinningAddsDThenAD)
     sim.openStandScreen();
     sim.projectWithoutThinning();
     sim.projectWithoutThinning(); // 22 years, 2036
-    const ThinningOutcome out = sim.thin(mechanical("30"));
+    const ThinningOutcome out = sim.thin(ThinningInput::mechanical("30"));
     ASSERT_EQ(out.kind, ThinningOutcome::Kind::ShowThinnedStand);
     ASSERT_TRUE(sim.thinnedTable().has_value());
     EXPECT_EQ(sim.thinnedTable()->lblDesbasteMS, "Mecânico com 30% de árvores a retirar");
@@ -150,7 +134,7 @@ TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
     const auto recordBefore = state.SimRecord;
     const int lastBefore = state.SimRecordLast;
 
-    ASSERT_EQ(sim.thin(mechanical("40")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::mechanical("40")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     sim.discardThinning();
     EXPECT_FALSE(sim.thinnedTable().has_value());
     EXPECT_TRUE(sim.standTable().has_value()); // the stand screen comes back with its table
@@ -161,7 +145,7 @@ TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
         EXPECT_TRUE(v->isNull());
 
     // A new thinning, carried forward: only it shows in the log and the record.
-    ASSERT_EQ(sim.thin(mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     sim.projectThinned();
     EXPECT_EQ(readBytes(logPath()).substr(0, logBefore.size()), logBefore);
     EXPECT_EQ(state.SimRecordLast, lastBefore + 2);
@@ -183,7 +167,7 @@ TEST_F(SimulationFlow, ThinningFromBelowSwitchesTheCaptionEvenWhenDiscarded)
     sim.openStandScreen();
     sim.projectWithoutThinning();
     EXPECT_EQ(sim.standTable()->frameCaption, "Características do povoamento sem desbaste prévio");
-    ASSERT_EQ(sim.thin(fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_EQ(state.EnteredUnthinned, StateValue(0.0));
     sim.discardThinning();
     EXPECT_EQ(state.EnteredUnthinned, StateValue(0.0));
@@ -195,7 +179,7 @@ TEST_F(SimulationFlow, EndingOnTheThinnedScreenRecordsTheThinnedStand)
 {
     sim.openStandScreen();
     sim.projectWithoutThinning();
-    ASSERT_EQ(sim.thin(fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_TRUE(sim.endFromThinnedScreen().empty());
     EXPECT_EQ(blocksIn(logPath()), 3u);
     ASSERT_EQ(recordRowCount(state), 3);
@@ -208,7 +192,7 @@ TEST_F(SimulationFlow, EndingOnTheThinnedScreenRecordsTheThinnedStand)
 TEST_F(SimulationFlow, ClosingTheThinnedScreenDiscardsItSilently)
 {
     sim.openStandScreen();
-    ASSERT_EQ(sim.thin(mechanical("25")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::mechanical("25")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     sim.closeThinnedScreen();
     EXPECT_FALSE(sim.thinnedTable().has_value());
     // Nothing left to carry forward or to end on.
@@ -223,7 +207,7 @@ TEST_F(SimulationFlow, ClosingTheThinnedScreenDiscardsItSilently)
 TEST_F(SimulationFlow, RefusedThinningChangesNothing)
 {
     sim.openStandScreen();
-    const ThinningOutcome out = sim.thin(mechanical("60"));
+    const ThinningOutcome out = sim.thin(ThinningInput::mechanical("60"));
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::Refused);
     EXPECT_FALSE(sim.thinnedTable().has_value());
     EXPECT_EQ(blocksIn(logPath()), 1u);
@@ -234,7 +218,7 @@ TEST_F(SimulationFlow, LogFailureIsReportedOnceAndTheSimulationGoesOn)
     sim.log().setPath(tmp / "no-such-folder" / "Simulacao1.temp");
     EXPECT_EQ(sim.openStandScreen(), Messages{Message::error("Erro!", "Erro de gravação do ficheiro...")});
     EXPECT_TRUE(sim.projectWithoutThinning().empty());
-    ASSERT_EQ(sim.thin(mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_TRUE(sim.projectThinned().empty());
     EXPECT_EQ(recordRowCount(state), 4); // the record still takes every state
     EXPECT_EQ(state.StandAge, StateValue(22.0));
@@ -245,7 +229,7 @@ TEST_F(SimulationFlow, RecordLimitReachedFromTheThinnedScreen)
 {
     sim.openStandScreen();
     state.SimRecordLast = 33; // as after 34 recorded states
-    ASSERT_EQ(sim.thin(mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    ASSERT_EQ(sim.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     const size_t blocksBefore = blocksIn(logPath());
     // The thinned stand is the 35th request, the projected stand the 36th.
     EXPECT_EQ(sim.projectThinned(),
