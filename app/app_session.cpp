@@ -1,6 +1,6 @@
 #include "app_session.h"
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/message.h"
+#include "base/message.h"
 
 #include <filesystem>
 #include <optional>

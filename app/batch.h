@@ -3,7 +3,7 @@
 // A management regime run over a whole stand inventory: one simulation per
 // stand, on all cores, through the same session code as a single run.
 
-#include "app/csv.h"
+#include "base/csv.h"
 #include "app/scenario.h"
 
 #include <filesystem>

@@ -4,7 +4,7 @@
 // screen and the buttons pressed, driven through the same session code as the
 // screens.
 
-#include "app/message.h"
+#include "base/message.h"
 #include "entry/entry_session.h"
 #include "model/stand_state.h"
 #include "structure/sim_log.h"

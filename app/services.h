@@ -4,7 +4,7 @@
 // tests run headless: message boxes (and their answers), ending the program,
 // the save dialog and the print dialog.
 
-#include "app/message.h"
+#include "base/message.h"
 
 #include <QString>
 

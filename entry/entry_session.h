@@ -5,7 +5,7 @@
 // takes the texts and choices as typed and returns what to show. A model limit
 // (the simulation must end) is thrown as ModelLimitError.
 
-#include "app/message.h"
+#include "base/message.h"
 #include "entry/screen_entries.h"
 #include "model/stand_state.h"
 

@@ -1,7 +1,7 @@
 #include "export.h"
 
 #include "app/app_context.h"
-#include "app/csv.h"
+#include "base/csv.h"
 #include "results/end_session.h"
 #include "structure/stand_table_model.h"
 

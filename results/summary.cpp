@@ -1,6 +1,6 @@
 #include "summary.h"
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 #include "structure/sim_record.h"
 
 #include <algorithm>

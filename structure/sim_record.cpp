@@ -1,6 +1,6 @@
 #include "sim_record.h"
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 
 namespace tavelo {
 

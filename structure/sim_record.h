@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/message.h"
+#include "base/message.h"
 #include "model/stand_state.h"
 #include "structure/stand_table.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/message.h"
+#include "base/message.h"
 #include "entry/entry_session.h"
 #include "entry/screen_entries.h"
 #include "model/stand_state.h"

@@ -1,6 +1,6 @@
 #include "stand_table.h"
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 #include "model/growth_model.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // checked-in runs must show besides their files.
 
 #include "app/scenario.h"
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 #include "cli_test_support.h"
 #include "structure/sim_record.h"
 

@@ -1,7 +1,6 @@
 # Session-layer tests of the application shell: numeric text, start-up
 # decisions, and whole simulations through the scenario runner and tavelo-cli.
 tavelo_add_gtest(app_session_tests
-  numeric_text_test.cpp
   app_session_test.cpp
   cli_test_support.h
   reference_runs_test.cpp

@@ -2,7 +2,7 @@
 // charts as PNG, through the save dialog, without changing anything else.
 
 #include "../structure/flow_test_support.h"
-#include "app/csv.h"
+#include "base/csv.h"
 #include "results/class_charts_screen.h"
 #include "results/end_screen.h"
 #include "results/export.h"

@@ -1,7 +1,7 @@
 // The simulation log: print zones, table lines, the two kinds of block, and
 // the file (Windows-1252, CR LF, appended block by block).
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 #include "structure/sim_log.h"
 #include "structure_test_support.h"
 

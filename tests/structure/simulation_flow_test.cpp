@@ -2,7 +2,7 @@
 // and recorded once, projections advance by 5 years, thinnings are carried
 // forward, ended on or discarded.
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 #include "structure/sim_record.h"
 #include "structure/simulation.h"
 #include "structure_test_support.h"

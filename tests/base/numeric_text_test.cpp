@@ -1,6 +1,6 @@
 // Typed numbers, display patterns, half-even counts and the log's code page.
 
-#include "app/numeric_text.h"
+#include "base/numeric_text.h"
 
 #include <gtest/gtest.h>
 
