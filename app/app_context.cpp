@@ -143,7 +143,7 @@ QStringList Windows::loadedNames() const
 // --- Context ------------------------------------------------------------------------
 
 AppContext::AppContext(Services s, std::filesystem::path folder, NumberConventions conv, StandState &st)
-    : state(st), simulation(st, entries), services(s), logFolder(std::move(folder)), conventions(std::move(conv)),
+    : state(st), flow(st), entries(flow.entries()), simulation(flow.simulation()), services(s), logFolder(std::move(folder)), conventions(std::move(conv)),
       windows(*this)
 {
 }

@@ -8,7 +8,7 @@
 #include "entry/screen_entries.h"
 #include "model/model_error.h"
 #include "model/stand_state.h"
-#include "structure/simulation.h"
+#include "structure/simulation_flow.h"
 
 #include <QHash>
 #include <QPointer>
@@ -62,8 +62,10 @@ public:
                StandState &state = sharedState());
 
     StandState &state;
-    ScreenEntries entries;
-    Simulation simulation;
+    // The road of the simulation; the windows are its views.
+    SimulationFlow flow;
+    ScreenEntries &entries;
+    Simulation &simulation;
     Services services;
     std::filesystem::path logFolder;
     NumberConventions conventions;
@@ -83,14 +85,31 @@ public:
     void endByModel(QWidget *parent, const ModelError &e);
 
     // Runs a screen's handler; a model limit thrown inside ends the program.
+    // Where the program ends (always, for the real exit service) nothing after
+    // that point runs, up to the outermost handler.
     template <typename F> void guarded(QWidget *parent, F &&handler)
     {
+        struct Depth {
+            int &depth;
+            explicit Depth(int &d) : depth(++d) {}
+            ~Depth() { --depth; }
+        } depth(handlerDepth_);
         try {
-            handler();
-        } catch (const ModelLimitError &e) {
-            endByModel(parent, e);
+            try {
+                handler();
+            } catch (const ModelLimitError &e) {
+                endByModel(parent, e);
+            }
+        } catch (const ProgramEnded &) {
+            if (depth.depth > 1)
+                throw;
         }
     }
+    // Ends the program from a handler.
+    void endProgram(int code) { services.exit->exit(code); }
+
+private:
+    int handlerDepth_ = 0;
 };
 
 // Makes a top-level window owned by `owner` (it stays in front of it), or free

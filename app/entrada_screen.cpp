@@ -129,9 +129,11 @@ void EntradaScreen::openAbout()
 
 void EntradaScreen::leave()
 {
-    // A log that cannot be deleted does not keep the program from ending.
-    deleteTemporaryLogs(ctx_.logFolder);
-    ctx_.services.exit->exit(kExitNormal);
+    ctx_.guarded(this, [&] {
+        // A log that cannot be deleted does not keep the program from ending.
+        deleteTemporaryLogs(ctx_.logFolder);
+        ctx_.endProgram(kExitNormal);
+    });
 }
 
 void EntradaScreen::showEvent(QShowEvent *event)
@@ -202,7 +204,7 @@ void EntradaScreen::closeEvent(QCloseEvent *event)
     event->accept();
     if (ctx_.state.NewSimulation != "sim") {
         // The program ends here; the logs stay on disk until a "Sair".
-        ctx_.services.exit->exit(kExitNormal);
+        ctx_.guarded(this, [&] { ctx_.endProgram(kExitNormal); });
         return;
     }
     // After a new simulation: every other window goes with the start screen.
@@ -213,8 +215,10 @@ QWidget *loadEntrada(AppContext &ctx)
 {
     if (const std::optional<Message> refused = CheckDecimalSeparator(ctx.conventions)) {
         // Numbers would be misread: the program ends before any window is shown.
-        ctx.show(nullptr, *refused);
-        ctx.services.exit->exit(kExitRegionalSettings);
+        ctx.guarded(nullptr, [&] {
+            ctx.show(nullptr, *refused);
+            ctx.endProgram(kExitRegionalSettings);
+        });
         return nullptr;
     }
     ctx.state.SimLogPath = chooseLogName(ctx.logFolder);

@@ -2,7 +2,7 @@
 
 #include "model/model_error.h"
 #include "structure/sim_record.h"
-#include "structure/simulation.h"
+#include "structure/simulation_flow.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -290,16 +290,15 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
     state.SimLogPath = log.path().filename().string();
     state.SimRecordLast = -1;
 
-    ScreenEntries entries;
-    entries.stumpHeightText = scenario.options.stumpHeight;
-    entries.yearText = scenario.options.year;
-    Simulation sim(state, entries);
-    sim.log() = log;
+    // The same road as the windows, with the options' boxes as the scenario gives them.
+    SimulationFlow flow(state);
+    flow.typeOptions(scenario.options.year, scenario.options.stumpHeight);
+    flow.log() = log;
     RunResult result;
 
     try {
         // Model options.
-        const OptionsOutcome opts = confirmOptions(state, scenario.options);
+        const OptionsOutcome opts = flow.confirmOptions(scenario.options);
         if (!opts.accepted)
             return refused(opts.messages.front());
 
@@ -312,7 +311,8 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
                                                                  "\" não está disponível com a idade \"" +
                                                                  scenario.stand.age + "\"."));
         }
-        const StandDataOutcome standData = standDataButton(state, scenario.stand);
+        const StandDataOutcome standData = flow.chooseRoute(
+            unthinnedRoute ? SimulationFlow::Route::Unthinned : SimulationFlow::Route::Thinned, scenario.stand);
         if (!standData.openDensityScreen)
             return refused(standData.messages.empty() ? Message::error("Dados Inválidos", "Dados Inválidos")
                                                       : standData.messages.front());
@@ -320,60 +320,59 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
         // Density.
         if (unthinnedRoute) {
             const auto &d = std::get<UnthinnedDensity>(scenario.density);
-            const DensityOutcome out = confirmUnthinnedDensity(state, d.trees, d.choice);
+            const DensityOutcome out = flow.confirmUnthinnedDensity(d.trees, d.choice);
             if (out.kind == DensityOutcome::Kind::AskToLeave)
                 return refused(out.leave->question);
             if (out.kind == DensityOutcome::Kind::Refused)
                 return refused(*out.message);
         } else {
-            const ThinnedEntryOutcome out =
-                confirmThinnedEntry(state, entries, std::get<ThinnedEntryInput>(scenario.density));
+            const ThinnedEntryOutcome out = flow.confirmThinnedEntry(std::get<ThinnedEntryInput>(scenario.density));
             if (out.kind == DensityOutcome::Kind::AskToLeave)
                 return refused(out.leave->question);
             if (out.kind == DensityOutcome::Kind::Refused)
                 return refused(*out.message);
         }
-        if (auto warning = confirmStandData(state))
+        if (auto warning = flow.confirmStandData())
             return refused(*warning);
 
         // The stand screens.
-        add(result.notices, sim.openStandScreen());
-        bool thinnedInFront = false;
+        add(result.notices, flow.loadStandScreen());
         for (size_t i = 0; i < scenario.steps.size(); ++i) {
             const ScenarioStep &step = scenario.steps[i];
             const std::string where = "steps[" + std::to_string(i) + "]";
+            const bool thinnedInFront = flow.stage() == SimulationFlow::Stage::AfterThinning;
             switch (step.kind) {
             case ScenarioStep::Kind::Project:
-                add(result.notices, thinnedInFront ? sim.projectThinned() : sim.projectWithoutThinning());
-                thinnedInFront = false;
+                add(result.notices, flow.project());
+                // After a thinning a new stand screen opens on the projected
+                // stand, which the projection has already logged and recorded.
+                if (thinnedInFront)
+                    add(result.notices, flow.loadStandScreen());
                 break;
             case ScenarioStep::Kind::Thin: {
                 if (thinnedInFront)
                     return refused(Message::error("Dados Inválidos",
                                                   where + ": o desbaste já foi definido; use \"project\", "
                                                           "\"discard\" ou \"end\"."));
-                const ThinningOutcome out = sim.thin(step.thinning);
+                flow.openThinning();
+                const ThinningOutcome out = flow.thin(step.thinning);
                 if (out.kind != ThinningOutcome::Kind::ShowThinnedStand)
                     return refused(out.message ? *out.message : out.leave->question);
-                thinnedInFront = true;
                 break;
             }
             case ScenarioStep::Kind::Discard:
                 if (!thinnedInFront)
                     return refused(Message::error("Dados Inválidos",
                                                   where + ": não há desbaste definido para voltar a definir."));
-                sim.discardThinning();
-                thinnedInFront = false;
+                flow.discardThinning();
                 break;
             case ScenarioStep::Kind::End:
-                if (thinnedInFront)
-                    add(result.notices, sim.endFromThinnedScreen());
+                add(result.notices, flow.end());
                 return result;
             }
         }
         // Out of steps: "Terminar Simulação" on the screen in front.
-        if (thinnedInFront)
-            add(result.notices, sim.endFromThinnedScreen());
+        add(result.notices, flow.end());
     } catch (const ModelLimitError &e) {
         result.status = RunResult::Status::EndedByModel;
         result.message = Message::error(e.title(), e.text());

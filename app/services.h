@@ -24,8 +24,15 @@ public:
 class ExitService {
 public:
     virtual ~ExitService() = default;
-    // Ends the program at once with `code`.
+    // Ends the program at once with `code`; never returns. A stand-in that
+    // cannot end the process throws ProgramEnded instead.
     virtual void exit(int code) = 0;
+};
+
+// The program ended inside a handler: nothing after the ending runs. Caught
+// where the handler was entered (AppContext::guarded).
+struct ProgramEnded {
+    int code = 0;
 };
 
 class FileDialogService {

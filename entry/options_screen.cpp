@@ -21,12 +21,10 @@ namespace tavelo {
 
 namespace {
 
-// What later screens read when no options screen is loaded.
-void resetOptionEntries(ScreenEntries &entries)
+// The year a freshly loaded options screen shows.
+QString thisYear()
 {
-    const ScreenEntries defaults;
-    entries.stumpHeightText = defaults.stumpHeightText;
-    entries.yearText = defaults.yearText;
+    return QString::number(QDate::currentDate().year());
 }
 
 } // namespace
@@ -88,16 +86,18 @@ OptionsScreen::OptionsScreen(AppContext &ctx) : ctx_(ctx)
     // Later screens read the cutting height and the year as they stand here.
     placeOverOwner(this);
 
-    connect(txtAltcorte, &QLineEdit::textChanged, this,
-            [this](const QString &t) { ctx_.entries.stumpHeightText = t.toStdString(); });
-    connect(txtAno, &QLineEdit::textChanged, this,
-            [this](const QString &t) { ctx_.entries.yearText = t.toStdString(); });
+    connect(txtAltcorte, &QLineEdit::textChanged, this, &OptionsScreen::typed);
+    connect(txtAno, &QLineEdit::textChanged, this, &OptionsScreen::typed);
     connect(cmdOk, &QPushButton::clicked, this, &OptionsScreen::confirm);
 
     // Load: this year.
-    ctx_.entries.stumpHeightText = txtAltcorte->text().toStdString();
-    txtAno->setText(QString::number(QDate::currentDate().year()));
-    ctx_.entries.yearText = txtAno->text().toStdString();
+    txtAno->setText(thisYear());
+    typed();
+}
+
+void OptionsScreen::typed()
+{
+    ctx_.flow.typeOptions(txtAno->text().toStdString(), txtAltcorte->text().toStdString());
 }
 
 void OptionsScreen::confirm()
@@ -109,7 +109,7 @@ void OptionsScreen::confirm()
     in.sawlogMinLength = txtCmin->text().toStdString();
     in.stumpHeight = txtAltcorte->text().toStdString();
     in.topDiameter = txtDdesp->text().toStdString();
-    const OptionsOutcome out = confirmOptions(ctx_.state, in);
+    const OptionsOutcome out = ctx_.flow.confirmOptions(in);
     ctx_.showAll(this, out.messages);
     if (!out.accepted)
         return;
@@ -119,8 +119,8 @@ void OptionsScreen::confirm()
 
 void OptionsScreen::closeEvent(QCloseEvent *event)
 {
-    // Closed for good: a later reading finds the design defaults again.
-    resetOptionEntries(ctx_.entries);
+    // Closed for good: a later reading finds what a freshly loaded screen shows.
+    ctx_.flow.closeOptions(thisYear().toStdString());
     QWidget::closeEvent(event);
 }
 

@@ -41,6 +41,8 @@ protected:
 
 private:
     void confirm();
+    // The year and cutting height as they stand here, for later screens.
+    void typed();
 
     AppContext &ctx_;
 };

@@ -87,12 +87,14 @@ StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
     connect(optADominante, &QRadioButton::toggled, this, &StandDataScreen::heightChosen);
     connect(optCQualidade, &QRadioButton::toggled, this, &StandDataScreen::classChosen);
     connect(txtIdade, &QLineEdit::textChanged, this, &StandDataScreen::ageChanged);
-    connect(cmdDPdesb, &QPushButton::clicked, this, [this] { densityButton(QStringLiteral("Form4")); });
-    connect(cmdDPndesb, &QPushButton::clicked, this, [this] { densityButton(QStringLiteral("Form3")); });
+    connect(cmdDPdesb, &QPushButton::clicked, this, [this] { densityButton(SimulationFlow::Route::Thinned); });
+    connect(cmdDPndesb, &QPushButton::clicked, this, [this] { densityButton(SimulationFlow::Route::Unthinned); });
     connect(cmdOk, &QPushButton::clicked, this, &StandDataScreen::confirm);
     connect(cmdCancelar, &QPushButton::clicked, this, &StandDataScreen::cancel);
 
-    // Load: the model options must have been confirmed first.
+    // Load: a stand already stored stays locked, whichever window stands for it.
+    showLock();
+    // The model options must have been confirmed first.
     if (const std::optional<Message> m = standDataLoadMessage(ctx_.state)) {
         ctx_.show(this, *m);
         ctx_.windows.show(QStringLiteral("Form1"));
@@ -160,19 +162,20 @@ StandDataInput StandDataScreen::input() const
     return in;
 }
 
-void StandDataScreen::densityButton(const QString &screen)
+void StandDataScreen::densityButton(SimulationFlow::Route route)
 {
     ctx_.guarded(this, [&] {
-        const StandDataOutcome out = standDataButton(ctx_.state, input());
+        const StandDataOutcome out = ctx_.flow.chooseRoute(route, input());
         ctx_.showAll(this, out.messages);
         if (out.openDensityScreen)
-            ctx_.windows.show(screen);
+            ctx_.windows.show(route == SimulationFlow::Route::Thinned ? QStringLiteral("Form4")
+                                                                       : QStringLiteral("Form3"));
     });
 }
 
 void StandDataScreen::confirm()
 {
-    if (const std::optional<Message> m = confirmStandData(ctx_.state)) {
+    if (const std::optional<Message> m = ctx_.flow.confirmStandData()) {
         ctx_.show(this, *m);
         return;
     }
@@ -187,15 +190,21 @@ void StandDataScreen::confirm()
 
 void StandDataScreen::cancel()
 {
-    cancelStandData(ctx_.state);
+    ctx_.flow.cancelStandData();
     ctx_.windows.unload(QStringLiteral("Form3"));
     ctx_.windows.unload(QStringLiteral("Form4"));
     ctx_.windows.unload(objectName());
 }
 
-void StandDataScreen::lockStandData(bool unthinnedRoute)
+void StandDataScreen::showLock()
 {
-    (unthinnedRoute ? cmdDPdesb : cmdDPndesb)->setEnabled(false);
+    const SimulationFlow::StandDataLock &lock = ctx_.flow.standDataLock();
+    if (!lock.locked)
+        return;
+    if (lock.thinnedRouteOff)
+        cmdDPdesb->setEnabled(false);
+    if (lock.unthinnedRouteOff)
+        cmdDPndesb->setEnabled(false);
     Frame3->setEnabled(false);
     Frame4->setEnabled(false);
 }

@@ -4,6 +4,7 @@
 // quality class, the way to the density screens and to the stand screen.
 
 #include "entry/entry_session.h"
+#include "structure/simulation_flow.h"
 
 #include <QWidget>
 
@@ -42,10 +43,10 @@ public:
     QPushButton *cmdOk = nullptr;
     QPushButton *cmdCancelar = nullptr;
 
-    // A density screen stored the stand: the stand data can no longer change.
-    // The unthinned route locks out "Dados povoamento desbastado", the thinned
-    // route "Dados povoamento não desbastado".
-    void lockStandData(bool unthinnedRoute);
+    // Shows the lock of the stand data: once a density screen has stored the
+    // stand, its age, height and site can no longer change, nor can the other
+    // route be taken, on this window or on any later one.
+    void showLock();
 
     // The entries as typed and chosen.
     StandDataInput input() const;
@@ -54,7 +55,7 @@ private:
     void heightChosen(bool checked);
     void classChosen(bool checked);
     void ageChanged();
-    void densityButton(const QString &screen);
+    void densityButton(SimulationFlow::Route route);
     void confirm();
     void cancel();
     SiteInput mode() const;

@@ -125,14 +125,14 @@ void ThinnedScreen::confirm()
 
     ctx_.guarded(this, [&] {
         // Basal area beyond the model, or a shape that cannot be solved, ends the program inside this call.
-        const ThinnedEntryOutcome out = confirmThinnedEntry(ctx_.state, ctx_.entries, in);
+        const ThinnedEntryOutcome out = ctx_.flow.confirmThinnedEntry(in);
         if (out.classTexts)
             for (int k = 0; k < kClasses; ++k)
                 txt1[k]->setText(QString::fromStdString((*out.classTexts)[k]));
-        if (!densityStored(ctx_, this, out.kind, out.message, out.leave))
+        if (!densityStored(ctx_, this, SimulationFlow::Route::Thinned, out.kind, out.message, out.leave))
             return;
         if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
-            form2->lockStandData(false);
+            form2->showLock();
         ctx_.windows.hide(objectName());
     });
 }

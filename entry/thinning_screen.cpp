@@ -113,15 +113,11 @@ void ThinningScreen::confirm()
     in.mechanicalPercent = txtDmecanico->text().toStdString();
     in.residualBasalArea = txtDselectivo->text().toStdString();
 
-    ThinningOutcome out;
-    bool done = false;
-    ctx_.guarded(this, [&] {
-        out = ctx_.simulation.thin(in);
-        done = true;
-    });
-    if (!done)
-        return;
+    ctx_.guarded(this, [&] { showOutcome(ctx_.flow.thin(in)); });
+}
 
+void ThinningScreen::showOutcome(const ThinningOutcome &out)
+{
     switch (out.kind) {
     case ThinningOutcome::Kind::Refused:
         if (out.message)
@@ -134,7 +130,8 @@ void ThinningScreen::confirm()
             txtDselectivo->setFocus();
         break;
     case ThinningOutcome::Kind::AskToLeave:
-        askToLeave(ctx_, this, *out.leave);
+        if (askToLeave(ctx_, this, *out.leave))
+            ctx_.flow.leaveThinning();
         break;
     case ThinningOutcome::Kind::ShowThinnedStand:
         // This screen stays loaded: the after-thinning screen describes the

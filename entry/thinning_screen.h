@@ -4,6 +4,8 @@
 // trees) or a thinning from below (down to a residual basal area); "&Ok" has
 // the simulation compute the residual stand and hands over to `form7`.
 
+#include "entry/entry_session.h"
+
 #include <QWidget>
 
 class QButtonGroup;
@@ -35,6 +37,8 @@ private:
     void mechanicalChosen();
     void fromBelowChosen();
     void confirm();
+    // What the thinning entry leads to: a refusal, the leave question or the thinned stand.
+    void showOutcome(const ThinningOutcome &out);
 
     AppContext &ctx_;
 };

@@ -12,17 +12,18 @@
 
 namespace tavelo {
 
-void askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave)
+bool askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave)
 {
     if (ctx.show(screen, leave.question) == MessageService::Answer::Yes) {
         ctx.windows.unload(screen->objectName());
-        return;
+        return true;
     }
     ctx.show(screen, leave.reminder);
+    return false;
 }
 
-bool densityStored(AppContext &ctx, QWidget *screen, DensityOutcome::Kind kind, const std::optional<Message> &message,
-                   const std::optional<LeaveQuestion> &leave)
+bool densityStored(AppContext &ctx, QWidget *screen, SimulationFlow::Route route, DensityOutcome::Kind kind,
+                   const std::optional<Message> &message, const std::optional<LeaveQuestion> &leave)
 {
     switch (kind) {
     case DensityOutcome::Kind::Refused:
@@ -30,7 +31,8 @@ bool densityStored(AppContext &ctx, QWidget *screen, DensityOutcome::Kind kind, 
             ctx.show(screen, *message);
         return false;
     case DensityOutcome::Kind::AskToLeave:
-        askToLeave(ctx, screen, *leave);
+        if (askToLeave(ctx, screen, *leave))
+            ctx.flow.leaveDensityEntry(route);
         return false;
     case DensityOutcome::Kind::Stored:
         break;
@@ -81,11 +83,11 @@ void UnthinnedScreen::confirm()
 
     ctx_.guarded(this, [&] {
         // A stand beyond the model's basal area ends the program inside this call.
-        const DensityOutcome out = confirmUnthinnedDensity(ctx_.state, txtNArvVP->text().toStdString(), choice);
-        if (!densityStored(ctx_, this, out.kind, out.message, out.leave))
+        const DensityOutcome out = ctx_.flow.confirmUnthinnedDensity(txtNArvVP->text().toStdString(), choice);
+        if (!densityStored(ctx_, this, SimulationFlow::Route::Unthinned, out.kind, out.message, out.leave))
             return;
         if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
-            form2->lockStandData(true);
+            form2->showLock();
         // Kept loaded until "Cancelar" on the stand data screen.
         ctx_.windows.hide(objectName());
     });

@@ -4,6 +4,7 @@
 // a stand never thinned.
 
 #include "entry/entry_session.h"
+#include "structure/simulation_flow.h"
 
 #include <QWidget>
 
@@ -37,12 +38,12 @@ private:
 
 // "Leave this screen?": Yes unloads the screen, No shows the reminder (whose
 // answer changes nothing) and the user stays. Shared by the density screens
-// and the thinning screen.
-void askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave);
+// and the thinning screen. True when the user left.
+bool askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave);
 
 // What a density screen shows for the session's answer; true when the density
 // was stored and the screen can finish.
-bool densityStored(AppContext &ctx, QWidget *screen, DensityOutcome::Kind kind, const std::optional<Message> &message,
-                   const std::optional<LeaveQuestion> &leave);
+bool densityStored(AppContext &ctx, QWidget *screen, SimulationFlow::Route route, DensityOutcome::Kind kind,
+                   const std::optional<Message> &message, const std::optional<LeaveQuestion> &leave);
 
 } // namespace tavelo

@@ -61,17 +61,19 @@ void EndScreen::save()
 
 void EndScreen::newSimulation()
 {
-    tavelo::newSimulation(ctx_.state);
-    ctx_.simulation.closeStandScreen();
-    ctx_.simulation.closeThinnedScreen();
-    // Every window goes; the start screen loads afresh with a new log name.
-    restartEntrada(ctx_);
+    ctx_.guarded(this, [&] {
+        ctx_.flow.newSimulation();
+        // Every window goes; the start screen loads afresh with a new log name.
+        restartEntrada(ctx_);
+    });
 }
 
 void EndScreen::leave()
 {
-    deleteTemporaryLogs(ctx_.logFolder);
-    ctx_.services.exit->exit(kExitNormal);
+    ctx_.guarded(this, [&] {
+        deleteTemporaryLogs(ctx_.logFolder);
+        ctx_.endProgram(kExitNormal);
+    });
 }
 
 QWidget *createEndScreen(AppContext &ctx)

@@ -3,6 +3,7 @@
 #include "base/message.h"
 #include "model/stand_state.h"
 #include "structure/sim_log.h"
+#include "structure/sim_record.h"
 
 #include <filesystem>
 #include <optional>
@@ -18,9 +19,6 @@ inline constexpr const char *kSaveFilter = "text (*.txt)|*.txt";
 // Copies the log line by line into `destination` (exactly that name, replacing
 // any file), every line ending in CR LF. The error box on any failure.
 std::optional<Message> saveLogCopy(const LogFile &log, const std::filesystem::path &destination);
-
-// "Nova simulação": the record is emptied and every value becomes null.
-void newSimulation(StandState &state);
 
 // "Sair": every "*.temp" file of the log folder goes; failures are ignored.
 void deleteTemporaryLogs(const std::filesystem::path &folder);

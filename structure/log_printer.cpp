@@ -72,10 +72,10 @@ void printLog(AppContext &ctx, QWidget *parent)
 {
     QPrinter printer(QPrinter::HighResolution);
     preparePrinter(printer, QPageLayout::Landscape);
+    // The log's lines are wide: landscape is proposed, but what the user
+    // chooses in the dialog holds (the font shrinks to fit a portrait page).
     if (!ctx.services.print->choosePrinter(parent, printer))
         return;
-    // The log's lines are wide: landscape, whatever the dialog was left at.
-    printer.setPageOrientation(QPageLayout::Landscape);
 
     const auto lines = ctx.simulation.log().readLines();
     if (!lines)

@@ -65,4 +65,19 @@ void clearRecord(StandState &state)
     state.SimRecordLast = -1;
 }
 
+void newSimulation(StandState &state)
+{
+    state.Projected = "nao";
+    state.NewSimulation = "sim";
+    state.CurrentYear.setNull();
+    clearRecord(state);
+    for (StateValue *v :
+         {&state.EnteredUnthinned, &state.WithBark, &state.SawlogMinDiameter, &state.TopDiameter,
+          &state.SawlogMinLength, &state.StumpHeight, &state.WeibullA, &state.WeibullB, &state.WeibullC, &state.DMin,
+          &state.SiteIndex, &state.StandAge, &state.DominantHeight, &state.BasalArea, &state.TreesAlive,
+          &state.TreesPlanted, &state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
+          &state.WeibullCResidual, &state.TreesResidual})
+        v->setNull();
+}
+
 } // namespace tavelo

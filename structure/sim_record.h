@@ -26,4 +26,7 @@ std::string recordCellText(const RecordCell &cell);
 int recordRowCount(const StandState &state);
 void clearRecord(StandState &state);
 
+// "Nova simulação": the record is emptied and every value becomes null.
+void newSimulation(StandState &state);
+
 } // namespace tavelo

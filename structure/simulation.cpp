@@ -152,4 +152,11 @@ void Simulation::closeThinnedScreen()
     thinnedTable_.reset();
 }
 
+void Simulation::startAfresh()
+{
+    standTable_.reset();
+    thinnedTable_.reset();
+    logFailureShown_ = false;
+}
+
 } // namespace tavelo

@@ -49,6 +49,8 @@ public:
     // Closing a stand screen with its close box discards it silently.
     void closeStandScreen();
     void closeThinnedScreen();
+    // A new simulation: no table on screen, and a log that cannot be written is told again.
+    void startAfresh();
 
     // The grids on screen: the stand structure screen's (also while it is hidden
     // behind a thinning) and the after-thinning screen's.

@@ -18,7 +18,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -199,14 +198,6 @@ QLabel *caption(QWidget *parent, const QString &text)
     return l;
 }
 
-// While set, the next `Form5` shows the stand that "Projectar" on `form7` has
-// already opened, logged and recorded.
-QSet<const AppContext *> &projectedStandPending()
-{
-    static QSet<const AppContext *> pending;
-    return pending;
-}
-
 } // namespace
 
 // --- Both stand screens ---------------------------------------------------------------
@@ -331,7 +322,7 @@ void StandTableScreen::showTable(const std::optional<StandTable> &table)
 
 // --- Form5 ------------------------------------------------------------------------------
 
-StandStructureScreen::StandStructureScreen(AppContext &ctx, Load load) : StandTableScreen(ctx, false)
+StandStructureScreen::StandStructureScreen(AppContext &ctx) : StandTableScreen(ctx, false)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Estrutura do Povoamento"));
@@ -346,38 +337,45 @@ StandStructureScreen::StandStructureScreen(AppContext &ctx, Load load) : StandTa
     addButtons({cmdProjectar, cmdDesbastar, cmdImprimir, cmdVGraficos, cmdTerminar, cmdExportar});
 
     connect(cmdProjectar, &QPushButton::clicked, this, &StandStructureScreen::project);
-    connect(cmdDesbastar, &QPushButton::clicked, this, [this] { ctx_.windows.show(QStringLiteral("Form6")); });
+    connect(cmdDesbastar, &QPushButton::clicked, this, [this] {
+        ctx_.flow.openThinning();
+        ctx_.windows.show(QStringLiteral("Form6"));
+    });
     connect(cmdImprimir, &QPushButton::clicked, this, [this] { printLog(ctx_, this); });
     connect(cmdVGraficos, &QPushButton::clicked, this, [this] { ctx_.windows.show(QStringLiteral("Form8")); });
     connect(cmdTerminar, &QPushButton::clicked, this, &StandStructureScreen::finish);
 
-    Simulation::Notices notices;
-    if (load == Load::OpenStand)
-        ctx_.guarded(this, [&] { notices = ctx_.simulation.openStandScreen(); });
-    showTable(ctx_.simulation.standTable());
-    ctx_.showAll(this, notices);
+    // Load: the stand is shown, logged and recorded (unless the projection
+    // that opened this screen already did).
+    ctx_.guarded(this, [&] {
+        const Simulation::Notices notices = ctx_.flow.loadStandScreen();
+        showTable(ctx_.simulation.standTable());
+        ctx_.showAll(this, notices);
+    });
 }
 
 void StandStructureScreen::project()
 {
-    Simulation::Notices notices;
-    ctx_.guarded(this, [&] { notices = ctx_.simulation.projectWithoutThinning(); });
-    showTable(ctx_.simulation.standTable());
-    ctx_.showAll(this, notices);
+    ctx_.guarded(this, [&] {
+        const Simulation::Notices notices = ctx_.flow.project();
+        showTable(ctx_.simulation.standTable());
+        ctx_.showAll(this, notices);
+    });
 }
 
 void StandStructureScreen::finish()
 {
-    // The current stand was logged and recorded when it was shown.
-    ctx_.simulation.closeStandScreen();
-    ctx_.windows.unload(QStringLiteral("Form5"));
-    ctx_.windows.show(QStringLiteral("Terminar"));
+    ctx_.guarded(this, [&] {
+        ctx_.flow.end();
+        ctx_.windows.unload(QStringLiteral("Form5"));
+        ctx_.windows.show(QStringLiteral("Terminar"));
+    });
 }
 
 void StandStructureScreen::closeEvent(QCloseEvent *event)
 {
     // The close box discards the screen: nothing is logged, nothing else opens.
-    ctx_.simulation.closeStandScreen();
+    ctx_.flow.closeStandScreen();
     QWidget::closeEvent(event);
 }
 
@@ -409,26 +407,19 @@ AfterThinningScreen::AfterThinningScreen(AppContext &ctx) : StandTableScreen(ctx
 
 void AfterThinningScreen::project()
 {
-    Simulation::Notices notices;
-    bool done = false;
     ctx_.guarded(this, [&] {
-        notices = ctx_.simulation.projectThinned();
-        done = true;
+        const Simulation::Notices notices = ctx_.flow.project();
+        // The hidden stand screen goes; a new one shows the projected stand.
+        ctx_.windows.unload(QStringLiteral("Form5"));
+        QWidget *form5 = ctx_.windows.show(QStringLiteral("Form5"));
+        ctx_.showAll(form5 ? form5 : this, notices);
+        ctx_.windows.unload(QStringLiteral("form7"));
     });
-    if (!done)
-        return;
-    // The hidden stand screen goes; a new one shows the projected stand.
-    ctx_.windows.unload(QStringLiteral("Form5"));
-    projectedStandPending().insert(&ctx_);
-    QWidget *form5 = ctx_.windows.show(QStringLiteral("Form5"));
-    projectedStandPending().remove(&ctx_);
-    ctx_.showAll(form5 ? form5 : this, notices);
-    ctx_.windows.unload(QStringLiteral("form7"));
 }
 
 void AfterThinningScreen::defineAgain()
 {
-    ctx_.simulation.discardThinning();
+    ctx_.flow.discardThinning();
     ui::showIfLoaded(ctx_, QStringLiteral("Form5"));
     ctx_.windows.unload(QStringLiteral("Form6"));
     ctx_.windows.unload(QStringLiteral("form7"));
@@ -436,23 +427,17 @@ void AfterThinningScreen::defineAgain()
 
 void AfterThinningScreen::finish()
 {
-    Simulation::Notices notices;
-    bool done = false;
     ctx_.guarded(this, [&] {
-        notices = ctx_.simulation.endFromThinnedScreen();
-        done = true;
+        ctx_.showAll(this, ctx_.flow.end());
+        hide();
+        ctx_.windows.show(QStringLiteral("Terminar"));
     });
-    if (!done)
-        return;
-    ctx_.showAll(this, notices);
-    hide();
-    ctx_.windows.show(QStringLiteral("Terminar"));
 }
 
 void AfterThinningScreen::closeEvent(QCloseEvent *event)
 {
     // Discarded silently; the stand screen and the thinning screen stay hidden.
-    ctx_.simulation.closeThinnedScreen();
+    ctx_.flow.closeThinnedScreen();
     QWidget::closeEvent(event);
 }
 
@@ -460,9 +445,7 @@ void AfterThinningScreen::closeEvent(QCloseEvent *event)
 
 QWidget *createStandScreen(AppContext &ctx)
 {
-    const auto load = projectedStandPending().contains(&ctx) ? StandStructureScreen::Load::ShowProjected
-                                                             : StandStructureScreen::Load::OpenStand;
-    auto *w = new StandStructureScreen(ctx, load);
+    auto *w = new StandStructureScreen(ctx);
     makeWindow(w, ctx.windows.entrada());
     ui::placeCentred(w, ctx.windows.entrada());
     return w;

@@ -80,8 +80,7 @@ class StandStructureScreen : public StandTableScreen {
     Q_OBJECT
 
 public:
-    enum class Load { OpenStand, ShowProjected };
-    StandStructureScreen(AppContext &ctx, Load load);
+    explicit StandStructureScreen(AppContext &ctx);
 
     QPushButton *cmdProjectar = nullptr;
     QPushButton *cmdDesbastar = nullptr;

@@ -326,20 +326,22 @@ public:
     // opens it. False (with a warning) when the scenario's entries are refused.
     bool enterStand(const Scenario &s)
     {
-        if (!confirmOptions(state, s.options).accepted)
+        SimulationFlow &flow = ctx->flow;
+        if (!flow.confirmOptions(s.options).accepted)
             return failed("options refused");
-        ctx->entries.stumpHeightText = s.options.stumpHeight;
-        ctx->entries.yearText = s.options.year;
-        if (!standDataButton(state, s.stand).openDensityScreen)
+        flow.typeOptions(s.options.year, s.options.stumpHeight);
+        const auto *d = std::get_if<UnthinnedDensity>(&s.density);
+        if (!flow.chooseRoute(d ? SimulationFlow::Route::Unthinned : SimulationFlow::Route::Thinned, s.stand)
+                 .openDensityScreen)
             return failed("stand data refused");
-        if (const auto *d = std::get_if<UnthinnedDensity>(&s.density)) {
-            if (confirmUnthinnedDensity(state, d->trees, d->choice).kind != DensityOutcome::Kind::Stored)
+        if (d) {
+            if (flow.confirmUnthinnedDensity(d->trees, d->choice).kind != DensityOutcome::Kind::Stored)
                 return failed("density refused");
-        } else if (confirmThinnedEntry(state, ctx->entries, std::get<ThinnedEntryInput>(s.density)).kind !=
+        } else if (flow.confirmThinnedEntry(std::get<ThinnedEntryInput>(s.density)).kind !=
                    DensityOutcome::Kind::Stored) {
             return failed("thinned stand refused");
         }
-        if (confirmStandData(state))
+        if (flow.confirmStandData())
             return failed("stand data incomplete");
         ctx->windows.show(QStringLiteral("Form5"));
         settle();

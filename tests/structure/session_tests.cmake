@@ -6,4 +6,5 @@ tavelo_add_gtest(structure_session_tests
   sim_record_test.cpp
   sim_log_test.cpp
   simulation_flow_test.cpp
+  flow_object_test.cpp
 )

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace tavelo::testing {
@@ -42,7 +43,12 @@ public:
 class FakeExitService : public ExitService {
 public:
     std::vector<int> codes;
-    void exit(int code) override { codes.push_back(code); }
+    // Records the code and stops the handler, as the real ending would.
+    void exit(int code) override
+    {
+        codes.push_back(code);
+        throw ProgramEnded{code};
+    }
     bool exited() const { return !codes.empty(); }
 };
 
@@ -65,9 +71,15 @@ public:
     int asked = 0;
     bool accept = false;
     QString pdfPath; // when set and accepted, the printer writes this PDF
+    // The orientation the user picks in the dialog; none leaves the one proposed.
+    std::optional<QPageLayout::Orientation> chosenOrientation;
+    std::optional<QPageLayout::Orientation> proposedOrientation; // as the dialog opened
     bool choosePrinter(QWidget *, QPrinter &printer) override
     {
         ++asked;
+        proposedOrientation = printer.pageLayout().orientation();
+        if (chosenOrientation)
+            printer.setPageOrientation(*chosenOrientation);
         if (accept && !pdfPath.isEmpty()) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdfPath);

@@ -1,0 +1,216 @@
+// The one road of a simulation as its flow object walks it: where the user is
+// after each operation, what stays locked and what a closed window takes with it.
+
+#include "structure/sim_record.h"
+#include "structure/simulation_flow.h"
+#include "structure_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace tavelo::test {
+namespace {
+
+using Stage = SimulationFlow::Stage;
+using Route = SimulationFlow::Route;
+
+size_t countOf(const std::string &bytes, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t p = bytes.find(what); p != std::string::npos; p = bytes.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+const std::string kRule = "\r\n" + std::string(160, '*') + "\r\n";
+// Line 11 of a block, as Windows-1252 bytes.
+const std::string kParameters = "Par\xe2metros iniciais do povoamento";
+
+StandDataInput age12Height9()
+{
+    StandDataInput in;
+    in.age = "12";
+    in.dominantHeight = "9";
+    return in;
+}
+
+ThinnedEntryInput byParameters()
+{
+    ThinnedEntryInput in;
+    in.choice = ThinnedEntryChoice::Parameters;
+    in.trees = "800";
+    in.basalArea = "22";
+    in.minDiameter = "9";
+    in.p95 = "31";
+    return in;
+}
+
+class FlowObject : public ::testing::Test {
+protected:
+    FlowObject() : flow(state)
+    {
+        state.SimLogPath = "Simulacao1.temp";
+        flow.log().setPath(tmp / "Simulacao1.temp");
+    }
+    std::string log() const { return readBytes(tmp / "Simulacao1.temp"); }
+    void confirmOptions()
+    {
+        OptionsInput options;
+        options.year = "2026";
+        flow.typeOptions("2026", "0.15");
+        ASSERT_TRUE(flow.confirmOptions(options).accepted);
+    }
+    void enterPlanted()
+    {
+        ASSERT_TRUE(flow.chooseRoute(Route::Unthinned, age12Height9()).openDensityScreen);
+        ASSERT_EQ(flow.confirmUnthinnedDensity("1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    }
+    std::string midResidual() const { return std::to_string(0.6 * state.BasalArea.value()); }
+
+    TempFolder tmp;
+    StandState state;
+    SimulationFlow flow;
+};
+
+TEST_F(FlowObject, WalksTheStagesOfOneSimulation)
+{
+    EXPECT_EQ(flow.stage(), Stage::Options);
+    confirmOptions();
+    EXPECT_EQ(flow.stage(), Stage::StandData);
+    ASSERT_TRUE(flow.chooseRoute(Route::Unthinned, age12Height9()).openDensityScreen);
+    EXPECT_EQ(flow.stage(), Stage::DensityEntry);
+    ASSERT_EQ(flow.confirmUnthinnedDensity("1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    EXPECT_EQ(flow.stage(), Stage::StandData);
+    EXPECT_FALSE(flow.confirmStandData().has_value());
+    EXPECT_EQ(flow.stage(), Stage::StandScreen);
+    EXPECT_TRUE(flow.loadStandScreen().empty());
+    flow.openThinning();
+    EXPECT_EQ(flow.stage(), Stage::ThinningDialogue);
+    ASSERT_EQ(flow.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    EXPECT_EQ(flow.stage(), Stage::AfterThinning);
+    flow.discardThinning();
+    EXPECT_EQ(flow.stage(), Stage::StandScreen);
+    EXPECT_TRUE(flow.end().empty());
+    EXPECT_EQ(flow.stage(), Stage::Ended);
+    flow.newSimulation();
+    EXPECT_EQ(flow.stage(), Stage::Options);
+}
+
+TEST_F(FlowObject, RefusedEntriesStayWhereTheyAre)
+{
+    confirmOptions();
+    StandDataInput noHeight = age12Height9();
+    noHeight.dominantHeight = "x";
+    EXPECT_FALSE(flow.chooseRoute(Route::Thinned, noHeight).openDensityScreen);
+    EXPECT_EQ(flow.stage(), Stage::StandData);
+    ASSERT_TRUE(flow.chooseRoute(Route::Unthinned, age12Height9()).openDensityScreen);
+    EXPECT_EQ(flow.confirmUnthinnedDensity("-3", DensityChoice::Planted).kind, DensityOutcome::Kind::Refused);
+    EXPECT_EQ(flow.stage(), Stage::DensityEntry);
+    EXPECT_FALSE(flow.standDataLock().locked);
+    EXPECT_TRUE(flow.confirmStandData().has_value());
+    EXPECT_EQ(flow.stage(), Stage::DensityEntry);
+}
+
+TEST_F(FlowObject, AStoredDensityLocksTheStandData)
+{
+    confirmOptions();
+    enterPlanted();
+    EXPECT_TRUE(flow.standDataLock().locked);
+    EXPECT_TRUE(flow.standDataLock().thinnedRouteOff);
+    EXPECT_FALSE(flow.standDataLock().unthinnedRouteOff);
+    flow.cancelStandData();
+    EXPECT_FALSE(flow.standDataLock().locked);
+    EXPECT_TRUE(state.StandAge.isNull());
+
+    ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
+    ASSERT_EQ(flow.confirmThinnedEntry(byParameters()).kind, DensityOutcome::Kind::Stored);
+    EXPECT_TRUE(flow.standDataLock().locked);
+    EXPECT_FALSE(flow.standDataLock().thinnedRouteOff);
+    EXPECT_TRUE(flow.standDataLock().unthinnedRouteOff);
+}
+
+TEST_F(FlowObject, ACancelledStandTakesItsParametersAlong)
+{
+    confirmOptions();
+    ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
+    ASSERT_EQ(flow.confirmThinnedEntry(byParameters()).kind, DensityOutcome::Kind::Stored);
+    EXPECT_TRUE(flow.entries().thinnedByParameters);
+    flow.cancelStandData();
+    EXPECT_FALSE(flow.entries().thinnedByParameters);
+    EXPECT_TRUE(flow.entries().typedP95Text.empty());
+
+    // A never-thinned stand thinned from below is marked as thinned, yet was
+    // never entered by its parameters.
+    enterPlanted();
+    ASSERT_FALSE(flow.confirmStandData().has_value());
+    flow.loadStandScreen();
+    flow.openThinning();
+    ASSERT_EQ(flow.thin(ThinningInput::fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    EXPECT_EQ(state.EnteredUnthinned.value(), 0.0);
+    flow.project();
+    flow.loadStandScreen();
+    flow.project();
+    EXPECT_EQ(countOf(log(), kRule), 4u);
+    EXPECT_EQ(countOf(log(), kParameters), 0u);
+}
+
+TEST_F(FlowObject, LeavingTheThinnedScreenTakesItsEntriesAlong)
+{
+    confirmOptions();
+    ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
+    flow.entries().thinnedByParameters = true; // as a stand entered before left them
+    flow.leaveDensityEntry(Route::Thinned);
+    EXPECT_FALSE(flow.entries().thinnedByParameters);
+    EXPECT_EQ(flow.stage(), Stage::StandData);
+}
+
+TEST_F(FlowObject, TheProjectedStandAfterAThinningIsLoggedOnce)
+{
+    confirmOptions();
+    enterPlanted();
+    ASSERT_FALSE(flow.confirmStandData().has_value());
+    flow.loadStandScreen();
+    flow.openThinning();
+    ASSERT_EQ(flow.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
+    flow.project();
+    EXPECT_EQ(flow.stage(), Stage::StandScreen);
+    EXPECT_EQ(countOf(log(), kRule), 3u);
+    // The stand screen that opens shows the projected stand without a second block.
+    EXPECT_TRUE(flow.loadStandScreen().empty());
+    EXPECT_EQ(countOf(log(), kRule), 3u);
+    EXPECT_EQ(recordRowCount(state), 3);
+    EXPECT_EQ(state.StandAge.value(), 17.0);
+}
+
+TEST_F(FlowObject, ClosingTheOptionsLeavesWhatAFreshScreenShows)
+{
+    flow.typeOptions("2030", ".2");
+    EXPECT_EQ(flow.entries().yearText, "2030");
+    EXPECT_EQ(flow.entries().stumpHeightText, ".2");
+    flow.closeOptions("2027");
+    EXPECT_EQ(flow.entries().yearText, "2027");
+    EXPECT_EQ(flow.entries().stumpHeightText, "0.15");
+}
+
+TEST_F(FlowObject, ANewSimulationTellsALogFailureAgain)
+{
+    const Messages failure{Message::error("Erro!", "Erro de gravação do ficheiro...")};
+    flow.log().setPath(tmp / "no-such-folder" / "Simulacao1.temp");
+    confirmOptions();
+    enterPlanted();
+    ASSERT_FALSE(flow.confirmStandData().has_value());
+    EXPECT_EQ(flow.loadStandScreen(), failure);
+    EXPECT_TRUE(flow.project().empty());
+    EXPECT_TRUE(flow.end().empty());
+
+    flow.newSimulation();
+    EXPECT_TRUE(state.WithBark.isNull());
+    EXPECT_EQ(recordRowCount(state), 0);
+    confirmOptions();
+    enterPlanted();
+    ASSERT_FALSE(flow.confirmStandData().has_value());
+    EXPECT_EQ(flow.loadStandScreen(), failure);
+    EXPECT_TRUE(flow.project().empty());
+}
+
+} // namespace
+} // namespace tavelo::test
