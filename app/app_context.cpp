@@ -142,8 +142,20 @@ QStringList Windows::loadedNames() const
 
 // --- Context ------------------------------------------------------------------------
 
+AppContext::AppContext(Services s, std::filesystem::path folder, NumberConventions conv)
+    : AppContext(s, std::move(folder), std::move(conv), std::make_unique<StandState>(), nullptr)
+{
+}
+
 AppContext::AppContext(Services s, std::filesystem::path folder, NumberConventions conv, StandState &st)
-    : state(st), flow(st), entries(flow.entries()), simulation(flow.simulation()), services(s), logFolder(std::move(folder)), conventions(std::move(conv)),
+    : AppContext(s, std::move(folder), std::move(conv), nullptr, &st)
+{
+}
+
+AppContext::AppContext(Services s, std::filesystem::path folder, NumberConventions conv,
+                       std::unique_ptr<StandState> own, StandState *kept)
+    : ownState_(std::move(own)), state(kept ? *kept : *ownState_), flow(state), entries(flow.entries()),
+      simulation(flow.simulation()), services(s), logFolder(std::move(folder)), conventions(std::move(conv)),
       windows(*this)
 {
 }

@@ -57,9 +57,13 @@ private:
 };
 
 class AppContext {
+    // The program's stand state, unless the caller keeps its own.
+    std::unique_ptr<StandState> ownState_;
+
 public:
-    AppContext(Services services, std::filesystem::path logFolder, NumberConventions conventions,
-               StandState &state = sharedState());
+    AppContext(Services services, std::filesystem::path logFolder, NumberConventions conventions);
+    // The same on a stand state the caller keeps (the tests read it directly).
+    AppContext(Services services, std::filesystem::path logFolder, NumberConventions conventions, StandState &state);
 
     StandState &state;
     // The road of the simulation; the windows are its views.
@@ -109,6 +113,9 @@ public:
     void endProgram(int code) { services.exit->exit(code); }
 
 private:
+    AppContext(Services services, std::filesystem::path logFolder, NumberConventions conventions,
+               std::unique_ptr<StandState> own, StandState *kept);
+
     int handlerDepth_ = 0;
 };
 

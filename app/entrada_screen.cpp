@@ -202,7 +202,7 @@ bool EntradaScreen::eventFilter(QObject *watched, QEvent *event)
 void EntradaScreen::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    if (ctx_.state.NewSimulation != "sim") {
+    if (!ctx_.state.newSimulationStarted) {
         // The program ends here; the logs stay on disk until a "Sair".
         ctx_.guarded(this, [&] { ctx_.endProgram(kExitNormal); });
         return;

@@ -30,12 +30,6 @@ double siteExponent(double t)
 
 } // namespace
 
-StandState &sharedState()
-{
-    static StandState state;
-    return state;
-}
-
 // --- Site quality ---------------------------------------------------------
 
 double SiteIndexFromHeight(double t, double hdom)
@@ -314,19 +308,19 @@ double TotalVolume(double d, double h, double withBark, const AssortmentDimensio
     return stemVolume(d, h, k, -2.0 * k, k, dims.stumpHeight, HeightAtDiameter(d, h, k, -2.0 * k, k, 0.0));
 }
 
-double SawlogVolume(double d, double h, double withBark)
+double SawlogVolume(double d, double h, double withBark, const StandState &state)
 {
-    return SawlogVolume(d, h, withBark, AssortmentDimensions::from(sharedState()));
+    return SawlogVolume(d, h, withBark, AssortmentDimensions::from(state));
 }
 
-double RoundwoodVolume(double d, double h, double vSaw, double withBark)
+double RoundwoodVolume(double d, double h, double vSaw, double withBark, const StandState &state)
 {
-    return RoundwoodVolume(d, h, vSaw, withBark, AssortmentDimensions::from(sharedState()));
+    return RoundwoodVolume(d, h, vSaw, withBark, AssortmentDimensions::from(state));
 }
 
-double TotalVolume(double d, double h, double withBark)
+double TotalVolume(double d, double h, double withBark, const StandState &state)
 {
-    return TotalVolume(d, h, withBark, AssortmentDimensions::from(sharedState()));
+    return TotalVolume(d, h, withBark, AssortmentDimensions::from(state));
 }
 
 // --- Thinnings ----------------------------------------------------------------

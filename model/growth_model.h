@@ -51,11 +51,11 @@ double TreeHeight(double t, double hdom, double G, double N, double d);
 // --- Stem profile and assortment volumes ------------------------------------
 double TaperCoefficient(double d, double h, double withBark);
 double HeightAtDiameter(double d, double h, double b1, double b2, double b3, double dx);
-// These read the assortment dimensions: from the one shared stand state, or
-// from the dimensions given.
-double SawlogVolume(double d, double h, double withBark);
-double RoundwoodVolume(double d, double h, double vSaw, double withBark);
-double TotalVolume(double d, double h, double withBark);
+// These read the assortment dimensions: from the stand state of the
+// simulation, or from the dimensions given.
+double SawlogVolume(double d, double h, double withBark, const StandState &state);
+double RoundwoodVolume(double d, double h, double vSaw, double withBark, const StandState &state);
+double TotalVolume(double d, double h, double withBark, const StandState &state);
 double SawlogVolume(double d, double h, double withBark, const AssortmentDimensions &dims);
 double RoundwoodVolume(double d, double h, double vSaw, double withBark, const AssortmentDimensions &dims);
 double TotalVolume(double d, double h, double withBark, const AssortmentDimensions &dims);

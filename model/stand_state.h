@@ -69,12 +69,11 @@ struct StandState {
     std::string SimLogPath;
     std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> SimRecord{};
     int SimRecordLast = -1;
-    std::string NewSimulation = "nao";
-    std::string Projected = "nao";
+    // "Nova simulação" was pressed: closing the start screen no longer ends the program.
+    bool newSimulationStarted = false;
+    // The current stand was reached by a projection step.
+    bool projected = false;
 };
-
-// The one stand state of the program.
-StandState &sharedState();
 
 // The assortment dimensions the volume functions read from the stand state.
 struct AssortmentDimensions {

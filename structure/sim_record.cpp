@@ -67,8 +67,8 @@ void clearRecord(StandState &state)
 
 void newSimulation(StandState &state)
 {
-    state.Projected = "nao";
-    state.NewSimulation = "sim";
+    state.projected = false;
+    state.newSimulationStarted = true;
     state.CurrentYear.setNull();
     clearRecord(state);
     for (StateValue *v :

@@ -75,7 +75,7 @@ Simulation::Notices Simulation::openStandScreen()
 
 Simulation::Notices Simulation::projectWithoutThinning()
 {
-    state_.Projected = "sim";
+    state_.projected = true;
     advanceYear();
     const ProjectedStand p = projectCurrent();
     // The table is built before the stand is stored: a stand outside the
@@ -102,7 +102,7 @@ Simulation::Notices Simulation::projectThinned()
 {
     if (!thinnedTable_)
         return {};
-    state_.Projected = "sim";
+    state_.projected = true;
     Notices notices = logAndRecord(*thinnedTable_, true);
 
     state_.TreesAlive = state_.TreesResidual;

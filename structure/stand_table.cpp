@@ -146,7 +146,7 @@ StandTable Stable(const StandState &state, const ScreenEntries &entries, const T
             throw ModelLimitError::outside(true);
         // Before the first projection, a stand entered by its parameters must
         // reproduce the typed basal area within one m2/ha.
-        if (state.Projected != "sim" && state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 0.0 &&
+        if (!state.projected && state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 0.0 &&
             entries.thinnedByParameters) {
             const double typed = parseNumber(entries.typedBasalAreaText).value_or(0.0);
             if (sumG > typed + 1.0 || sumG < typed - 1.0)

@@ -323,7 +323,7 @@ void EntradaScreenTest::closeBoxAfterNewSimulationUnloadsTheOthers()
     click(e->cmdParametros);
     click(e->cmdAjuda);
     QVERIFY(h.window<QWidget>("Form1") && h.window<QWidget>("frmAbout"));
-    h.state.NewSimulation = "sim";
+    h.state.newSimulationStarted = true;
     touch(QString::fromStdString(h.ctx->logPath().string()));
 
     QVERIFY(e->close());

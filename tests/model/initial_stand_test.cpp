@@ -153,8 +153,7 @@ TEST(InitUnthinnedStand, SiteIndexDoesNotInfluenceAnyResult)
 
 TEST(InitUnthinnedStand, WritesTheSharedStateWhenGivenItsSlots)
 {
-    StandState &st = sharedState();
-    const StandState saved = st;
+    StandState st;
     st.StandAge = 30.0;
     st.DominantHeight = 12.0;
     st.SiteIndex = SiteIndexFromHeight(30.0, 12.0);
@@ -169,7 +168,6 @@ TEST(InitUnthinnedStand, WritesTheSharedStateWhenGivenItsSlots)
     EXPECT_ROUNDS_TO(st.WeibullA.value(), "4.102719");
     EXPECT_ROUNDS_TO(st.WeibullB.value(), "18.05184");
     EXPECT_EQ(st.WeibullC.value(), 1.996124267578125);
-    st = saved;
 }
 
 // --- The 45 m2/ha limit -------------------------------------------------------

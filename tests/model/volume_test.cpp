@@ -194,21 +194,19 @@ TEST(Volumes, StumpHeightMovesTheLowerEnd)
 
 TEST(Volumes, SharedStateDimensionsAreRead)
 {
-    StandState &st = sharedState();
-    const StandState saved = st;
+    StandState st;
     const AssortmentDimensions other{25.0, 0.3, 9.0};
     for (const AssortmentDimensions &dims : {kDefaults, other}) {
         st.SawlogMinDiameter = dims.sawlogMinDiameter;
         st.StumpHeight = dims.stumpHeight;
         st.TopDiameter = dims.topDiameter;
         for (double wb : {0.0, 1.0}) {
-            const double vs = SawlogVolume(30.0, 12.5, wb);
+            const double vs = SawlogVolume(30.0, 12.5, wb, st);
             EXPECT_EQ(vs, SawlogVolume(30.0, 12.5, wb, dims));
-            EXPECT_EQ(RoundwoodVolume(30.0, 12.5, vs, wb), RoundwoodVolume(30.0, 12.5, vs, wb, dims));
-            EXPECT_EQ(TotalVolume(30.0, 12.5, wb), TotalVolume(30.0, 12.5, wb, dims));
+            EXPECT_EQ(RoundwoodVolume(30.0, 12.5, vs, wb, st), RoundwoodVolume(30.0, 12.5, vs, wb, dims));
+            EXPECT_EQ(TotalVolume(30.0, 12.5, wb, st), TotalVolume(30.0, 12.5, wb, dims));
         }
     }
-    st = saved;
 }
 
 } // namespace

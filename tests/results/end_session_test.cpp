@@ -117,15 +117,15 @@ TEST(NewSimulation, EverythingNullAndTheRecordEmpty)
                           &s.WeibullCResidual, &s.TreesResidual})
         *v = 1.0;
     s.CurrentYear.setNumber(2031.0);
-    s.Projected = "sim";
+    s.projected = true;
     StandTable t;
     t.rows = {TableRow{}, TableRow{"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}};
     for (int i = 0; i < 35; ++i)
         TotalArray(s, t, RecordSource::StandScreen);
 
     newSimulation(s);
-    EXPECT_EQ(s.Projected, "nao");
-    EXPECT_EQ(s.NewSimulation, "sim");
+    EXPECT_FALSE(s.projected);
+    EXPECT_TRUE(s.newSimulationStarted);
     EXPECT_TRUE(s.CurrentYear.isEmptyOrNull());
     EXPECT_EQ(s.SimRecordLast, -1);
     EXPECT_EQ(recordRowCount(s), 0);

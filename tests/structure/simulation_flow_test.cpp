@@ -59,7 +59,7 @@ TEST_F(SimulationFlow, OpeningShowsLogsAndRecordsTheStand)
     EXPECT_EQ(cell(state, 0, 2), "AD");
     for (int c = 1; c < 8; ++c)
         EXPECT_EQ(cell(state, 0, c + 2), sim.standTable()->totalRow()[c]);
-    EXPECT_EQ(state.Projected, "nao");
+    EXPECT_FALSE(state.projected);
 }
 
 TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
@@ -71,7 +71,7 @@ TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
         EXPECT_EQ(state.StandAge, StateValue(12.0 + 5.0 * step));
         ASSERT_TRUE(state.CurrentYear.isNumber());
         EXPECT_EQ(state.CurrentYear.number(), 2026.0 + 5.0 * step);
-        EXPECT_EQ(state.Projected, "sim");
+        EXPECT_TRUE(state.projected);
         EXPECT_NEAR(state.DominantHeight.value(), DominantHeightAtAge(12.0 + 5.0 * step, state.SiteIndex.value()),
                     1e-12);
         EXPECT_LE(state.TreesAlive.value(), treesBefore);

@@ -360,7 +360,7 @@ protected:
     {
         state = tableState();
         state.EnteredUnthinned = 0.0;
-        state.Projected = "nao";
+        state.projected = false;
         entries.thinnedByParameters = true;
         stand = weibullStand(8.0, 15.0, 2.5, 700.0);
         sum = sumOfClassBasalAreas(Stable2(state, entries, stand));
@@ -402,7 +402,7 @@ TEST_F(TypedBasalAreaCheck, WithinOneSquareMetreInclusive)
 
 TEST_F(TypedBasalAreaCheck, OnlyBeforeTheFirstProjection)
 {
-    state.Projected = "sim";
+    state.projected = true;
     EXPECT_TRUE(passes(sum + 5.0));
 }
 
