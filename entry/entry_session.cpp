@@ -318,9 +318,7 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
         const double a = 0.9 * *dmin;
         if (!(*trees > 0.0) || !(*g > 0.0) || !(*p95 > a))
             return refuse();
-        double c = 0.0;
-        SolveWeibullShape(*g, *trees, a, *p95, c);
-        const double b = (*p95 - a) / std::pow(kMinusLn005, 1.0 / c);
+        const auto [c, b] = WeibullFromPercentile(*g, *trees, a, *p95);
         if (!std::isfinite(b) || !(b > 0.0))
             return refuse();
 
@@ -339,7 +337,7 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
     }
 
     // Trees per diameter class.
-    std::array<int, 13> n{};
+    std::array<int, kDiameterClasses> n{};
     for (size_t k = 0; k < in.classes.size(); ++k) {
         const std::string &t = in.classes[k];
         if (t.empty())
@@ -358,46 +356,22 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
             t.push_back('0'); // not `t = "0"`: GCC 12 warns falsely about it when optimising
     out.classTexts = texts;
 
-    double total = 0.0;
+    bool anyTree = false;
     for (int v : n)
-        total += v;
-    if (total == 0.0) {
+        anyTree = anyTree || v != 0;
+    if (!anyTree) {
         out.message = Message::error(kDadosInvalidos, "Para continuar tem que introduzir nº de árvores em cada classe de dap");
         return out;
     }
-    // The 90 % point of the trees, interpolated inside its class.
-    const double target = 0.9 * total;
-    double running = 0.0;
-    double percentile = 0.0;
-    for (size_t k = 0; k < n.size(); ++k) {
-        const double before = running;
-        running += n[k];
-        if (running > target) {
-            percentile = 5.0 * (static_cast<double>(k) + 0.5 + (target - before) / n[k]);
-            break;
-        }
-    }
-    double g = 0.0;
-    for (size_t k = 0; k < n.size(); ++k) {
-        const double d = 5.0 * static_cast<double>(k + 1);
-        g += d * d * kBasalAreaFactor * n[k];
-    }
-    double dmin = 0.0;
-    for (size_t k = 0; k < n.size(); ++k)
-        if (n[k] != 0) {
-            dmin = 5.0 * static_cast<double>(k + 1) - 2.5;
-            break;
-        }
-    if (g > kMaxBasalArea)
+    const ClassStatistics stand = StatisticsOfClasses(n);
+    if (stand.basalArea > kMaxBasalArea)
         throw ModelLimitError::outside(false);
-    const double a = 0.9 * dmin;
-    double c = 0.0;
-    SolveWeibullShape(g, total, a, percentile, c);
-    const double b = (percentile - a) / std::pow(kMinusLn005, 1.0 / c);
+    const double a = 0.9 * stand.minDiameter;
+    const auto [c, b] = WeibullFromPercentile(stand.basalArea, stand.trees, a, stand.percentile);
 
-    state.TreesAlive = total;
-    state.BasalArea = g;
-    state.DMin = dmin;
+    state.TreesAlive = stand.trees;
+    state.BasalArea = stand.basalArea;
+    state.DMin = stand.minDiameter;
     state.WeibullA = a;
     state.WeibullC = c;
     state.WeibullB = b;

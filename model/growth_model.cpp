@@ -114,6 +114,46 @@ void SolveWeibullShape(double G, double N, double a, double P95, double &c)
     c = (hi + lo) / 2.0;
 }
 
+WeibullShapeAndScale WeibullFromPercentile(double G, double N, double a, double P95)
+{
+    WeibullShapeAndScale w;
+    SolveWeibullShape(G, N, a, P95, w.shape);
+    w.scale = (P95 - a) / std::pow(kMinusLn005, 1.0 / w.shape);
+    return w;
+}
+
+// --- A stand given by its trees per diameter class ---------------------------
+
+ClassStatistics StatisticsOfClasses(const std::array<int, kDiameterClasses> &counts)
+{
+    ClassStatistics s;
+    for (int v : counts)
+        s.trees += v;
+    if (!(s.trees > 0.0))
+        throw ModelInputError("O número de árvores deve ser maior que zero.");
+    // The 90 % point of the trees, interpolated inside its class.
+    const double target = 0.9 * s.trees;
+    double running = 0.0;
+    for (size_t k = 0; k < counts.size(); ++k) {
+        const double before = running;
+        running += counts[k];
+        if (running > target) {
+            s.percentile = 5.0 * (static_cast<double>(k) + 0.5 + (target - before) / counts[k]);
+            break;
+        }
+    }
+    for (size_t k = 0; k < counts.size(); ++k) {
+        const double d = 5.0 * static_cast<double>(k + 1);
+        s.basalArea += d * d * kBasalAreaFactor * counts[k];
+    }
+    for (size_t k = 0; k < counts.size(); ++k)
+        if (counts[k] != 0) {
+            s.minDiameter = 5.0 * static_cast<double>(k + 1) - 2.5;
+            break;
+        }
+    return s;
+}
+
 // --- Initial unthinned stand ----------------------------------------------
 
 void InitUnthinnedStand(double t, double /*S*/, double hdom, StateValue &N, StateValue &N0, StateValue &G,
@@ -150,9 +190,7 @@ void InitUnthinnedStand(double t, double /*S*/, double hdom, StateValue &N, Stat
     const double dm = 12.302998 * std::pow(hdom, 1.617991) * std::pow(n, -0.687786);
     const double p95 = 2.754927 * std::pow(hdom, 1.445365) * std::pow(n, -0.161445);
     const double wa = 0.5 * dm;
-    double wc = 0.0;
-    SolveWeibullShape(g, n, wa, p95, wc);
-    const double wb = (p95 - wa) / std::pow(kMinusLn005, 1.0 / wc);
+    const auto [wc, wb] = WeibullFromPercentile(g, n, wa, p95);
     if (g > kMaxBasalArea)
         throw ModelLimitError::outside(false);
     for (double v : {n, n0, g, dm, wa, wb, wc})
@@ -191,9 +229,7 @@ void ProjectStand(double t1, double G1, double N1, double S, double a1, double /
     double loc = 0.9 * dm2;
     if (loc < a1)
         loc = a1; // the location never decreases
-    double shape = 0.0;
-    SolveWeibullShape(g2, n2, loc, p95, shape);
-    const double scale = (p95 - loc) / std::pow(kMinusLn005, 1.0 / shape);
+    const auto [shape, scale] = WeibullFromPercentile(g2, n2, loc, p95);
     for (double v : {g2, p95, dm2, loc, scale, shape})
         requireFinite(v);
     requirePositiveScale(scale);
@@ -362,9 +398,7 @@ void ThinFromBelow(double /*t*/, double /*S*/, double a, double b, double c, dou
     double loc = 0.9 * dr;
     if (loc < a)
         loc = a;
-    double shape = 0.0;
-    SolveWeibullShape(Gr, nr, loc, pr, shape);
-    const double scale = (pr - loc) / std::pow(kMinusLn005, 1.0 / shape);
+    const auto [shape, scale] = WeibullFromPercentile(Gr, nr, loc, pr);
     for (double v : {pr, nr, loc, scale, shape})
         requireFinite(v);
     requirePositiveScale(scale);

@@ -9,6 +9,8 @@
 #include "model_error.h"
 #include "stand_state.h"
 
+#include <array>
+
 namespace tavelo {
 
 // Constants shared across the model, with exactly these digits.
@@ -28,6 +30,28 @@ double WeibullQuadMeanDiameter(double a, double b, double c);
 double GammaFunction(double x);
 double WeibullShapeEquation(double p, double q, double r, double c);
 void SolveWeibullShape(double G, double N, double a, double P95, double &c);
+// The distribution of a stand with basal area G, N trees and location a whose
+// 95th percentile is P95: the shape solved for, then the scale that puts the
+// percentile there.
+struct WeibullShapeAndScale {
+    double shape = 0.0;
+    double scale = 0.0;
+};
+WeibullShapeAndScale WeibullFromPercentile(double G, double N, double a, double P95);
+
+// --- A stand given by its trees per 5 cm diameter class --------------------
+// Class k (0 ... 12) is centred on 5 (k + 1) cm and spans 5k + 2.5 to 5k + 7.5 cm.
+inline constexpr int kDiameterClasses = 13;
+struct ClassStatistics {
+    double trees = 0.0;       // the sum of the class counts
+    double basalArea = 0.0;   // m2/ha, every tree counted at its class centre
+    double minDiameter = 0.0; // the lower bound of the smallest class with trees
+    // The diameter below which 90 % of the trees lie, interpolated inside its
+    // class; it stands where the stand-parameter route has its 95th percentile.
+    double percentile = 0.0;
+};
+// Needs at least one tree.
+ClassStatistics StatisticsOfClasses(const std::array<int, kDiameterClasses> &counts);
 
 // --- Initial unthinned stand ----------------------------------------------
 // Exactly one of N and N0 is given; the other, G, dmin and the Weibull
