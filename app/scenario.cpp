@@ -217,18 +217,29 @@ std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
     return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + str(err.errorString());
 }
 
-} // namespace
-
-std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
+// Reads `json` as one JSON object, the `what` of the file, and hands it to
+// `read`; on error, says what and where.
+template <typename T, typename Read>
+std::variant<T, std::string> parseDocument(const std::string &json, const char *what, Read &&read)
 {
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
     if (err.error != QJsonParseError::NoError)
         return jsonErrorWhere(json, err);
     if (!doc.isObject())
-        return std::string("the scenario must be a JSON object");
+        return "the " + std::string(what) + " must be a JSON object";
     try {
-        const QJsonObject root = doc.object();
+        return read(doc.object());
+    } catch (const ParseError &e) {
+        return e.what;
+    }
+}
+
+} // namespace
+
+std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
+{
+    return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
         checkKeys(root, "scenario", {"options", "stand", "density", "steps"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
@@ -236,29 +247,18 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
         return s;
-    } catch (const ParseError &e) {
-        return e.what;
-    }
+    });
 }
 
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
 {
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
-    if (err.error != QJsonParseError::NoError)
-        return jsonErrorWhere(json, err);
-    if (!doc.isObject())
-        return std::string("the regime must be a JSON object");
-    try {
-        const QJsonObject root = doc.object();
+    return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
         checkKeys(root, "regime", {"options", "steps"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));
         return r;
-    } catch (const ParseError &e) {
-        return e.what;
-    }
+    });
 }
 
 namespace {
