@@ -1,6 +1,6 @@
 #include "about_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/entrada_screen.h"
 
 #include <QApplication>
@@ -55,7 +55,7 @@ AboutScreen::AboutScreen(AppContext &ctx) : ctx_(ctx)
     makeWindow(this, ctx.windows.entrada());
     // A fixed dialog: no resizing, no maximize box.
     setWindowFlags(windowFlags() | Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setObjectName(QStringLiteral("frmAbout"));
+    setObjectName(objectNameOf(WindowId::About));
 
     picIcon = picture(this, "picIcon", QStringLiteral(":/tavelo/app_icon.png"), 96);
     lblTitle = label(this, "lblTitle", aboutCaption());
@@ -135,12 +135,12 @@ AboutScreen::AboutScreen(AppContext &ctx) : ctx_(ctx)
         QApplication::restoreOverrideCursor();
     lblTitle2->setText(lblTitle->text());
 
-    connect(cmdOK, &QPushButton::clicked, this, [this] { ctx_.windows.unload(QStringLiteral("frmAbout")); });
+    connect(cmdOK, &QPushButton::clicked, this, [this] { ctx_.windows.unload(WindowId::About); });
 }
 
 void AboutScreen::reject()
 {
-    ctx_.windows.unload(QStringLiteral("frmAbout"));
+    ctx_.windows.unload(WindowId::About);
 }
 
 } // namespace tavelo

@@ -1,5 +1,5 @@
 #include "app/about_screen.h"
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/entrada_screen.h"
 #include "app/screens.h"
 
@@ -8,8 +8,8 @@ namespace tavelo {
 void registerAppScreens(Windows &windows)
 {
     initPictures();
-    windows.registerFactory(QStringLiteral("Entrada"), &loadEntrada);
-    windows.registerFactory(QStringLiteral("frmAbout"), [](AppContext &ctx) -> QWidget * { return new AboutScreen(ctx); });
+    windows.registerFactory(WindowId::Entrada, &loadEntrada);
+    windows.registerFactory(WindowId::About, [](AppContext &ctx) -> QWidget * { return new AboutScreen(ctx); });
 }
 
 } // namespace tavelo

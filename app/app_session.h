@@ -1,18 +1,13 @@
 #pragma once
 
 #include "base/message.h"
+#include "base/numeric_text.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
 
 namespace tavelo {
-
-// The user's numeric conventions as the regional settings give them.
-struct NumberConventions {
-    std::string decimalSeparator = ".";
-    std::string groupSeparator = ",";
-};
 
 // Reads "0.5" with the user's conventions (grouping separators are ignored
 // wherever they stand). A reading other than 0.5 gives the warning box after

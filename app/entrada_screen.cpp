@@ -1,6 +1,6 @@
 #include "entrada_screen.h"
 
-#include "app/app_context.h"
+#include "app/app_session.h"
 #include "results/end_session.h"
 
 #include <QAction>
@@ -31,8 +31,6 @@ void initPictures()
 }
 
 namespace {
-
-const QString kName = QStringLiteral("Entrada");
 
 QToolButton *pictureButton(QWidget *parent, const char *name, const QString &picture, const QString &tip, int index)
 {
@@ -66,7 +64,7 @@ QRect photoGeometry(const QSize &client)
 EntradaScreen::EntradaScreen(AppContext &ctx) : ctx_(ctx)
 {
     initPictures();
-    setObjectName(kName);
+    setObjectName(objectNameOf(WindowId::Entrada));
     setWindowTitle(QStringLiteral("Tavelo - vs 2.0"));
     setWindowIcon(QIcon(QStringLiteral(":/tavelo/app_icon.png")));
 
@@ -112,19 +110,19 @@ EntradaScreen::EntradaScreen(AppContext &ctx) : ctx_(ctx)
 
 void EntradaScreen::openOptions()
 {
-    ctx_.windows.show(QStringLiteral("Form1"));
+    ctx_.windows.show(WindowId::Options);
 }
 
 void EntradaScreen::startSimulation()
 {
     // The model options cannot change once a simulation has started.
     setOptionsEnabled(ctx_, false);
-    ctx_.windows.show(QStringLiteral("Form2"));
+    ctx_.windows.show(WindowId::StandData);
 }
 
 void EntradaScreen::openAbout()
 {
-    ctx_.windows.show(QStringLiteral("frmAbout"));
+    ctx_.windows.show(WindowId::About);
 }
 
 void EntradaScreen::leave()
@@ -208,7 +206,7 @@ void EntradaScreen::closeEvent(QCloseEvent *event)
         return;
     }
     // After a new simulation: every other window goes with the start screen.
-    ctx_.windows.unloadAllExcept(kName);
+    ctx_.windows.unloadAllExcept(WindowId::Entrada);
 }
 
 QWidget *loadEntrada(AppContext &ctx)
@@ -227,29 +225,16 @@ QWidget *loadEntrada(AppContext &ctx)
     return new EntradaScreen(ctx);
 }
 
-void restartEntrada(AppContext &ctx)
+void EntradaScreen::enableSimulation(bool enabled)
 {
-    ctx.windows.unloadAllExcept(kName);
-    ctx.windows.unload(kName);
-    // The entries of the closed windows are back to their defaults.
-    ctx.entries = ScreenEntries{};
-    ctx.windows.show(kName);
+    Sim->setEnabled(enabled);
+    cmdSimulacao->setEnabled(enabled);
 }
 
-void setSimulationEnabled(AppContext &ctx, bool enabled)
+void EntradaScreen::enableOptions(bool enabled)
 {
-    if (auto *e = ctx.windows.get<EntradaScreen>(kName)) {
-        e->Sim->setEnabled(enabled);
-        e->cmdSimulacao->setEnabled(enabled);
-    }
-}
-
-void setOptionsEnabled(AppContext &ctx, bool enabled)
-{
-    if (auto *e = ctx.windows.get<EntradaScreen>(kName)) {
-        e->OModelo->setEnabled(enabled);
-        e->cmdParametros->setEnabled(enabled);
-    }
+    OModelo->setEnabled(enabled);
+    cmdParametros->setEnabled(enabled);
 }
 
 } // namespace tavelo

@@ -4,6 +4,8 @@
 // windows, offers the four entry points as menu-bar items and picture buttons,
 // and shows the stand photograph.
 
+#include "shell/app_context.h"
+
 #include <QMainWindow>
 #include <QRect>
 #include <QSize>
@@ -33,10 +35,13 @@ inline constexpr int kPhotoBottomMargin = (100 + kTwipsPerPixel / 2) / kTwipsPer
 // right, below the buttons, 100 twips above the bottom edge.
 QRect photoGeometry(const QSize &client);
 
-class EntradaScreen : public QMainWindow {
+class EntradaScreen : public QMainWindow, public StartScreenControls {
     Q_OBJECT
 public:
     explicit EntradaScreen(AppContext &ctx);
+
+    void enableSimulation(bool enabled) override;
+    void enableOptions(bool enabled) override;
 
     // Menu-bar items (they act when clicked; there are no submenus).
     QAction *OModelo = nullptr;
@@ -73,16 +78,5 @@ private:
 // the program; then there is no window), this run's log name and an empty
 // record; returns the new window, not shown. The factory of "Entrada".
 QWidget *loadEntrada(AppContext &ctx);
-
-// "Nova simulação": every window goes, including the start screen, and a fresh
-// start screen is shown (the check runs again, a new log name is chosen, the
-// record is empty and "Simulação" waits for the model options).
-void restartEntrada(AppContext &ctx);
-
-// The start screen's entry points as other windows change them: "Simulação"
-// (menu item `Sim` and button `cmdSimulacao`) and "Opções do Modelo"
-// (`OModelo` and `cmdParametros`). Nothing happens when it is not loaded.
-void setSimulationEnabled(AppContext &ctx, bool enabled);
-void setOptionsEnabled(AppContext &ctx, bool enabled);
 
 } // namespace tavelo

@@ -7,6 +7,12 @@
 
 namespace tavelo {
 
+// The user's numeric conventions as the regional settings give them.
+struct NumberConventions {
+    std::string decimalSeparator = ".";
+    std::string groupSeparator = ",";
+};
+
 // Reads a typed number: optional blanks around it, an optional sign, digits
 // with an optional decimal point (".15" and "15." are numbers), an optional
 // exponent. The point is the only decimal separator; "nan", "inf", hex,

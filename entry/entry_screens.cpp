@@ -1,5 +1,5 @@
-#include "app/app_context.h"
-#include "app/screens.h"
+#include "shell/app_context.h"
+#include "entry/entry_screens.h"
 #include "entry/options_screen.h"
 #include "entry/stand_data_screen.h"
 #include "entry/thinned_screen.h"
@@ -10,12 +10,12 @@ namespace tavelo {
 void registerEntryScreens(Windows &windows)
 {
     // Each window makes itself owned by the start screen as it loads.
-    windows.registerFactory(QStringLiteral("Form1"), [](AppContext &ctx) -> QWidget * { return new OptionsScreen(ctx); });
-    windows.registerFactory(QStringLiteral("Form2"),
+    windows.registerFactory(WindowId::Options, [](AppContext &ctx) -> QWidget * { return new OptionsScreen(ctx); });
+    windows.registerFactory(WindowId::StandData,
                             [](AppContext &ctx) -> QWidget * { return new StandDataScreen(ctx); });
-    windows.registerFactory(QStringLiteral("Form3"),
+    windows.registerFactory(WindowId::UnthinnedDensity,
                             [](AppContext &ctx) -> QWidget * { return new UnthinnedScreen(ctx); });
-    windows.registerFactory(QStringLiteral("Form4"), [](AppContext &ctx) -> QWidget * { return new ThinnedScreen(ctx); });
+    windows.registerFactory(WindowId::ThinnedDensity, [](AppContext &ctx) -> QWidget * { return new ThinnedScreen(ctx); });
 }
 
 } // namespace tavelo

@@ -1,7 +1,6 @@
 #include "options_screen.h"
 
-#include "app/app_context.h"
-#include "app/entrada_screen.h"
+#include "shell/app_context.h"
 #include "entry/entry_session.h"
 #include "entry/entry_screen_widgets.h"
 
@@ -32,7 +31,7 @@ QString thisYear()
 OptionsScreen::OptionsScreen(AppContext &ctx) : ctx_(ctx)
 {
     makeWindow(this, ctx.windows.entrada());
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(objectNameOf(WindowId::Options));
     setWindowTitle(QStringLiteral("Opções do Modelo"));
 
     Frame1 = groupBox(this, "Frame1", QStringLiteral("Volumes"));
@@ -114,7 +113,7 @@ void OptionsScreen::confirm()
     if (!out.accepted)
         return;
     setSimulationEnabled(ctx_, true);
-    ctx_.windows.hide(objectName());
+    ctx_.windows.hide(this);
 }
 
 void OptionsScreen::closeEvent(QCloseEvent *event)

@@ -1,7 +1,6 @@
 #include "stand_data_screen.h"
 
-#include "app/app_context.h"
-#include "app/entrada_screen.h"
+#include "shell/app_context.h"
 #include "entry/entry_screen_widgets.h"
 
 #include <QButtonGroup>
@@ -16,7 +15,7 @@ namespace tavelo {
 StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
 {
     makeWindow(this, ctx.windows.entrada());
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(objectNameOf(WindowId::StandData));
     setWindowTitle(QStringLiteral("Dados do Povoamento"));
 
     Frame3 = groupBox(this, "Frame3", QString());
@@ -97,7 +96,7 @@ StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
     // The model options must have been confirmed first.
     if (const std::optional<Message> m = standDataLoadMessage(ctx_.state)) {
         ctx_.show(this, *m);
-        ctx_.windows.show(QStringLiteral("Form1"));
+        ctx_.windows.show(WindowId::Options);
     }
 }
 
@@ -168,8 +167,7 @@ void StandDataScreen::densityButton(SimulationFlow::Route route)
         const StandDataOutcome out = ctx_.flow.chooseRoute(route, input());
         ctx_.showAll(this, out.messages);
         if (out.openDensityScreen)
-            ctx_.windows.show(route == SimulationFlow::Route::Thinned ? QStringLiteral("Form4")
-                                                                       : QStringLiteral("Form3"));
+            ctx_.windows.show(route == SimulationFlow::Route::Thinned ? WindowId::ThinnedDensity : WindowId::UnthinnedDensity);
     });
 }
 
@@ -182,18 +180,18 @@ void StandDataScreen::confirm()
     ctx_.guarded(this, [&] {
         // The stand screen shows the stand as it loads; a stand outside the
         // model ends the program there and nothing after it runs.
-        ctx_.windows.show(QStringLiteral("Form5"));
+        ctx_.windows.show(WindowId::StandStructure);
         setSimulationEnabled(ctx_, false);
-        ctx_.windows.hide(objectName());
+        ctx_.windows.hide(this);
     });
 }
 
 void StandDataScreen::cancel()
 {
     ctx_.flow.cancelStandData();
-    ctx_.windows.unload(QStringLiteral("Form3"));
-    ctx_.windows.unload(QStringLiteral("Form4"));
-    ctx_.windows.unload(objectName());
+    ctx_.windows.unload(WindowId::UnthinnedDensity);
+    ctx_.windows.unload(WindowId::ThinnedDensity);
+    ctx_.windows.unload(this);
 }
 
 void StandDataScreen::showLock()

@@ -1,6 +1,6 @@
 #include "thinned_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "entry/entry_screen_widgets.h"
 #include "entry/entry_session.h"
 #include "entry/stand_data_screen.h"
@@ -16,7 +16,7 @@ namespace tavelo {
 ThinnedScreen::ThinnedScreen(AppContext &ctx) : ctx_(ctx)
 {
     makeWindow(this, ctx.windows.entrada());
-    setObjectName(QStringLiteral("Form4"));
+    setObjectName(objectNameOf(WindowId::ThinnedDensity));
     setWindowTitle(QStringLiteral("Dados do Povoamento Desbastado"));
 
     optPPovoamento = radio(this, "optPPovoamento", QStringLiteral("Parâmetros do povoamento"));
@@ -131,9 +131,9 @@ void ThinnedScreen::confirm()
                 txt1[k]->setText(QString::fromStdString((*out.classTexts)[k]));
         if (!densityStored(ctx_, this, SimulationFlow::Route::Thinned, out.kind, out.message, out.leave))
             return;
-        if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
+        if (auto *form2 = ctx_.windows.get<StandDataScreen>(WindowId::StandData))
             form2->showLock();
-        ctx_.windows.hide(objectName());
+        ctx_.windows.hide(this);
     });
 }
 

@@ -1,6 +1,6 @@
 #include "thinning_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "entry/unthinned_screen.h"
 #include "structure/stand_screen.h"
 
@@ -18,7 +18,7 @@ namespace tavelo {
 
 ThinningScreen::ThinningScreen(AppContext &ctx) : ctx_(ctx)
 {
-    setObjectName(QStringLiteral("Form6"));
+    setObjectName(objectNameOf(WindowId::Thinning));
     setWindowTitle(QStringLiteral("Desbaste"));
 
     Frame1 = new QGroupBox(this);
@@ -136,21 +136,21 @@ void ThinningScreen::showOutcome(const ThinningOutcome &out)
     case ThinningOutcome::Kind::ShowThinnedStand:
         // This screen stays loaded: the after-thinning screen describes the
         // thinning from its entries.
-        ctx_.windows.hide(QStringLiteral("Form5"));
-        ctx_.windows.hide(QStringLiteral("Form6"));
+        ctx_.windows.hide(WindowId::StandStructure);
+        ctx_.windows.hide(WindowId::Thinning);
         // Always a new after-thinning screen, showing this thinning.
-        ctx_.windows.unload(QStringLiteral("form7"));
-        ctx_.windows.show(QStringLiteral("form7"));
+        ctx_.windows.unload(WindowId::AfterThinning);
+        ctx_.windows.show(WindowId::AfterThinning);
         break;
     }
 }
 
 void registerThinningScreen(Windows &windows)
 {
-    windows.registerFactory(QStringLiteral("Form6"), [](AppContext &ctx) -> QWidget * {
+    windows.registerFactory(WindowId::Thinning, [](AppContext &ctx) -> QWidget * {
         auto *w = new ThinningScreen(ctx);
         makeWindow(w, ctx.windows.entrada());
-        ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
+        ui::placeCentred(w, ctx.windows.get(WindowId::StandStructure));
         return w;
     });
 }

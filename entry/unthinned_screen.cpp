@@ -1,6 +1,6 @@
 #include "unthinned_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "entry/entry_screen_widgets.h"
 #include "entry/entry_session.h"
 #include "entry/stand_data_screen.h"
@@ -15,7 +15,7 @@ namespace tavelo {
 bool askToLeave(AppContext &ctx, QWidget *screen, const LeaveQuestion &leave)
 {
     if (ctx.show(screen, leave.question) == MessageService::Answer::Yes) {
-        ctx.windows.unload(screen->objectName());
+        ctx.windows.unload(screen);
         return true;
     }
     ctx.show(screen, leave.reminder);
@@ -43,7 +43,7 @@ bool densityStored(AppContext &ctx, QWidget *screen, SimulationFlow::Route route
 UnthinnedScreen::UnthinnedScreen(AppContext &ctx) : ctx_(ctx)
 {
     makeWindow(this, ctx.windows.entrada());
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(objectNameOf(WindowId::UnthinnedDensity));
     setWindowTitle(QStringLiteral("Dados do Povoamento não Desbastado"));
 
     Frame1 = groupBox(this, "Frame1", QString());
@@ -86,10 +86,10 @@ void UnthinnedScreen::confirm()
         const DensityOutcome out = ctx_.flow.confirmUnthinnedDensity(txtNArvVP->text().toStdString(), choice);
         if (!densityStored(ctx_, this, SimulationFlow::Route::Unthinned, out.kind, out.message, out.leave))
             return;
-        if (auto *form2 = ctx_.windows.get<StandDataScreen>(QStringLiteral("Form2")))
+        if (auto *form2 = ctx_.windows.get<StandDataScreen>(WindowId::StandData))
             form2->showLock();
         // Kept loaded until "Cancelar" on the stand data screen.
-        ctx_.windows.hide(objectName());
+        ctx_.windows.hide(this);
     });
 }
 

@@ -1,6 +1,6 @@
 #include "chart_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 
 #include <QApplication>
 #include <QBarCategoryAxis>
@@ -20,10 +20,10 @@ namespace tavelo {
 
 // --- Handing back to the opener -------------------------------------------------------------
 
-ReturningWindow::ReturningWindow(AppContext &ctx, const QString &name, const QString &opener)
-    : ctx_(ctx), name_(name), opener_(opener)
+ReturningWindow::ReturningWindow(AppContext &ctx, WindowId id, WindowId opener)
+    : ctx_(ctx), id_(id), opener_(opener)
 {
-    setObjectName(name);
+    setObjectName(objectNameOf(id));
 }
 
 void ReturningWindow::goBack(bool activateOpener)
@@ -38,8 +38,8 @@ void ReturningWindow::goBack(bool activateOpener)
             w->activateWindow();
     }
     // A window of the same name opened since is not this one's to unload.
-    if (ctx_.windows.get(name_) == this)
-        ctx_.windows.unload(name_);
+    if (ctx_.windows.get(id_) == this)
+        ctx_.windows.unload(id_);
     else
         deleteLater();
 }

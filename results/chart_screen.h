@@ -5,6 +5,7 @@
 // activates another window of the program), and the bar charts they draw.
 
 #include "results/summary.h"
+#include "shell/windows.h"
 
 #include <QColor>
 #include <QList>
@@ -24,8 +25,8 @@ class ReturningWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // `name` is this window's name, `opener` the one shown again on leaving.
-    ReturningWindow(AppContext &ctx, const QString &name, const QString &opener);
+    // `id` is this window, `opener` the one shown again on leaving.
+    ReturningWindow(AppContext &ctx, WindowId id, WindowId opener);
 
 protected:
     // Shows the opener again and unloads this window.
@@ -46,8 +47,8 @@ protected:
 private:
     void deactivated();
 
-    QString name_;
-    QString opener_;
+    WindowId id_;
+    WindowId opener_;
     int busy_ = 0;
     bool leaving_ = false;
 };

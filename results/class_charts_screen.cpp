@@ -2,7 +2,7 @@
 
 #include "results/export.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "structure/log_printer.h"
 #include "structure/stand_screen.h"
 
@@ -33,9 +33,8 @@ QLabel *caption(QWidget *parent, const QString &text)
 
 } // namespace
 
-DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name, const QString &opener,
-                                           bool afterThinning)
-    : ReturningWindow(ctx, name, opener)
+DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, WindowId id, WindowId opener, bool afterThinning)
+    : ReturningWindow(ctx, id, opener)
 {
     setWindowTitle(QStringLiteral("Características do povoamento"));
 
@@ -83,7 +82,7 @@ DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, const QString &name,
     connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
         // The charts as shown; the save dialog must not close the window.
         const QString name = exportBaseName(ctx_) + QStringLiteral("-graficos-idade-") + txtIdade->text() +
-                             (objectName() == QLatin1String("Form9") ? QStringLiteral("-desbaste") : QString());
+                             (objectName() == objectNameOf(WindowId::ThinningChart) ? QStringLiteral("-desbaste") : QString());
         whileBusy([&] { exportPicturePng(ctx_, this, chartsArea_, name); });
     });
 
@@ -127,7 +126,7 @@ void DiameterChartsWindow::setCharts(QChartView *first, QChartView *second)
 }
 
 StandChartsScreen::StandChartsScreen(AppContext &ctx)
-    : DiameterChartsWindow(ctx, QStringLiteral("Form8"), QStringLiteral("Form5"), false)
+    : DiameterChartsWindow(ctx, WindowId::StandCharts, WindowId::StandStructure, false)
 {
     const auto &stand = ctx.simulation.standTable();
     showStand(stand);
@@ -146,7 +145,7 @@ StandChartsScreen::StandChartsScreen(AppContext &ctx)
 }
 
 ThinningChartScreen::ThinningChartScreen(AppContext &ctx)
-    : DiameterChartsWindow(ctx, QStringLiteral("Form9"), QStringLiteral("form7"), true)
+    : DiameterChartsWindow(ctx, WindowId::ThinningChart, WindowId::AfterThinning, true)
 {
     const auto &after = ctx.simulation.thinnedTable();
     showStand(after);
@@ -167,7 +166,7 @@ QWidget *createStandChartsScreen(AppContext &ctx)
 {
     auto *w = new StandChartsScreen(ctx);
     makeWindow(w, nullptr);
-    ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
+    ui::placeCentred(w, ctx.windows.get(WindowId::StandStructure));
     return w;
 }
 
@@ -175,7 +174,7 @@ QWidget *createThinningChartScreen(AppContext &ctx)
 {
     auto *w = new ThinningChartScreen(ctx);
     makeWindow(w, ctx.windows.entrada());
-    ui::placeCentred(w, ctx.windows.get(QStringLiteral("form7")));
+    ui::placeCentred(w, ctx.windows.get(WindowId::AfterThinning));
     return w;
 }
 

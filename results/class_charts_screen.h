@@ -30,7 +30,7 @@ public:
     QPushButton *cmdExportarGrafico = nullptr;
 
 protected:
-    DiameterChartsWindow(AppContext &ctx, const QString &name, const QString &opener, bool afterThinning);
+    DiameterChartsWindow(AppContext &ctx, WindowId id, WindowId opener, bool afterThinning);
     void showStand(const std::optional<StandTable> &table);
     void setCharts(QChartView *first, QChartView *second = nullptr);
 

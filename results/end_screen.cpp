@@ -1,7 +1,6 @@
 #include "end_screen.h"
 
-#include "app/app_context.h"
-#include "app/entrada_screen.h"
+#include "shell/app_context.h"
 #include "results/end_session.h"
 #include "structure/log_printer.h"
 #include "structure/stand_screen.h"
@@ -13,7 +12,7 @@ namespace tavelo {
 
 EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
 {
-    setObjectName(QStringLiteral("Terminar"));
+    setObjectName(objectNameOf(WindowId::End));
     setWindowTitle(QStringLiteral("Terminar Simulação"));
 
     cmdGrafSim = ui::button(this, "cmdGrafSim", QStringLiteral("Gráfico e tabela de simulação"));
@@ -44,7 +43,7 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
 
 void EndScreen::showSummary()
 {
-    ctx_.windows.show(QStringLiteral("Form10"));
+    ctx_.windows.show(WindowId::Summary);
     hide();
 }
 

@@ -1,6 +1,6 @@
 #include "export.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "base/csv.h"
 #include "results/end_session.h"
 #include "structure/stand_table_model.h"

@@ -1,5 +1,5 @@
-#include "app/app_context.h"
-#include "app/screens.h"
+#include "shell/app_context.h"
+#include "results/results_screens.h"
 #include "results/class_charts_screen.h"
 #include "results/end_screen.h"
 #include "results/summary_screen.h"
@@ -8,10 +8,10 @@ namespace tavelo {
 
 void registerResultsScreens(Windows &windows)
 {
-    windows.registerFactory(QStringLiteral("Form8"), &createStandChartsScreen);
-    windows.registerFactory(QStringLiteral("Form9"), &createThinningChartScreen);
-    windows.registerFactory(QStringLiteral("Form10"), &createSummaryScreen);
-    windows.registerFactory(QStringLiteral("Terminar"), &createEndScreen);
+    windows.registerFactory(WindowId::StandCharts, &createStandChartsScreen);
+    windows.registerFactory(WindowId::ThinningChart, &createThinningChartScreen);
+    windows.registerFactory(WindowId::Summary, &createSummaryScreen);
+    windows.registerFactory(WindowId::End, &createEndScreen);
 }
 
 } // namespace tavelo

@@ -1,6 +1,6 @@
 #include "summary_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "results/export.h"
 #include "structure/log_printer.h"
 #include "structure/sim_record.h"
@@ -27,7 +27,7 @@ constexpr int kVisibleRows = 9;
 } // namespace
 
 SummaryScreen::SummaryScreen(AppContext &ctx)
-    : ReturningWindow(ctx, QStringLiteral("Form10"), QStringLiteral("Terminar"))
+    : ReturningWindow(ctx, WindowId::Summary, WindowId::End)
 {
     setWindowTitle(kCaption);
 

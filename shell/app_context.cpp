@@ -69,77 +69,6 @@ bool WidgetPrintService::choosePrinter(QWidget *parent, QPrinter &printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-// --- Windows ---------------------------------------------------------------------
-
-void Windows::registerFactory(const QString &name, Factory factory)
-{
-    factories_.insert(name, std::move(factory));
-}
-
-QWidget *Windows::get(const QString &name) const
-{
-    const auto it = loaded_.constFind(name);
-    return it == loaded_.constEnd() ? nullptr : it->data();
-}
-
-QWidget *Windows::load(const QString &name)
-{
-    if (QWidget *w = get(name))
-        return w;
-    const auto f = factories_.constFind(name);
-    if (f == factories_.constEnd())
-        return nullptr;
-    QWidget *w = (*f)(ctx_);
-    if (!w)
-        return nullptr;
-    w->setObjectName(name);
-    w->setAttribute(Qt::WA_DeleteOnClose, true);
-    loaded_.insert(name, w);
-    return w;
-}
-
-QWidget *Windows::show(const QString &name)
-{
-    QWidget *w = load(name);
-    if (!w)
-        return nullptr;
-    w->show();
-    w->raise();
-    w->activateWindow();
-    return w;
-}
-
-void Windows::hide(const QString &name)
-{
-    if (QWidget *w = get(name))
-        w->hide();
-}
-
-void Windows::unload(const QString &name)
-{
-    QPointer<QWidget> w = loaded_.take(name);
-    if (w) {
-        w->hide();
-        w->deleteLater();
-    }
-}
-
-void Windows::unloadAllExcept(const QString &name)
-{
-    for (const QString &n : loadedNames())
-        if (n != name)
-            unload(n);
-}
-
-QStringList Windows::loadedNames() const
-{
-    QStringList names;
-    for (auto it = loaded_.constBegin(); it != loaded_.constEnd(); ++it)
-        if (it.value())
-            names << it.key();
-    return names;
-}
-
 // --- Context ------------------------------------------------------------------------
 
 AppContext::AppContext(Services s, std::filesystem::path folder, NumberConventions conv)
@@ -173,6 +102,36 @@ void makeWindow(QWidget *w, QWidget *owner)
         w->setParent(owner, Qt::Window);
     }
     w->setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+namespace {
+
+StartScreenControls *startScreen(AppContext &ctx)
+{
+    return dynamic_cast<StartScreenControls *>(ctx.windows.get(WindowId::Entrada));
+}
+
+} // namespace
+
+void setSimulationEnabled(AppContext &ctx, bool enabled)
+{
+    if (StartScreenControls *s = startScreen(ctx))
+        s->enableSimulation(enabled);
+}
+
+void setOptionsEnabled(AppContext &ctx, bool enabled)
+{
+    if (StartScreenControls *s = startScreen(ctx))
+        s->enableOptions(enabled);
+}
+
+void restartEntrada(AppContext &ctx)
+{
+    ctx.windows.unloadAllExcept(WindowId::Entrada);
+    ctx.windows.unload(WindowId::Entrada);
+    // The entries of the closed windows are back to their defaults.
+    ctx.entries = ScreenEntries{};
+    ctx.windows.show(WindowId::Entrada);
 }
 
 } // namespace tavelo

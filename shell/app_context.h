@@ -1,60 +1,23 @@
 #pragma once
 
-// What every screen shares: the stand state, the entries later screens read,
-// the simulation loop, the desktop services and the set of loaded windows.
+// What every screen shares: the stand state and the flow of the simulation,
+// the desktop services and the set of loaded windows. The application builds
+// it and registers the windows; the subsystems' screens only use it.
 
-#include "app/app_session.h"
-#include "app/services.h"
+#include "base/numeric_text.h"
 #include "entry/screen_entries.h"
 #include "model/model_error.h"
 #include "model/stand_state.h"
+#include "shell/services.h"
+#include "shell/windows.h"
 #include "structure/simulation_flow.h"
 
-#include <QHash>
-#include <QPointer>
-#include <QString>
 #include <QWidget>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 namespace tavelo {
-
-class AppContext;
-
-// The program's windows by name ("Entrada", "Form1", ..., "form7", "Terminar").
-// A window is loaded when created, shown or hidden while loaded, and unloaded
-// when closed for good; screens that later screens read are hidden, not unloaded.
-class Windows {
-public:
-    // Creates the window (not shown); the factory chooses its owner.
-    using Factory = std::function<QWidget *(AppContext &)>;
-
-    explicit Windows(AppContext &ctx) : ctx_(ctx) {}
-
-    void registerFactory(const QString &name, Factory factory);
-    // The loaded window, or nullptr.
-    QWidget *get(const QString &name) const;
-    template <typename T> T *get(const QString &name) const { return qobject_cast<T *>(get(name)); }
-    // Loads the window if needed (runs its load) and returns it, not shown.
-    QWidget *load(const QString &name);
-    // Loads, shows without a modal wait and brings to the front.
-    QWidget *show(const QString &name);
-    void hide(const QString &name);
-    // Closes the window for good; its next load starts afresh.
-    void unload(const QString &name);
-    void unloadAllExcept(const QString &name);
-    QStringList loadedNames() const;
-
-    // The owner for windows owned by the start screen.
-    QWidget *entrada() const { return get(QStringLiteral("Entrada")); }
-
-private:
-    AppContext &ctx_;
-    QHash<QString, Factory> factories_;
-    QHash<QString, QPointer<QWidget>> loaded_;
-};
 
 class AppContext {
     // The program's stand state, unless the caller keeps its own.
@@ -122,5 +85,27 @@ private:
 // Makes a top-level window owned by `owner` (it stays in front of it), or free
 // when owner is nullptr.
 void makeWindow(QWidget *w, QWidget *owner);
+
+// What other windows change on the start screen: its entry points "Simulação"
+// and "Opções do Modelo". The start screen implements it.
+class StartScreenControls {
+public:
+    virtual void enableSimulation(bool enabled) = 0;
+    virtual void enableOptions(bool enabled) = 0;
+
+protected:
+    ~StartScreenControls() = default;
+};
+
+// The start screen's entry points as other windows change them: "Simulação"
+// (menu item `Sim` and button `cmdSimulacao`) and "Opções do Modelo"
+// (`OModelo` and `cmdParametros`). Nothing happens when it is not loaded.
+void setSimulationEnabled(AppContext &ctx, bool enabled);
+void setOptionsEnabled(AppContext &ctx, bool enabled);
+
+// "Nova simulação": every window goes, including the start screen, and a fresh
+// start screen is shown (the check runs again, a new log name is chosen, the
+// record is empty and "Simulação" waits for the model options).
+void restartEntrada(AppContext &ctx);
 
 } // namespace tavelo

@@ -1,6 +1,6 @@
 #include "log_printer.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 
 #include <QApplication>
 #include <QFontDatabase>

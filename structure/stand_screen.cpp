@@ -1,6 +1,6 @@
 #include "stand_screen.h"
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "results/export.h"
 #include "structure/log_printer.h"
 #include "structure/stand_table_model.h"
@@ -171,9 +171,9 @@ void placeCentred(QWidget *window, const QWidget *over)
     window->move(r.topLeft());
 }
 
-QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate)
+QWidget *showIfLoaded(AppContext &ctx, WindowId id, bool activate)
 {
-    QWidget *w = ctx.windows.get(name);
+    QWidget *w = ctx.windows.get(id);
     if (!w)
         return nullptr;
     w->show();
@@ -279,7 +279,7 @@ QPushButton *StandTableScreen::exportButton()
 {
     QPushButton *b = ui::button(this, "cmdExportar", QStringLiteral("Exportar tabela (CSV)"));
     connect(b, &QPushButton::clicked, this, [this] {
-        const bool after = objectName() == QLatin1String("form7");
+        const bool after = objectName() == objectNameOf(WindowId::AfterThinning);
         exportTableCsv(ctx_, this, *model_,
                        exportBaseName(ctx_) + QStringLiteral("-idade-") + txtIdade->text() +
                            (after ? QStringLiteral("-desbaste") : QString()));
@@ -324,7 +324,7 @@ void StandTableScreen::showTable(const std::optional<StandTable> &table)
 
 StandStructureScreen::StandStructureScreen(AppContext &ctx) : StandTableScreen(ctx, false)
 {
-    setObjectName(QStringLiteral("Form5"));
+    setObjectName(objectNameOf(WindowId::StandStructure));
     setWindowTitle(QStringLiteral("Estrutura do Povoamento"));
     Frame1->setTitle(QStringLiteral("Características do povoamento sem desbaste prévio"));
 
@@ -339,10 +339,10 @@ StandStructureScreen::StandStructureScreen(AppContext &ctx) : StandTableScreen(c
     connect(cmdProjectar, &QPushButton::clicked, this, &StandStructureScreen::project);
     connect(cmdDesbastar, &QPushButton::clicked, this, [this] {
         ctx_.flow.openThinning();
-        ctx_.windows.show(QStringLiteral("Form6"));
+        ctx_.windows.show(WindowId::Thinning);
     });
     connect(cmdImprimir, &QPushButton::clicked, this, [this] { printLog(ctx_, this); });
-    connect(cmdVGraficos, &QPushButton::clicked, this, [this] { ctx_.windows.show(QStringLiteral("Form8")); });
+    connect(cmdVGraficos, &QPushButton::clicked, this, [this] { ctx_.windows.show(WindowId::StandCharts); });
     connect(cmdTerminar, &QPushButton::clicked, this, &StandStructureScreen::finish);
 
     // Load: the stand is shown, logged and recorded (unless the projection
@@ -367,8 +367,8 @@ void StandStructureScreen::finish()
 {
     ctx_.guarded(this, [&] {
         ctx_.flow.end();
-        ctx_.windows.unload(QStringLiteral("Form5"));
-        ctx_.windows.show(QStringLiteral("Terminar"));
+        ctx_.windows.unload(WindowId::StandStructure);
+        ctx_.windows.show(WindowId::End);
     });
 }
 
@@ -383,7 +383,7 @@ void StandStructureScreen::closeEvent(QCloseEvent *event)
 
 AfterThinningScreen::AfterThinningScreen(AppContext &ctx) : StandTableScreen(ctx, true)
 {
-    setObjectName(QStringLiteral("form7"));
+    setObjectName(objectNameOf(WindowId::AfterThinning));
     setWindowTitle(QStringLiteral("Estrutura do Povoamento após Desbaste"));
 
     cmdProjectar = ui::button(this, "cmdProjectar", QStringLiteral("Projectar"));
@@ -397,7 +397,7 @@ AfterThinningScreen::AfterThinningScreen(AppContext &ctx) : StandTableScreen(ctx
     connect(cmdProjectar, &QPushButton::clicked, this, &AfterThinningScreen::project);
     connect(cmdReDesbastar, &QPushButton::clicked, this, &AfterThinningScreen::defineAgain);
     connect(cmdImprimir, &QPushButton::clicked, this, [this] { printLog(ctx_, this); });
-    connect(cmdVGrafico, &QPushButton::clicked, this, [this] { ctx_.windows.show(QStringLiteral("Form9")); });
+    connect(cmdVGrafico, &QPushButton::clicked, this, [this] { ctx_.windows.show(WindowId::ThinningChart); });
     connect(cmdTerminar, &QPushButton::clicked, this, &AfterThinningScreen::finish);
 
     // The frame keeps its design caption: the table shows the stand after the thinning.
@@ -410,19 +410,19 @@ void AfterThinningScreen::project()
     ctx_.guarded(this, [&] {
         const Simulation::Notices notices = ctx_.flow.project();
         // The hidden stand screen goes; a new one shows the projected stand.
-        ctx_.windows.unload(QStringLiteral("Form5"));
-        QWidget *form5 = ctx_.windows.show(QStringLiteral("Form5"));
+        ctx_.windows.unload(WindowId::StandStructure);
+        QWidget *form5 = ctx_.windows.show(WindowId::StandStructure);
         ctx_.showAll(form5 ? form5 : this, notices);
-        ctx_.windows.unload(QStringLiteral("form7"));
+        ctx_.windows.unload(WindowId::AfterThinning);
     });
 }
 
 void AfterThinningScreen::defineAgain()
 {
     ctx_.flow.discardThinning();
-    ui::showIfLoaded(ctx_, QStringLiteral("Form5"));
-    ctx_.windows.unload(QStringLiteral("Form6"));
-    ctx_.windows.unload(QStringLiteral("form7"));
+    ui::showIfLoaded(ctx_, WindowId::StandStructure);
+    ctx_.windows.unload(WindowId::Thinning);
+    ctx_.windows.unload(WindowId::AfterThinning);
 }
 
 void AfterThinningScreen::finish()
@@ -430,7 +430,7 @@ void AfterThinningScreen::finish()
     ctx_.guarded(this, [&] {
         ctx_.showAll(this, ctx_.flow.end());
         hide();
-        ctx_.windows.show(QStringLiteral("Terminar"));
+        ctx_.windows.show(WindowId::End);
     });
 }
 
@@ -456,7 +456,7 @@ QWidget *createAfterThinningScreen(AppContext &ctx)
     auto *w = new AfterThinningScreen(ctx);
     makeWindow(w, nullptr);
     // In the place of the stand screen it stands for.
-    ui::placeCentred(w, ctx.windows.get(QStringLiteral("Form5")));
+    ui::placeCentred(w, ctx.windows.get(WindowId::StandStructure));
     return w;
 }
 

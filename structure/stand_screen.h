@@ -5,6 +5,7 @@
 // thinning just defined would leave). Each shows the session's stand table and
 // turns its buttons into calls of the simulation loop.
 
+#include "shell/windows.h"
 #include "structure/stand_table.h"
 
 #include <QWidget>
@@ -40,7 +41,7 @@ void fitGridHeight(QTableView &view, int rows);
 // there is none), inside the screen, rather than wherever it happens to land.
 void placeCentred(QWidget *window, const QWidget *over);
 // Shows a loaded window again (and brings it forward); nothing when it is not loaded.
-QWidget *showIfLoaded(AppContext &ctx, const QString &name, bool activate = true);
+QWidget *showIfLoaded(AppContext &ctx, WindowId id, bool activate = true);
 } // namespace ui
 
 // What both stand screens show: the header fields, the frame, the title above

@@ -1,6 +1,6 @@
 #include "stand_table_model.h"
 
-#include "app/services.h"
+#include "shell/services.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
-#include "app/app_context.h"
-#include "app/screens.h"
+#include "shell/app_context.h"
+#include "structure/structure_screens.h"
 #include "entry/thinning_screen.h"
 #include "structure/stand_screen.h"
 
@@ -7,8 +7,8 @@ namespace tavelo {
 
 void registerStructureScreens(Windows &windows)
 {
-    windows.registerFactory(QStringLiteral("Form5"), &createStandScreen);
-    windows.registerFactory(QStringLiteral("form7"), &createAfterThinningScreen);
+    windows.registerFactory(WindowId::StandStructure, &createStandScreen);
+    windows.registerFactory(WindowId::AfterThinning, &createAfterThinningScreen);
     // The thinning screen belongs to the stand screens' loop.
     registerThinningScreen(windows);
 }

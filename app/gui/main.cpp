@@ -1,9 +1,9 @@
 // tavelo: the desktop program.
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/app_session.h"
 #include "app/entrada_screen.h"
 #include "app/screens.h"
-#include "app/services.h"
+#include "shell/services.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -67,7 +67,7 @@ int main(int argc, char **argv)
         tavelo::AppContext ctx({&messages, &exitService, &files, &print}, logFolder, systemConventions());
         tavelo::registerAllScreens(ctx.windows);
         // The start-up check may refuse the user's settings; the program has ended then.
-        if (!ctx.windows.show(QStringLiteral("Entrada")))
+        if (!ctx.windows.show(tavelo::WindowId::Entrada))
             return tavelo::kExitRegionalSettings;
         rc = QApplication::exec();
 

@@ -4,7 +4,7 @@
 // a temporary log folder, the start screen and the entry windows registered,
 // and the few gestures a user makes (type, click, choose an option).
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/entrada_screen.h"
 #include "app/screens.h"
 #include "support/fake_services.h"
@@ -47,7 +47,7 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QList<QPointer<QWidget>> windows;
         for (const QString &name : ctx->windows.loadedNames())
-            windows << ctx->windows.get(name);
+            windows << ctx->windows.named(name);
         for (const QPointer<QWidget> &w : windows)
             if (w && !w->parentWidget())
                 delete w.data();
@@ -57,9 +57,9 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    EntradaScreen *start() { return qobject_cast<EntradaScreen *>(ctx->windows.show(QStringLiteral("Entrada"))); }
-    EntradaScreen *entrada() const { return ctx->windows.get<EntradaScreen>(QStringLiteral("Entrada")); }
-    template <typename T> T *window(const char *name) const { return ctx->windows.get<T>(QLatin1String(name)); }
+    EntradaScreen *start() { return qobject_cast<EntradaScreen *>(ctx->windows.show(WindowId::Entrada)); }
+    EntradaScreen *entrada() const { return ctx->windows.named<EntradaScreen>(QStringLiteral("Entrada")); }
+    template <typename T> T *window(const char *name) const { return ctx->windows.named<T>(QLatin1String(name)); }
 
     QString folderFile(const QString &name) const { return dir.filePath(name); }
 

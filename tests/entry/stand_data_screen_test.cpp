@@ -110,7 +110,7 @@ void StandDataScreenTest::openedBeforeTheOptions()
 {
     ScreenHarness h;
     h.start();
-    auto *f = qobject_cast<StandDataScreen *>(h.ctx->windows.show(QStringLiteral("Form2")));
+    auto *f = qobject_cast<StandDataScreen *>(h.ctx->windows.show(WindowId::StandData));
     QCOMPARE(boxTexts(h.fake.messages),
              QStringList{"Insuficiência de Dados | Para continuar tem que preencher correctamente os parâmetros do "
                          "povoamento"});
@@ -343,7 +343,7 @@ void StandDataScreenTest::okOpensTheStandScreen()
 {
     ScreenHarness h;
     int standScreensLoaded = 0;
-    h.ctx->windows.registerFactory(QStringLiteral("Form5"), [&](AppContext &ctx) -> QWidget * {
+    h.ctx->windows.registerFactory(WindowId::StandStructure, [&](AppContext &ctx) -> QWidget * {
         ++standScreensLoaded;
         auto *w = new QWidget;
         makeWindow(w, ctx.windows.entrada());
@@ -371,7 +371,7 @@ void StandDataScreenTest::okOpensTheStandScreen()
 void StandDataScreenTest::okEndsWhenTheStandIsOutsideTheModel()
 {
     ScreenHarness h;
-    h.ctx->windows.registerFactory(QStringLiteral("Form5"), [](AppContext &) -> QWidget * {
+    h.ctx->windows.registerFactory(WindowId::StandStructure, [](AppContext &) -> QWidget * {
         throw ModelLimitError::outside(true);
     });
     StandDataScreen *f = openStandData(h);

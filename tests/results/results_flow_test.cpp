@@ -475,7 +475,7 @@ void ResultsFlowTest::windowsHandBack()
         opener = QStringLiteral("Terminar");
         other = h.window("Entrada");
     }
-    QPointer<QWidget> shown = h.ctx->windows.get(window);
+    QPointer<QWidget> shown = h.ctx->windows.named(window);
     QVERIFY(shown && shown->isVisible());
     QCOMPARE(QApplication::activeWindow(), shown.data());
     const QByteArray log = h.logBytes();
@@ -489,7 +489,7 @@ void ResultsFlowTest::windowsHandBack()
     settle();
     QVERIFY(!shown);
 
-    QVERIFY2(!h.ctx->windows.get(window), "the window is unloaded");
+    QVERIFY2(!h.ctx->windows.named(window), "the window is unloaded");
     QVERIFY(h.shown(qPrintable(opener)));
     QCOMPARE(h.logBytes(), log);
     // A new opening builds the window afresh.
@@ -560,7 +560,7 @@ void ResultsFlowTest::prints()
         QVERIFY(text.isEmpty() || text[0].join(QString()).trimmed().isEmpty()); // a picture, no text
     }
     // Printing does not take the window away.
-    QVERIFY(h.ctx->windows.get(window->objectName()) == window && window->isVisible());
+    QVERIFY(h.ctx->windows.named(window->objectName()) == window && window->isVisible());
 }
 
 void ResultsFlowTest::cancelledPrintDoesNothing_data()

@@ -6,7 +6,7 @@
 // through the session as the options, stand data and density windows leave
 // it; from the stand screen on, everything is clicked and typed as a user would.
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/entrada_screen.h"
 #include "app/scenario.h"
 #include "app/screens.h"
@@ -277,7 +277,7 @@ public:
         ctx = std::make_unique<AppContext>(fake.services(), std::filesystem::path(dir.path().toStdString()),
                                            NumberConventions{".", ","}, state);
         registerAllScreens(ctx->windows);
-        ctx->windows.show(QStringLiteral("Entrada"));
+        ctx->windows.show(WindowId::Entrada);
     }
     ~FlowHarness() { closeAll(); }
     FlowHarness(const FlowHarness &) = delete;
@@ -289,7 +289,7 @@ public:
         settle();
         QList<QPointer<QWidget>> windows;
         for (const QString &name : ctx->windows.loadedNames())
-            windows << ctx->windows.get(name);
+            windows << ctx->windows.named(name);
         for (const QPointer<QWidget> &w : windows)
             if (w && !w->parentWidget())
                 delete w.data();
@@ -301,7 +301,7 @@ public:
 
     template <typename T = QWidget> T *window(const char *name) const
     {
-        return ctx->windows.get<T>(QLatin1String(name));
+        return ctx->windows.named<T>(QLatin1String(name));
     }
     StandStructureScreen *form5() const { return window<StandStructureScreen>("Form5"); }
     AfterThinningScreen *form7() const { return window<AfterThinningScreen>("form7"); }
@@ -315,7 +315,7 @@ public:
     {
         QStringList out;
         for (const QString &n : ctx->windows.loadedNames())
-            if (ctx->windows.get(n)->isVisible())
+            if (ctx->windows.named(n)->isVisible())
                 out << n;
         out.sort();
         return out;
@@ -343,7 +343,7 @@ public:
         }
         if (flow.confirmStandData())
             return failed("stand data incomplete");
-        ctx->windows.show(QStringLiteral("Form5"));
+        ctx->windows.show(WindowId::StandStructure);
         settle();
         return true;
     }

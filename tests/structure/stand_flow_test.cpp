@@ -238,10 +238,10 @@ void StandFlowTest::closeBoxDiscards()
     const QByteArray log = h.logBytes();
     const std::string record = recordCsv(h.state);
 
-    QVERIFY(h.ctx->windows.get(screen)->close());
+    QVERIFY(h.ctx->windows.named(screen)->close());
     settle();
 
-    QVERIFY(!h.ctx->windows.get(screen));
+    QVERIFY(!h.ctx->windows.named(screen));
     QCOMPARE(h.logBytes(), log);
     QCOMPARE(recordCsv(h.state), record);
     QVERIFY(h.fake.messages.shown.empty());
