@@ -9,3 +9,5 @@ endforeach()
 tavelo_add_qtest(window_layout_screen_test window_layout_screen_test.cpp)
 # Qt's own texts (question box, save and print dialogs) under a Portuguese desktop.
 tavelo_add_qtest(qt_translations_screen_test qt_translations_screen_test.cpp)
+# Every input control of every window has an accessible name.
+tavelo_add_qtest(accessible_names_screen_test accessible_names_screen_test.cpp)
