@@ -25,6 +25,7 @@ mapfile -t listed < <(bash "$deps_script" --list)
 
 # The package configurations the build folders loaded: "<entry> <config file>".
 configs=()
+declare -A seen=()
 for build in "$@"; do
   cache="$build/CMakeCache.txt"
   [ -f "$cache" ] || fail "$cache not found: configure the build first"
@@ -35,7 +36,9 @@ for build in "$@"; do
     lower=$(printf '%s' "$entry" | tr '[:upper:]' '[:lower:]')
     for file in "$dir/${entry}Config.cmake" "$dir/${lower}-config.cmake"; do
       if [ -f "$file" ]; then
-        configs+=("${entry} $(realpath "$file")")
+        file=$(realpath "$file")
+        [ -n "${seen[$file]:-}" ] || configs+=("${entry} ${file}")
+        seen[$file]=1
         break
       fi
     done
