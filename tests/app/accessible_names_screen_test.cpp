@@ -80,7 +80,6 @@ QStringList unnamedControls(QWidget *window, int *checked)
 class AccessibleNamesScreenTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void everyWindowOfASimulation();
     void namesReadAsTheirLabels();
 
@@ -101,12 +100,6 @@ private:
     QStringList unnamed_;
     int controls_ = 0;
 };
-
-void AccessibleNamesScreenTest::initTestCase()
-{
-    // Widgets answer for themselves only while some assistive client listens.
-    QAccessible::setActive(true);
-}
 
 void AccessibleNamesScreenTest::everyWindowOfASimulation()
 {
