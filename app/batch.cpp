@@ -178,7 +178,7 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
     return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || e.path().extension() == ".txt");
 }
 
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite)
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
 {
     std::error_code ec;
     if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
@@ -200,6 +200,10 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite)
     if (!overwrite)
         throw std::runtime_error("the output folder " + outDir.string() +
                                  " is not empty; give --overwrite to replace the results of an earlier run");
+    for (const auto &p : earlier)
+        if (sameFile(p, inventory))
+            throw std::runtime_error("the inventory " + inventory.string() +
+                                     " is among the outputs in the output folder; it would be overwritten");
     for (const auto &p : earlier)
         if (!std::filesystem::remove(p, ec) && ec)
             throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
@@ -261,7 +265,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         if (!records[i].text.empty())
             ++total;
 
-    prepareOutputFolder(outDir, options.overwrite);
+    prepareOutputFolder(outDir, options.overwrite, inventory);
     OrderedCsv record(outDir / "record.csv", recordHeader());
     OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
 

@@ -342,6 +342,15 @@ TEST(BatchOutputFolder, ARerunNeedsOverwriteAndThenStartsClean)
     EXPECT_EQ(readBytes(dir / "out" / "notes.md"), "the user's own file");
     EXPECT_EQ(readBytes(dir / "out" / "record.csv"), record);
 
+    // An inventory among the outputs would be lost.
+    writeBytes(dir / "out" / "stands.txt", kInventory);
+    auto own = batchArgs(dir, (dir / "out" / "stands.txt").string(), "out");
+    own.push_back("--overwrite");
+    const CliRun ownInput = runCli(own, dir);
+    EXPECT_EQ(ownInput.status, 1) << ownInput.err;
+    EXPECT_NE(ownInput.err.find("it would be overwritten"), std::string::npos) << ownInput.err;
+    EXPECT_EQ(readBytes(dir / "out" / "stands.txt"), kInventory);
+
     // An empty folder needs no --overwrite; a file is no folder.
     fs::create_directories(dir / "empty");
     EXPECT_EQ(runCli(batchArgs(dir, "stands.csv", "empty"), dir).status, 0);

@@ -148,6 +148,22 @@ TEST(CliLog, AFolderThatIsMissingExitsWithFour)
     EXPECT_TRUE(fs::exists(tmp / "r.csv"));
 }
 
+TEST(CliLog, AReadOnlyFolderExitsWithFour)
+{
+    // Permissions do not stop root; a read-only file system stops everyone.
+    SmallDisk disk("64k", SmallDisk::Access::ReadOnly);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    TempFolder tmp;
+    writeBytes(tmp / "s.json", kMinimal);
+    const CliRun r = runCli({"run", "s.json", "--log", (disk / "l.log").string()}, tmp);
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("cannot write " + (disk / "l.log").string() + ": Read-only file system"), std::string::npos)
+        << r.err;
+    // The box the windows show once is a note here.
+    EXPECT_NE(r.err.find("note: Erro!: Erro de gravação do ficheiro..."), std::string::npos) << r.err;
+}
+
 TEST(CliLog, AFullDiskKeepsTheEarlierLogAndExitsWithFour)
 {
     SmallDisk disk;

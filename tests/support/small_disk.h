@@ -1,6 +1,6 @@
 #pragma once
 
-// A full disk for the tests: a tiny tmpfs mounted on a fresh folder (needs the
+// A full (or read-only) disk for the tests: a tiny tmpfs mounted on a fresh folder (needs the
 // right to mount, as root in a container usually has), filled up to its last
 // bytes on request. Where mounting is not allowed, mounted() is false and says
 // why, and the test skips with that reason.
@@ -18,11 +18,14 @@ namespace tavelo::test {
 
 class SmallDisk {
 public:
-    explicit SmallDisk(const char *size = "64k")
+    enum class Access { ReadWrite, ReadOnly };
+
+    explicit SmallDisk(const char *size = "64k", Access access = Access::ReadWrite)
     {
         fs::create_directories(folder_.path() / "disk");
         const std::string options = std::string("size=") + size;
-        if (::mount("tmpfs", path().c_str(), "tmpfs", 0, options.c_str()) == 0)
+        const unsigned long flags = access == Access::ReadOnly ? MS_RDONLY : 0;
+        if (::mount("tmpfs", path().c_str(), "tmpfs", flags, options.c_str()) == 0)
             mounted_ = true;
         else
             why_ = std::string("cannot mount a small tmpfs to simulate a full disk: ") + std::strerror(errno);
