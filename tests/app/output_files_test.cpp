@@ -3,6 +3,7 @@
 // device, the log of a refused run; exit status 4; the usage on request.
 
 #include "cli_test_support.h"
+#include "results/end_session.h"
 #include "structure/sim_log.h"
 #include "support/small_disk.h"
 
@@ -297,6 +298,32 @@ TEST(LogFileBlocks, AFailedFirstBlockLeavesNoEmptyFile)
     LogFile log(disk / "l.log");
     EXPECT_FALSE(log.append(std::vector<std::string>(100, std::string(100, 'b'))));
     EXPECT_FALSE(fs::exists(disk / "l.log"));
+}
+
+// --- "Guardar a simulação" shares the writing ------------------------------------------------
+
+TEST(SavedSimulation, AFullDiskKeepsTheEarlierCopyAndShowsTheBox)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    TempFolder tmp;
+    LogFile log(tmp / "Simulacao1.temp");
+    ASSERT_TRUE(log.append(std::vector<std::string>(100, std::string(120, 'x'))));
+    writeBytes(disk / "copia.txt", "an earlier copy");
+    disk.fill();
+    EXPECT_EQ(saveLogCopy(log, disk / "copia.txt"), fileWriteError());
+    EXPECT_EQ(readBytes(disk / "copia.txt"), "an earlier copy");
+    EXPECT_EQ(leftovers(disk.path()), 0u);
+}
+
+TEST(SavedSimulation, ADeviceIsNotReplaced)
+{
+    TempFolder tmp;
+    LogFile log(tmp / "Simulacao1.temp");
+    ASSERT_TRUE(log.append({"one"}));
+    EXPECT_EQ(saveLogCopy(log, "/dev/null"), fileWriteError());
+    EXPECT_TRUE(isCharacterDevice("/dev/null"));
 }
 
 } // namespace
