@@ -89,7 +89,7 @@ private:
     {
         settle();
         for (const QString &name : h.ctx->windows.loadedNames()) {
-            QWidget *w = h.ctx->windows.get(name);
+            QWidget *w = h.ctx->windows.named(name);
             if (!w || checkedWindows_.contains(name))
                 continue;
             checkedWindows_ << name;
@@ -122,14 +122,14 @@ void AccessibleNamesScreenTest::everyWindowOfASimulation()
     typeInto(form2->txtADominante, QStringLiteral("9"));
     QVERIFY(press(form2->cmdDPndesb));
     // The thinned-stand window, as "Dados povoamento desbastado" would open it.
-    QVERIFY(h.ctx->windows.show(QStringLiteral("Form4")));
+    QVERIFY(h.ctx->windows.show(WindowId::ThinnedDensity));
     checkLoadedWindows(h);
     auto *form3 = h.window<UnthinnedScreen>("Form3");
     QVERIFY(form3);
     choose(form3->optArvPlant);
     typeInto(form3->txtNArvVP, QStringLiteral("1500"));
     QVERIFY(press(form3->cmdOk));
-    h.ctx->windows.unload(QStringLiteral("Form4"));
+    h.ctx->windows.unload(WindowId::ThinnedDensity);
     QVERIFY(press(form2->cmdOk));
     QVERIFY(h.form5());
     checkLoadedWindows(h);
@@ -172,7 +172,7 @@ void AccessibleNamesScreenTest::namesReadAsTheirLabels()
     typeInto(form2->txtIdade, QStringLiteral("12"));
     typeInto(form2->txtADominante, QStringLiteral("9"));
     QVERIFY(press(form2->cmdDPndesb));
-    QVERIFY(h.ctx->windows.show(QStringLiteral("Form4")));
+    QVERIFY(h.ctx->windows.show(WindowId::ThinnedDensity));
     auto *form3 = h.window<UnthinnedScreen>("Form3");
     QCOMPARE(accessibleName(form3->txtNArvVP), QStringLiteral("Nº de árvores (nº/ha)"));
     auto *form4 = h.window<ThinnedScreen>("Form4");

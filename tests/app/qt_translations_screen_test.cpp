@@ -4,9 +4,9 @@
 // reads the English texts without the translation, so it can only pass
 // because the translation is there.
 
-#include "app/app_context.h"
+#include "shell/app_context.h"
 #include "app/qt_translations.h"
-#include "app/services.h"
+#include "shell/services.h"
 
 #include <QAbstractButton>
 #include <QApplication>
