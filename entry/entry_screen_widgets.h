@@ -3,14 +3,13 @@
 // Small builders for the entry windows' controls: each gets its object name
 // (the control's name) and its caption.
 
+#include "shell/widget_kit.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
-
-#include <algorithm>
 
 namespace tavelo {
 
@@ -45,10 +44,10 @@ inline QLabel *buddyLabel(QWidget *parent, const char *name, const QString &capt
     return l;
 }
 
+// Entry buttons are wide enough for their short captions.
 inline QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
+    QPushButton *b = ui::button(parent, name, caption);
     b->setMinimumWidth(90);
     return b;
 }
@@ -57,18 +56,8 @@ inline QPushButton *button(QWidget *parent, const char *name, const QString &cap
 // the screen, instead of wherever the window manager puts it.
 inline void placeOverOwner(QWidget *window)
 {
-    const QWidget *owner = window->parentWidget();
-    if (!owner)
-        return;
-    window->adjustSize();
-    QRect r(QPoint(0, 0), window->frameGeometry().size());
-    r.moveCenter(owner->frameGeometry().center());
-    if (const QScreen *s = owner->screen()) {
-        const QRect area = s->availableGeometry();
-        r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width())));
-        r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height())));
-    }
-    window->move(r.topLeft());
+    if (const QWidget *owner = window->parentWidget())
+        ui::placeCentred(window, owner);
 }
 
 } // namespace tavelo
