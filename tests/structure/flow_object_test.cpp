@@ -4,11 +4,15 @@
 #include "structure/sim_record.h"
 #include "structure/simulation_flow.h"
 #include "structure_test_support.h"
+#include "support/stand_inputs.h"
 
 #include <gtest/gtest.h>
 
 namespace tavelo::test {
 namespace {
+
+using tavelo::testing::age12Height9;
+using tavelo::testing::thinnedByParameters;
 
 using Stage = SimulationFlow::Stage;
 using Route = SimulationFlow::Route;
@@ -24,25 +28,6 @@ size_t countOf(const std::string &bytes, const std::string &what)
 const std::string kRule = "\r\n" + std::string(160, '*') + "\r\n";
 // Line 11 of a block, as Windows-1252 bytes.
 const std::string kParameters = "Par\xe2metros iniciais do povoamento";
-
-StandDataInput age12Height9()
-{
-    StandDataInput in;
-    in.age = "12";
-    in.dominantHeight = "9";
-    return in;
-}
-
-ThinnedEntryInput byParameters()
-{
-    ThinnedEntryInput in;
-    in.choice = ThinnedEntryChoice::Parameters;
-    in.trees = "800";
-    in.basalArea = "22";
-    in.minDiameter = "9";
-    in.p95 = "31";
-    return in;
-}
 
 class FlowObject : public ::testing::Test {
 protected:
@@ -122,7 +107,7 @@ TEST_F(FlowObject, AStoredDensityLocksTheStandData)
     EXPECT_TRUE(state.StandAge.isNull());
 
     ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
-    ASSERT_EQ(flow.confirmThinnedEntry(byParameters()).kind, DensityOutcome::Kind::Stored);
+    ASSERT_EQ(flow.confirmThinnedEntry(thinnedByParameters()).kind, DensityOutcome::Kind::Stored);
     EXPECT_TRUE(flow.standDataLock().locked);
     EXPECT_FALSE(flow.standDataLock().thinnedRouteOff);
     EXPECT_TRUE(flow.standDataLock().unthinnedRouteOff);
@@ -132,7 +117,7 @@ TEST_F(FlowObject, ACancelledStandTakesItsParametersAlong)
 {
     confirmOptions();
     ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
-    ASSERT_EQ(flow.confirmThinnedEntry(byParameters()).kind, DensityOutcome::Kind::Stored);
+    ASSERT_EQ(flow.confirmThinnedEntry(thinnedByParameters()).kind, DensityOutcome::Kind::Stored);
     EXPECT_TRUE(flow.entries().thinnedByParameters);
     flow.cancelStandData();
     EXPECT_FALSE(flow.entries().thinnedByParameters);

@@ -13,6 +13,7 @@
 #include "results/end_screen.h"
 #include "structure/flow_test_support.h"
 #include "structure/simulation_flow.h"
+#include "support/stand_inputs.h"
 
 #include <QDate>
 #include <QToolButton>
@@ -101,35 +102,6 @@ std::string amountText(const StandState &state, const Step &step)
     return QString::number(step.amount * state.BasalArea.value(), 'f', 3).toStdString();
 }
 
-StandDataInput standData()
-{
-    StandDataInput in;
-    in.age = "12";
-    in.dominantHeight = "9";
-    return in;
-}
-
-ThinnedEntryInput byParameters()
-{
-    ThinnedEntryInput in;
-    in.choice = ThinnedEntryChoice::Parameters;
-    in.trees = "800";
-    in.basalArea = "22";
-    in.minDiameter = "9";
-    in.p95 = "31";
-    return in;
-}
-
-ThinnedEntryInput byClasses()
-{
-    ThinnedEntryInput in;
-    in.choice = ThinnedEntryChoice::Classes;
-    in.classes[2] = "400";
-    in.classes[3] = "300";
-    in.classes[5] = "20";
-    return in;
-}
-
 // What one simulation leaves behind.
 struct Outcome {
     QByteArray log;
@@ -165,7 +137,7 @@ public:
             typeStandData(form2);
             if (!press(form2->cmdDPdesb))
                 return false;
-            storeThinned(byParameters());
+            storeThinned(thinnedByParameters());
             if (!press(form2->cmdCancelar) || !press(e->cmdSimulacao))
                 return false;
             form2 = h_.window<StandDataScreen>("Form2");
@@ -185,7 +157,7 @@ public:
             if (!press(form3->cmdOk))
                 return false;
         } else {
-            storeThinned(sim.stand == StandKind::ByParameters ? byParameters() : byClasses());
+            storeThinned(sim.stand == StandKind::ByParameters ? thinnedByParameters() : thinnedByClasses());
         }
         if (sim.standDataWindowClosed && !press(e->cmdSimulacao))
             return false;
@@ -275,22 +247,22 @@ public:
             if (sim.optionsClosedAfterwards)
                 flow_.closeOptions(thisYear().toStdString());
             if (sim.cancelledStandFirst) {
-                flow_.chooseRoute(SimulationFlow::Route::Thinned, standData());
-                flow_.confirmThinnedEntry(byParameters());
+                flow_.chooseRoute(SimulationFlow::Route::Thinned, age12Height9());
+                flow_.confirmThinnedEntry(thinnedByParameters());
                 flow_.cancelStandData();
             }
             switch (sim.stand) {
             case StandKind::Planted:
             case StandKind::Alive:
-                flow_.chooseRoute(SimulationFlow::Route::Unthinned, standData());
+                flow_.chooseRoute(SimulationFlow::Route::Unthinned, age12Height9());
                 flow_.confirmUnthinnedDensity(sim.stand == StandKind::Planted ? "1500" : "900",
                                               sim.stand == StandKind::Planted ? DensityChoice::Planted
                                                                               : DensityChoice::Alive);
                 break;
             case StandKind::ByParameters:
             case StandKind::ByClasses:
-                flow_.chooseRoute(SimulationFlow::Route::Thinned, standData());
-                flow_.confirmThinnedEntry(sim.stand == StandKind::ByParameters ? byParameters() : byClasses());
+                flow_.chooseRoute(SimulationFlow::Route::Thinned, age12Height9());
+                flow_.confirmThinnedEntry(sim.stand == StandKind::ByParameters ? thinnedByParameters() : thinnedByClasses());
                 break;
             }
             flow_.confirmStandData();

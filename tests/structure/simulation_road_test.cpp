@@ -10,6 +10,7 @@
 #include "results/class_charts_screen.h"
 #include "results/end_screen.h"
 #include "structure/flow_test_support.h"
+#include "support/stand_inputs.h"
 
 #include <QDate>
 #include <QDir>
@@ -57,11 +58,12 @@ void storeByParameters(FlowHarness &h)
 {
     auto *form4 = h.window<ThinnedScreen>("Form4");
     QVERIFY(form4 && form4->isVisible());
+    const ThinnedEntryInput typed = thinnedByParameters();
     choose(form4->optPPovoamento);
-    typeInto(form4->txtAvivas, QStringLiteral("800"));
-    typeInto(form4->txtAbasal, QStringLiteral("22"));
-    typeInto(form4->txtDmin, QStringLiteral("9"));
-    typeInto(form4->txtDp93, QStringLiteral("31"));
+    typeInto(form4->txtAvivas, QString::fromStdString(typed.trees));
+    typeInto(form4->txtAbasal, QString::fromStdString(typed.basalArea));
+    typeInto(form4->txtDmin, QString::fromStdString(typed.minDiameter));
+    typeInto(form4->txtDp93, QString::fromStdString(typed.p95));
     press(form4->cmdOk);
 }
 
