@@ -163,7 +163,7 @@ std::optional<Message> standDataLoadMessage(const StandState &state)
     return std::nullopt;
 }
 
-Messages OPCOESFORM2(StandState &state, const StandDataInput &in)
+Messages storeStandData(StandState &state, const StandDataInput &in)
 {
     Messages shown;
     if (const auto age = parseNumber(in.age)) {
@@ -209,7 +209,7 @@ Messages OPCOESFORM2(StandState &state, const StandDataInput &in)
 StandDataOutcome standDataButton(StandState &state, const StandDataInput &in)
 {
     StandDataOutcome out;
-    out.messages = OPCOESFORM2(state, in);
+    out.messages = storeStandData(state, in);
     out.openDensityScreen = out.messages.empty() && state.StandAge.isGiven() && state.DominantHeight.isGiven() &&
                             state.SiteIndex.isGiven();
     return out;

@@ -63,7 +63,7 @@ struct StandDataInput {
 };
 
 // Fills age, dominant height and site index; returns the error boxes shown.
-Messages OPCOESFORM2(StandState &state, const StandDataInput &in);
+Messages storeStandData(StandState &state, const StandDataInput &in);
 
 // A stand-data button: the boxes to show and whether the density screen opens.
 struct StandDataOutcome {

@@ -42,7 +42,7 @@ std::optional<double> cellNumber(const std::string &text)
 
 } // namespace
 
-SummaryTable Tabela(const StandState &state, const ScreenEntries &entries)
+SummaryTable summaryTable(const StandState &state, const ScreenEntries &entries)
 {
     SummaryTable t;
     t.lblV = volumesTitle(state.WithBark.value(), entries.stumpHeightText);
@@ -58,7 +58,7 @@ SummaryTable Tabela(const StandState &state, const ScreenEntries &entries)
     return t;
 }
 
-std::vector<VolumePoint> Grafico(const SummaryTable &table)
+std::vector<VolumePoint> summaryVolumes(const SummaryTable &table)
 {
     std::vector<VolumePoint> points;
     const size_t rows = table.rows.size();

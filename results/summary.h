@@ -22,7 +22,7 @@ struct SummaryTable {
     std::string lblV;
     std::vector<SummaryRow> rows; // data rows only
 };
-SummaryTable Tabela(const StandState &state, const ScreenEntries &entries);
+SummaryTable summaryTable(const StandState &state, const ScreenEntries &entries);
 
 // One category of the volume chart over age.
 struct VolumePoint {
@@ -37,7 +37,7 @@ inline constexpr std::array<const char *, 3> kVolumeSeriesNames = {
 
 // The chart data built from the summary table: an "AD" row and the "D" row of
 // the same age make one category with the volume before, after and removed.
-std::vector<VolumePoint> Grafico(const SummaryTable &table);
+std::vector<VolumePoint> summaryVolumes(const SummaryTable &table);
 
 // Bar chart data by diameter class: categories " 10", " 15", ... and one value
 // per series and category; a missing value shows no bar.

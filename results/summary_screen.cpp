@@ -31,8 +31,8 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
 {
     setWindowTitle(kCaption);
 
-    // Tabela: the title line and one row per recorded state.
-    const SummaryTable table = Tabela(ctx.state, ctx.entries);
+    // The table: the title line and one row per recorded state.
+    const SummaryTable table = summaryTable(ctx.state, ctx.entries);
     lblV = new QLabel(qs(table.lblV), this);
     lblV->setObjectName(QStringLiteral("lblV"));
     QFont bold = lblV->font();
@@ -58,9 +58,9 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
     GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal, model_->rowCount() > kVisibleRows));
     ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleRows));
 
-    // Grafico: built from the table just filled. The legend names three long
+    // The chart: built from the table just filled. The legend names three long
     // series; 8-point type keeps it readable at a glance.
-    MSChart1 = barChart(this, "MSChart1", volumeOverAge(Grafico(table)),
+    MSChart1 = barChart(this, "MSChart1", volumeOverAge(summaryVolumes(table)),
                         {QStringLiteral("Idade (anos)"), QStringLiteral("Volume (m3/ha)"),
                          {chart_colours::kBlue, chart_colours::kGreen, chart_colours::kVermilion}, 8.0});
     MSChart1->setMinimumSize(GrelhaTotal->width(), 340);

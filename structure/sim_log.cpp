@@ -83,7 +83,7 @@ std::string tableLine(const TableRow &row, bool header)
     return line;
 }
 
-std::vector<std::string> TXToutput(const StandTable &table, const StandState &state, const ScreenEntries &entries)
+std::vector<std::string> standLogBlock(const StandTable &table, const StandState &state, const ScreenEntries &entries)
 {
     std::vector<std::string> lines{"", kAsterisks, "", table.frameCaption, "",
                                    "Ano " + table.txtAno,
@@ -108,7 +108,7 @@ std::vector<std::string> TXToutput(const StandTable &table, const StandState &st
     return lines;
 }
 
-std::vector<std::string> TXToutput2(const StandTable &table)
+std::vector<std::string> thinnedStandLogBlock(const StandTable &table)
 {
     std::vector<std::string> lines{"", kAsterisks, "",
                                    "Caracteristicas do povoamento - Desbaste " + table.lblDesbasteMS, "",

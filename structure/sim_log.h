@@ -21,8 +21,8 @@ std::string tableLine(const TableRow &row, bool header);
 
 // The lines (UTF-8, without line ends) of the block that each stand screen
 // appends for the state it shows.
-std::vector<std::string> TXToutput(const StandTable &table, const StandState &state, const ScreenEntries &entries);
-std::vector<std::string> TXToutput2(const StandTable &table);
+std::vector<std::string> standLogBlock(const StandTable &table, const StandState &state, const ScreenEntries &entries);
+std::vector<std::string> thinnedStandLogBlock(const StandTable &table);
 
 // The simulation log file: opened for one block, appended and closed again.
 // Lines are stored as Windows-1252 bytes, each followed by CR LF.

@@ -8,7 +8,7 @@ const std::array<const char *, kRecordColumns> kRecordHeaders = {
     "Ano", "Idade", "Cod", "NArv/ha", "ABasal(m2/ha)", "Altura(m)",
     "V.Total(m3/ha)", "V.Rolaria(m3/ha)", "V.Madeira(m3/ha)", "V.Lenha(m3/ha)"};
 
-std::optional<Message> TotalArray(StandState &state, const StandTable &table, RecordSource source)
+std::optional<Message> recordStand(StandState &state, const StandTable &table, RecordSource source)
 {
     // The counter keeps going past the limit so that the message shows only once.
     if (state.SimRecordLast < 32767)

@@ -18,7 +18,7 @@ enum class RecordSource { StandScreen, ThinnedScreen };
 
 // Adds the state shown in `table` as a record row. The record keeps 34 rows;
 // the 35th request returns the limit message once, later ones are dropped.
-std::optional<Message> TotalArray(StandState &state, const StandTable &table, RecordSource source);
+std::optional<Message> recordStand(StandState &state, const StandTable &table, RecordSource source);
 
 // The text form of a record cell, as the summary shows it.
 std::string recordCellText(const RecordCell &cell);

@@ -22,13 +22,13 @@ TableStand Simulation::currentStand() const
 Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinned)
 {
     Notices notices;
-    const auto lines = thinned ? TXToutput2(table) : TXToutput(table, state_, entries_);
+    const auto lines = thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_);
     // A log that cannot be written does not stop the simulation; the user is told once.
     if (!log_.append(lines) && !logFailureShown_) {
         logFailureShown_ = true;
         notices.push_back(fileWriteError());
     }
-    if (auto limit = TotalArray(state_, table, thinned ? RecordSource::ThinnedScreen : RecordSource::StandScreen))
+    if (auto limit = recordStand(state_, table, thinned ? RecordSource::ThinnedScreen : RecordSource::StandScreen))
         notices.push_back(*limit);
     return notices;
 }
@@ -69,7 +69,7 @@ void Simulation::advanceYear()
 
 Simulation::Notices Simulation::openStandScreen()
 {
-    standTable_ = Stable(state_, entries_, currentStand());
+    standTable_ = buildStandTable(state_, entries_, currentStand());
     return logAndRecord(*standTable_, false);
 }
 
@@ -80,7 +80,7 @@ Simulation::Notices Simulation::projectWithoutThinning()
     const ProjectedStand p = projectCurrent();
     // The table is built before the stand is stored: a stand outside the
     // model ends the simulation with the previous stand still in place.
-    standTable_ = Stable(state_, entries_, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, state_.WithBark.value()});
+    standTable_ = buildStandTable(state_, entries_, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, state_.WithBark.value()});
     storeProjected(p);
     return logAndRecord(*standTable_, false);
 }
@@ -93,7 +93,7 @@ ThinningOutcome Simulation::thin(const ThinningInput &in)
                                   state_.TreesResidual.value(),   state_.BasalAreaResidual.value(),
                                   state_.WeibullAResidual.value(), state_.WeibullBResidual.value(),
                                   state_.WeibullCResidual.value(), state_.WithBark.value()};
-        thinnedTable_ = Stable2(state_, entries_, residual);
+        thinnedTable_ = buildThinnedStandTable(state_, entries_, residual);
     }
     return out;
 }

@@ -48,15 +48,15 @@ namespace {
 
 void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &entries, const TableStand &s)
 {
-    t.txtIdade = plainNumberText(roundHalfEven(s.sa));
-    t.txtADom = formatFixed(s.htdc, 1);
+    t.txtIdade = plainNumberText(roundHalfEven(s.age));
+    t.txtADom = formatFixed(s.dominantHeight, 1);
     t.txtAno = yearText(state.CurrentYear);
     t.txtCQualidd = plainNumberText(roundHalfEven(state.SiteIndex.value()));
     t.txtDmedio = formatFixed(WeibullQuadMeanDiameter(s.a, s.b, s.c), 1);
     t.txtA = formatFixed(s.a, 2);
     t.txtB = formatFixed(s.b, 2);
     t.txtC = formatFixed(s.c, 2);
-    t.lblTGrelha = volumesTitle(s.icasca, entries.stumpHeightText);
+    t.lblTGrelha = volumesTitle(s.withBark, entries.stumpHeightText);
 }
 
 struct Sums {
@@ -69,13 +69,13 @@ void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDi
     StandClass k;
     k.centre = d;
     k.trees = n;
-    ClassBasalArea(d1, d2, s.TS, s.a, s.b, s.c, k.basalArea);
-    k.height = TreeHeight(s.sa, s.htdc, s.BA, s.TS, d);
-    const double vs = SawlogVolume(d, k.height, s.icasca, dims);
+    ClassBasalArea(d1, d2, s.trees, s.a, s.b, s.c, k.basalArea);
+    k.height = TreeHeight(s.age, s.dominantHeight, s.basalArea, s.trees, d);
+    const double vs = SawlogVolume(d, k.height, s.withBark, dims);
     k.sawlogVolume = n * vs;
-    const double vr = RoundwoodVolume(d, k.height, vs, s.icasca, dims);
+    const double vr = RoundwoodVolume(d, k.height, vs, s.withBark, dims);
     k.roundwoodVolume = n * vr;
-    const double vt = TotalVolume(d, k.height, s.icasca, dims);
+    const double vt = TotalVolume(d, k.height, s.withBark, dims);
     k.totalVolume = n * vt;
 
     t.rows.push_back({formatFixed(d, 0), formatFixed(n, 0), formatFixed(k.basalArea, 1), formatFixed(k.height, 1),
@@ -109,7 +109,7 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
     const double k = std::floor(s.a / 5.0 + 1.0);
     const double d0 = 5.0 * k;
     const double firstUpper = d0 + 2.49999;
-    const double nFirst = WeibullCdf(s.a, s.b, s.c, firstUpper) * s.TS;
+    const double nFirst = WeibullCdf(s.a, s.b, s.c, firstUpper) * s.trees;
     if (nFirst > 0.5)
         addClass(t, sums, s, dims, d0, s.a, firstUpper, nFirst);
     // A class's upper limit is the next one's lower limit: each share below a
@@ -117,7 +117,7 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
     double below = d0 + 5.0 <= 150.0 ? WeibullCdf(s.a, s.b, s.c, d0 + 2.5) : 0.0;
     for (double d = d0 + 5.0; d <= 150.0; d += 5.0) {
         const double upper = WeibullCdf(s.a, s.b, s.c, d + 2.5);
-        const double n = (upper - below) * s.TS;
+        const double n = (upper - below) * s.trees;
         below = upper;
         if (n > 0.5)
             addClass(t, sums, s, dims, d, d - 2.5, d + 2.5, n);
@@ -134,7 +134,7 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
 
 } // namespace
 
-StandTable Stable(const StandState &state, const ScreenEntries &entries, const TableStand &stand)
+StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand)
 {
     StandTable t;
     fillHeader(t, state, entries, stand);
@@ -156,7 +156,7 @@ StandTable Stable(const StandState &state, const ScreenEntries &entries, const T
     return t;
 }
 
-StandTable Stable2(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
+StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
                    const std::string &previousDesbasteLabel)
 {
     StandTable t;

@@ -51,14 +51,14 @@ struct StandTable {
 
 // The stand as passed to the table procedures (the current or the residual stand).
 struct TableStand {
-    double sa = 0.0;   // age
-    double htdc = 0.0; // dominant height
-    double TS = 0.0;   // live trees per ha
-    double BA = 0.0;   // basal area
-    double a = 0.0;
+    double age = 0.0;
+    double dominantHeight = 0.0;
+    double trees = 0.0;     // live trees per ha
+    double basalArea = 0.0; // m2/ha
+    double a = 0.0;         // Weibull location, scale and shape
     double b = 0.0;
     double c = 0.0;
-    double icasca = 1.0; // 1 with bark, 0 without
+    double withBark = 1.0; // 1 with bark, 0 without
 };
 
 std::string yearText(const YearValue &year);
@@ -68,9 +68,9 @@ std::string volumesTitle(double withBark, const std::string &stumpHeightText);
 
 // The stand structure screen's table, with its two consistency checks (throws
 // ModelLimitError when the stand lies outside the model).
-StandTable Stable(const StandState &state, const ScreenEntries &entries, const TableStand &stand);
+StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand);
 // The after-thinning screen's table (no checks).
-StandTable Stable2(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
+StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
                    const std::string &previousDesbasteLabel = {});
 
 // "Mecânico com 30% de árvores a retirar" / "Pelo baixo com 14 m2 de área basal residual".

@@ -1,5 +1,5 @@
 // "Dados do Povoamento" as a user fills it: the age rule on every change, the
-// height and class routes, the OPCOESFORM2 boxes, "&Ok" and "Cancelar".
+// height and class routes, the storeStandData boxes, "&Ok" and "Cancelar".
 
 #include "entry/entry_screen_test_support.h"
 #include "entry/options_screen.h"

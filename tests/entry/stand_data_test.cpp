@@ -87,12 +87,12 @@ TEST(StandDataScreen, WarnsWhenTheOptionsWereNeverConfirmed)
     EXPECT_EQ(standDataLoadMessage(s), std::nullopt);
 }
 
-// --- OPCOESFORM2 ----------------------------------------------------------------------------
+// --- storeStandData ----------------------------------------------------------------------------
 
-TEST(OPCOESFORM2, MediaAtFiftyYears)
+TEST(storeStandData, MediaAtFiftyYears)
 {
     StandState s = optionsConfirmed();
-    EXPECT_TRUE(OPCOESFORM2(s, byClass("50", QualityClass::Media)).empty());
+    EXPECT_TRUE(storeStandData(s, byClass("50", QualityClass::Media)).empty());
     EXPECT_EQ(s.StandAge, StateValue(50.0));
     EXPECT_EQ(s.SiteIndex, StateValue(15.0));
     const double expected = 15.0 * std::pow(10.0, 0.380999 - 2.694076 / std::sqrt(50.0));
@@ -114,7 +114,7 @@ TEST_P(OPCOESFORM2Classes, ClassStandsForItsSiteIndex)
     EXPECT_STREQ(captionOf(c.q), c.caption);
     EXPECT_EQ(qualityClassFromCaption(c.caption), c.q);
     StandState s = optionsConfirmed();
-    EXPECT_TRUE(OPCOESFORM2(s, byClass("30", c.q)).empty());
+    EXPECT_TRUE(storeStandData(s, byClass("30", c.q)).empty());
     EXPECT_EQ(s.SiteIndex, StateValue(c.siteIndex));
     // The height at the base age of 50 years is the site index again.
     EXPECT_NEAR(SiteIndexFromHeight(30.0, s.DominantHeight.value()), c.siteIndex, 1e-9);
@@ -127,16 +127,16 @@ INSTANTIATE_TEST_SUITE_P(Classes, OPCOESFORM2Classes,
                                            ClassCase{QualityClass::Baixa, "Baixa", 11.0},
                                            ClassCase{QualityClass::MuitoBaixa, "Muito Baixa", 7.0}));
 
-TEST(OPCOESFORM2, UnknownCaptionIsNoClass)
+TEST(storeStandData, UnknownCaptionIsNoClass)
 {
     EXPECT_EQ(qualityClassFromCaption("Media"), std::nullopt);
     EXPECT_EQ(qualityClassFromCaption("média"), std::nullopt);
 }
 
-TEST(OPCOESFORM2, HeightGivesTheSiteIndex)
+TEST(storeStandData, HeightGivesTheSiteIndex)
 {
     StandState s = optionsConfirmed();
-    EXPECT_TRUE(OPCOESFORM2(s, byHeight("20", "12")).empty());
+    EXPECT_TRUE(storeStandData(s, byHeight("20", "12")).empty());
     EXPECT_EQ(s.StandAge, StateValue(20.0));
     EXPECT_EQ(s.DominantHeight, StateValue(12.0));
     // Going back from the site index gives the typed height.
@@ -149,7 +149,7 @@ TEST_P(OPCOESFORM2BadHeight, ShowsTheHeightMessageAndStoresNoHeight)
 {
     StandState s = optionsConfirmed();
     cancelStandData(s); // the next entry starts from null values
-    const Messages shown = OPCOESFORM2(s, byHeight("20", GetParam()));
+    const Messages shown = storeStandData(s, byHeight("20", GetParam()));
     EXPECT_EQ(shown, Messages{Message::error("Insuficiência de Dados",
                                              "Para continuar necessita de preencher correctamente a altura "
                                              "dominante...")});
@@ -160,7 +160,7 @@ TEST_P(OPCOESFORM2BadHeight, ShowsTheHeightMessageAndStoresNoHeight)
 
 INSTANTIATE_TEST_SUITE_P(Heights, OPCOESFORM2BadHeight, ::testing::Values("", "abc", "1,5", "nan"));
 
-TEST(OPCOESFORM2, NoClassChosen)
+TEST(storeStandData, NoClassChosen)
 {
     StandState s = optionsConfirmed();
     const StandDataOutcome out = standDataButton(s, byClass("20", std::nullopt));
@@ -171,7 +171,7 @@ TEST(OPCOESFORM2, NoClassChosen)
     EXPECT_TRUE(s.SiteIndex.isEmpty());
 }
 
-TEST(OPCOESFORM2, BadAgeShowsTheAgeMessageAndComputesNothing)
+TEST(storeStandData, BadAgeShowsTheAgeMessageAndComputesNothing)
 {
     StandState s = optionsConfirmed();
     const StandDataOutcome out = standDataButton(s, byHeight("doze", "9"));

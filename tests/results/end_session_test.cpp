@@ -121,7 +121,7 @@ TEST(NewSimulation, EverythingNullAndTheRecordEmpty)
     StandTable t;
     t.rows = {TableRow{}, TableRow{"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}};
     for (int i = 0; i < 35; ++i)
-        TotalArray(s, t, RecordSource::StandScreen);
+        recordStand(s, t, RecordSource::StandScreen);
 
     newSimulation(s);
     EXPECT_FALSE(s.projected);

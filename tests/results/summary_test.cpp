@@ -53,7 +53,7 @@ TEST_P(SummaryTitle, BarkAndCuttingHeightAsTyped)
     s.WithBark = GetParam().withBark;
     ScreenEntries entries;
     entries.stumpHeightText = GetParam().typed;
-    EXPECT_EQ(Tabela(s, entries).lblV, GetParam().label);
+    EXPECT_EQ(summaryTable(s, entries).lblV, GetParam().label);
 }
 
 INSTANTIATE_TEST_SUITE_P(Labels, SummaryTitle,
@@ -72,15 +72,15 @@ TEST(SummaryTable, RowsRepeatTheRecordTexts)
     s.WithBark = 1.0;
     s.CurrentYear.setText("2026");
     s.StandAge = 12.0;
-    TotalArray(s, tableWithTotal({"Total", "1055", "12.5", "5.6", "48.05", "33.41", "11.29", "3.35"}),
+    recordStand(s, tableWithTotal({"Total", "1055", "12.5", "5.6", "48.05", "33.41", "11.29", "3.35"}),
                RecordSource::StandScreen);
     s.CurrentYear.setNumber(2031.0);
     s.StandAge = 17.0;
-    TotalArray(s, tableWithTotal({"Total", "1055", "22.5", "9.3", "104.90", "70.77", "29.51", "4.62"}),
+    recordStand(s, tableWithTotal({"Total", "1055", "22.5", "9.3", "104.90", "70.77", "29.51", "4.62"}),
                RecordSource::StandScreen);
-    TotalArray(s, tableWithTotal({"Total", "739", "15.8", "9.6", "73.40", "50.00", "20.00", "3.40"}),
+    recordStand(s, tableWithTotal({"Total", "739", "15.8", "9.6", "73.40", "50.00", "20.00", "3.40"}),
                RecordSource::ThinnedScreen);
-    const SummaryTable t = Tabela(s, ScreenEntries{});
+    const SummaryTable t = summaryTable(s, ScreenEntries{});
     ASSERT_EQ(t.rows.size(), 3u);
     EXPECT_EQ(t.rows[0], (SummaryRow{"2026", "12", "AD", "1055", "12.5", "5.6", "48.05", "33.41", "11.29", "3.35"}));
     EXPECT_EQ(t.rows[1], (SummaryRow{"2031", "17", "AD", "1055", "22.5", "9.3", "104.90", "70.77", "29.51", "4.62"}));
@@ -94,34 +94,34 @@ TEST(SummaryTable, FullRecordShows34RowsAndNewSimulationNone)
     s.CurrentYear.setText("2026");
     for (int i = 0; i < 40; ++i) {
         s.StandAge = 10.0 + i;
-        TotalArray(s, tableWithTotal({"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}),
+        recordStand(s, tableWithTotal({"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}),
                    RecordSource::StandScreen);
     }
-    const SummaryTable full = Tabela(s, ScreenEntries{});
+    const SummaryTable full = summaryTable(s, ScreenEntries{});
     ASSERT_EQ(full.rows.size(), 34u);
     EXPECT_EQ(full.rows.back()[1], "43");
     newSimulation(s);
-    EXPECT_TRUE(Tabela(s, ScreenEntries{}).rows.empty());
+    EXPECT_TRUE(summaryTable(s, ScreenEntries{}).rows.empty());
 }
 
 // --- Grafico --------------------------------------------------------------------------------------
 
 TEST(VolumeChart, OneRowGivesOneCategoryWithZeros)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", "123.45")}));
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", "123.45")}));
     EXPECT_EQ(points, (std::vector<VolumePoint>{{" 20", 123, 0, 0}}));
 }
 
 TEST(VolumeChart, ThinningPairMakesOneCategory)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", "150.00"), row("2026", "20", "D", "100.00"),
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", "150.00"), row("2026", "20", "D", "100.00"),
                                            row("2031", "25", "AD", "140.00"), row("2036", "30", "AD", "180.40")}));
     EXPECT_EQ(points, (std::vector<VolumePoint>{{" 20", 150, 100, 50}, {" 25", 140, 0, 0}, {" 30", 180, 0, 0}}));
 }
 
 TEST(VolumeChart, RemovedVolumeIsTheDifferenceOfTheRoundedValues)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", "123.45"), row("2026", "20", "D", "98.50")}));
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", "123.45"), row("2026", "20", "D", "98.50")}));
     EXPECT_EQ(points, (std::vector<VolumePoint>{{" 20", 123, 98, 25}}));
 }
 
@@ -134,7 +134,7 @@ class VolumeChartHalves : public ::testing::TestWithParam<HalfCase> {};
 
 TEST_P(VolumeChartHalves, GoToTheEvenNeighbour)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", GetParam().text)}));
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", GetParam().text)}));
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0].before, GetParam().value);
 }
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, VolumeChartHalves,
 
 TEST(VolumeChart, TwoThinningsAndProjections)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", "150.00"), row("2026", "20", "D", "100.00"),
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", "150.00"), row("2026", "20", "D", "100.00"),
                                            row("2031", "25", "AD", "140.00"), row("2031", "25", "D", "90.00"),
                                            row("2036", "30", "AD", "130.00")}));
     EXPECT_EQ(points, (std::vector<VolumePoint>{{" 20", 150, 100, 50}, {" 25", 140, 90, 50}, {" 30", 130, 0, 0}}));
@@ -153,7 +153,7 @@ TEST(VolumeChart, TwoThinningsAndProjections)
 
 TEST(VolumeChart, EndedOnAThinning)
 {
-    const auto points = Grafico(summaryOf({row("2026", "20", "AD", "150.00"), row("2031", "25", "AD", "180.00"),
+    const auto points = summaryVolumes(summaryOf({row("2026", "20", "AD", "150.00"), row("2031", "25", "AD", "180.00"),
                                            row("2031", "25", "D", "120.00")}));
     EXPECT_EQ(points, (std::vector<VolumePoint>{{" 20", 150, 0, 0}, {" 25", 180, 120, 60}}));
 }
@@ -162,14 +162,14 @@ TEST(VolumeChart, AStandYoungerThanHalfAYear)
 {
     // The age 0.4 charts as 0, like the "no next row" marker: the last row
     // must still stand alone.
-    EXPECT_EQ(Grafico(summaryOf({row("2026", "0.4", "AD", "0.02")})), (std::vector<VolumePoint>{{" 0", 0, 0, 0}}));
-    EXPECT_EQ(Grafico(summaryOf({row("2026", "0.4", "AD", "0.02"), row("2031", "5.4", "AD", "3.00")})),
+    EXPECT_EQ(summaryVolumes(summaryOf({row("2026", "0.4", "AD", "0.02")})), (std::vector<VolumePoint>{{" 0", 0, 0, 0}}));
+    EXPECT_EQ(summaryVolumes(summaryOf({row("2026", "0.4", "AD", "0.02"), row("2031", "5.4", "AD", "3.00")})),
               (std::vector<VolumePoint>{{" 0", 0, 0, 0}, {" 5", 3, 0, 0}}));
 }
 
 TEST(VolumeChart, NoRowsNoCategories)
 {
-    EXPECT_TRUE(Grafico(SummaryTable{}).empty());
+    EXPECT_TRUE(summaryVolumes(SummaryTable{}).empty());
 }
 
 TEST(VolumeChart, SeriesNames)

@@ -136,11 +136,11 @@ std::vector<std::string> withTable(std::vector<std::string> head)
     return head;
 }
 
-TEST(TXToutput, StandScreenBlock)
+TEST(standLogBlock, StandScreenBlock)
 {
     StandState s;
     s.EnteredUnthinned = 1.0;
-    const auto lines = TXToutput(shownTable(), s, ScreenEntries{});
+    const auto lines = standLogBlock(shownTable(), s, ScreenEntries{});
     EXPECT_EQ(lines, withTable({"", kStars, "", "Características do povoamento sem desbaste prévio", "", "Ano 2026",
                                 "Idade = 30", "Altura Dominante(m)= 14.0", "Classe de Qualidade = 18",
                                 "Diâmetro médio(cm)= 21.6",
@@ -148,7 +148,7 @@ TEST(TXToutput, StandScreenBlock)
                                 "Volumes com casca, corte a 0.15 m:", kRule}));
 }
 
-TEST(TXToutput, InitialParametersLineForAStandEnteredByItsParameters)
+TEST(standLogBlock, InitialParametersLineForAStandEnteredByItsParameters)
 {
     StandState s;
     s.EnteredUnthinned = 0.0;
@@ -160,7 +160,7 @@ TEST(TXToutput, InitialParametersLineForAStandEnteredByItsParameters)
     entries.typedP95Text = "31";
     StandTable t = shownTable();
     t.frameCaption = "Características do povoamento com desbaste prévio";
-    const auto lines = TXToutput(t, s, entries);
+    const auto lines = standLogBlock(t, s, entries);
     ASSERT_GT(lines.size(), 12u);
     EXPECT_EQ(lines[10], "Parâmetros iniciais do povoamento: Ts(nº/ha) = 601      ABasal(m2/ha) = 27.8        "
                          "DapMin(cm)= 3.9             P95 = 31.0");
@@ -184,7 +184,7 @@ TEST_P(TXToutputNoLine11, OnlyStandsEnteredByParametersHaveIt)
     ScreenEntries entries;
     entries.thinnedByParameters = GetParam().byParameters;
     entries.typedP95Text = "31";
-    const auto lines = TXToutput(shownTable(), s, entries);
+    const auto lines = standLogBlock(shownTable(), s, entries);
     EXPECT_EQ(lines.size(), 14u + kTableLines.size());
     for (const std::string &l : lines)
         EXPECT_EQ(l.find("Parâmetros iniciais"), std::string::npos);
@@ -196,12 +196,12 @@ INSTANTIATE_TEST_SUITE_P(Entries, TXToutputNoLine11,
                                            NoLine11Case{"NeverThinnedStaleFlag", 1.0, true}),
                          [](const ::testing::TestParamInfo<NoLine11Case> &i) { return std::string(i.param.name); });
 
-TEST(TXToutput2, AfterThinningBlock)
+TEST(thinnedStandLogBlock, AfterThinningBlock)
 {
     StandTable t = shownTable();
     t.lblDesbasteMS = "Mecânico com 20% de árvores a retirar";
     t.frameCaption = "Características do povoamento após desbaste";
-    EXPECT_EQ(TXToutput2(t),
+    EXPECT_EQ(thinnedStandLogBlock(t),
               withTable({"", kStars, "",
                          "Caracteristicas do povoamento - Desbaste Mecânico com 20% de árvores a retirar", "",
                          "Ano 2026", "Idade = 30", "Altura Dominante(m) = 14.0", "Classe de Qualidade = 18",
@@ -210,13 +210,13 @@ TEST(TXToutput2, AfterThinningBlock)
                          "Volumes com casca, corte a 0.15 m:", kRule}));
 }
 
-TEST(TXToutput, TableWithoutClassRows)
+TEST(standLogBlock, TableWithoutClassRows)
 {
     StandTable t = shownTable();
     t.rows = {headerRow(), {"Total", "0", "0.0", "0.0", "0.00", "0.00", "0.00", "0.00"}};
     StandState s;
     s.EnteredUnthinned = 1.0;
-    const auto lines = TXToutput(t, s, ScreenEntries{});
+    const auto lines = standLogBlock(t, s, ScreenEntries{});
     ASSERT_GE(lines.size(), 3u);
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{kRule, kHeaderLine, kRule,
@@ -233,7 +233,7 @@ TEST(LogFile, WindowsBytesWithCarriageReturnLineFeed)
     const LogFile log(tmp / "Simulacao1.temp");
     StandState s;
     s.EnteredUnthinned = 1.0;
-    const auto block = TXToutput(shownTable(), s, ScreenEntries{});
+    const auto block = standLogBlock(shownTable(), s, ScreenEntries{});
     ASSERT_TRUE(log.append(block)); // creates the file
     const std::string first = readBytes(log.path());
     EXPECT_EQ(first.substr(0, 2 + 160 + 2 + 2), "\r\n" + kStars + "\r\n\r\n");
@@ -253,7 +253,7 @@ TEST(LogFile, WindowsBytesWithCarriageReturnLineFeed)
     // A second block is appended after the first, which stays as it was.
     StandTable t = shownTable();
     t.lblDesbasteMS = "Pelo baixo com 14 m2 de área basal residual";
-    ASSERT_TRUE(log.append(TXToutput2(t)));
+    ASSERT_TRUE(log.append(thinnedStandLogBlock(t)));
     const std::string both = readBytes(log.path());
     EXPECT_EQ(both.substr(0, first.size()), first);
     EXPECT_EQ(both.substr(first.size(), 166), "\r\n" + kStars + "\r\n\r\n");
@@ -263,7 +263,7 @@ TEST(LogFile, WindowsBytesWithCarriageReturnLineFeed)
 
     // Read back as the lines written.
     auto expected = block;
-    const auto second = TXToutput2(t);
+    const auto second = thinnedStandLogBlock(t);
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_EQ(log.readLines(), expected);
 }

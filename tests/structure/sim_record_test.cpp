@@ -40,7 +40,7 @@ TEST(SimRecord, FirstRequestWritesRowZero)
 {
     StandState s = recordState();
     EXPECT_EQ(s.SimRecordLast, -1);
-    EXPECT_EQ(TotalArray(s, table(), RecordSource::StandScreen), std::nullopt);
+    EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
     EXPECT_EQ(s.SimRecordLast, 0);
     // The year as typed stays text; the age is the number held.
     ASSERT_TRUE(std::holds_alternative<std::string>(s.SimRecord[0][0]));
@@ -57,10 +57,10 @@ TEST(SimRecord, FirstRequestWritesRowZero)
 TEST(SimRecord, ProjectedYearIsANumber)
 {
     StandState s = recordState();
-    TotalArray(s, table(), RecordSource::StandScreen);
+    recordStand(s, table(), RecordSource::StandScreen);
     s.CurrentYear.setNumber(2031.0);
     s.StandAge = 17.5;
-    TotalArray(s, table(), RecordSource::StandScreen);
+    recordStand(s, table(), RecordSource::StandScreen);
     ASSERT_TRUE(std::holds_alternative<double>(s.SimRecord[1][0]));
     EXPECT_EQ(text(s, 1, 0), "2031");
     EXPECT_EQ(text(s, 1, 1), "17.5");
@@ -69,8 +69,8 @@ TEST(SimRecord, ProjectedYearIsANumber)
 TEST(SimRecord, CodesOfTheTwoScreens)
 {
     StandState s = recordState();
-    TotalArray(s, table(), RecordSource::StandScreen);
-    TotalArray(s, table(), RecordSource::ThinnedScreen);
+    recordStand(s, table(), RecordSource::StandScreen);
+    recordStand(s, table(), RecordSource::ThinnedScreen);
     EXPECT_EQ(text(s, 0, 2), "AD");
     EXPECT_EQ(text(s, 1, 2), "D");
 }
@@ -81,7 +81,7 @@ TEST(SimRecord, CopiesTheTotalRowTextsNotTheClasses)
     const StandTable t = handTable({{"10", "5", "0.1", "3.0", "0.10", "0.05", "0.00", "0.05"},
                                     {"15", "7", "0.2", "4.0", "0.30", "0.25", "0.00", "0.05"}},
                                    {"Total", "12", "0.3", "3.6", "0.40", "0.30", "0.00", "0.10"});
-    TotalArray(s, t, RecordSource::StandScreen);
+    recordStand(s, t, RecordSource::StandScreen);
     for (int c = 1; c < 8; ++c)
         EXPECT_EQ(text(s, 0, c + 2), t.totalRow()[c]);
 }
@@ -99,18 +99,18 @@ TEST_P(SimRecordLimit, ThirtyFifthRequestShowsTheMessageOnce)
     for (int i = 0; i < 34; ++i) {
         s.StandAge = 10.0 + i;
         // Requests alternate between the screens; only the 35th decides the text.
-        const auto m = TotalArray(s, table(), i % 2 ? RecordSource::ThinnedScreen : RecordSource::StandScreen);
+        const auto m = recordStand(s, table(), i % 2 ? RecordSource::ThinnedScreen : RecordSource::StandScreen);
         EXPECT_EQ(m, std::nullopt) << "request " << i + 1;
     }
     EXPECT_EQ(s.SimRecordLast, 33);
     EXPECT_EQ(text(s, 33, 1), "43"); // the 34th request wrote row 33
 
     s.StandAge = 99.0;
-    EXPECT_EQ(TotalArray(s, table(), GetParam().source35), Message::information(kLimitTitle, GetParam().text));
+    EXPECT_EQ(recordStand(s, table(), GetParam().source35), Message::information(kLimitTitle, GetParam().text));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(s.SimRecord[34][0]));
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(TotalArray(s, table(), RecordSource::StandScreen), std::nullopt);
-        EXPECT_EQ(TotalArray(s, table(), RecordSource::ThinnedScreen), std::nullopt);
+        EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
+        EXPECT_EQ(recordStand(s, table(), RecordSource::ThinnedScreen), std::nullopt);
     }
     for (int r : {34, 35})
         for (int c = 0; c < kRecordColumns; ++c)
@@ -126,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Screens, SimRecordLimit,
 TEST(SimRecord, ReaderStopsAtTheFirstEmptyYear)
 {
     StandState s = recordState();
-    TotalArray(s, table(), RecordSource::StandScreen);
-    TotalArray(s, table(), RecordSource::StandScreen);
+    recordStand(s, table(), RecordSource::StandScreen);
+    recordStand(s, table(), RecordSource::StandScreen);
     s.SimRecord[3][0] = std::string("2040"); // beyond a gap: never read
     EXPECT_EQ(recordRowCount(s), 2);
 }
@@ -136,7 +136,7 @@ TEST(SimRecord, ClearEmptiesEveryCell)
 {
     StandState s = recordState();
     for (int i = 0; i < 40; ++i)
-        TotalArray(s, table(), RecordSource::StandScreen);
+        recordStand(s, table(), RecordSource::StandScreen);
     clearRecord(s);
     EXPECT_EQ(s.SimRecordLast, -1);
     EXPECT_EQ(recordRowCount(s), 0);
@@ -144,7 +144,7 @@ TEST(SimRecord, ClearEmptiesEveryCell)
         for (const RecordCell &cell : row)
             EXPECT_TRUE(std::holds_alternative<std::monostate>(cell));
     // The next request writes row 0 again, and the limit counts afresh.
-    EXPECT_EQ(TotalArray(s, table(), RecordSource::StandScreen), std::nullopt);
+    EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
     EXPECT_EQ(s.SimRecordLast, 0);
 }
 

@@ -39,7 +39,7 @@ double sumOfClassBasalAreas(const StandTable &t)
 TEST(StandTable, HeadersAndWidths)
 {
     StandState s = tableState();
-    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0));
+    const StandTable t = buildStandTable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0));
     EXPECT_EQ(t.rows.front(), kHeaders);
     EXPECT_EQ(kStandTableWidthsTwips, (std::array<int, 8>{880, 700, 1140, 710, 1150, 1285, 1360, 1250}));
     EXPECT_EQ(t.totalRow()[0], "Total");
@@ -60,7 +60,7 @@ TEST_P(FirstClass, FollowsTheWeibullLocation)
 {
     const FirstClassCase &c = GetParam();
     StandState s = tableState();
-    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(c.a, 10.0, 2.0, 1000.0));
+    const StandTable t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(c.a, 10.0, 2.0, 1000.0));
     ASSERT_GE(t.classRowCount(), 2);
     EXPECT_EQ(t.rows[1][0], c.firstClass);
     // It collects every tree from the location up to its upper limit.
@@ -95,12 +95,12 @@ TEST(ClassThreshold, ExactlyHalfATreeIsNotShown)
     StandState s = tableState();
     const double ts = treesGiving(0.5, 0.0, 10.0, 2.0, 7.49999);
     ASSERT_EQ(WeibullCdf(0.0, 10.0, 2.0, 7.49999) * ts, 0.5);
-    StandTable t = Stable2(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, ts));
+    StandTable t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, ts));
     EXPECT_TRUE(t.classRowCount() == 0 || t.rows[1][0] != "5");
 
     const double more = std::nextafter(ts, std::numeric_limits<double>::infinity());
     ASSERT_GT(WeibullCdf(0.0, 10.0, 2.0, 7.49999) * more, 0.5);
-    t = Stable2(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, more));
+    t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, more));
     ASSERT_GE(t.classRowCount(), 1);
     EXPECT_EQ(t.rows[1][0], "5");
     EXPECT_EQ(t.rows[1][1], "1"); // just over half a tree shows as 1
@@ -112,7 +112,7 @@ TEST(ClassThreshold, ASkippedFirstClassDoesNotEndTheTable)
     StandState s = tableState();
     const double firstTrees = cdf(9.99, 10.0, 3.6, 12.49999) * 50.0;
     ASSERT_LT(firstTrees, 0.5);
-    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(9.99, 10.0, 3.6, 50.0));
+    const StandTable t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(9.99, 10.0, 3.6, 50.0));
     ASSERT_GE(t.classRowCount(), 2);
     EXPECT_EQ(t.rows[1][0], "15");
     EXPECT_EQ(t.rows[2][0], "20");
@@ -121,7 +121,7 @@ TEST(ClassThreshold, ASkippedFirstClassDoesNotEndTheTable)
 TEST(ClassThreshold, TheLastClassesFadeOutAtHalfATree)
 {
     StandState s = tableState();
-    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(5.0, 15.0, 2.5, 800.0));
+    const StandTable t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(5.0, 15.0, 2.5, 800.0));
     // Every shown class holds more than half a tree; the first class not shown
     // above the last one holds half a tree or less.
     for (const StandClass &k : t.classes)
@@ -137,7 +137,7 @@ TEST(ClassLimit, NoClassAbove150)
 {
     StandState s = tableState();
     const double a = 140.0, b = 20.0, c = 3.6, ts = 200.0;
-    const StandTable t = Stable2(s, ScreenEntries{}, weibullStand(a, b, c, ts, 80.0, 30.0, 40.0));
+    const StandTable t = buildThinnedStandTable(s, ScreenEntries{}, weibullStand(a, b, c, ts, 80.0, 30.0, 40.0));
     EXPECT_EQ(classCentres(t), (std::vector<std::string>{"145", "150"}));
     // Trees above 152.5 cm are in no row and in no total.
     const double shown = cdf(a, b, c, 147.49999) * ts + (cdf(a, b, c, 152.5) - cdf(a, b, c, 147.5)) * ts;
@@ -151,7 +151,7 @@ TEST(StandTableHeader, FieldsAndPatterns)
 {
     StandState s = tableState();
     s.SiteIndex = 14.5;
-    const StandTable t = Stable(s, ScreenEntries{}, {12.5, 9.25, 1000.0, 20.0, 0.0, 10.0, 2.0, 1.0});
+    const StandTable t = buildStandTable(s, ScreenEntries{}, {12.5, 9.25, 1000.0, 20.0, 0.0, 10.0, 2.0, 1.0});
     EXPECT_EQ(t.txtIdade, "12");     // halves to even
     EXPECT_EQ(t.txtCQualidd, "14");  // halves to even
     EXPECT_EQ(t.txtADom, "9.3");     // halves away from zero
@@ -167,7 +167,7 @@ TEST(StandTableHeader, MoreRoundings)
     StandState s = tableState();
     s.SiteIndex = 15.5;
     s.CurrentYear.setNumber(2031.0);
-    const StandTable t = Stable(s, ScreenEntries{}, {13.5, 14.0, 800.0, 20.0, 3.125, 15.0, 2.5, 1.0});
+    const StandTable t = buildStandTable(s, ScreenEntries{}, {13.5, 14.0, 800.0, 20.0, 3.125, 15.0, 2.5, 1.0});
     EXPECT_EQ(t.txtIdade, "14");
     EXPECT_EQ(t.txtCQualidd, "16");
     EXPECT_EQ(t.txtADom, "14.0");
@@ -181,7 +181,7 @@ TEST(StandTableHeader, YearShownAsTyped)
 {
     StandState s = tableState();
     s.CurrentYear.setText(" 2026.0");
-    EXPECT_EQ(Stable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0)).txtAno, " 2026.0");
+    EXPECT_EQ(buildStandTable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0)).txtAno, " 2026.0");
 }
 
 struct TitleCase {
@@ -198,9 +198,9 @@ TEST_P(StandTableTitle, RepeatsTheCuttingHeightAsTyped)
     ScreenEntries entries;
     entries.stumpHeightText = GetParam().typed;
     TableStand stand = weibullStand(0.0, 10.0, 2.0, 1000.0);
-    stand.icasca = GetParam().withBark;
-    EXPECT_EQ(Stable(s, entries, stand).lblTGrelha, GetParam().title);
-    EXPECT_EQ(Stable2(s, entries, stand).lblTGrelha, GetParam().title);
+    stand.withBark = GetParam().withBark;
+    EXPECT_EQ(buildStandTable(s, entries, stand).lblTGrelha, GetParam().title);
+    EXPECT_EQ(buildThinnedStandTable(s, entries, stand).lblTGrelha, GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(Typed, StandTableTitle,
@@ -215,10 +215,10 @@ TEST(StandTableCaption, FollowsHowTheStandWasEntered)
     StandState s = tableState();
     const TableStand stand = weibullStand(0.0, 10.0, 2.0, 1000.0);
     s.EnteredUnthinned = 1.0;
-    EXPECT_EQ(Stable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento sem desbaste prévio");
+    EXPECT_EQ(buildStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento sem desbaste prévio");
     s.EnteredUnthinned = 0.0;
-    EXPECT_EQ(Stable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento com desbaste prévio");
-    EXPECT_EQ(Stable2(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento após desbaste");
+    EXPECT_EQ(buildStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento com desbaste prévio");
+    EXPECT_EQ(buildThinnedStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento após desbaste");
 }
 
 struct ThinningLabelCase {
@@ -237,7 +237,7 @@ TEST_P(AfterThinningLabel, DescribesTheThinningAsTyped)
     entries.thinning = GetParam().kind;
     entries.mechanicalPercentText = GetParam().percent;
     entries.residualBasalAreaText = GetParam().residual;
-    const StandTable t = Stable2(s, entries, weibullStand(0.0, 10.0, 2.0, 1000.0), "anterior");
+    const StandTable t = buildThinnedStandTable(s, entries, weibullStand(0.0, 10.0, 2.0, 1000.0), "anterior");
     EXPECT_EQ(t.lblDesbasteMS, GetParam().label);
     EXPECT_TRUE(t.afterThinning);
 }
@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StandTableCells, FuelwoodIsTotalLessRoundwoodAndSawlog)
 {
     StandState s = tableState();
-    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
+    const StandTable t = buildStandTable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
     ASSERT_GE(t.classRowCount(), 5);
     double n = 0, g = 0, nh = 0, vt = 0, vr = 0, vs = 0;
     for (int r = 1; r <= t.classRowCount(); ++r) {
@@ -297,7 +297,7 @@ TEST(StandTableCells, FuelwoodIsTotalLessRoundwoodAndSawlog)
 TEST(StandTableCells, HeightsGrowWithTheClass)
 {
     StandState s = tableState();
-    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
+    const StandTable t = buildStandTable(s, ScreenEntries{}, weibullStand(5.0, 20.0, 3.0, 700.0));
     for (size_t i = 1; i < t.classes.size(); ++i)
         EXPECT_GT(t.classes[i].height, t.classes[i - 1].height);
 }
@@ -306,7 +306,7 @@ TEST(StandTableTotal, NoClassShownGivesZeroMeanHeight)
 {
     StandState s = tableState();
     // Three trees spread thinly over many classes: no class reaches half a tree.
-    const StandTable t = Stable(s, ScreenEntries{}, weibullStand(0.0, 100.0, 1.0, 3.0));
+    const StandTable t = buildStandTable(s, ScreenEntries{}, weibullStand(0.0, 100.0, 1.0, 3.0));
     EXPECT_EQ(t.classRowCount(), 0);
     ASSERT_EQ(t.rows.size(), 2u);
     EXPECT_EQ(t.rows[0], kHeaders);
@@ -321,8 +321,8 @@ std::pair<double, double> treesAroundBasalArea(const StandState &s, const TableS
     double lo = 100.0, hi = 20000.0;
     auto sumAt = [&](double ts) {
         TableStand st = base;
-        st.TS = ts;
-        return sumOfClassBasalAreas(Stable2(s, ScreenEntries{}, st));
+        st.trees = ts;
+        return sumOfClassBasalAreas(buildThinnedStandTable(s, ScreenEntries{}, st));
     };
     EXPECT_LE(sumAt(lo), limit);
     EXPECT_GT(sumAt(hi), limit);
@@ -343,21 +343,21 @@ TEST(StandTableChecks, BasalAreaAbove45EndsTheSimulation)
     ASSERT_EQ(std::nextafter(inside, outside), outside);
 
     TableStand st = base;
-    st.TS = inside;
-    const StandTable ok = Stable(s, ScreenEntries{}, st);
+    st.trees = inside;
+    const StandTable ok = buildStandTable(s, ScreenEntries{}, st);
     EXPECT_LE(sumOfClassBasalAreas(ok), 45.0);
     EXPECT_EQ(ok.totalRow()[2], "45.0");
 
-    st.TS = outside;
+    st.trees = outside;
     try {
-        Stable(s, ScreenEntries{}, st);
+        buildStandTable(s, ScreenEntries{}, st);
         FAIL() << "a table above 45 m2/ha must end the simulation";
     } catch (const ModelLimitError &e) {
         EXPECT_EQ(e.title(), "Resultados Inconsistentes");
         EXPECT_EQ(e.text(), "Simulação fora dos limites do modelo! A simulação vai terminar.");
     }
     // The after-thinning table makes no check.
-    EXPECT_NO_THROW(Stable2(s, ScreenEntries{}, st));
+    EXPECT_NO_THROW(buildThinnedStandTable(s, ScreenEntries{}, st));
 }
 
 class TypedBasalAreaCheck : public ::testing::Test {
@@ -369,7 +369,7 @@ protected:
         state.projected = false;
         entries.thinnedByParameters = true;
         stand = weibullStand(8.0, 15.0, 2.5, 700.0);
-        sum = sumOfClassBasalAreas(Stable2(state, entries, stand));
+        sum = sumOfClassBasalAreas(buildThinnedStandTable(state, entries, stand));
         ASSERT_GE(sum, 17.0); // so that sum - 1 and sum + 1 are exact
         ASSERT_LT(sum, 31.0);
     }
@@ -380,7 +380,7 @@ protected:
         entries.typedBasalAreaText = buf;
         EXPECT_EQ(std::stod(buf), typed);
         try {
-            Stable(state, entries, stand);
+            buildStandTable(state, entries, stand);
             return true;
         } catch (const ModelLimitError &e) {
             EXPECT_EQ(e.title(), "Dados Inconsistentes");
@@ -427,16 +427,16 @@ TEST_F(TypedBasalAreaCheck, OnlyForAStandEnteredByItsParameters)
 TEST_F(TypedBasalAreaCheck, NeverOnTheAfterThinningTable)
 {
     entries.typedBasalAreaText = "100";
-    EXPECT_NO_THROW(Stable2(state, entries, stand));
+    EXPECT_NO_THROW(buildThinnedStandTable(state, entries, stand));
 }
 
 TEST_F(TypedBasalAreaCheck, TheLimitOf45ComesFirst)
 {
-    stand.TS = 2000.0;
-    ASSERT_GT(sumOfClassBasalAreas(Stable2(state, entries, stand)), 45.0);
+    stand.trees = 2000.0;
+    ASSERT_GT(sumOfClassBasalAreas(buildThinnedStandTable(state, entries, stand)), 45.0);
     entries.typedBasalAreaText = "20";
     try {
-        Stable(state, entries, stand);
+        buildStandTable(state, entries, stand);
         FAIL();
     } catch (const ModelLimitError &e) {
         EXPECT_EQ(e.title(), "Resultados Inconsistentes");
@@ -479,8 +479,8 @@ TEST_P(ExtremeOptionsTable, NoNegativeVolumeOnScreen)
                                  weibullStand(12.0, 25.0, 3.0, 400.0, 60.0, 24.0, 35.0)};
     for (const TableStand &stand : stands) {
         TableStand st = stand;
-        st.icasca = c.withBark ? 1.0 : 0.0;
-        for (const StandTable &t : {Stable(s, entries, st), Stable2(s, entries, st)}) {
+        st.withBark = c.withBark ? 1.0 : 0.0;
+        for (const StandTable &t : {buildStandTable(s, entries, st), buildThinnedStandTable(s, entries, st)}) {
             ASSERT_GE(t.classRowCount(), 1);
             for (size_t r = 1; r < t.rows.size(); ++r) {
                 for (int col = 4; col < kStandTableColumns; ++col) {
@@ -493,7 +493,7 @@ TEST_P(ExtremeOptionsTable, NoNegativeVolumeOnScreen)
                     EXPECT_EQ(cell.find('.'), cell.size() - 3) << "two decimals";
                 }
             }
-            if (stand.sa != 20.0)
+            if (stand.age != 20.0)
                 continue;
             // The young stand's Total row, where the case fixes it.
             const TableRow &total = t.totalRow();
