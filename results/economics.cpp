@@ -136,7 +136,9 @@ std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state)
 
 bool enteredAsPlanted(const StandState &state)
 {
-    return state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 1.0 && state.TreesPlanted.isGiven();
+    // Not the unthinned flag, which the first thinning from below sets to 0,
+    // nor the trees planted, which the model also works out from the trees alive.
+    return state.EnteredPlanted;
 }
 
 // --- The valuation ----------------------------------------------------------------------------

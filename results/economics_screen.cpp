@@ -83,7 +83,7 @@ QChartView *chartView(QWidget *parent, const char *name)
     view->setRenderHint(QPainter::Antialiasing);
     view->setFrameShape(QFrame::NoFrame);
     view->setBackgroundBrush(Qt::white);
-    view->setMinimumSize(420, 280);
+    view->setMinimumSize(400, 240);
     return view;
 }
 

@@ -16,7 +16,9 @@
 #include "app/scenario.h"
 #include "base/csv.h"
 #include "base/numeric_text.h"
+#include "entry/entry_session.h"
 #include "results/economics.h"
+#include "results/end_session.h"
 #include "results/regime_comparison.h"
 
 #include <QJsonArray>
@@ -168,15 +170,31 @@ TEST(Valuation, PlantedOnlyWhenEnteredByTreesPlanted)
 {
     StandState s = referenceRecord();
     EXPECT_FALSE(enteredAsPlanted(s));
-    s.EnteredUnthinned = 1.0;
-    s.TreesAlive = 1500.0;
-    EXPECT_FALSE(enteredAsPlanted(s));
-    s.TreesAlive.setNull();
-    s.TreesPlanted = 1500.0;
+    s.EnteredPlanted = true;
     EXPECT_TRUE(enteredAsPlanted(s));
     EXPECT_EQ(cents(valueSimulation(s, prices(15.0, 3.0))->lev), "4223.97");
-    s.EnteredUnthinned = 0.0;
-    EXPECT_EQ(cents(valueSimulation(s, prices(15.0, 3.0))->lev), "none");
+}
+
+// The route is kept from the density entry to the end, whatever the thinnings do.
+TEST(Valuation, PlantedRouteFollowsTheDensityEntry)
+{
+    StandState s;
+    StandDataInput stand;
+    stand.age = "12";
+    stand.mode = SiteInput::DominantHeight;
+    stand.dominantHeight = "9";
+    ASSERT_TRUE(standDataButton(s, stand).openDensityScreen);
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    EXPECT_TRUE(enteredAsPlanted(s));
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Alive).kind, DensityOutcome::Kind::Stored);
+    EXPECT_FALSE(enteredAsPlanted(s));
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    cancelStandData(s);
+    EXPECT_FALSE(enteredAsPlanted(s));
+    ASSERT_TRUE(standDataButton(s, stand).openDensityScreen);
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    newSimulation(s);
+    EXPECT_FALSE(enteredAsPlanted(s));
 }
 
 TEST(Valuation, TableEndsWithTheTotals)
