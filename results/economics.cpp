@@ -319,9 +319,8 @@ const char *operationKey(CashFlowKind kind)
     return "";
 }
 
-const std::array<const char *, 11> kCashFlowHeaders = {
-    "Ano",   "Idade",   "Operação", "Madeira(m3/ha)", "Rolaria(m3/ha)",          "Lenha(m3/ha)",
-    "Total(m3/ha)", "Receita(€/ha)", "Custos(€/ha)", "Fluxo(€/ha)", "Fluxo actualizado(€/ha)"};
+const std::array<const char *, 11> kCashFlowHeaders = {"Ano",   "Idade",   "Operação", "Madeira", "Rolaria", "Lenha",
+                                                      "Total", "Receita", "Custos",   "Fluxo",   "Fluxo actualizado"};
 
 std::vector<std::array<std::string, 11>> cashFlowTable(const Valuation &valuation)
 {

@@ -161,7 +161,9 @@ std::string operationText(CashFlowKind kind);
 // Its name in the command line's JSON ("thinning", "finalFelling", "annual").
 const char *operationKey(CashFlowKind kind);
 
-// The table's headers and rows as the window shows them; the last row is the total.
+// The table's headers and rows as the window shows them; the last row is the
+// total. Volumes removed in m3/ha, money in euros per hectare (kCashFlowUnits).
+inline constexpr const char *kCashFlowUnits = "Volumes retirados em m3/ha; receitas, custos e fluxos em €/ha";
 extern const std::array<const char *, 11> kCashFlowHeaders;
 std::vector<std::array<std::string, 11>> cashFlowTable(const Valuation &valuation);
 

@@ -32,6 +32,7 @@ public:
     std::array<QLineEdit *, kEconomicFieldCount> inputs{};
     QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
     QPushButton *cmdCalcular = nullptr;
+    QLabel *lblUnidades = nullptr;
     QTableView *GrelhaFluxos = nullptr;
     QLabel *lblVAL = nullptr;
     QLabel *lblVAE = nullptr;
