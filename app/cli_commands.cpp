@@ -125,25 +125,31 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (scenarioPath.empty() || logPath.empty())
         return usage(err, "run needs a scenario file and --log");
 
-    StandState state;
-    std::optional<EconomicInputs> economics;
-    const auto result = playScenario(scenarioPath, state, logPath, err, &economics);
-    if (!result)
+    const auto scenario = loadScenario(scenarioPath, err);
+    if (!scenario)
         return kCliUsage;
-    if (!economicsPath.empty() && result->status != RunResult::Status::Refused && !economics)
+    if (!economicsPath.empty() && !scenario->economics)
         return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
-    for (const Message &m : result->notices)
+    // A bad economics value refuses the scenario before anything is written.
+    const CheckedEconomics checked = checkEconomics(scenario->economics, scenarioPath, err);
+    if (!checked.accepted)
+        return static_cast<int>(RunResult::Status::Refused);
+    const std::optional<EconomicInputs> &economics = checked.inputs;
+
+    StandState state;
+    const RunResult result = runScenario(*scenario, state, logPath);
+    for (const Message &m : result.notices)
         printMessage(err, "note", m);
-    if (result->message)
-        printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused", *result->message);
+    if (result.message)
+        printMessage(err, result.status == RunResult::Status::EndedByModel ? "ended" : "refused", *result.message);
     if (!recordPath.empty() && !writeFile(recordPath, recordCsv(state))) {
         err << "tavelo-cli: cannot write " << recordPath << "\n";
         return kCliUsage;
     }
-    if (!economicsPath.empty() && economics && result->status == RunResult::Status::Completed &&
+    if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
         !writeEconomicsJson(economicsPath, state, *economics, err))
         return kCliCannotWriteOutput;
-    return static_cast<int>(result->status);
+    return static_cast<int>(result.status);
 }
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)

@@ -133,6 +133,7 @@ TEST(EconomicsCli, NeedsAnEconomicsSection)
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("--economics needs an \"economics\" section"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tmp / "v.json"));
+    EXPECT_FALSE(fs::exists(tmp / "l.log")); // nothing ran
 }
 
 TEST(EconomicsCli, OutputThatCannotBeWrittenEndsWithFour)
