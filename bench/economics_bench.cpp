@@ -61,7 +61,7 @@ void BM_NpvByRate(benchmark::State &state)
 {
     const auto v = tavelo::valueRecord(fullRecord(), inputs(), true);
     for (auto _ : state)
-        benchmark::DoNotOptimize(tavelo::npvByRate(v, 15.0).back().y);
+        benchmark::DoNotOptimize(tavelo::npvByRate(v).back().y);
 }
 BENCHMARK(BM_NpvByRate)->Unit(benchmark::kMicrosecond);
 

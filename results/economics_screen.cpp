@@ -227,7 +227,7 @@ void EconomicsScreen::calculate(bool quiet)
             });
         return;
     }
-    showValuation(*valuation, in.annualCost);
+    showValuation(*valuation);
     // Typed once, offered again in the next run of the program.
     if (ctx_.services.settings) {
         bool stored = true;
@@ -242,7 +242,7 @@ void EconomicsScreen::calculate(bool quiet)
     }
 }
 
-void EconomicsScreen::showValuation(const Valuation &valuation, double annualCost)
+void EconomicsScreen::showValuation(const Valuation &valuation)
 {
     QVector<QStringList> rows;
     for (const auto &r : cashFlowTable(valuation)) {
@@ -261,9 +261,9 @@ void EconomicsScreen::showValuation(const Valuation &valuation, double annualCos
     lblVAL->setText(qs(npvLine(valuation)));
     lblVAE->setText(qs(eaaLine(valuation)));
     lblVES->setText(qs(levLine(valuation)));
-    drawLine(chtFluxoActualizado, cumulativeDiscountedFlow(valuation, annualCost),
+    drawLine(chtFluxoActualizado, cumulativeDiscountedFlow(valuation),
              QStringLiteral("Fluxo actualizado acumulado"), QStringLiteral("Idade (anos)"), 5.0, chart_colours::kBlue);
-    drawLine(chtVALTaxa, npvByRate(valuation, annualCost), QStringLiteral("VAL em função da taxa"),
+    drawLine(chtVALTaxa, npvByRate(valuation), QStringLiteral("VAL em função da taxa"),
              QStringLiteral("Taxa de actualização (%)"), 1.0, chart_colours::kVermilion);
 }
 

@@ -47,7 +47,7 @@ public:
 private:
     // Reads the inputs; a refused value gets its box and changes nothing.
     void calculate(bool quiet);
-    void showValuation(const Valuation &valuation, double annualCost);
+    void showValuation(const Valuation &valuation);
     void print();
 
     TextTableModel *model_ = nullptr;

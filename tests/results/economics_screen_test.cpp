@@ -232,6 +232,18 @@ void EconomicsScreenTest::exportsTableAndCharts()
     // Both charts side by side in one picture.
     QVERIFY(png.width() >= w->chtFluxoActualizado->width() + w->chtVALTaxa->width());
 
+    // Printed on one page; cancelled, nothing at all.
+    h.fake.print.accept = true;
+    h.fake.print.pdfPath = h.dir.filePath(QStringLiteral("economia.pdf"));
+    QVERIFY(press(w->cmdImprimir));
+    QCOMPARE(pdfPages(h.fake.print.pdfPath), 1);
+    h.fake.print.accept = false;
+    h.fake.print.pdfPath = h.dir.filePath(QStringLiteral("cancelado.pdf"));
+    QVERIFY(press(w->cmdImprimir));
+    QVERIFY(!QFile::exists(h.fake.print.pdfPath));
+    QVERIFY(h.fake.messages.shown.empty());
+    QVERIFY(h.shown("frmEconomia"));
+
     // A file that cannot be written gets the program's box and the window stays.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("no-such-folder/economia.csv"));
     QVERIFY(press(w->cmdExportarTabela));

@@ -129,7 +129,7 @@ TEST_P(WorkedExample, ToTheCent)
         EXPECT_EQ(moneyText(v.flows[i].discounted), c.discounted[i]) << i;
     // The discounted column adds up to the net present value.
     EXPECT_NEAR(v.totals.discounted, v.npv, 1e-9);
-    EXPECT_EQ(moneyText(npvAtRate(v, c.annual, c.rate)), c.npv);
+    EXPECT_EQ(moneyText(npvAtRate(v, c.rate)), c.npv);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -262,7 +262,7 @@ TEST(Valuation, EmptyOrUnreadableRecordIsNotValued)
 TEST(Valuation, ChartsFollowTheCashFlows)
 {
     const Valuation v = valueRecord(*valuationRows(referenceRecord()), prices(15.0, 3.0), false);
-    const auto flow = cumulativeDiscountedFlow(v, 15.0);
+    const auto flow = cumulativeDiscountedFlow(v);
     // One point a year from 12 to 42, and one more after each of the three harvests.
     ASSERT_EQ(flow.size(), 31u + 3u);
     EXPECT_EQ(flow.front(), (ChartPoint{12.0, 0.0}));
@@ -270,7 +270,7 @@ TEST(Valuation, ChartsFollowTheCashFlows)
     EXPECT_NEAR(flow.back().y, v.npv, 1e-9);
     EXPECT_NEAR(flow[1].y, -15.0 / 1.03, 1e-9);
 
-    const auto byRate = npvByRate(v, 15.0);
+    const auto byRate = npvByRate(v);
     ASSERT_EQ(byRate.size(), 41u); // 0 to 10 % by 0.25
     EXPECT_EQ(byRate.front().x, 0.0);
     EXPECT_EQ(byRate.back().x, 10.0);
