@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "app/economics_run.h"
 #include "base/whole_file.h"
 #include "structure/sim_record.h"
 
@@ -90,6 +91,7 @@ struct Job {
 struct Result {
     std::string recordRows;
     std::string errorRow;
+    std::string economicsRow;
     enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
     bool logFailed = false;
     std::string logFailure; // the log's path and why
@@ -100,7 +102,8 @@ std::string errorRow(const std::string &id, const char *status, const std::strin
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
 
-Result runOne(const Job &job, const Regime &regime, const std::filesystem::path &outDir)
+Result runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+              const std::filesystem::path &outDir)
 {
     Result r;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
@@ -109,7 +112,7 @@ Result runOne(const Job &job, const Regime &regime, const std::filesystem::path 
         return r;
     }
     const auto &stand = std::get<InventoryStand>(job.row);
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps};
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = outDir / (stand.id + ".txt");
@@ -138,6 +141,9 @@ Result runOne(const Job &job, const Regime &regime, const std::filesystem::path 
         }
         r.recordRows += "\n";
     }
+    if (economics && run.status == RunResult::Status::Completed)
+        if (const auto valuation = valueSimulation(state, *economics))
+            r.economicsRow = economicsCsvLine(stand.id, *valuation);
     if (run.status == RunResult::Status::Refused) {
         r.kind = Result::Kind::Refused;
         r.errorRow += errorRow(stand.id, "refused", run.message->title, run.message->text);
@@ -169,13 +175,14 @@ private:
     WholeFileWriter file_;
 };
 
-// What an earlier run left in the output folder: its record, its errors and
-// its stand logs.
+// What an earlier run left in the output folder: its record, its errors, its
+// valuation and its stand logs.
 bool isBatchOutput(const std::filesystem::directory_entry &e)
 {
     const std::string name = e.path().filename().string();
     std::error_code ec;
-    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || e.path().extension() == ".txt");
+    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     e.path().extension() == ".txt");
 }
 
 void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
@@ -265,9 +272,21 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         if (!records[i].text.empty())
             ++total;
 
+    // The regime's valuation, stand by stand, when it has prices and costs;
+    // a bad value refuses the run before the output folder is touched.
+    std::optional<EconomicInputs> economics;
+    if (regime.economics) {
+        auto read = readEconomicInputs(*regime.economics);
+        if (const auto *refusal = std::get_if<EconomicRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        economics = std::get<EconomicInputs>(read);
+    }
     prepareOutputFolder(outDir, options.overwrite, inventory);
     OrderedCsv record(outDir / "record.csv", recordHeader());
     OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
+    std::optional<OrderedCsv> economicsCsv;
+    if (economics)
+        economicsCsv.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Stands go to the workers in chunks, so that handing work over costs
@@ -307,7 +326,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<Result> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, outDir));
+                    results.push_back(runOne(job, regime, economics, outDir));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));
@@ -327,6 +346,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             for (const Result &r : results) {
                 record.write(r.recordRows);
                 errors.write(r.errorRow);
+                if (economicsCsv)
+                    economicsCsv->write(r.economicsRow);
                 if (r.logFailed && summary.logFailed++ == 0)
                     summary.firstLogFailure = r.logFailure;
                 ++processed;
@@ -407,6 +428,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     record.commit();
     errors.commit();
+    if (economicsCsv)
+        economicsCsv->commit();
     summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;

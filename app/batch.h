@@ -61,10 +61,12 @@ struct BatchSummary {
 };
 
 // Runs `regime` over every stand of `inventory`, writing `<id>.txt` logs,
-// `record.csv` and `errors.csv` into `outDir`. The output is the same whatever
-// the number of jobs. The inventory is read once, so it may be a pipe. Throws
-// std::runtime_error when the inventory or the output folder cannot be used at
-// all, BatchOutputError when record.csv or errors.csv cannot be written.
+// `record.csv` and `errors.csv` into `outDir`, and `economics.csv` (the value
+// of every stand simulated to its end) when the regime has an economics
+// section. The output is the same whatever the number of jobs. The inventory
+// is read once, so it may be a pipe. Throws std::runtime_error when the
+// inventory or the output folder cannot be used at all, BatchOutputError when
+// record.csv, errors.csv or economics.csv cannot be written.
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 

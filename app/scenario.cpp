@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include "app/economics_section.h"
 #include "model/model_error.h"
 #include "structure/sim_record.h"
 #include "structure/simulation_flow.h"
@@ -149,6 +150,16 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
     return in;
 }
 
+std::optional<EconomicTexts> parseEconomics(const QJsonObject &root)
+{
+    if (!root.contains(QLatin1String("economics")))
+        return std::nullopt;
+    auto section = parseEconomicsSection(root.value(QLatin1String("economics")));
+    if (auto *error = std::get_if<std::string>(&section))
+        throw ParseError{*error};
+    return std::get<EconomicTexts>(section);
+}
+
 std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
 {
     std::vector<ScenarioStep> steps;
@@ -240,12 +251,13 @@ std::variant<T, std::string> parseDocument(const std::string &json, const char *
 std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
-        checkKeys(root, "scenario", {"options", "stand", "density", "steps"});
+        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "economics"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
         s.stand = parseStand(object(root, "stand", true));
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
+        s.economics = parseEconomics(root);
         return s;
     });
 }
@@ -253,10 +265,11 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
-        checkKeys(root, "regime", {"options", "steps"});
+        checkKeys(root, "regime", {"options", "steps", "economics"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));
+        r.economics = parseEconomics(root);
         return r;
     });
 }

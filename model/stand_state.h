@@ -73,6 +73,9 @@ struct StandState {
     bool newSimulationStarted = false;
     // The current stand was reached by a projection step.
     bool projected = false;
+    // The never-thinned stand was entered by its trees planted (not alive, not
+    // thinned): its regime starts at planting, as the land's value needs.
+    bool EnteredPlanted = false;
 };
 
 // The assortment dimensions the volume functions read from the stand state.

@@ -8,7 +8,7 @@ namespace tavelo {
 
 namespace {
 
-constexpr std::array<std::pair<WindowId, const char *>, 13> kObjectNames{{
+constexpr std::array<std::pair<WindowId, const char *>, 14> kObjectNames{{
     {WindowId::Entrada, "Entrada"},
     {WindowId::About, "frmAbout"},
     {WindowId::Options, "Form1"},
@@ -22,6 +22,7 @@ constexpr std::array<std::pair<WindowId, const char *>, 13> kObjectNames{{
     {WindowId::ThinningChart, "Form9"},
     {WindowId::Summary, "Form10"},
     {WindowId::End, "Terminar"},
+    {WindowId::Economics, "frmEconomia"},
 }};
 
 } // namespace

@@ -34,6 +34,7 @@ enum class WindowId {
     ThinningChart,    // "Form9"
     Summary,          // "Form10"
     End,              // "Terminar"
+    Economics,        // "frmEconomia", the valuation of the simulated regime
 };
 
 // The window's object name.
