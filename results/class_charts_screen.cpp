@@ -24,13 +24,6 @@ constexpr int kChartHeight = 420;
 constexpr int kPairedChartWidth = 470;
 constexpr int kSingleChartWidth = 780;
 
-QLabel *caption(QWidget *parent, const QString &text)
-{
-    auto *l = new QLabel(text, parent);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return l;
-}
-
 } // namespace
 
 DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, WindowId id, WindowId opener, bool afterThinning)
@@ -41,21 +34,14 @@ DiameterChartsWindow::DiameterChartsWindow(AppContext &ctx, WindowId id, WindowI
     auto *panel = new QGroupBox(this);
     panel->setObjectName(QStringLiteral("Panel"));
     auto *fields = new QGridLayout(panel);
-    txtIdade = ui::field(panel, "txtIdade", 4);
-    txtADom = ui::field(panel, "txtADom");
-    txtCQualidd = ui::field(panel, "txtCQualidd", 4);
-    txtDmedio = ui::field(panel, "txtDmedio");
-    txtAno = ui::field(panel, "txtAno");
-    fields->addWidget(caption(panel, QStringLiteral("Idade")), 0, 0);
-    fields->addWidget(txtIdade, 0, 1);
-    fields->addWidget(caption(panel, QStringLiteral("Alt. Dominante (m)")), 0, 2);
-    fields->addWidget(txtADom, 0, 3);
-    fields->addWidget(caption(panel, QStringLiteral("Classe de qualidade")), 0, 4);
-    fields->addWidget(txtCQualidd, 0, 5);
-    fields->addWidget(caption(panel, QStringLiteral("Diâmetro médio (cm)")), 0, 6);
-    fields->addWidget(txtDmedio, 0, 7);
-    fields->addWidget(caption(panel, QStringLiteral("Ano:")), 0, 8);
-    fields->addWidget(txtAno, 0, 9);
+    using Item = ui::StandHeader::Item;
+    const ui::StandHeader header = ui::standHeader(
+        panel, fields, {{Item::Age, Item::DominantHeight, Item::QualityClass, Item::MeanDiameter, Item::Year}});
+    txtIdade = header.txtIdade;
+    txtADom = header.txtADom;
+    txtCQualidd = header.txtCQualidd;
+    txtDmedio = header.txtDmedio;
+    txtAno = header.txtAno;
     if (afterThinning) {
         auto *row = new QHBoxLayout;
         row->addWidget(new QLabel(QStringLiteral("Características do desbaste:"), panel));

@@ -3,6 +3,7 @@
 #include "shell/app_context.h"
 
 #include <QFile>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
@@ -117,6 +118,45 @@ QLabel *field(QWidget *parent, const char *name, int minimumChars)
     l->setPalette(pal);
     l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString(minimumChars, QLatin1Char('0'))) + 12);
     return l;
+}
+
+QLabel *caption(QWidget *parent, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+StandHeader standHeader(QWidget *panel, QGridLayout *grid,
+                        std::initializer_list<std::initializer_list<StandHeader::Item>> rows)
+{
+    using Item = StandHeader::Item;
+    StandHeader h;
+    h.txtIdade = field(panel, "txtIdade", 4);
+    h.txtADom = field(panel, "txtADom");
+    h.txtCQualidd = field(panel, "txtCQualidd", 4);
+    h.txtDmedio = field(panel, "txtDmedio");
+    h.txtAno = field(panel, "txtAno");
+    int row = 0;
+    for (const auto &items : rows) {
+        int column = 0;
+        for (Item item : items) {
+            QLabel *f = nullptr;
+            QString text;
+            switch (item) {
+            case Item::Age: f = h.txtIdade; text = QStringLiteral("Idade"); break;
+            case Item::DominantHeight: f = h.txtADom; text = QStringLiteral("Alt. Dominante (m)"); break;
+            case Item::QualityClass: f = h.txtCQualidd; text = QStringLiteral("Classe de qualidade"); break;
+            case Item::MeanDiameter: f = h.txtDmedio; text = QStringLiteral("Diâmetro médio (cm)"); break;
+            case Item::Year: f = h.txtAno; text = QStringLiteral("Ano:"); break;
+            }
+            grid->addWidget(caption(panel, text), row, column);
+            grid->addWidget(f, row, column + 1);
+            column += 2;
+        }
+        ++row;
+    }
+    return h;
 }
 
 QTableView *grid(QWidget *parent, const char *name)

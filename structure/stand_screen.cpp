@@ -32,13 +32,6 @@ namespace {
 // window still fits a 1024x768 screen.
 constexpr int kVisibleTableRows = 17;
 
-QLabel *caption(QWidget *parent, const QString &text)
-{
-    auto *l = new QLabel(text, parent);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return l;
-}
-
 } // namespace
 
 // --- Both stand screens ---------------------------------------------------------------
@@ -50,36 +43,28 @@ StandTableScreen::StandTableScreen(AppContext &ctx, bool afterThinning) : ctx_(c
     auto *fields = new QGridLayout(Frame1);
     fields->setHorizontalSpacing(8);
 
-    txtIdade = ui::field(Frame1, "txtIdade", 4);
-    txtADom = ui::field(Frame1, "txtADom");
-    txtAno = ui::field(Frame1, "txtAno");
-    txtCQualidd = ui::field(Frame1, "txtCQualidd", 4);
-    txtDmedio = ui::field(Frame1, "txtDmedio");
+    using Item = ui::StandHeader::Item;
+    const ui::StandHeader header = ui::standHeader(
+        Frame1, fields, {{Item::Age, Item::DominantHeight, Item::Year}, {Item::QualityClass, Item::MeanDiameter}});
+    txtIdade = header.txtIdade;
+    txtADom = header.txtADom;
+    txtAno = header.txtAno;
+    txtCQualidd = header.txtCQualidd;
+    txtDmedio = header.txtDmedio;
     txtA = ui::field(Frame1, "txtA");
     txtB = ui::field(Frame1, "txtB");
     txtC = ui::field(Frame1, "txtC");
 
-    fields->addWidget(caption(Frame1, QStringLiteral("Idade")), 0, 0);
-    fields->addWidget(txtIdade, 0, 1);
-    fields->addWidget(caption(Frame1, QStringLiteral("Alt. Dominante (m)")), 0, 2);
-    fields->addWidget(txtADom, 0, 3);
-    fields->addWidget(caption(Frame1, QStringLiteral("Ano:")), 0, 4);
-    fields->addWidget(txtAno, 0, 5);
-    fields->addWidget(caption(Frame1, QStringLiteral("Classe de qualidade")), 1, 0);
-    fields->addWidget(txtCQualidd, 1, 1);
-    fields->addWidget(caption(Frame1, QStringLiteral("Diâmetro médio (cm)")), 1, 2);
-    fields->addWidget(txtDmedio, 1, 3);
-
     auto *weibull = new QHBoxLayout;
     weibull->addWidget(new QLabel(QStringLiteral("Parâmetros de Weibull:"), Frame1));
     weibull->addSpacing(8);
-    weibull->addWidget(caption(Frame1, QStringLiteral("A =")));
+    weibull->addWidget(ui::caption(Frame1, QStringLiteral("A =")));
     weibull->addWidget(txtA);
     weibull->addSpacing(12);
-    weibull->addWidget(caption(Frame1, QStringLiteral("B = ")));
+    weibull->addWidget(ui::caption(Frame1, QStringLiteral("B = ")));
     weibull->addWidget(txtB);
     weibull->addSpacing(12);
-    weibull->addWidget(caption(Frame1, QStringLiteral("C = ")));
+    weibull->addWidget(ui::caption(Frame1, QStringLiteral("C = ")));
     weibull->addWidget(txtC);
     weibull->addStretch(1);
     fields->addLayout(weibull, 2, 0, 1, 6);
