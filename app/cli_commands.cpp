@@ -88,7 +88,9 @@ std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]\n"
-           "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n";
+           "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
+           "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
+           "                  [--top N] [--jobs N]\n";
 }
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)

@@ -19,6 +19,11 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
 // compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication)
 int cliCompare(const std::vector<std::string> &args, std::ostream &err);
 
+// optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR
+// [--top N] [--jobs N]: 0 done, 1 usage, 2 refused, 3 no regime stays inside
+// the model, 4 a result cannot be written.
+int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+
 std::string cliUsage();
 
 } // namespace tavelo

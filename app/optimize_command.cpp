@@ -1,0 +1,184 @@
+// tavelo-cli optimize: the best regimes of a search space for one stand.
+
+#include "app/cli_commands.h"
+#include "app/optimizer.h"
+#include "app/scenario.h"
+#include "app/search_space.h"
+
+#include <QDate>
+#include <QSaveFile>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace tavelo {
+
+namespace {
+
+constexpr int kRefused = 2;
+constexpr int kEndedByModel = 3;
+constexpr int kCannotWrite = 4;
+
+bool readWhole(const std::string &path, std::string &out)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Replaced whole or not at all.
+bool saveWhole(const std::filesystem::path &path, const std::string &bytes)
+{
+    QSaveFile out(QString::fromStdString(path.string()));
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+int usage(std::ostream &err, const std::string &why)
+{
+    err << "tavelo-cli: " << why << "\n" << cliUsage();
+    return kCliUsage;
+}
+
+std::optional<size_t> wholeNumber(const std::string &text, size_t max)
+{
+    char *end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end != '\0' || v == 0 || v > max)
+        return std::nullopt;
+    return static_cast<size_t>(v);
+}
+
+std::string seconds(double s)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", s);
+    return buf;
+}
+
+} // namespace
+
+int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    std::string standPath, spacePath, objectiveText, outDir;
+    OptimizeOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "--space" && hasValue) {
+            spacePath = args[++i];
+        } else if (args[i] == "--objective" && hasValue) {
+            objectiveText = args[++i];
+        } else if (args[i] == "--out" && hasValue) {
+            outDir = args[++i];
+        } else if (args[i] == "--top" && hasValue) {
+            const auto n = wholeNumber(args[++i], 1000);
+            if (!n)
+                return usage(err, "--top must be a whole number from 1 to 1000");
+            options.top = *n;
+        } else if (args[i] == "--jobs" && hasValue) {
+            const auto n = wholeNumber(args[++i], 1024);
+            if (!n)
+                return usage(err, "--jobs must be a whole number from 1 to 1024");
+            options.jobs = static_cast<unsigned>(*n);
+        } else if (!args[i].empty() && args[i][0] != '-' && standPath.empty()) {
+            standPath = args[i];
+        } else {
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+        }
+    }
+    if (standPath.empty() || spacePath.empty() || objectiveText.empty() || outDir.empty())
+        return usage(err, "optimize needs a stand file, --space, --objective and --out");
+    const auto objective = objectiveFromName(objectiveText);
+    if (!objective)
+        return usage(err, "--objective must be npv, lev, volume or sawlog");
+    options.objective = *objective;
+
+    std::string standJson, spaceJson;
+    if (!readWhole(standPath, standJson)) {
+        err << "tavelo-cli: cannot read " << standPath << "\n";
+        return kCliUsage;
+    }
+    if (!readWhole(spacePath, spaceJson)) {
+        err << "tavelo-cli: cannot read " << spacePath << "\n";
+        return kCliUsage;
+    }
+    const std::string year = QString::number(QDate::currentDate().year()).toStdString();
+    const auto stand = parseScenario(standJson, year);
+    if (const auto *error = std::get_if<std::string>(&stand)) {
+        err << "tavelo-cli: " << standPath << ": " << *error << "\n";
+        return kCliUsage;
+    }
+    const auto space = parseSearchSpace(spaceJson);
+    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
+        err << "tavelo-cli: " << spacePath << ": " << error->what << "\n";
+        return error->badValue ? kRefused : kCliUsage;
+    }
+    const Scenario &scenario = std::get<Scenario>(stand);
+
+    std::error_code ec;
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir, ec)) {
+        err << "tavelo-cli: cannot create the output folder " << outDir << "\n";
+        return kCannotWrite;
+    }
+
+    if (progressBar) {
+        options.progress = [&err](size_t done, size_t total) {
+            const int width = 40;
+            const int filled = total ? static_cast<int>(width * done / total) : width;
+            err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] "
+                << (total ? 100 * done / total : 100) << " %" << std::flush;
+        };
+    }
+    const OptimizeResult result = optimizeRegime(scenario, std::get<SearchSpace>(space), options);
+    if (progressBar)
+        err << "\n";
+
+    if (result.status == OptimizeResult::Status::Refused) {
+        if (result.noRotationAge) {
+            err << "tavelo-cli: " << spacePath
+                << ": rotation: no stand screen of this stand (every 5 years from its age) lies in the range\n";
+        } else if (result.message) {
+            err << "refused: " << result.message->title << ": " << result.message->text << "\n";
+        }
+        return kRefused;
+    }
+    err << result.evaluated << " regimes evaluated: " << result.feasible << " feasible, " << result.endedByModel
+        << " ended by the model; " << seconds(result.seconds) << " s\n";
+    if (result.status == OptimizeResult::Status::Infeasible) {
+        err << "tavelo-cli: no regime of the space stays inside the model";
+        if (result.message)
+            err << " (" << result.message->title << ": " << result.message->text << ")";
+        err << "\n";
+        return kEndedByModel;
+    }
+
+    const std::filesystem::path dir(outDir);
+    bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best));
+    for (size_t i = 0; i < result.best.size() && written; ++i) {
+        const std::string name = "best-" + std::to_string(i + 1) + ".json";
+        written = saveWhole(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps));
+    }
+    if (!written) {
+        err << "tavelo-cli: cannot write the results into " << outDir << "\n";
+        return kCannotWrite;
+    }
+    return kCliOk;
+}
+
+} // namespace tavelo

@@ -1,0 +1,53 @@
+// The search for the best regime over a space of more than 100,000 regimes
+// (rotations of 30 to 60 years, up to four thinnings of six intensities), with
+// one and with two jobs: regimes evaluated per second.
+
+#include "app/optimizer.h"
+#include "app/scenario.h"
+#include "app/search_space.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+const char *kStand = R"({"options": {"volumes": "com casca", "year": "2026"},
+ "stand": {"age": "12", "dominantHeight": "9"},
+ "density": {"planted": "1500"}})";
+
+const char *kSpace = R"({"rotation": {"from": "30", "to": "60"},
+  "thinnings": {"max": "4", "minInterval": "5", "firstAge": "15",
+                "mechanical": ["20", "30", "40"], "below": ["14", "16", "18"]}})";
+
+void BM_OptimizeVolume(benchmark::State &state)
+{
+    const auto stand = tavelo::parseScenario(kStand, "2026");
+    const auto space = tavelo::parseSearchSpace(kSpace);
+    if (!std::holds_alternative<tavelo::Scenario>(stand) || !std::holds_alternative<tavelo::SearchSpace>(space)) {
+        state.SkipWithError("the benchmark's stand or space does not parse");
+        return;
+    }
+    tavelo::OptimizeOptions options;
+    options.objective = tavelo::Objective::Volume;
+    options.jobs = static_cast<unsigned>(state.range(0));
+    size_t evaluated = 0;
+    size_t feasible = 0;
+    for (auto _ : state) {
+        const tavelo::OptimizeResult r =
+            tavelo::optimizeRegime(std::get<tavelo::Scenario>(stand), std::get<tavelo::SearchSpace>(space), options);
+        if (r.status != tavelo::OptimizeResult::Status::Done) {
+            state.SkipWithError("the search found no regime");
+            break;
+        }
+        evaluated += r.evaluated;
+        feasible = r.feasible;
+        benchmark::DoNotOptimize(r.best.data());
+    }
+    state.counters["regimes"] = static_cast<double>(feasible);
+    state.counters["regimes/s"] = benchmark::Counter(static_cast<double>(evaluated), benchmark::Counter::kIsRate);
+}
+// Real time: the jobs run on threads of their own.
+BENCHMARK(BM_OptimizeVolume)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace

@@ -1,0 +1,207 @@
+// tavelo-cli optimize as a user runs it: the ranking and the scenario files it
+// writes, the best one replayed with run, the same output for any number of
+// jobs, and the exit statuses of a bad call, a bad space, an infeasible space
+// and an output that cannot be written.
+
+#include "app/optimizer.h"
+#include "base/numeric_text.h"
+#include "cli_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tavelo::test {
+namespace {
+
+const fs::path kExamples = TAVELO_EXAMPLES_DIR;
+
+const char *kStand = R"({"options": {"volumes": "com casca", "year": "2026"},
+ "stand": {"age": "12", "dominantHeight": "9"},
+ "density": {"planted": "1500"}})";
+
+const char *kSpace = R"({"rotation": {"from": "30", "to": "45"},
+  "thinnings": {"max": "2", "minInterval": "5", "firstAge": "15",
+                "mechanical": ["20", "30"], "below": ["14", "16"]}})";
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    size_t at = 0;
+    for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', at)) {
+        out.push_back(text.substr(at, nl - at));
+        at = nl + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> cells(const std::string &line)
+{
+    std::vector<std::string> out;
+    size_t at = 0;
+    for (size_t comma = line.find(','); comma != std::string::npos; comma = line.find(',', at)) {
+        out.push_back(line.substr(at, comma - at));
+        at = comma + 1;
+    }
+    out.push_back(line.substr(at));
+    return out;
+}
+
+// The volume removed by the regime a record CSV shows, as the ranking writes it.
+std::string volumeOfRecord(const std::string &csv, bool sawlog)
+{
+    std::vector<ShownRow> rows;
+    const auto all = lines(csv);
+    for (size_t i = 1; i < all.size(); ++i) {
+        const auto c = cells(all[i]);
+        rows.push_back({*parseNumber(c[1]), c[2] == "D", *parseNumber(c[6]), *parseNumber(c[7]),
+                        *parseNumber(c[8]), *parseNumber(c[9])});
+    }
+    const HarvestVolumes v = harvestVolumes(rows);
+    return formatFixed(sawlog ? v.sawlog : v.total, 2);
+}
+
+TEST(CliOptimize, WritesTheRankingAndScenarioFilesReadyForRun)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "space.json", kSpace);
+    const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "sawlog", "--out",
+                             "out", "--top", "5", "--jobs", "2"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // One summary line: regimes evaluated, feasible, time.
+    EXPECT_NE(r.err.find(" regimes evaluated: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" feasible, "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" s\n"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+
+    const auto ranking = lines(readBytes(tmp / "out" / "ranking.csv"));
+    ASSERT_EQ(ranking.size(), 6u);
+    EXPECT_EQ(ranking[0], "rank,objective,npv,eaa,lev,volume,sawlog,rotationAge,schedule");
+    for (int i = 1; i <= 5; ++i) {
+        const auto c = cells(ranking[i]);
+        ASSERT_EQ(c.size(), 9u) << ranking[i];
+        EXPECT_EQ(c[0], std::to_string(i));
+        EXPECT_EQ(c[1], c[6]); // the objective is the sawlog volume
+        EXPECT_TRUE(fs::exists(tmp / "out" / ("best-" + std::to_string(i) + ".json")));
+        if (i > 1) {
+            EXPECT_GE(*parseNumber(cells(ranking[i - 1])[1]), *parseNumber(c[1]));
+        }
+    }
+    EXPECT_FALSE(fs::exists(tmp / "out" / "best-6.json"));
+
+    // The best regime replayed by run gives exactly the ranked value.
+    const CliRun replay = runCli({"run", "out/best-1.json", "--log", "l.txt", "--record", "r.csv"}, tmp);
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    const std::string record = readBytes(tmp / "r.csv");
+    const auto best = cells(ranking[1]);
+    EXPECT_EQ(volumeOfRecord(record, true), best[1]);
+    EXPECT_EQ(volumeOfRecord(record, false), best[5]);
+    EXPECT_EQ(cells(lines(record).back())[1], best[7]); // the rotation age ends the record
+}
+
+TEST(CliOptimize, SameOutputWithOneAndTwoJobs)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "space.json", kSpace);
+    for (const char *jobs : {"1", "2"}) {
+        const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "volume",
+                                 "--out", std::string("out") + jobs, "--jobs", jobs},
+                                tmp);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    const std::string ranking = readBytes(tmp / "out1" / "ranking.csv");
+    EXPECT_EQ(lines(ranking).size(), 11u); // ten by default
+    EXPECT_EQ(ranking, readBytes(tmp / "out2" / "ranking.csv"));
+    for (int i = 1; i <= 10; ++i) {
+        const std::string name = "best-" + std::to_string(i) + ".json";
+        EXPECT_EQ(readBytes(tmp / "out1" / name), readBytes(tmp / "out2" / name)) << name;
+    }
+}
+
+TEST(CliOptimize, AnInfeasibleSpaceExitsWithThree)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "space.json", R"({"rotation": {"from": "35", "to": "45"}})");
+    const CliRun r = runCli({"optimize", (kExamples / "ends-outside-the-model.json").string(), "--space",
+                             "space.json", "--objective", "volume", "--out", "out"},
+                            tmp);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("no regime of the space stays inside the model"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Resultados Inconsistentes"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("0 feasible"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "out" / "ranking.csv"));
+}
+
+struct StatusCase {
+    const char *name;
+    std::vector<std::string> args;
+    const char *space;
+    int status;
+    const char *says;
+};
+
+class CliOptimizeStatus : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(CliOptimizeStatus, ExitsWithItsStatusAndSaysWhy)
+{
+    const StatusCase &c = GetParam();
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "space.json", c.space);
+    tmp.touch("file");
+    const CliRun r = runCli(c.args, tmp);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+}
+
+const std::vector<std::string> kCall = {"optimize", "stand.json", "--space", "space.json", "--objective", "volume",
+                                        "--out", "out"};
+
+std::vector<std::string> callWith(std::vector<std::string> extra)
+{
+    std::vector<std::string> args = kCall;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, CliOptimizeStatus,
+    ::testing::Values(
+        StatusCase{"NoSpace", {"optimize", "stand.json", "--objective", "volume", "--out", "out"}, kSpace, 1,
+                   "optimize needs a stand file, --space, --objective and --out"},
+        StatusCase{"UnknownObjective",
+                   {"optimize", "stand.json", "--space", "space.json", "--objective", "profit", "--out", "out"},
+                   kSpace, 1, "--objective must be npv, lev, volume or sawlog"},
+        StatusCase{"ZeroTop", callWith({"--top", "0"}), kSpace, 1, "--top must be a whole number"},
+        StatusCase{"BadJobs", callWith({"--jobs", "two"}), kSpace, 1, "--jobs must be a whole number"},
+        StatusCase{"MissingStand",
+                   {"optimize", "none.json", "--space", "space.json", "--objective", "volume", "--out", "out"},
+                   kSpace, 1, "cannot read none.json"},
+        StatusCase{"MalformedSpace", kCall, R"({"rotation": []})", 1, "rotation: must be an object"},
+        StatusCase{"BadSpaceValue", kCall,
+                   R"({"rotation": {"from": "30", "to": "45"}, "thinnings": {"max": "1", "mechanical": ["60"]}})", 2,
+                   "space.json: thinnings.mechanical[0]: \"60\" must lie between 15 and 50"},
+        StatusCase{"NoRotationAge", kCall, R"({"rotation": {"from": "5", "to": "10"}})", 2,
+                   "rotation: no stand screen"},
+        StatusCase{"OutputIsAFile",
+                   {"optimize", "stand.json", "--space", "space.json", "--objective", "volume", "--out", "file"},
+                   kSpace, 4, "cannot create the output folder file"}),
+    [](const ::testing::TestParamInfo<StatusCase> &i) { return std::string(i.param.name); });
+
+TEST(CliOptimize, AResultThatCannotBeWrittenExitsWithFour)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "space.json", R"({"rotation": {"from": "20", "to": "25"}})");
+    fs::create_directories(tmp / "out" / "ranking.csv"); // a folder where the file should go
+    const CliRun r = runCli(kCall, tmp);
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace tavelo::test
