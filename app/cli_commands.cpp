@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +89,7 @@ std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]\n"
+           "                  [--optimize SPACE.json --objective npv|lev|volume|sawlog]\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
            "                  [--top N] [--jobs N]\n";
@@ -126,6 +128,8 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
 {
+    if (std::find(args.begin(), args.end(), "--optimize") != args.end())
+        return cliBatchOptimize(args, err, progressBar);
     std::string inventory, regimePath, outDir;
     unsigned jobs = 0;
     for (size_t i = 0; i < args.size(); ++i) {

@@ -24,6 +24,10 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err);
 // the model, 4 a result cannot be written.
 int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
+// batch STANDS.csv --regime REGIME.json --out DIR --optimize SPACE.json --objective
+// npv|lev|volume|sawlog [--jobs N]: every stand's best regime into best.csv.
+int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+
 std::string cliUsage();
 
 } // namespace tavelo

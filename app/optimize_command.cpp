@@ -1,5 +1,6 @@
 // tavelo-cli optimize: the best regimes of a search space for one stand.
 
+#include "app/batch_optimize.h"
 #include "app/cli_commands.h"
 #include "app/optimizer.h"
 #include "app/scenario.h"
@@ -177,6 +178,83 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     if (!written) {
         err << "tavelo-cli: cannot write the results into " << outDir << "\n";
         return kCannotWrite;
+    }
+    return kCliOk;
+}
+
+int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    std::string inventory, regimePath, spacePath, objectiveText, outDir;
+    BatchOptimizeOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "--regime" && hasValue) {
+            regimePath = args[++i];
+        } else if (args[i] == "--optimize" && hasValue) {
+            spacePath = args[++i];
+        } else if (args[i] == "--objective" && hasValue) {
+            objectiveText = args[++i];
+        } else if (args[i] == "--out" && hasValue) {
+            outDir = args[++i];
+        } else if (args[i] == "--jobs" && hasValue) {
+            const auto n = wholeNumber(args[++i], 1024);
+            if (!n)
+                return usage(err, "--jobs must be a whole number from 1 to 1024");
+            options.jobs = static_cast<unsigned>(*n);
+        } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
+            inventory = args[i];
+        } else {
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+        }
+    }
+    if (inventory.empty() || regimePath.empty() || spacePath.empty() || objectiveText.empty() || outDir.empty())
+        return usage(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
+    const auto objective = objectiveFromName(objectiveText);
+    if (!objective)
+        return usage(err, "--objective must be npv, lev, volume or sawlog");
+    options.objective = *objective;
+
+    std::string regimeJson, spaceJson;
+    if (!readWhole(regimePath, regimeJson)) {
+        err << "tavelo-cli: cannot read " << regimePath << "\n";
+        return kCliUsage;
+    }
+    if (!readWhole(spacePath, spaceJson)) {
+        err << "tavelo-cli: cannot read " << spacePath << "\n";
+        return kCliUsage;
+    }
+    const auto regime = parseRegime(regimeJson, QString::number(QDate::currentDate().year()).toStdString());
+    if (const auto *error = std::get_if<std::string>(&regime)) {
+        err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
+        return kCliUsage;
+    }
+    const auto space = parseSearchSpace(spaceJson);
+    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
+        err << "tavelo-cli: " << spacePath << ": " << error->what << "\n";
+        return error->badValue ? kRefused : kCliUsage;
+    }
+    if (progressBar) {
+        options.progress = [&err](size_t done, size_t total) {
+            const int width = 40;
+            const int filled = total ? static_cast<int>(width * done / total) : width;
+            err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << done << "/"
+                << total << std::flush;
+        };
+    }
+    try {
+        const BatchOptimizeSummary s =
+            runBatchOptimize(inventory, std::get<Regime>(regime), std::get<SearchSpace>(space), outDir, options);
+        if (progressBar)
+            err << "\n";
+        err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
+            << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
+            << " s\n";
+    } catch (const OutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCannotWrite;
+    } catch (const std::exception &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
     }
     return kCliOk;
 }

@@ -203,5 +203,108 @@ TEST(CliOptimize, AResultThatCannotBeWrittenExitsWithFour)
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
 }
 
+// --- Every stand of an inventory ---------------------------------------------------------
+
+namespace batch {
+
+// A stand of each route, a malformed line, a stand the model ends as it is
+// entered and one whose entry is refused.
+const char *kInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                         "p1,12,9,,1500,,,,,\n"
+                         "bad,12,9\n"
+                         "dense,30,16,,,,2000,50,10,25\n"
+                         "a1,10,,Média,,1100.5,,,,\n"
+                         "zero,12,9,,0,,,,,\n";
+
+const char *kRegime = R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["project"]})";
+
+const char *kBatchSpace = R"({"rotation": {"from": "30", "to": "40"},
+  "thinnings": {"max": "2", "mechanical": ["30"], "below": ["14", "18"]}})";
+
+std::vector<std::string> batchCall(const std::string &out, const std::string &jobs)
+{
+    return {"batch", "stands.csv", "--regime", "regime.json", "--out", out, "--optimize", "space.json",
+            "--objective", "volume", "--jobs", jobs};
+}
+
+TEST(CliBatchOptimize, EachStandsBestRegimeIsTheOneOptimizeFinds)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", kInventory);
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", kBatchSpace);
+    const CliRun r = runCli(batchCall("out", "2"), tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("5 stands: 2 with a best regime, 1 refused, 1 with no feasible regime, 1 malformed rows"),
+              std::string::npos)
+        << r.err;
+
+    const auto best = lines(readBytes(tmp / "out" / "best.csv"));
+    ASSERT_EQ(best.size(), 3u);
+    EXPECT_EQ(best[0], "id,objective,rotationAge,schedule,npv,volume,sawlog");
+    EXPECT_EQ(cells(best[1])[0], "p1");
+    EXPECT_EQ(cells(best[2])[0], "a1");
+
+    // The same stand through optimize gives the same first rank.
+    writeBytes(tmp / "stand.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+        "stand": {"age": "12", "dominantHeight": "9"}, "density": {"planted": "1500"}})");
+    const CliRun one = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "volume", "--out",
+                               "one", "--top", "1"},
+                              tmp);
+    ASSERT_EQ(one.status, 0) << one.err;
+    const auto ranked = cells(lines(readBytes(tmp / "one" / "ranking.csv"))[1]);
+    const auto p1 = cells(best[1]);
+    EXPECT_EQ(p1[1], ranked[1]); // objective
+    EXPECT_EQ(p1[2], ranked[7]); // rotation age
+    EXPECT_EQ(p1[3], ranked[8]); // schedule
+    EXPECT_EQ(p1[5], ranked[5]); // volume
+    EXPECT_EQ(p1[6], ranked[6]); // sawlog
+
+    const auto errors = lines(readBytes(tmp / "out" / "errors.csv"));
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_EQ(errors[0], "id,status,title,text");
+    EXPECT_EQ(errors[1], "bad,malformed,,\"line 3: expected 10 cells, found 3\"");
+    EXPECT_EQ(errors[2].rfind("dense,infeasible,Dados Inconsistentes,", 0), 0u) << errors[2];
+    EXPECT_EQ(errors[3].rfind("zero,refused,", 0), 0u) << errors[3];
+}
+
+TEST(CliBatchOptimize, SameOutputWithOneAndTwoJobs)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", kInventory);
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", kBatchSpace);
+    ASSERT_EQ(runCli(batchCall("out1", "1"), tmp).status, 0);
+    ASSERT_EQ(runCli(batchCall("out2", "2"), tmp).status, 0);
+    EXPECT_EQ(readBytes(tmp / "out1" / "best.csv"), readBytes(tmp / "out2" / "best.csv"));
+    EXPECT_EQ(readBytes(tmp / "out1" / "errors.csv"), readBytes(tmp / "out2" / "errors.csv"));
+}
+
+TEST(CliBatchOptimize, AFileInPlaceOfTheResultsExitsWithFour)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", kInventory);
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", kBatchSpace);
+    fs::create_directories(tmp / "out" / "best.csv");
+    const CliRun r = runCli(batchCall("out", "1"), tmp);
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+}
+
+TEST(CliBatchOptimize, ABadSpaceValueExitsWithTwo)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", kInventory);
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", R"({"rotation": {"from": "30", "to": "2O"}})");
+    const CliRun r = runCli(batchCall("out", "1"), tmp);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("rotation.to: \"2O\" is not a number"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "out" / "best.csv"));
+}
+
+} // namespace batch
+
 } // namespace
 } // namespace tavelo::test
