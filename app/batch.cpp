@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "app/economics_run.h"
 #include "structure/sim_record.h"
 
 #include <QByteArray>
@@ -92,6 +93,7 @@ struct Job {
 struct Result {
     std::string recordRows;
     std::string errorRow;
+    std::string economicsRow;
     enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
 };
 
@@ -117,7 +119,8 @@ bool writeWhole(const std::filesystem::path &path, const std::string &bytes)
     return true;
 }
 
-Result runOne(const Job &job, const Regime &regime, const std::filesystem::path &outDir)
+Result runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+              const std::filesystem::path &outDir)
 {
     Result r;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
@@ -126,7 +129,7 @@ Result runOne(const Job &job, const Regime &regime, const std::filesystem::path 
         return r;
     }
     const auto &stand = std::get<InventoryStand>(job.row);
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps};
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = outDir / (stand.id + ".txt");
@@ -151,6 +154,9 @@ Result runOne(const Job &job, const Regime &regime, const std::filesystem::path 
         }
         r.recordRows += "\n";
     }
+    if (economics && run.status == RunResult::Status::Completed)
+        if (const auto valuation = valueSimulation(state, *economics))
+            r.economicsRow = economicsCsvLine(stand.id, *valuation);
     if (run.status == RunResult::Status::Refused) {
         r.kind = Result::Kind::Refused;
         r.errorRow += errorRow(stand.id, "refused", run.message->title, run.message->text);
@@ -250,6 +256,17 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     OrderedCsv record(outDir / "record.csv", recordHeader());
     OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
+    // The regime's valuation, stand by stand, when it has prices and costs.
+    std::optional<EconomicInputs> economics;
+    if (regime.economics) {
+        auto read = readEconomicInputs(*regime.economics);
+        if (const auto *refusal = std::get_if<EconomicRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        economics = std::get<EconomicInputs>(read);
+    }
+    std::optional<OrderedCsv> economicsCsv;
+    if (economics)
+        economicsCsv.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Stands go to the workers in chunks, so that handing work over costs
@@ -288,7 +305,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<Result> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, outDir));
+                    results.push_back(runOne(job, regime, economics, outDir));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));
@@ -308,6 +325,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             for (const Result &r : results) {
                 record.write(r.recordRows);
                 errors.write(r.errorRow);
+                if (economicsCsv)
+                    economicsCsv->write(r.economicsRow);
                 switch (r.kind) {
                 case Result::Kind::Done: ++summary.done; break;
                 case Result::Kind::Refused: ++summary.refused; break;
@@ -382,6 +401,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     record.commit(outDir / "record.csv");
     errors.commit(outDir / "errors.csv");
+    if (economicsCsv)
+        economicsCsv->commit(outDir / "economics.csv");
     summary.stands = summary.done + summary.refused + summary.endedByModel + summary.malformed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;

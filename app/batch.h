@@ -43,7 +43,8 @@ struct BatchSummary {
 };
 
 // Runs `regime` over every stand of `inventory`, writing `<id>.txt` logs,
-// `record.csv` and `errors.csv` into `outDir`. The output is the same whatever
+// `record.csv` and `errors.csv` into `outDir`, and `economics.csv` (the value
+// of every stand simulated to its end) when the regime has an economics section. The output is the same whatever
 // the number of jobs. Throws std::runtime_error when the inventory or the
 // output folder cannot be used at all.
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,

@@ -1,6 +1,7 @@
 #include "cli_commands.h"
 
 #include "app/batch.h"
+#include "app/economics_run.h"
 #include "app/scenario.h"
 #include "results/regime_chart.h"
 #include "results/regime_comparison.h"
@@ -66,28 +67,43 @@ void printMessage(std::ostream &err, const char *what, const Message &m)
     err << what << ": " << m.title << ": " << m.text << "\n";
 }
 
-// Reads and plays one scenario file; nothing when the file is unusable.
-std::optional<RunResult> playScenario(const std::string &path, StandState &state, const std::string &logPath,
-                                      std::ostream &err)
+// Reads one scenario file; nothing when the file is unusable.
+std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
 {
     std::string json;
     if (!readFile(path, json)) {
         err << "tavelo-cli: cannot read " << path << "\n";
         return std::nullopt;
     }
-    const auto parsed = parseScenario(json, thisYear());
+    auto parsed = parseScenario(json, thisYear());
     if (const auto *error = std::get_if<std::string>(&parsed)) {
         err << "tavelo-cli: " << path << ": " << *error << "\n";
         return std::nullopt;
     }
-    return runScenario(std::get<Scenario>(parsed), state, logPath);
+    return std::get<Scenario>(std::move(parsed));
+}
+
+// Reads and plays one scenario file; nothing when the file is unusable. A bad
+// economics value refuses the scenario before anything is written.
+std::optional<RunResult> playScenario(const std::string &path, StandState &state, const std::string &logPath,
+                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr)
+{
+    const auto scenario = loadScenario(path, err);
+    if (!scenario)
+        return std::nullopt;
+    const CheckedEconomics checked = checkEconomics(scenario->economics, path, err);
+    if (!checked.accepted)
+        return refusedByEconomics();
+    if (economics)
+        *economics = checked.inputs;
+    return runScenario(*scenario, state, logPath);
 }
 
 } // namespace
 
 std::string cliUsage()
 {
-    return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
+    return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]\n"
            "                  [--optimize SPACE.json --objective npv|lev|volume|sawlog]\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
@@ -97,10 +113,12 @@ std::string cliUsage()
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
 {
-    std::string scenarioPath, logPath, recordPath;
+    std::string scenarioPath, logPath, recordPath, economicsPath;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
+        else if (args[i] == "--economics" && i + 1 < args.size())
+            economicsPath = args[++i];
         else if (args[i] == "--record" && i + 1 < args.size())
             recordPath = args[++i];
         else if (!args[i].empty() && args[i][0] != '-' && scenarioPath.empty())
@@ -112,9 +130,12 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         return usage(err, "run needs a scenario file and --log");
 
     StandState state;
-    const auto result = playScenario(scenarioPath, state, logPath, err);
+    std::optional<EconomicInputs> economics;
+    const auto result = playScenario(scenarioPath, state, logPath, err, &economics);
     if (!result)
         return kCliUsage;
+    if (!economicsPath.empty() && result->status != RunResult::Status::Refused && !economics)
+        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
     for (const Message &m : result->notices)
         printMessage(err, "note", m);
     if (result->message)
@@ -123,6 +144,9 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         err << "tavelo-cli: cannot write " << recordPath << "\n";
         return kCliUsage;
     }
+    if (!economicsPath.empty() && economics && result->status == RunResult::Status::Completed &&
+        !writeEconomicsJson(economicsPath, state, *economics, err))
+        return kCliCannotWriteOutput;
     return static_cast<int>(result->status);
 }
 
@@ -161,6 +185,9 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
         return kCliUsage;
     }
+
+    if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
+        return static_cast<int>(RunResult::Status::Refused);
 
     BatchOptions options;
     options.jobs = jobs;
@@ -219,16 +246,24 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
     int status = kCliOk;
     for (size_t i = 0; i < scenarios.size(); ++i) {
         StandState state;
-        const auto result =
-            playScenario(scenarios[i], state, (scratch / ("log" + std::to_string(i) + ".txt")).string(), err);
+        std::optional<EconomicInputs> economics;
+        const auto result = playScenario(scenarios[i], state,
+                                         (scratch / ("log" + std::to_string(i) + ".txt")).string(), err, &economics);
         if (!result) {
             status = kCliUsage;
+            break;
+        }
+        if (result->status == RunResult::Status::Refused && !result->message) {
+            status = static_cast<int>(RunResult::Status::Refused);
             break;
         }
         if (result->message)
             printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused",
                          *result->message);
         regimes.push_back(regimeSeries(std::filesystem::path(scenarios[i]).filename().string(), state));
+        if (economics && result->status == RunResult::Status::Completed)
+            if (const auto v = valueSimulation(state, *economics))
+                regimes.back().npv = v->npv;
     }
     std::error_code ec;
     std::filesystem::remove_all(scratch, ec);

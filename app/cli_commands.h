@@ -10,6 +10,7 @@ namespace tavelo {
 
 inline constexpr int kCliOk = 0;
 inline constexpr int kCliUsage = 1;
+inline constexpr int kCliCannotWriteOutput = 4;
 
 // run SCENARIO.json --log LOG.txt [--record RECORD.csv]: 0 done, 1 usage or
 // scenario error, 2 entry refused, 3 ended by the model.
