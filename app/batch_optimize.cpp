@@ -127,9 +127,10 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                 r.errorRow = errorRow(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
             } else {
                 const auto &stand = std::get<InventoryStand>(s.row);
-                const Scenario scenario{regime.options, stand.stand, stand.density, {}};
+                const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics};
                 OptimizeOptions one;
                 one.objective = options.objective;
+                one.economics = options.economics;
                 one.top = 1;
                 one.jobs = 1; // the stands are shared out, not each stand's tree
                 const OptimizeResult found = optimizeRegime(scenario, space, one);
@@ -139,10 +140,9 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                                 plainNumberText(b.rotationAge) + "," + csvCell(scheduleText(b.thinnings)) + "," +
                                 (b.npv ? formatFixed(*b.npv, 2) : std::string()) + "," +
                                 formatFixed(b.volumes.total, 2) + "," + formatFixed(b.volumes.sawlog, 2) + "\n";
-                } else if (found.noRotationAge) {
+                } else if (!found.problem.empty()) {
                     r.kind = StandResult::Kind::Refused;
-                    r.errorRow = errorRow(stand.id, "refused", "",
-                                          "no stand screen of this stand lies in the rotation range");
+                    r.errorRow = errorRow(stand.id, "refused", "", found.problem);
                 } else if (found.status == OptimizeResult::Status::Refused) {
                     r.kind = StandResult::Kind::Refused;
                     r.errorRow = errorRow(stand.id, "refused", found.message ? found.message->title : "",

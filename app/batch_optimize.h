@@ -15,6 +15,7 @@ namespace tavelo {
 
 struct BatchOptimizeOptions {
     Objective objective = Objective::Volume;
+    std::optional<EconomicInputs> economics; // the regime file's prices, costs and rate
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;
 };

@@ -2,6 +2,7 @@
 
 #include "app/batch_optimize.h"
 #include "app/cli_commands.h"
+#include "app/economics_run.h"
 #include "app/optimizer.h"
 #include "app/scenario.h"
 #include "app/search_space.h"
@@ -23,7 +24,7 @@ namespace {
 
 constexpr int kRefused = 2;
 constexpr int kEndedByModel = 3;
-constexpr int kCannotWrite = 4;
+constexpr int kCannotWrite = kCliCannotWriteOutput;
 
 bool readWhole(const std::string &path, std::string &out)
 {
@@ -130,6 +131,13 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         return error->badValue ? kRefused : kCliUsage;
     }
     const Scenario &scenario = std::get<Scenario>(stand);
+    const bool valued = options.objective == Objective::Npv || options.objective == Objective::Lev;
+    if (valued && !scenario.economics)
+        return usage(err, "--objective " + objectiveText + " needs an \"economics\" section in " + standPath);
+    const CheckedEconomics economics = checkEconomics(scenario.economics, standPath, err);
+    if (!economics.accepted)
+        return kRefused;
+    options.economics = economics.inputs;
 
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
@@ -152,8 +160,9 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
 
     if (result.status == OptimizeResult::Status::Refused) {
         if (result.noRotationAge) {
-            err << "tavelo-cli: " << spacePath
-                << ": rotation: no stand screen of this stand (every 5 years from its age) lies in the range\n";
+            err << "tavelo-cli: " << spacePath << ": " << result.problem << "\n";
+        } else if (!result.problem.empty()) {
+            err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
         } else if (result.message) {
             err << "refused: " << result.message->title << ": " << result.message->text << "\n";
         }
@@ -233,6 +242,13 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
         err << "tavelo-cli: " << spacePath << ": " << error->what << "\n";
         return error->badValue ? kRefused : kCliUsage;
     }
+    const Regime &shared = std::get<Regime>(regime);
+    if ((options.objective == Objective::Npv || options.objective == Objective::Lev) && !shared.economics)
+        return usage(err, "--objective " + objectiveText + " needs an \"economics\" section in " + regimePath);
+    const CheckedEconomics economics = checkEconomics(shared.economics, regimePath, err);
+    if (!economics.accepted)
+        return kRefused;
+    options.economics = economics.inputs;
     if (progressBar) {
         options.progress = [&err](size_t done, size_t total) {
             const int width = 40;

@@ -56,52 +56,35 @@ double cellNumber(const std::string &text)
     return parseNumber(text).value_or(0.0);
 }
 
-// A stand table's Total row as the record keeps it.
-ShownRow rowOf(const StandTable &table, double age, bool thinned)
+// A stand table's Total row as the record keeps it and the valuation reads it
+// (the age as its recorded text reads; year and texts are not needed).
+ValuationRow rowOf(const StandTable &table, double age, bool thinned)
 {
     const TableRow &total = table.totalRow();
-    ShownRow r;
-    r.age = age;
-    r.thinned = thinned;
-    r.totalVolume = cellNumber(total[4]);
-    r.roundwoodVolume = cellNumber(total[5]);
-    r.sawlogVolume = cellNumber(total[6]);
-    r.firewoodVolume = cellNumber(total[7]);
+    ValuationRow r;
+    r.age = cellNumber(plainNumberText(age));
+    r.afterThinning = thinned;
+    r.total = cellNumber(total[4]);
+    r.roundwood = cellNumber(total[5]);
+    r.sawlog = cellNumber(total[6]);
+    r.firewood = cellNumber(total[7]);
     return r;
 }
 
 } // namespace
 
-std::vector<ShownRow> shownRows(const StandState &state)
-{
-    std::vector<ShownRow> rows;
-    const int n = recordRowCount(state);
-    for (int i = 0; i < n; ++i) {
-        const auto &cells = state.SimRecord[i];
-        ShownRow r;
-        r.age = cellNumber(recordCellText(cells[1]));
-        r.thinned = recordCellText(cells[2]) == "D";
-        r.totalVolume = cellNumber(recordCellText(cells[6]));
-        r.roundwoodVolume = cellNumber(recordCellText(cells[7]));
-        r.sawlogVolume = cellNumber(recordCellText(cells[8]));
-        r.firewoodVolume = cellNumber(recordCellText(cells[9]));
-        rows.push_back(r);
-    }
-    return rows;
-}
-
-HarvestVolumes harvestVolumes(const std::vector<ShownRow> &rows)
+HarvestVolumes harvestVolumes(const std::vector<ValuationRow> &rows)
 {
     HarvestVolumes v;
     for (size_t i = 1; i < rows.size(); ++i) {
-        if (rows[i].thinned && !rows[i - 1].thinned) {
-            v.total += rows[i - 1].totalVolume - rows[i].totalVolume;
-            v.sawlog += rows[i - 1].sawlogVolume - rows[i].sawlogVolume;
+        if (rows[i].afterThinning && !rows[i - 1].afterThinning) {
+            v.total += rows[i - 1].total - rows[i].total;
+            v.sawlog += rows[i - 1].sawlog - rows[i].sawlog;
         }
     }
     if (!rows.empty()) {
-        v.total += rows.back().totalVolume;
-        v.sawlog += rows.back().sawlogVolume;
+        v.total += rows.back().total;
+        v.sawlog += rows.back().sawlog;
     }
     return v;
 }
@@ -143,7 +126,7 @@ constexpr Choice kFirstThinning = 2;
 struct Node {
     StandState state;
     ScreenEntries entries;
-    std::vector<ShownRow> rows;
+    std::vector<ValuationRow> rows;
     std::vector<Choice> path;
     int thinnings = 0;
     std::optional<double> lastThinningAge;
@@ -225,8 +208,8 @@ struct Tally {
 // The tree of choices and how to step through it; shared read-only by the walkers.
 class RegimeTree {
 public:
-    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options)
-        : space_(space), rotation_(rotation), options_(options)
+    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted)
+        : space_(space), rotation_(rotation), options_(options), planted_(planted)
     {
         for (const std::string &p : space.mechanical)
             thinnings_.push_back(ThinningInput::mechanical(p));
@@ -298,23 +281,37 @@ public:
     {
         ++tally.feasible;
         const HarvestVolumes volumes = harvestVolumes(n.rows);
-        double value = 0.0;
-        switch (options_.objective) {
-        case Objective::Volume: value = volumes.total; break;
-        case Objective::Sawlog: value = volumes.sawlog; break;
-        case Objective::Npv:
-        case Objective::Lev: return; // not available without the economic valuation
-        }
-        if (!std::isfinite(value))
+        std::optional<Valuation> valuation;
+        auto value = [&]() -> std::optional<double> {
+            switch (options_.objective) {
+            case Objective::Volume: return volumes.total;
+            case Objective::Sawlog: return volumes.sawlog;
+            case Objective::Npv:
+            case Objective::Lev:
+                if (!options_.economics)
+                    return std::nullopt;
+                valuation = valueRecord(n.rows, *options_.economics, planted_);
+                return options_.objective == Objective::Npv ? std::optional<double>(valuation->npv) : valuation->lev;
+            }
+            return std::nullopt;
+        }();
+        if (!value || !std::isfinite(*value))
             return;
         scratchPath = n.path;
         scratchPath.push_back(kEnd);
-        if (!top.wants(value, scratchPath))
+        if (!top.wants(*value, scratchPath))
             return;
         Candidate c;
-        c.objective = value;
+        c.objective = *value;
         c.path = scratchPath;
         c.volumes = volumes;
+        if (options_.economics) {
+            if (!valuation)
+                valuation = valueRecord(n.rows, *options_.economics, planted_);
+            c.npv = valuation->npv;
+            c.eaa = valuation->eaa;
+            c.lev = valuation->lev;
+        }
         top.add(std::move(c));
     }
 
@@ -407,6 +404,7 @@ private:
     const SearchSpace &space_;
     RotationAges rotation_;
     const OptimizeOptions &options_;
+    bool planted_; // a land expectation value needs a regime from planting
     std::vector<ThinningInput> thinnings_;
 };
 
@@ -498,7 +496,7 @@ Start enterStand(const Scenario &stand)
     s.run = runScenario(entry, s.root.state, log);
     if (s.run.status != RunResult::Status::Completed)
         return s;
-    s.root.rows = shownRows(s.root.state);
+    s.root.rows = valuationRows(s.root.state).value_or(std::vector<ValuationRow>{});
     clearRecord(s.root.state); // rows are carried by the walk; copies stay small
     // What later screens read from the entry screens, as a user would have typed it.
     ScreenEntries &e = s.root.entries;
@@ -541,9 +539,28 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     if (rotation.empty()) {
         result.status = OptimizeResult::Status::Refused;
         result.noRotationAge = true;
+        result.problem = "rotation: no stand screen of this stand (every 5 years from its age) lies in the range";
         return finish();
     }
-    const RegimeTree tree(space, rotation, options);
+    // The land expectation value belongs to a regime from planting: a stand
+    // entered by its trees planted, whatever its thinnings do to the state's flags.
+    const auto *unthinned = std::get_if<UnthinnedDensity>(&stand.density);
+    const bool planted = unthinned && unthinned->choice == DensityChoice::Planted;
+    if (options.objective == Objective::Npv || options.objective == Objective::Lev) {
+        if (!options.economics) {
+            result.status = OptimizeResult::Status::Refused;
+            result.problem = std::string("the ") + objectiveName(options.objective) +
+                             " objective needs an \"economics\" section";
+            return finish();
+        }
+        if (options.objective == Objective::Lev && (!planted || options.economics->discountRatePercent == 0.0)) {
+            result.status = OptimizeResult::Status::Refused;
+            result.problem = "the lev objective needs a stand entered by its trees planted and a discount rate "
+                             "above 0 (there is no land expectation value otherwise)";
+            return finish();
+        }
+    }
+    const RegimeTree tree(space, rotation, options, planted);
 
     // The first levels, breadth first, until there are subtrees enough to
     // share out; regimes that end on these levels are settled here.

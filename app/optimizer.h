@@ -10,6 +10,7 @@
 #include "app/search_space.h"
 #include "base/message.h"
 #include "model/stand_state.h"
+#include "results/economics.h"
 
 #include <atomic>
 #include <cstddef>
@@ -24,26 +25,13 @@ enum class Objective { Npv, Lev, Volume, Sawlog };
 std::optional<Objective> objectiveFromName(const std::string &name);
 const char *objectiveName(Objective o);
 
-// The record's values that a regime is judged by, as the summary shows them
-// (two decimals).
-struct ShownRow {
-    double age = 0.0;
-    bool thinned = false; // a "D" row
-    double totalVolume = 0.0;
-    double roundwoodVolume = 0.0;
-    double sawlogVolume = 0.0;
-    double firewoodVolume = 0.0;
-};
-// The rows of a record (after a run), in record order.
-std::vector<ShownRow> shownRows(const StandState &state);
-
-// What the thinnings and the final felling remove: each thinning's "AD" row
-// minus its "D" row, plus the last row.
+// What the thinnings and the final felling remove, from the record's values as
+// shown: each thinning's "AD" row minus its "D" row, plus the last row.
 struct HarvestVolumes {
     double total = 0.0;
     double sawlog = 0.0;
 };
-HarvestVolumes harvestVolumes(const std::vector<ShownRow> &rows);
+HarvestVolumes harvestVolumes(const std::vector<ValuationRow> &rows);
 
 struct ScheduledThinning {
     double age = 0.0;
@@ -64,6 +52,9 @@ std::string scheduleText(const std::vector<ScheduledThinning> &thinnings);
 
 struct OptimizeOptions {
     Objective objective = Objective::Volume;
+    // Prices, costs and rate: the npv and lev objectives need them; with them
+    // every ranked regime shows its npv, eaa and lev.
+    std::optional<EconomicInputs> economics;
     size_t top = 10;
     unsigned jobs = 0; // 0: one per core
     // Called from the calling thread as parts of the tree are done.
@@ -80,6 +71,7 @@ struct OptimizeResult {
     size_t endedByModel = 0;
     size_t refusedThinnings = 0; // intensities the dialogue refused at that moment: no regime
     bool noRotationAge = false; // no stand screen lies within the rotation range
+    std::string problem;        // why the search could not start, besides a refused stand
     double seconds = 0.0;
     std::vector<RankedRegime> best; // best first; ties in the order of the walk
 };

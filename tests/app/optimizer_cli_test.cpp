@@ -51,12 +51,18 @@ std::vector<std::string> cells(const std::string &line)
 // The volume removed by the regime a record CSV shows, as the ranking writes it.
 std::string volumeOfRecord(const std::string &csv, bool sawlog)
 {
-    std::vector<ShownRow> rows;
+    std::vector<ValuationRow> rows;
     const auto all = lines(csv);
     for (size_t i = 1; i < all.size(); ++i) {
         const auto c = cells(all[i]);
-        rows.push_back({*parseNumber(c[1]), c[2] == "D", *parseNumber(c[6]), *parseNumber(c[7]),
-                        *parseNumber(c[8]), *parseNumber(c[9])});
+        ValuationRow r;
+        r.age = *parseNumber(c[1]);
+        r.afterThinning = c[2] == "D";
+        r.total = *parseNumber(c[6]);
+        r.roundwood = *parseNumber(c[7]);
+        r.sawlog = *parseNumber(c[8]);
+        r.firewood = *parseNumber(c[9]);
+        rows.push_back(r);
     }
     const HarvestVolumes v = harvestVolumes(rows);
     return formatFixed(sawlog ? v.sawlog : v.total, 2);
@@ -100,6 +106,108 @@ TEST(CliOptimize, WritesTheRankingAndScenarioFilesReadyForRun)
     EXPECT_EQ(volumeOfRecord(record, true), best[1]);
     EXPECT_EQ(volumeOfRecord(record, false), best[5]);
     EXPECT_EQ(cells(lines(record).back())[1], best[7]); // the rotation age ends the record
+}
+
+const char *kValuedStand = R"({"options": {"volumes": "com casca", "year": "2026"},
+ "stand": {"age": "12", "dominantHeight": "9"},
+ "density": {"planted": "1500"},
+ "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+   "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15",
+             "establishment": "1200"},
+   "discountRate": "3"}})";
+
+// The value of `key` in run's valuation JSON, to the cent.
+std::string valuationNumber(const std::string &json, const std::string &key)
+{
+    const size_t at = json.find("\"" + key + "\":");
+    EXPECT_NE(at, std::string::npos) << json;
+    const size_t from = json.find_first_not_of(' ', at + key.size() + 3);
+    return formatFixed(*parseNumber(json.substr(from, json.find_first_of(",\n}", from) - from)), 2);
+}
+
+struct ValuedCase {
+    const char *name;
+    const char *objective;
+    int column; // of the ranking: 2 npv, 4 lev
+    const char *space;
+};
+
+// Mechanical thinnings only: the stand keeps its never-thinned flag, which the
+// valuation of a run reads to tell a planted stand.
+const char *kMechanicalSpace = R"({"rotation": {"from": "30", "to": "45"},
+  "thinnings": {"max": "2", "mechanical": ["20", "30", "40"]}})";
+
+class CliOptimizeValued : public ::testing::TestWithParam<ValuedCase> {};
+
+TEST_P(CliOptimizeValued, TheBestRegimeReplayedWithRunEconomicsGivesTheRankedValue)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kValuedStand);
+    writeBytes(tmp / "space.json", GetParam().space);
+    const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective",
+                             GetParam().objective, "--out", "out", "--top", "3"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto ranking = lines(readBytes(tmp / "out" / "ranking.csv"));
+    ASSERT_EQ(ranking.size(), 4u);
+    const auto best = cells(ranking[1]);
+    EXPECT_EQ(best[1], best[GetParam().column]);
+    EXPECT_FALSE(best[3].empty()); // eaa
+
+    const CliRun replay = runCli({"run", "out/best-1.json", "--log", "l.txt", "--economics", "v.json"}, tmp);
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    const std::string valuation = readBytes(tmp / "v.json");
+    EXPECT_EQ(valuationNumber(valuation, "npv"), best[2]);
+    EXPECT_EQ(valuationNumber(valuation, "eaa"), best[3]);
+    if (std::string(GetParam().objective) == "lev") {
+        EXPECT_EQ(valuationNumber(valuation, "lev"), best[4]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Objectives, CliOptimizeValued,
+                         ::testing::Values(ValuedCase{"Npv", "npv", 2, kSpace},
+                                           ValuedCase{"Lev", "lev", 4, kMechanicalSpace}),
+                         [](const ::testing::TestParamInfo<ValuedCase> &i) { return std::string(i.param.name); });
+
+TEST(CliOptimize, NpvWithoutPricesIsAUsageError)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "space.json", kSpace);
+    const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "npv", "--out", "out"},
+                            tmp);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("--objective npv needs an \"economics\" section in stand.json"), std::string::npos)
+        << r.err;
+}
+
+TEST(CliOptimize, ABadPriceIsRefusedWithItsKeyPath)
+{
+    TempFolder tmp;
+    std::string stand = kValuedStand;
+    stand.replace(stand.find(R"("sawlog": "45")"), 14, R"("sawlog": "4,5")");
+    writeBytes(tmp / "stand.json", stand);
+    writeBytes(tmp / "space.json", kSpace);
+    const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "npv", "--out", "out"},
+                            tmp);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("prices.sawlog"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(tmp / "out" / "ranking.csv"));
+}
+
+TEST(CliOptimize, LevOfAStandEnteredAliveIsRefused)
+{
+    TempFolder tmp;
+    std::string stand = kValuedStand;
+    stand.replace(stand.find(R"("planted": "1500")"), 17, R"("alive": "1400")");
+    writeBytes(tmp / "stand.json", stand);
+    writeBytes(tmp / "space.json", kSpace);
+    const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "lev", "--out", "out"},
+                            tmp);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("stand.json: the lev objective needs a stand entered by its trees planted"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(CliOptimize, SameOutputWithOneAndTwoJobs)

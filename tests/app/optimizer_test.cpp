@@ -156,10 +156,10 @@ TEST(RotationAgesTable, EmptyWhenTheRangeEndsBeforeTheStand)
 
 // --- Volumes removed and the schedule as text -------------------------------------
 
-std::vector<ShownRow> recordRowsOf(const std::string &csvPath)
+std::vector<ValuationRow> recordRowsOf(const std::string &csvPath)
 {
     // Ano,Idade,Cod,NArv/ha,ABasal,Altura,V.Total,V.Rolaria,V.Madeira,V.Lenha
-    std::vector<ShownRow> rows;
+    std::vector<ValuationRow> rows;
     std::string bytes = readBytes(csvPath);
     size_t at = bytes.find('\n') + 1;
     while (at < bytes.size()) {
@@ -171,13 +171,13 @@ std::vector<ShownRow> recordRowsOf(const std::string &csvPath)
             from = comma + 1;
         }
         cells.push_back(bytes.substr(from, end - from));
-        ShownRow r;
+        ValuationRow r;
         r.age = *parseNumber(cells[1]);
-        r.thinned = cells[2] == "D";
-        r.totalVolume = *parseNumber(cells[6]);
-        r.roundwoodVolume = *parseNumber(cells[7]);
-        r.sawlogVolume = *parseNumber(cells[8]);
-        r.firewoodVolume = *parseNumber(cells[9]);
+        r.afterThinning = cells[2] == "D";
+        r.total = *parseNumber(cells[6]);
+        r.roundwood = *parseNumber(cells[7]);
+        r.sawlog = *parseNumber(cells[8]);
+        r.firewood = *parseNumber(cells[9]);
         rows.push_back(r);
         at = end + 1;
     }
@@ -200,7 +200,7 @@ TEST(HarvestVolumes, WithoutThinningsTheFinalFellingOnly)
 {
     const auto rows = recordRowsOf(kExamples / "ends-outside-the-model.record.csv");
     const HarvestVolumes v = harvestVolumes(rows);
-    EXPECT_EQ(v.total, rows.back().totalVolume);
+    EXPECT_EQ(v.total, rows.back().total);
     EXPECT_EQ(v.sawlog, 86.75);
     EXPECT_EQ(harvestVolumes({}).total, 0.0);
 }
@@ -214,15 +214,15 @@ TEST(HarvestVolumes, RecordOfARunReadsAsTheCsvShowsIt)
     LogFile file;
     file.collectInto(&log);
     ASSERT_EQ(runScenario(std::get<Scenario>(parsed), state, file).status, RunResult::Status::Completed);
-    const auto fromRun = shownRows(state);
+    const auto fromRun = *valuationRows(state);
     const auto fromCsv = recordRowsOf(kExamples / "planted-two-thinnings.record.csv");
     ASSERT_EQ(fromRun.size(), fromCsv.size());
     for (size_t i = 0; i < fromRun.size(); ++i) {
         EXPECT_EQ(fromRun[i].age, fromCsv[i].age) << i;
-        EXPECT_EQ(fromRun[i].thinned, fromCsv[i].thinned) << i;
-        EXPECT_EQ(fromRun[i].totalVolume, fromCsv[i].totalVolume) << i;
-        EXPECT_EQ(fromRun[i].sawlogVolume, fromCsv[i].sawlogVolume) << i;
-        EXPECT_EQ(fromRun[i].firewoodVolume, fromCsv[i].firewoodVolume) << i;
+        EXPECT_EQ(fromRun[i].afterThinning, fromCsv[i].afterThinning) << i;
+        EXPECT_EQ(fromRun[i].total, fromCsv[i].total) << i;
+        EXPECT_EQ(fromRun[i].sawlog, fromCsv[i].sawlog) << i;
+        EXPECT_EQ(fromRun[i].firewood, fromCsv[i].firewood) << i;
     }
 }
 
@@ -294,6 +294,23 @@ struct BruteForce {
     std::vector<std::pair<double, std::vector<ScenarioStep>>> ranked; // best first, ties in walk order
 };
 
+const char *kEconomics = R"({"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+  "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15", "establishment": "1200"},
+  "discountRate": "3"})";
+
+// The stand with prices, costs and rate.
+std::string valuedStand()
+{
+    std::string json = kStand;
+    return json.substr(0, json.rfind('}')) + ", \"economics\": " + kEconomics + "}";
+}
+
+EconomicInputs inputsOf(const Scenario &s)
+{
+    EXPECT_TRUE(s.economics.has_value());
+    return std::get<EconomicInputs>(readEconomicInputs(*s.economics));
+}
+
 BruteForce bruteForce(const Scenario &stand, const SearchSpace &space, Objective objective)
 {
     const double t0 = *parseNumber(stand.stand.age);
@@ -312,8 +329,18 @@ BruteForce bruteForce(const Scenario &stand, const SearchSpace &space, Objective
         if (runScenario(s, state, file).status != RunResult::Status::Completed)
             continue;
         ++b.feasible;
-        const HarvestVolumes v = harvestVolumes(shownRows(state));
-        b.ranked.emplace_back(objective == Objective::Sawlog ? v.sawlog : v.total, schedule);
+        const HarvestVolumes v = harvestVolumes(*valuationRows(state));
+        switch (objective) {
+        case Objective::Volume: b.ranked.emplace_back(v.total, schedule); break;
+        case Objective::Sawlog: b.ranked.emplace_back(v.sawlog, schedule); break;
+        // The stand is entered by its trees planted: the regime has a land expectation value.
+        case Objective::Npv:
+            b.ranked.emplace_back(valueRecord(*valuationRows(state), inputsOf(stand), true).npv, schedule);
+            break;
+        case Objective::Lev:
+            b.ranked.emplace_back(*valueRecord(*valuationRows(state), inputsOf(stand), true).lev, schedule);
+            break;
+        }
     }
     std::stable_sort(b.ranked.begin(), b.ranked.end(),
                      [](const auto &a, const auto &c) { return a.first > c.first; });
@@ -348,13 +375,14 @@ class AgainstBruteForce : public ::testing::TestWithParam<BruteForceCase> {};
 
 TEST_P(AgainstBruteForce, SameBestRegimesAsReplayingEveryCandidate)
 {
-    const Scenario stand = standOf(kStand);
+    const Scenario stand = standOf(valuedStand());
     const SearchSpace space = spaceOf(kSmallSpace);
     const BruteForce expected = bruteForce(stand, space, GetParam().objective);
     ASSERT_GT(expected.feasible, 20u);
 
     OptimizeOptions options;
     options.objective = GetParam().objective;
+    options.economics = inputsOf(stand);
     options.top = 1000; // the whole ranking
     options.jobs = 2;
     const OptimizeResult result = optimizeRegime(stand, space, options);
@@ -364,13 +392,16 @@ TEST_P(AgainstBruteForce, SameBestRegimesAsReplayingEveryCandidate)
     ASSERT_EQ(result.best.size(), expected.ranked.size());
     for (size_t i = 0; i < result.best.size(); ++i) {
         EXPECT_EQ(result.best[i].objective, expected.ranked[i].first) << "rank " << i + 1;
+        ASSERT_TRUE(result.best[i].npv && result.best[i].eaa && result.best[i].lev);
         EXPECT_TRUE(sameSteps(result.best[i].steps, expected.ranked[i].second)) << "rank " << i + 1;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Objectives, AgainstBruteForce,
                          ::testing::Values(BruteForceCase{"Volume", Objective::Volume},
-                                           BruteForceCase{"Sawlog", Objective::Sawlog}),
+                                           BruteForceCase{"Sawlog", Objective::Sawlog},
+                                           BruteForceCase{"Npv", Objective::Npv},
+                                           BruteForceCase{"Lev", Objective::Lev}),
                          [](const ::testing::TestParamInfo<BruteForceCase> &i) { return std::string(i.param.name); });
 
 TEST(Optimizer, TheBestRegimeReplayedGivesTheRankedValue)
@@ -391,12 +422,73 @@ TEST(Optimizer, TheBestRegimeReplayedGivesTheRankedValue)
         LogFile file;
         file.collectInto(&log);
         ASSERT_EQ(runScenario(replay, state, file).status, RunResult::Status::Completed);
-        const auto rows = shownRows(state);
+        const auto rows = *valuationRows(state);
         EXPECT_EQ(harvestVolumes(rows).sawlog, r.objective);
         EXPECT_EQ(harvestVolumes(rows).total, r.volumes.total);
         EXPECT_EQ(rows.back().age, r.rotationAge);
     }
 }
+
+TEST(Optimizer, TheBestRegimeByNpvReplayedGivesTheRankedValuation)
+{
+    const Scenario stand = standOf(valuedStand());
+    OptimizeOptions options;
+    options.objective = Objective::Npv;
+    options.economics = inputsOf(stand);
+    options.top = 2;
+    const OptimizeResult result = optimizeRegime(stand, spaceOf(kSmallSpace), options);
+    ASSERT_EQ(result.best.size(), 2u);
+    for (const RankedRegime &r : result.best) {
+        const Scenario replay = standOf(regimeScenarioJson(valuedStand(), "2026", r.steps));
+        ASSERT_TRUE(replay.economics.has_value()); // the prices travel with the regime
+        StandState state;
+        std::string log;
+        LogFile file;
+        file.collectInto(&log);
+        ASSERT_EQ(runScenario(replay, state, file).status, RunResult::Status::Completed);
+        const auto v = std::optional(valueRecord(*valuationRows(state), inputsOf(replay), true));
+        EXPECT_EQ(v->npv, r.objective);
+        EXPECT_EQ(v->npv, *r.npv);
+        EXPECT_EQ(v->eaa, r.eaa);
+        EXPECT_EQ(v->lev, r.lev);
+    }
+}
+
+struct ValuedRefusalCase {
+    const char *name;
+    Objective objective;
+    bool economics;
+    const char *density;
+    const char *says;
+};
+
+class ValuedObjectiveRefusals : public ::testing::TestWithParam<ValuedRefusalCase> {};
+
+TEST_P(ValuedObjectiveRefusals, SayWhyBeforeSearching)
+{
+    const ValuedRefusalCase &c = GetParam();
+    std::string json = valuedStand();
+    json.replace(json.find(R"("planted": "1500")"), 17, c.density);
+    const Scenario stand = standOf(json);
+    OptimizeOptions options;
+    options.objective = c.objective;
+    if (c.economics)
+        options.economics = inputsOf(stand);
+    const OptimizeResult r = optimizeRegime(stand, spaceOf(kSmallSpace), options);
+    EXPECT_EQ(r.status, OptimizeResult::Status::Refused);
+    EXPECT_NE(r.problem.find(c.says), std::string::npos) << r.problem;
+    EXPECT_EQ(r.feasible, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Objectives, ValuedObjectiveRefusals,
+    ::testing::Values(ValuedRefusalCase{"NpvWithoutPrices", Objective::Npv, false, R"("planted": "1500")",
+                                        "the npv objective needs an \"economics\" section"},
+                      ValuedRefusalCase{"LevWithoutPrices", Objective::Lev, false, R"("planted": "1500")",
+                                        "the lev objective needs an \"economics\" section"},
+                      ValuedRefusalCase{"LevOfAStandEnteredAlive", Objective::Lev, true, R"("alive": "1400")",
+                                        "the lev objective needs a stand entered by its trees planted"}),
+    [](const ::testing::TestParamInfo<ValuedRefusalCase> &i) { return std::string(i.param.name); });
 
 TEST(Optimizer, OutputIsTheSameForAnyNumberOfJobs)
 {
