@@ -376,6 +376,50 @@ TEST(CliBatchOptimize, EachStandsBestRegimeIsTheOneOptimizeFinds)
     EXPECT_EQ(errors[3].rfind("zero,refused,", 0), 0u) << errors[3];
 }
 
+TEST(CliBatchOptimize, ByNetPresentValueWithTheRegimesPrices)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                                   "p1,12,9,,1500,,,,,\n");
+    writeBytes(tmp / "regime.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+        "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+                      "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15",
+                                "establishment": "1200"},
+                      "discountRate": "3"}})");
+    writeBytes(tmp / "space.json", kBatchSpace);
+    const CliRun r = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--optimize",
+                             "space.json", "--objective", "npv"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto best = lines(readBytes(tmp / "out" / "best.csv"));
+    ASSERT_EQ(best.size(), 2u);
+    const auto p1 = cells(best[1]);
+    EXPECT_EQ(p1[1], p1[4]); // the objective is the npv
+
+    // The same stand and prices through optimize.
+    writeBytes(tmp / "stand.json", kValuedStand);
+    const CliRun one = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "npv", "--out",
+                               "one", "--top", "1"},
+                              tmp);
+    ASSERT_EQ(one.status, 0) << one.err;
+    const auto ranked = cells(lines(readBytes(tmp / "one" / "ranking.csv"))[1]);
+    EXPECT_EQ(p1[1], ranked[1]);
+    EXPECT_EQ(p1[3], ranked[8]);
+}
+
+TEST(CliBatchOptimize, NpvWithoutPricesIsAUsageError)
+{
+    TempFolder tmp;
+    writeBytes(tmp / "stands.csv", kInventory);
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", kBatchSpace);
+    const CliRun r = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--optimize",
+                             "space.json", "--objective", "npv"},
+                            tmp);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("needs an \"economics\" section in regime.json"), std::string::npos) << r.err;
+}
+
 TEST(CliBatchOptimize, SameOutputWithOneAndTwoJobs)
 {
     TempFolder tmp;
