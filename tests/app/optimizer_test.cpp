@@ -404,6 +404,38 @@ INSTANTIATE_TEST_SUITE_P(Objectives, AgainstBruteForce,
                                            BruteForceCase{"Lev", Objective::Lev}),
                          [](const ::testing::TestParamInfo<BruteForceCase> &i) { return std::string(i.param.name); });
 
+// A stand thinned before, entered by its parameters and by its classes: the
+// walk starts from the state the thinned-stand screen leaves.
+class ThinnedStandAgainstBruteForce : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(ThinnedStandAgainstBruteForce, SameRanking)
+{
+    const Scenario stand = standOf(readBytes(kExamples / GetParam()));
+    const SearchSpace space = spaceOf(R"({"rotation": {"from": "30", "to": "45"},
+        "thinnings": {"max": "2", "mechanical": ["30"], "below": ["14", "18"]}})");
+    const BruteForce expected = bruteForce(stand, space, Objective::Volume);
+    ASSERT_GT(expected.feasible, 3u);
+    OptimizeOptions options;
+    options.top = 1000;
+    options.jobs = 2;
+    const OptimizeResult result = optimizeRegime(stand, space, options);
+    ASSERT_EQ(result.status, OptimizeResult::Status::Done);
+    EXPECT_EQ(result.feasible, expected.feasible);
+    ASSERT_EQ(result.best.size(), expected.ranked.size());
+    for (size_t i = 0; i < result.best.size(); ++i) {
+        EXPECT_EQ(result.best[i].objective, expected.ranked[i].first) << "rank " << i + 1;
+        EXPECT_TRUE(sameSteps(result.best[i].steps, expected.ranked[i].second)) << "rank " << i + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, ThinnedStandAgainstBruteForce,
+                         ::testing::Values("thinned-by-parameters.json", "thinned-by-classes.json"),
+                         [](const ::testing::TestParamInfo<const char *> &i) {
+                             return std::string(i.param).find("classes") != std::string::npos
+                                        ? std::string("ByClasses")
+                                        : std::string("ByParameters");
+                         });
+
 TEST(Optimizer, TheBestRegimeReplayedGivesTheRankedValue)
 {
     const Scenario stand = standOf(kStand);
