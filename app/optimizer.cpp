@@ -178,6 +178,7 @@ private:
 
 // What one walker has seen.
 struct Tally {
+    size_t states = 0;
     size_t feasible = 0;
     size_t endedByModel = 0;
     size_t refused = 0;
@@ -195,6 +196,7 @@ struct Tally {
     }
     void merge(const Tally &o)
     {
+        states += o.states;
         feasible += o.feasible;
         endedByModel += o.endedByModel;
         refused += o.refused;
@@ -249,6 +251,7 @@ public:
     // screens would; false when it leads to no regime (counted in `tally`).
     bool makeChild(const Node &parent, Choice choice, Node &child, Tally &tally) const
     {
+        ++tally.states;
         child = parent;
         child.path.push_back(choice);
         try {
@@ -646,6 +649,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     result.feasible = tally.feasible;
     result.endedByModel = tally.endedByModel;
     result.refusedThinnings = tally.refused;
+    result.statesComputed = tally.states;
     result.evaluated = tally.feasible + tally.endedByModel;
     for (const Candidate &c : top.items())
         result.best.push_back(regimeOf(c, initialAge, tree.thinnings()));

@@ -70,6 +70,7 @@ struct OptimizeResult {
     size_t feasible = 0;
     size_t endedByModel = 0;
     size_t refusedThinnings = 0; // intensities the dialogue refused at that moment: no regime
+    size_t statesComputed = 0;   // stand states played, each shared by every regime through it
     bool noRotationAge = false; // no stand screen lies within the rotation range
     std::string problem;        // why the search could not start, besides a refused stand
     double seconds = 0.0;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -435,6 +436,39 @@ INSTANTIATE_TEST_SUITE_P(Routes, ThinnedStandAgainstBruteForce,
                                         ? std::string("ByClasses")
                                         : std::string("ByParameters");
                          });
+
+TEST(Optimizer, RegimesShareTheStatesOfTheirCommonBeginning)
+{
+    const Scenario stand = standOf(kStand);
+    const SearchSpace space = spaceOf(kSmallSpace);
+    std::vector<std::vector<ScenarioStep>> schedules;
+    std::vector<ScenarioStep> steps;
+    const RotationAges rotation = rotationAges(space, 12);
+    enumerate(space, 12, rotation.first, rotation.last, 0, std::nullopt, steps, schedules);
+
+    // Every stand screen after the first is a beginning of some schedule ending
+    // in a projection; replaying each schedule alone plays all of its own.
+    std::set<std::string> beginnings;
+    size_t replayed = 0;
+    for (const auto &schedule : schedules) {
+        std::string prefix;
+        for (const ScenarioStep &st : schedule) {
+            prefix += st.kind == ScenarioStep::Kind::Project ? "p"
+                      : st.kind == ScenarioStep::Kind::Thin  ? "t" + st.thinning.mechanicalPercent + "/" +
+                                                                  st.thinning.residualBasalArea
+                                                            : "";
+            if (st.kind == ScenarioStep::Kind::Project) {
+                beginnings.insert(prefix);
+                ++replayed;
+            }
+        }
+    }
+    const OptimizeResult r = optimizeRegime(stand, space, {});
+    ASSERT_EQ(r.status, OptimizeResult::Status::Done);
+    EXPECT_GT(r.statesComputed, 0u);
+    EXPECT_LE(r.statesComputed, beginnings.size()); // each at most once, fewer where a branch left the model
+    EXPECT_LT(r.statesComputed * 3, replayed);
+}
 
 TEST(Optimizer, TheBestRegimeReplayedGivesTheRankedValue)
 {
