@@ -1,17 +1,15 @@
 #include "batch.h"
 
 #include "app/economics_run.h"
+#include "base/whole_file.h"
 #include "structure/sim_record.h"
-
-#include <QByteArray>
-#include <QSaveFile>
-#include <QString>
 
 #include <chrono>
 #include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -95,28 +93,13 @@ struct Result {
     std::string errorRow;
     std::string economicsRow;
     enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
+    bool logFailed = false;
+    std::string logFailure; // the log's path and why
 };
 
 std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
 {
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
-}
-
-// A stand's log in one write. Not a QSaveFile: syncing thousands of logs to
-// disk one by one would cost more than simulating the stands.
-bool writeWhole(const std::filesystem::path &path, const std::string &bytes)
-{
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!(written && closed)) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec); // no half-written log is left behind
-        return false;
-    }
-    return true;
 }
 
 Result runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
@@ -137,12 +120,16 @@ Result runOne(const Job &job, const Regime &regime, const std::optional<Economic
     log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
 
-    // Like a single run: the log is replaced, and a stand refused before its
-    // first table leaves no log at all.
-    std::error_code ec;
-    std::filesystem::remove(logPath, ec);
-    if (!logBytes.empty() && !writeWhole(logPath, logBytes)) {
-        r.errorRow += errorRow(stand.id, "log-failed", "Erro!", "Erro de gravação do ficheiro...");
+    // A stand refused before its first table leaves no log. The log appears
+    // whole under its name or not at all (also when the run is interrupted);
+    // not synced one by one: that would cost more than simulating the stands.
+    if (!logBytes.empty()) {
+        if (auto why = writeWholeFile(logPath, logBytes, Durability::Unsynced)) {
+            r.logFailed = true;
+            r.logFailure = logPath.string() + ": " + *why;
+            r.errorRow += errorRow(stand.id, "log-failed", fileWriteError().title,
+                                   fileWriteError().text + " " + logPath.filename().string() + ": " + *why);
+        }
     }
 
     const int rows = recordRowCount(state);
@@ -167,31 +154,83 @@ Result runOne(const Job &job, const Regime &regime, const std::optional<Economic
     return r;
 }
 
-// Appends in order to a file written whole at the end (replaced only on success).
+// Appends in order to a file that replaces the old one only once it is whole.
 class OrderedCsv {
 public:
-    OrderedCsv(const std::filesystem::path &path, const std::string &header)
-        : file_(QString::fromStdString(path.string()))
+    OrderedCsv(const std::filesystem::path &path, const std::string &header) : path_(path), file_(path)
     {
-        if (!file_.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write " + path.string());
-        write(header);
+        if (!file_.open())
+            throw BatchOutputError("cannot write " + path.string() + ": " + file_.error());
+        file_.write(header);
     }
-    void write(const std::string &s)
+    void write(const std::string &s) { file_.write(s); }
+    void commit()
     {
-        if (!s.empty() && file_.write(s.data(), static_cast<qint64>(s.size())) != static_cast<qint64>(s.size()))
-            ok_ = false;
-    }
-    void commit(const std::filesystem::path &path)
-    {
-        if (!ok_ || !file_.commit())
-            throw std::runtime_error("cannot write " + path.string());
+        if (!file_.commit())
+            throw BatchOutputError("cannot write " + path_.string() + ": " + file_.error());
     }
 
 private:
-    QSaveFile file_;
-    bool ok_ = true;
+    std::filesystem::path path_;
+    WholeFileWriter file_;
 };
+
+// What an earlier run left in the output folder: its record, its errors, its
+// valuation and its stand logs.
+bool isBatchOutput(const std::filesystem::directory_entry &e)
+{
+    const std::string name = e.path().filename().string();
+    std::error_code ec;
+    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     e.path().extension() == ".txt");
+}
+
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("the output folder " + outDir.string() + " is not a folder");
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("cannot create the output folder " + outDir.string());
+    std::vector<std::filesystem::path> earlier;
+    bool empty = true;
+    for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
+        empty = false;
+        if (isBatchOutput(e))
+            earlier.push_back(e.path());
+    }
+    if (ec)
+        throw std::runtime_error("cannot read the output folder " + outDir.string() + ": " + ec.message());
+    if (empty)
+        return;
+    if (!overwrite)
+        throw std::runtime_error("the output folder " + outDir.string() +
+                                 " is not empty; give --overwrite to replace the results of an earlier run");
+    for (const auto &p : earlier)
+        if (sameFile(p, inventory))
+            throw std::runtime_error("the inventory " + inventory.string() +
+                                     " is among the outputs in the output folder; it would be overwritten");
+    for (const auto &p : earlier)
+        if (!std::filesystem::remove(p, ec) && ec)
+            throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
+}
+
+std::string readWhole(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure &) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    if (in.bad())
+        throw std::runtime_error("cannot read " + path.string());
+    return bytes;
+}
 
 std::string recordHeader()
 {
@@ -207,40 +246,15 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir))
-        throw std::runtime_error("cannot create the output folder " + outDir.string());
-
-    // Count the stands first so that the progress has a total; rows are streamed.
-    size_t total = 0;
-    {
-        std::ifstream in(inventory, std::ios::binary);
-        if (!in)
-            throw std::runtime_error("cannot read " + inventory.string());
-        std::string line;
-        bool header = true;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (header) {
-                header = false;
-                continue;
-            }
-            if (!line.empty())
-                ++total;
-        }
-    }
-
-    std::ifstream in(inventory, std::ios::binary);
-    std::string line;
-    if (!std::getline(in, line))
+    // Read once, whole: the inventory may be a pipe that cannot be read twice.
+    std::string text = readWhole(inventory);
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    std::vector<CsvRecord> records = splitCsvRecords(text);
+    text.clear();
+    if (records.empty())
         throw std::runtime_error(inventory.string() + ": the header line is missing");
-    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        line.erase(0, 3);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    const auto header = splitCsvLine(line);
+    const auto header = splitCsvLine(records.front().text);
     std::vector<int> columnOf(std::size(kInventoryColumns), -1);
     if (header) {
         for (size_t h = 0; h < header->size(); ++h)
@@ -253,10 +267,13 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
                                      "\" missing from the header");
     const size_t headerCells = header->size();
+    size_t total = 0;
+    for (size_t i = 1; i < records.size(); ++i)
+        if (!records[i].text.empty())
+            ++total;
 
-    OrderedCsv record(outDir / "record.csv", recordHeader());
-    OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
-    // The regime's valuation, stand by stand, when it has prices and costs.
+    // The regime's valuation, stand by stand, when it has prices and costs;
+    // a bad value refuses the run before the output folder is touched.
     std::optional<EconomicInputs> economics;
     if (regime.economics) {
         auto read = readEconomicInputs(*regime.economics);
@@ -264,6 +281,9 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
         economics = std::get<EconomicInputs>(read);
     }
+    prepareOutputFolder(outDir, options.overwrite, inventory);
+    OrderedCsv record(outDir / "record.csv", recordHeader());
+    OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
     std::optional<OrderedCsv> economicsCsv;
     if (economics)
         economicsCsv.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
@@ -288,6 +308,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     size_t nextWrite = 0;
     BatchSummary summary;
     summary.stands = total;
+    size_t processed = 0;
 
     std::vector<std::thread> workers;
     for (unsigned w = 0; w < jobs; ++w) {
@@ -327,15 +348,21 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 errors.write(r.errorRow);
                 if (economicsCsv)
                     economicsCsv->write(r.economicsRow);
+                if (r.logFailed && summary.logFailed++ == 0)
+                    summary.firstLogFailure = r.logFailure;
+                ++processed;
                 switch (r.kind) {
-                case Result::Kind::Done: ++summary.done; break;
+                case Result::Kind::Done:
+                    if (!r.logFailed)
+                        ++summary.done;
+                    break;
                 case Result::Kind::Refused: ++summary.refused; break;
                 case Result::Kind::Ended: ++summary.endedByModel; break;
                 case Result::Kind::Malformed: ++summary.malformed; break;
                 }
             }
             if (options.progress)
-                options.progress(summary.done + summary.refused + summary.endedByModel + summary.malformed, total);
+                options.progress(processed, total);
             lk.lock();
         }
     };
@@ -354,17 +381,17 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     };
 
     std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
-    size_t lineNo = 1;
     Chunk pending;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
+    for (size_t i = 1; i < records.size(); ++i) {
+        if (options.stop && options.stop->load()) {
+            summary.interrupted = true;
+            break;
+        }
+        if (records[i].text.empty())
             continue;
         Job job;
-        job.line = lineNo;
-        const auto cells = splitCsvLine(line);
+        job.line = records[i].line;
+        const auto cells = splitCsvLine(records[i].text);
         if (cells && columnOf[0] < static_cast<int>(cells->size()))
             job.rawId = (*cells)[columnOf[0]];
         if (!cells) {
@@ -399,11 +426,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     for (std::thread &t : workers)
         t.join();
 
-    record.commit(outDir / "record.csv");
-    errors.commit(outDir / "errors.csv");
+    record.commit();
+    errors.commit();
     if (economicsCsv)
-        economicsCsv->commit(outDir / "economics.csv");
-    summary.stands = summary.done + summary.refused + summary.endedByModel + summary.malformed;
+        economicsCsv->commit();
+    summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;
 }

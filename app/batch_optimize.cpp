@@ -2,9 +2,7 @@
 
 #include "base/csv.h"
 #include "base/numeric_text.h"
-
-#include <QSaveFile>
-#include <QString>
+#include "base/whole_file.h"
 
 #include <atomic>
 #include <chrono>
@@ -91,11 +89,8 @@ std::string errorRow(const std::string &id, const char *status, const std::strin
 
 void save(const std::filesystem::path &path, const std::string &bytes)
 {
-    QSaveFile out(QString::fromStdString(path.string()));
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !out.commit())
-        throw OutputError("cannot write " + path.string());
+    if (auto why = writeWholeFile(path, bytes))
+        throw OutputError("cannot write " + path.string() + ": " + *why);
 }
 
 } // namespace

@@ -3,19 +3,20 @@
 #include "app/batch.h"
 #include "app/economics_run.h"
 #include "app/scenario.h"
+#include "base/whole_file.h"
 #include "results/regime_chart.h"
 #include "results/regime_comparison.h"
 
 #include <QDate>
-#include <QSaveFile>
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <ios>
-#include <random>
 #include <iterator>
 #include <ostream>
 #include <sstream>
@@ -42,16 +43,39 @@ bool readFile(const std::string &path, std::string &out)
     return !in.bad();
 }
 
-bool writeFile(const std::string &path, const std::string &bytes)
+// Writes an output whole or not at all; says what and why when it fails.
+bool writeOutput(const std::string &path, std::string_view bytes, std::ostream &err)
 {
-    QSaveFile out(QString::fromStdString(path));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    if (auto why = writeWholeFile(path, bytes)) {
+        err << "tavelo-cli: cannot write " << path << ": " << *why << "\n";
         return false;
     }
-    return out.commit();
+    return true;
+}
+
+// An output named on the command line must not destroy anything: not a device
+// or folder, not an input, not another output of the same run. Empty when fine.
+struct NamedPath {
+    const char *what; // "--log", "the scenario file", ...
+    std::string path;
+};
+std::string clobberingProblem(const std::vector<NamedPath> &outputs, const std::vector<NamedPath> &inputs)
+{
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const NamedPath &o = outputs[i];
+        if (o.path.empty())
+            continue;
+        if (auto why = unusableOutputPath(o.path))
+            return std::string(o.what) + " " + o.path + ": " + *why + "; give the name of a regular file";
+        for (const NamedPath &in : inputs)
+            if (sameFile(o.path, in.path))
+                return std::string(o.what) + " " + o.path + " is " + in.what + " " + in.path +
+                       "; it would be overwritten";
+        for (size_t j = 0; j < i; ++j)
+            if (!outputs[j].path.empty() && sameFile(o.path, outputs[j].path))
+                return std::string(outputs[j].what) + " and " + o.what + " name the same file " + o.path;
+    }
+    return {};
 }
 
 int usage(std::ostream &err, const std::string &why)
@@ -65,6 +89,11 @@ int usage(std::ostream &err, const std::string &why)
 void printMessage(std::ostream &err, const char *what, const Message &m)
 {
     err << what << ": " << m.title << ": " << m.text << "\n";
+}
+
+const char *outcomeWord(const RunResult &r)
+{
+    return r.status == RunResult::Status::EndedByModel ? "ended" : "refused";
 }
 
 // Reads one scenario file; nothing when the file is unusable.
@@ -85,7 +114,7 @@ std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
 
 // Reads and plays one scenario file; nothing when the file is unusable. A bad
 // economics value refuses the scenario before anything is written.
-std::optional<RunResult> playScenario(const std::string &path, StandState &state, const std::string &logPath,
+std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
                                       std::ostream &err, std::optional<EconomicInputs> *economics = nullptr)
 {
     const auto scenario = loadScenario(path, err);
@@ -96,19 +125,63 @@ std::optional<RunResult> playScenario(const std::string &path, StandState &state
         return refusedByEconomics();
     if (economics)
         *economics = checked.inputs;
-    return runScenario(*scenario, state, logPath);
+    return runScenario(*scenario, state, log);
 }
+
+// Set by SIGINT or SIGTERM during a batch run; a signal handler can reach
+// nothing but a flag of static storage.
+std::atomic<bool> batchStopRequested{false};
+extern "C" void requestBatchStop(int)
+{
+    batchStopRequested.store(true);
+}
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+// Catches SIGINT and SIGTERM for as long as it lives; a second signal ends the
+// program at once.
+class BatchSignals {
+public:
+    BatchSignals()
+    {
+        batchStopRequested.store(false);
+        struct sigaction action {};
+        action.sa_handler = requestBatchStop;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~BatchSignals()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    BatchSignals(const BatchSignals &) = delete;
+    BatchSignals &operator=(const BatchSignals &) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
 
 } // namespace
 
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
-           "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]\n"
+           "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
            "                  [--optimize SPACE.json --objective npv|lev|volume|sawlog]\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
-           "                  [--top N] [--jobs N]\n";
+           "                  [--top N] [--jobs N] [--overwrite]\n"
+           "       tavelo-cli --help\n"
+           "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
+           "             4 an output could not be written\n";
+}
+
+bool cliWantsHelp(const std::string &command)
+{
+    return command == "--help" || command == "-h" || command == "help";
 }
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
@@ -128,26 +201,49 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     }
     if (scenarioPath.empty() || logPath.empty())
         return usage(err, "run needs a scenario file and --log");
-
-    StandState state;
-    std::optional<EconomicInputs> economics;
-    const auto result = playScenario(scenarioPath, state, logPath, err, &economics);
-    if (!result)
-        return kCliUsage;
-    if (!economicsPath.empty() && result->status != RunResult::Status::Refused && !economics)
-        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
-    for (const Message &m : result->notices)
-        printMessage(err, "note", m);
-    if (result->message)
-        printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused", *result->message);
-    if (!recordPath.empty() && !writeFile(recordPath, recordCsv(state))) {
-        err << "tavelo-cli: cannot write " << recordPath << "\n";
+    // Refused before anything is touched.
+    const std::string problem =
+        clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath}},
+                          {{"the scenario file", scenarioPath}});
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
         return kCliUsage;
     }
-    if (!economicsPath.empty() && economics && result->status == RunResult::Status::Completed &&
+
+    const auto scenario = loadScenario(scenarioPath, err);
+    if (!scenario)
+        return kCliUsage;
+    if (!economicsPath.empty() && !scenario->economics)
+        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
+    // A bad economics value refuses the scenario before anything is written.
+    const CheckedEconomics checked = checkEconomics(scenario->economics, scenarioPath, err);
+    if (!checked.accepted)
+        return kCliRefused;
+    const std::optional<EconomicInputs> &economics = checked.inputs;
+
+    StandState state;
+    // An earlier log is replaced only when this run writes its first block.
+    LogFile log(logPath);
+    log.replaceOnFirstBlock();
+    log.stopAfterFailure();
+    std::string logFailure;
+    log.reportFailureTo(&logFailure);
+    const RunResult result = runScenario(*scenario, state, log);
+    for (const Message &m : result.notices)
+        printMessage(err, "note", m);
+    if (result.message)
+        printMessage(err, outcomeWord(result), *result.message);
+    bool outputsWritten = true;
+    if (!logFailure.empty()) {
+        err << "tavelo-cli: cannot write " << logPath << ": " << logFailure << "\n";
+        outputsWritten = false;
+    }
+    if (!recordPath.empty() && !writeOutput(recordPath, recordCsv(state), err))
+        outputsWritten = false;
+    if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
         !writeEconomicsJson(economicsPath, state, *economics, err))
-        return kCliCannotWriteOutput;
-    return static_cast<int>(result->status);
+        outputsWritten = false;
+    return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
 }
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -156,6 +252,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         return cliBatchOptimize(args, err, progressBar);
     std::string inventory, regimePath, outDir;
     unsigned jobs = 0;
+    BatchOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--regime" && i + 1 < args.size()) {
             regimePath = args[++i];
@@ -168,6 +265,9 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             if (j.empty() || *end != '\0' || v == 0 || v > 1024)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
             jobs = static_cast<unsigned>(v);
+            options.jobs = jobs;
+        } else if (args[i] == "--overwrite") {
+            options.overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
             inventory = args[i];
         } else {
@@ -187,10 +287,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
 
     if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
-        return static_cast<int>(RunResult::Status::Refused);
+        return kCliRefused;
 
-    BatchOptions options;
-    options.jobs = jobs;
     if (progressBar) {
         options.progress = [&err, last = -1](size_t done, size_t total) mutable {
             const int width = 40;
@@ -203,19 +301,35 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
                 << total << std::flush;
         };
     }
+    const BatchSignals stopOnSignals;
+    options.stop = &batchStopRequested;
+    BatchSummary s;
     try {
-        const BatchSummary s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
-        if (progressBar)
-            err << "\n";
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
-        err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
-            << " ended by the model, " << s.malformed << " malformed rows; " << seconds << " s\n";
+        s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
+    } catch (const BatchOutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliOutputFailed;
     } catch (const std::exception &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCliUsage;
     }
-    return kCliOk;
+    if (progressBar)
+        err << "\n";
+    if (s.logFailed > 0)
+        err << "tavelo-cli: cannot write " << s.firstLogFailure
+            << (s.logFailed > 1 ? " (and " + std::to_string(s.logFailed - 1) + " more logs)" : std::string()) << "\n";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
+    if (s.interrupted)
+        err << "interrupted: ";
+    err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
+        << " ended by the model, " << s.malformed << " malformed rows";
+    if (s.logFailed > 0)
+        err << ", " << s.logFailed << " logs not written (see errors.csv)";
+    err << "; " << seconds << " s\n";
+    if (s.interrupted)
+        return 128 + SIGINT;
+    return s.logFailed > 0 ? kCliOutputFailed : kCliOk;
 }
 
 int cliCompare(const std::vector<std::string> &args, std::ostream &err)
@@ -239,46 +353,58 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         !chart.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         return usage(err, "--chart must name a .png or .svg file");
 
+    std::vector<NamedPath> inputs;
+    for (const std::string &sc : scenarios)
+        inputs.push_back({"the scenario file", sc});
+    const std::string problem = clobberingProblem({{"--chart", chartPath}, {"--csv", csvPath}}, inputs);
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
+        return kCliUsage;
+    }
+
+    // Every scenario is read before anything is drawn.
+    const std::vector<std::string> labels = regimeLabels(scenarios);
     std::vector<RegimeSeries> regimes;
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() /
-                                          ("tavelo-compare-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(scratch);
     int status = kCliOk;
     for (size_t i = 0; i < scenarios.size(); ++i) {
         StandState state;
+        // The logs are not wanted here: kept in memory, nothing on disk.
+        std::string logBytes;
+        LogFile log("Simulacao" + std::to_string(i + 1) + ".temp");
+        log.collectInto(&logBytes);
         std::optional<EconomicInputs> economics;
-        const auto result = playScenario(scenarios[i], state,
-                                         (scratch / ("log" + std::to_string(i) + ".txt")).string(), err, &economics);
-        if (!result) {
-            status = kCliUsage;
-            break;
-        }
+        const auto result = playScenario(scenarios[i], state, log, err, &economics);
+        if (!result)
+            return kCliUsage;
         if (result->status == RunResult::Status::Refused && !result->message) {
-            status = static_cast<int>(RunResult::Status::Refused);
-            break;
+            // A bad economics value (said on standard error): not simulated, not drawn.
+            status = std::max(status, kCliRefused);
+            continue;
         }
-        if (result->message)
-            printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused",
-                         *result->message);
-        regimes.push_back(regimeSeries(std::filesystem::path(scenarios[i]).filename().string(), state));
+        if (result->message) {
+            err << scenarios[i] << ": ";
+            printMessage(err, outcomeWord(*result), *result->message);
+            // The worst outcome decides: a regime ended by the model over one refused.
+            status = std::max(status, static_cast<int>(result->status));
+        }
+        regimes.push_back(regimeSeries(labels[i], state));
         if (economics && result->status == RunResult::Status::Completed)
             if (const auto v = valueSimulation(state, *economics))
                 regimes.back().npv = v->npv;
     }
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-    if (status != kCliOk)
-        return status;
 
-    if (!renderComparisonChart(regimes, chart)) {
-        err << "tavelo-cli: cannot write " << chartPath << "\n";
-        return kCliUsage;
+    const QString format = chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? QStringLiteral("png")
+                                                                                        : QStringLiteral("svg");
+    bool outputsWritten = true;
+    if (const auto bytes = renderComparisonChart(regimes, format)) {
+        outputsWritten = writeOutput(chartPath, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), err);
+    } else {
+        err << "tavelo-cli: cannot write " << chartPath << ": the chart could not be drawn\n";
+        outputsWritten = false;
     }
-    if (!csvPath.empty() && !writeFile(csvPath, comparisonCsv(regimes))) {
-        err << "tavelo-cli: cannot write " << csvPath << "\n";
-        return kCliUsage;
-    }
-    return kCliOk;
+    if (!csvPath.empty() && !writeOutput(csvPath, comparisonCsv(regimes), err))
+        outputsWritten = false;
+    return outputsWritten ? status : kCliOutputFailed;
 }
 
 } // namespace tavelo

@@ -10,25 +10,32 @@ namespace tavelo {
 
 inline constexpr int kCliOk = 0;
 inline constexpr int kCliUsage = 1;
-inline constexpr int kCliCannotWriteOutput = 4;
+inline constexpr int kCliRefused = 2;
+inline constexpr int kCliEndedByModel = 3;
+inline constexpr int kCliOutputFailed = 4; // an output file could not be written
 
-// run SCENARIO.json --log LOG.txt [--record RECORD.csv]: 0 done, 1 usage or
-// scenario error, 2 entry refused, 3 ended by the model.
+// run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]: 0 done, 1 usage or
+// scenario error, 2 entry refused, 3 ended by the model, 4 an output could not
+// be written (what and why on `err`).
 int cliRun(const std::vector<std::string> &args, std::ostream &err);
-// batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]
+// batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
-// compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication)
+// compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication):
+// 2 when a regime was refused, 3 when the model ended one (the others are still
+// drawn), 4 when an output could not be written.
 int cliCompare(const std::vector<std::string> &args, std::ostream &err);
 
 // optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR
-// [--top N] [--jobs N]: 0 done, 1 usage, 2 refused, 3 no regime stays inside
+// [--top N] [--jobs N] [--overwrite]: 0 done, 1 usage, 2 refused, 3 no regime stays inside
 // the model, 4 a result cannot be written.
 int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
 // batch STANDS.csv --regime REGIME.json --out DIR --optimize SPACE.json --objective
-// npv|lev|volume|sawlog [--jobs N]: every stand's best regime into best.csv.
+// npv|lev|volume|sawlog [--jobs N] [--overwrite]: every stand's best regime into best.csv.
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
 std::string cliUsage();
+// Whether the arguments ask for the usage ("--help", "-h" or "help").
+bool cliWantsHelp(const std::string &command);
 
 } // namespace tavelo

@@ -1,9 +1,9 @@
 #include "economics_run.h"
 
+#include "base/whole_file.h"
+
 #include "base/csv.h"
 
-#include <QSaveFile>
-#include <QString>
 
 #include <ostream>
 
@@ -37,15 +37,12 @@ bool writeEconomicsJson(const std::string &path, const StandState &state, const 
                         std::ostream &err)
 {
     const auto valuation = valueSimulation(state, inputs);
-    const std::string json = valuation ? valuationJson(*valuation) : std::string();
-    QSaveFile out(QString::fromStdString(path));
-    bool written = valuation && out.open(QIODevice::WriteOnly);
-    if (written && out.write(json.data(), static_cast<qint64>(json.size())) != static_cast<qint64>(json.size())) {
-        out.cancelWriting();
-        written = false;
+    if (!valuation) {
+        err << "tavelo-cli: cannot write " << path << ": the simulation has no valuation\n";
+        return false;
     }
-    if (!written || !out.commit()) {
-        err << "tavelo-cli: cannot write " << path << "\n";
+    if (auto why = writeWholeFile(path, valuationJson(*valuation))) {
+        err << "tavelo-cli: cannot write " << path << ": " << *why << "\n";
         return false;
     }
     return true;

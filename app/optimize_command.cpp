@@ -6,12 +6,15 @@
 #include "app/optimizer.h"
 #include "app/scenario.h"
 #include "app/search_space.h"
+#include "base/whole_file.h"
 
 #include <QDate>
-#include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,9 +25,9 @@ namespace tavelo {
 
 namespace {
 
-constexpr int kRefused = 2;
-constexpr int kEndedByModel = 3;
-constexpr int kCannotWrite = kCliCannotWriteOutput;
+constexpr int kRefused = kCliRefused;
+constexpr int kEndedByModel = kCliEndedByModel;
+constexpr int kCannotWrite = kCliOutputFailed;
 
 bool readWhole(const std::string &path, std::string &out)
 {
@@ -38,17 +41,72 @@ bool readWhole(const std::string &path, std::string &out)
     return !in.bad();
 }
 
-// Replaced whole or not at all.
-bool saveWhole(const std::filesystem::path &path, const std::string &bytes)
+// Replaced whole or not at all; says what and why when it fails.
+bool saveWhole(const std::filesystem::path &path, const std::string &bytes, std::ostream &err)
 {
-    QSaveFile out(QString::fromStdString(path.string()));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    if (auto why = writeWholeFile(path, bytes)) {
+        err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
         return false;
     }
-    return out.commit();
+    return true;
+}
+
+// The results folder must be empty or new, so that the results of two runs
+// never mix. With `overwrite` a folder holding files is accepted and the
+// earlier run's results in it (the files `isResult` names) are removed first;
+// other files stay. Says why when the folder cannot be used.
+struct FolderProblem {
+    std::string why;
+    int status = kCannotWrite; // kCliUsage for a call that must change
+};
+std::optional<FolderProblem> prepareResultsFolder(const std::filesystem::path &dir, bool overwrite,
+                                                  const std::function<bool(const std::string &)> &isResult,
+                                                  const std::vector<std::string> &inputs)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
+        return FolderProblem{"the output folder " + dir.string() + " is not a folder"};
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec))
+        return FolderProblem{"cannot create the output folder " + dir.string()};
+    std::vector<fs::path> earlier;
+    bool empty = true;
+    for (const auto &e : fs::directory_iterator(dir, ec)) {
+        empty = false;
+        if (e.is_regular_file(ec) && isResult(e.path().filename().string()))
+            earlier.push_back(e.path());
+    }
+    if (ec)
+        return FolderProblem{"cannot read the output folder " + dir.string() + ": " + ec.message()};
+    if (empty)
+        return std::nullopt;
+    if (!overwrite)
+        return FolderProblem{"the output folder " + dir.string() +
+                                 " is not empty; give --overwrite to replace the results of an earlier run",
+                             kCliUsage};
+    for (const fs::path &p : earlier)
+        for (const std::string &in : inputs)
+            if (sameFile(p, in))
+                return FolderProblem{in + " is among the results in the output folder; it would be overwritten",
+                                     kCliUsage};
+    for (const fs::path &p : earlier)
+        if (!fs::remove(p, ec) && ec)
+            return FolderProblem{"cannot remove " + p.string() + ": " + ec.message()};
+    return std::nullopt;
+}
+
+// ranking.csv and best-N.json.
+bool isOptimizeResult(const std::string &name)
+{
+    if (name == "ranking.csv")
+        return true;
+    const std::string head = "best-", tail = ".json";
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string number = name.substr(head.size(), name.size() - head.size() - tail.size());
+    return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int usage(std::ostream &err, const std::string &why)
@@ -78,6 +136,7 @@ std::string seconds(double s)
 int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
 {
     std::string standPath, spacePath, objectiveText, outDir;
+    bool overwrite = false;
     OptimizeOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
@@ -97,6 +156,8 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
             if (!n)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
             options.jobs = static_cast<unsigned>(*n);
+        } else if (args[i] == "--overwrite") {
+            overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && standPath.empty()) {
             standPath = args[i];
         } else {
@@ -139,11 +200,9 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         return kRefused;
     options.economics = economics.inputs;
 
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir, ec)) {
-        err << "tavelo-cli: cannot create the output folder " << outDir << "\n";
-        return kCannotWrite;
+    if (const auto why = prepareResultsFolder(outDir, overwrite, isOptimizeResult, {standPath, spacePath})) {
+        err << "tavelo-cli: " << why->why << "\n";
+        return why->status;
     }
 
     if (progressBar) {
@@ -179,21 +238,18 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     }
 
     const std::filesystem::path dir(outDir);
-    bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best));
+    bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best), err);
     for (size_t i = 0; i < result.best.size() && written; ++i) {
         const std::string name = "best-" + std::to_string(i + 1) + ".json";
-        written = saveWhole(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps));
+        written = saveWhole(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps), err);
     }
-    if (!written) {
-        err << "tavelo-cli: cannot write the results into " << outDir << "\n";
-        return kCannotWrite;
-    }
-    return kCliOk;
+    return written ? kCliOk : kCannotWrite;
 }
 
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
 {
     std::string inventory, regimePath, spacePath, objectiveText, outDir;
+    bool overwrite = false;
     BatchOptimizeOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
@@ -210,6 +266,8 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
             if (!n)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
             options.jobs = static_cast<unsigned>(*n);
+        } else if (args[i] == "--overwrite") {
+            overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
             inventory = args[i];
         } else {
@@ -249,6 +307,11 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     if (!economics.accepted)
         return kRefused;
     options.economics = economics.inputs;
+    const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
+    if (const auto why = prepareResultsFolder(outDir, overwrite, isResult, {inventory, regimePath, spacePath})) {
+        err << "tavelo-cli: " << why->why << "\n";
+        return why->status;
+    }
     if (progressBar) {
         options.progress = [&err](size_t done, size_t total) {
             const int width = 40;

@@ -545,10 +545,8 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         result.problem = "rotation: no stand screen of this stand (every 5 years from its age) lies in the range";
         return finish();
     }
-    // The land expectation value belongs to a regime from planting: a stand
-    // entered by its trees planted, whatever its thinnings do to the state's flags.
-    const auto *unthinned = std::get_if<UnthinnedDensity>(&stand.density);
-    const bool planted = unthinned && unthinned->choice == DensityChoice::Planted;
+    // The land expectation value belongs to a regime from planting.
+    const bool planted = enteredAsPlanted(start.root.state);
     if (options.objective == Objective::Npv || options.objective == Objective::Lev) {
         if (!options.economics) {
             result.status = OptimizeResult::Status::Refused;

@@ -136,7 +136,9 @@ std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state)
 
 bool enteredAsPlanted(const StandState &state)
 {
-    return state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 1.0 && state.TreesPlanted.isGiven();
+    // Not the unthinned flag, which the first thinning from below sets to 0,
+    // nor the trees planted, which the model also works out from the trees alive.
+    return state.EnteredPlanted;
 }
 
 // --- The valuation ----------------------------------------------------------------------------
@@ -145,6 +147,7 @@ Valuation valueRecord(const std::vector<ValuationRow> &rows, const EconomicInput
 {
     Valuation v;
     v.ratePercent = in.discountRatePercent;
+    v.annualCost = in.annualCost;
     if (rows.empty())
         return v;
     const double r = in.discountRatePercent / 100.0;
@@ -207,7 +210,7 @@ Valuation valueRecord(const std::vector<ValuationRow> &rows, const EconomicInput
         v.totals.net += f.net;
         v.totals.discounted += f.discounted;
     }
-    v.npv = npvAtRate(v, in.annualCost, in.discountRatePercent);
+    v.npv = npvAtRate(v, in.discountRatePercent);
 
     if (years > 0.0)
         v.eaa = r == 0.0 ? v.npv / years : v.npv * r / (1.0 - discountFactor(r, years));
@@ -232,7 +235,7 @@ std::optional<Valuation> valueSimulation(const StandState &state, const Economic
     return valueRecord(*rows, inputs, enteredAsPlanted(state));
 }
 
-double npvAtRate(const Valuation &valuation, double annualCost, double ratePercent)
+double npvAtRate(const Valuation &valuation, double ratePercent)
 {
     const double r = ratePercent / 100.0;
     double npv = 0.0;
@@ -241,11 +244,11 @@ double npvAtRate(const Valuation &valuation, double annualCost, double ratePerce
             npv += f.net * discountFactor(r, *f.age - valuation.firstAge);
     const double years = valuation.lastAge - valuation.firstAge;
     if (years > 0.0)
-        npv -= annualCost * annuityFactor(r, years);
+        npv -= valuation.annualCost * annuityFactor(r, years);
     return npv;
 }
 
-std::vector<ChartPoint> cumulativeDiscountedFlow(const Valuation &valuation, double annualCost)
+std::vector<ChartPoint> cumulativeDiscountedFlow(const Valuation &valuation)
 {
     std::vector<ChartPoint> points;
     if (valuation.flows.empty())
@@ -268,21 +271,21 @@ std::vector<ChartPoint> cumulativeDiscountedFlow(const Valuation &valuation, dou
     const int years = static_cast<int>(std::lround(valuation.lastAge - valuation.firstAge));
     for (int k = 1; k <= years; ++k) {
         const double age = valuation.firstAge + k;
-        sum -= annualCost * discountFactor(r, k);
+        sum -= valuation.annualCost * discountFactor(r, k);
         points.push_back({age, sum});
         harvestsAt(age);
     }
     return points;
 }
 
-std::vector<ChartPoint> npvByRate(const Valuation &valuation, double annualCost, double largestPercent,
+std::vector<ChartPoint> npvByRate(const Valuation &valuation, double largestPercent,
                                   double stepPercent)
 {
     std::vector<ChartPoint> points;
     const int steps = static_cast<int>(std::lround(largestPercent / stepPercent));
     for (int i = 0; i <= steps; ++i) {
         const double rate = i * stepPercent;
-        points.push_back({rate, npvAtRate(valuation, annualCost, rate)});
+        points.push_back({rate, npvAtRate(valuation, rate)});
     }
     return points;
 }
@@ -317,9 +320,8 @@ const char *operationKey(CashFlowKind kind)
     return "";
 }
 
-const std::array<const char *, 11> kCashFlowHeaders = {
-    "Ano",   "Idade",   "Operação", "Madeira(m3/ha)", "Rolaria(m3/ha)",          "Lenha(m3/ha)",
-    "Total(m3/ha)", "Receita(€/ha)", "Custos(€/ha)", "Fluxo(€/ha)", "Fluxo actualizado(€/ha)"};
+const std::array<const char *, 11> kCashFlowHeaders = {"Ano",   "Idade",   "Operação", "Madeira", "Rolaria", "Lenha",
+                                                      "Total", "Receita", "Custos",   "Fluxo",   "Fluxo actualizado"};
 
 std::vector<std::array<std::string, 11>> cashFlowTable(const Valuation &valuation)
 {

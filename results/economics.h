@@ -120,6 +120,7 @@ struct Valuation {
     double firstAge = 0.0; // t0
     double lastAge = 0.0;  // T
     double ratePercent = 0.0;
+    double annualCost = 0.0;     // euros per hectare and year, from t0+1 to T
     std::vector<CashFlow> flows; // thinnings and final felling by age, then the annual costs
     CashFlow totals;              // the sums of every column
     double npv = 0.0;             // at the first recorded age
@@ -137,7 +138,7 @@ std::optional<Valuation> valueSimulation(const StandState &state, const Economic
 
 // The net present value of the same cash flows at another rate (% per year):
 // for the chart of the value against the rate, or a search over rates.
-double npvAtRate(const Valuation &valuation, double annualCost, double ratePercent);
+double npvAtRate(const Valuation &valuation, double ratePercent);
 
 // Points of a chart: (age or rate, euros per hectare).
 struct ChartPoint {
@@ -147,9 +148,9 @@ struct ChartPoint {
 };
 // The cumulative discounted cash flow year by year from the first age to the
 // last: it falls with every annual cost and jumps at every harvest.
-std::vector<ChartPoint> cumulativeDiscountedFlow(const Valuation &valuation, double annualCost);
+std::vector<ChartPoint> cumulativeDiscountedFlow(const Valuation &valuation);
 // The net present value for rates from 0 % to `largestPercent` by `stepPercent`.
-std::vector<ChartPoint> npvByRate(const Valuation &valuation, double annualCost, double largestPercent = 10.0,
+std::vector<ChartPoint> npvByRate(const Valuation &valuation, double largestPercent = 10.0,
                                   double stepPercent = 0.25);
 
 // --- Texts ------------------------------------------------------------------------------------
@@ -161,7 +162,9 @@ std::string operationText(CashFlowKind kind);
 // Its name in the command line's JSON ("thinning", "finalFelling", "annual").
 const char *operationKey(CashFlowKind kind);
 
-// The table's headers and rows as the window shows them; the last row is the total.
+// The table's headers and rows as the window shows them; the last row is the
+// total. Volumes removed in m3/ha, money in euros per hectare (kCashFlowUnits).
+inline constexpr const char *kCashFlowUnits = "Volumes retirados em m3/ha; receitas, custos e fluxos em €/ha";
 extern const std::array<const char *, 11> kCashFlowHeaders;
 std::vector<std::array<std::string, 11>> cashFlowTable(const Valuation &valuation);
 

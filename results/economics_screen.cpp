@@ -29,12 +29,12 @@ namespace {
 
 const QString kCaption = QStringLiteral("Avaliação Económica");
 // Column widths (twips) of the cash-flow table.
-const std::vector<int> kWidthsTwips = {900, 900, 1300, 1300, 1300, 1200, 1200, 1300, 1200, 1200, 1700};
+const std::vector<int> kWidthsTwips = {900, 700, 1300, 1000, 1000, 900, 1000, 1200, 1100, 1200, 1500};
 constexpr int kVisibleRows = 6;
 
 // A line chart of euros per hectare; the old chart of the view goes.
 void drawLine(QChartView *view, const std::vector<ChartPoint> &points, const QString &series, const QString &xTitle,
-              const QColor &colour)
+              double xStep, const QColor &colour)
 {
     auto *chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
@@ -59,6 +59,9 @@ void drawLine(QChartView *view, const std::vector<ChartPoint> &points, const QSt
     auto *x = new QValueAxis;
     x->setTitleText(xTitle);
     x->setRange(left, right);
+    // Ticks on the ages of the projection steps, or on every whole rate.
+    const int ticks = static_cast<int>(std::lround((right - left) / xStep)) + 1;
+    x->setTickCount(std::clamp(ticks, 2, 13));
     x->setLabelFormat(QStringLiteral("%.0f"));
     auto *y = new QValueAxis;
     y->setTitleText(QStringLiteral("€/ha"));
@@ -83,7 +86,7 @@ QChartView *chartView(QWidget *parent, const char *name)
     view->setRenderHint(QPainter::Antialiasing);
     view->setFrameShape(QFrame::NoFrame);
     view->setBackgroundBrush(Qt::white);
-    view->setMinimumSize(420, 280);
+    view->setMinimumSize(400, 240);
     return view;
 }
 
@@ -131,6 +134,8 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     for (const char *h : kCashFlowHeaders)
         headers << QString::fromUtf8(h);
     model_->setTable(headers, {});
+    lblUnidades = new QLabel(QString::fromUtf8(kCashFlowUnits), results_);
+    lblUnidades->setObjectName(QStringLiteral("lblUnidades"));
     GrelhaFluxos = ui::grid(results_, "GrelhaFluxos");
     GrelhaFluxos->setModel(model_);
     sizeColumns(*GrelhaFluxos, kWidthsTwips);
@@ -162,6 +167,7 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     values->addStretch(1);
     auto *resultsLayout = new QVBoxLayout(results_);
     resultsLayout->setContentsMargins(0, 0, 0, 0);
+    resultsLayout->addWidget(lblUnidades);
     resultsLayout->addWidget(GrelhaFluxos);
     resultsLayout->addLayout(values);
     resultsLayout->addWidget(charts_, 1);
@@ -221,7 +227,7 @@ void EconomicsScreen::calculate(bool quiet)
             });
         return;
     }
-    showValuation(*valuation, in.annualCost);
+    showValuation(*valuation);
     // Typed once, offered again in the next run of the program.
     if (ctx_.services.settings) {
         bool stored = true;
@@ -236,7 +242,7 @@ void EconomicsScreen::calculate(bool quiet)
     }
 }
 
-void EconomicsScreen::showValuation(const Valuation &valuation, double annualCost)
+void EconomicsScreen::showValuation(const Valuation &valuation)
 {
     QVector<QStringList> rows;
     for (const auto &r : cashFlowTable(valuation)) {
@@ -249,13 +255,16 @@ void EconomicsScreen::showValuation(const Valuation &valuation, double annualCos
     for (const char *h : kCashFlowHeaders)
         headers << QString::fromUtf8(h);
     model_->setTable(headers, rows);
+    // Wide enough for the longest text now shown ("Custos anuais", "2027–2056").
+    sizeColumns(*GrelhaFluxos, kWidthsTwips);
+    GrelhaFluxos->setMinimumWidth(fullTableWidth(*GrelhaFluxos, model_->rowCount() > kVisibleRows));
     lblVAL->setText(qs(npvLine(valuation)));
     lblVAE->setText(qs(eaaLine(valuation)));
     lblVES->setText(qs(levLine(valuation)));
-    drawLine(chtFluxoActualizado, cumulativeDiscountedFlow(valuation, annualCost),
-             QStringLiteral("Fluxo actualizado acumulado"), QStringLiteral("Idade (anos)"), chart_colours::kBlue);
-    drawLine(chtVALTaxa, npvByRate(valuation, annualCost), QStringLiteral("VAL em função da taxa"),
-             QStringLiteral("Taxa de actualização (%)"), chart_colours::kVermilion);
+    drawLine(chtFluxoActualizado, cumulativeDiscountedFlow(valuation),
+             QStringLiteral("Fluxo actualizado acumulado"), QStringLiteral("Idade (anos)"), 5.0, chart_colours::kBlue);
+    drawLine(chtVALTaxa, npvByRate(valuation), QStringLiteral("VAL em função da taxa"),
+             QStringLiteral("Taxa de actualização (%)"), 1.0, chart_colours::kVermilion);
 }
 
 void EconomicsScreen::print()

@@ -32,6 +32,7 @@ public:
     std::array<QLineEdit *, kEconomicFieldCount> inputs{};
     QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
     QPushButton *cmdCalcular = nullptr;
+    QLabel *lblUnidades = nullptr;
     QTableView *GrelhaFluxos = nullptr;
     QLabel *lblVAL = nullptr;
     QLabel *lblVAE = nullptr;
@@ -46,7 +47,7 @@ public:
 private:
     // Reads the inputs; a refused value gets its box and changes nothing.
     void calculate(bool quiet);
-    void showValuation(const Valuation &valuation, double annualCost);
+    void showValuation(const Valuation &valuation);
     void print();
 
     TextTableModel *model_ = nullptr;

@@ -27,6 +27,11 @@ struct RegimeSeries {
 // "D" row, and the removal is the "AD" row's volume minus the "D" row's.
 RegimeSeries regimeSeries(const std::string &name, const StandState &state);
 
+// The regimes' names as the chart and the CSV show them: the scenario files'
+// names, with as many of their folders in front as it takes to tell two files
+// of the same name apart, and a number after a file given twice.
+std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPaths);
+
 // "regime,age,standing,removedCumulative" with one line per regime and age;
 // when a regime was valued, a fifth column "npv" holds each regime's net
 // present value on each of its lines (empty for a regime not valued).

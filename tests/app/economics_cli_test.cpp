@@ -55,8 +55,9 @@ TEST(EconomicsCli, RunWritesTheValuation)
     for (int i = 0; i < 4; ++i) {
         const QJsonObject f = flows[i].toObject();
         EXPECT_EQ(f.value("operation").toString().toStdString(), operations[i]);
-        if (i < 3)
+        if (i < 3) {
             EXPECT_EQ(f.value("age").toDouble(), ages[i]);
+        }
         EXPECT_DOUBLE_EQ(f.value("net").toDouble(), nets[i]) << i;
         EXPECT_DOUBLE_EQ(f.value("discounted").toDouble(), discounted[i]) << i;
     }
@@ -132,6 +133,7 @@ TEST(EconomicsCli, NeedsAnEconomicsSection)
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("--economics needs an \"economics\" section"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tmp / "v.json"));
+    EXPECT_FALSE(fs::exists(tmp / "l.log")); // nothing ran
 }
 
 TEST(EconomicsCli, OutputThatCannotBeWrittenEndsWithFour)
@@ -157,11 +159,15 @@ TEST(EconomicsCli, BatchWritesEconomicsCsv)
     TempFolder tmp;
     writeBytes(tmp / "stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
                                    "p1,12,9,,1500,,,,,\n"
-                                   "a1,12,9,,,1500,,,,\n"
+                                   "a1,12,9,,,1100,,,,\n"
                                    "zero,12,9,,0,,,,,\n");
-    const std::string steps = R"({"options": {"volumes": "com casca", "year": "2026"},
-      "steps": ["project", "project", {"thin": "mechanical", "percent": "30"}, "project", "project",
-                {"thin": "below", "residualBasalArea": "19.5"}, "project", "project"])";
+    // The reference run's options and steps as a regime.
+    std::string steps = readBytes(kExamples / "planted-two-thinnings.json");
+    const size_t standAt = steps.find("\"stand\"");
+    const size_t stepsAt = steps.find("\"steps\"");
+    ASSERT_NE(standAt, std::string::npos);
+    ASSERT_NE(stepsAt, std::string::npos);
+    steps.erase(standAt, stepsAt - standAt);
     writeBytes(tmp / "regime.json", steps.substr(0, steps.rfind('}')) + ",\n" + kEconomics + "}\n");
     const CliRun r = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out"}, tmp);
     ASSERT_EQ(r.status, 0) << r.err;

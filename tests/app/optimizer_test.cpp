@@ -334,13 +334,8 @@ BruteForce bruteForce(const Scenario &stand, const SearchSpace &space, Objective
         switch (objective) {
         case Objective::Volume: b.ranked.emplace_back(v.total, schedule); break;
         case Objective::Sawlog: b.ranked.emplace_back(v.sawlog, schedule); break;
-        // The stand is entered by its trees planted: the regime has a land expectation value.
-        case Objective::Npv:
-            b.ranked.emplace_back(valueRecord(*valuationRows(state), inputsOf(stand), true).npv, schedule);
-            break;
-        case Objective::Lev:
-            b.ranked.emplace_back(*valueRecord(*valuationRows(state), inputsOf(stand), true).lev, schedule);
-            break;
+        case Objective::Npv: b.ranked.emplace_back(valueSimulation(state, inputsOf(stand))->npv, schedule); break;
+        case Objective::Lev: b.ranked.emplace_back(*valueSimulation(state, inputsOf(stand))->lev, schedule); break;
         }
     }
     std::stable_sort(b.ranked.begin(), b.ranked.end(),
@@ -512,7 +507,8 @@ TEST(Optimizer, TheBestRegimeByNpvReplayedGivesTheRankedValuation)
         LogFile file;
         file.collectInto(&log);
         ASSERT_EQ(runScenario(replay, state, file).status, RunResult::Status::Completed);
-        const auto v = std::optional(valueRecord(*valuationRows(state), inputsOf(replay), true));
+        const auto v = valueSimulation(state, inputsOf(replay));
+        ASSERT_TRUE(v.has_value());
         EXPECT_EQ(v->npv, r.objective);
         EXPECT_EQ(v->npv, *r.npv);
         EXPECT_EQ(v->eaa, r.eaa);

@@ -100,9 +100,10 @@ void EconomicsScreenTest::valuesTheSimulation()
     QVERIFY(h.fake.messages.shown.empty());
 
     QCOMPARE(gridRow(w->GrelhaFluxos, -1),
-             QStringList({"Ano", "Idade", "Operação", "Madeira(m3/ha)", "Rolaria(m3/ha)", "Lenha(m3/ha)",
-                          "Total(m3/ha)", "Receita(€/ha)", "Custos(€/ha)", "Fluxo(€/ha)",
-                          "Fluxo actualizado(€/ha)"}));
+             QStringList({"Ano", "Idade", "Operação", "Madeira", "Rolaria", "Lenha", "Total", "Receita", "Custos",
+                          "Fluxo", "Fluxo actualizado"}));
+    QCOMPARE(w->lblUnidades->text(),
+             QStringLiteral("Volumes retirados em m3/ha; receitas, custos e fluxos em €/ha"));
     QCOMPARE(w->GrelhaFluxos->model()->rowCount(), 5);
     QCOMPARE(gridRow(w->GrelhaFluxos, 0), QStringList({"2036", "22", "Desbaste", "20.18", "26.62", "1.43", "48.22",
                                                        "1718.14", "442.88", "1275.26", "948.91"}));
@@ -121,6 +122,9 @@ void EconomicsScreenTest::valuesTheSimulation()
     QCOMPARE(w->lblVAL->text(), QStringLiteral("Valor actual líquido (VAL): 6205.95 €/ha"));
     QCOMPARE(w->lblVAE->text(), QStringLiteral("Valor anual equivalente (VAE): 316.62 €/ha/ano"));
     QCOMPARE(w->lblVES->text(), QStringLiteral("Valor esperado do solo (VES): 4223.97 €/ha"));
+    // With TAVELO_SCREENSHOT_DIR set, the window is also saved there as a PNG.
+    if (qEnvironmentVariableIsSet("TAVELO_SCREENSHOT_DIR"))
+        QVERIFY(w->grab().save(qEnvironmentVariable("TAVELO_SCREENSHOT_DIR") + QStringLiteral("/economia.png")));
 
     // The cumulative discounted flow ends at the value; the value against the
     // rate runs from 0 % to 10 % and passes through it at 3 %.
@@ -215,6 +219,8 @@ void EconomicsScreenTest::exportsTableAndCharts()
     const QStringList lines = QString::fromUtf8(readFile(h.dir.filePath(QStringLiteral("economia.csv"))))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], QStringLiteral("Ano,Idade,Operação,Madeira,Rolaria,Lenha,Total,Receita,Custos,Fluxo,"
+                                      "Fluxo actualizado"));
     QCOMPARE(lines[1], QStringLiteral("2036,22,Desbaste,20.18,26.62,1.43,48.22,1718.14,442.88,1275.26,948.91"));
     QCOMPARE(lines[5], QStringLiteral(",,Total,283.64,105.22,5.07,393.91,15960.96,2925.64,13035.32,6205.95"));
 
@@ -225,6 +231,18 @@ void EconomicsScreenTest::exportsTableAndCharts()
     QVERIFY(!png.isNull());
     // Both charts side by side in one picture.
     QVERIFY(png.width() >= w->chtFluxoActualizado->width() + w->chtVALTaxa->width());
+
+    // Printed on one page; cancelled, nothing at all.
+    h.fake.print.accept = true;
+    h.fake.print.pdfPath = h.dir.filePath(QStringLiteral("economia.pdf"));
+    QVERIFY(press(w->cmdImprimir));
+    QCOMPARE(pdfPages(h.fake.print.pdfPath), 1);
+    h.fake.print.accept = false;
+    h.fake.print.pdfPath = h.dir.filePath(QStringLiteral("cancelado.pdf"));
+    QVERIFY(press(w->cmdImprimir));
+    QVERIFY(!QFile::exists(h.fake.print.pdfPath));
+    QVERIFY(h.fake.messages.shown.empty());
+    QVERIFY(h.shown("frmEconomia"));
 
     // A file that cannot be written gets the program's box and the window stays.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("no-such-folder/economia.csv"));

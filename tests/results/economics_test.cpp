@@ -16,7 +16,9 @@
 #include "app/scenario.h"
 #include "base/csv.h"
 #include "base/numeric_text.h"
+#include "entry/entry_session.h"
 #include "results/economics.h"
+#include "results/end_session.h"
 #include "results/regime_comparison.h"
 
 #include <QJsonArray>
@@ -127,7 +129,7 @@ TEST_P(WorkedExample, ToTheCent)
         EXPECT_EQ(moneyText(v.flows[i].discounted), c.discounted[i]) << i;
     // The discounted column adds up to the net present value.
     EXPECT_NEAR(v.totals.discounted, v.npv, 1e-9);
-    EXPECT_EQ(moneyText(npvAtRate(v, c.annual, c.rate)), c.npv);
+    EXPECT_EQ(moneyText(npvAtRate(v, c.rate)), c.npv);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,15 +170,31 @@ TEST(Valuation, PlantedOnlyWhenEnteredByTreesPlanted)
 {
     StandState s = referenceRecord();
     EXPECT_FALSE(enteredAsPlanted(s));
-    s.EnteredUnthinned = 1.0;
-    s.TreesAlive = 1500.0;
-    EXPECT_FALSE(enteredAsPlanted(s));
-    s.TreesAlive.setNull();
-    s.TreesPlanted = 1500.0;
+    s.EnteredPlanted = true;
     EXPECT_TRUE(enteredAsPlanted(s));
     EXPECT_EQ(cents(valueSimulation(s, prices(15.0, 3.0))->lev), "4223.97");
-    s.EnteredUnthinned = 0.0;
-    EXPECT_EQ(cents(valueSimulation(s, prices(15.0, 3.0))->lev), "none");
+}
+
+// The route is kept from the density entry to the end, whatever the thinnings do.
+TEST(Valuation, PlantedRouteFollowsTheDensityEntry)
+{
+    StandState s;
+    StandDataInput stand;
+    stand.age = "12";
+    stand.mode = SiteInput::DominantHeight;
+    stand.dominantHeight = "9";
+    ASSERT_TRUE(standDataButton(s, stand).openDensityScreen);
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    EXPECT_TRUE(enteredAsPlanted(s));
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Alive).kind, DensityOutcome::Kind::Stored);
+    EXPECT_FALSE(enteredAsPlanted(s));
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    cancelStandData(s);
+    EXPECT_FALSE(enteredAsPlanted(s));
+    ASSERT_TRUE(standDataButton(s, stand).openDensityScreen);
+    ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
+    newSimulation(s);
+    EXPECT_FALSE(enteredAsPlanted(s));
 }
 
 TEST(Valuation, TableEndsWithTheTotals)
@@ -244,7 +262,7 @@ TEST(Valuation, EmptyOrUnreadableRecordIsNotValued)
 TEST(Valuation, ChartsFollowTheCashFlows)
 {
     const Valuation v = valueRecord(*valuationRows(referenceRecord()), prices(15.0, 3.0), false);
-    const auto flow = cumulativeDiscountedFlow(v, 15.0);
+    const auto flow = cumulativeDiscountedFlow(v);
     // One point a year from 12 to 42, and one more after each of the three harvests.
     ASSERT_EQ(flow.size(), 31u + 3u);
     EXPECT_EQ(flow.front(), (ChartPoint{12.0, 0.0}));
@@ -252,7 +270,7 @@ TEST(Valuation, ChartsFollowTheCashFlows)
     EXPECT_NEAR(flow.back().y, v.npv, 1e-9);
     EXPECT_NEAR(flow[1].y, -15.0 / 1.03, 1e-9);
 
-    const auto byRate = npvByRate(v, 15.0);
+    const auto byRate = npvByRate(v);
     ASSERT_EQ(byRate.size(), 41u); // 0 to 10 % by 0.25
     EXPECT_EQ(byRate.front().x, 0.0);
     EXPECT_EQ(byRate.back().x, 10.0);
