@@ -131,53 +131,113 @@ std::string seconds(double s)
     return buf;
 }
 
-} // namespace
 
-int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
-{
-    std::string standPath, spacePath, objectiveText, outDir;
+// What both searches are told on the command line. The batch form names the
+// space with --optimize and takes --regime; the single stand's with --space
+// and takes --top.
+struct SearchCall {
+    bool batch = false;
+    std::string input; // the stand file, or the inventory
+    std::string regimePath;
+    std::string spacePath;
+    std::string objectiveText;
+    std::string outDir;
+    Objective objective = Objective::Volume;
+    size_t top = 10;
+    unsigned jobs = 0;
     bool overwrite = false;
-    OptimizeOptions options;
+    SearchSpace space;
+};
+
+// Reads the arguments and the search space; the status to exit with when they
+// cannot be used (already reported).
+std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCall &call, std::ostream &err)
+{
+    const char *spaceFlag = call.batch ? "--optimize" : "--space";
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
-        if (args[i] == "--space" && hasValue) {
-            spacePath = args[++i];
+        if (args[i] == spaceFlag && hasValue) {
+            call.spacePath = args[++i];
+        } else if (call.batch && args[i] == "--regime" && hasValue) {
+            call.regimePath = args[++i];
         } else if (args[i] == "--objective" && hasValue) {
-            objectiveText = args[++i];
+            call.objectiveText = args[++i];
         } else if (args[i] == "--out" && hasValue) {
-            outDir = args[++i];
-        } else if (args[i] == "--top" && hasValue) {
+            call.outDir = args[++i];
+        } else if (!call.batch && args[i] == "--top" && hasValue) {
             const auto n = wholeNumber(args[++i], 1000);
             if (!n)
                 return usage(err, "--top must be a whole number from 1 to 1000");
-            options.top = *n;
+            call.top = *n;
         } else if (args[i] == "--jobs" && hasValue) {
             const auto n = wholeNumber(args[++i], 1024);
             if (!n)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
-            options.jobs = static_cast<unsigned>(*n);
+            call.jobs = static_cast<unsigned>(*n);
         } else if (args[i] == "--overwrite") {
-            overwrite = true;
-        } else if (!args[i].empty() && args[i][0] != '-' && standPath.empty()) {
-            standPath = args[i];
+            call.overwrite = true;
+        } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
+            call.input = args[i];
         } else {
             return usage(err, "unexpected argument \"" + args[i] + "\"");
         }
     }
-    if (standPath.empty() || spacePath.empty() || objectiveText.empty() || outDir.empty())
+    if (call.batch && (call.input.empty() || call.regimePath.empty() || call.spacePath.empty() ||
+                       call.objectiveText.empty() || call.outDir.empty()))
+        return usage(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
+    if (!call.batch && (call.input.empty() || call.spacePath.empty() || call.objectiveText.empty() ||
+                        call.outDir.empty()))
         return usage(err, "optimize needs a stand file, --space, --objective and --out");
-    const auto objective = objectiveFromName(objectiveText);
+    const auto objective = objectiveFromName(call.objectiveText);
     if (!objective)
         return usage(err, "--objective must be npv, lev, volume or sawlog");
-    options.objective = *objective;
+    call.objective = *objective;
 
-    std::string standJson, spaceJson;
-    if (!readWhole(standPath, standJson)) {
-        err << "tavelo-cli: cannot read " << standPath << "\n";
+    std::string spaceJson;
+    if (!readWhole(call.spacePath, spaceJson)) {
+        err << "tavelo-cli: cannot read " << call.spacePath << "\n";
         return kCliUsage;
     }
-    if (!readWhole(spacePath, spaceJson)) {
-        err << "tavelo-cli: cannot read " << spacePath << "\n";
+    auto space = parseSearchSpace(spaceJson);
+    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
+        err << "tavelo-cli: " << call.spacePath << ": " << error->what << "\n";
+        return error->badValue ? kRefused : kCliUsage;
+    }
+    call.space = std::get<SearchSpace>(std::move(space));
+    return std::nullopt;
+}
+
+// The prices, costs and rate of the stand or regime file, which the valued
+// objectives need; the status to exit with when they cannot be used.
+std::optional<int> readPrices(const SearchCall &call, const std::optional<EconomicTexts> &texts,
+                              const std::string &file, std::optional<EconomicInputs> &inputs, std::ostream &err)
+{
+    if ((call.objective == Objective::Npv || call.objective == Objective::Lev) && !texts)
+        return usage(err, "--objective " + call.objectiveText + " needs an \"economics\" section in " + file);
+    const CheckedEconomics economics = checkEconomics(texts, file, err);
+    if (!economics.accepted)
+        return kRefused;
+    inputs = economics.inputs;
+    return std::nullopt;
+}
+
+} // namespace
+
+int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    SearchCall call;
+    if (const auto status = readSearchCall(args, call, err))
+        return *status;
+    const std::string &standPath = call.input;
+    const std::string &spacePath = call.spacePath;
+    OptimizeOptions options;
+    options.objective = call.objective;
+    options.top = call.top;
+    options.jobs = call.jobs;
+
+    std::string standJson;
+    if (!readWhole(standPath, standJson)) {
+        err << "tavelo-cli: cannot read " << standPath << "\n";
         return kCliUsage;
     }
     const std::string year = QString::number(QDate::currentDate().year()).toStdString();
@@ -186,21 +246,10 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         err << "tavelo-cli: " << standPath << ": " << *error << "\n";
         return kCliUsage;
     }
-    const auto space = parseSearchSpace(spaceJson);
-    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
-        err << "tavelo-cli: " << spacePath << ": " << error->what << "\n";
-        return error->badValue ? kRefused : kCliUsage;
-    }
     const Scenario &scenario = std::get<Scenario>(stand);
-    const bool valued = options.objective == Objective::Npv || options.objective == Objective::Lev;
-    if (valued && !scenario.economics)
-        return usage(err, "--objective " + objectiveText + " needs an \"economics\" section in " + standPath);
-    const CheckedEconomics economics = checkEconomics(scenario.economics, standPath, err);
-    if (!economics.accepted)
-        return kRefused;
-    options.economics = economics.inputs;
-
-    if (const auto why = prepareResultsFolder(outDir, overwrite, isOptimizeResult, {standPath, spacePath})) {
+    if (const auto status = readPrices(call, scenario.economics, standPath, options.economics, err))
+        return *status;
+    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isOptimizeResult, {standPath, spacePath})) {
         err << "tavelo-cli: " << why->why << "\n";
         return why->status;
     }
@@ -213,7 +262,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
                 << (total ? 100 * done / total : 100) << " %" << std::flush;
         };
     }
-    const OptimizeResult result = optimizeRegime(scenario, std::get<SearchSpace>(space), options);
+    const OptimizeResult result = optimizeRegime(scenario, call.space, options);
     if (progressBar)
         err << "\n";
 
@@ -237,7 +286,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         return kEndedByModel;
     }
 
-    const std::filesystem::path dir(outDir);
+    const std::filesystem::path dir(call.outDir);
     bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best), err);
     for (size_t i = 0; i < result.best.size() && written; ++i) {
         const std::string name = "best-" + std::to_string(i + 1) + ".json";
@@ -248,67 +297,30 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
 
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
 {
-    std::string inventory, regimePath, spacePath, objectiveText, outDir;
-    bool overwrite = false;
+    SearchCall call;
+    call.batch = true;
+    if (const auto status = readSearchCall(args, call, err))
+        return *status;
     BatchOptimizeOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const bool hasValue = i + 1 < args.size();
-        if (args[i] == "--regime" && hasValue) {
-            regimePath = args[++i];
-        } else if (args[i] == "--optimize" && hasValue) {
-            spacePath = args[++i];
-        } else if (args[i] == "--objective" && hasValue) {
-            objectiveText = args[++i];
-        } else if (args[i] == "--out" && hasValue) {
-            outDir = args[++i];
-        } else if (args[i] == "--jobs" && hasValue) {
-            const auto n = wholeNumber(args[++i], 1024);
-            if (!n)
-                return usage(err, "--jobs must be a whole number from 1 to 1024");
-            options.jobs = static_cast<unsigned>(*n);
-        } else if (args[i] == "--overwrite") {
-            overwrite = true;
-        } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
-            inventory = args[i];
-        } else {
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
-        }
-    }
-    if (inventory.empty() || regimePath.empty() || spacePath.empty() || objectiveText.empty() || outDir.empty())
-        return usage(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
-    const auto objective = objectiveFromName(objectiveText);
-    if (!objective)
-        return usage(err, "--objective must be npv, lev, volume or sawlog");
-    options.objective = *objective;
+    options.objective = call.objective;
+    options.jobs = call.jobs;
 
-    std::string regimeJson, spaceJson;
-    if (!readWhole(regimePath, regimeJson)) {
-        err << "tavelo-cli: cannot read " << regimePath << "\n";
-        return kCliUsage;
-    }
-    if (!readWhole(spacePath, spaceJson)) {
-        err << "tavelo-cli: cannot read " << spacePath << "\n";
+    std::string regimeJson;
+    if (!readWhole(call.regimePath, regimeJson)) {
+        err << "tavelo-cli: cannot read " << call.regimePath << "\n";
         return kCliUsage;
     }
     const auto regime = parseRegime(regimeJson, QString::number(QDate::currentDate().year()).toStdString());
     if (const auto *error = std::get_if<std::string>(&regime)) {
-        err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
+        err << "tavelo-cli: " << call.regimePath << ": " << *error << "\n";
         return kCliUsage;
     }
-    const auto space = parseSearchSpace(spaceJson);
-    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
-        err << "tavelo-cli: " << spacePath << ": " << error->what << "\n";
-        return error->badValue ? kRefused : kCliUsage;
-    }
-    const Regime &shared = std::get<Regime>(regime);
-    if ((options.objective == Objective::Npv || options.objective == Objective::Lev) && !shared.economics)
-        return usage(err, "--objective " + objectiveText + " needs an \"economics\" section in " + regimePath);
-    const CheckedEconomics economics = checkEconomics(shared.economics, regimePath, err);
-    if (!economics.accepted)
-        return kRefused;
-    options.economics = economics.inputs;
+    if (const auto status =
+            readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
+        return *status;
     const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
-    if (const auto why = prepareResultsFolder(outDir, overwrite, isResult, {inventory, regimePath, spacePath})) {
+    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
+                                              {call.input, call.regimePath, call.spacePath})) {
         err << "tavelo-cli: " << why->why << "\n";
         return why->status;
     }
@@ -322,7 +334,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     }
     try {
         const BatchOptimizeSummary s =
-            runBatchOptimize(inventory, std::get<Regime>(regime), std::get<SearchSpace>(space), outDir, options);
+            runBatchOptimize(call.input, std::get<Regime>(regime), call.space, call.outDir, options);
         if (progressBar)
             err << "\n";
         err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
