@@ -360,11 +360,11 @@ private:
     static void projectWithoutThinning(Node &n)
     {
         StandState &s = n.state;
-        s.Projected = "sim";
+        s.projected = true;
         advanceYear(s);
         const Projected p = projectCurrent(s);
         const StandTable table =
-            Stable(s, n.entries, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, s.WithBark.value()});
+            buildStandTable(s, n.entries, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, s.WithBark.value()});
         store(s, p);
         n.rows.push_back(rowOf(table, p.t2, false));
     }
@@ -377,13 +377,13 @@ private:
         if (confirmThinning(s, n.entries, in).kind != ThinningOutcome::Kind::ShowThinnedStand)
             return false;
         const StandTable thinned =
-            Stable2(s, n.entries,
+            buildThinnedStandTable(s, n.entries,
                     {age, s.DominantHeight.value(), s.TreesResidual.value(), s.BasalAreaResidual.value(),
                      s.WeibullAResidual.value(), s.WeibullBResidual.value(), s.WeibullCResidual.value(),
                      s.WithBark.value()});
         n.rows.push_back(rowOf(thinned, age, true));
 
-        s.Projected = "sim";
+        s.projected = true;
         s.TreesAlive = s.TreesResidual;
         s.BasalArea = s.BasalAreaResidual;
         s.WeibullA = s.WeibullAResidual;
@@ -391,7 +391,7 @@ private:
         s.WeibullC = s.WeibullCResidual;
         advanceYear(s);
         store(s, projectCurrent(s));
-        const StandTable table = Stable(s, n.entries,
+        const StandTable table = buildStandTable(s, n.entries,
                                         {s.StandAge.value(), s.DominantHeight.value(), s.TreesAlive.value(),
                                          s.BasalArea.value(), s.WeibullA.value(), s.WeibullB.value(),
                                          s.WeibullC.value(), s.WithBark.value()});

@@ -64,8 +64,12 @@ void ReturningWindow::deactivated()
     // Only another window of the program takes the place of this one: a dialog
     // of its own, or a switch to another application, does not.
     QWidget *now = QApplication::activeWindow();
-    if (!now || now == this || isAncestorOf(now) || QApplication::activeModalWidget())
+    if (!now || QApplication::activeModalWidget())
         return;
+    // Its own windows (the search opened from the valuation) are children of it.
+    for (const QWidget *w = now; w; w = w->parentWidget())
+        if (w == this)
+            return;
     goBack(false);
 }
 

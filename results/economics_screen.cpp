@@ -1,5 +1,7 @@
 #include "economics_screen.h"
 
+#include "results/best_regime_screen.h"
+
 #include "shell/app_context.h"
 #include "results/export.h"
 #include "structure/log_printer.h"
@@ -176,6 +178,9 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir a avaliação"));
     cmdExportarTabela = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
     cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráficos (PNG)"));
+    // Last in the tab order: nothing that was there moves.
+    cmdMelhorRegime = ui::button(this, "cmdMelhorRegime", QStringLiteral("Procurar o melhor regime"));
+    connect(cmdMelhorRegime, &QPushButton::clicked, this, &EconomicsScreen::openBestRegime);
     connect(cmdCalcular, &QPushButton::clicked, this, [this] { calculate(false); });
     for (QLineEdit *box : inputs)
         connect(box, &QLineEdit::returnPressed, this, [this] { calculate(false); });
@@ -195,6 +200,7 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     buttons->addWidget(cmdExportarTabela);
     buttons->addWidget(cmdExportarGrafico);
     buttons->addStretch(1);
+    buttons->addWidget(cmdMelhorRegime);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(prices);
     layout->addWidget(results_, 1);
@@ -265,6 +271,31 @@ void EconomicsScreen::showValuation(const Valuation &valuation)
              QStringLiteral("Fluxo actualizado acumulado"), QStringLiteral("Idade (anos)"), 5.0, chart_colours::kBlue);
     drawLine(chtVALTaxa, npvByRate(valuation), QStringLiteral("VAL em função da taxa"),
              QStringLiteral("Taxa de actualização (%)"), 1.0, chart_colours::kVermilion);
+}
+
+std::optional<EconomicTexts> EconomicsScreen::acceptedInputs() const
+{
+    EconomicTexts texts;
+    for (const EconomicFieldInfo &info : kEconomicFields)
+        texts[info.field] = input(info.field)->text().toStdString();
+    if (std::holds_alternative<EconomicRefusal>(readEconomicInputs(texts)))
+        return std::nullopt;
+    return texts;
+}
+
+void EconomicsScreen::openBestRegime()
+{
+    if (!bestRegime_) {
+        bestRegime_ = new BestRegimeScreen(ctx_, this, acceptedInputs());
+        ui::placeCentred(bestRegime_, this);
+    } else {
+        bestRegime_->setEconomics(acceptedInputs());
+    }
+    whileBusy([&] {
+        bestRegime_->show();
+        bestRegime_->raise();
+        bestRegime_->activateWindow();
+    });
 }
 
 void EconomicsScreen::print()

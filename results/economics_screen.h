@@ -11,6 +11,7 @@
 #include "results/economics.h"
 
 #include <array>
+#include <optional>
 
 class QChartView;
 class QLabel;
@@ -20,6 +21,7 @@ class QTableView;
 
 namespace tavelo {
 
+class BestRegimeScreen;
 class TextTableModel;
 
 class EconomicsScreen : public ReturningWindow {
@@ -43,16 +45,23 @@ public:
     QPushButton *cmdImprimir = nullptr;
     QPushButton *cmdExportarTabela = nullptr;
     QPushButton *cmdExportarGrafico = nullptr;
+    QPushButton *cmdMelhorRegime = nullptr;
+    // The search window, once opened; it lives as long as this window.
+    BestRegimeScreen *bestRegime() const { return bestRegime_; }
 
 private:
     // Reads the inputs; a refused value gets its box and changes nothing.
     void calculate(bool quiet);
     void showValuation(const Valuation &valuation);
     void print();
+    void openBestRegime();
+    // The inputs as typed when they are accepted, nothing otherwise.
+    std::optional<EconomicTexts> acceptedInputs() const;
 
     TextTableModel *model_ = nullptr;
     QWidget *charts_ = nullptr;
     QWidget *results_ = nullptr;
+    BestRegimeScreen *bestRegime_ = nullptr;
 };
 
 QWidget *createEconomicsScreen(AppContext &ctx);

@@ -31,6 +31,8 @@ OptionsOutcome SimulationFlow::confirmOptions(const OptionsInput &in)
     OptionsOutcome out = tavelo::confirmOptions(state_, in);
     if (out.accepted && stage_ == Stage::Options)
         stage_ = Stage::StandData;
+    if (out.accepted)
+        entered_.options = in;
     return out;
 }
 
@@ -43,8 +45,10 @@ StandDataOutcome SimulationFlow::chooseRoute(Route route, const StandDataInput &
 {
     (void)route; // both routes ask the same of the stand data
     StandDataOutcome out = standDataButton(state_, in);
-    if (out.openDensityScreen)
+    if (out.openDensityScreen) {
         stage_ = Stage::DensityEntry;
+        typedStand_ = in;
+    }
     return out;
 }
 
@@ -55,6 +59,8 @@ DensityOutcome SimulationFlow::confirmUnthinnedDensity(const std::string &treesT
         lock_.locked = true;
         lock_.thinnedRouteOff = true;
         stage_ = Stage::StandData;
+        entered_.stand = typedStand_;
+        entered_.density = EnteredStand::Unthinned{choice, treesText};
     }
     return out;
 }
@@ -66,6 +72,8 @@ ThinnedEntryOutcome SimulationFlow::confirmThinnedEntry(const ThinnedEntryInput 
         lock_.locked = true;
         lock_.unthinnedRouteOff = true;
         stage_ = Stage::StandData;
+        entered_.stand = typedStand_;
+        entered_.density = in;
     }
     return out;
 }
@@ -93,6 +101,8 @@ void SimulationFlow::cancelStandData()
     // Both density screens close with the stand data: nothing typed on them survives.
     forgetThinnedEntry(entries_);
     lock_ = {};
+    entered_.stand.reset();
+    entered_.density = std::monostate{};
     stage_ = Stage::StandData;
 }
 
@@ -169,6 +179,8 @@ void SimulationFlow::newSimulation()
     simulation_.startAfresh();
     entries_ = ScreenEntries{};
     lock_ = {};
+    entered_ = {};
+    typedStand_.reset();
     projectedStandShown_ = false;
     stage_ = Stage::Options;
 }

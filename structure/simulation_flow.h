@@ -15,8 +15,22 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace tavelo {
+
+// The stand as its screens accepted it, texts as typed: what a search for the
+// best regime starts from, and what a regime found is written back with.
+struct EnteredStand {
+    struct Unthinned {
+        DensityChoice choice = DensityChoice::Planted;
+        std::string trees;
+    };
+    std::optional<OptionsInput> options;
+    std::optional<StandDataInput> stand;
+    std::variant<std::monostate, Unthinned, ThinnedEntryInput> density;
+    bool complete() const { return options && stand && density.index() != 0; }
+};
 
 class SimulationFlow {
 public:
@@ -69,6 +83,7 @@ public:
     // "Sim" on a density screen's leave question: it closes and takes its entries with it.
     void leaveDensityEntry(Route route);
     const StandDataLock &standDataLock() const { return lock_; }
+    const EnteredStand &enteredStand() const { return entered_; }
     // "&Ok" of the stand data: a warning, or nothing when the stand screen opens.
     std::optional<Message> confirmStandData();
     // "Cancelar": the stand and both density screens go; the options stay.
@@ -102,6 +117,8 @@ private:
     Simulation simulation_;
     Stage stage_ = Stage::Options;
     StandDataLock lock_;
+    EnteredStand entered_;
+    std::optional<StandDataInput> typedStand_; // the stand data behind an open density screen
     // Set when "Projectar" after a thinning has already shown, logged and
     // recorded the stand that the next stand screen shows.
     bool projectedStandShown_ = false;
