@@ -8,6 +8,8 @@
 #include "entry/stand_data_screen.h"
 #include "entry/thinned_screen.h"
 #include "entry/unthinned_screen.h"
+#include "results/best_regime_screen.h"
+#include "results/economics_screen.h"
 #include "results/end_screen.h"
 #include "structure/flow_test_support.h"
 
@@ -145,10 +147,23 @@ void AccessibleNamesScreenTest::everyWindowOfASimulation()
     QVERIFY(end);
     QVERIFY(press(end->cmdGrafSim));
     checkLoadedWindows(h);
+    // The valuation, and the search for the best regime opened from it (a
+    // window of its own, owned by the valuation).
+    h.ctx->windows.show(WindowId::End);
+    settle();
+    QVERIFY(press(end->cmdAvaliacaoEconomica));
+    auto *economics = h.window<EconomicsScreen>("frmEconomia");
+    QVERIFY(economics);
+    checkLoadedWindows(h);
+    QVERIFY(press(economics->cmdMelhorRegime));
+    QVERIFY(economics->bestRegime());
+    checkedWindows_ << economics->bestRegime()->objectName();
+    unnamed_ << unnamedControls(economics->bestRegime(), &controls_);
     QVERIFY2(!h.fake.exit.exited(), "the simulation ended on its own");
 
-    const QStringList expected{"Entrada", "frmAbout", "Form1", "Form2", "Form3", "Form4", "Form5",
-                               "Form6",   "form7",    "Form8", "Form9", "Form10", "Terminar"};
+    const QStringList expected{"Entrada", "frmAbout", "Form1",  "Form2",    "Form3",       "Form4",
+                               "Form5",   "Form6",    "form7",  "Form8",    "Form9",       "Form10",
+                               "Terminar", "frmEconomia", "frmMelhorRegime"};
     for (const QString &name : expected)
         QVERIFY2(checkedWindows_.contains(name), qPrintable(name + QStringLiteral(" was not opened")));
     QVERIFY(controls_ > 40);
