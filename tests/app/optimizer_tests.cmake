@@ -2,5 +2,6 @@
 tavelo_add_gtest(optimizer_tests
   optimizer_test.cpp
   optimizer_cli_test.cpp
+  best_regime_search_test.cpp
   cli_test_support.h
 )
