@@ -13,8 +13,8 @@ namespace tavelo {
 const char *const kSearchTitle = "Procurar o Melhor Regime";
 
 const std::array<SearchFieldInfo, kSearchFieldCount> kSearchFields = {{
-    {SearchField::RotationFrom, "Idade de rotação de (anos)", "txtRotacaoDe"},
-    {SearchField::RotationTo, "até (anos)", "txtRotacaoAte"},
+    {SearchField::RotationFrom, "Idade de rotação, de (anos)", "txtRotacaoDe"},
+    {SearchField::RotationTo, "Idade de rotação, até (anos)", "txtRotacaoAte"},
     {SearchField::MaxThinnings, "Número máximo de desbastes", "txtMaxDesbastes"},
     {SearchField::MinInterval, "Intervalo mínimo entre desbastes (anos)", "txtIntervaloMinimo"},
     {SearchField::FirstAge, "Idade mínima do primeiro desbaste (anos)", "txtPrimeiraIdade"},

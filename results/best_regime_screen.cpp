@@ -15,9 +15,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tavelo {
 
@@ -34,6 +37,25 @@ QStringList headers()
 // Column widths (twips) of the table of regimes; the schedule takes the rest.
 const std::vector<int> kWidthsTwips = {500, 1000, 1000, 900, 1000, 900, 900, 800, 4000};
 constexpr int kVisibleRows = 10;
+constexpr int kScheduleColumn = 8;
+// The widest the table grows before it scrolls: the window stays within 1024 pixels.
+constexpr int kWidestTable = 960;
+
+// The schedule reads from the left, like a sentence, and shows whole on hover.
+class RankingModel : public TextTableModel {
+public:
+    using TextTableModel::TextTableModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (index.isValid() && index.column() == kScheduleColumn) {
+            if (role == Qt::TextAlignmentRole)
+                return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+            if (role == Qt::ToolTipRole)
+                return cell(index.row(), index.column());
+        }
+        return TextTableModel::data(index, role);
+    }
+};
 
 } // namespace
 
@@ -82,7 +104,7 @@ BestRegimeScreen::BestRegimeScreen(AppContext &ctx, QWidget *owner, std::optiona
 
     lblResumo = new QLabel(this);
     lblResumo->setObjectName(QStringLiteral("lblResumo"));
-    model_ = new TextTableModel(this);
+    model_ = new RankingModel(this);
     model_->setCentredHeaders(true);
     model_->setTable(headers(), {});
     GrelhaRegimes = ui::grid(this, "GrelhaRegimes");
@@ -112,6 +134,9 @@ BestRegimeScreen::BestRegimeScreen(AppContext &ctx, QWidget *owner, std::optiona
     connect(cmdCancelar, &QPushButton::clicked, this, [this] { cancel_ = true; });
     connect(cmdGuardar, &QPushButton::clicked, this, &BestRegimeScreen::save);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
+    // Escape closes it as it closes a dialog.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 BestRegimeScreen::~BestRegimeScreen() { stopWorker(); }
@@ -205,6 +230,8 @@ void BestRegimeScreen::finished(const OptimizeResult &result)
         }
         model_->setTable(headers(), rows);
         sizeColumns(*GrelhaRegimes, kWidthsTwips);
+        GrelhaRegimes->resizeColumnToContents(kScheduleColumn);
+        GrelhaRegimes->setMinimumWidth(std::min(kWidestTable, fullTableWidth(*GrelhaRegimes, false)));
         if (!rows.isEmpty())
             GrelhaRegimes->selectRow(0);
         cmdGuardar->setEnabled(!best_.empty());

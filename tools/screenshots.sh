@@ -94,6 +94,20 @@ focus "$economia"
 for value in 45 30 8 250 400 4 15 1200 3; do typ "$value"; keys Tab; done
 keys space
 shot "$economia" "$out/economia-ecran.png"  # the guides show the worked example instead
+# Procurar o melhor regime: last in the tab order, one back from the first price.
+keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
+keys space
+melhor=$(win "Procurar o Melhor Regime")
+focus "$melhor"
+# Rotation 30 to 42 years, at most 2 thinnings 10 years apart from 15 years on,
+# mechanical 20 or 30 %, from below to 16 or 18 m2/ha; by VAL; then Procurar.
+for value in 30 42 2 10 15 "20, 30" "16 18"; do typ "$value"; keys Tab; done
+keys Tab space
+sleep 4                               # the search of a few hundred regimes
+shot "$melhor" "$out/melhor-regime.png"
+focus "$melhor"; keys Escape
+gone "Procurar o Melhor Regime"
+focus "$economia"
 # Voltar ao ecran anterior, bottom left (the charts take the tab stops before it).
 xdotool mousemove --window "$economia" 60 654 click 1; sleep 0.4
 terminar=$(win "Terminar Simulação")
