@@ -319,53 +319,16 @@ public:
     }
 
 private:
-    static void advanceYear(StandState &s)
-    {
-        double year = 0.0;
-        if (s.CurrentYear.isNumber())
-            year = s.CurrentYear.number();
-        else if (s.CurrentYear.isText())
-            year = parseNumber(s.CurrentYear.text()).value_or(0.0);
-        s.CurrentYear.setNumber(year + Simulation::kStepYears);
-    }
-
-    struct Projected {
-        double t2 = 0, hdom2 = 0, G2 = 0, N2 = 0, dmin2 = 0, a2 = 0, b2 = 0, c2 = 0;
-    };
-
-    static Projected projectCurrent(const StandState &s)
-    {
-        Projected p;
-        p.t2 = s.StandAge.value() + Simulation::kStepYears;
-        ProjectStand(s.StandAge.value(), s.BasalArea.value(), s.TreesAlive.value(), s.SiteIndex.value(),
-                     s.WeibullA.value(), s.WeibullB.value(), s.WeibullC.value(), p.t2, p.G2, p.N2, p.dmin2, p.a2,
-                     p.b2, p.c2);
-        p.hdom2 = DominantHeightAtAge(p.t2, s.SiteIndex.value());
-        return p;
-    }
-
-    static void store(StandState &s, const Projected &p)
-    {
-        s.StandAge = p.t2;
-        s.DominantHeight = p.hdom2;
-        s.BasalArea = p.G2;
-        s.TreesAlive = p.N2;
-        s.DMin = p.dmin2;
-        s.WeibullA = p.a2;
-        s.WeibullB = p.b2;
-        s.WeibullC = p.c2;
-    }
-
     // "Projectar sem desbaste".
     static void projectWithoutThinning(Node &n)
     {
         StandState &s = n.state;
         s.projected = true;
-        advanceYear(s);
-        const Projected p = projectCurrent(s);
+        Simulation::advanceYear(s);
+        const Simulation::ProjectedStand p = Simulation::projectCurrent(s);
         const StandTable table =
             buildStandTable(s, n.entries, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, s.WithBark.value()});
-        store(s, p);
+        Simulation::storeProjected(s, p);
         n.rows.push_back(rowOf(table, p.t2, false));
     }
 
@@ -384,21 +347,15 @@ private:
         n.rows.push_back(rowOf(thinned, age, true));
 
         s.projected = true;
-        s.TreesAlive = s.TreesResidual;
-        s.BasalArea = s.BasalAreaResidual;
-        s.WeibullA = s.WeibullAResidual;
-        s.WeibullB = s.WeibullBResidual;
-        s.WeibullC = s.WeibullCResidual;
-        advanceYear(s);
-        store(s, projectCurrent(s));
+        Simulation::takeResidualStand(s);
+        Simulation::advanceYear(s);
+        Simulation::storeProjected(s, Simulation::projectCurrent(s));
         const StandTable table = buildStandTable(s, n.entries,
                                         {s.StandAge.value(), s.DominantHeight.value(), s.TreesAlive.value(),
                                          s.BasalArea.value(), s.WeibullA.value(), s.WeibullB.value(),
                                          s.WeibullC.value(), s.WithBark.value()});
         n.rows.push_back(rowOf(table, s.StandAge.value(), false));
-        for (StateValue *v : {&s.BasalAreaResidual, &s.WeibullAResidual, &s.WeibullBResidual, &s.WeibullCResidual,
-                              &s.TreesResidual})
-            v->setNull();
+        Simulation::forgetResidualStand(s);
         ++n.thinnings;
         n.lastThinningAge = age;
         return true;

@@ -33,38 +33,53 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
     return notices;
 }
 
-Simulation::ProjectedStand Simulation::projectCurrent() const
+Simulation::ProjectedStand Simulation::projectCurrent(const StandState &state)
 {
     ProjectedStand p;
-    p.t2 = state_.StandAge.value() + kStepYears;
-    ProjectStand(state_.StandAge.value(), state_.BasalArea.value(), state_.TreesAlive.value(),
-                 state_.SiteIndex.value(), state_.WeibullA.value(), state_.WeibullB.value(), state_.WeibullC.value(),
-                 p.t2, p.G2, p.N2, p.dmin2, p.a2, p.b2, p.c2);
-    p.hdom2 = DominantHeightAtAge(p.t2, state_.SiteIndex.value());
+    p.t2 = state.StandAge.value() + kStepYears;
+    ProjectStand(state.StandAge.value(), state.BasalArea.value(), state.TreesAlive.value(), state.SiteIndex.value(),
+                 state.WeibullA.value(), state.WeibullB.value(), state.WeibullC.value(), p.t2, p.G2, p.N2, p.dmin2,
+                 p.a2, p.b2, p.c2);
+    p.hdom2 = DominantHeightAtAge(p.t2, state.SiteIndex.value());
     return p;
 }
 
-void Simulation::storeProjected(const ProjectedStand &p)
+void Simulation::storeProjected(StandState &state, const ProjectedStand &p)
 {
-    state_.StandAge = p.t2;
-    state_.DominantHeight = p.hdom2;
-    state_.BasalArea = p.G2;
-    state_.TreesAlive = p.N2;
-    state_.DMin = p.dmin2;
-    state_.WeibullA = p.a2;
-    state_.WeibullB = p.b2;
-    state_.WeibullC = p.c2;
+    state.StandAge = p.t2;
+    state.DominantHeight = p.hdom2;
+    state.BasalArea = p.G2;
+    state.TreesAlive = p.N2;
+    state.DMin = p.dmin2;
+    state.WeibullA = p.a2;
+    state.WeibullB = p.b2;
+    state.WeibullC = p.c2;
 }
 
-void Simulation::advanceYear()
+void Simulation::advanceYear(StandState &state)
 {
-    // A year still held as the typed text is taken as its number.
     double year = 0.0;
-    if (state_.CurrentYear.isNumber())
-        year = state_.CurrentYear.number();
-    else if (state_.CurrentYear.isText())
-        year = parseNumber(state_.CurrentYear.text()).value_or(0.0);
-    state_.CurrentYear.setNumber(year + kStepYears);
+    if (state.CurrentYear.isNumber())
+        year = state.CurrentYear.number();
+    else if (state.CurrentYear.isText())
+        year = parseNumber(state.CurrentYear.text()).value_or(0.0);
+    state.CurrentYear.setNumber(year + kStepYears);
+}
+
+void Simulation::takeResidualStand(StandState &state)
+{
+    state.TreesAlive = state.TreesResidual;
+    state.BasalArea = state.BasalAreaResidual;
+    state.WeibullA = state.WeibullAResidual;
+    state.WeibullB = state.WeibullBResidual;
+    state.WeibullC = state.WeibullCResidual;
+}
+
+void Simulation::forgetResidualStand(StandState &state)
+{
+    for (StateValue *v : {&state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
+                          &state.WeibullCResidual, &state.TreesResidual})
+        v->setNull();
 }
 
 Simulation::Notices Simulation::openStandScreen()
@@ -76,12 +91,12 @@ Simulation::Notices Simulation::openStandScreen()
 Simulation::Notices Simulation::projectWithoutThinning()
 {
     state_.projected = true;
-    advanceYear();
-    const ProjectedStand p = projectCurrent();
+    advanceYear(state_);
+    const ProjectedStand p = projectCurrent(state_);
     // The table is built before the stand is stored: a stand outside the
     // model ends the simulation with the previous stand still in place.
     standTable_ = buildStandTable(state_, entries_, {p.t2, p.hdom2, p.N2, p.G2, p.a2, p.b2, p.c2, state_.WithBark.value()});
-    storeProjected(p);
+    storeProjected(state_, p);
     return logAndRecord(*standTable_, false);
 }
 
@@ -105,20 +120,14 @@ Simulation::Notices Simulation::projectThinned()
     state_.projected = true;
     Notices notices = logAndRecord(*thinnedTable_, true);
 
-    state_.TreesAlive = state_.TreesResidual;
-    state_.BasalArea = state_.BasalAreaResidual;
-    state_.WeibullA = state_.WeibullAResidual;
-    state_.WeibullB = state_.WeibullBResidual;
-    state_.WeibullC = state_.WeibullCResidual;
-    advanceYear();
+    takeResidualStand(state_);
+    advanceYear(state_);
     standTable_.reset(); // the hidden stand screen closes
-    storeProjected(projectCurrent());
+    storeProjected(state_, projectCurrent(state_));
 
     for (const Message &m : openStandScreen())
         notices.push_back(m);
-    for (StateValue *v : {&state_.BasalAreaResidual, &state_.WeibullAResidual, &state_.WeibullBResidual,
-                          &state_.WeibullCResidual, &state_.TreesResidual})
-        v->setNull();
+    forgetResidualStand(state_);
     thinnedTable_.reset();
     return notices;
 }
@@ -130,9 +139,7 @@ void Simulation::discardThinning()
     entries_.thinning = ScreenEntries::Thinning::None;
     entries_.mechanicalPercentText.clear();
     entries_.residualBasalAreaText.clear();
-    for (StateValue *v : {&state_.BasalAreaResidual, &state_.WeibullAResidual, &state_.WeibullBResidual,
-                          &state_.WeibullCResidual, &state_.TreesResidual})
-        v->setNull();
+    forgetResidualStand(state_);
 }
 
 Simulation::Notices Simulation::endFromThinnedScreen()

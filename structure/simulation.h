@@ -57,16 +57,23 @@ public:
     const std::optional<StandTable> &standTable() const { return standTable_; }
     const std::optional<StandTable> &thinnedTable() const { return thinnedTable_; }
 
-private:
+    // The loop's steps on a bare stand state, for those who walk many roads
+    // without screens or log (the regime search).
     // The current stand 5 years on.
     struct ProjectedStand {
         double t2 = 0, hdom2 = 0, G2 = 0, N2 = 0, dmin2 = 0, a2 = 0, b2 = 0, c2 = 0;
     };
-    ProjectedStand projectCurrent() const;
-    void storeProjected(const ProjectedStand &p);
+    static ProjectedStand projectCurrent(const StandState &state);
+    static void storeProjected(StandState &state, const ProjectedStand &p);
+    // The year 5 on (a year still held as the typed text is taken as its number).
+    static void advanceYear(StandState &state);
+    // The stand a thinning leaves becomes the current stand.
+    static void takeResidualStand(StandState &state);
+    static void forgetResidualStand(StandState &state);
+
+private:
     TableStand currentStand() const;
     Notices logAndRecord(const StandTable &table, bool thinned);
-    void advanceYear();
 
     StandState &state_;
     ScreenEntries &entries_;

@@ -11,3 +11,5 @@ tavelo_add_qtest(window_layout_screen_test window_layout_screen_test.cpp)
 tavelo_add_qtest(qt_translations_screen_test qt_translations_screen_test.cpp)
 # Every input control of every window has an accessible name.
 tavelo_add_qtest(accessible_names_screen_test accessible_names_screen_test.cpp)
+# The window set by typed identifier, and handlers stopping where the program ends.
+tavelo_add_qtest(window_set_screen_test window_set_screen_test.cpp)
