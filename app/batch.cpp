@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "app/results_db.h"
 #include "structure/sim_record.h"
 
 #include <QByteArray>
@@ -10,7 +11,7 @@
 #include <cstdio>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -80,22 +81,28 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
     return s;
 }
 
+const char *standStatusName(StandResult::Kind kind)
+{
+    switch (kind) {
+    case StandResult::Kind::Done: return "done";
+    case StandResult::Kind::Refused: return "refused";
+    case StandResult::Kind::Ended: return "ended";
+    case StandResult::Kind::Malformed: return "malformed";
+    }
+    return "";
+}
+
 namespace {
 
 struct Job {
-    size_t index = 0;
+    size_t position = 0;
     size_t line = 0;
     std::string rawId; // the id cell as read, for the error row of a malformed line
     std::variant<InventoryStand, std::string> row;
 };
 
-struct Result {
-    std::string recordRows;
-    std::string errorRow;
-    enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
-};
-
-std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
+std::string errorRow(const std::string &id, const std::string &status, const std::string &title,
+                     const std::string &text)
 {
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
@@ -117,46 +124,48 @@ bool writeWhole(const std::filesystem::path &path, const std::string &bytes)
     return true;
 }
 
-Result runOne(const Job &job, const Regime &regime, const std::filesystem::path &outDir)
+// Plays one stand; its log goes to `logDir` unless that is empty.
+StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::path &logDir)
 {
-    Result r;
+    StandResult r;
+    r.position = job.position;
+    r.line = job.line;
+    r.id = job.rawId;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
-        r.kind = Result::Kind::Malformed;
-        r.errorRow = errorRow(job.rawId, "malformed", "", "line " + std::to_string(job.line) + ": " + *why);
+        r.kind = StandResult::Kind::Malformed;
+        r.errors.push_back({"malformed", "", *why});
         return r;
     }
     const auto &stand = std::get<InventoryStand>(job.row);
+    r.id = stand.id;
     const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps};
     StandState state;
     std::string logBytes;
-    const std::filesystem::path logPath = outDir / (stand.id + ".txt");
+    const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
     LogFile log(logPath);
     log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
 
-    // Like a single run: the log is replaced, and a stand refused before its
-    // first table leaves no log at all.
-    std::error_code ec;
-    std::filesystem::remove(logPath, ec);
-    if (!logBytes.empty() && !writeWhole(logPath, logBytes)) {
-        r.errorRow += errorRow(stand.id, "log-failed", "Erro!", "Erro de gravação do ficheiro...");
+    if (!logDir.empty()) {
+        // Like a single run: the log is replaced, and a stand refused before
+        // its first table leaves no log at all.
+        std::error_code ec;
+        std::filesystem::remove(logPath, ec);
+        if (!logBytes.empty() && !writeWhole(logPath, logBytes))
+            r.errors.push_back({"log-failed", "Erro!", "Erro de gravação do ficheiro..."});
     }
 
     const int rows = recordRowCount(state);
-    for (int i = 0; i < rows; ++i) {
-        r.recordRows += csvCell(stand.id);
-        for (int c = 0; c < kRecordColumns; ++c) {
-            r.recordRows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
-            r.recordRows += csvCell(recordCellText(state.SimRecord[i][c]));
-        }
-        r.recordRows += "\n";
-    }
+    r.record.resize(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < kRecordColumns; ++c)
+            r.record[i][c] = recordCellText(state.SimRecord[i][c]);
     if (run.status == RunResult::Status::Refused) {
-        r.kind = Result::Kind::Refused;
-        r.errorRow += errorRow(stand.id, "refused", run.message->title, run.message->text);
+        r.kind = StandResult::Kind::Refused;
+        r.errors.push_back({"refused", run.message->title, run.message->text});
     } else if (run.status == RunResult::Status::EndedByModel) {
-        r.kind = Result::Kind::Ended;
-        r.errorRow += errorRow(stand.id, "ended", run.message->title, run.message->text);
+        r.kind = StandResult::Kind::Ended;
+        r.errors.push_back({"ended", run.message->title, run.message->text});
     }
     return r;
 }
@@ -195,61 +204,101 @@ std::string recordHeader()
     return h + "\n";
 }
 
+// record.csv and errors.csv in an output folder (the logs are written by the workers).
+class FileSink : public ResultSink {
+public:
+    explicit FileSink(const std::filesystem::path &outDir)
+        : outDir_(outDir), record_(outDir / "record.csv", recordHeader()),
+          errors_(outDir / "errors.csv", "id,status,title,text\n")
+    {
+    }
+    void add(const StandResult &r) override
+    {
+        std::string rows;
+        for (const auto &row : r.record) {
+            rows += csvCell(r.id);
+            for (const std::string &cell : row) {
+                rows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
+                rows += csvCell(cell);
+            }
+            rows += "\n";
+        }
+        record_.write(rows);
+        for (const StandResult::Error &e : r.errors)
+            errors_.write(errorRow(r.id, e.status, e.title,
+                                   e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
+                                                           : e.text));
+    }
+    void finish() override
+    {
+        record_.commit(outDir_ / "record.csv");
+        errors_.commit(outDir_ / "errors.csv");
+    }
+
+private:
+    std::filesystem::path outDir_;
+    OrderedCsv record_;
+    OrderedCsv errors_;
+};
+
+RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
+    if (ec)
+        absolute = std::filesystem::absolute(inventory);
+    RunIdentity id;
+    id.inventory = absolute.string();
+    if (isDatabaseFile(inventory))
+        id.inventoryTable = options.table;
+    id.regime = options.regimeJson;
+    if (options.shardCount > 1)
+        id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+    return id;
+}
+
 } // namespace
 
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
     const auto start = std::chrono::steady_clock::now();
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir))
-        throw std::runtime_error("cannot create the output folder " + outDir.string());
+    if (outDir.empty() && options.database.empty())
+        throw std::runtime_error("no output: give an output folder or a results database");
+    if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
+        throw std::runtime_error("the shard must be K/N with K from 1 to N");
+    if (!outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(outDir, ec);
+        if (!std::filesystem::is_directory(outDir))
+            throw std::runtime_error("cannot create the output folder " + outDir.string());
+    }
 
-    // Count the stands first so that the progress has a total; rows are streamed.
-    size_t total = 0;
-    {
-        std::ifstream in(inventory, std::ios::binary);
-        if (!in)
-            throw std::runtime_error("cannot read " + inventory.string());
-        std::string line;
-        bool header = true;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (header) {
-                header = false;
-                continue;
-            }
-            if (!line.empty())
-                ++total;
+    // The inventory is checked before any output is touched; it holds no lock
+    // until its first row is read, so it may be the results database itself.
+    const std::unique_ptr<InventorySource> source = openInventory(inventory, options.table);
+    const size_t rows = source->count();
+    const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
+
+    std::vector<std::unique_ptr<ResultSink>> sinks;
+    std::vector<bool> alreadyDone;
+    BatchSummary summary;
+    if (!options.database.empty()) {
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options),
+                                                 static_cast<int64_t>(inShard), options.resume,
+                                                 options.busyTimeoutMs);
+        summary.resumed = db->resumed();
+        for (size_t p : db->alreadyDone()) {
+            if (p >= alreadyDone.size())
+                alreadyDone.resize(p + 1, false);
+            alreadyDone[p] = true;
+            ++summary.alreadyDone;
         }
+        sinks.push_back(std::move(db));
     }
-
-    std::ifstream in(inventory, std::ios::binary);
-    std::string line;
-    if (!std::getline(in, line))
-        throw std::runtime_error(inventory.string() + ": the header line is missing");
-    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        line.erase(0, 3);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    const auto header = splitCsvLine(line);
-    std::vector<int> columnOf(std::size(kInventoryColumns), -1);
-    if (header) {
-        for (size_t h = 0; h < header->size(); ++h)
-            for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
-                if ((*header)[h] == kInventoryColumns[k])
-                    columnOf[k] = static_cast<int>(h);
-    }
-    for (size_t k = 0; k < columnOf.size(); ++k)
-        if (columnOf[k] < 0)
-            throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
-                                     "\" missing from the header");
-    const size_t headerCells = header->size();
-
-    OrderedCsv record(outDir / "record.csv", recordHeader());
-    OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
+    if (!outDir.empty())
+        sinks.push_back(std::make_unique<FileSink>(outDir));
+    const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Stands go to the workers in chunks, so that handing work over costs
@@ -265,12 +314,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::condition_variable workAvailable;
     std::condition_variable resultReady;
     std::deque<Chunk> queue;
-    std::map<size_t, std::vector<Result>> ready;
+    std::map<size_t, std::vector<StandResult>> ready;
     bool eof = false;
     size_t nextIndex = 0;
     size_t nextWrite = 0;
-    BatchSummary summary;
-    summary.stands = total;
+    std::exception_ptr failure; // the first output that could not be written stops the run
 
     std::vector<std::thread> workers;
     for (unsigned w = 0; w < jobs; ++w) {
@@ -285,7 +333,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                     chunk = std::move(queue.front());
                     queue.pop_front();
                 }
-                std::vector<Result> results;
+                std::vector<StandResult> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
                     results.push_back(runOne(job, regime, outDir));
@@ -301,29 +349,41 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     // Writes every finished chunk that is next in line, outside the lock.
     auto drain = [&](std::unique_lock<std::mutex> &lk) {
         for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
-            std::vector<Result> results = std::move(it->second);
+            std::vector<StandResult> results = std::move(it->second);
             ready.erase(it);
             ++nextWrite;
+            if (failure)
+                continue;
             lk.unlock();
-            for (const Result &r : results) {
-                record.write(r.recordRows);
-                errors.write(r.errorRow);
-                switch (r.kind) {
-                case Result::Kind::Done: ++summary.done; break;
-                case Result::Kind::Refused: ++summary.refused; break;
-                case Result::Kind::Ended: ++summary.endedByModel; break;
-                case Result::Kind::Malformed: ++summary.malformed; break;
+            try {
+                for (const StandResult &r : results) {
+                    for (const auto &sink : sinks)
+                        sink->add(r);
+                    switch (r.kind) {
+                    case StandResult::Kind::Done: ++summary.done; break;
+                    case StandResult::Kind::Refused: ++summary.refused; break;
+                    case StandResult::Kind::Ended: ++summary.endedByModel; break;
+                    case StandResult::Kind::Malformed: ++summary.malformed; break;
+                    }
                 }
+            } catch (...) {
+                lk.lock();
+                failure = std::current_exception();
+                queue.clear(); // nothing more can be kept: the workers stop
+                continue;
             }
             if (options.progress)
                 options.progress(summary.done + summary.refused + summary.endedByModel + summary.malformed, total);
             lk.lock();
         }
     };
+    // False once an output has failed.
     auto submit = [&](Chunk chunk) {
         std::unique_lock lk(m);
         for (;;) {
             drain(lk);
+            if (failure)
+                return false;
             if (nextIndex - nextWrite < window)
                 break;
             resultReady.wait(lk);
@@ -332,39 +392,35 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         queue.push_back(std::move(chunk));
         lk.unlock();
         workAvailable.notify_one();
+        return true;
     };
 
+    // Every row is read, also those of other shards and those already done,
+    // so that a repeated id is found wherever its first use is.
     std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
-    size_t lineNo = 1;
     Chunk pending;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
+    bool writing = true;
+    InventoryRow row;
+    for (size_t position = 0; writing && source->next(row); ++position) {
         Job job;
-        job.line = lineNo;
-        const auto cells = splitCsvLine(line);
-        if (cells && columnOf[0] < static_cast<int>(cells->size()))
-            job.rawId = (*cells)[columnOf[0]];
-        if (!cells) {
-            job.row = std::string("a quoted cell does not close");
-        } else if (cells->size() != headerCells) {
-            job.row = "expected " + std::to_string(headerCells) + " cells, found " + std::to_string(cells->size());
+        job.position = position;
+        job.line = row.line;
+        job.rawId = row.rawId;
+        if (const auto *why = std::get_if<std::string>(&row.cells)) {
+            job.row = *why;
         } else {
-            std::vector<std::string> ordered;
-            for (int col : columnOf)
-                ordered.push_back((*cells)[col]);
-            job.row = parseInventoryRow(ordered);
+            job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
             if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
                 job.row = "the id \"" + s->id + "\" was already used";
         }
+        if (position % options.shardCount != options.shardIndex - 1 ||
+            (position < alreadyDone.size() && alreadyDone[position]))
+            continue;
         pending.rows.push_back(std::move(job));
         if (pending.rows.size() == kChunk)
-            submit(std::exchange(pending, Chunk{}));
+            writing = submit(std::exchange(pending, Chunk{}));
     }
-    if (!pending.rows.empty())
+    if (writing && !pending.rows.empty())
         submit(std::move(pending));
     {
         std::unique_lock lk(m);
@@ -372,16 +428,18 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         workAvailable.notify_all();
         for (;;) {
             drain(lk);
-            if (nextWrite >= nextIndex)
+            if (nextWrite >= nextIndex || failure)
                 break;
             resultReady.wait(lk);
         }
     }
     for (std::thread &t : workers)
         t.join();
+    if (failure)
+        std::rethrow_exception(failure);
 
-    record.commit(outDir / "record.csv");
-    errors.commit(outDir / "errors.csv");
+    for (const auto &sink : sinks)
+        sink->finish();
     summary.stands = summary.done + summary.refused + summary.endedByModel + summary.malformed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;

@@ -3,8 +3,9 @@
 // A management regime run over a whole stand inventory: one simulation per
 // stand, on all cores, through the same session code as a single run.
 
-#include "base/csv.h"
+#include "app/inventory_source.h"
 #include "app/scenario.h"
+#include "base/csv.h"
 
 #include <filesystem>
 #include <functional>
@@ -15,10 +16,6 @@
 #include <vector>
 
 namespace tavelo {
-
-// The inventory's columns, in the header's order.
-inline constexpr const char *kInventoryColumns[] = {"id",    "age",       "dominantHeight", "qualityClass", "planted",
-                                                    "alive", "trees",     "basalArea",      "minDiameter",  "p95"};
 
 // One inventory row turned into what a user would type; or why it cannot be.
 struct InventoryStand {
@@ -31,6 +28,15 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
 struct BatchOptions {
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;
+    // The results database (.sqlite, .db or .gpkg); empty for none.
+    std::filesystem::path database;
+    std::string table = "stands"; // the inventory's table, when it is a database
+    std::string regimeJson;       // the regime file as read, kept with the run
+    bool resume = false;          // continue the latest unfinished run of the same work
+    // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.
+    unsigned shardIndex = 1;
+    unsigned shardCount = 1;
+    int busyTimeoutMs = 5000; // how long to wait for another writer of the database
 };
 
 struct BatchSummary {
@@ -39,13 +45,17 @@ struct BatchSummary {
     size_t refused = 0;
     size_t endedByModel = 0;
     size_t malformed = 0;
+    size_t alreadyDone = 0; // skipped: a resumed run had done them
+    bool resumed = false;
     double seconds = 0.0;
 };
 
-// Runs `regime` over every stand of `inventory`, writing `<id>.txt` logs,
-// `record.csv` and `errors.csv` into `outDir`. The output is the same whatever
-// the number of jobs. Throws std::runtime_error when the inventory or the
-// output folder cannot be used at all.
+// Runs `regime` over every stand of `inventory` (a CSV file or a database
+// table), writing `<id>.txt` logs, `record.csv` and `errors.csv` into `outDir`
+// (unless empty) and the results into `options.database` (unless empty). The
+// output is the same whatever the number of jobs. Throws OutputError when an
+// output cannot be written (what was committed stays), std::runtime_error
+// when the inventory or the output folder cannot be used at all.
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 

@@ -1,6 +1,8 @@
 #include "cli_commands.h"
 
 #include "app/batch.h"
+#include "app/merge.h"
+#include "app/results_db.h"
 #include "app/scenario.h"
 #include "results/regime_chart.h"
 #include "results/regime_comparison.h"
@@ -87,7 +89,9 @@ std::optional<RunResult> playScenario(const std::string &path, StandState &state
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
-           "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]\n"
+           "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
+           "                  (--out DIR | --db RESULTS.sqlite|.db|.gpkg) [--jobs N] [--resume] [--shard K/N]\n"
+           "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n";
 }
 
@@ -126,8 +130,23 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
 {
     std::string inventory, regimePath, outDir;
     unsigned jobs = 0;
+    BatchOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--regime" && i + 1 < args.size()) {
+        if (args[i] == "--db" && i + 1 < args.size()) {
+            options.database = args[++i];
+            if (!isDatabaseFile(options.database))
+                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+        } else if (args[i] == "--table" && i + 1 < args.size()) {
+            options.table = args[++i];
+        } else if (args[i] == "--resume") {
+            options.resume = true;
+        } else if (args[i] == "--shard" && i + 1 < args.size()) {
+            const auto shard = parseShard(args[++i]);
+            if (!shard)
+                return usage(err, "--shard must be K/N with K from 1 to N");
+            options.shardIndex = shard->index;
+            options.shardCount = shard->count;
+        } else if (args[i] == "--regime" && i + 1 < args.size()) {
             regimePath = args[++i];
         } else if (args[i] == "--out" && i + 1 < args.size()) {
             outDir = args[++i];
@@ -144,8 +163,10 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             return usage(err, "unexpected argument \"" + args[i] + "\"");
         }
     }
-    if (inventory.empty() || regimePath.empty() || outDir.empty())
-        return usage(err, "batch needs an inventory, --regime and --out");
+    if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
+        return usage(err, "batch needs an inventory, --regime, and --out or --db");
+    if (options.resume && options.database.empty())
+        return usage(err, "--resume continues a run in the results database given with --db");
 
     std::string json;
     if (!readFile(regimePath, json))
@@ -156,8 +177,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         return kCliUsage;
     }
 
-    BatchOptions options;
     options.jobs = jobs;
+    options.regimeJson = json;
     if (progressBar) {
         options.progress = [&err, last = -1](size_t done, size_t total) mutable {
             const int width = 40;
@@ -176,8 +197,41 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             err << "\n";
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
+        if (options.resume)
+            err << (s.resumed ? "resumed: " + std::to_string(s.alreadyDone) + " stands were already done\n"
+                              : std::string("no unfinished run of this work: a new run started\n"));
         err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
             << " ended by the model, " << s.malformed << " malformed rows; " << seconds << " s\n";
+    } catch (const OutputError &e) {
+        if (progressBar)
+            err << "\n";
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliCannotWrite;
+    } catch (const std::exception &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
+    }
+    return kCliOk;
+}
+
+int cliMerge(const std::vector<std::string> &args, std::ostream &err)
+{
+    std::vector<std::filesystem::path> files;
+    for (const std::string &a : args) {
+        if (a.empty() || a[0] == '-')
+            return usage(err, "unexpected argument \"" + a + "\"");
+        files.emplace_back(a);
+    }
+    if (files.size() < 2)
+        return usage(err, "merge needs a target database and at least one shard database");
+    if (!isDatabaseFile(files.front()))
+        return usage(err, "the merge target must be a .sqlite, .db or .gpkg file");
+    try {
+        const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
+        err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";
+    } catch (const OutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliCannotWrite;
     } catch (const std::exception &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCliUsage;

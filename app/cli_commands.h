@@ -10,12 +10,16 @@ namespace tavelo {
 
 inline constexpr int kCliOk = 0;
 inline constexpr int kCliUsage = 1;
+inline constexpr int kCliCannotWrite = 4; // an output could not be written
 
 // run SCENARIO.json --log LOG.txt [--record RECORD.csv]: 0 done, 1 usage or
 // scenario error, 2 entry refused, 3 ended by the model.
 int cliRun(const std::vector<std::string> &args, std::ostream &err);
-// batch STANDS.csv --regime REGIME.json --out DIR [--jobs N]
+// batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json (--out DIR | --db RESULTS)
+//       [--jobs N] [--resume] [--shard K/N]
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+// merge TARGET SHARD... : the shard runs of several databases as one run.
+int cliMerge(const std::vector<std::string> &args, std::ostream &err);
 // compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication)
 int cliCompare(const std::vector<std::string> &args, std::ostream &err);
 
