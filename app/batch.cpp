@@ -143,7 +143,10 @@ StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
     LogFile log(logPath);
-    log.collectInto(&logBytes);
+    if (logDir.empty())
+        log.discard();
+    else
+        log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
 
     if (!logDir.empty()) {
@@ -212,7 +215,12 @@ public:
           errors_(outDir / "errors.csv", "id,status,title,text\n")
     {
     }
-    void add(const StandResult &r) override
+    void add(const std::vector<StandResult> &stands) override
+    {
+        for (const StandResult &r : stands)
+            add(r);
+    }
+    void add(const StandResult &r)
     {
         std::string rows;
         for (const auto &row : r.record) {
@@ -274,13 +282,15 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error("cannot create the output folder " + outDir.string());
     }
 
+    // Declared first so that the inventory is closed before the outputs: a
+    // GeoPackage can then leave write-ahead logging when it is both.
+    std::vector<std::unique_ptr<ResultSink>> sinks;
     // The inventory is checked before any output is touched; it holds no lock
     // until its first row is read, so it may be the results database itself.
     const std::unique_ptr<InventorySource> source = openInventory(inventory, options.table);
     const size_t rows = source->count();
     const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
 
-    std::vector<std::unique_ptr<ResultSink>> sinks;
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
@@ -356,9 +366,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 continue;
             lk.unlock();
             try {
+                // The stands a worker finished together are committed together.
+                for (const auto &sink : sinks)
+                    sink->add(results);
                 for (const StandResult &r : results) {
-                    for (const auto &sink : sinks)
-                        sink->add(r);
                     switch (r.kind) {
                     case StandResult::Kind::Done: ++summary.done; break;
                     case StandResult::Kind::Refused: ++summary.refused; break;

@@ -29,11 +29,12 @@ struct StandResult {
     std::vector<Error> errors;
 };
 
-// Receives every stand once, in inventory order, from one thread.
+// Receives every stand once, in inventory order, from one thread, a few
+// whole stands at a time.
 class ResultSink {
 public:
     virtual ~ResultSink() = default;
-    virtual void add(const StandResult &stand) = 0;
+    virtual void add(const std::vector<StandResult> &stands) = 0;
     // The run is complete: make the output final.
     virtual void finish() = 0;
 };

@@ -236,22 +236,24 @@ std::vector<size_t> ResultsDb::completedPositions(int64_t runId)
     return positions;
 }
 
-void ResultsDb::addStand(int64_t runId, const StandResult &stand)
+void ResultsDb::addStands(int64_t runId, const std::vector<StandResult> &stands)
 {
     SqliteTransaction tx(db_);
-    insertStand_->bind(1, runId).bind(2, static_cast<int64_t>(stand.position)).bind(3, stand.id);
-    insertStand_->bind(4, static_cast<int64_t>(stand.line)).bind(5, std::string(standStatusName(stand.kind)));
-    insertStand_->run();
-    for (size_t row = 0; row < stand.record.size(); ++row) {
-        insertRecord_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(row + 1));
-        for (int c = 0; c < kRecordColumns; ++c)
-            insertRecord_->bindShown(4 + c, stand.record[row][c]);
-        insertRecord_->run();
-    }
-    for (const StandResult::Error &e : stand.errors) {
-        insertError_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(stand.line));
-        insertError_->bind(4, e.status).bind(5, e.title).bind(6, e.text);
-        insertError_->run();
+    for (const StandResult &stand : stands) {
+        insertStand_->bind(1, runId).bind(2, static_cast<int64_t>(stand.position)).bind(3, stand.id);
+        insertStand_->bind(4, static_cast<int64_t>(stand.line)).bind(5, std::string(standStatusName(stand.kind)));
+        insertStand_->run();
+        for (size_t row = 0; row < stand.record.size(); ++row) {
+            insertRecord_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(row + 1));
+            for (int c = 0; c < kRecordColumns; ++c)
+                insertRecord_->bindShown(4 + c, stand.record[row][c]);
+            insertRecord_->run();
+        }
+        for (const StandResult::Error &e : stand.errors) {
+            insertError_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(stand.line));
+            insertError_->bind(4, e.status).bind(5, e.title).bind(6, e.text);
+            insertError_->run();
+        }
     }
     tx.commit();
 }
@@ -315,10 +317,10 @@ DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity 
     }
 }
 
-void DatabaseSink::add(const StandResult &stand)
+void DatabaseSink::add(const std::vector<StandResult> &stands)
 {
     try {
-        db_->addStand(runId_, stand);
+        db_->addStands(runId_, stands);
     } catch (const DatabaseError &e) {
         throw OutputError(std::string("cannot write the results: ") + e.what());
     }

@@ -71,8 +71,9 @@ public:
     std::optional<RunInfo> latestFinishedRun();
     // The inventory positions a run has completed.
     std::vector<size_t> completedPositions(int64_t runId);
-    // Everything of one stand in one transaction.
-    void addStand(int64_t runId, const StandResult &stand);
+    // Everything of the stands, each with its completion, in one transaction:
+    // a stand is there whole or not at all.
+    void addStands(int64_t runId, const std::vector<StandResult> &stands);
     void finishRun(int64_t runId);
 
     // Copies everything of run `fromRun` of `from` into run `toRun` of this
@@ -101,7 +102,7 @@ public:
     const std::vector<size_t> &alreadyDone() const { return done_; }
     bool resumed() const { return resumed_; }
     int64_t runId() const { return runId_; }
-    void add(const StandResult &stand) override;
+    void add(const std::vector<StandResult> &stands) override;
     void finish() override;
 
 private:

@@ -121,6 +121,8 @@ std::vector<std::string> TXToutput2(const StandTable &table)
 
 bool LogFile::append(const std::vector<std::string> &lines) const
 {
+    if (discard_)
+        return true;
     std::string bytes;
     for (const std::string &l : lines) {
         bytes += utf8ToCp1252(l);

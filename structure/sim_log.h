@@ -37,6 +37,10 @@ public:
     // Collects the bytes in `memory` instead of the file (a batch run writes
     // each stand's log in one go); nullptr writes to the file again.
     void collectInto(std::string *memory) { memory_ = memory; }
+    // Keeps no log at all (a batch run into a database alone): the blocks are
+    // not even put together.
+    void discard() { discard_ = true; }
+    bool discards() const { return discard_; }
 
     // False when the block could not be written (the simulation goes on).
     bool append(const std::vector<std::string> &lines) const;
@@ -46,6 +50,7 @@ public:
 private:
     std::filesystem::path path_;
     std::string *memory_ = nullptr;
+    bool discard_ = false;
 };
 
 // Splits bytes into lines the way a line reader does: CR LF, LF or CR end a

@@ -276,6 +276,10 @@ TEST(ResultsDatabase, AloneWritesNoLogsAndALaterRunIsTheFinalOne)
     const std::string first = runContents(dir / "r.db", 1);
     for (const auto &e : fs::directory_iterator(dir.path()))
         EXPECT_NE(e.path().extension(), ".txt") << e.path();
+    // Not putting the logs together changes nothing else.
+    runInto(dir / "stands.csv", dir / "out", dir / "with-logs.db");
+    EXPECT_EQ(runContents(dir / "with-logs.db", 1), first);
+    EXPECT_TRUE(fs::exists(dir / "out" / "p1.txt"));
 
     writeBytes(dir / "stands.csv", std::string(kInventory).substr(0, std::string(kInventory).find("a1,")));
     runInto(dir / "stands.csv", "", dir / "r.db");
@@ -580,6 +584,9 @@ TEST(GeoPackage, BatchIntoAPolygonLayerKeepsItOpenableAndJoinsById)
     EXPECT_EQ(joined.find("= zero"), std::string::npos) << joined;
     EXPECT_NE(joined.find("area (Real) = 10000"), std::string::npos) << joined;
     EXPECT_EQ(scalar(dir / "stands.gpkg", "SELECT count(*) FROM stands"), 4);
+    // One file again, as GDAL wrote it.
+    EXPECT_EQ(dump(dir / "stands.gpkg", "PRAGMA journal_mode", 0), "delete\n");
+    EXPECT_FALSE(fs::exists(dir / "stands.gpkg-wal"));
 }
 
 } // namespace
