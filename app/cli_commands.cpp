@@ -165,6 +165,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
     if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
         return usage(err, "batch needs an inventory, --regime, and --out or --db");
+    if (options.table != "stands" && !isDatabaseFile(inventory))
+        return usage(err, "--table names a table of a .sqlite, .db or .gpkg inventory");
     if (options.resume && options.database.empty())
         return usage(err, "--resume continues a run in the results database given with --db");
 

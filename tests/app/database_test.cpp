@@ -461,14 +461,28 @@ TEST(ResultsDatabase, LockedOrUnwritableGivesExitFourAndKeepsWhatWasThere)
     EXPECT_EQ(noFolder.status, 4);
     EXPECT_NE(noFolder.err.find("missing/r.sqlite"), std::string::npos) << noFolder.err;
 
-    if (geteuid() == 0)
-        GTEST_SKIP() << "running with privileges that write into read-only files (root); "
-                        "the read-only database cannot be tried";
+    // Root writes into read-only files; an immutable file stops it too.
     fs::permissions(dir / "r.sqlite", fs::perms::owner_read);
+    struct Immutable {
+        std::string file;
+        bool set = false;
+        ~Immutable()
+        {
+            if (set) {
+                EXPECT_EQ(std::system(("chattr -i " + file).c_str()), 0);
+            }
+        }
+    } immutable{shellQuoted((dir / "r.sqlite").string())};
+    if (geteuid() == 0) {
+        immutable.set = std::system(("chattr +i " + immutable.file + " 2>/dev/null").c_str()) == 0;
+        if (!immutable.set)
+            GTEST_SKIP() << "running as root where files cannot be made immutable (chattr): "
+                            "the read-only database cannot be tried";
+    }
     const std::string bytes = readBytes(dir / "r.sqlite");
     const CliRun readOnly = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite"}, dir);
     EXPECT_EQ(readOnly.status, 4);
-    EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
+    EXPECT_NE(readOnly.err.find("r.sqlite: the file is read-only"), std::string::npos) << readOnly.err;
     EXPECT_EQ(readBytes(dir / "r.sqlite"), bytes);
 }
 
@@ -487,6 +501,7 @@ TEST(ResultsDatabase, CommandLineArguments)
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "3/2"}, "K/N"},
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "0/2"}, "K/N"},
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "1"}, "K/N"},
+        {{"batch", "stands.csv", "--table", "t", "--regime", "regime.json", "--db", "r.db"}, "--table names"},
         {{"merge", "t.db"}, "at least one shard"},
         {{"merge", "t.db", "nothing.db"}, "cannot read nothing.db"},
         {{"merge", "t.csv", "stands.csv"}, "merge target"},
