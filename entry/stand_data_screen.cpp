@@ -30,6 +30,8 @@ StandDataScreen::StandDataScreen(AppContext &ctx) : ctx_(ctx)
     Frame4 = groupBox(this, "Frame4", QString());
     optADominante = radio(Frame4, "optADominante", QStringLiteral("Altura dominante (m)"));
     txtADominante = lineEdit(Frame4, "txtADominante", QString());
+    // Its label is the option beside it; screen readers need it said.
+    txtADominante->setAccessibleName(QStringLiteral("Altura dominante (m)"));
     optCQualidade = radio(Frame4, "optCQualidade", QStringLiteral("Classe de Qualidade:"));
     frmCQ = groupBox(Frame4, "frmCQ", QString());
     // Listed from the poorest to the best site, as the user reads them.

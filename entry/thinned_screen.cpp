@@ -50,6 +50,8 @@ ThinnedScreen::ThinnedScreen(AppContext &ctx) : ctx_(ctx)
         const QByteArray labelName = "lbl1_" + QByteArray::number(k);
         txt1[k] = lineEdit(frmCDap, boxName.constData(), QString());
         lbl1[k] = buddyLabel(frmCDap, labelName.constData(), QString::number(5 * (k + 1)), txt1[k]);
+        // The class centre alone does not say what the box takes.
+        txt1[k]->setAccessibleName(QStringLiteral("Nº Árvores, classe DAP %1").arg(5 * (k + 1)));
         fc->addWidget(lbl1[k], k + 1, 0, Qt::AlignHCenter);
         fc->addWidget(txt1[k], k + 1, 1);
         fc->setRowMinimumHeight(k + 1, 0);

@@ -48,6 +48,8 @@ UnthinnedScreen::UnthinnedScreen(AppContext &ctx) : ctx_(ctx)
     optArvPlant = radio(Frame1, "optArvPlant", QStringLiteral("Nº de árvores plantadas (nº/ha)"));
     optArvVivas = radio(Frame1, "optArvVivas", QStringLiteral("Nº de árvores vivas (nº/ha)"));
     txtNArvVP = lineEdit(Frame1, "txtNArvVP", QString());
+    // One box for both options beside it: named by what they share.
+    txtNArvVP->setAccessibleName(QStringLiteral("Nº de árvores (nº/ha)"));
     auto *group = new QButtonGroup(this);
     group->addButton(optArvPlant);
     group->addButton(optArvVivas);

@@ -1,5 +1,6 @@
 #include "growth_model.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavelo {
@@ -272,14 +273,22 @@ double HeightAtDiameter(double d, double h, double b1, double b2, double b3, dou
     if (dx == 0.0)
         return h;
     const double delta = std::pow(h * b2, 2.0) - 4.0 * b3 * (h * h * b1 - h * h * dx * dx / (d * d));
-    return (-h * b2 - std::sqrt(delta)) / (2.0 * b3);
+    // The discriminant is 4 k h^2 dx^2 / d^2, never negative; a diameter so small
+    // that its square vanishes beside d^2 can leave it a rounding error below 0,
+    // where the stem reaches that diameter only at the tip.
+    return (-h * b2 - std::sqrt(std::max(delta, 0.0))) / (2.0 * b3);
 }
 
 namespace {
 
-// Volume of the stem between two heights, for the profile (b1, b2, b3).
+// Volume of the stem between two heights, for the profile (b1, b2, b3). A piece
+// whose lower end lies at or above its upper end holds no wood: a top diameter
+// at or above the sawlog diameter leaves no roundwood, and a tree not taller
+// than the stump has no volume, instead of a negative one.
 double stemVolume(double d, double h, double b1, double b2, double b3, double x0, double x1)
 {
+    if (!(x1 > x0))
+        return 0.0;
     const double z0 = x0 / h;
     const double z1 = x1 / h;
     return 7.854e-05 * d * d * h *

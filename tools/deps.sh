@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Tavelo needs to build, run and test.
 # Only what is missing is installed; nothing happens when all is present.
+# With --list it prints the packages, one a line, and installs nothing (the
+# dependency check reads the list from here, so this stays the only list).
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,11 @@ packages=(
   poppler-utils fonts-dejavu-core dpkg-dev file
   xvfb xdotool imagemagick
 )
+
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,12 +2,12 @@
 #include "app/app_context.h"
 #include "app/app_session.h"
 #include "app/entrada_screen.h"
+#include "app/qt_translations.h"
 #include "app/screens.h"
 #include "app/services.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QStandardPaths>
@@ -43,13 +43,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavelo"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
-    // The message boxes' own buttons (Yes/No) in the user's language where Qt has it;
-    // a Portuguese desktop without its own variant gets the Brazilian one.
+    // The message boxes' and dialogs' own buttons in the user's language where Qt has it.
     QTranslator qtTexts;
-    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"), translations) ||
-        (QLocale::system().language() == QLocale::Portuguese &&
-         qtTexts.load(QStringLiteral("qtbase_pt_BR"), translations)))
+    if (tavelo::loadQtTranslations(qtTexts, QLocale::system()))
         QApplication::installTranslator(&qtTexts);
     tavelo::initPictures();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavelo/app_icon.png")));

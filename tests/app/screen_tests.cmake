@@ -7,3 +7,7 @@ foreach(height 600 768)
 endforeach()
 # Every window fits a 1024 x 768 screen, no caption is cut, the tab order reads well.
 tavelo_add_qtest(window_layout_screen_test window_layout_screen_test.cpp)
+# Qt's own texts (question box, save and print dialogs) under a Portuguese desktop.
+tavelo_add_qtest(qt_translations_screen_test qt_translations_screen_test.cpp)
+# Every input control of every window has an accessible name.
+tavelo_add_qtest(accessible_names_screen_test accessible_names_screen_test.cpp)

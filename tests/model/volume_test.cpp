@@ -4,7 +4,9 @@
 
 #include <ostream>
 
+#include <cctype>
 #include <cmath>
+#include <string>
 
 namespace tavelo::test {
 namespace {
@@ -161,21 +163,114 @@ TEST(Volumes, AssortmentStartingBelowTheStumpIsZero)
 
 TEST(Volumes, TopDiameterAtOrAboveSawlogDiameter)
 {
-    // A tree with a sawlog: its roundwood runs from xs up to xt, nothing or less.
-    struct Case {
-        double top;
-        bool zero;
-    };
-    for (const Case cs : {Case{20.0, true}, Case{25.0, false}}) {
-        SCOPED_TRACE(cs.top);
-        const AssortmentDimensions dims{20.0, 0.15, cs.top};
+    // A tree with a sawlog: its roundwood would run from xs up to xt, which lies
+    // at or below xs, so there is none (never a negative volume).
+    for (const double top : {20.0, 25.0}) {
+        SCOPED_TRACE(top);
+        const AssortmentDimensions dims{20.0, 0.15, top};
         const double vs = SawlogVolume(30.0, 12.5, 1.0, dims);
         ASSERT_GT(vs, 0.0);
         const double vr = RoundwoodVolume(30.0, 12.5, vs, 1.0, dims);
-        if (cs.zero) {
-            EXPECT_EQ(vr, 0.0);
-        } else {
-            EXPECT_LT(vr, 0.0);
+        EXPECT_EQ(vr, 0.0);
+    }
+}
+
+// Accepted but extreme assortment dimensions: every volume stays a volume,
+// finite and not below zero, and the three assortments still add up.
+struct ExtremeCase {
+    const char *name;
+    AssortmentDimensions dims;
+    double d, h, withBark;
+    // Expected per-tree figures; nullptr where the case does not fix one.
+    const char *sawlog, *roundwood, *total;
+};
+
+void PrintTo(const ExtremeCase &c, std::ostream *os) { *os << c.name; }
+
+class ExtremeDimensionsTest : public ::testing::TestWithParam<ExtremeCase> {};
+
+TEST_P(ExtremeDimensionsTest, NoNegativeVolume)
+{
+    const ExtremeCase &tc = GetParam();
+    const double vs = SawlogVolume(tc.d, tc.h, tc.withBark, tc.dims);
+    const double vr = RoundwoodVolume(tc.d, tc.h, vs, tc.withBark, tc.dims);
+    const double vt = TotalVolume(tc.d, tc.h, tc.withBark, tc.dims);
+    for (const double v : {vs, vr, vt}) {
+        EXPECT_TRUE(std::isfinite(v)) << v;
+        EXPECT_GE(v, 0.0);
+    }
+    // The firewood (total less the other two) is at most a rounding error below 0 m3.
+    EXPECT_GE(vt - vs - vr, -1e-12);
+    const struct {
+        const char *what;
+        double value;
+        const char *digits;
+    } figures[] = {{"sawlog", vs, tc.sawlog}, {"roundwood", vr, tc.roundwood}, {"total", vt, tc.total}};
+    for (const auto &f : figures) {
+        if (f.digits == nullptr)
+            continue;
+        SCOPED_TRACE(f.what);
+        EXPECT_ROUNDS_TO(f.value, f.digits);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dimensions, ExtremeDimensionsTest,
+    ::testing::Values(
+        // A stump above the tree's tip: the tree has no volume at all.
+        ExtremeCase{"stump_35_39_with_bark", {20.0, 35.39, 7.0}, 30.0, 12.5, 1.0, "0", "0", "0"},
+        ExtremeCase{"stump_35_39_without_bark", {20.0, 35.39, 7.0}, 30.0, 12.5, 0.0, "0", "0", "0"},
+        ExtremeCase{"stump_35_39_short_thick_tree", {20.0, 35.39, 7.0}, 45.0, 3.0, 1.0, "0", "0", "0"},
+        ExtremeCase{"stump_35_39_thin_tree", {20.0, 35.39, 7.0}, 5.0, 3.0, 0.0, "0", "0", "0"},
+        ExtremeCase{"stump_at_the_tip", {20.0, 12.5, 7.0}, 30.0, 12.5, 1.0, "0", "0", "0"},
+        // A stump between the top-diameter height (9.8734 m) and the tip: all firewood.
+        ExtremeCase{"stump_above_top_diameter", {20.0, 10.0, 7.0}, 30.0, 12.5, 1.0, "0", "0", nullptr},
+        // A sawlog diameter next to nothing: the sawlog reaches the tip and
+        // takes the whole stem; nothing is left for the roundwood.
+        ExtremeCase{"sawlog_diameter_1e-301_with_bark", {1e-301, 0.15, 7.0}, 30.0, 12.5, 1.0, "0.350250", "0",
+                    "0.350250"},
+        ExtremeCase{"sawlog_diameter_1e-301_without_bark", {1e-301, 0.15, 7.0}, 30.0, 12.5, 0.0, "0.173052", "0",
+                    "0.173052"},
+        ExtremeCase{"sawlog_diameter_1e-301_d10", {1e-301, 0.15, 7.0}, 10.0, 3.0, 1.0, nullptr, "0", nullptr},
+        ExtremeCase{"sawlog_diameter_1e-301_d45", {1e-301, 0.15, 7.0}, 45.0, 25.0, 0.0, nullptr, "0", nullptr},
+        ExtremeCase{"sawlog_diameter_1e-301_d5", {1e-301, 0.15, 7.0}, 5.0, 3.0, 0.0, nullptr, "0", nullptr},
+        // A top diameter at or above the sawlog diameter: a tree with a sawlog has no roundwood.
+        ExtremeCase{"top_equals_sawlog_diameter", {20.0, 0.15, 20.0}, 30.0, 12.5, 1.0, "0.271662", "0", "0.350250"},
+        ExtremeCase{"top_above_sawlog_diameter", {20.0, 0.15, 25.0}, 30.0, 12.5, 1.0, "0.271662", "0", "0.350250"},
+        ExtremeCase{"top_far_above_sawlog_diameter", {10.0, 0.15, 30.0}, 30.0, 12.5, 0.0, nullptr, "0",
+                    "0.173052"},
+        // Without a sawlog the roundwood still runs from the stump up to xt.
+        ExtremeCase{"top_above_sawlog_diameter_no_sawlog", {20.0, 0.15, 25.0}, 20.0, 10.41364, 0.0, "0", nullptr,
+                    "0.066518"}),
+    [](const ::testing::TestParamInfo<ExtremeCase> &info) {
+        std::string name = info.param.name;
+        for (char &ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
+
+TEST(Volumes, NoNegativeOrUndefinedVolumeOverTheClasses)
+{
+    // Every class a stand table shows, at heights from short to tall, under each
+    // extreme option: volumes are finite and not negative.
+    const AssortmentDimensions extremes[] = {
+        {20.0, 35.39, 7.0}, {1e-301, 0.15, 7.0}, {20.0, 0.15, 20.0}, {20.0, 0.15, 25.0}, {1e-301, 35.39, 1e300}};
+    for (const AssortmentDimensions &dims : extremes) {
+        for (double wb : {0.0, 1.0}) {
+            for (double d = 5.0; d <= 150.0; d += 5.0) {
+                for (double h = 1.0; h <= 40.0; h += 0.5) {
+                    const double vs = SawlogVolume(d, h, wb, dims);
+                    const double vr = RoundwoodVolume(d, h, vs, wb, dims);
+                    const double vt = TotalVolume(d, h, wb, dims);
+                    ASSERT_TRUE(std::isfinite(vs) && std::isfinite(vr) && std::isfinite(vt))
+                        << dims.sawlogMinDiameter << " " << dims.stumpHeight << " " << d << " " << h;
+                    ASSERT_GE(vs, 0.0);
+                    ASSERT_GE(vr, 0.0);
+                    ASSERT_GE(vt, 0.0);
+                    ASSERT_GE(vt - vs - vr, -1e-12);
+                }
+            }
         }
     }
 }

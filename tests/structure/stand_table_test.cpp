@@ -3,10 +3,16 @@
 
 #include "structure_test_support.h"
 
+#include "base/numeric_text.h"
+
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace tavelo::test {
 namespace {
@@ -436,6 +442,92 @@ TEST_F(TypedBasalAreaCheck, TheLimitOf45ComesFirst)
         EXPECT_EQ(e.title(), "Resultados Inconsistentes");
     }
 }
+
+
+// --- Extreme but accepted options ------------------------------------------------------------
+
+struct ExtremeOptionsCase {
+    const char *name;
+    const char *sawlogMinDiameter, *stumpHeight, *topDiameter;
+    bool withBark;
+    // The Total row's cells that the case fixes; nullptr where it fixes none.
+    const char *total, *roundwood, *sawlog;
+};
+
+void PrintTo(const ExtremeOptionsCase &c, std::ostream *os) { *os << c.name; }
+
+class ExtremeOptionsTable : public ::testing::TestWithParam<ExtremeOptionsCase> {};
+
+TEST_P(ExtremeOptionsTable, NoNegativeVolumeOnScreen)
+{
+    const ExtremeOptionsCase &c = GetParam();
+    StandState s;
+    OptionsInput in;
+    in.year = "2026";
+    in.withBark = c.withBark;
+    in.sawlogMinDiameter = c.sawlogMinDiameter;
+    in.stumpHeight = c.stumpHeight;
+    in.topDiameter = c.topDiameter;
+    ASSERT_TRUE(confirmOptions(s, in).accepted);
+    s.SiteIndex = 15.0;
+    s.EnteredUnthinned = 1.0;
+    ScreenEntries entries;
+    entries.stumpHeightText = c.stumpHeight;
+
+    // A young dense stand and an old one with thick trees, on both stand screens.
+    const TableStand stands[] = {weibullStand(0.0, 10.0, 2.0, 1000.0, 20.0, 12.0, 20.0),
+                                 weibullStand(12.0, 25.0, 3.0, 400.0, 60.0, 24.0, 35.0)};
+    for (const TableStand &stand : stands) {
+        TableStand st = stand;
+        st.icasca = c.withBark ? 1.0 : 0.0;
+        for (const StandTable &t : {Stable(s, entries, st), Stable2(s, entries, st)}) {
+            ASSERT_GE(t.classRowCount(), 1);
+            for (size_t r = 1; r < t.rows.size(); ++r) {
+                for (int col = 4; col < kStandTableColumns; ++col) {
+                    const std::string &cell = t.rows[r][col];
+                    SCOPED_TRACE(t.rows[r][0] + " / " + kStandTableHeaders[col] + ": " + cell);
+                    EXPECT_NE(cell.front(), '-');
+                    const std::optional<double> v = parseNumber(cell);
+                    ASSERT_TRUE(v.has_value());
+                    EXPECT_TRUE(std::isfinite(*v));
+                    EXPECT_EQ(cell.find('.'), cell.size() - 3) << "two decimals";
+                }
+            }
+            if (stand.sa != 20.0)
+                continue;
+            // The young stand's Total row, where the case fixes it.
+            const TableRow &total = t.totalRow();
+            const std::pair<int, const char *> fixedCells[] = {{4, c.total}, {5, c.roundwood}, {6, c.sawlog}};
+            for (const auto &[col, text] : fixedCells) {
+                if (text != nullptr) {
+                    EXPECT_EQ(total[col], text) << kStandTableHeaders[col];
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ExtremeOptionsTable,
+    ::testing::Values(
+        // A stump above every tree: no volume at all.
+        ExtremeOptionsCase{"stump_35_39_with_bark", "20.0", "35.39", "7", true, "0.00", "0.00", "0.00"},
+        ExtremeOptionsCase{"stump_35_39_without_bark", "20.0", "35.39", "7", false, "0.00", "0.00", "0.00"},
+        // The sawlog takes the whole stem above the stump: no roundwood.
+        ExtremeOptionsCase{"sawlog_diameter_1e-301_with_bark", "1e-301", "0.15", "7", true, nullptr, "0.00", nullptr},
+        ExtremeOptionsCase{"sawlog_diameter_1e-301_without_bark", "1e-301", "0.15", "7", false, nullptr, "0.00",
+                           nullptr},
+        // A top diameter at or above the sawlog diameter.
+        ExtremeOptionsCase{"top_equals_sawlog_diameter", "20.0", "0.15", "20", true, nullptr, nullptr, nullptr},
+        ExtremeOptionsCase{"top_above_sawlog_diameter", "20.0", "0.15", "25", true, nullptr, nullptr, nullptr},
+        ExtremeOptionsCase{"top_far_above_sawlog_diameter", "10", "0.15", "40", false, nullptr, "0.00", nullptr}),
+    [](const ::testing::TestParamInfo<ExtremeOptionsCase> &info) {
+        std::string name = info.param.name;
+        for (char &ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
 
 } // namespace
 } // namespace tavelo::test
