@@ -1,17 +1,15 @@
 #include "batch.h"
 
 #include "app/results_db.h"
+#include "base/whole_file.h"
 #include "structure/sim_record.h"
-
-#include <QByteArray>
-#include <QSaveFile>
-#include <QString>
 
 #include <chrono>
 #include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -107,23 +105,6 @@ std::string errorRow(const std::string &id, const std::string &status, const std
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
 
-// A stand's log in one write. Not a QSaveFile: syncing thousands of logs to
-// disk one by one would cost more than simulating the stands.
-bool writeWhole(const std::filesystem::path &path, const std::string &bytes)
-{
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!(written && closed)) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec); // no half-written log is left behind
-        return false;
-    }
-    return true;
-}
-
 // Plays one stand; its log goes to `logDir` unless that is empty.
 StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::path &logDir)
 {
@@ -149,13 +130,16 @@ StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::
         log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
 
-    if (!logDir.empty()) {
-        // Like a single run: the log is replaced, and a stand refused before
-        // its first table leaves no log at all.
-        std::error_code ec;
-        std::filesystem::remove(logPath, ec);
-        if (!logBytes.empty() && !writeWhole(logPath, logBytes))
-            r.errors.push_back({"log-failed", "Erro!", "Erro de gravação do ficheiro..."});
+    // A stand refused before its first table leaves no log. The log appears
+    // whole under its name or not at all (also when the run is interrupted);
+    // not synced one by one: that would cost more than simulating the stands.
+    if (!logDir.empty() && !logBytes.empty()) {
+        if (auto why = writeWholeFile(logPath, logBytes, Durability::Unsynced)) {
+            r.logFailed = true;
+            r.logFailure = logPath.string() + ": " + *why;
+            r.errors.push_back({"log-failed", fileWriteError().title,
+                                fileWriteError().text + " " + logPath.filename().string() + ": " + *why});
+        }
     }
 
     const int rows = recordRowCount(state);
@@ -173,31 +157,66 @@ StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::
     return r;
 }
 
-// Appends in order to a file written whole at the end (replaced only on success).
+// Appends in order to a file that replaces the old one only once it is whole.
 class OrderedCsv {
 public:
-    OrderedCsv(const std::filesystem::path &path, const std::string &header)
-        : file_(QString::fromStdString(path.string()))
+    OrderedCsv(const std::filesystem::path &path, const std::string &header) : path_(path), file_(path)
     {
-        if (!file_.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write " + path.string());
-        write(header);
+        if (!file_.open())
+            throw BatchOutputError("cannot write " + path.string() + ": " + file_.error());
+        file_.write(header);
     }
-    void write(const std::string &s)
+    void write(const std::string &s) { file_.write(s); }
+    void commit()
     {
-        if (!s.empty() && file_.write(s.data(), static_cast<qint64>(s.size())) != static_cast<qint64>(s.size()))
-            ok_ = false;
-    }
-    void commit(const std::filesystem::path &path)
-    {
-        if (!ok_ || !file_.commit())
-            throw std::runtime_error("cannot write " + path.string());
+        if (!file_.commit())
+            throw BatchOutputError("cannot write " + path_.string() + ": " + file_.error());
     }
 
 private:
-    QSaveFile file_;
-    bool ok_ = true;
+    std::filesystem::path path_;
+    WholeFileWriter file_;
 };
+
+// What an earlier run left in the output folder: its record, its errors and
+// its stand logs.
+bool isBatchOutput(const std::filesystem::directory_entry &e)
+{
+    const std::string name = e.path().filename().string();
+    std::error_code ec;
+    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || e.path().extension() == ".txt");
+}
+
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("the output folder " + outDir.string() + " is not a folder");
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("cannot create the output folder " + outDir.string());
+    std::vector<std::filesystem::path> earlier;
+    bool empty = true;
+    for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
+        empty = false;
+        if (isBatchOutput(e))
+            earlier.push_back(e.path());
+    }
+    if (ec)
+        throw std::runtime_error("cannot read the output folder " + outDir.string() + ": " + ec.message());
+    if (empty)
+        return;
+    if (!overwrite)
+        throw std::runtime_error("the output folder " + outDir.string() +
+                                 " is not empty; give --overwrite to replace the results of an earlier run");
+    for (const auto &p : earlier)
+        if (sameFile(p, inventory))
+            throw std::runtime_error("the inventory " + inventory.string() +
+                                     " is among the outputs in the output folder; it would be overwritten");
+    for (const auto &p : earlier)
+        if (!std::filesystem::remove(p, ec) && ec)
+            throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
+}
 
 std::string recordHeader()
 {
@@ -211,8 +230,7 @@ std::string recordHeader()
 class FileSink : public ResultSink {
 public:
     explicit FileSink(const std::filesystem::path &outDir)
-        : outDir_(outDir), record_(outDir / "record.csv", recordHeader()),
-          errors_(outDir / "errors.csv", "id,status,title,text\n")
+        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", "id,status,title,text\n")
     {
     }
     void add(const std::vector<StandResult> &stands) override
@@ -237,14 +255,14 @@ public:
                                    e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
                                                            : e.text));
     }
-    void finish() override
+    // An interrupted run keeps the stands done.
+    void finish(bool) override
     {
-        record_.commit(outDir_ / "record.csv");
-        errors_.commit(outDir_ / "errors.csv");
+        record_.commit();
+        errors_.commit();
     }
 
 private:
-    std::filesystem::path outDir_;
     OrderedCsv record_;
     OrderedCsv errors_;
 };
@@ -275,12 +293,6 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         throw std::runtime_error("no output: give an output folder or a results database");
     if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
         throw std::runtime_error("the shard must be K/N with K from 1 to N");
-    if (!outDir.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(outDir, ec);
-        if (!std::filesystem::is_directory(outDir))
-            throw std::runtime_error("cannot create the output folder " + outDir.string());
-    }
 
     // Declared first so that the inventory is closed before the outputs: a
     // GeoPackage can then leave write-ahead logging when it is both.
@@ -306,8 +318,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         }
         sinks.push_back(std::move(db));
     }
-    if (!outDir.empty())
+    if (!outDir.empty()) {
+        prepareOutputFolder(outDir, options.overwrite, inventory);
         sinks.push_back(std::make_unique<FileSink>(outDir));
+    }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -329,6 +343,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     size_t nextIndex = 0;
     size_t nextWrite = 0;
     std::exception_ptr failure; // the first output that could not be written stops the run
+    size_t processed = 0;
 
     std::vector<std::thread> workers;
     for (unsigned w = 0; w < jobs; ++w) {
@@ -370,8 +385,14 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 for (const auto &sink : sinks)
                     sink->add(results);
                 for (const StandResult &r : results) {
+                    if (r.logFailed && summary.logFailed++ == 0)
+                        summary.firstLogFailure = r.logFailure;
+                    ++processed;
                     switch (r.kind) {
-                    case StandResult::Kind::Done: ++summary.done; break;
+                    case StandResult::Kind::Done:
+                        if (!r.logFailed)
+                            ++summary.done;
+                        break;
                     case StandResult::Kind::Refused: ++summary.refused; break;
                     case StandResult::Kind::Ended: ++summary.endedByModel; break;
                     case StandResult::Kind::Malformed: ++summary.malformed; break;
@@ -384,7 +405,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 continue;
             }
             if (options.progress)
-                options.progress(summary.done + summary.refused + summary.endedByModel + summary.malformed, total);
+                options.progress(processed, total);
             lk.lock();
         }
     };
@@ -413,6 +434,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     bool writing = true;
     InventoryRow row;
     for (size_t position = 0; writing && source->next(row); ++position) {
+        if (options.stop && options.stop->load()) {
+            summary.interrupted = true;
+            break;
+        }
         Job job;
         job.position = position;
         job.line = row.line;
@@ -450,8 +475,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         std::rethrow_exception(failure);
 
     for (const auto &sink : sinks)
-        sink->finish();
-    summary.stands = summary.done + summary.refused + summary.endedByModel + summary.malformed;
+        sink->finish(!summary.interrupted);
+    summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;
 }

@@ -4,13 +4,16 @@
 // stand, on all cores, through the same session code as a single run.
 
 #include "app/inventory_source.h"
+#include "app/result_sink.h"
 #include "app/scenario.h"
 #include "base/csv.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <istream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -28,6 +31,13 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
 struct BatchOptions {
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;
+    // An output folder that already holds files is refused unless this is set;
+    // then the outputs of an earlier run (record.csv, errors.csv, *.txt) are
+    // removed first, so that old and new results never mix.
+    bool overwrite = false;
+    // Set (for instance by a signal) to stop after the stands under way: their
+    // logs are whole, and the record and errors of the stands done are written.
+    const std::atomic<bool> *stop = nullptr;
     // The results database (.sqlite, .db or .gpkg); empty for none.
     std::filesystem::path database;
     std::string table = "stands"; // the inventory's table, when it is a database
@@ -45,17 +55,21 @@ struct BatchSummary {
     size_t refused = 0;
     size_t endedByModel = 0;
     size_t malformed = 0;
+    size_t logFailed = 0; // simulated, but the log could not be written: not done
+    std::string firstLogFailure; // which log and why, for the first of them
+    bool interrupted = false;
     size_t alreadyDone = 0; // skipped: a resumed run had done them
     bool resumed = false;
     double seconds = 0.0;
 };
 
-// Runs `regime` over every stand of `inventory` (a CSV file or a database
-// table), writing `<id>.txt` logs, `record.csv` and `errors.csv` into `outDir`
-// (unless empty) and the results into `options.database` (unless empty). The
-// output is the same whatever the number of jobs. Throws OutputError when an
-// output cannot be written (what was committed stays), std::runtime_error
-// when the inventory or the output folder cannot be used at all.
+// Runs `regime` over every stand of `inventory` (a CSV file, read once so that
+// it may be a pipe, or a database table), writing `<id>.txt` logs,
+// `record.csv` and `errors.csv` into `outDir` (unless empty) and the results
+// into `options.database` (unless empty). The output is the same whatever the
+// number of jobs. Throws std::runtime_error when the inventory or the output
+// folder cannot be used at all, BatchOutputError when an output cannot be
+// written (what a database had committed stays).
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 

@@ -4,18 +4,20 @@
 #include "app/merge.h"
 #include "app/results_db.h"
 #include "app/scenario.h"
+#include "base/whole_file.h"
 #include "results/regime_chart.h"
 #include "results/regime_comparison.h"
 
 #include <QDate>
-#include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <ios>
-#include <random>
 #include <iterator>
 #include <ostream>
 #include <sstream>
@@ -42,16 +44,39 @@ bool readFile(const std::string &path, std::string &out)
     return !in.bad();
 }
 
-bool writeFile(const std::string &path, const std::string &bytes)
+// Writes an output whole or not at all; says what and why when it fails.
+bool writeOutput(const std::string &path, std::string_view bytes, std::ostream &err)
 {
-    QSaveFile out(QString::fromStdString(path));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    if (auto why = writeWholeFile(path, bytes)) {
+        err << "tavelo-cli: cannot write " << path << ": " << *why << "\n";
         return false;
     }
-    return out.commit();
+    return true;
+}
+
+// An output named on the command line must not destroy anything: not a device
+// or folder, not an input, not another output of the same run. Empty when fine.
+struct NamedPath {
+    const char *what; // "--log", "the scenario file", ...
+    std::string path;
+};
+std::string clobberingProblem(const std::vector<NamedPath> &outputs, const std::vector<NamedPath> &inputs)
+{
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const NamedPath &o = outputs[i];
+        if (o.path.empty())
+            continue;
+        if (auto why = unusableOutputPath(o.path))
+            return std::string(o.what) + " " + o.path + ": " + *why + "; give the name of a regular file";
+        for (const NamedPath &in : inputs)
+            if (sameFile(o.path, in.path))
+                return std::string(o.what) + " " + o.path + " is " + in.what + " " + in.path +
+                       "; it would be overwritten";
+        for (size_t j = 0; j < i; ++j)
+            if (!outputs[j].path.empty() && sameFile(o.path, outputs[j].path))
+                return std::string(outputs[j].what) + " and " + o.what + " name the same file " + o.path;
+    }
+    return {};
 }
 
 int usage(std::ostream &err, const std::string &why)
@@ -67,8 +92,13 @@ void printMessage(std::ostream &err, const char *what, const Message &m)
     err << what << ": " << m.title << ": " << m.text << "\n";
 }
 
+const char *outcomeWord(const RunResult &r)
+{
+    return r.status == RunResult::Status::EndedByModel ? "ended" : "refused";
+}
+
 // Reads and plays one scenario file; nothing when the file is unusable.
-std::optional<RunResult> playScenario(const std::string &path, StandState &state, const std::string &logPath,
+std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
                                       std::ostream &err)
 {
     std::string json;
@@ -81,8 +111,44 @@ std::optional<RunResult> playScenario(const std::string &path, StandState &state
         err << "tavelo-cli: " << path << ": " << *error << "\n";
         return std::nullopt;
     }
-    return runScenario(std::get<Scenario>(parsed), state, logPath);
+    return runScenario(std::get<Scenario>(parsed), state, log);
 }
+
+// Set by SIGINT or SIGTERM during a batch run; a signal handler can reach
+// nothing but a flag of static storage.
+std::atomic<bool> batchStopRequested{false};
+extern "C" void requestBatchStop(int)
+{
+    batchStopRequested.store(true);
+}
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+// Catches SIGINT and SIGTERM for as long as it lives; a second signal ends the
+// program at once.
+class BatchSignals {
+public:
+    BatchSignals()
+    {
+        batchStopRequested.store(false);
+        struct sigaction action {};
+        action.sa_handler = requestBatchStop;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~BatchSignals()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    BatchSignals(const BatchSignals &) = delete;
+    BatchSignals &operator=(const BatchSignals &) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
 
 } // namespace
 
@@ -90,9 +156,18 @@ std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
            "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
-           "                  (--out DIR | --db RESULTS.sqlite|.db|.gpkg) [--jobs N] [--resume] [--shard K/N]\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
+           "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
-           "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n";
+           "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
+           "       tavelo-cli --help\n"
+           "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
+           "             4 an output could not be written\n";
+}
+
+bool cliWantsHelp(const std::string &command)
+{
+    return command == "--help" || command == "-h" || command == "help";
 }
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
@@ -110,20 +185,36 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     }
     if (scenarioPath.empty() || logPath.empty())
         return usage(err, "run needs a scenario file and --log");
+    // Refused before anything is touched.
+    const std::string problem = clobberingProblem({{"--log", logPath}, {"--record", recordPath}},
+                                                  {{"the scenario file", scenarioPath}});
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
+        return kCliUsage;
+    }
 
     StandState state;
-    const auto result = playScenario(scenarioPath, state, logPath, err);
+    // An earlier log is replaced only when this run writes its first block.
+    LogFile log(logPath);
+    log.replaceOnFirstBlock();
+    log.stopAfterFailure();
+    std::string logFailure;
+    log.reportFailureTo(&logFailure);
+    const auto result = playScenario(scenarioPath, state, log, err);
     if (!result)
         return kCliUsage;
     for (const Message &m : result->notices)
         printMessage(err, "note", m);
     if (result->message)
-        printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused", *result->message);
-    if (!recordPath.empty() && !writeFile(recordPath, recordCsv(state))) {
-        err << "tavelo-cli: cannot write " << recordPath << "\n";
-        return kCliUsage;
+        printMessage(err, outcomeWord(*result), *result->message);
+    bool outputsWritten = true;
+    if (!logFailure.empty()) {
+        err << "tavelo-cli: cannot write " << logPath << ": " << logFailure << "\n";
+        outputsWritten = false;
     }
-    return static_cast<int>(result->status);
+    if (!recordPath.empty() && !writeOutput(recordPath, recordCsv(state), err))
+        outputsWritten = false;
+    return outputsWritten ? static_cast<int>(result->status) : kCliOutputFailed;
 }
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -157,6 +248,9 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             if (j.empty() || *end != '\0' || v == 0 || v > 1024)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
             jobs = static_cast<unsigned>(v);
+            options.jobs = jobs;
+        } else if (args[i] == "--overwrite") {
+            options.overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
             inventory = args[i];
         } else {
@@ -179,7 +273,6 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         return kCliUsage;
     }
 
-    options.jobs = jobs;
     options.regimeJson = json;
     if (progressBar) {
         options.progress = [&err, last = -1](size_t done, size_t total) mutable {
@@ -193,27 +286,39 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
                 << total << std::flush;
         };
     }
+    const BatchSignals stopOnSignals;
+    options.stop = &batchStopRequested;
+    BatchSummary s;
     try {
-        const BatchSummary s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
-        if (progressBar)
-            err << "\n";
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
-        if (options.resume)
-            err << (s.resumed ? "resumed: " + std::to_string(s.alreadyDone) + " stands were already done\n"
-                              : std::string("no unfinished run of this work: a new run started\n"));
-        err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
-            << " ended by the model, " << s.malformed << " malformed rows; " << seconds << " s\n";
-    } catch (const OutputError &e) {
-        if (progressBar)
-            err << "\n";
+        s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
+    } catch (const BatchOutputError &e) {
         err << "tavelo-cli: " << e.what() << "\n";
-        return kCliCannotWrite;
+        return kCliOutputFailed;
     } catch (const std::exception &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCliUsage;
     }
-    return kCliOk;
+    if (progressBar)
+        err << "\n";
+    if (s.logFailed > 0)
+        err << "tavelo-cli: cannot write " << s.firstLogFailure
+            << (s.logFailed > 1 ? " (and " + std::to_string(s.logFailed - 1) + " more logs)" : std::string()) << "\n";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
+    if (s.resumed)
+        err << "resumed: " << s.alreadyDone << " stands were already done\n";
+    else if (options.resume)
+        err << "no unfinished run of this work: a new run started\n";
+    if (s.interrupted)
+        err << "interrupted: ";
+    err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
+        << " ended by the model, " << s.malformed << " malformed rows";
+    if (s.logFailed > 0)
+        err << ", " << s.logFailed << " logs not written (see errors.csv)";
+    err << "; " << seconds << " s\n";
+    if (s.interrupted)
+        return 128 + SIGINT;
+    return s.logFailed > 0 ? kCliOutputFailed : kCliOk;
 }
 
 int cliMerge(const std::vector<std::string> &args, std::ostream &err)
@@ -231,9 +336,9 @@ int cliMerge(const std::vector<std::string> &args, std::ostream &err)
     try {
         const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
         err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";
-    } catch (const OutputError &e) {
+    } catch (const BatchOutputError &e) {
         err << "tavelo-cli: " << e.what() << "\n";
-        return kCliCannotWrite;
+        return kCliOutputFailed;
     } catch (const std::exception &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCliUsage;
@@ -262,38 +367,49 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         !chart.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         return usage(err, "--chart must name a .png or .svg file");
 
+    std::vector<NamedPath> inputs;
+    for (const std::string &sc : scenarios)
+        inputs.push_back({"the scenario file", sc});
+    const std::string problem = clobberingProblem({{"--chart", chartPath}, {"--csv", csvPath}}, inputs);
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
+        return kCliUsage;
+    }
+
+    // Every scenario is read before anything is drawn.
+    const std::vector<std::string> labels = regimeLabels(scenarios);
     std::vector<RegimeSeries> regimes;
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() /
-                                          ("tavelo-compare-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(scratch);
     int status = kCliOk;
     for (size_t i = 0; i < scenarios.size(); ++i) {
         StandState state;
-        const auto result =
-            playScenario(scenarios[i], state, (scratch / ("log" + std::to_string(i) + ".txt")).string(), err);
-        if (!result) {
-            status = kCliUsage;
-            break;
+        // The logs are not wanted here: kept in memory, nothing on disk.
+        std::string logBytes;
+        LogFile log("Simulacao" + std::to_string(i + 1) + ".temp");
+        log.collectInto(&logBytes);
+        const auto result = playScenario(scenarios[i], state, log, err);
+        if (!result)
+            return kCliUsage;
+        if (result->message) {
+            err << scenarios[i] << ": ";
+            printMessage(err, outcomeWord(*result), *result->message);
+            // The worst outcome decides: a regime ended by the model over one refused.
+            status = std::max(status, static_cast<int>(result->status));
         }
-        if (result->message)
-            printMessage(err, result->status == RunResult::Status::EndedByModel ? "ended" : "refused",
-                         *result->message);
-        regimes.push_back(regimeSeries(std::filesystem::path(scenarios[i]).filename().string(), state));
+        regimes.push_back(regimeSeries(labels[i], state));
     }
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-    if (status != kCliOk)
-        return status;
 
-    if (!renderComparisonChart(regimes, chart)) {
-        err << "tavelo-cli: cannot write " << chartPath << "\n";
-        return kCliUsage;
+    const QString format = chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? QStringLiteral("png")
+                                                                                        : QStringLiteral("svg");
+    bool outputsWritten = true;
+    if (const auto bytes = renderComparisonChart(regimes, format)) {
+        outputsWritten = writeOutput(chartPath, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), err);
+    } else {
+        err << "tavelo-cli: cannot write " << chartPath << ": the chart could not be drawn\n";
+        outputsWritten = false;
     }
-    if (!csvPath.empty() && !writeFile(csvPath, comparisonCsv(regimes))) {
-        err << "tavelo-cli: cannot write " << csvPath << "\n";
-        return kCliUsage;
-    }
-    return kCliOk;
+    if (!csvPath.empty() && !writeOutput(csvPath, comparisonCsv(regimes), err))
+        outputsWritten = false;
+    return outputsWritten ? status : kCliOutputFailed;
 }
 
 } // namespace tavelo

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 
@@ -19,39 +20,36 @@ std::string lowerCase(std::string s)
     return s;
 }
 
-// A CSV file with a header line, read as a stream so that memory stays flat.
+std::string readWhole(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure &) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    if (in.bad())
+        throw std::runtime_error("cannot read " + path.string());
+    return bytes;
+}
+
+// A CSV file with a header line. Read once, whole: it may be a pipe that
+// cannot be read twice; a quoted cell may hold line ends.
 class CsvInventory : public InventorySource {
 public:
-    explicit CsvInventory(const std::filesystem::path &path) : path_(path)
+    explicit CsvInventory(const std::filesystem::path &path)
     {
-        // Count the stands first so that the progress has a total; rows are streamed.
-        {
-            std::ifstream in(path, std::ios::binary);
-            if (!in)
-                throw std::runtime_error("cannot read " + path.string());
-            std::string line;
-            bool header = true;
-            while (std::getline(in, line)) {
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (header) {
-                    header = false;
-                    continue;
-                }
-                if (!line.empty())
-                    ++count_;
-            }
-        }
-
-        in_.open(path, std::ios::binary);
-        std::string line;
-        if (!std::getline(in_, line))
+        std::string text = readWhole(path);
+        if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            text.erase(0, 3);
+        records_ = splitCsvRecords(text);
+        text.clear();
+        if (records_.empty())
             throw std::runtime_error(path.string() + ": the header line is missing");
-        if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            line.erase(0, 3);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto header = splitCsvLine(line);
+        const auto header = splitCsvLine(records_.front().text);
         columnOf_.assign(std::size(kInventoryColumns), -1);
         if (header) {
             for (size_t h = 0; h < header->size(); ++h)
@@ -64,22 +62,24 @@ public:
                 throw std::runtime_error(path.string() + ": line 1: column \"" + kInventoryColumns[k] +
                                          "\" missing from the header");
         headerCells_ = header->size();
+        for (size_t i = 1; i < records_.size(); ++i)
+            if (!records_[i].text.empty())
+                ++count_;
     }
 
     size_t count() const override { return count_; }
 
     bool next(InventoryRow &row) override
     {
-        std::string line;
-        while (std::getline(in_, line)) {
-            ++lineNo_;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.empty())
+        for (; next_ < records_.size(); ++next_) {
+            CsvRecord &record = records_[next_];
+            if (record.text.empty())
                 continue;
             row = InventoryRow{};
-            row.line = lineNo_;
-            const auto cells = splitCsvLine(line);
+            row.line = record.line;
+            const auto cells = splitCsvLine(record.text);
+            std::string().swap(record.text); // what was handed on is not kept twice
+            ++next_;
             if (cells && columnOf_[0] < static_cast<int>(cells->size()))
                 row.rawId = (*cells)[columnOf_[0]];
             if (!cells) {
@@ -100,12 +100,11 @@ public:
     }
 
 private:
-    std::filesystem::path path_;
-    std::ifstream in_;
+    std::vector<CsvRecord> records_;
     std::vector<int> columnOf_;
     size_t headerCells_ = 0;
     size_t count_ = 0;
-    size_t lineNo_ = 1;
+    size_t next_ = 1;
 };
 
 // A table (or view) of a SQLite database or GeoPackage, read only. Columns are

@@ -116,7 +116,7 @@ MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<
         times.run();
         tx.commit();
     } catch (const DatabaseError &e) {
-        throw OutputError(std::string("cannot write the results: ") + e.what());
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
     }
     return summary;
 }

@@ -19,7 +19,7 @@ struct MergeSummary {
 // Takes from each database of `shards` its latest finished shard runs (of the
 // work its latest shard run did) and writes them into `target` as one
 // finished run, in one transaction. Every shard 1..N of the same inventory and
-// regime must be there exactly once. Throws OutputError when `target` cannot
+// regime must be there exactly once. Throws BatchOutputError when `target` cannot
 // be written, std::runtime_error when the shards cannot be read or do not fit
 // together.
 MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<std::filesystem::path> &shards,

@@ -7,10 +7,18 @@
 
 #include <array>
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tavelo {
+
+// An output of a batch (record.csv, errors.csv, the results database) could
+// not be written; what a database had committed before stays.
+class BatchOutputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 struct StandResult {
     enum class Kind { Done, Refused, Ended, Malformed };
@@ -27,6 +35,8 @@ struct StandResult {
     // The record's rows as the summary shows them, ten texts each.
     std::vector<std::array<std::string, kRecordColumns>> record;
     std::vector<Error> errors;
+    bool logFailed = false;  // simulated, but its log could not be written
+    std::string logFailure;  // the log's path and why
 };
 
 // Receives every stand once, in inventory order, from one thread, a few
@@ -35,8 +45,9 @@ class ResultSink {
 public:
     virtual ~ResultSink() = default;
     virtual void add(const std::vector<StandResult> &stands) = 0;
-    // The run is complete: make the output final.
-    virtual void finish() = 0;
+    // No more stands: make the output final. `complete` is false when the run
+    // was stopped before the end of the inventory.
+    virtual void finish(bool complete) = 0;
 };
 
 const char *standStatusName(StandResult::Kind kind);

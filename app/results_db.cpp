@@ -94,7 +94,7 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
     : db_(path, SqliteDb::Mode::ReadWrite, busyTimeoutMs)
 {
     if (db_.readOnly())
-        throw OutputError("cannot write " + path.string() + ": the file is read-only");
+        throw BatchOutputError("cannot write " + path.string() + ": the file is read-only");
     // Several shards or readers may use the file at once; a commit needs no
     // disk sync, and a stand is still never half written.
     db_.prepare("PRAGMA journal_mode = WAL").run();
@@ -108,7 +108,7 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
     insertError_.emplace(db_, std::string("INSERT INTO tavelo_errors (run_id, ") + kErrorColumns +
                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
 } catch (const DatabaseError &e) {
-    throw OutputError(std::string("cannot write the results: ") + e.what());
+    throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
 
 ResultsDb::~ResultsDb()
@@ -313,7 +313,7 @@ DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity 
         if (!resumed_)
             runId_ = db_->startRun(identity, stands);
     } catch (const DatabaseError &e) {
-        throw OutputError(std::string("cannot write the results: ") + e.what());
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
     }
 }
 
@@ -322,16 +322,18 @@ void DatabaseSink::add(const std::vector<StandResult> &stands)
     try {
         db_->addStands(runId_, stands);
     } catch (const DatabaseError &e) {
-        throw OutputError(std::string("cannot write the results: ") + e.what());
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
     }
 }
 
-void DatabaseSink::finish()
+void DatabaseSink::finish(bool complete)
 {
+    if (!complete)
+        return; // left unfinished, for --resume
     try {
         db_->finishRun(runId_);
     } catch (const DatabaseError &e) {
-        throw OutputError(std::string("cannot write the results: ") + e.what());
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
     }
 }
 

@@ -19,13 +19,6 @@
 
 namespace tavelo {
 
-// An output (file or database) that cannot be written; what was committed
-// before stays.
-class OutputError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // What makes two runs the same run, for --resume and merge.
 struct RunIdentity {
     std::string inventory;      // the inventory's absolute path
@@ -56,7 +49,7 @@ class ResultsDb {
 public:
     // Opens or creates `path` with the results tables (a GeoPackage also gets
     // its metadata tables, and ours are registered as attribute tables).
-    // Throws OutputError when the file cannot be written.
+    // Throws BatchOutputError when the file cannot be written.
     explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = 5000);
     ~ResultsDb();
     ResultsDb(const ResultsDb &) = delete;
@@ -103,7 +96,7 @@ public:
     bool resumed() const { return resumed_; }
     int64_t runId() const { return runId_; }
     void add(const std::vector<StandResult> &stands) override;
-    void finish() override;
+    void finish(bool complete) override;
 
 private:
     std::filesystem::path path_;

@@ -1,11 +1,8 @@
 #include "end_session.h"
 
 #include "base/numeric_text.h"
+#include "base/whole_file.h"
 #include "structure/sim_record.h"
-
-#include <QByteArray>
-#include <QSaveFile>
-#include <QString>
 
 namespace tavelo {
 
@@ -29,21 +26,13 @@ std::optional<Message> saveLogCopy(const LogFile &log, const std::filesystem::pa
     const auto lines = log.readLines();
     if (!lines)
         return fileWriteError();
-    QByteArray bytes;
+    std::string bytes;
     for (const std::string &l : *lines) {
-        const std::string raw = utf8ToCp1252(l);
-        bytes.append(raw.data(), static_cast<qsizetype>(raw.size()));
-        bytes.append("\r\n");
+        bytes += utf8ToCp1252(l);
+        bytes += "\r\n";
     }
     // Written whole or not at all: an existing file is only replaced on success.
-    QSaveFile file(QString::fromStdString(destination.string()));
-    if (!file.open(QIODevice::WriteOnly))
-        return fileWriteError();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return fileWriteError();
-    }
-    if (!file.commit())
+    if (writeWholeFile(destination, bytes))
         return fileWriteError();
     return std::nullopt;
 }

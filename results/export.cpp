@@ -2,13 +2,16 @@
 
 #include "app/app_context.h"
 #include "base/csv.h"
+#include "base/whole_file.h"
 #include "results/end_session.h"
 #include "structure/stand_table_model.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPixmap>
-#include <QSaveFile>
+
+#include <filesystem>
+#include <string_view>
 
 namespace tavelo {
 
@@ -25,16 +28,11 @@ QString chosenName(AppContext &ctx, QWidget *parent, const char *title, const QS
     return name;
 }
 
+// Written whole or not at all: an existing file is only replaced on success.
 bool writeWhole(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !writeWholeFile(std::filesystem::path(path.toStdString()),
+                           std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 } // namespace

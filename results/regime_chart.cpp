@@ -3,8 +3,8 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QBuffer>
 #include <QChart>
-#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
@@ -68,10 +68,17 @@ QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes)
     return chart;
 }
 
-bool renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &path)
+QSize comparisonChartSize(size_t regimeCount)
+{
+    // Two legend lines per regime, about 24 pixels each, plus the chart's margins.
+    const int legendHeight = static_cast<int>(regimeCount) * 2 * 24 + 160;
+    return {1400, std::max(800, legendHeight)};
+}
+
+std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &format)
 {
     // The chart laid out in a scene of its own, so that no window is needed.
-    const QSize size(1400, 800);
+    const QSize size = comparisonChartSize(regimes.size());
     QGraphicsScene scene;
     QChart *chart = makeComparisonChart(regimes);
     scene.addItem(chart);
@@ -82,27 +89,35 @@ bool renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QStri
         scene.render(&p, QRectF(QPointF(0, 0), size), scene.sceneRect());
     };
 
-    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return std::nullopt;
+    if (format.compare(QLatin1String("png"), Qt::CaseInsensitive) == 0) {
         QImage image(size, QImage::Format_ARGB32);
         image.fill(Qt::white);
         QPainter p(&image);
         draw(p);
         p.end();
-        return image.save(path, "PNG");
+        if (!image.save(&buffer, "PNG"))
+            return std::nullopt;
+        return bytes;
     }
-    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+    if (format.compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("Volume (m3/ha)"));
         QPainter p;
         if (!p.begin(&svg))
-            return false;
+            return std::nullopt;
         draw(p);
-        return p.end() && QFileInfo(path).size() > 0;
+        if (!p.end() || bytes.isEmpty())
+            return std::nullopt;
+        return bytes;
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace tavelo

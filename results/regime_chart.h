@@ -2,7 +2,11 @@
 
 #include "results/regime_comparison.h"
 
+#include <QByteArray>
+#include <QSize>
 #include <QString>
+
+#include <optional>
 
 #include <vector>
 
@@ -16,8 +20,13 @@ namespace tavelo {
 // standing volume and its cumulative removed volume side by side.
 QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes);
 
-// Renders the chart without a display into a PNG or SVG file (by extension).
-// False when the file cannot be written or the extension is neither.
-bool renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &path);
+// The picture's size: taller with more regimes, so that the legend (one line
+// per bar set) is never cut off.
+QSize comparisonChartSize(size_t regimeCount);
+
+// Renders the chart without a display as the bytes of a PNG or SVG file (the
+// format "png" or "svg"); nothing for another format or when drawing fails.
+// The caller writes the bytes, whole or not at all.
+std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &format);
 
 } // namespace tavelo

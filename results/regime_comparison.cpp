@@ -1,7 +1,12 @@
 #include "regime_comparison.h"
 
+#include "base/csv.h"
 #include "base/numeric_text.h"
 #include "structure/sim_record.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
 
 namespace tavelo {
 
@@ -26,12 +31,54 @@ RegimeSeries regimeSeries(const std::string &name, const StandState &state)
     return s;
 }
 
+std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPaths)
+{
+    // Each path's components from the file name backwards.
+    std::vector<std::vector<std::string>> parts;
+    for (const std::string &p : scenarioPaths) {
+        std::vector<std::string> components;
+        for (const auto &c : std::filesystem::path(p).lexically_normal())
+            if (!c.empty() && c != "/")
+                components.insert(components.begin(), c.string());
+        if (components.empty())
+            components.push_back(p);
+        parts.push_back(std::move(components));
+    }
+    auto label = [&](size_t i, size_t depth) {
+        const auto &c = parts[i];
+        std::string l;
+        for (size_t k = std::min(depth, c.size()); k-- > 0;)
+            l += (l.empty() ? "" : "/") + c[k];
+        return l;
+    };
+    std::vector<size_t> depth(scenarioPaths.size(), 1);
+    std::vector<std::string> labels(scenarioPaths.size());
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t i = 0; i < labels.size(); ++i)
+            labels[i] = label(i, depth[i]);
+        for (size_t i = 0; i < labels.size(); ++i)
+            for (size_t j = 0; j < labels.size(); ++j)
+                if (i != j && labels[i] == labels[j] && depth[i] < parts[i].size()) {
+                    ++depth[i];
+                    changed = true;
+                    break;
+                }
+    }
+    // The same file named twice (or paths that differ only in spelling).
+    std::map<std::string, int> seen;
+    for (std::string &l : labels)
+        if (const int n = ++seen[l]; n > 1)
+            l += " (" + std::to_string(n) + ")";
+    return labels;
+}
+
 std::string comparisonCsv(const std::vector<RegimeSeries> &regimes)
 {
     std::string out = "regime,age,standing,removedCumulative\n";
     for (const RegimeSeries &r : regimes)
         for (const RegimePoint &p : r.points)
-            out += r.name + "," + plainNumberText(p.age) + "," + formatFixed(p.standing, 2) + "," +
+            out += csvCell(r.name) + "," + plainNumberText(p.age) + "," + formatFixed(p.standing, 2) + "," +
                    formatFixed(p.removedCumulative, 2) + "\n";
     return out;
 }

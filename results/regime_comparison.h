@@ -25,6 +25,11 @@ struct RegimeSeries {
 // "D" row, and the removal is the "AD" row's volume minus the "D" row's.
 RegimeSeries regimeSeries(const std::string &name, const StandState &state);
 
+// The regimes' names as the chart and the CSV show them: the scenario files'
+// names, with as many of their folders in front as it takes to tell two files
+// of the same name apart, and a number after a file given twice.
+std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPaths);
+
 // "regime,age,standing,removedCumulative" with one line per regime and age.
 std::string comparisonCsv(const std::vector<RegimeSeries> &regimes);
 

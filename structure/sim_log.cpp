@@ -1,6 +1,12 @@
 #include "sim_log.h"
 
 #include "base/numeric_text.h"
+#include "base/whole_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -119,6 +125,41 @@ std::vector<std::string> TXToutput2(const StandTable &table)
     return lines;
 }
 
+namespace {
+
+// Appends a block; on failure the file is cut back to its length before the
+// block (or removed when the block created it). The reason, empty on success.
+std::string appendWhole(const std::filesystem::path &path, const std::string &bytes)
+{
+    const bool existed = std::filesystem::exists(path);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return systemErrorText(errno);
+    struct stat before {};
+    int error = ::fstat(fd, &before) == 0 ? 0 : errno;
+    for (size_t done = 0; error == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n >= 0)
+            done += static_cast<size_t>(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error != 0 && S_ISREG(before.st_mode) && ::ftruncate(fd, before.st_size) != 0) {
+        // Nothing more can be done; the reason already given is the first one.
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0)
+        return {};
+    if (!existed && S_ISREG(before.st_mode)) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+    }
+    return systemErrorText(error);
+}
+
+} // namespace
+
 bool LogFile::append(const std::vector<std::string> &lines) const
 {
     if (discard_)
@@ -132,16 +173,23 @@ bool LogFile::append(const std::vector<std::string> &lines) const
         *memory_ += bytes;
         return true;
     }
-    if (path_.empty())
+    if (path_.empty() || (stopAfterFailure_ && failed_))
         return false;
-    std::unique_ptr<FILE, int (*)(FILE *)> f(std::fopen(path_.c_str(), "ab"), &std::fclose);
-    if (!f)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    const bool flushed = std::fflush(f.get()) == 0;
-    FILE *raw = f.release();
-    const bool closed = std::fclose(raw) == 0;
-    return written && flushed && closed;
+    std::string why;
+    if (replacePending_) {
+        if (auto error = writeWholeFile(path_, bytes, Durability::Unsynced))
+            why = *error;
+        else
+            replacePending_ = false;
+    } else {
+        why = appendWhole(path_, bytes);
+    }
+    if (why.empty())
+        return true;
+    failed_ = true;
+    if (failure_ && failure_->empty())
+        *failure_ = why;
+    return false;
 }
 
 std::vector<std::string> splitLines(const std::string &bytes)

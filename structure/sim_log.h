@@ -41,8 +41,20 @@ public:
     // not even put together.
     void discard() { discard_ = true; }
     bool discards() const { return discard_; }
+    // The first block replaces whatever file has the name (written whole, so
+    // a failed first block keeps the old file); later blocks are appended. A
+    // run that never writes a block leaves an existing file alone.
+    void replaceOnFirstBlock() { replacePending_ = true; }
+    // After a block that could not be written no later block is written
+    // either, so that the file never has a hole in the middle: it holds the
+    // run's blocks up to the first failure.
+    void stopAfterFailure() { stopAfterFailure_ = true; }
+    // Where the reason of the first block that could not be written goes.
+    void reportFailureTo(std::string *why) { failure_ = why; }
 
-    // False when the block could not be written (the simulation goes on).
+    // False when the block could not be written (the simulation goes on). A
+    // block is written whole or not at all: a failed append leaves the file as
+    // it was before it.
     bool append(const std::vector<std::string> &lines) const;
     // The file's lines, without line ends, decoded to UTF-8; nothing when it cannot be read.
     std::optional<std::vector<std::string>> readLines() const;
@@ -51,6 +63,10 @@ private:
     std::filesystem::path path_;
     std::string *memory_ = nullptr;
     bool discard_ = false;
+    std::string *failure_ = nullptr;
+    mutable bool replacePending_ = false;
+    bool stopAfterFailure_ = false;
+    mutable bool failed_ = false;
 };
 
 // Splits bytes into lines the way a line reader does: CR LF, LF or CR end a

@@ -18,6 +18,10 @@ int main(int argc, char **argv)
         return tavelo::kCliUsage;
     }
     const std::string command = args.front();
+    if (tavelo::cliWantsHelp(command)) {
+        std::cout << tavelo::cliUsage();
+        return tavelo::kCliOk;
+    }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
 
     if (command == "compare") {

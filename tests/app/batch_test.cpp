@@ -5,15 +5,20 @@
 #include "app/cli_commands.h"
 #include "app/scenario.h"
 #include "cli_test_support.h"
+#include "results/regime_chart.h"
 #include "results/regime_comparison.h"
 #include "structure/sim_record.h"
+#include "support/small_disk.h"
 
 #include <QApplication>
 #include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <sstream>
+#include <unistd.h>
 
 namespace tavelo::test {
 namespace {
@@ -266,6 +271,320 @@ TEST(Compare, WritesPngAndSvgWithTheRecordsSeries)
     std::ostringstream err;
     EXPECT_EQ(cliCompare({a.string(), "--chart", (dir / "chart.gif").string()}, err), 1);
 }
+
+// --- Output files of a batch run ------------------------------------------------------
+
+std::vector<std::string> batchArgs(const TempFolder &dir, const std::string &inventory, const std::string &out)
+{
+    return {"batch", inventory, "--regime", (dir / "regime.json").string(), "--out", (dir / out).string(),
+            "--jobs", "2"};
+}
+
+TEST(BatchInput, AnInventoryReadFromAPipe)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    writeBytes(dir / "regime.json", kRegime);
+    const CliRun run = runCli(batchArgs(dir, "/dev/stdin", "out"), dir, {"", (dir / "stands.csv").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("10 stands: 3 done, 3 refused, 1 ended by the model, 3 malformed rows;"),
+              std::string::npos)
+        << run.err;
+    // The same results as from the file.
+    const BatchOutput fromFile = runInto(dir, "file", 2);
+    EXPECT_EQ(readBytes(dir / "out" / "record.csv"), fromFile.record);
+    EXPECT_EQ(readBytes(dir / "out" / "errors.csv"), fromFile.errors);
+}
+
+TEST(BatchInput, AQuotedCellMayHoldALineEnd)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                                   "p1,12,9,,1500,,,,,\n"
+                                   "p2,14,,\"Mé\ndia\",1200,,,,,\n"
+                                   "\"p\r\n3\",12,9,,1500,,,,,\n"
+                                   "p4,12,9,,1500,,,,,\n");
+    BatchOptions options;
+    options.jobs = 2;
+    const BatchSummary s = runBatch(dir / "stands.csv", regime(), dir / "out", options);
+    // Four stands, not six: the second halves are not stands of their own.
+    EXPECT_EQ(s.stands, 4u);
+    EXPECT_EQ(s.done, 2u);
+    EXPECT_EQ(s.malformed, 2u);
+    EXPECT_EQ(readBytes(dir / "out" / "errors.csv"),
+              "id,status,title,text\n"
+              "p2,malformed,,\"line 3: unknown qualityClass \"\"Mé\ndia\"\"\"\n"
+              "\"p\r\n3\",malformed,,\"line 5: the id must be a usable file name (no \"\"/\"\", \"\"\\\"\" or control "
+              "characters)\"\n");
+    EXPECT_TRUE(fs::exists(dir / "out" / "p4.txt"));
+}
+
+TEST(BatchOutputFolder, ARerunNeedsOverwriteAndThenStartsClean)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    writeBytes(dir / "regime.json", kRegime);
+    ASSERT_EQ(runCli(batchArgs(dir, "stands.csv", "out"), dir).status, 0);
+    const std::string record = readBytes(dir / "out" / "record.csv");
+    writeBytes(dir / "out" / "gone.txt", "a stand of an earlier inventory");
+    writeBytes(dir / "out" / "notes.md", "the user's own file");
+
+    const CliRun refused = runCli(batchArgs(dir, "stands.csv", "out"), dir);
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("is not empty; give --overwrite"), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::exists(dir / "out" / "gone.txt"));
+
+    auto args = batchArgs(dir, "stands.csv", "out");
+    args.push_back("--overwrite");
+    const CliRun again = runCli(args, dir);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_FALSE(fs::exists(dir / "out" / "gone.txt"));
+    EXPECT_EQ(readBytes(dir / "out" / "notes.md"), "the user's own file");
+    EXPECT_EQ(readBytes(dir / "out" / "record.csv"), record);
+
+    // An inventory among the outputs would be lost.
+    writeBytes(dir / "out" / "stands.txt", kInventory);
+    auto own = batchArgs(dir, (dir / "out" / "stands.txt").string(), "out");
+    own.push_back("--overwrite");
+    const CliRun ownInput = runCli(own, dir);
+    EXPECT_EQ(ownInput.status, 1) << ownInput.err;
+    EXPECT_NE(ownInput.err.find("it would be overwritten"), std::string::npos) << ownInput.err;
+    EXPECT_EQ(readBytes(dir / "out" / "stands.txt"), kInventory);
+
+    // An empty folder needs no --overwrite; a file is no folder.
+    fs::create_directories(dir / "empty");
+    EXPECT_EQ(runCli(batchArgs(dir, "stands.csv", "empty"), dir).status, 0);
+    writeBytes(dir / "file", "x");
+    EXPECT_EQ(runCli(batchArgs(dir, "stands.csv", "file"), dir).status, 1);
+}
+
+TEST(BatchOutputFolder, AStandWhoseLogFailedIsNotDone)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    writeBytes(dir / "regime.json", kRegime);
+    fs::create_directories(dir / "out" / "p1.txt"); // a folder where p1's log must go
+    auto args = batchArgs(dir, "stands.csv", "out");
+    args.push_back("--overwrite");
+    const CliRun run = runCli(args, dir);
+    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_NE(run.err.find("10 stands: 2 done, 3 refused, 1 ended by the model, 3 malformed rows, 1 logs not written"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("tavelo-cli: cannot write " + (dir / "out" / "p1.txt").string() + ": it is a folder\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(readBytes(dir / "out" / "errors.csv")
+                  .find("p1,log-failed,Erro!,Erro de gravação do ficheiro... p1.txt: it is a folder\n"),
+              std::string::npos);
+}
+
+TEST(BatchOutputFolder, AFullDiskExitsWithFourAndLeavesNoPartOfAFile)
+{
+    SmallDisk disk("16k");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    writeBytes(dir / "regime.json", kRegime);
+    const BatchOutput full = runInto(dir, "full", 2);
+    const CliRun run = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", (disk / "out").string()},
+                              dir);
+    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    // What is there is whole: logs equal to those of a run with room enough.
+    for (const auto &e : fs::directory_iterator(disk / "out")) {
+        const std::string name = e.path().filename().string();
+        SCOPED_TRACE(name);
+        EXPECT_EQ(name.find(".part-"), std::string::npos);
+        if (e.path().extension() == ".txt") {
+            EXPECT_EQ(readBytes(e.path()), readBytes(dir / "full" / name));
+        }
+    }
+    // The record, when there was room for it, is whole too.
+    if (fs::exists(disk / "out" / "record.csv")) {
+        EXPECT_EQ(readBytes(disk / "out" / "record.csv"), full.record);
+    }
+}
+
+TEST(BatchOutputFolder, AnInterruptedRunLeavesWholeLogsOnly)
+{
+    TempFolder dir;
+    std::string inventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n";
+    for (int i = 0; i < 3000; ++i)
+        inventory += "s" + std::to_string(i) + ",12,9,," + std::to_string(1000 + i % 900) + ",,,,,\n";
+    writeBytes(dir / "stands.csv", inventory);
+    writeBytes(dir / "regime.json", kRegime);
+    const std::string cmd = "cd " + shellQuoted(dir.path().string()) + " && exec " + shellQuoted(TAVELO_CLI_PATH) +
+                            " batch stands.csv --regime regime.json --out cut --jobs 2 2>stderr.txt";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // Interrupted once some logs are written.
+    for (int i = 0; i < 600 && !fs::exists(dir / "cut" / "s40.txt"); ++i)
+        usleep(10000);
+    kill(child, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal instead of stopping";
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGINT) << readBytes(dir / "stderr.txt");
+    EXPECT_NE(readBytes(dir / "stderr.txt").find("interrupted: "), std::string::npos) << readBytes(dir / "stderr.txt");
+
+    // Every log there is the whole log of its stand.
+    std::vector<std::string> written;
+    for (const auto &e : fs::directory_iterator(dir / "cut")) {
+        const std::string name = e.path().filename().string();
+        EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+        if (e.path().extension() == ".txt")
+            written.push_back(e.path().stem().string());
+    }
+    ASSERT_FALSE(written.empty());
+    const std::string record = readBytes(dir / "cut" / "record.csv");
+    for (size_t i = 0; i < written.size(); i += 97) {
+        SCOPED_TRACE(written[i]);
+        const std::string log = readBytes(dir / "cut" / (written[i] + ".txt"));
+        EXPECT_GT(log.size(), 1000u);
+        EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+        EXPECT_NE(record.find("\n" + written[i] + ","), std::string::npos);
+    }
+}
+
+// --- Comparison: outputs, outcomes and names -----------------------------------------------
+
+const char *kProjectOnce = R"({"options": {"year": "2026"}, "stand": {"age": "12", "dominantHeight": "9"},
+ "density": {"planted": "1500"}, "steps": ["project"]})";
+
+struct CompareTmpCase {
+    const char *name;
+    const char *environment;
+};
+
+class CompareScratch : public ::testing::TestWithParam<CompareTmpCase> {};
+
+TEST_P(CompareScratch, NeedsNoTemporaryFolder)
+{
+    TempFolder dir;
+    writeBytes(dir / "a.json", kProjectOnce);
+    writeBytes(dir / "file", "x");
+    const CliRun run = runCli({"compare", "a.json", "--chart", "c.svg", "--csv", "c.csv"}, dir,
+                              {GetParam().environment, ""});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir / "c.svg"));
+    EXPECT_NE(readBytes(dir / "c.csv").find("a.json,17,"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, CompareScratch,
+                         ::testing::Values(CompareTmpCase{"Missing", "TMPDIR=/nonexistent/tavelo"},
+                                           CompareTmpCase{"NotAFolder", "TMPDIR=file"},
+                                           CompareTmpCase{"ReadOnlyFileSystem", "TMPDIR=/proc"}),
+                         [](const ::testing::TestParamInfo<CompareTmpCase> &i) { return std::string(i.param.name); });
+
+TEST(CompareOutcomes, ARefusedOrEndedRegimeIsNamedAndSetsTheStatus)
+{
+    TempFolder dir;
+    writeBytes(dir / "good.json", kProjectOnce);
+    writeBytes(dir / "zero.json", R"({"options": {"year": "2026"}, "stand": {"age": "12", "dominantHeight": "9"},
+        "density": {"planted": "0"}})");
+    writeBytes(dir / "over.json", R"({"options": {"year": "2026"}, "stand": {"age": "15", "dominantHeight": "10"},
+        "density": {"planted": "2000"},
+        "steps": ["project", "project", "project", "project", "project", "project"]})");
+
+    const CliRun refused = runCli({"compare", "good.json", "zero.json", "--chart", "r.svg", "--csv", "r.csv"}, dir);
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_NE(refused.err.find("zero.json: refused: Dados Inválidos: Dados Inválidos"), std::string::npos)
+        << refused.err;
+    EXPECT_TRUE(fs::exists(dir / "r.svg"));
+    EXPECT_NE(readBytes(dir / "r.csv").find("good.json,17,"), std::string::npos);
+
+    const CliRun ended =
+        runCli({"compare", "over.json", "zero.json", "good.json", "--chart", "e.png", "--csv", "e.csv"}, dir);
+    EXPECT_EQ(ended.status, 3) << ended.err;
+    EXPECT_NE(ended.err.find("over.json: ended: Resultados Inconsistentes: "), std::string::npos) << ended.err;
+    EXPECT_NE(ended.err.find("zero.json: refused: "), std::string::npos) << ended.err;
+    // The others are drawn: the ended regime up to where it stopped, the good one whole.
+    const std::string csv = readBytes(dir / "e.csv");
+    EXPECT_NE(csv.find("over.json,15,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("good.json,17,"), std::string::npos) << csv;
+    EXPECT_FALSE(QImage(QString::fromStdString((dir / "e.png").string())).isNull());
+}
+
+TEST(CompareNames, FilesOfTheSameNameAreToldApart)
+{
+    const struct {
+        std::vector<std::string> paths;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {{"a.json", "b.json"}, {"a.json", "b.json"}},
+        {{"x/s.json", "y/s.json", "t.json"}, {"x/s.json", "y/s.json", "t.json"}},
+        {{"/r/x/s.json", "/r/y/x/s.json"}, {"r/x/s.json", "y/x/s.json"}},
+        {{"s.json", "./s.json"}, {"s.json", "s.json (2)"}},
+        {{"x/s.json", "s.json"}, {"x/s.json", "s.json"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.paths.front());
+        EXPECT_EQ(regimeLabels(c.paths), c.labels);
+    }
+
+    TempFolder dir;
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    writeBytes(dir / "x" / "s.json", kProjectOnce);
+    writeBytes(dir / "y" / "s.json", R"({"options": {"year": "2026"}, "stand": {"age": "12", "dominantHeight": "9"},
+        "density": {"planted": "1000"}, "steps": ["project"]})");
+    const CliRun run = runCli({"compare", "x/s.json", "y/s.json", "--chart", "c.svg", "--csv", "c.csv"}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string csv = readBytes(dir / "c.csv");
+    EXPECT_NE(csv.find("\nx/s.json,17,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\ny/s.json,17,"), std::string::npos) << csv;
+}
+
+TEST(CompareChart, TheLegendOfTwentyRegimesFits)
+{
+    std::vector<RegimeSeries> regimes;
+    for (int i = 0; i < 20; ++i)
+        regimes.push_back({"regime-" + std::to_string(i) + ".json", {{20, 100.0 + i, 0}, {25, 150.0 + i, 10}}});
+    const auto svg = renderComparisonChart(regimes, QStringLiteral("svg"));
+    ASSERT_TRUE(svg.has_value());
+    // A legend line that does not fit is not drawn at all: every one of the
+    // forty (two per regime) must be in the picture.
+    const std::string text = svg->toStdString();
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        const std::string name = "regime-" + std::to_string(i) + ".json";
+        EXPECT_NE(text.find(standingSetName(name)), std::string::npos);
+        EXPECT_NE(text.find(removedSetName(name)), std::string::npos);
+    }
+    EXPECT_EQ(comparisonChartSize(2), QSize(1400, 800));
+    EXPECT_GT(comparisonChartSize(20).height(), 800);
+}
+
+class CompareFullDisk : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(CompareFullDisk, KeepsTheEarlierFileAndExitsWithFour)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    TempFolder dir;
+    writeBytes(dir / "a.json", kProjectOnce);
+    const std::string output = (disk / GetParam()).string();
+    writeBytes(output, "an earlier output");
+    disk.fill();
+    std::vector<std::string> args = {"compare", "a.json", "--chart", (dir / "c.svg").string()};
+    if (std::string(GetParam()).ends_with(".csv"))
+        args.insert(args.end(), {"--csv", output});
+    else
+        args[3] = output;
+    const CliRun run = runCli(args, dir);
+    EXPECT_EQ(run.status, 4) << run.err;
+    EXPECT_NE(run.err.find("cannot write " + output + ": No space left on device"), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(output), "an earlier output");
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, CompareFullDisk, ::testing::Values("chart.svg", "chart.png", "series.csv"));
 
 } // namespace
 } // namespace tavelo::test

@@ -39,21 +39,32 @@ inline std::string shellQuoted(const std::string &s)
 struct CliRun {
     int status = -1; // the exit status; -1 when the program did not exit normally
     std::string err; // what it wrote on standard error
+    std::string out; // what it wrote on standard output
+};
+
+// How the program is started besides its arguments.
+struct CliStart {
+    std::string environment; // "NAME=value ..." put in front of the command
+    std::string input;       // a file fed to standard input through a pipe; empty: none
 };
 
 // Runs tavelo-cli with `args` (already separate words) from `folder`.
-inline CliRun runCli(const std::vector<std::string> &args, const TempFolder &folder)
+inline CliRun runCli(const std::vector<std::string> &args, const TempFolder &folder, const CliStart &start = {})
 {
-    std::string cmd = "cd " + shellQuoted(folder.path().string()) + " && " + shellQuoted(TAVELO_CLI_PATH);
+    std::string cmd = "cd " + shellQuoted(folder.path().string()) + " && ";
+    cmd += start.input.empty() ? std::string("</dev/null ") : "cat " + shellQuoted(start.input) + " | ";
+    cmd += start.environment + " " + shellQuoted(TAVELO_CLI_PATH);
     for (const std::string &a : args)
         cmd += " " + shellQuoted(a);
     const fs::path errFile = folder / "stderr.txt";
-    cmd += " 2>" + shellQuoted(errFile.string()) + " >/dev/null";
+    const fs::path outFile = folder / "stdout.txt";
+    cmd += " 2>" + shellQuoted(errFile.string()) + " >" + shellQuoted(outFile.string());
     const int raw = std::system(cmd.c_str());
     CliRun r;
     if (raw != -1 && WIFEXITED(raw))
         r.status = WEXITSTATUS(raw);
     r.err = readBytes(errFile);
+    r.out = readBytes(outFile);
     return r;
 }
 

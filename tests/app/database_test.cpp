@@ -345,64 +345,79 @@ std::string largeInventory(int stands)
     return csv;
 }
 
-TEST(ResultsDatabase, ARunKilledPartWayResumesToTheUninterruptedResult)
+// Starts a batch into `db` and stops it with `signal` once its first stands are
+// committed (they come 32 at a time); the raw wait status.
+int interruptedBatch(const TempFolder &dir, const std::string &db, int signal)
 {
-    TempFolder dir;
-    constexpr int kStands = 1000;
-    writeBytes(dir / "stands.csv", largeInventory(kStands));
-    writeBytes(dir / "regime.json", kRegime);
-
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
-        ASSERT_EQ(chdir(dir.path().c_str()), 0);
-        execl(TAVELO_CLI_PATH, TAVELO_CLI_PATH, "batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite",
-              "--jobs", "1", static_cast<char *>(nullptr));
+        if (chdir(dir.path().c_str()) == 0)
+            execl(TAVELO_CLI_PATH, TAVELO_CLI_PATH, "batch", "stands.csv", "--regime", "regime.json", "--db",
+                  db.c_str(), "--jobs", "1", static_cast<char *>(nullptr));
         _exit(127);
     }
-    // Killed once the first stands are committed (they come 32 at a time).
+    EXPECT_GT(child, 0);
     int64_t committed = 0;
     for (int wait = 0; wait < 30000 && committed < 32; ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (fs::exists(dir / "r.sqlite")) {
+        if (fs::exists(dir / db)) {
             try {
-                committed = scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_stands");
+                committed = scalar(dir / db, "SELECT count(*) FROM tavelo_stands");
             } catch (const DatabaseError &) {
                 committed = 0; // the schema is not there yet
             }
         }
     }
-    ASSERT_EQ(kill(child, SIGTERM), 0);
+    EXPECT_EQ(kill(child, signal), 0);
     int raw = 0;
-    ASSERT_EQ(waitpid(child, &raw, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(raw)) << "the batch ended before it could be interrupted";
+    EXPECT_EQ(waitpid(child, &raw, 0), child);
+    return raw;
+}
 
-    const int64_t done = scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_stands");
-    EXPECT_GE(done, 32);
-    EXPECT_LT(done, kStands);
-    EXPECT_EQ(scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_runs WHERE finished IS NULL"), 1);
-    // No half stand: every stand with record rows is complete, and only those.
-    EXPECT_EQ(scalar(dir / "r.sqlite", "SELECT count(DISTINCT stand_id) FROM tavelo_record"),
-              scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_stands WHERE status IN ('done', 'ended')"));
-    EXPECT_EQ(scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_record WHERE stand_id NOT IN "
-                                       "(SELECT stand_id FROM tavelo_stands)"),
-              0);
-
-    const CliRun resumed = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite", "--resume"},
-                                  dir);
-    ASSERT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_NE(resumed.err.find("resumed: " + std::to_string(done) + " stands were already done"), std::string::npos)
-        << resumed.err;
-    EXPECT_EQ(dump(dir / "r.sqlite", "SELECT run_id, finished IS NOT NULL, stands FROM tavelo_runs", 0),
-              "1|1|" + std::to_string(kStands) + "\n");
-
+TEST(ResultsDatabase, ARunInterruptedPartWayResumesToTheUninterruptedResult)
+{
+    TempFolder dir;
+    constexpr int kStands = 1000;
+    writeBytes(dir / "stands.csv", largeInventory(kStands));
+    writeBytes(dir / "regime.json", kRegime);
     const CliRun whole = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "whole.sqlite"}, dir);
     ASSERT_EQ(whole.status, 0) << whole.err;
-    EXPECT_EQ(runContents(dir / "r.sqlite", 1), runContents(dir / "whole.sqlite", 1));
+
+    // SIGTERM stops after the stands under way; SIGKILL is as abrupt as a power cut.
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        const std::string db = "r" + std::to_string(signal) + ".sqlite";
+        const int raw = interruptedBatch(dir, db, signal);
+        if (signal == SIGTERM)
+            EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 130) << raw;
+        else
+            EXPECT_TRUE(WIFSIGNALED(raw)) << "the batch ended before it could be interrupted";
+
+        const int64_t done = scalar(dir / db, "SELECT count(*) FROM tavelo_stands");
+        EXPECT_GE(done, 32);
+        EXPECT_LT(done, kStands);
+        EXPECT_EQ(scalar(dir / db, "SELECT count(*) FROM tavelo_runs WHERE finished IS NULL"), 1);
+        // No half stand: every stand with record rows is complete, and only those.
+        EXPECT_EQ(scalar(dir / db, "SELECT count(DISTINCT stand_id) FROM tavelo_record"),
+                  scalar(dir / db, "SELECT count(*) FROM tavelo_stands WHERE status IN ('done', 'ended')"));
+        EXPECT_EQ(scalar(dir / db, "SELECT count(*) FROM tavelo_record WHERE stand_id NOT IN "
+                                   "(SELECT stand_id FROM tavelo_stands)"),
+                  0);
+
+        const CliRun resumed =
+            runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", db, "--resume"}, dir);
+        ASSERT_EQ(resumed.status, 0) << resumed.err;
+        EXPECT_NE(resumed.err.find("resumed: " + std::to_string(done) + " stands were already done"),
+                  std::string::npos)
+            << resumed.err;
+        EXPECT_EQ(dump(dir / db, "SELECT run_id, finished IS NOT NULL, stands FROM tavelo_runs", 0),
+                  "1|1|" + std::to_string(kStands) + "\n");
+        EXPECT_EQ(runContents(dir / db, 1), runContents(dir / "whole.sqlite", 1));
+    }
 
     // Nothing left to resume: a new run starts.
-    const CliRun again = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite", "--resume"},
-                                dir);
+    const CliRun again =
+        runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "whole.sqlite", "--resume"}, dir);
     EXPECT_EQ(again.status, 0);
     EXPECT_NE(again.err.find("a new run started"), std::string::npos) << again.err;
 }
@@ -421,7 +436,7 @@ TEST(ResultsDatabase, LockedPartWayStopsKeepsTheCommittedStandsAndResumes)
             other->exec("BEGIN EXCLUSIVE");
         }
     };
-    EXPECT_THROW(runInto(dir / "stands.csv", "", dir / "r.sqlite", options), OutputError);
+    EXPECT_THROW(runInto(dir / "stands.csv", "", dir / "r.sqlite", options), BatchOutputError);
     other.reset(); // the other program lets go
 
     const int64_t kept = scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_stands");

@@ -5,4 +5,5 @@ tavelo_add_gtest(app_session_tests
   cli_test_support.h
   reference_runs_test.cpp
   cli_test.cpp
+  output_files_test.cpp
 )
