@@ -97,6 +97,11 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
         throw BatchOutputError("cannot write " + path.string() + ": the file is read-only");
     // Several shards or readers may use the file at once; a commit needs no
     // disk sync, and a stand is still never half written.
+    {
+        SqliteStatement mode = db_.prepare("PRAGMA journal_mode");
+        if (mode.step())
+            journalModeBefore_ = mode.text(0);
+    }
     db_.prepare("PRAGMA journal_mode = WAL").run();
     db_.exec("PRAGMA synchronous = NORMAL");
     geoPackage_ = isGeoPackageName(path) || db_.tableExists("gpkg_contents");
@@ -116,9 +121,10 @@ ResultsDb::~ResultsDb()
     insertStand_.reset();
     insertRecord_.reset();
     insertError_.reset();
-    // A GeoPackage travels as one file: leave it without a write-ahead log
-    // when no one else is using it (otherwise it stays as it is, still valid).
-    if (geoPackage_) {
+    // A GeoPackage travels as one file: unless it had a write-ahead log before,
+    // leave it without one when no one else is using it (otherwise it stays
+    // as it is, still valid).
+    if (geoPackage_ && journalModeBefore_ != "wal") {
         try {
             db_.prepare("PRAGMA journal_mode = DELETE").run();
         } catch (const DatabaseError &) {

@@ -77,6 +77,7 @@ public:
 private:
     void createSchema();
     SqliteDb db_;
+    std::string journalModeBefore_;
     bool geoPackage_ = false;
     std::optional<SqliteStatement> insertStand_;
     std::optional<SqliteStatement> insertRecord_;

@@ -315,6 +315,18 @@ TEST(ResultsDatabase, ShardsRunEveryNthStandAndMergeIntoOneRun)
     EXPECT_EQ(dump(dir / "merged.gpkg", "SELECT stand_id, v_total FROM tavelo_final ORDER BY stand_id", 0),
               dump(dir / "whole.sqlite", "SELECT stand_id, v_total FROM tavelo_final ORDER BY stand_id", 0));
     EXPECT_EQ(dump(dir / "merged.gpkg", "SELECT shard IS NULL, stands FROM tavelo_runs", 0), "1|10\n");
+
+    // A shard of other work does not fit; nothing is added to the target.
+    BatchOptions other;
+    other.shardIndex = 2;
+    other.shardCount = 3;
+    other.database = dir / "other.sqlite";
+    other.regimeJson = "another regime";
+    runBatch(dir / "stands.csv", regime(), "", other);
+    const CliRun mixed = runCli({"merge", "merged.gpkg", "shard1.sqlite", "other.sqlite", "shard3.sqlite"}, dir);
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("ran another inventory or regime"), std::string::npos) << mixed.err;
+    EXPECT_EQ(scalar(dir / "merged.gpkg", "SELECT count(*) FROM tavelo_runs"), 1);
 }
 
 TEST(ResultsDatabase, AGeoPackageGetsItsMetadataAndOurTablesRegistered)
