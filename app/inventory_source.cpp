@@ -137,9 +137,9 @@ public:
             count_ = static_cast<size_t>(counted.integer(0));
             // Inventory order is the order the rows were stored in; a view has no rowid.
             const std::string select = "SELECT " + selected + " FROM " + sqlIdentifier(table);
+            select_ = select + " ORDER BY rowid";
             try {
-                SqliteStatement ordered = db_->prepare(select + " ORDER BY rowid");
-                select_ = select + " ORDER BY rowid";
+                db_->prepare(select_); // only tried here
             } catch (const DatabaseError &) {
                 select_ = select;
             }

@@ -90,7 +90,12 @@ bool WholeFileWriter::open()
     std::random_device random;
     const fs::path folder = target_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = folder / ("." + target_.filename().string() + ".part-" + std::to_string(random()));
+        // Put together piece by piece: GCC 12 warns falsely about "." + text when optimising.
+        std::string name = ".";
+        name += target_.filename().string();
+        name += ".part-";
+        name += std::to_string(random());
+        temporary_ = folder / name;
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ >= 0 || errno != EEXIST)
             break;

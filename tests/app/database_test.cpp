@@ -160,6 +160,11 @@ TEST(DatabaseInventory, RunsLikeTheSameCsv)
     const BatchSummary fromCsv = runInto(dir / "stands.csv", dir / "csv", "");
     EXPECT_EQ(readBytes(dir / "db" / "record.csv"), readBytes(dir / "csv" / "record.csv"));
     EXPECT_EQ(fromDb.done, fromCsv.done);
+    // A view has no row numbers of its own; it is read in its own order.
+    SqliteDb(dir / "stands.sqlite", SqliteDb::Mode::ReadWrite).exec("CREATE VIEW vista AS SELECT * FROM talhoes");
+    options.table = "vista";
+    runInto(dir / "stands.sqlite", dir / "view", "", options);
+    EXPECT_EQ(readBytes(dir / "view" / "record.csv"), readBytes(dir / "csv" / "record.csv"));
     EXPECT_EQ(fromDb.refused, 3u);
     EXPECT_EQ(fromDb.malformed, 2u);
     for (const char *id : {"p1", "a1", "t1", "q,1", "over", "h"})
