@@ -1,5 +1,8 @@
 #include "whole_file.h"
 
+#include <QSaveFile>
+#include <QString>
+
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -81,6 +84,8 @@ bool WholeFileWriter::open()
         error_ = *why;
         return false;
     }
+    if (durability_ == Durability::Synced)
+        return openSaveFile();
     // A new file keeps the permissions the user's umask gives; a replaced one
     // keeps its own.
     struct stat old {};
@@ -114,6 +119,27 @@ bool WholeFileWriter::open()
     return true;
 }
 
+bool WholeFileWriter::openSaveFile()
+{
+    saveFile_ = std::make_unique<QSaveFile>(QString::fromStdString(target_.string()));
+    // Writing straight into the target would lose the old file on a failure.
+    saveFile_->setDirectWriteFallback(false);
+    if (!saveFile_->open(QIODevice::WriteOnly)) {
+        error_ = saveFile_->errorString().toStdString();
+        saveFile_.reset();
+        return false;
+    }
+    return true;
+}
+
+void WholeFileWriter::failSaveFile()
+{
+    if (error_.empty())
+        error_ = saveFile_->errorString().toStdString();
+    if (error_.empty())
+        error_ = "the file could not be written";
+}
+
 bool WholeFileWriter::flushBuffer()
 {
     size_t done = 0;
@@ -134,6 +160,14 @@ bool WholeFileWriter::flushBuffer()
 
 void WholeFileWriter::write(std::string_view bytes)
 {
+    if (saveFile_) {
+        if (!error_.empty())
+            return;
+        const auto size = static_cast<qint64>(bytes.size());
+        if (saveFile_->write(bytes.data(), size) != size)
+            failSaveFile();
+        return;
+    }
     if (fd_ < 0 || !error_.empty())
         return;
     if (buffer_.size() + bytes.size() > kBufferSize && !flushBuffer())
@@ -148,6 +182,19 @@ void WholeFileWriter::write(std::string_view bytes)
 
 bool WholeFileWriter::commit()
 {
+    if (saveFile_) {
+        // QSaveFile buffers: a full disk may show only when the buffer is
+        // flushed, and commit() does not report that flush's failure itself.
+        bool ok = error_.empty() && saveFile_->flush();
+        if (ok && !saveFile_->commit())
+            ok = false;
+        if (!ok) {
+            failSaveFile();
+            saveFile_->cancelWriting();
+        }
+        saveFile_.reset();
+        return ok;
+    }
     if (fd_ < 0) {
         if (error_.empty())
             error_ = "the file was not opened";
@@ -178,6 +225,11 @@ bool WholeFileWriter::commit()
 
 void WholeFileWriter::discard()
 {
+    if (saveFile_) {
+        // Destroyed without commit(), QSaveFile removes its temporary file.
+        saveFile_->cancelWriting();
+        saveFile_.reset();
+    }
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -1,20 +1,24 @@
 #pragma once
 
 // Output files written whole or not at all. The bytes go to a new file beside
-// the target, which replaces the target only once every write, the sync and
-// the close have succeeded; on any failure the previous file is left as it
-// was and the reason is returned. A path that exists but is not a regular file
+// the target, which replaces the target only once every write, the flush, the
+// sync and the close have succeeded; on any failure the previous file is left
+// as it was and the reason is returned. A path that exists but is not a regular file
 // (a folder, a device such as /dev/null, a pipe) is refused, never replaced.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+class QSaveFile;
+
 namespace tavelo {
 
-// Synced waits until the bytes are on the disk before the file replaces the
-// old one; Unsynced skips that wait (many small files that are cheap to redo).
+// Synced goes through QSaveFile, which waits until the bytes are on the disk
+// before the file replaces the old one; Unsynced skips that wait (a batch's
+// thousands of small logs, cheap to redo, where a sync each would dominate).
 enum class Durability { Synced, Unsynced };
 
 // Why the file could not be written ("No space left on device"); nothing on success.
@@ -42,11 +46,14 @@ public:
 
 private:
     bool flushBuffer();
+    bool openSaveFile();
+    void failSaveFile();
     void fail(int errorNumber);
 
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     Durability durability_;
+    std::unique_ptr<QSaveFile> saveFile_; // Synced
     int fd_ = -1;
     std::string buffer_;
     std::string error_;

@@ -129,10 +129,13 @@ TEST(WholeFile, AFullDiskKeepsTheOldFile)
         GTEST_SKIP() << disk.whyNot();
     writeBytes(disk / "r.csv", "the old record\n");
     disk.fill();
-    // Larger than any buffer, and small enough to be held back by one: both fail.
+    // Larger than any buffer, and small enough to be held back by one: both
+    // fail, whether the file goes through QSaveFile or skips the sync.
+    for (const Durability durability : {Durability::Synced, Durability::Unsynced})
     for (const size_t size : {size_t(10), size_t(100000)}) {
         SCOPED_TRACE(size);
-        const auto error = writeWholeFile(disk / "r.csv", std::string(size, 'n'));
+        SCOPED_TRACE(durability == Durability::Synced ? "synced" : "unsynced");
+        const auto error = writeWholeFile(disk / "r.csv", std::string(size, 'n'), durability);
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(*error, "No space left on device");
         EXPECT_EQ(readBytes(disk / "r.csv"), "the old record\n");
