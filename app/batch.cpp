@@ -303,6 +303,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     const size_t rows = source->count();
     const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
 
+    // An output folder that cannot be used stops the run before a database
+    // records a run that never happened.
+    if (!outDir.empty())
+        prepareOutputFolder(outDir, options.overwrite, inventory);
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
@@ -318,10 +322,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         }
         sinks.push_back(std::move(db));
     }
-    if (!outDir.empty()) {
-        prepareOutputFolder(outDir, options.overwrite, inventory);
+    if (!outDir.empty())
         sinks.push_back(std::make_unique<FileSink>(outDir));
-    }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
