@@ -219,6 +219,23 @@ TEST(DatabaseInventory, BadCellsLandInErrorsWithTheirRow)
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT DISTINCT stand_id FROM tavelo_record ORDER BY stand_id", 0), "h\nok\n");
 }
 
+TEST(DatabaseInventory, ItsOwnFileTakesTheResultsAndKeepsItsTable)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    csvToTable(dir / "stands.sqlite", "stands", kInventory);
+    const std::string table = "SELECT hex(geom), * FROM stands ORDER BY fid";
+    const std::string before = dump(dir / "stands.sqlite", table, 0);
+    runInto(dir / "stands.sqlite", "", dir / "stands.sqlite");
+    runInto(dir / "stands.csv", "", dir / "apart.sqlite");
+    EXPECT_EQ(dump(dir / "stands.sqlite", table, 0), before);
+    // The same results as from the CSV, except the rows, counted from 1 here.
+    EXPECT_EQ(dump(dir / "stands.sqlite", "SELECT stand_id, \"row\", v_total FROM tavelo_record ORDER BY rowid", 0),
+              dump(dir / "apart.sqlite", "SELECT stand_id, \"row\", v_total FROM tavelo_record ORDER BY rowid", 0));
+    EXPECT_EQ(dump(dir / "stands.sqlite", "SELECT stand_id, line + 1, status FROM tavelo_errors ORDER BY rowid", 0),
+              dump(dir / "apart.sqlite", "SELECT stand_id, line, status FROM tavelo_errors ORDER BY rowid", 0));
+}
+
 // --- Writing ------------------------------------------------------------------------
 
 TEST(ResultsDatabase, RowsEqualTheCsvOutputOfTheSameRun)
