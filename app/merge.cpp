@@ -111,7 +111,8 @@ MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<
             SqliteDb from(byIndex[k]->file, SqliteDb::Mode::ReadOnly, busyTimeoutMs);
             out.copyRun(from, byIndex[k]->run.id, summary.runId);
         }
-        SqliteStatement times = out.db().prepare("UPDATE tavelo_runs SET started = ?1, finished = ?2 WHERE run_id = ?3");
+        SqliteStatement times =
+            out.db().prepare("UPDATE tavelo_runs SET started = ?1, finished = ?2 WHERE run_id = ?3");
         times.bind(1, started).bind(2, finished).bind(3, summary.runId);
         times.run();
         tx.commit();

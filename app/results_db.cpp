@@ -26,7 +26,8 @@ constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
 bool isGeoPackageName(const std::filesystem::path &path)
 {
     std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".gpkg";
 }
 

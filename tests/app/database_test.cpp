@@ -567,7 +567,8 @@ TEST(ResultsDatabase, CommandLineArguments)
     // A folder already used is refused before the database records a run.
     fs::create_directories(dir / "used");
     writeBytes(dir / "used" / "notes.txt", "x");
-    const CliRun used = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "used", "--db", "r.db"}, dir);
+    const CliRun used =
+        runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "used", "--db", "r.db"}, dir);
     EXPECT_EQ(used.status, 1);
     EXPECT_NE(used.err.find("is not empty"), std::string::npos) << used.err;
     EXPECT_FALSE(fs::exists(dir / "r.db"));
