@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "app/economics_run.h"
 #include "app/results_db.h"
 #include "base/whole_file.h"
 #include "structure/sim_record.h"
@@ -105,8 +106,10 @@ std::string errorRow(const std::string &id, const std::string &status, const std
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
 
-// Plays one stand; its log goes to `logDir` unless that is empty.
-StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::path &logDir)
+// Plays one stand; its log goes to `logDir` unless that is empty, and it is
+// valued when `economics` is given.
+StandResult runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+                   const std::filesystem::path &logDir)
 {
     StandResult r;
     r.position = job.position;
@@ -119,7 +122,7 @@ StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::
     }
     const auto &stand = std::get<InventoryStand>(job.row);
     r.id = stand.id;
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps};
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
@@ -147,6 +150,14 @@ StandResult runOne(const Job &job, const Regime &regime, const std::filesystem::
     for (int i = 0; i < rows; ++i)
         for (int c = 0; c < kRecordColumns; ++c)
             r.record[i][c] = recordCellText(state.SimRecord[i][c]);
+    if (economics && run.status == RunResult::Status::Completed) {
+        if (const auto valuation = valueSimulation(state, *economics)) {
+            r.economics = StandResult::Economics{moneyText(valuation->npv),
+                                                 valuation->eaa ? moneyText(*valuation->eaa) : std::string(),
+                                                 valuation->lev ? moneyText(*valuation->lev) : std::string(),
+                                                 economicsCsvLine(stand.id, *valuation)};
+        }
+    }
     if (run.status == RunResult::Status::Refused) {
         r.kind = StandResult::Kind::Refused;
         r.errors.push_back({"refused", run.message->title, run.message->text});
@@ -178,13 +189,14 @@ private:
     WholeFileWriter file_;
 };
 
-// What an earlier run left in the output folder: its record, its errors and
-// its stand logs.
+// What an earlier run left in the output folder: its record, its errors, its
+// valuation and its stand logs.
 bool isBatchOutput(const std::filesystem::directory_entry &e)
 {
     const std::string name = e.path().filename().string();
     std::error_code ec;
-    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || e.path().extension() == ".txt");
+    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     e.path().extension() == ".txt");
 }
 
 void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
@@ -229,9 +241,11 @@ std::string recordHeader()
 // record.csv and errors.csv in an output folder (the logs are written by the workers).
 class FileSink : public ResultSink {
 public:
-    explicit FileSink(const std::filesystem::path &outDir)
+    FileSink(const std::filesystem::path &outDir, bool economics)
         : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", "id,status,title,text\n")
     {
+        if (economics)
+            economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
     }
     void add(const std::vector<StandResult> &stands) override
     {
@@ -254,17 +268,22 @@ public:
             errors_.write(errorRow(r.id, e.status, e.title,
                                    e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
                                                            : e.text));
+        if (economics_ && r.economics)
+            economics_->write(r.economics->csvLine);
     }
     // An interrupted run keeps the stands done.
     void finish(bool) override
     {
         record_.commit();
         errors_.commit();
+        if (economics_)
+            economics_->commit();
     }
 
 private:
     OrderedCsv record_;
     OrderedCsv errors_;
+    std::optional<OrderedCsv> economics_;
 };
 
 RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
@@ -294,6 +313,15 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
         throw std::runtime_error("the shard must be K/N with K from 1 to N");
 
+    // The regime's valuation, stand by stand, when it has prices and costs;
+    // a bad value refuses the run before any output is touched.
+    std::optional<EconomicInputs> economics;
+    if (regime.economics) {
+        auto read = readEconomicInputs(*regime.economics);
+        if (const auto *refusal = std::get_if<EconomicRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        economics = std::get<EconomicInputs>(read);
+    }
     // Declared first so that the inventory is closed before the outputs: a
     // GeoPackage can then leave write-ahead logging when it is both.
     std::vector<std::unique_ptr<ResultSink>> sinks;
@@ -323,7 +351,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         sinks.push_back(std::move(db));
     }
     if (!outDir.empty())
-        sinks.push_back(std::make_unique<FileSink>(outDir));
+        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -363,7 +391,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<StandResult> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, outDir));
+                    results.push_back(runOne(job, regime, economics, outDir));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));

@@ -65,11 +65,13 @@ struct BatchSummary {
 
 // Runs `regime` over every stand of `inventory` (a CSV file, read once so that
 // it may be a pipe, or a database table), writing `<id>.txt` logs,
-// `record.csv` and `errors.csv` into `outDir` (unless empty) and the results
-// into `options.database` (unless empty). The output is the same whatever the
-// number of jobs. Throws std::runtime_error when the inventory or the output
-// folder cannot be used at all, BatchOutputError when an output cannot be
-// written (what a database had committed stays).
+// `record.csv`, `errors.csv` and, when the regime has an economics section,
+// `economics.csv` (the value of every stand simulated to its end) into
+// `outDir` (unless empty), and the same into `options.database` (unless
+// empty). The output is the same whatever the number of jobs. Throws
+// std::runtime_error when the inventory or the output folder cannot be used
+// at all, BatchOutputError when an output cannot be written (what a database
+// had committed stays).
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 

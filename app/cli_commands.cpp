@@ -3,6 +3,7 @@
 #include "app/batch.h"
 #include "app/merge.h"
 #include "app/results_db.h"
+#include "app/economics_run.h"
 #include "app/scenario.h"
 #include "base/whole_file.h"
 #include "results/regime_chart.h"
@@ -97,21 +98,36 @@ const char *outcomeWord(const RunResult &r)
     return r.status == RunResult::Status::EndedByModel ? "ended" : "refused";
 }
 
-// Reads and plays one scenario file; nothing when the file is unusable.
-std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
-                                      std::ostream &err)
+// Reads one scenario file; nothing when the file is unusable.
+std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
 {
     std::string json;
     if (!readFile(path, json)) {
         err << "tavelo-cli: cannot read " << path << "\n";
         return std::nullopt;
     }
-    const auto parsed = parseScenario(json, thisYear());
+    auto parsed = parseScenario(json, thisYear());
     if (const auto *error = std::get_if<std::string>(&parsed)) {
         err << "tavelo-cli: " << path << ": " << *error << "\n";
         return std::nullopt;
     }
-    return runScenario(std::get<Scenario>(parsed), state, log);
+    return std::get<Scenario>(std::move(parsed));
+}
+
+// Reads and plays one scenario file; nothing when the file is unusable. A bad
+// economics value refuses the scenario before anything is written.
+std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
+                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr)
+{
+    const auto scenario = loadScenario(path, err);
+    if (!scenario)
+        return std::nullopt;
+    const CheckedEconomics checked = checkEconomics(scenario->economics, path, err);
+    if (!checked.accepted)
+        return refusedByEconomics();
+    if (economics)
+        *economics = checked.inputs;
+    return runScenario(*scenario, state, log);
 }
 
 // Set by SIGINT or SIGTERM during a batch run; a signal handler can reach
@@ -154,7 +170,7 @@ private:
 
 std::string cliUsage()
 {
-    return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv]\n"
+    return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
            "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
@@ -172,10 +188,12 @@ bool cliWantsHelp(const std::string &command)
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
 {
-    std::string scenarioPath, logPath, recordPath;
+    std::string scenarioPath, logPath, recordPath, economicsPath;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
+        else if (args[i] == "--economics" && i + 1 < args.size())
+            economicsPath = args[++i];
         else if (args[i] == "--record" && i + 1 < args.size())
             recordPath = args[++i];
         else if (!args[i].empty() && args[i][0] != '-' && scenarioPath.empty())
@@ -186,12 +204,24 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (scenarioPath.empty() || logPath.empty())
         return usage(err, "run needs a scenario file and --log");
     // Refused before anything is touched.
-    const std::string problem = clobberingProblem({{"--log", logPath}, {"--record", recordPath}},
-                                                  {{"the scenario file", scenarioPath}});
+    const std::string problem =
+        clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath}},
+                          {{"the scenario file", scenarioPath}});
     if (!problem.empty()) {
         err << "tavelo-cli: " << problem << "\n";
         return kCliUsage;
     }
+
+    const auto scenario = loadScenario(scenarioPath, err);
+    if (!scenario)
+        return kCliUsage;
+    if (!economicsPath.empty() && !scenario->economics)
+        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
+    // A bad economics value refuses the scenario before anything is written.
+    const CheckedEconomics checked = checkEconomics(scenario->economics, scenarioPath, err);
+    if (!checked.accepted)
+        return kCliRefused;
+    const std::optional<EconomicInputs> &economics = checked.inputs;
 
     StandState state;
     // An earlier log is replaced only when this run writes its first block.
@@ -200,13 +230,11 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     log.stopAfterFailure();
     std::string logFailure;
     log.reportFailureTo(&logFailure);
-    const auto result = playScenario(scenarioPath, state, log, err);
-    if (!result)
-        return kCliUsage;
-    for (const Message &m : result->notices)
+    const RunResult result = runScenario(*scenario, state, log);
+    for (const Message &m : result.notices)
         printMessage(err, "note", m);
-    if (result->message)
-        printMessage(err, outcomeWord(*result), *result->message);
+    if (result.message)
+        printMessage(err, outcomeWord(result), *result.message);
     bool outputsWritten = true;
     if (!logFailure.empty()) {
         err << "tavelo-cli: cannot write " << logPath << ": " << logFailure << "\n";
@@ -214,7 +242,10 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     }
     if (!recordPath.empty() && !writeOutput(recordPath, recordCsv(state), err))
         outputsWritten = false;
-    return outputsWritten ? static_cast<int>(result->status) : kCliOutputFailed;
+    if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
+        !writeEconomicsJson(economicsPath, state, *economics, err))
+        outputsWritten = false;
+    return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
 }
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -272,6 +303,9 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
         return kCliUsage;
     }
+
+    if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
+        return kCliRefused;
 
     options.regimeJson = json;
     if (progressBar) {
@@ -386,9 +420,15 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         std::string logBytes;
         LogFile log("Simulacao" + std::to_string(i + 1) + ".temp");
         log.collectInto(&logBytes);
-        const auto result = playScenario(scenarios[i], state, log, err);
+        std::optional<EconomicInputs> economics;
+        const auto result = playScenario(scenarios[i], state, log, err, &economics);
         if (!result)
             return kCliUsage;
+        if (result->status == RunResult::Status::Refused && !result->message) {
+            // A bad economics value (said on standard error): not simulated, not drawn.
+            status = std::max(status, kCliRefused);
+            continue;
+        }
         if (result->message) {
             err << scenarios[i] << ": ";
             printMessage(err, outcomeWord(*result), *result->message);
@@ -396,6 +436,9 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
             status = std::max(status, static_cast<int>(result->status));
         }
         regimes.push_back(regimeSeries(labels[i], state));
+        if (economics && result->status == RunResult::Status::Completed)
+            if (const auto v = valueSimulation(state, *economics))
+                regimes.back().npv = v->npv;
     }
 
     const QString format = chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? QStringLiteral("png")

@@ -14,7 +14,7 @@ inline constexpr int kCliRefused = 2;
 inline constexpr int kCliEndedByModel = 3;
 inline constexpr int kCliOutputFailed = 4; // an output could not be written
 
-// run SCENARIO.json --log LOG.txt [--record RECORD.csv]: 0 done, 1 usage or
+// run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]: 0 done, 1 usage or
 // scenario error, 2 entry refused, 3 ended by the model, 4 an output could not
 // be written (what and why on `err`).
 int cliRun(const std::vector<std::string> &args, std::ostream &err);

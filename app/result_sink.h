@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -35,6 +36,16 @@ struct StandResult {
     // The record's rows as the summary shows them, ten texts each.
     std::vector<std::array<std::string, kRecordColumns>> record;
     std::vector<Error> errors;
+    // The value of a stand simulated to its end, when the regime has prices
+    // and costs: the money as shown (an empty text for none) and its line of
+    // economics.csv.
+    struct Economics {
+        std::string npv;
+        std::string eaa;
+        std::string lev;
+        std::string csvLine;
+    };
+    std::optional<Economics> economics;
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };

@@ -14,14 +14,15 @@ namespace tavelo {
 
 namespace {
 
-constexpr const char *kOurTables[] = {"tavelo_runs", "tavelo_stands", "tavelo_record", "tavelo_errors",
-                                      "tavelo_final"};
+constexpr const char *kOurTables[] = {"tavelo_runs",   "tavelo_stands",    "tavelo_record",
+                                      "tavelo_errors", "tavelo_economics", "tavelo_final"};
 
 // The columns copied from run to run, after run_id.
 constexpr const char *kStandColumns = "position, stand_id, line, status";
 constexpr const char *kRecordColumnsSql =
     "stand_id, \"row\", year, age, code, trees, basal_area, height, v_total, v_roundwood, v_sawlog, v_firewood";
 constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
+constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
 
 bool isGeoPackageName(const std::filesystem::path &path)
 {
@@ -113,6 +114,8 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
                                    ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
     insertError_.emplace(db_, std::string("INSERT INTO tavelo_errors (run_id, ") + kErrorColumns +
                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    insertEconomics_.emplace(db_, std::string("INSERT INTO tavelo_economics (run_id, ") + kEconomicsColumns +
+                                      ") VALUES (?1, ?2, ?3, ?4, ?5)");
 } catch (const DatabaseError &e) {
     throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
@@ -122,6 +125,7 @@ ResultsDb::~ResultsDb()
     insertStand_.reset();
     insertRecord_.reset();
     insertError_.reset();
+    insertEconomics_.reset();
     // A GeoPackage travels as one file: unless it had a write-ahead log before,
     // leave it without one when no one else is using it (otherwise it stays
     // as it is, still valid).
@@ -156,6 +160,10 @@ void ResultsDb::createSchema()
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_errors (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, title TEXT, text TEXT)");
     db_.exec("CREATE INDEX IF NOT EXISTS tavelo_errors_run ON tavelo_errors (run_id)");
+    // Filled when the regime has prices and costs.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_economics (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, npv REAL, eaa REAL, lev REAL, " + key +
+             " (run_id, stand_id))");
     const std::string latest = "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)";
     db_.exec("CREATE VIEW IF NOT EXISTS tavelo_final AS SELECT " + std::string(geoPackage_ ? "r.fid AS fid, " : "") +
              "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
@@ -261,6 +269,11 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandResult> &stands)
             insertError_->bind(4, e.status).bind(5, e.title).bind(6, e.text);
             insertError_->run();
         }
+        if (stand.economics) {
+            insertEconomics_->bind(1, runId).bind(2, stand.id).bindShown(3, stand.economics->npv);
+            insertEconomics_->bindShown(4, stand.economics->eaa).bindShown(5, stand.economics->lev);
+            insertEconomics_->run();
+        }
     }
     tx.commit();
 }
@@ -285,7 +298,8 @@ void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
         int count;
     } tables[] = {{"tavelo_stands", kStandColumns, 4},
                   {"tavelo_record", kRecordColumnsSql, 12},
-                  {"tavelo_errors", kErrorColumns, 5}};
+                  {"tavelo_errors", kErrorColumns, 5},
+                  {"tavelo_economics", kEconomicsColumns, 4}};
     for (const auto &t : tables) {
         SqliteStatement read = from.prepare(std::string("SELECT ") + t.columns + " FROM " + t.table +
                                             " WHERE run_id = ?1 ORDER BY rowid");

@@ -2,7 +2,8 @@
 
 // Batch results in a SQLite database or GeoPackage: one row per run in
 // tavelo_runs, the record of every stand in tavelo_record, the stands that did
-// not complete in tavelo_errors, each stand's completion in tavelo_stands, and
+// not complete in tavelo_errors, each stand's completion in tavelo_stands, the
+// value of each stand in tavelo_economics (when the regime has prices), and
 // the view tavelo_final (the last record row of every stand of the latest
 // finished run). Each stand is committed whole, with its completion, so an
 // interrupted run never leaves half a stand and can be resumed.
@@ -82,6 +83,7 @@ private:
     std::optional<SqliteStatement> insertStand_;
     std::optional<SqliteStatement> insertRecord_;
     std::optional<SqliteStatement> insertError_;
+    std::optional<SqliteStatement> insertEconomics_;
 };
 
 // Reads the run of a results database (--db without --out fills one).

@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include "app/economics_section.h"
 #include "model/model_error.h"
 #include "structure/sim_record.h"
 #include "structure/simulation.h"
@@ -149,6 +150,16 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
     return in;
 }
 
+std::optional<EconomicTexts> parseEconomics(const QJsonObject &root)
+{
+    if (!root.contains(QLatin1String("economics")))
+        return std::nullopt;
+    auto section = parseEconomicsSection(root.value(QLatin1String("economics")));
+    if (auto *error = std::get_if<std::string>(&section))
+        throw ParseError{*error};
+    return std::get<EconomicTexts>(section);
+}
+
 std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
 {
     std::vector<ScenarioStep> steps;
@@ -229,12 +240,13 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
         return std::string("the scenario must be a JSON object");
     try {
         const QJsonObject root = doc.object();
-        checkKeys(root, "scenario", {"options", "stand", "density", "steps"});
+        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "economics"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
         s.stand = parseStand(object(root, "stand", true));
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
+        s.economics = parseEconomics(root);
         return s;
     } catch (const ParseError &e) {
         return e.what;
@@ -251,10 +263,11 @@ std::variant<Regime, std::string> parseRegime(const std::string &json, const std
         return std::string("the regime must be a JSON object");
     try {
         const QJsonObject root = doc.object();
-        checkKeys(root, "regime", {"options", "steps"});
+        checkKeys(root, "regime", {"options", "steps", "economics"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));
+        r.economics = parseEconomics(root);
         return r;
     } catch (const ParseError &e) {
         return e.what;

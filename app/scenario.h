@@ -7,6 +7,7 @@
 #include "base/message.h"
 #include "entry/entry_session.h"
 #include "model/stand_state.h"
+#include "results/economics.h"
 #include "structure/sim_log.h"
 
 #include <filesystem>
@@ -33,6 +34,7 @@ struct Scenario {
     StandDataInput stand;
     std::variant<UnthinnedDensity, ThinnedEntryInput> density;
     std::vector<ScenarioStep> steps;
+    std::optional<EconomicTexts> economics; // the prices and costs to value the run with
 };
 
 // Reads a scenario (JSON); on error, says what and where. A year left out is
@@ -56,6 +58,7 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
 struct Regime {
     OptionsInput options;
     std::vector<ScenarioStep> steps;
+    std::optional<EconomicTexts> economics;
 };
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
 

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 class QPrinter;
 
@@ -44,6 +46,16 @@ public:
     virtual bool choosePrinter(QWidget *parent, QPrinter &printer) = 0;
 };
 
+// Values remembered between runs of the program (the valuation's prices and
+// costs), by key.
+class SettingsService {
+public:
+    virtual ~SettingsService() = default;
+    virtual std::optional<QString> value(const QString &key) const = 0;
+    // False when the value could not be stored.
+    virtual bool setValue(const QString &key, const QString &value) = 0;
+};
+
 // Exit codes of the program.
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitRegionalSettings = 2;
@@ -67,12 +79,19 @@ class WidgetPrintService : public PrintService {
 public:
     bool choosePrinter(QWidget *parent, QPrinter &printer) override;
 };
+// The user's settings of organisation "Tavelo", application "Tavelo".
+class UserSettingsService : public SettingsService {
+public:
+    std::optional<QString> value(const QString &key) const override;
+    bool setValue(const QString &key, const QString &value) override;
+};
 
 struct Services {
     MessageService *messages = nullptr;
     ExitService *exit = nullptr;
     FileDialogService *files = nullptr;
     PrintService *print = nullptr;
+    SettingsService *settings = nullptr; // nothing is remembered without one
 };
 
 QString qs(const std::string &utf8);

@@ -233,6 +233,7 @@ void cancelStandData(StandState &state)
                           &state.TreesAlive, &state.TreesPlanted, &state.BasalArea, &state.DMin, &state.WeibullA,
                           &state.WeibullB, &state.WeibullC})
         v->setNull();
+    state.EnteredPlanted = false;
 }
 
 // --- Never-thinned stand ------------------------------------------------------------
@@ -265,6 +266,7 @@ DensityOutcome confirmUnthinnedDensity(StandState &state, const std::string &tre
     // Work on a copy so that a refused stand leaves nothing half stored.
     StandState next = state;
     next.EnteredUnthinned = 1.0;
+    next.EnteredPlanted = choice == DensityChoice::Planted;
     if (choice == DensityChoice::Alive) {
         next.TreesAlive = static_cast<double>(*count);
         next.TreesPlanted.setNull();
@@ -331,6 +333,7 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
         state.WeibullC = c;
         state.WeibullB = b;
         state.EnteredUnthinned = 0.0;
+        state.EnteredPlanted = false;
         entries.thinnedByParameters = true;
         entries.typedBasalAreaText = in.basalArea;
         entries.typedP95Text = in.p95;
@@ -402,6 +405,7 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
     state.WeibullC = c;
     state.WeibullB = b;
     state.EnteredUnthinned = 0.0;
+    state.EnteredPlanted = false;
     entries.thinnedByParameters = false;
     out.kind = DensityOutcome::Kind::Stored;
     return out;

@@ -71,6 +71,9 @@ struct StandState {
     int SimRecordLast = -1;
     std::string NewSimulation = "nao";
     std::string Projected = "nao";
+    // The never-thinned stand was entered by its trees planted (not alive, not
+    // thinned): its regime starts at planting, as the land's value needs.
+    bool EnteredPlanted = false;
 };
 
 // The one stand state of the program.

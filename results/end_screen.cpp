@@ -21,6 +21,7 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     cmdSalvarSim = ui::button(this, "cmdSalvarSim", QStringLiteral("Guardar a simulação"));
     cmdNovaSimulacao = ui::button(this, "cmdNovaSimulacao", QStringLiteral("Nova simulação"));
     cmdsair = ui::button(this, "cmdsair", QStringLiteral("Sair"));
+    cmdAvaliacaoEconomica = ui::button(this, "cmdAvaliacaoEconomica", QStringLiteral("Avaliação económica"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(8);
@@ -30,6 +31,9 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
         b->setMinimumSize(width, 34);
         layout->addWidget(b);
     }
+    // After "Sair", so that nothing that was there moves (and last in the tab order).
+    cmdAvaliacaoEconomica->setMinimumSize(width, 34);
+    layout->addWidget(cmdAvaliacaoEconomica);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmdGrafSim, &QPushButton::clicked, this, &EndScreen::showSummary);
@@ -37,6 +41,7 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     connect(cmdSalvarSim, &QPushButton::clicked, this, &EndScreen::save);
     connect(cmdNovaSimulacao, &QPushButton::clicked, this, &EndScreen::newSimulation);
     connect(cmdsair, &QPushButton::clicked, this, &EndScreen::leave);
+    connect(cmdAvaliacaoEconomica, &QPushButton::clicked, this, &EndScreen::showEconomics);
 
     // There is no way back into the finished simulation.
     setSimulationEnabled(ctx_, false);
@@ -45,6 +50,12 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
 void EndScreen::showSummary()
 {
     ctx_.windows.show(QStringLiteral("Form10"));
+    hide();
+}
+
+void EndScreen::showEconomics()
+{
+    ctx_.windows.show(QStringLiteral("frmEconomia"));
     hide();
 }
 

@@ -22,9 +22,11 @@ public:
     QPushButton *cmdSalvarSim = nullptr;
     QPushButton *cmdNovaSimulacao = nullptr;
     QPushButton *cmdsair = nullptr;
+    QPushButton *cmdAvaliacaoEconomica = nullptr;
 
 private:
     void showSummary();
+    void showEconomics();
     void save();
     void newSimulation();
     void leave();

@@ -43,6 +43,7 @@ void newSimulation(StandState &state)
     state.NewSimulation = "sim";
     state.CurrentYear.setNull();
     clearRecord(state);
+    state.EnteredPlanted = false;
     for (StateValue *v :
          {&state.EnteredUnthinned, &state.WithBark, &state.SawlogMinDiameter, &state.TopDiameter,
           &state.SawlogMinLength, &state.StumpHeight, &state.WeibullA, &state.WeibullB, &state.WeibullC, &state.DMin,

@@ -31,7 +31,7 @@ QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes)
     series->setBarWidth(0.9);
     double top = 0.0;
     for (const RegimeSeries &r : regimes) {
-        auto *standing = new QBarSet(QString::fromStdString(standingSetName(r.name)));
+        auto *standing = new QBarSet(QString::fromStdString(standingSetName(valuedRegimeName(r))));
         auto *removed = new QBarSet(QString::fromStdString(removedSetName(r.name)));
         std::map<double, const RegimePoint *> byAge;
         for (const RegimePoint &p : r.points)

@@ -2,6 +2,7 @@
 
 #include "base/csv.h"
 #include "base/numeric_text.h"
+#include "results/economics.h"
 #include "structure/sim_record.h"
 
 #include <algorithm>
@@ -75,11 +76,22 @@ std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPa
 
 std::string comparisonCsv(const std::vector<RegimeSeries> &regimes)
 {
-    std::string out = "regime,age,standing,removedCumulative\n";
+    // The value column only when some regime was valued: plain volume
+    // comparisons keep their four columns.
+    bool valued = false;
     for (const RegimeSeries &r : regimes)
-        for (const RegimePoint &p : r.points)
+        valued = valued || r.npv.has_value();
+    std::string out = valued ? "regime,age,standing,removedCumulative,npv\n" : "regime,age,standing,removedCumulative\n";
+    for (const RegimeSeries &r : regimes) {
+        const std::string npv = r.npv ? moneyText(*r.npv) : std::string();
+        for (const RegimePoint &p : r.points) {
             out += csvCell(r.name) + "," + plainNumberText(p.age) + "," + formatFixed(p.standing, 2) + "," +
-                   formatFixed(p.removedCumulative, 2) + "\n";
+                   formatFixed(p.removedCumulative, 2);
+            if (valued)
+                out += "," + npv;
+            out += "\n";
+        }
+    }
     return out;
 }
 
@@ -91,6 +103,13 @@ std::string standingSetName(const std::string &regime)
 std::string removedSetName(const std::string &regime)
 {
     return regime + " – volume removido acumulado";
+}
+
+std::string valuedRegimeName(const RegimeSeries &regime)
+{
+    if (!regime.npv)
+        return regime.name;
+    return regime.name + " (VAL " + moneyText(*regime.npv) + " €/ha)";
 }
 
 } // namespace tavelo

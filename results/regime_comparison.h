@@ -5,6 +5,7 @@
 
 #include "model/stand_state.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct RegimePoint {
 struct RegimeSeries {
     std::string name; // the scenario file's name
     std::vector<RegimePoint> points;
+    std::optional<double> npv; // €/ha, when the scenario was valued
 };
 
 // From a simulation's record: at an age with a thinning the stand left is the
@@ -30,7 +32,9 @@ RegimeSeries regimeSeries(const std::string &name, const StandState &state);
 // of the same name apart, and a number after a file given twice.
 std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPaths);
 
-// "regime,age,standing,removedCumulative" with one line per regime and age.
+// "regime,age,standing,removedCumulative" with one line per regime and age;
+// when a regime was valued, a fifth column "npv" holds each regime's net
+// present value on each of its lines (empty for a regime not valued).
 std::string comparisonCsv(const std::vector<RegimeSeries> &regimes);
 
 // Chart texts.
@@ -38,5 +42,7 @@ inline constexpr const char *kComparisonAgeAxis = "Idade (anos)";
 inline constexpr const char *kComparisonVolumeAxis = "Volume (m3/ha)";
 std::string standingSetName(const std::string &regime);
 std::string removedSetName(const std::string &regime);
+// "A.json (VAL 1234.56 €/ha)": the regime's name with its value, for the legend.
+std::string valuedRegimeName(const RegimeSeries &regime);
 
 } // namespace tavelo

@@ -54,13 +54,14 @@ int main(int argc, char **argv)
     tavelo::ProcessExitService exitService;
     tavelo::WidgetFileDialogService files;
     tavelo::WidgetPrintService print;
+    tavelo::UserSettingsService settings;
     const std::filesystem::path logFolder =
         tavelo::chooseLogFolder(toPath(QCoreApplication::applicationDirPath()),
                                 toPath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
 
     int rc = 0;
     {
-        tavelo::AppContext ctx({&messages, &exitService, &files, &print}, logFolder, systemConventions());
+        tavelo::AppContext ctx({&messages, &exitService, &files, &print, &settings}, logFolder, systemConventions());
         tavelo::registerAllScreens(ctx.windows);
         // The start-up check may refuse the user's settings; the program has ended then.
         if (!ctx.windows.show(QStringLiteral("Entrada")))

@@ -545,7 +545,7 @@ TEST(CompareChart, TheLegendOfTwentyRegimesFits)
 {
     std::vector<RegimeSeries> regimes;
     for (int i = 0; i < 20; ++i)
-        regimes.push_back({"regime-" + std::to_string(i) + ".json", {{20, 100.0 + i, 0}, {25, 150.0 + i, 10}}});
+        regimes.push_back({"regime-" + std::to_string(i) + ".json", {{20, 100.0 + i, 0}, {25, 150.0 + i, 10}}, std::nullopt});
     const auto svg = renderComparisonChart(regimes, QStringLiteral("svg"));
     ASSERT_TRUE(svg.has_value());
     // A legend line that does not fit is not drawn at all: every one of the

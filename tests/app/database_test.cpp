@@ -360,7 +360,8 @@ TEST(ResultsDatabase, AGeoPackageGetsItsMetadataAndOurTablesRegistered)
     EXPECT_EQ(dump(dir / "r.gpkg", "PRAGMA journal_mode", 0), "delete\n");
     EXPECT_EQ(dump(dir / "r.gpkg",
                    "SELECT table_name, data_type FROM gpkg_contents ORDER BY table_name", 0),
-              "tavelo_errors|attributes\ntavelo_final|attributes\ntavelo_record|attributes\n"
+              "tavelo_economics|attributes\ntavelo_errors|attributes\ntavelo_final|attributes\n"
+              "tavelo_record|attributes\n"
               "tavelo_runs|attributes\ntavelo_stands|attributes\n");
     EXPECT_EQ(scalar(dir / "r.gpkg", "SELECT count(*) FROM gpkg_spatial_ref_sys WHERE srs_id IN (-1, 0, 4326)"), 3);
     EXPECT_EQ(scalar(dir / "r.gpkg", "SELECT count(*) FROM pragma_table_info('tavelo_record') WHERE name = 'fid' "

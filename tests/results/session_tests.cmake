@@ -3,4 +3,5 @@
 tavelo_add_gtest(results_session_tests
   summary_test.cpp
   end_session_test.cpp
+  economics_test.cpp
 )

@@ -11,6 +11,8 @@
 #include <QString>
 
 #include <deque>
+#include <map>
+#include <optional>
 #include <vector>
 
 namespace tavelo::testing {
@@ -76,12 +78,34 @@ public:
     }
 };
 
+// Remembers in memory only: the user's own settings are never touched.
+class FakeSettingsService : public SettingsService {
+public:
+    std::map<QString, QString> values;
+    bool refuse = false; // every store fails
+    std::optional<QString> value(const QString &key) const override
+    {
+        const auto it = values.find(key);
+        if (it == values.end())
+            return std::nullopt;
+        return it->second;
+    }
+    bool setValue(const QString &key, const QString &value) override
+    {
+        if (refuse)
+            return false;
+        values[key] = value;
+        return true;
+    }
+};
+
 struct FakeServices {
     FakeMessageService messages;
     FakeExitService exit;
     FakeFileDialogService files;
     FakePrintService print;
-    Services services() { return {&messages, &exit, &files, &print}; }
+    FakeSettingsService settings;
+    Services services() { return {&messages, &exit, &files, &print, &settings}; }
 };
 
 } // namespace tavelo::testing
