@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -288,6 +289,40 @@ TEST(ResultsDatabase, RowsEqualTheCsvOutputOfTheSameRun)
               1);
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT stand_id, \"row\", age, code FROM tavelo_final ORDER BY stand_id", 0),
               "a1|5|25|AD\nh|8|38|AD\nover|4|24|AD\np1|8|37|AD\nq,1|8|39|AD\nt1|8|50|AD\n");
+}
+
+TEST(ResultsDatabase, TheValueOfEveryStandEqualsEconomicsCsv)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    std::string json = kRegime;
+    json.insert(json.rfind('}'), R"(, "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+      "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15",
+                "establishment": "1200"}, "discountRate": "3"})");
+    writeBytes(dir / "regime.json", json);
+    const CliRun run = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--db", "r.gpkg"},
+                              dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    std::istringstream csv(readBytes(dir / "out" / "economics.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "id,npv,eaa,lev");
+    std::string expected;
+    while (std::getline(csv, line)) {
+        const auto cells = *splitCsvLine(line);
+        expected += cells[0];
+        for (size_t c = 1; c < cells.size(); ++c)
+            expected += "|" + (cells[c].empty() ? "" : shortestNumberText(std::stod(cells[c])));
+        expected += "\n";
+    }
+    EXPECT_GE(std::count(expected.begin(), expected.end(), '\n'), 3);
+    EXPECT_EQ(dump(dir / "r.gpkg", "SELECT stand_id, npv, eaa, lev FROM tavelo_economics ORDER BY rowid", 0),
+              expected);
+    // Only a stand planted has a land expectation value.
+    EXPECT_EQ(scalar(dir / "r.gpkg", "SELECT count(*) FROM tavelo_economics WHERE lev IS NOT NULL AND stand_id "
+                                     "NOT IN ('p1', 'q,1', 'h')"),
+              0);
 }
 
 TEST(ResultsDatabase, AloneWritesNoLogsAndALaterRunIsTheFinalOne)
