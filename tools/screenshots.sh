@@ -87,7 +87,17 @@ form10=$(win "Características Simuladas do Povoamento")
 shot "$form10" "$out/resumo.png"
 keys Tab space                        # Voltar ao ecran anterior
 terminar=$(win "Terminar Simulação")
-focus "$terminar"; keys Tab Tab Tab space   # Nova simulação
+focus "$terminar"; keys Tab Tab Tab Tab Tab space   # Avaliação económica
+economia=$(win "Avaliação Económica")
+focus "$economia"
+# Prices and costs in the order of the boxes, then Calcular.
+for value in 45 30 8 250 400 4 15 1200 3; do typ "$value"; keys Tab; done
+keys space
+shot "$economia" "$out/economia-ecran.png"  # the guides show the worked example instead
+# Voltar ao ecran anterior, bottom left (the charts take the tab stops before it).
+xdotool mousemove --window "$economia" 60 654 click 1; sleep 0.4
+terminar=$(win "Terminar Simulação")
+focus "$terminar"; keys shift+Tab shift+Tab space   # Nova simulação, two before Avaliação económica
 
 # A stand thinned before, entered by its parameters.
 entrada=$(win "Tavelo - vs 2.0")
