@@ -47,8 +47,11 @@ run() {
   seconds=$(sed -n 's/.*; \([0-9.]*\) s$/\1/p' <<< "$summary")
   rate=$(awk -v n="$n" -v s="$seconds" 'BEGIN { printf "%.0f", n / s }')
   memory=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time-$name")
+  # Processor time per stand does not depend on what else the machine runs.
+  cpu=$(awk -v n="$n" -F': ' '/User time|System time/ { s += $2 } END { printf "%.0f", s * 1e6 / n }' \
+    "$work/time-$name")
   echo "$name (jobs=$jobs): $summary"
-  echo "$name (jobs=$jobs): $rate stands/s, peak memory $memory KiB"
+  echo "$name (jobs=$jobs): $rate stands/s, $cpu µs of processor time per stand, peak memory $memory KiB"
 }
 
 for jobs in 1 2; do
