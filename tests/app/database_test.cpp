@@ -373,6 +373,17 @@ TEST(ResultsDatabase, ShardsRunEveryNthStandAndMergeIntoOneRun)
               dump(dir / "whole.sqlite", "SELECT stand_id, v_total FROM tavelo_final ORDER BY stand_id", 0));
     EXPECT_EQ(dump(dir / "merged.gpkg", "SELECT shard IS NULL, stands FROM tavelo_runs", 0), "1|10\n");
 
+    // Shards that shared one file merge into that same file.
+    for (unsigned k = 1; k <= 2; ++k) {
+        BatchOptions options;
+        options.shardIndex = k;
+        options.shardCount = 2;
+        runInto(dir / "stands.csv", "", dir / "both.sqlite", options);
+    }
+    const CliRun inPlace = runCli({"merge", "both.sqlite", "both.sqlite"}, dir);
+    ASSERT_EQ(inPlace.status, 0) << inPlace.err;
+    EXPECT_EQ(runContents(dir / "both.sqlite", 3), runContents(dir / "whole.sqlite", 1));
+
     // A shard of other work does not fit; nothing is added to the target.
     BatchOptions other;
     other.shardIndex = 2;
