@@ -80,13 +80,13 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
     return s;
 }
 
-const char *standStatusName(StandResult::Kind kind)
+const char *standStatusName(StandOutcome::Kind kind)
 {
     switch (kind) {
-    case StandResult::Kind::Done: return "done";
-    case StandResult::Kind::Refused: return "refused";
-    case StandResult::Kind::Ended: return "ended";
-    case StandResult::Kind::Malformed: return "malformed";
+    case StandOutcome::Kind::Done: return "done";
+    case StandOutcome::Kind::Refused: return "refused";
+    case StandOutcome::Kind::Ended: return "ended";
+    case StandOutcome::Kind::Malformed: return "malformed";
     }
     return "";
 }
@@ -108,15 +108,15 @@ std::string errorRow(const std::string &id, const std::string &status, const std
 
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
-StandResult runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
                    const std::filesystem::path &logDir)
 {
-    StandResult r;
+    StandOutcome r;
     r.position = job.position;
     r.line = job.line;
     r.id = job.rawId;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
-        r.kind = StandResult::Kind::Malformed;
+        r.kind = StandOutcome::Kind::Malformed;
         r.errors.push_back({"malformed", "", *why});
         return r;
     }
@@ -152,17 +152,17 @@ StandResult runOne(const Job &job, const Regime &regime, const std::optional<Eco
             r.record[i][c] = recordCellText(state.SimRecord[i][c]);
     if (economics && run.status == RunResult::Status::Completed) {
         if (const auto valuation = valueSimulation(state, *economics)) {
-            r.economics = StandResult::Economics{moneyText(valuation->npv),
+            r.economics = StandOutcome::Economics{moneyText(valuation->npv),
                                                  valuation->eaa ? moneyText(*valuation->eaa) : std::string(),
                                                  valuation->lev ? moneyText(*valuation->lev) : std::string(),
                                                  economicsCsvLine(stand.id, *valuation)};
         }
     }
     if (run.status == RunResult::Status::Refused) {
-        r.kind = StandResult::Kind::Refused;
+        r.kind = StandOutcome::Kind::Refused;
         r.errors.push_back({"refused", run.message->title, run.message->text});
     } else if (run.status == RunResult::Status::EndedByModel) {
-        r.kind = StandResult::Kind::Ended;
+        r.kind = StandOutcome::Kind::Ended;
         r.errors.push_back({"ended", run.message->title, run.message->text});
     }
     return r;
@@ -247,12 +247,12 @@ public:
         if (economics)
             economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
     }
-    void add(const std::vector<StandResult> &stands) override
+    void add(const std::vector<StandOutcome> &stands) override
     {
-        for (const StandResult &r : stands)
+        for (const StandOutcome &r : stands)
             add(r);
     }
-    void add(const StandResult &r)
+    void add(const StandOutcome &r)
     {
         std::string rows;
         for (const auto &row : r.record) {
@@ -264,7 +264,7 @@ public:
             rows += "\n";
         }
         record_.write(rows);
-        for (const StandResult::Error &e : r.errors)
+        for (const StandOutcome::Error &e : r.errors)
             errors_.write(errorRow(r.id, e.status, e.title,
                                    e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
                                                            : e.text));
@@ -368,7 +368,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::condition_variable workAvailable;
     std::condition_variable resultReady;
     std::deque<Chunk> queue;
-    std::map<size_t, std::vector<StandResult>> ready;
+    std::map<size_t, std::vector<StandOutcome>> ready;
     bool eof = false;
     size_t nextIndex = 0;
     size_t nextWrite = 0;
@@ -388,7 +388,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                     chunk = std::move(queue.front());
                     queue.pop_front();
                 }
-                std::vector<StandResult> results;
+                std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
                     results.push_back(runOne(job, regime, economics, outDir));
@@ -404,7 +404,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     // Writes every finished chunk that is next in line, outside the lock.
     auto drain = [&](std::unique_lock<std::mutex> &lk) {
         for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
-            std::vector<StandResult> results = std::move(it->second);
+            std::vector<StandOutcome> results = std::move(it->second);
             ready.erase(it);
             ++nextWrite;
             if (failure)
@@ -414,18 +414,18 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 // The stands a worker finished together are committed together.
                 for (const auto &sink : sinks)
                     sink->add(results);
-                for (const StandResult &r : results) {
+                for (const StandOutcome &r : results) {
                     if (r.logFailed && summary.logFailed++ == 0)
                         summary.firstLogFailure = r.logFailure;
                     ++processed;
                     switch (r.kind) {
-                    case StandResult::Kind::Done:
+                    case StandOutcome::Kind::Done:
                         if (!r.logFailed)
                             ++summary.done;
                         break;
-                    case StandResult::Kind::Refused: ++summary.refused; break;
-                    case StandResult::Kind::Ended: ++summary.endedByModel; break;
-                    case StandResult::Kind::Malformed: ++summary.malformed; break;
+                    case StandOutcome::Kind::Refused: ++summary.refused; break;
+                    case StandOutcome::Kind::Ended: ++summary.endedByModel; break;
+                    case StandOutcome::Kind::Malformed: ++summary.malformed; break;
                     }
                 }
             } catch (...) {

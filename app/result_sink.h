@@ -21,7 +21,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct StandResult {
+struct StandOutcome {
     enum class Kind { Done, Refused, Ended, Malformed };
     struct Error {
         std::string status; // "refused", "ended", "malformed", "log-failed"
@@ -55,12 +55,12 @@ struct StandResult {
 class ResultSink {
 public:
     virtual ~ResultSink() = default;
-    virtual void add(const std::vector<StandResult> &stands) = 0;
+    virtual void add(const std::vector<StandOutcome> &stands) = 0;
     // No more stands: make the output final. `complete` is false when the run
     // was stopped before the end of the inventory.
     virtual void finish(bool complete) = 0;
 };
 
-const char *standStatusName(StandResult::Kind kind);
+const char *standStatusName(StandOutcome::Kind kind);
 
 } // namespace tavelo

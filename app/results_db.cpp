@@ -251,10 +251,10 @@ std::vector<size_t> ResultsDb::completedPositions(int64_t runId)
     return positions;
 }
 
-void ResultsDb::addStands(int64_t runId, const std::vector<StandResult> &stands)
+void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands)
 {
     SqliteTransaction tx(db_);
-    for (const StandResult &stand : stands) {
+    for (const StandOutcome &stand : stands) {
         insertStand_->bind(1, runId).bind(2, static_cast<int64_t>(stand.position)).bind(3, stand.id);
         insertStand_->bind(4, static_cast<int64_t>(stand.line)).bind(5, std::string(standStatusName(stand.kind)));
         insertStand_->run();
@@ -264,7 +264,7 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandResult> &stands)
                 insertRecord_->bindShown(4 + c, stand.record[row][c]);
             insertRecord_->run();
         }
-        for (const StandResult::Error &e : stand.errors) {
+        for (const StandOutcome::Error &e : stand.errors) {
             insertError_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(stand.line));
             insertError_->bind(4, e.status).bind(5, e.title).bind(6, e.text);
             insertError_->run();
@@ -338,7 +338,7 @@ DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity 
     }
 }
 
-void DatabaseSink::add(const std::vector<StandResult> &stands)
+void DatabaseSink::add(const std::vector<StandOutcome> &stands)
 {
     try {
         db_->addStands(runId_, stands);

@@ -67,7 +67,7 @@ public:
     std::vector<size_t> completedPositions(int64_t runId);
     // Everything of the stands, each with its completion, in one transaction:
     // a stand is there whole or not at all.
-    void addStands(int64_t runId, const std::vector<StandResult> &stands);
+    void addStands(int64_t runId, const std::vector<StandOutcome> &stands);
     void finishRun(int64_t runId);
 
     // Copies everything of run `fromRun` of `from` into run `toRun` of this
@@ -98,7 +98,7 @@ public:
     const std::vector<size_t> &alreadyDone() const { return done_; }
     bool resumed() const { return resumed_; }
     int64_t runId() const { return runId_; }
-    void add(const std::vector<StandResult> &stands) override;
+    void add(const std::vector<StandOutcome> &stands) override;
     void finish(bool complete) override;
 
 private:

@@ -14,9 +14,9 @@
 
 namespace {
 
-tavelo::StandResult typicalStand()
+tavelo::StandOutcome typicalStand()
 {
-    tavelo::StandResult s;
+    tavelo::StandOutcome s;
     s.id = "s00000";
     for (int row = 0; row < 11; ++row)
         s.record.push_back({std::to_string(2026 + 5 * row), std::to_string(12 + 5 * row), row == 3 ? "D" : "AD",
@@ -32,10 +32,10 @@ void BM_CommitStands(benchmark::State &state)
     {
         tavelo::ResultsDb db(file);
         const int64_t run = db.startRun({"stands.csv", "", "{}", ""}, 0);
-        std::vector<tavelo::StandResult> stands(perTransaction, typicalStand());
+        std::vector<tavelo::StandOutcome> stands(perTransaction, typicalStand());
         size_t position = 0;
         for (auto _ : state) {
-            for (tavelo::StandResult &stand : stands) {
+            for (tavelo::StandOutcome &stand : stands) {
                 stand.position = position;
                 stand.id = std::to_string(position++);
                 stand.id.insert(0, 1, 's'); // not "s" + text: GCC 12 warns falsely when optimising
