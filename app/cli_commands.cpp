@@ -174,8 +174,12 @@ std::string cliUsage()
            "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
+           "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
+           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog\n"
            "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
+           "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
+           "                  [--top N] [--jobs N] [--overwrite]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
            "             4 an output could not be written\n";
@@ -250,6 +254,8 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
 
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
 {
+    if (std::find(args.begin(), args.end(), "--optimize") != args.end())
+        return cliBatchOptimize(args, err, progressBar);
     std::string inventory, regimePath, outDir;
     unsigned jobs = 0;
     BatchOptions options;

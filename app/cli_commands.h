@@ -28,6 +28,15 @@ int cliMerge(const std::vector<std::string> &args, std::ostream &err);
 // drawn), 4 when an output could not be written.
 int cliCompare(const std::vector<std::string> &args, std::ostream &err);
 
+// optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR
+// [--top N] [--jobs N] [--overwrite]: 0 done, 1 usage, 2 refused, 3 no regime stays inside
+// the model, 4 a result cannot be written.
+int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+
+// batch STANDS.csv --regime REGIME.json --out DIR --optimize SPACE.json --objective
+// npv|lev|volume|sawlog [--jobs N] [--overwrite]: every stand's best regime into best.csv.
+int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+
 std::string cliUsage();
 // Whether the arguments ask for the usage ("--help", "-h" or "help").
 bool cliWantsHelp(const std::string &command);

@@ -95,7 +95,7 @@ bool WholeFileWriter::open()
     std::random_device random;
     const fs::path folder = target_.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        // Put together piece by piece: GCC 12 warns falsely about "." + text when optimising.
+        // Appended piece by piece: GCC 12 warns falsely about "." + text when optimising.
         std::string name = ".";
         name += target_.filename().string();
         name += ".part-";

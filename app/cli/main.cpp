@@ -34,6 +34,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (command == "run")
         return tavelo::cliRun(rest, std::cerr);
+    if (command == "optimize")
+        return tavelo::cliOptimize(rest, std::cerr, isatty(STDERR_FILENO) != 0);
     if (command == "batch")
         return tavelo::cliBatch(rest, std::cerr, isatty(STDERR_FILENO) != 0);
     if (command == "merge")

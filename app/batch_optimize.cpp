@@ -1,0 +1,195 @@
+#include "batch_optimize.h"
+
+#include "base/csv.h"
+#include "base/numeric_text.h"
+#include "base/whole_file.h"
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unordered_set>
+
+namespace tavelo {
+
+namespace {
+
+struct StandLine {
+    size_t line = 0;
+    std::string rawId;
+    std::variant<InventoryStand, std::string> row;
+};
+
+// The inventory's stands in order, each parsed or with the reason it cannot be.
+std::vector<StandLine> readInventory(const std::filesystem::path &inventory)
+{
+    std::ifstream in(inventory, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + inventory.string());
+    std::string line;
+    if (!std::getline(in, line))
+        throw std::runtime_error(inventory.string() + ": the header line is missing");
+    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    const auto header = splitCsvLine(line);
+    std::vector<int> columnOf(std::size(kInventoryColumns), -1);
+    for (size_t h = 0; header && h < header->size(); ++h)
+        for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
+            if ((*header)[h] == kInventoryColumns[k])
+                columnOf[k] = static_cast<int>(h);
+    for (size_t k = 0; k < columnOf.size(); ++k)
+        if (columnOf[k] < 0)
+            throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
+                                     "\" missing from the header");
+
+    std::vector<StandLine> stands;
+    std::unordered_set<std::string> seen;
+    for (size_t lineNo = 2; std::getline(in, line); ++lineNo) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        StandLine s;
+        s.line = lineNo;
+        const auto cells = splitCsvLine(line);
+        if (cells && columnOf[0] < static_cast<int>(cells->size()))
+            s.rawId = (*cells)[columnOf[0]];
+        if (!cells) {
+            s.row = std::string("a quoted cell does not close");
+        } else if (cells->size() != header->size()) {
+            s.row = "expected " + std::to_string(header->size()) + " cells, found " + std::to_string(cells->size());
+        } else {
+            std::vector<std::string> ordered;
+            for (int col : columnOf)
+                ordered.push_back((*cells)[col]);
+            s.row = parseInventoryRow(ordered);
+            if (auto *stand = std::get_if<InventoryStand>(&s.row); stand && !seen.insert(stand->id).second)
+                s.row = "the id \"" + stand->id + "\" was already used";
+        }
+        stands.push_back(std::move(s));
+    }
+    return stands;
+}
+
+struct StandResult {
+    enum class Kind { Done, Refused, Infeasible, Malformed } kind = Kind::Done;
+    std::string bestRow;
+    std::string errorRow;
+};
+
+std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
+{
+    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
+}
+
+void save(const std::filesystem::path &path, const std::string &bytes)
+{
+    if (auto why = writeWholeFile(path, bytes))
+        throw OutputError("cannot write " + path.string() + ": " + *why);
+}
+
+} // namespace
+
+BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, const Regime &regime,
+                                      const SearchSpace &space, const std::filesystem::path &outDir,
+                                      const BatchOptimizeOptions &options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    std::error_code ec;
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir))
+        throw OutputError("cannot create the output folder " + outDir.string());
+    const std::vector<StandLine> stands = readInventory(inventory);
+
+    std::vector<StandResult> results(stands.size());
+    BatchOptimizeSummary summary;
+    summary.stands = stands.size();
+    std::atomic<size_t> next{0};
+    std::mutex m;
+    size_t finished = 0;
+    std::exception_ptr failure;
+    auto searchStands = [&] {
+        for (size_t i = next++; i < stands.size(); i = next++) {
+            const StandLine &s = stands[i];
+            StandResult &r = results[i];
+            if (const auto *why = std::get_if<std::string>(&s.row)) {
+                r.kind = StandResult::Kind::Malformed;
+                r.errorRow = errorRow(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
+            } else {
+                const auto &stand = std::get<InventoryStand>(s.row);
+                const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics};
+                OptimizeOptions one;
+                one.objective = options.objective;
+                one.economics = options.economics;
+                one.top = 1;
+                one.jobs = 1; // the stands are shared out, not each stand's tree
+                const OptimizeResult found = optimizeRegime(scenario, space, one);
+                if (found.status == OptimizeResult::Status::Done && !found.best.empty()) {
+                    const RankedRegime &b = found.best.front();
+                    r.bestRow = csvCell(stand.id) + "," + formatFixed(b.objective, 2) + "," +
+                                plainNumberText(b.rotationAge) + "," + csvCell(scheduleText(b.thinnings)) + "," +
+                                (b.npv ? formatFixed(*b.npv, 2) : std::string()) + "," +
+                                formatFixed(b.volumes.total, 2) + "," + formatFixed(b.volumes.sawlog, 2) + "\n";
+                } else if (!found.problem.empty()) {
+                    r.kind = StandResult::Kind::Refused;
+                    r.errorRow = errorRow(stand.id, "refused", "", found.problem);
+                } else if (found.status == OptimizeResult::Status::Refused) {
+                    r.kind = StandResult::Kind::Refused;
+                    r.errorRow = errorRow(stand.id, "refused", found.message ? found.message->title : "",
+                                          found.message ? found.message->text : "");
+                } else {
+                    r.kind = StandResult::Kind::Infeasible;
+                    r.errorRow = errorRow(stand.id, "infeasible", found.message ? found.message->title : "",
+                                          found.message ? found.message->text : "no regime is feasible");
+                }
+            }
+            std::lock_guard lk(m);
+            ++finished;
+            if (options.progress)
+                options.progress(finished, stands.size());
+        }
+    };
+    auto work = [&] {
+        try {
+            searchStands();
+        } catch (...) {
+            std::lock_guard lk(m);
+            if (!failure)
+                failure = std::current_exception();
+            next = stands.size(); // the others stop after their stand
+        }
+    };
+    const unsigned jobs = std::max(1u, options.jobs ? options.jobs : std::thread::hardware_concurrency());
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < jobs; ++j)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    std::string best = "id,objective,rotationAge,schedule,npv,volume,sawlog\n";
+    std::string errors = "id,status,title,text\n";
+    for (size_t i = 0; i < stands.size(); ++i) {
+        best += results[i].bestRow;
+        errors += results[i].errorRow;
+        switch (results[i].kind) {
+        case StandResult::Kind::Done: ++summary.done; break;
+        case StandResult::Kind::Refused: ++summary.refused; break;
+        case StandResult::Kind::Infeasible: ++summary.infeasible; break;
+        case StandResult::Kind::Malformed: ++summary.malformed; break;
+        }
+    }
+    save(outDir / "best.csv", best);
+    save(outDir / "errors.csv", errors);
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return summary;
+}
+
+} // namespace tavelo
