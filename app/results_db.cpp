@@ -14,8 +14,8 @@ namespace tavelo {
 
 namespace {
 
-constexpr const char *kOurTables[] = {"tavelo_runs",   "tavelo_stands",    "tavelo_record",
-                                      "tavelo_errors", "tavelo_economics", "tavelo_final"};
+constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
+                                      "tavelo_economics", "tavelo_best",   "tavelo_final"};
 
 // The columns copied from run to run, after run_id.
 constexpr const char *kStandColumns = "position, stand_id, line, status";
@@ -164,6 +164,11 @@ void ResultsDb::createSchema()
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_economics (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, npv REAL, eaa REAL, lev REAL, " + key +
              " (run_id, stand_id))");
+    // Filled by a search for every stand's best regime.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_best (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
+             "npv REAL, volume REAL, sawlog REAL, " +
+             key + " (run_id, stand_id))");
     const std::string latest = "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)";
     db_.exec("CREATE VIEW IF NOT EXISTS tavelo_final AS SELECT " + std::string(geoPackage_ ? "r.fid AS fid, " : "") +
              "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
@@ -315,6 +320,44 @@ void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
                 write.bindColumn(c + 2, read, c);
             write.run();
         }
+    }
+}
+
+void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+                     const std::vector<std::vector<std::string>> &best,
+                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs)
+{
+    ResultsDb out(path, busyTimeoutMs);
+    try {
+        SqliteTransaction tx(out.db());
+        const int64_t run = out.startRun(identity, stands);
+        SqliteStatement insertBest = out.db().prepare(
+            "INSERT INTO tavelo_best (run_id, stand_id, objective, rotation_age, schedule, npv, volume, sawlog) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        for (const auto &row : best) {
+            insertBest.bind(1, run);
+            for (size_t c = 0; c < row.size() && c < 7; ++c) {
+                if (c == 0 || c == 3)
+                    insertBest.bind(static_cast<int>(c) + 2, row[c]);
+                else
+                    insertBest.bindShown(static_cast<int>(c) + 2, row[c]);
+            }
+            insertBest.run();
+        }
+        SqliteStatement insertError = out.db().prepare(
+            "INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)");
+        for (const auto &row : errors) {
+            insertError.bind(1, run);
+            for (size_t c = 0; c < row.size() && c < 4; ++c)
+                insertError.bind(static_cast<int>(c) + 2, row[c]);
+            insertError.run();
+        }
+        SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
+        finished.bind(1, isoTimeNow()).bind(2, run);
+        finished.run();
+        tx.commit();
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
     }
 }
 

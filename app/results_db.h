@@ -3,7 +3,8 @@
 // Batch results in a SQLite database or GeoPackage: one row per run in
 // tavelo_runs, the record of every stand in tavelo_record, the stands that did
 // not complete in tavelo_errors, each stand's completion in tavelo_stands, the
-// value of each stand in tavelo_economics (when the regime has prices), and
+// value of each stand in tavelo_economics (when the regime has prices), the
+// best regime of each stand in tavelo_best (a regime search), and
 // the view tavelo_final (the last record row of every stand of the latest
 // finished run). Each stand is committed whole, with its completion, so an
 // interrupted run never leaves half a stand and can be resumed.
@@ -88,6 +89,15 @@ private:
 
 // Reads the run of a results database (--db without --out fills one).
 std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId);
+
+// A search for every stand's best regime as one finished run: the rows of
+// best.csv (id, objective, rotation age, schedule, npv, volume, sawlog) in
+// tavelo_best and those of its errors.csv (id, status, title, text) in
+// tavelo_errors, in one transaction. Throws BatchOutputError when `path`
+// cannot be written.
+void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+                     const std::vector<std::vector<std::string>> &best,
+                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
 
 // A ResultSink into a results database: starts or resumes a run.
 class DatabaseSink : public ResultSink {

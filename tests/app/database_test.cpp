@@ -325,6 +325,50 @@ TEST(ResultsDatabase, TheValueOfEveryStandEqualsEconomicsCsv)
               0);
 }
 
+TEST(ResultsDatabase, ASearchForTheBestRegimesEqualsBestCsv)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kInventory);
+    writeBytes(dir / "regime.json", R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["project"]})");
+    writeBytes(dir / "space.json", R"({"rotation": {"from": "30", "to": "40"},
+      "thinnings": {"max": "1", "mechanical": ["30"], "below": ["14"]}})");
+    const CliRun run = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--optimize",
+                               "space.json", "--objective", "volume", "--db", "r.gpkg"},
+                              dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    // best.csv and errors.csv read back through the database's types.
+    auto asRows = [](const std::string &csv, const std::vector<size_t> &texts) {
+        std::istringstream in(csv);
+        std::string line, out;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            const auto cells = *splitCsvLine(line);
+            for (size_t c = 0; c < cells.size(); ++c) {
+                const bool text = std::find(texts.begin(), texts.end(), c) != texts.end();
+                out += (c ? "|" : "") + (text || cells[c].empty() ? cells[c] : shortestNumberText(std::stod(cells[c])));
+            }
+            out += "\n";
+        }
+        return out;
+    };
+    const std::string best = asRows(readBytes(dir / "out" / "best.csv"), {0, 3});
+    EXPECT_GE(std::count(best.begin(), best.end(), '\n'), 4);
+    EXPECT_EQ(dump(dir / "r.gpkg",
+                   "SELECT stand_id, objective, rotation_age, schedule, npv, volume, sawlog FROM tavelo_best "
+                   "ORDER BY rowid",
+                   0),
+              best);
+    EXPECT_EQ(dump(dir / "r.gpkg", "SELECT stand_id, status, title, text FROM tavelo_errors ORDER BY rowid", 0),
+              asRows(readBytes(dir / "out" / "errors.csv"), {0, 1, 2, 3}));
+    EXPECT_EQ(dump(dir / "r.gpkg", "SELECT stands, finished IS NOT NULL FROM tavelo_runs", 0), "10|1\n");
+
+    const CliRun badDb = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out2", "--optimize",
+                                 "space.json", "--objective", "volume", "--db", "missing/r.db"},
+                                dir);
+    EXPECT_EQ(badDb.status, 4) << badDb.err;
+}
+
 TEST(ResultsDatabase, AloneWritesNoLogsAndALaterRunIsTheFinalOne)
 {
     TempFolder dir;
@@ -406,7 +450,8 @@ TEST(ResultsDatabase, AGeoPackageGetsItsMetadataAndOurTablesRegistered)
     EXPECT_EQ(dump(dir / "r.gpkg", "PRAGMA journal_mode", 0), "delete\n");
     EXPECT_EQ(dump(dir / "r.gpkg",
                    "SELECT table_name, data_type FROM gpkg_contents ORDER BY table_name", 0),
-              "tavelo_economics|attributes\ntavelo_errors|attributes\ntavelo_final|attributes\n"
+              "tavelo_best|attributes\ntavelo_economics|attributes\ntavelo_errors|attributes\n"
+              "tavelo_final|attributes\n"
               "tavelo_record|attributes\n"
               "tavelo_runs|attributes\ntavelo_stands|attributes\n");
     EXPECT_EQ(scalar(dir / "r.gpkg", "SELECT count(*) FROM gpkg_spatial_ref_sys WHERE srs_id IN (-1, 0, 4326)"), 3);
