@@ -175,7 +175,7 @@ std::string cliUsage()
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
-           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog\n"
+           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog [--db RESULTS]\n"
            "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
