@@ -234,6 +234,9 @@ void EconomicsScreen::calculate(bool quiet)
         return;
     }
     showValuation(*valuation);
+    // An open search values its regimes with the prices shown here.
+    if (bestRegime_)
+        bestRegime_->setEconomics(texts);
     // Typed once, offered again in the next run of the program.
     if (ctx_.services.settings) {
         bool stored = true;
