@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "app/economics_run.h"
+#include "app/results_db.h"
 #include "base/whole_file.h"
 #include "structure/sim_record.h"
 
@@ -8,8 +9,8 @@
 #include <cstdio>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
-#include <iterator>
+#include <exception>
+#include <memory>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -79,77 +80,90 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
     return s;
 }
 
+const char *standStatusName(StandOutcome::Kind kind)
+{
+    switch (kind) {
+    case StandOutcome::Kind::Done: return "done";
+    case StandOutcome::Kind::Refused: return "refused";
+    case StandOutcome::Kind::Ended: return "ended";
+    case StandOutcome::Kind::Malformed: return "malformed";
+    }
+    return "";
+}
+
 namespace {
 
 struct Job {
-    size_t index = 0;
+    size_t position = 0;
     size_t line = 0;
     std::string rawId; // the id cell as read, for the error row of a malformed line
     std::variant<InventoryStand, std::string> row;
 };
 
-struct Result {
-    std::string recordRows;
-    std::string errorRow;
-    std::string economicsRow;
-    enum class Kind { Done, Refused, Ended, Malformed } kind = Kind::Done;
-    bool logFailed = false;
-    std::string logFailure; // the log's path and why
-};
-
-std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
+std::string errorRow(const std::string &id, const std::string &status, const std::string &title,
+                     const std::string &text)
 {
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
 
-Result runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
-              const std::filesystem::path &outDir)
+// Plays one stand; its log goes to `logDir` unless that is empty, and it is
+// valued when `economics` is given.
+StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+                   const std::filesystem::path &logDir)
 {
-    Result r;
+    StandOutcome r;
+    r.position = job.position;
+    r.line = job.line;
+    r.id = job.rawId;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
-        r.kind = Result::Kind::Malformed;
-        r.errorRow = errorRow(job.rawId, "malformed", "", "line " + std::to_string(job.line) + ": " + *why);
+        r.kind = StandOutcome::Kind::Malformed;
+        r.errors.push_back({"malformed", "", *why});
         return r;
     }
     const auto &stand = std::get<InventoryStand>(job.row);
+    r.id = stand.id;
     const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
     StandState state;
     std::string logBytes;
-    const std::filesystem::path logPath = outDir / (stand.id + ".txt");
+    const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
     LogFile log(logPath);
-    log.collectInto(&logBytes);
+    if (logDir.empty())
+        log.discard();
+    else
+        log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
 
     // A stand refused before its first table leaves no log. The log appears
     // whole under its name or not at all (also when the run is interrupted);
     // not synced one by one: that would cost more than simulating the stands.
-    if (!logBytes.empty()) {
+    if (!logDir.empty() && !logBytes.empty()) {
         if (auto why = writeWholeFile(logPath, logBytes, Durability::Unsynced)) {
             r.logFailed = true;
             r.logFailure = logPath.string() + ": " + *why;
-            r.errorRow += errorRow(stand.id, "log-failed", fileWriteError().title,
-                                   fileWriteError().text + " " + logPath.filename().string() + ": " + *why);
+            r.errors.push_back({"log-failed", fileWriteError().title,
+                                fileWriteError().text + " " + logPath.filename().string() + ": " + *why});
         }
     }
 
     const int rows = recordRowCount(state);
-    for (int i = 0; i < rows; ++i) {
-        r.recordRows += csvCell(stand.id);
-        for (int c = 0; c < kRecordColumns; ++c) {
-            r.recordRows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
-            r.recordRows += csvCell(recordCellText(state.SimRecord[i][c]));
+    r.record.resize(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < kRecordColumns; ++c)
+            r.record[i][c] = recordCellText(state.SimRecord[i][c]);
+    if (economics && run.status == RunResult::Status::Completed) {
+        if (const auto valuation = valueSimulation(state, *economics)) {
+            r.economics = StandOutcome::Economics{moneyText(valuation->npv),
+                                                 valuation->eaa ? moneyText(*valuation->eaa) : std::string(),
+                                                 valuation->lev ? moneyText(*valuation->lev) : std::string(),
+                                                 economicsCsvLine(stand.id, *valuation)};
         }
-        r.recordRows += "\n";
     }
-    if (economics && run.status == RunResult::Status::Completed)
-        if (const auto valuation = valueSimulation(state, *economics))
-            r.economicsRow = economicsCsvLine(stand.id, *valuation);
     if (run.status == RunResult::Status::Refused) {
-        r.kind = Result::Kind::Refused;
-        r.errorRow += errorRow(stand.id, "refused", run.message->title, run.message->text);
+        r.kind = StandOutcome::Kind::Refused;
+        r.errors.push_back({"refused", run.message->title, run.message->text});
     } else if (run.status == RunResult::Status::EndedByModel) {
-        r.kind = Result::Kind::Ended;
-        r.errorRow += errorRow(stand.id, "ended", run.message->title, run.message->text);
+        r.kind = StandOutcome::Kind::Ended;
+        r.errors.push_back({"ended", run.message->title, run.message->text});
     }
     return r;
 }
@@ -216,22 +230,6 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, co
             throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
 }
 
-std::string readWhole(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path.string());
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::ios_base::failure &) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    if (in.bad())
-        throw std::runtime_error("cannot read " + path.string());
-    return bytes;
-}
-
 std::string recordHeader()
 {
     std::string h = "id";
@@ -240,40 +238,83 @@ std::string recordHeader()
     return h + "\n";
 }
 
+// record.csv and errors.csv in an output folder (the logs are written by the workers).
+class FileSink : public ResultSink {
+public:
+    FileSink(const std::filesystem::path &outDir, bool economics)
+        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", "id,status,title,text\n")
+    {
+        if (economics)
+            economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+    }
+    void add(const std::vector<StandOutcome> &stands) override
+    {
+        for (const StandOutcome &r : stands)
+            add(r);
+    }
+    void add(const StandOutcome &r)
+    {
+        std::string rows;
+        for (const auto &row : r.record) {
+            rows += csvCell(r.id);
+            for (const std::string &cell : row) {
+                rows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
+                rows += csvCell(cell);
+            }
+            rows += "\n";
+        }
+        record_.write(rows);
+        for (const StandOutcome::Error &e : r.errors)
+            errors_.write(errorRow(r.id, e.status, e.title,
+                                   e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
+                                                           : e.text));
+        if (economics_ && r.economics)
+            economics_->write(r.economics->csvLine);
+    }
+    // An interrupted run keeps the stands done.
+    void finish(bool) override
+    {
+        record_.commit();
+        errors_.commit();
+        if (economics_)
+            economics_->commit();
+    }
+
+private:
+    OrderedCsv record_;
+    OrderedCsv errors_;
+    std::optional<OrderedCsv> economics_;
+};
+
+RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
+    if (ec)
+        absolute = std::filesystem::absolute(inventory);
+    RunIdentity id;
+    id.inventory = absolute.string();
+    if (isDatabaseFile(inventory))
+        id.inventoryTable = options.table;
+    id.regime = options.regimeJson;
+    if (options.shardCount > 1)
+        id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+    return id;
+}
+
 } // namespace
 
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
     const auto start = std::chrono::steady_clock::now();
-    // Read once, whole: the inventory may be a pipe that cannot be read twice.
-    std::string text = readWhole(inventory);
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        text.erase(0, 3);
-    std::vector<CsvRecord> records = splitCsvRecords(text);
-    text.clear();
-    if (records.empty())
-        throw std::runtime_error(inventory.string() + ": the header line is missing");
-    const auto header = splitCsvLine(records.front().text);
-    std::vector<int> columnOf(std::size(kInventoryColumns), -1);
-    if (header) {
-        for (size_t h = 0; h < header->size(); ++h)
-            for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
-                if ((*header)[h] == kInventoryColumns[k])
-                    columnOf[k] = static_cast<int>(h);
-    }
-    for (size_t k = 0; k < columnOf.size(); ++k)
-        if (columnOf[k] < 0)
-            throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
-                                     "\" missing from the header");
-    const size_t headerCells = header->size();
-    size_t total = 0;
-    for (size_t i = 1; i < records.size(); ++i)
-        if (!records[i].text.empty())
-            ++total;
+    if (outDir.empty() && options.database.empty())
+        throw std::runtime_error("no output: give an output folder or a results database");
+    if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
+        throw std::runtime_error("the shard must be K/N with K from 1 to N");
 
     // The regime's valuation, stand by stand, when it has prices and costs;
-    // a bad value refuses the run before the output folder is touched.
+    // a bad value refuses the run before any output is touched.
     std::optional<EconomicInputs> economics;
     if (regime.economics) {
         auto read = readEconomicInputs(*regime.economics);
@@ -281,12 +322,37 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
         economics = std::get<EconomicInputs>(read);
     }
-    prepareOutputFolder(outDir, options.overwrite, inventory);
-    OrderedCsv record(outDir / "record.csv", recordHeader());
-    OrderedCsv errors(outDir / "errors.csv", "id,status,title,text\n");
-    std::optional<OrderedCsv> economicsCsv;
-    if (economics)
-        economicsCsv.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+    // Declared first so that the inventory is closed before the outputs: a
+    // GeoPackage can then leave write-ahead logging when it is both.
+    std::vector<std::unique_ptr<ResultSink>> sinks;
+    // The inventory is checked before any output is touched; it holds no lock
+    // until its first row is read, so it may be the results database itself.
+    const std::unique_ptr<InventorySource> source = openInventory(inventory, options.table);
+    const size_t rows = source->count();
+    const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
+
+    // An output folder that cannot be used stops the run before a database
+    // records a run that never happened.
+    if (!outDir.empty())
+        prepareOutputFolder(outDir, options.overwrite, inventory);
+    std::vector<bool> alreadyDone;
+    BatchSummary summary;
+    if (!options.database.empty()) {
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options),
+                                                 static_cast<int64_t>(inShard), options.resume,
+                                                 options.busyTimeoutMs);
+        summary.resumed = db->resumed();
+        for (size_t p : db->alreadyDone()) {
+            if (p >= alreadyDone.size())
+                alreadyDone.resize(p + 1, false);
+            alreadyDone[p] = true;
+            ++summary.alreadyDone;
+        }
+        sinks.push_back(std::move(db));
+    }
+    if (!outDir.empty())
+        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
+    const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Stands go to the workers in chunks, so that handing work over costs
@@ -302,12 +368,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::condition_variable workAvailable;
     std::condition_variable resultReady;
     std::deque<Chunk> queue;
-    std::map<size_t, std::vector<Result>> ready;
+    std::map<size_t, std::vector<StandOutcome>> ready;
     bool eof = false;
     size_t nextIndex = 0;
     size_t nextWrite = 0;
-    BatchSummary summary;
-    summary.stands = total;
+    std::exception_ptr failure; // the first output that could not be written stops the run
     size_t processed = 0;
 
     std::vector<std::thread> workers;
@@ -323,7 +388,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                     chunk = std::move(queue.front());
                     queue.pop_front();
                 }
-                std::vector<Result> results;
+                std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
                     results.push_back(runOne(job, regime, economics, outDir));
@@ -339,37 +404,48 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     // Writes every finished chunk that is next in line, outside the lock.
     auto drain = [&](std::unique_lock<std::mutex> &lk) {
         for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
-            std::vector<Result> results = std::move(it->second);
+            std::vector<StandOutcome> results = std::move(it->second);
             ready.erase(it);
             ++nextWrite;
+            if (failure)
+                continue;
             lk.unlock();
-            for (const Result &r : results) {
-                record.write(r.recordRows);
-                errors.write(r.errorRow);
-                if (economicsCsv)
-                    economicsCsv->write(r.economicsRow);
-                if (r.logFailed && summary.logFailed++ == 0)
-                    summary.firstLogFailure = r.logFailure;
-                ++processed;
-                switch (r.kind) {
-                case Result::Kind::Done:
-                    if (!r.logFailed)
-                        ++summary.done;
-                    break;
-                case Result::Kind::Refused: ++summary.refused; break;
-                case Result::Kind::Ended: ++summary.endedByModel; break;
-                case Result::Kind::Malformed: ++summary.malformed; break;
+            try {
+                // The stands a worker finished together are committed together.
+                for (const auto &sink : sinks)
+                    sink->add(results);
+                for (const StandOutcome &r : results) {
+                    if (r.logFailed && summary.logFailed++ == 0)
+                        summary.firstLogFailure = r.logFailure;
+                    ++processed;
+                    switch (r.kind) {
+                    case StandOutcome::Kind::Done:
+                        if (!r.logFailed)
+                            ++summary.done;
+                        break;
+                    case StandOutcome::Kind::Refused: ++summary.refused; break;
+                    case StandOutcome::Kind::Ended: ++summary.endedByModel; break;
+                    case StandOutcome::Kind::Malformed: ++summary.malformed; break;
+                    }
                 }
+            } catch (...) {
+                lk.lock();
+                failure = std::current_exception();
+                queue.clear(); // nothing more can be kept: the workers stop
+                continue;
             }
             if (options.progress)
                 options.progress(processed, total);
             lk.lock();
         }
     };
+    // False once an output has failed.
     auto submit = [&](Chunk chunk) {
         std::unique_lock lk(m);
         for (;;) {
             drain(lk);
+            if (failure)
+                return false;
             if (nextIndex - nextWrite < window)
                 break;
             resultReady.wait(lk);
@@ -378,39 +454,39 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         queue.push_back(std::move(chunk));
         lk.unlock();
         workAvailable.notify_one();
+        return true;
     };
 
+    // Every row is read, also those of other shards and those already done,
+    // so that a repeated id is found wherever its first use is.
     std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
     Chunk pending;
-    for (size_t i = 1; i < records.size(); ++i) {
+    bool writing = true;
+    InventoryRow row;
+    for (size_t position = 0; writing && source->next(row); ++position) {
         if (options.stop && options.stop->load()) {
             summary.interrupted = true;
             break;
         }
-        if (records[i].text.empty())
-            continue;
         Job job;
-        job.line = records[i].line;
-        const auto cells = splitCsvLine(records[i].text);
-        if (cells && columnOf[0] < static_cast<int>(cells->size()))
-            job.rawId = (*cells)[columnOf[0]];
-        if (!cells) {
-            job.row = std::string("a quoted cell does not close");
-        } else if (cells->size() != headerCells) {
-            job.row = "expected " + std::to_string(headerCells) + " cells, found " + std::to_string(cells->size());
+        job.position = position;
+        job.line = row.line;
+        job.rawId = row.rawId;
+        if (const auto *why = std::get_if<std::string>(&row.cells)) {
+            job.row = *why;
         } else {
-            std::vector<std::string> ordered;
-            for (int col : columnOf)
-                ordered.push_back((*cells)[col]);
-            job.row = parseInventoryRow(ordered);
+            job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
             if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
                 job.row = "the id \"" + s->id + "\" was already used";
         }
+        if (position % options.shardCount != options.shardIndex - 1 ||
+            (position < alreadyDone.size() && alreadyDone[position]))
+            continue;
         pending.rows.push_back(std::move(job));
         if (pending.rows.size() == kChunk)
-            submit(std::exchange(pending, Chunk{}));
+            writing = submit(std::exchange(pending, Chunk{}));
     }
-    if (!pending.rows.empty())
+    if (writing && !pending.rows.empty())
         submit(std::move(pending));
     {
         std::unique_lock lk(m);
@@ -418,18 +494,18 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         workAvailable.notify_all();
         for (;;) {
             drain(lk);
-            if (nextWrite >= nextIndex)
+            if (nextWrite >= nextIndex || failure)
                 break;
             resultReady.wait(lk);
         }
     }
     for (std::thread &t : workers)
         t.join();
+    if (failure)
+        std::rethrow_exception(failure);
 
-    record.commit();
-    errors.commit();
-    if (economicsCsv)
-        economicsCsv->commit();
+    for (const auto &sink : sinks)
+        sink->finish(!summary.interrupted);
     summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;

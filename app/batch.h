@@ -3,8 +3,10 @@
 // A management regime run over a whole stand inventory: one simulation per
 // stand, on all cores, through the same session code as a single run.
 
-#include "base/csv.h"
+#include "app/inventory_source.h"
+#include "app/result_sink.h"
 #include "app/scenario.h"
+#include "base/csv.h"
 
 #include <atomic>
 #include <filesystem>
@@ -17,10 +19,6 @@
 #include <vector>
 
 namespace tavelo {
-
-// The inventory's columns, in the header's order.
-inline constexpr const char *kInventoryColumns[] = {"id",    "age",       "dominantHeight", "qualityClass", "planted",
-                                                    "alive", "trees",     "basalArea",      "minDiameter",  "p95"};
 
 // One inventory row turned into what a user would type; or why it cannot be.
 struct InventoryStand {
@@ -40,12 +38,15 @@ struct BatchOptions {
     // Set (for instance by a signal) to stop after the stands under way: their
     // logs are whole, and the record and errors of the stands done are written.
     const std::atomic<bool> *stop = nullptr;
-};
-
-// An output file of the batch (record.csv, errors.csv) could not be written.
-class BatchOutputError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+    // The results database (.sqlite, .db or .gpkg); empty for none.
+    std::filesystem::path database;
+    std::string table = "stands"; // the inventory's table, when it is a database
+    std::string regimeJson;       // the regime file as read, kept with the run
+    bool resume = false;          // continue the latest unfinished run of the same work
+    // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.
+    unsigned shardIndex = 1;
+    unsigned shardCount = 1;
+    int busyTimeoutMs = 5000; // how long to wait for another writer of the database
 };
 
 struct BatchSummary {
@@ -57,16 +58,20 @@ struct BatchSummary {
     size_t logFailed = 0; // simulated, but the log could not be written: not done
     std::string firstLogFailure; // which log and why, for the first of them
     bool interrupted = false;
+    size_t alreadyDone = 0; // skipped: a resumed run had done them
+    bool resumed = false;
     double seconds = 0.0;
 };
 
-// Runs `regime` over every stand of `inventory`, writing `<id>.txt` logs,
-// `record.csv` and `errors.csv` into `outDir`, and `economics.csv` (the value
-// of every stand simulated to its end) when the regime has an economics
-// section. The output is the same whatever the number of jobs. The inventory
-// is read once, so it may be a pipe. Throws std::runtime_error when the
-// inventory or the output folder cannot be used at all, BatchOutputError when
-// record.csv, errors.csv or economics.csv cannot be written.
+// Runs `regime` over every stand of `inventory` (a CSV file, read once so that
+// it may be a pipe, or a database table), writing `<id>.txt` logs,
+// `record.csv`, `errors.csv` and, when the regime has an economics section,
+// `economics.csv` (the value of every stand simulated to its end) into
+// `outDir` (unless empty), and the same into `options.database` (unless
+// empty). The output is the same whatever the number of jobs. Throws
+// std::runtime_error when the inventory or the output folder cannot be used
+// at all, BatchOutputError when an output cannot be written (what a database
+// had committed stays).
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 

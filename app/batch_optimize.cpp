@@ -1,5 +1,6 @@
 #include "batch_optimize.h"
 
+#include "app/results_db.h"
 #include "base/csv.h"
 #include "base/numeric_text.h"
 #include "base/whole_file.h"
@@ -188,6 +189,23 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
     }
     save(outDir / "best.csv", best);
     save(outDir / "errors.csv", errors);
+    if (!options.database.empty()) {
+        // The same rows as the two files, cell by cell.
+        std::vector<std::vector<std::string>> bestRows, errorRows;
+        for (const StandResult &r : results) {
+            for (const auto &[row, into] : {std::pair{&r.bestRow, &bestRows}, std::pair{&r.errorRow, &errorRows}}) {
+                if (row->empty())
+                    continue;
+                if (auto cells = splitCsvLine(row->substr(0, row->size() - 1)))
+                    into->push_back(std::move(*cells));
+            }
+        }
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
+        RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(), "",
+                             options.regimeJson, ""};
+        saveBestRegimes(options.database, identity, static_cast<int64_t>(stands.size()), bestRows, errorRows);
+    }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return summary;
 }

@@ -18,6 +18,9 @@ struct BatchOptimizeOptions {
     std::optional<EconomicInputs> economics; // the regime file's prices, costs and rate
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;
+    // Also into this results database (tavelo_best, tavelo_errors); empty for none.
+    std::filesystem::path database;
+    std::string regimeJson; // the regime file as read, kept with the run
 };
 
 struct BatchOptimizeSummary {

@@ -1,6 +1,8 @@
 #include "cli_commands.h"
 
 #include "app/batch.h"
+#include "app/merge.h"
+#include "app/results_db.h"
 #include "app/economics_run.h"
 #include "app/scenario.h"
 #include "base/whole_file.h"
@@ -169,8 +171,12 @@ private:
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
+           "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
+           "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
-           "                  [--optimize SPACE.json --objective npv|lev|volume|sawlog]\n"
+           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog [--db RESULTS]\n"
+           "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
            "                  [--top N] [--jobs N] [--overwrite]\n"
@@ -254,7 +260,21 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     unsigned jobs = 0;
     BatchOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--regime" && i + 1 < args.size()) {
+        if (args[i] == "--db" && i + 1 < args.size()) {
+            options.database = args[++i];
+            if (!isDatabaseFile(options.database))
+                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+        } else if (args[i] == "--table" && i + 1 < args.size()) {
+            options.table = args[++i];
+        } else if (args[i] == "--resume") {
+            options.resume = true;
+        } else if (args[i] == "--shard" && i + 1 < args.size()) {
+            const auto shard = parseShard(args[++i]);
+            if (!shard)
+                return usage(err, "--shard must be K/N with K from 1 to N");
+            options.shardIndex = shard->index;
+            options.shardCount = shard->count;
+        } else if (args[i] == "--regime" && i + 1 < args.size()) {
             regimePath = args[++i];
         } else if (args[i] == "--out" && i + 1 < args.size()) {
             outDir = args[++i];
@@ -274,8 +294,12 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             return usage(err, "unexpected argument \"" + args[i] + "\"");
         }
     }
-    if (inventory.empty() || regimePath.empty() || outDir.empty())
-        return usage(err, "batch needs an inventory, --regime and --out");
+    if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
+        return usage(err, "batch needs an inventory, --regime, and --out or --db");
+    if (options.table != "stands" && !isDatabaseFile(inventory))
+        return usage(err, "--table names a table of a .sqlite, .db or .gpkg inventory");
+    if (options.resume && options.database.empty())
+        return usage(err, "--resume continues a run in the results database given with --db");
 
     std::string json;
     if (!readFile(regimePath, json))
@@ -289,6 +313,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
         return kCliRefused;
 
+    options.regimeJson = json;
     if (progressBar) {
         options.progress = [&err, last = -1](size_t done, size_t total) mutable {
             const int width = 40;
@@ -320,6 +345,10 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             << (s.logFailed > 1 ? " (and " + std::to_string(s.logFailed - 1) + " more logs)" : std::string()) << "\n";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
+    if (s.resumed)
+        err << "resumed: " << s.alreadyDone << " stands were already done\n";
+    else if (options.resume)
+        err << "no unfinished run of this work: a new run started\n";
     if (s.interrupted)
         err << "interrupted: ";
     err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
@@ -330,6 +359,31 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     if (s.interrupted)
         return 128 + SIGINT;
     return s.logFailed > 0 ? kCliOutputFailed : kCliOk;
+}
+
+int cliMerge(const std::vector<std::string> &args, std::ostream &err)
+{
+    std::vector<std::filesystem::path> files;
+    for (const std::string &a : args) {
+        if (a.empty() || a[0] == '-')
+            return usage(err, "unexpected argument \"" + a + "\"");
+        files.emplace_back(a);
+    }
+    if (files.size() < 2)
+        return usage(err, "merge needs a target database and at least one shard database");
+    if (!isDatabaseFile(files.front()))
+        return usage(err, "the merge target must be a .sqlite, .db or .gpkg file");
+    try {
+        const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
+        err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";
+    } catch (const BatchOutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliOutputFailed;
+    } catch (const std::exception &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
+    }
+    return kCliOk;
 }
 
 int cliCompare(const std::vector<std::string> &args, std::ostream &err)

@@ -12,14 +12,17 @@ inline constexpr int kCliOk = 0;
 inline constexpr int kCliUsage = 1;
 inline constexpr int kCliRefused = 2;
 inline constexpr int kCliEndedByModel = 3;
-inline constexpr int kCliOutputFailed = 4; // an output file could not be written
+inline constexpr int kCliOutputFailed = 4; // an output could not be written
 
 // run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]: 0 done, 1 usage or
 // scenario error, 2 entry refused, 3 ended by the model, 4 an output could not
 // be written (what and why on `err`).
 int cliRun(const std::vector<std::string> &args, std::ostream &err);
-// batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]
+// batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json (--out DIR | --db RESULTS)
+//       [--jobs N] [--overwrite] [--resume] [--shard K/N]
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+// merge TARGET SHARD... : the shard runs of several databases as one run.
+int cliMerge(const std::vector<std::string> &args, std::ostream &err);
 // compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication):
 // 2 when a regime was refused, 3 when the model ended one (the others are still
 // drawn), 4 when an output could not be written.

@@ -146,6 +146,7 @@ struct SearchCall {
     size_t top = 10;
     unsigned jobs = 0;
     bool overwrite = false;
+    std::string database; // batch: the results database, if any
     SearchSpace space;
 };
 
@@ -174,6 +175,10 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
             if (!n)
                 return usage(err, "--jobs must be a whole number from 1 to 1024");
             call.jobs = static_cast<unsigned>(*n);
+        } else if (call.batch && args[i] == "--db" && hasValue) {
+            call.database = args[++i];
+            if (!isDatabaseFile(call.database))
+                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
         } else if (args[i] == "--overwrite") {
             call.overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
@@ -304,6 +309,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     BatchOptimizeOptions options;
     options.objective = call.objective;
     options.jobs = call.jobs;
+    options.database = call.database;
 
     std::string regimeJson;
     if (!readWhole(call.regimePath, regimeJson)) {
@@ -318,6 +324,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     if (const auto status =
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
         return *status;
+    options.regimeJson = regimeJson;
     const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
     if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
                                               {call.input, call.regimePath, call.spacePath})) {
@@ -341,6 +348,9 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
             << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
             << " s\n";
     } catch (const OutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCannotWrite;
+    } catch (const BatchOutputError &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCannotWrite;
     } catch (const std::exception &e) {

@@ -162,6 +162,8 @@ std::string appendWhole(const std::filesystem::path &path, const std::string &by
 
 bool LogFile::append(const std::vector<std::string> &lines) const
 {
+    if (discard_)
+        return true;
     std::string bytes;
     for (const std::string &l : lines) {
         bytes += utf8ToCp1252(l);

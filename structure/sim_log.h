@@ -37,6 +37,10 @@ public:
     // Collects the bytes in `memory` instead of the file (a batch run writes
     // each stand's log in one go); nullptr writes to the file again.
     void collectInto(std::string *memory) { memory_ = memory; }
+    // Keeps no log at all (a batch run into a database alone): the blocks are
+    // not even put together.
+    void discard() { discard_ = true; }
+    bool discards() const { return discard_; }
     // The first block replaces whatever file has the name (written whole, so
     // a failed first block keeps the old file); later blocks are appended. A
     // run that never writes a block leaves an existing file alone.
@@ -58,6 +62,7 @@ public:
 private:
     std::filesystem::path path_;
     std::string *memory_ = nullptr;
+    bool discard_ = false;
     std::string *failure_ = nullptr;
     mutable bool replacePending_ = false;
     bool stopAfterFailure_ = false;

@@ -22,9 +22,9 @@ TableStand Simulation::currentStand() const
 Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinned)
 {
     Notices notices;
-    const auto lines = thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_);
     // A log that cannot be written does not stop the simulation; the user is told once.
-    if (!log_.append(lines) && !logFailureShown_) {
+    if (!log_.discards() && !log_.append(thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_)) &&
+        !logFailureShown_) {
         logFailureShown_ = true;
         notices.push_back(fileWriteError());
     }

@@ -38,6 +38,8 @@ int main(int argc, char **argv)
         return tavelo::cliOptimize(rest, std::cerr, isatty(STDERR_FILENO) != 0);
     if (command == "batch")
         return tavelo::cliBatch(rest, std::cerr, isatty(STDERR_FILENO) != 0);
+    if (command == "merge")
+        return tavelo::cliMerge(rest, std::cerr);
     std::cerr << "tavelo-cli: unknown command \"" << command << "\"\n" << tavelo::cliUsage();
     return tavelo::kCliUsage;
 }

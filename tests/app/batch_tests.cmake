@@ -7,3 +7,5 @@ target_compile_definitions(batch_tests PRIVATE
   TAVELO_CLI_PATH="$<TARGET_FILE:tavelo-cli>")
 add_dependencies(batch_tests tavelo-cli)
 gtest_discover_tests(batch_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+# Inventories and results in SQLite databases and GeoPackages.
+tavelo_add_gtest(database_tests database_test.cpp cli_test_support.h)

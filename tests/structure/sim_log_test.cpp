@@ -277,6 +277,20 @@ TEST(LogFile, UnwritablePlacesReturnFalse)
     EXPECT_EQ(LogFile(tmp / "missing.temp").readLines(), std::nullopt);
 }
 
+TEST(LogFile, DiscardedLogWritesNothingAndCountsAsWritten)
+{
+    TempFolder tmp;
+    std::string memory;
+    LogFile log(tmp / "Simulacao1.temp");
+    log.collectInto(&memory);
+    log.discard();
+    EXPECT_TRUE(log.discards());
+    EXPECT_TRUE(log.append({"x"}));
+    EXPECT_EQ(memory, "");
+    EXPECT_FALSE(fs::exists(tmp / "Simulacao1.temp"));
+    EXPECT_FALSE(LogFile().discards());
+}
+
 TEST(LogFile, ReadOnlyFolder)
 {
     TempFolder tmp;
