@@ -23,8 +23,7 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
 {
     Notices notices;
     // A log that cannot be written does not stop the simulation; the user is told once.
-    if (!log_.discards() &&
-        !log_.append(thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_)) &&
+    if (!log_.discards() && !log_.append(thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_)) &&
         !logFailureShown_) {
         logFailureShown_ = true;
         notices.push_back(fileWriteError());
