@@ -106,9 +106,9 @@ struct ClassCase {
     double siteIndex;
 };
 
-class OPCOESFORM2Classes : public ::testing::TestWithParam<ClassCase> {};
+class StoreStandDataClasses : public ::testing::TestWithParam<ClassCase> {};
 
-TEST_P(OPCOESFORM2Classes, ClassStandsForItsSiteIndex)
+TEST_P(StoreStandDataClasses, ClassStandsForItsSiteIndex)
 {
     const ClassCase &c = GetParam();
     EXPECT_STREQ(captionOf(c.q), c.caption);
@@ -120,7 +120,7 @@ TEST_P(OPCOESFORM2Classes, ClassStandsForItsSiteIndex)
     EXPECT_NEAR(SiteIndexFromHeight(30.0, s.DominantHeight.value()), c.siteIndex, 1e-9);
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, OPCOESFORM2Classes,
+INSTANTIATE_TEST_SUITE_P(Classes, StoreStandDataClasses,
                          ::testing::Values(ClassCase{QualityClass::MuitoElevada, "Muito Elevada", 23.0},
                                            ClassCase{QualityClass::Elevada, "Elevada", 19.0},
                                            ClassCase{QualityClass::Media, "Média", 15.0},
@@ -143,9 +143,9 @@ TEST(storeStandData, HeightGivesTheSiteIndex)
     EXPECT_NEAR(DominantHeightAtAge(20.0, s.SiteIndex.value()), 12.0, 1e-9);
 }
 
-class OPCOESFORM2BadHeight : public ::testing::TestWithParam<const char *> {};
+class StoreStandDataBadHeight : public ::testing::TestWithParam<const char *> {};
 
-TEST_P(OPCOESFORM2BadHeight, ShowsTheHeightMessageAndStoresNoHeight)
+TEST_P(StoreStandDataBadHeight, ShowsTheHeightMessageAndStoresNoHeight)
 {
     StandState s = optionsConfirmed();
     cancelStandData(s); // the next entry starts from null values
@@ -158,7 +158,7 @@ TEST_P(OPCOESFORM2BadHeight, ShowsTheHeightMessageAndStoresNoHeight)
     EXPECT_FALSE(standDataButton(s, byHeight("20", GetParam())).openDensityScreen);
 }
 
-INSTANTIATE_TEST_SUITE_P(Heights, OPCOESFORM2BadHeight, ::testing::Values("", "abc", "1,5", "nan"));
+INSTANTIATE_TEST_SUITE_P(Heights, StoreStandDataBadHeight, ::testing::Values("", "abc", "1,5", "nan"));
 
 TEST(storeStandData, NoClassChosen)
 {
@@ -185,9 +185,9 @@ TEST(storeStandData, BadAgeShowsTheAgeMessageAndComputesNothing)
     EXPECT_TRUE(s.DominantHeight.isEmpty());
 }
 
-class OPCOESFORM2AgeWithoutHeight : public ::testing::TestWithParam<const char *> {};
+class StoreStandDataAgeWithoutHeight : public ::testing::TestWithParam<const char *> {};
 
-TEST_P(OPCOESFORM2AgeWithoutHeight, RefusedWithoutOpeningTheDensityScreen)
+TEST_P(StoreStandDataAgeWithoutHeight, RefusedWithoutOpeningTheDensityScreen)
 {
     // The class route enables both buttons at any age up to 15, but an age of
     // zero or below has no dominant height.
@@ -201,7 +201,7 @@ TEST_P(OPCOESFORM2AgeWithoutHeight, RefusedWithoutOpeningTheDensityScreen)
     EXPECT_FALSE(s.SiteIndex.isGiven());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ages, OPCOESFORM2AgeWithoutHeight, ::testing::Values("0", "-1"));
+INSTANTIATE_TEST_SUITE_P(Ages, StoreStandDataAgeWithoutHeight, ::testing::Values("0", "-1"));
 
 TEST(StandDataButton, OpensTheDensityScreenWhenAllThreeAreGiven)
 {

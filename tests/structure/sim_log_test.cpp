@@ -175,9 +175,9 @@ struct NoLine11Case {
     bool byParameters;
 };
 
-class TXToutputNoLine11 : public ::testing::TestWithParam<NoLine11Case> {};
+class StandLogBlockNoLine11 : public ::testing::TestWithParam<NoLine11Case> {};
 
-TEST_P(TXToutputNoLine11, OnlyStandsEnteredByParametersHaveIt)
+TEST_P(StandLogBlockNoLine11, OnlyStandsEnteredByParametersHaveIt)
 {
     StandState s;
     s.EnteredUnthinned = GetParam().enteredUnthinned;
@@ -190,7 +190,7 @@ TEST_P(TXToutputNoLine11, OnlyStandsEnteredByParametersHaveIt)
         EXPECT_EQ(l.find("Parâmetros iniciais"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Entries, TXToutputNoLine11,
+INSTANTIATE_TEST_SUITE_P(Entries, StandLogBlockNoLine11,
                          ::testing::Values(NoLine11Case{"ByClasses", 0.0, false},
                                            NoLine11Case{"NeverThinned", 1.0, false},
                                            NoLine11Case{"NeverThinnedStaleFlag", 1.0, true}),
