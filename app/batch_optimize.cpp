@@ -1,5 +1,6 @@
 #include "batch_optimize.h"
 
+#include "app/inventory_source.h"
 #include "app/results_db.h"
 #include "base/csv.h"
 #include "base/numeric_text.h"
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -24,51 +24,24 @@ struct StandLine {
     std::variant<InventoryStand, std::string> row;
 };
 
-// The inventory's stands in order, each parsed or with the reason it cannot be.
+// The inventory's stands in order, each parsed or with the reason it cannot
+// be, read by the same source as an ordinary batch run (CSV records across
+// lines, a database's table), with the same repeated-id rule.
 std::vector<StandLine> readInventory(const std::filesystem::path &inventory)
 {
-    std::ifstream in(inventory, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + inventory.string());
-    std::string line;
-    if (!std::getline(in, line))
-        throw std::runtime_error(inventory.string() + ": the header line is missing");
-    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        line.erase(0, 3);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    const auto header = splitCsvLine(line);
-    std::vector<int> columnOf(std::size(kInventoryColumns), -1);
-    for (size_t h = 0; header && h < header->size(); ++h)
-        for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
-            if ((*header)[h] == kInventoryColumns[k])
-                columnOf[k] = static_cast<int>(h);
-    for (size_t k = 0; k < columnOf.size(); ++k)
-        if (columnOf[k] < 0)
-            throw std::runtime_error(inventory.string() + ": line 1: column \"" + kInventoryColumns[k] +
-                                     "\" missing from the header");
-
+    const std::unique_ptr<InventorySource> source = openInventory(inventory, BatchOptions{}.table);
     std::vector<StandLine> stands;
+    stands.reserve(source->count());
     std::unordered_set<std::string> seen;
-    for (size_t lineNo = 2; std::getline(in, line); ++lineNo) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
+    InventoryRow row;
+    while (source->next(row)) {
         StandLine s;
-        s.line = lineNo;
-        const auto cells = splitCsvLine(line);
-        if (cells && columnOf[0] < static_cast<int>(cells->size()))
-            s.rawId = (*cells)[columnOf[0]];
-        if (!cells) {
-            s.row = std::string("a quoted cell does not close");
-        } else if (cells->size() != header->size()) {
-            s.row = "expected " + std::to_string(header->size()) + " cells, found " + std::to_string(cells->size());
+        s.line = row.line;
+        s.rawId = row.rawId;
+        if (const auto *why = std::get_if<std::string>(&row.cells)) {
+            s.row = *why;
         } else {
-            std::vector<std::string> ordered;
-            for (int col : columnOf)
-                ordered.push_back((*cells)[col]);
-            s.row = parseInventoryRow(ordered);
+            s.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
             if (auto *stand = std::get_if<InventoryStand>(&s.row); stand && !seen.insert(stand->id).second)
                 s.row = "the id \"" + stand->id + "\" was already used";
         }

@@ -438,6 +438,30 @@ TEST(CliBatchOptimize, ByNetPresentValueWithTheRegimesPrices)
     EXPECT_EQ(p1[3], ranked[8]);
 }
 
+TEST(CliBatchOptimize, ReadsTheInventoryAsAnOrdinaryBatchDoes)
+{
+    TempFolder tmp;
+    // A quoted id holding a line end is one record, refused by the id rule as
+    // in an ordinary batch, not two broken lines.
+    writeBytes(tmp / "stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                                   "\"p\n1\",12,9,,1500,,,,,\n"
+                                   "a1,10,,Média,,1100.5,,,,\n");
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "space.json", kBatchSpace);
+    const CliRun r = runCli(batchCall("out", "1"), tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("2 stands: 1 with a best regime, 0 refused, 0 with no feasible regime, 1 malformed rows"),
+              std::string::npos)
+        << r.err;
+    const auto best = lines(readBytes(tmp / "out" / "best.csv"));
+    ASSERT_EQ(best.size(), 2u);
+    EXPECT_EQ(cells(best[1])[0], "a1");
+    const std::string errors = readBytes(tmp / "out" / "errors.csv");
+    EXPECT_EQ(errors.rfind("id,status,title,text\n\"p\n1\",malformed,,\"line 2: the id must be a usable file name", 0),
+              0u)
+        << errors;
+}
+
 TEST(CliBatchOptimize, NpvWithoutPricesIsAUsageError)
 {
     TempFolder tmp;
