@@ -168,6 +168,24 @@ private:
 
 } // namespace
 
+std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, ProgressText text)
+{
+    return [&err, text, last = -1](size_t done, size_t total) mutable {
+        const int width = 40;
+        const int filled = total ? static_cast<int>(width * done / total) : width;
+        const int percent = total ? static_cast<int>(100 * done / total) : 100;
+        if (percent == last && done != total)
+            return;
+        last = percent;
+        err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] ";
+        if (text == ProgressText::Count)
+            err << done << "/" << total;
+        else
+            err << percent << " %";
+        err << std::flush;
+    };
+}
+
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
@@ -315,16 +333,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
 
     options.regimeJson = json;
     if (progressBar) {
-        options.progress = [&err, last = -1](size_t done, size_t total) mutable {
-            const int width = 40;
-            const int filled = total ? static_cast<int>(width * done / total) : width;
-            const int percent = total ? static_cast<int>(100 * done / total) : 100;
-            if (percent == last && done != total)
-                return;
-            last = percent;
-            err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << done << "/"
-                << total << std::flush;
-        };
+        options.progress = terminalProgressBar(err, ProgressText::Count);
     }
     const BatchSignals stopOnSignals;
     options.stop = &batchStopRequested;

@@ -2,6 +2,8 @@
 
 // The commands of tavelo-cli, callable from tests.
 
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -38,6 +40,11 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
 std::string cliUsage();
+
+// A progress bar for a terminal, redrawn on `err` only when the share done
+// changes; it shows "done/total" or the percentage. Calls must not overlap.
+enum class ProgressText { Count, Percent };
+std::function<void(size_t done, size_t total)> terminalProgressBar(std::ostream &err, ProgressText text);
 // Whether the arguments ask for the usage ("--help", "-h" or "help").
 bool cliWantsHelp(const std::string &command);
 

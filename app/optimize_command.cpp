@@ -260,12 +260,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     }
 
     if (progressBar) {
-        options.progress = [&err](size_t done, size_t total) {
-            const int width = 40;
-            const int filled = total ? static_cast<int>(width * done / total) : width;
-            err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] "
-                << (total ? 100 * done / total : 100) << " %" << std::flush;
-        };
+        options.progress = terminalProgressBar(err, ProgressText::Percent);
     }
     const OptimizeResult result = optimizeRegime(scenario, call.space, options);
     if (progressBar)
@@ -332,12 +327,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
         return why->status;
     }
     if (progressBar) {
-        options.progress = [&err](size_t done, size_t total) {
-            const int width = 40;
-            const int filled = total ? static_cast<int>(width * done / total) : width;
-            err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << done << "/"
-                << total << std::flush;
-        };
+        options.progress = terminalProgressBar(err, ProgressText::Count);
     }
     try {
         const BatchOptimizeSummary s =

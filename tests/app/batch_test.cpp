@@ -586,6 +586,25 @@ TEST_P(CompareFullDisk, KeepsTheEarlierFileAndExitsWithFour)
 
 INSTANTIATE_TEST_SUITE_P(Outputs, CompareFullDisk, ::testing::Values("chart.svg", "chart.png", "series.csv"));
 
+// The terminal's progress bar: redrawn only when the share done changes, and
+// always at the end.
+TEST(TerminalProgressBar, RedrawsOnlyWhenTheShareChanges)
+{
+    std::ostringstream counted, percent;
+    auto byCount = terminalProgressBar(counted, ProgressText::Count);
+    auto byPercent = terminalProgressBar(percent, ProgressText::Percent);
+    for (size_t done : {size_t(0), size_t(1), size_t(150), size_t(151), size_t(200)}) {
+        byCount(done, 200);
+        byPercent(done, 200);
+    }
+    const std::string bar0 = "[" + std::string(40, '.') + "] ";
+    const std::string bar30 = "[" + std::string(30, '#') + std::string(10, '.') + "] ";
+    const std::string full = "[" + std::string(40, '#') + "] ";
+    // 1 of 200 is still 0 %, and 151 still 75 %: neither is drawn.
+    EXPECT_EQ(counted.str(), "\r" + bar0 + "0/200\r" + bar30 + "150/200\r" + full + "200/200");
+    EXPECT_EQ(percent.str(), "\r" + bar0 + "0 %\r" + bar30 + "75 %\r" + full + "100 %");
+}
+
 } // namespace
 } // namespace tavelo::test
 
