@@ -34,6 +34,12 @@ bool safeFileName(const std::string &id)
 
 } // namespace
 
+std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
+                          const std::string &text)
+{
+    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
+}
+
 std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &c)
 {
     if (c.size() != std::size(kInventoryColumns))
@@ -100,11 +106,6 @@ struct Job {
     std::variant<InventoryStand, std::string> row;
 };
 
-std::string errorRow(const std::string &id, const std::string &status, const std::string &title,
-                     const std::string &text)
-{
-    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
-}
 
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
@@ -242,7 +243,7 @@ std::string recordHeader()
 class FileSink : public ResultSink {
 public:
     FileSink(const std::filesystem::path &outDir, bool economics)
-        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", "id,status,title,text\n")
+        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", kErrorsCsvHeader)
     {
         if (economics)
             economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
@@ -265,7 +266,7 @@ public:
         }
         record_.write(rows);
         for (const StandOutcome::Error &e : r.errors)
-            errors_.write(errorRow(r.id, e.status, e.title,
+            errors_.write(errorsCsvLine(r.id, e.status, e.title,
                                    e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
                                                            : e.text));
         if (economics_ && r.economics)

@@ -49,6 +49,11 @@ struct BatchOptions {
     int busyTimeoutMs = 5000; // how long to wait for another writer of the database
 };
 
+// errors.csv: its header, and the line of a stand refused, ended or malformed.
+inline constexpr const char *kErrorsCsvHeader = "id,status,title,text\n";
+std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
+                          const std::string &text);
+
 struct BatchSummary {
     size_t stands = 0;
     size_t done = 0;

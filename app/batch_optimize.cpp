@@ -56,10 +56,6 @@ struct StandResult {
     std::string errorRow;
 };
 
-std::string errorRow(const std::string &id, const char *status, const std::string &title, const std::string &text)
-{
-    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
-}
 
 void save(const std::filesystem::path &path, const std::string &bytes)
 {
@@ -93,7 +89,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
             StandResult &r = results[i];
             if (const auto *why = std::get_if<std::string>(&s.row)) {
                 r.kind = StandResult::Kind::Malformed;
-                r.errorRow = errorRow(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
+                r.errorRow = errorsCsvLine(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
             } else {
                 const auto &stand = std::get<InventoryStand>(s.row);
                 const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics};
@@ -111,14 +107,14 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                                 formatFixed(b.volumes.total, 2) + "," + formatFixed(b.volumes.sawlog, 2) + "\n";
                 } else if (!found.problem.empty()) {
                     r.kind = StandResult::Kind::Refused;
-                    r.errorRow = errorRow(stand.id, "refused", "", found.problem);
+                    r.errorRow = errorsCsvLine(stand.id, "refused", "", found.problem);
                 } else if (found.status == OptimizeResult::Status::Refused) {
                     r.kind = StandResult::Kind::Refused;
-                    r.errorRow = errorRow(stand.id, "refused", found.message ? found.message->title : "",
+                    r.errorRow = errorsCsvLine(stand.id, "refused", found.message ? found.message->title : "",
                                           found.message ? found.message->text : "");
                 } else {
                     r.kind = StandResult::Kind::Infeasible;
-                    r.errorRow = errorRow(stand.id, "infeasible", found.message ? found.message->title : "",
+                    r.errorRow = errorsCsvLine(stand.id, "infeasible", found.message ? found.message->title : "",
                                           found.message ? found.message->text : "no regime is feasible");
                 }
             }
@@ -149,7 +145,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
         std::rethrow_exception(failure);
 
     std::string best = "id,objective,rotationAge,schedule,npv,volume,sawlog\n";
-    std::string errors = "id,status,title,text\n";
+    std::string errors = kErrorsCsvHeader;
     for (size_t i = 0; i < stands.size(); ++i) {
         best += results[i].bestRow;
         errors += results[i].errorRow;
