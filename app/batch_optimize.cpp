@@ -60,7 +60,7 @@ struct StandResult {
 void save(const std::filesystem::path &path, const std::string &bytes)
 {
     if (auto why = writeWholeFile(path, bytes))
-        throw OutputError("cannot write " + path.string() + ": " + *why);
+        throw BatchOutputError("cannot write " + path.string() + ": " + *why);
 }
 
 } // namespace
@@ -73,7 +73,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
     if (!std::filesystem::is_directory(outDir))
-        throw OutputError("cannot create the output folder " + outDir.string());
+        throw BatchOutputError("cannot create the output folder " + outDir.string());
     const std::vector<StandLine> stands = readInventory(inventory);
 
     std::vector<StandResult> results(stands.size());

@@ -32,17 +32,11 @@ struct BatchOptimizeSummary {
     double seconds = 0.0;
 };
 
-// An output file or folder that cannot be written.
-class OutputError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // Writes `best.csv` (id, objective, rotation age, schedule, npv, volume, sawlog)
 // and `errors.csv` (id, status, title, text) into `outDir`, in the inventory's
 // order whatever the number of jobs. `regime` gives the model options (its steps
 // are not used). Throws std::runtime_error when the inventory cannot be used,
-// OutputError when the results cannot be written (the old files stay).
+// BatchOutputError when the results cannot be written (the old files stay).
 BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, const Regime &regime,
                                       const SearchSpace &space, const std::filesystem::path &outDir,
                                       const BatchOptimizeOptions &options);

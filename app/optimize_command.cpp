@@ -337,9 +337,6 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
         err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
             << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
             << " s\n";
-    } catch (const OutputError &e) {
-        err << "tavelo-cli: " << e.what() << "\n";
-        return kCannotWrite;
     } catch (const BatchOutputError &e) {
         err << "tavelo-cli: " << e.what() << "\n";
         return kCannotWrite;
