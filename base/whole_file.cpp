@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <system_error>
 
@@ -13,6 +15,25 @@
 #include <unistd.h>
 
 namespace tavelo {
+
+std::optional<std::string> readWholeFile(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure &) {
+        return std::nullopt;
+    }
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
 
 namespace fs = std::filesystem;
 

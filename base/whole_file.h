@@ -16,6 +16,10 @@ class QSaveFile;
 
 namespace tavelo {
 
+// The bytes of a whole file (a regular file, a pipe, /dev/stdin); nothing
+// when it is missing, a folder, or cannot be read to its end.
+std::optional<std::string> readWholeFile(const std::filesystem::path &path);
+
 // Synced goes through QSaveFile, which waits until the bytes are on the disk
 // before the file replaces the old one; Unsynced skips that wait (a batch's
 // thousands of small logs, cheap to redo, where a sync each would dominate).

@@ -3,7 +3,7 @@
 // chunks of 32 that `batch --db` commits. The whole batch, model included, is
 // timed by database_bench.sh.
 
-#include "app/results_db.h"
+#include "inventory/results_db.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // a record of 34 states (a thinning every other state) valued, and its net
 // present value at the 41 rates of the chart.
 
-#include "results/economics.h"
+#include "session/results/economics.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 // one and with two jobs: regimes evaluated per second of real time, and per
 // second of the process's processor time (what the rate would be on idle cores).
 
-#include "app/optimizer.h"
-#include "app/scenario.h"
-#include "app/search_space.h"
+#include "regimes/optimizer.h"
+#include "regimes/scenario.h"
+#include "regimes/search_space.h"
 
 #include <benchmark/benchmark.h>
 

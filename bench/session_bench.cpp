@@ -2,7 +2,7 @@
 // mechanical thinnings) played through the scenario runner, as tavelo-cli
 // plays it: the log appended block by block to a file, and the record.
 
-#include "app/scenario.h"
+#include "regimes/scenario.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 // tavelo-cli: plays simulations from scenario files through the session code.
-#include "app/cli_commands.h"
+#include "app/cli/cli_commands.h"
 
 #include <QApplication>
 #include <QCoreApplication>

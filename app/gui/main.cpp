@@ -1,10 +1,11 @@
 // tavelo: the desktop program.
-#include "shell/app_context.h"
-#include "app/app_session.h"
-#include "app/entrada_screen.h"
-#include "app/qt_translations.h"
-#include "app/screens.h"
-#include "shell/services.h"
+#include "base/version.h"
+#include "screens/shell/app_context.h"
+#include "session/entry/app_session.h"
+#include "screens/start/entrada_screen.h"
+#include "screens/start/qt_translations.h"
+#include "screens/start/screens.h"
+#include "screens/shell/services.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -42,7 +43,7 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavelo"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(tavelo::kProgramVersionShort));
     // The message boxes' and dialogs' own buttons in the user's language where Qt has it.
     QTranslator qtTexts;
     if (tavelo::loadQtTranslations(qtTexts, QLocale::system()))

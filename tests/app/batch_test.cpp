@@ -1,13 +1,13 @@
 // Batch runs over an inventory and the comparison of regimes, through the
 // command-line runner's code and the executable.
 
-#include "app/batch.h"
-#include "app/cli_commands.h"
-#include "app/scenario.h"
-#include "cli_test_support.h"
-#include "results/regime_chart.h"
-#include "results/regime_comparison.h"
-#include "structure/sim_record.h"
+#include "inventory/batch.h"
+#include "app/cli/cli_commands.h"
+#include "regimes/scenario.h"
+#include "support/cli_test_support.h"
+#include "app/cli/regime_chart.h"
+#include "session/results/regime_comparison.h"
+#include "session/structure/sim_record.h"
 #include "support/small_disk.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // entries (status 2), a simulation the model ends (status 3), and what the
 // checked-in runs must show besides their files.
 
-#include "app/scenario.h"
+#include "regimes/scenario.h"
 #include "base/numeric_text.h"
-#include "cli_test_support.h"
-#include "structure/sim_record.h"
+#include "support/cli_test_support.h"
+#include "session/structure/sim_record.h"
 
 #include <gtest/gtest.h>
 

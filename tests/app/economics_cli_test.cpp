@@ -3,7 +3,7 @@
 // written (status 4), `economics.csv` of a batch and the value in `compare`.
 // The numbers are the worked example of the planted stand thinned twice.
 
-#include "cli_test_support.h"
+#include "support/cli_test_support.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

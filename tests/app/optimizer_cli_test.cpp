@@ -3,9 +3,9 @@
 // jobs, and the exit statuses of a bad call, a bad space, an infeasible space
 // and an output that cannot be written.
 
-#include "app/optimizer.h"
+#include "regimes/optimizer.h"
 #include "base/numeric_text.h"
-#include "cli_test_support.h"
+#include "support/cli_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // were not: a full disk, a missing folder, an output naming an input or a
 // device, the log of a refused run; exit status 4; the usage on request.
 
-#include "cli_test_support.h"
-#include "results/end_session.h"
-#include "structure/sim_log.h"
+#include "support/cli_test_support.h"
+#include "session/results/end_session.h"
+#include "session/structure/sim_log.h"
 #include "support/small_disk.h"
 
 #include <gtest/gtest.h>

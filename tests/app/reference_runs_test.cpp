@@ -5,8 +5,8 @@
 // Two folders hold such runs: the reference runs (read where they lie, never
 // copied) and the runs checked in beside this test.
 
-#include "app/scenario.h"
-#include "cli_test_support.h"
+#include "regimes/scenario.h"
+#include "support/cli_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // answered from a script, the program's end is recorded instead of happening,
 // and the save and print dialogs answer what the test set up.
 
-#include "shell/app_context.h"
-#include "shell/services.h"
+#include "screens/shell/app_context.h"
+#include "screens/shell/services.h"
 
 #include <QPrinter>
 #include <QString>

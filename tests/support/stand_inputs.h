@@ -4,7 +4,7 @@
 // age 12 and dominant height 9 (both density routes open), and a thinned stand
 // by its parameters or by its trees per class.
 
-#include "entry/entry_session.h"
+#include "session/entry/entry_session.h"
 
 namespace tavelo::testing {
 

@@ -1,0 +1,469 @@
+#include "cli_commands.h"
+
+#include "inventory/batch.h"
+#include "inventory/merge.h"
+#include "inventory/results_db.h"
+#include "regimes/economics_run.h"
+#include "regimes/scenario.h"
+#include "base/calendar.h"
+#include "base/whole_file.h"
+#include "app/cli/regime_chart.h"
+#include "session/results/regime_comparison.h"
+
+#include <QDate>
+#include <QString>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ios>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+namespace tavelo {
+
+namespace {
+
+bool readFile(const std::string &path, std::string &out)
+{
+    std::optional<std::string> bytes = readWholeFile(path);
+    if (bytes)
+        out = std::move(*bytes);
+    return bytes.has_value();
+}
+
+// Writes an output whole or not at all; says what and why when it fails.
+bool writeOutput(const std::string &path, std::string_view bytes, std::ostream &err)
+{
+    if (auto why = writeWholeFile(path, bytes)) {
+        err << "tavelo-cli: cannot write " << path << ": " << *why << "\n";
+        return false;
+    }
+    return true;
+}
+
+// An output named on the command line must not destroy anything: not a device
+// or folder, not an input, not another output of the same run. Empty when fine.
+struct NamedPath {
+    const char *what; // "--log", "the scenario file", ...
+    std::string path;
+};
+std::string clobberingProblem(const std::vector<NamedPath> &outputs, const std::vector<NamedPath> &inputs)
+{
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const NamedPath &o = outputs[i];
+        if (o.path.empty())
+            continue;
+        if (auto why = unusableOutputPath(o.path))
+            return std::string(o.what) + " " + o.path + ": " + *why + "; give the name of a regular file";
+        for (const NamedPath &in : inputs)
+            if (sameFile(o.path, in.path))
+                return std::string(o.what) + " " + o.path + " is " + in.what + " " + in.path +
+                       "; it would be overwritten";
+        for (size_t j = 0; j < i; ++j)
+            if (!outputs[j].path.empty() && sameFile(o.path, outputs[j].path))
+                return std::string(outputs[j].what) + " and " + o.what + " name the same file " + o.path;
+    }
+    return {};
+}
+
+int usage(std::ostream &err, const std::string &why)
+{
+    if (!why.empty())
+        err << "tavelo-cli: " << why << "\n";
+    err << cliUsage();
+    return kCliUsage;
+}
+
+void printMessage(std::ostream &err, const char *what, const Message &m)
+{
+    err << what << ": " << m.title << ": " << m.text << "\n";
+}
+
+const char *outcomeWord(const RunResult &r)
+{
+    return r.status == RunResult::Status::EndedByModel ? "ended" : "refused";
+}
+
+// Reads one scenario file; nothing when the file is unusable.
+std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
+{
+    std::string json;
+    if (!readFile(path, json)) {
+        err << "tavelo-cli: cannot read " << path << "\n";
+        return std::nullopt;
+    }
+    auto parsed = parseScenario(json, thisYear());
+    if (const auto *error = std::get_if<std::string>(&parsed)) {
+        err << "tavelo-cli: " << path << ": " << *error << "\n";
+        return std::nullopt;
+    }
+    return std::get<Scenario>(std::move(parsed));
+}
+
+// Reads and plays one scenario file; nothing when the file is unusable. A bad
+// economics value refuses the scenario before anything is written.
+std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
+                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr)
+{
+    const auto scenario = loadScenario(path, err);
+    if (!scenario)
+        return std::nullopt;
+    const CheckedEconomics checked = checkEconomics(scenario->economics, path, err);
+    if (!checked.accepted)
+        return refusedByEconomics();
+    if (economics)
+        *economics = checked.inputs;
+    return runScenario(*scenario, state, log);
+}
+
+// Set by SIGINT or SIGTERM during a batch run; a signal handler can reach
+// nothing but a flag of static storage.
+std::atomic<bool> batchStopRequested{false};
+extern "C" void requestBatchStop(int)
+{
+    batchStopRequested.store(true);
+}
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+// Catches SIGINT and SIGTERM for as long as it lives; a second signal ends the
+// program at once.
+class BatchSignals {
+public:
+    BatchSignals()
+    {
+        batchStopRequested.store(false);
+        struct sigaction action {};
+        action.sa_handler = requestBatchStop;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~BatchSignals()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    BatchSignals(const BatchSignals &) = delete;
+    BatchSignals &operator=(const BatchSignals &) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+} // namespace
+
+std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, ProgressText text)
+{
+    return [&err, text, last = -1](size_t done, size_t total) mutable {
+        const int width = 40;
+        const int filled = total ? static_cast<int>(width * done / total) : width;
+        const int percent = total ? static_cast<int>(100 * done / total) : 100;
+        if (percent == last && done != total)
+            return;
+        last = percent;
+        err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] ";
+        if (text == ProgressText::Count)
+            err << done << "/" << total;
+        else
+            err << percent << " %";
+        err << std::flush;
+    };
+}
+
+std::string cliUsage()
+{
+    return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
+           "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
+           "                  [--jobs N] [--shard K/N]\n"
+           "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
+           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog [--db RESULTS]\n"
+           "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
+           "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
+           "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
+           "                  [--top N] [--jobs N] [--overwrite]\n"
+           "       tavelo-cli --help\n"
+           "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
+           "             4 an output could not be written\n";
+}
+
+bool cliWantsHelp(const std::string &command)
+{
+    return command == "--help" || command == "-h" || command == "help";
+}
+
+int cliRun(const std::vector<std::string> &args, std::ostream &err)
+{
+    std::string scenarioPath, logPath, recordPath, economicsPath;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--log" && i + 1 < args.size())
+            logPath = args[++i];
+        else if (args[i] == "--economics" && i + 1 < args.size())
+            economicsPath = args[++i];
+        else if (args[i] == "--record" && i + 1 < args.size())
+            recordPath = args[++i];
+        else if (!args[i].empty() && args[i][0] != '-' && scenarioPath.empty())
+            scenarioPath = args[i];
+        else
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+    }
+    if (scenarioPath.empty() || logPath.empty())
+        return usage(err, "run needs a scenario file and --log");
+    // Refused before anything is touched.
+    const std::string problem =
+        clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath}},
+                          {{"the scenario file", scenarioPath}});
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
+        return kCliUsage;
+    }
+
+    const auto scenario = loadScenario(scenarioPath, err);
+    if (!scenario)
+        return kCliUsage;
+    if (!economicsPath.empty() && !scenario->economics)
+        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
+    // A bad economics value refuses the scenario before anything is written.
+    const CheckedEconomics checked = checkEconomics(scenario->economics, scenarioPath, err);
+    if (!checked.accepted)
+        return kCliRefused;
+    const std::optional<EconomicInputs> &economics = checked.inputs;
+
+    StandState state;
+    // An earlier log is replaced only when this run writes its first block.
+    LogFile log(logPath);
+    log.replaceOnFirstBlock();
+    log.stopAfterFailure();
+    std::string logFailure;
+    log.reportFailureTo(&logFailure);
+    const RunResult result = runScenario(*scenario, state, log);
+    for (const Message &m : result.notices)
+        printMessage(err, "note", m);
+    if (result.message)
+        printMessage(err, outcomeWord(result), *result.message);
+    bool outputsWritten = true;
+    if (!logFailure.empty()) {
+        err << "tavelo-cli: cannot write " << logPath << ": " << logFailure << "\n";
+        outputsWritten = false;
+    }
+    if (!recordPath.empty() && !writeOutput(recordPath, recordCsv(state), err))
+        outputsWritten = false;
+    if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
+        !writeEconomicsJson(economicsPath, state, *economics, err))
+        outputsWritten = false;
+    return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
+}
+
+int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    if (std::find(args.begin(), args.end(), "--optimize") != args.end())
+        return cliBatchOptimize(args, err, progressBar);
+    std::string inventory, regimePath, outDir;
+    unsigned jobs = 0;
+    BatchOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--db" && i + 1 < args.size()) {
+            options.database = args[++i];
+            if (!isDatabaseFile(options.database))
+                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+        } else if (args[i] == "--table" && i + 1 < args.size()) {
+            options.table = args[++i];
+        } else if (args[i] == "--resume") {
+            options.resume = true;
+        } else if (args[i] == "--shard" && i + 1 < args.size()) {
+            const auto shard = parseShard(args[++i]);
+            if (!shard)
+                return usage(err, "--shard must be K/N with K from 1 to N");
+            options.shardIndex = shard->index;
+            options.shardCount = shard->count;
+        } else if (args[i] == "--regime" && i + 1 < args.size()) {
+            regimePath = args[++i];
+        } else if (args[i] == "--out" && i + 1 < args.size()) {
+            outDir = args[++i];
+        } else if (args[i] == "--jobs" && i + 1 < args.size()) {
+            const std::string j = args[++i];
+            char *end = nullptr;
+            const unsigned long v = std::strtoul(j.c_str(), &end, 10);
+            if (j.empty() || *end != '\0' || v == 0 || v > 1024)
+                return usage(err, "--jobs must be a whole number from 1 to 1024");
+            jobs = static_cast<unsigned>(v);
+            options.jobs = jobs;
+        } else if (args[i] == "--overwrite") {
+            options.overwrite = true;
+        } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
+            inventory = args[i];
+        } else {
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+        }
+    }
+    if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
+        return usage(err, "batch needs an inventory, --regime, and --out or --db");
+    if (options.table != "stands" && !isDatabaseFile(inventory))
+        return usage(err, "--table names a table of a .sqlite, .db or .gpkg inventory");
+    if (options.resume && options.database.empty())
+        return usage(err, "--resume continues a run in the results database given with --db");
+
+    std::string json;
+    if (!readFile(regimePath, json))
+        return usage(err, "cannot read " + regimePath);
+    const auto regime = parseRegime(json, thisYear());
+    if (const auto *error = std::get_if<std::string>(&regime)) {
+        err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
+        return kCliUsage;
+    }
+
+    if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
+        return kCliRefused;
+
+    options.regimeJson = json;
+    if (progressBar) {
+        options.progress = terminalProgressBar(err, ProgressText::Count);
+    }
+    const BatchSignals stopOnSignals;
+    options.stop = &batchStopRequested;
+    BatchSummary s;
+    try {
+        s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
+    } catch (...) {
+        return reportFailure(err);
+    }
+    if (progressBar)
+        err << "\n";
+    if (s.logFailed > 0)
+        err << "tavelo-cli: cannot write " << s.firstLogFailure
+            << (s.logFailed > 1 ? " (and " + std::to_string(s.logFailed - 1) + " more logs)" : std::string()) << "\n";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
+    if (s.resumed)
+        err << "resumed: " << s.alreadyDone << " stands were already done\n";
+    else if (options.resume)
+        err << "no unfinished run of this work: a new run started\n";
+    if (s.interrupted)
+        err << "interrupted: ";
+    err << s.stands << " stands: " << s.done << " done, " << s.refused << " refused, " << s.endedByModel
+        << " ended by the model, " << s.malformed << " malformed rows";
+    if (s.logFailed > 0)
+        err << ", " << s.logFailed << " logs not written (see errors.csv)";
+    err << "; " << seconds << " s\n";
+    if (s.interrupted)
+        return 128 + SIGINT;
+    return s.logFailed > 0 ? kCliOutputFailed : kCliOk;
+}
+
+int cliMerge(const std::vector<std::string> &args, std::ostream &err)
+{
+    std::vector<std::filesystem::path> files;
+    for (const std::string &a : args) {
+        if (a.empty() || a[0] == '-')
+            return usage(err, "unexpected argument \"" + a + "\"");
+        files.emplace_back(a);
+    }
+    if (files.size() < 2)
+        return usage(err, "merge needs a target database and at least one shard database");
+    if (!isDatabaseFile(files.front()))
+        return usage(err, "the merge target must be a .sqlite, .db or .gpkg file");
+    try {
+        const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
+        err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";
+    } catch (...) {
+        return reportFailure(err);
+    }
+    return kCliOk;
+}
+
+int cliCompare(const std::vector<std::string> &args, std::ostream &err)
+{
+    std::vector<std::string> scenarios;
+    std::string chartPath, csvPath;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--chart" && i + 1 < args.size())
+            chartPath = args[++i];
+        else if (args[i] == "--csv" && i + 1 < args.size())
+            csvPath = args[++i];
+        else if (!args[i].empty() && args[i][0] != '-')
+            scenarios.push_back(args[i]);
+        else
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+    }
+    if (scenarios.empty() || chartPath.empty())
+        return usage(err, "compare needs at least one scenario and --chart");
+    const QString chart = QString::fromStdString(chartPath);
+    if (!chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !chart.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        return usage(err, "--chart must name a .png or .svg file");
+
+    std::vector<NamedPath> inputs;
+    for (const std::string &sc : scenarios)
+        inputs.push_back({"the scenario file", sc});
+    const std::string problem = clobberingProblem({{"--chart", chartPath}, {"--csv", csvPath}}, inputs);
+    if (!problem.empty()) {
+        err << "tavelo-cli: " << problem << "\n";
+        return kCliUsage;
+    }
+
+    // Every scenario is read before anything is drawn.
+    const std::vector<std::string> labels = regimeLabels(scenarios);
+    std::vector<RegimeSeries> regimes;
+    int status = kCliOk;
+    for (size_t i = 0; i < scenarios.size(); ++i) {
+        StandState state;
+        // The logs are not wanted here: kept in memory, nothing on disk.
+        std::string logBytes;
+        LogFile log("Simulacao" + std::to_string(i + 1) + ".temp");
+        log.collectInto(&logBytes);
+        std::optional<EconomicInputs> economics;
+        const auto result = playScenario(scenarios[i], state, log, err, &economics);
+        if (!result)
+            return kCliUsage;
+        if (result->status == RunResult::Status::Refused && !result->message) {
+            // A bad economics value (said on standard error): not simulated, not drawn.
+            status = std::max(status, kCliRefused);
+            continue;
+        }
+        if (result->message) {
+            err << scenarios[i] << ": ";
+            printMessage(err, outcomeWord(*result), *result->message);
+            // The worst outcome decides: a regime ended by the model over one refused.
+            status = std::max(status, static_cast<int>(result->status));
+        }
+        regimes.push_back(regimeSeries(labels[i], state));
+        if (economics && result->status == RunResult::Status::Completed)
+            if (const auto v = valueSimulation(state, *economics))
+                regimes.back().npv = v->npv;
+    }
+
+    const QString format = chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? QStringLiteral("png")
+                                                                                        : QStringLiteral("svg");
+    bool outputsWritten = true;
+    if (const auto bytes = renderComparisonChart(regimes, format)) {
+        outputsWritten = writeOutput(chartPath, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), err);
+    } else {
+        err << "tavelo-cli: cannot write " << chartPath << ": the chart could not be drawn\n";
+        outputsWritten = false;
+    }
+    if (!csvPath.empty() && !writeOutput(csvPath, comparisonCsv(regimes), err))
+        outputsWritten = false;
+    return outputsWritten ? status : kCliOutputFailed;
+}
+
+int reportFailure(std::ostream &err)
+{
+    try {
+        throw;
+    } catch (const BatchOutputError &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliOutputFailed;
+    } catch (const std::exception &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
+    }
+}
+
+} // namespace tavelo

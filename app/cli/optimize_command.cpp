@@ -1,0 +1,343 @@
+// tavelo-cli optimize: the best regimes of a search space for one stand.
+
+#include "inventory/batch_optimize.h"
+#include "app/cli/cli_commands.h"
+#include "regimes/economics_run.h"
+#include "regimes/optimizer.h"
+#include "regimes/scenario.h"
+#include "base/calendar.h"
+#include "regimes/search_space.h"
+#include "base/whole_file.h"
+
+#include <QDate>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace tavelo {
+
+namespace {
+
+constexpr int kRefused = kCliRefused;
+constexpr int kEndedByModel = kCliEndedByModel;
+constexpr int kCannotWrite = kCliOutputFailed;
+
+bool readWhole(const std::string &path, std::string &out)
+{
+    std::optional<std::string> bytes = readWholeFile(path);
+    if (bytes)
+        out = std::move(*bytes);
+    return bytes.has_value();
+}
+
+// Replaced whole or not at all; says what and why when it fails.
+bool saveWhole(const std::filesystem::path &path, const std::string &bytes, std::ostream &err)
+{
+    if (auto why = writeWholeFile(path, bytes)) {
+        err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
+        return false;
+    }
+    return true;
+}
+
+// The results folder must be empty or new, so that the results of two runs
+// never mix. With `overwrite` a folder holding files is accepted and the
+// earlier run's results in it (the files `isResult` names) are removed first;
+// other files stay. Says why when the folder cannot be used.
+struct FolderProblem {
+    std::string why;
+    int status = kCannotWrite; // kCliUsage for a call that must change
+};
+std::optional<FolderProblem> prepareResultsFolder(const std::filesystem::path &dir, bool overwrite,
+                                                  const std::function<bool(const std::string &)> &isResult,
+                                                  const std::vector<std::string> &inputs)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
+        return FolderProblem{"the output folder " + dir.string() + " is not a folder"};
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec))
+        return FolderProblem{"cannot create the output folder " + dir.string()};
+    std::vector<fs::path> earlier;
+    bool empty = true;
+    for (const auto &e : fs::directory_iterator(dir, ec)) {
+        empty = false;
+        if (e.is_regular_file(ec) && isResult(e.path().filename().string()))
+            earlier.push_back(e.path());
+    }
+    if (ec)
+        return FolderProblem{"cannot read the output folder " + dir.string() + ": " + ec.message()};
+    if (empty)
+        return std::nullopt;
+    if (!overwrite)
+        return FolderProblem{"the output folder " + dir.string() +
+                                 " is not empty; give --overwrite to replace the results of an earlier run",
+                             kCliUsage};
+    for (const fs::path &p : earlier)
+        for (const std::string &in : inputs)
+            if (sameFile(p, in))
+                return FolderProblem{in + " is among the results in the output folder; it would be overwritten",
+                                     kCliUsage};
+    for (const fs::path &p : earlier)
+        if (!fs::remove(p, ec) && ec)
+            return FolderProblem{"cannot remove " + p.string() + ": " + ec.message()};
+    return std::nullopt;
+}
+
+// ranking.csv and best-N.json.
+bool isOptimizeResult(const std::string &name)
+{
+    if (name == "ranking.csv")
+        return true;
+    const std::string head = "best-", tail = ".json";
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string number = name.substr(head.size(), name.size() - head.size() - tail.size());
+    return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int usage(std::ostream &err, const std::string &why)
+{
+    err << "tavelo-cli: " << why << "\n" << cliUsage();
+    return kCliUsage;
+}
+
+std::optional<size_t> wholeNumber(const std::string &text, size_t max)
+{
+    char *end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end != '\0' || v == 0 || v > max)
+        return std::nullopt;
+    return static_cast<size_t>(v);
+}
+
+std::string seconds(double s)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", s);
+    return buf;
+}
+
+
+// What both searches are told on the command line. The batch form names the
+// space with --optimize and takes --regime; the single stand's with --space
+// and takes --top.
+struct SearchCall {
+    bool batch = false;
+    std::string input; // the stand file, or the inventory
+    std::string regimePath;
+    std::string spacePath;
+    std::string objectiveText;
+    std::string outDir;
+    Objective objective = Objective::Volume;
+    size_t top = 10;
+    unsigned jobs = 0;
+    bool overwrite = false;
+    std::string database; // batch: the results database, if any
+    SearchSpace space;
+};
+
+// Reads the arguments and the search space; the status to exit with when they
+// cannot be used (already reported).
+std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCall &call, std::ostream &err)
+{
+    const char *spaceFlag = call.batch ? "--optimize" : "--space";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == spaceFlag && hasValue) {
+            call.spacePath = args[++i];
+        } else if (call.batch && args[i] == "--regime" && hasValue) {
+            call.regimePath = args[++i];
+        } else if (args[i] == "--objective" && hasValue) {
+            call.objectiveText = args[++i];
+        } else if (args[i] == "--out" && hasValue) {
+            call.outDir = args[++i];
+        } else if (!call.batch && args[i] == "--top" && hasValue) {
+            const auto n = wholeNumber(args[++i], 1000);
+            if (!n)
+                return usage(err, "--top must be a whole number from 1 to 1000");
+            call.top = *n;
+        } else if (args[i] == "--jobs" && hasValue) {
+            const auto n = wholeNumber(args[++i], 1024);
+            if (!n)
+                return usage(err, "--jobs must be a whole number from 1 to 1024");
+            call.jobs = static_cast<unsigned>(*n);
+        } else if (call.batch && args[i] == "--db" && hasValue) {
+            call.database = args[++i];
+            if (!isDatabaseFile(call.database))
+                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+        } else if (args[i] == "--overwrite") {
+            call.overwrite = true;
+        } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
+            call.input = args[i];
+        } else {
+            return usage(err, "unexpected argument \"" + args[i] + "\"");
+        }
+    }
+    if (call.batch && (call.input.empty() || call.regimePath.empty() || call.spacePath.empty() ||
+                       call.objectiveText.empty() || call.outDir.empty()))
+        return usage(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
+    if (!call.batch && (call.input.empty() || call.spacePath.empty() || call.objectiveText.empty() ||
+                        call.outDir.empty()))
+        return usage(err, "optimize needs a stand file, --space, --objective and --out");
+    const auto objective = objectiveFromName(call.objectiveText);
+    if (!objective)
+        return usage(err, "--objective must be npv, lev, volume or sawlog");
+    call.objective = *objective;
+
+    std::string spaceJson;
+    if (!readWhole(call.spacePath, spaceJson)) {
+        err << "tavelo-cli: cannot read " << call.spacePath << "\n";
+        return kCliUsage;
+    }
+    auto space = parseSearchSpace(spaceJson);
+    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
+        err << "tavelo-cli: " << call.spacePath << ": " << error->what << "\n";
+        return error->badValue ? kRefused : kCliUsage;
+    }
+    call.space = std::get<SearchSpace>(std::move(space));
+    return std::nullopt;
+}
+
+// The prices, costs and rate of the stand or regime file, which the valued
+// objectives need; the status to exit with when they cannot be used.
+std::optional<int> readPrices(const SearchCall &call, const std::optional<EconomicTexts> &texts,
+                              const std::string &file, std::optional<EconomicInputs> &inputs, std::ostream &err)
+{
+    if ((call.objective == Objective::Npv || call.objective == Objective::Lev) && !texts)
+        return usage(err, "--objective " + call.objectiveText + " needs an \"economics\" section in " + file);
+    const CheckedEconomics economics = checkEconomics(texts, file, err);
+    if (!economics.accepted)
+        return kRefused;
+    inputs = economics.inputs;
+    return std::nullopt;
+}
+
+} // namespace
+
+int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    SearchCall call;
+    if (const auto status = readSearchCall(args, call, err))
+        return *status;
+    const std::string &standPath = call.input;
+    const std::string &spacePath = call.spacePath;
+    OptimizeOptions options;
+    options.objective = call.objective;
+    options.top = call.top;
+    options.jobs = call.jobs;
+
+    std::string standJson;
+    if (!readWhole(standPath, standJson)) {
+        err << "tavelo-cli: cannot read " << standPath << "\n";
+        return kCliUsage;
+    }
+    const std::string year = thisYear();
+    const auto stand = parseScenario(standJson, year);
+    if (const auto *error = std::get_if<std::string>(&stand)) {
+        err << "tavelo-cli: " << standPath << ": " << *error << "\n";
+        return kCliUsage;
+    }
+    const Scenario &scenario = std::get<Scenario>(stand);
+    if (const auto status = readPrices(call, scenario.economics, standPath, options.economics, err))
+        return *status;
+    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isOptimizeResult, {standPath, spacePath})) {
+        err << "tavelo-cli: " << why->why << "\n";
+        return why->status;
+    }
+
+    if (progressBar) {
+        options.progress = terminalProgressBar(err, ProgressText::Percent);
+    }
+    const OptimizeResult result = optimizeRegime(scenario, call.space, options);
+    if (progressBar)
+        err << "\n";
+
+    if (result.status == OptimizeResult::Status::Refused) {
+        if (result.noRotationAge) {
+            err << "tavelo-cli: " << spacePath << ": " << result.problem << "\n";
+        } else if (!result.problem.empty()) {
+            err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
+        } else if (result.message) {
+            err << "refused: " << result.message->title << ": " << result.message->text << "\n";
+        }
+        return kRefused;
+    }
+    err << result.evaluated << " regimes evaluated: " << result.feasible << " feasible, " << result.endedByModel
+        << " ended by the model; " << seconds(result.seconds) << " s\n";
+    if (result.status == OptimizeResult::Status::Infeasible) {
+        err << "tavelo-cli: no regime of the space stays inside the model";
+        if (result.message)
+            err << " (" << result.message->title << ": " << result.message->text << ")";
+        err << "\n";
+        return kEndedByModel;
+    }
+
+    const std::filesystem::path dir(call.outDir);
+    bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best), err);
+    for (size_t i = 0; i < result.best.size() && written; ++i) {
+        const std::string name = "best-" + std::to_string(i + 1) + ".json";
+        written = saveWhole(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps), err);
+    }
+    return written ? kCliOk : kCannotWrite;
+}
+
+int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    SearchCall call;
+    call.batch = true;
+    if (const auto status = readSearchCall(args, call, err))
+        return *status;
+    BatchOptimizeOptions options;
+    options.objective = call.objective;
+    options.jobs = call.jobs;
+    options.database = call.database;
+
+    std::string regimeJson;
+    if (!readWhole(call.regimePath, regimeJson)) {
+        err << "tavelo-cli: cannot read " << call.regimePath << "\n";
+        return kCliUsage;
+    }
+    const auto regime = parseRegime(regimeJson, thisYear());
+    if (const auto *error = std::get_if<std::string>(&regime)) {
+        err << "tavelo-cli: " << call.regimePath << ": " << *error << "\n";
+        return kCliUsage;
+    }
+    if (const auto status =
+            readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
+        return *status;
+    options.regimeJson = regimeJson;
+    const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
+    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
+                                              {call.input, call.regimePath, call.spacePath})) {
+        err << "tavelo-cli: " << why->why << "\n";
+        return why->status;
+    }
+    if (progressBar) {
+        options.progress = terminalProgressBar(err, ProgressText::Count);
+    }
+    try {
+        const BatchOptimizeSummary s =
+            runBatchOptimize(call.input, std::get<Regime>(regime), call.space, call.outDir, options);
+        if (progressBar)
+            err << "\n";
+        err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
+            << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
+            << " s\n";
+    } catch (...) {
+        return reportFailure(err);
+    }
+    return kCliOk;
+}
+
+} // namespace tavelo

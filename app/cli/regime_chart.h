@@ -1,0 +1,32 @@
+#pragma once
+
+#include "session/results/regime_comparison.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+class QChart;
+QT_END_NAMESPACE
+
+namespace tavelo {
+
+// The comparison as a bar chart: ages as categories, for every regime its
+// standing volume and its cumulative removed volume side by side.
+QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes);
+
+// The picture's size: taller with more regimes, so that the legend (one line
+// per bar set) is never cut off.
+QSize comparisonChartSize(size_t regimeCount);
+
+// Renders the chart without a display as the bytes of a PNG or SVG file (the
+// format "png" or "svg"); nothing for another format or when drawing fails.
+// The caller writes the bytes, whole or not at all.
+std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &format);
+
+} // namespace tavelo

@@ -1,0 +1,12 @@
+#include "calendar.h"
+
+#include <QDate>
+
+namespace tavelo {
+
+std::string thisYear()
+{
+    return std::to_string(QDate::currentDate().year());
+}
+
+} // namespace tavelo

@@ -1,0 +1,515 @@
+#include "batch.h"
+
+#include "regimes/economics_run.h"
+#include "inventory/results_db.h"
+#include "base/whole_file.h"
+#include "session/structure/sim_record.h"
+
+#include <chrono>
+#include <cstdio>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+
+namespace tavelo {
+
+namespace {
+
+bool safeFileName(const std::string &id)
+{
+    if (id.empty() || id == "." || id == ".." || id.size() > 200)
+        return false;
+    for (char c : id)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
+                          const std::string &text)
+{
+    return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
+}
+
+std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &c)
+{
+    if (c.size() != std::size(kInventoryColumns))
+        return "expected " + std::to_string(std::size(kInventoryColumns)) + " cells, found " +
+               std::to_string(c.size());
+    InventoryStand s;
+    s.id = c[0];
+    if (!safeFileName(s.id))
+        return std::string("the id must be a usable file name (no \"/\", \"\\\" or control characters)");
+    if (c[1].empty())
+        return std::string("age is empty");
+    s.stand.age = c[1];
+    const bool height = !c[2].empty();
+    const bool quality = !c[3].empty();
+    if (height == quality)
+        return std::string("give either dominantHeight or qualityClass");
+    if (height) {
+        s.stand.mode = SiteInput::DominantHeight;
+        s.stand.dominantHeight = c[2];
+    } else {
+        s.stand.mode = SiteInput::QualityClass;
+        s.stand.qualityClass = qualityClassFromCaption(c[3]);
+        if (!s.stand.qualityClass)
+            return "unknown qualityClass \"" + c[3] + "\"";
+    }
+    const bool planted = !c[4].empty();
+    const bool alive = !c[5].empty();
+    const int parameters = int(!c[6].empty()) + int(!c[7].empty()) + int(!c[8].empty()) + int(!c[9].empty());
+    if (int(planted) + int(alive) + int(parameters > 0) != 1)
+        return std::string("give one density: planted, alive, or trees, basalArea, minDiameter and p95");
+    if (planted || alive) {
+        s.density = UnthinnedDensity{planted ? DensityChoice::Planted : DensityChoice::Alive, planted ? c[4] : c[5]};
+    } else {
+        if (parameters != 4)
+            return std::string("a thinned stand needs all of trees, basalArea, minDiameter and p95");
+        ThinnedEntryInput in;
+        in.choice = ThinnedEntryChoice::Parameters;
+        in.trees = c[6];
+        in.basalArea = c[7];
+        in.minDiameter = c[8];
+        in.p95 = c[9];
+        s.density = in;
+    }
+    return s;
+}
+
+const char *standStatusName(StandOutcome::Kind kind)
+{
+    switch (kind) {
+    case StandOutcome::Kind::Done: return "done";
+    case StandOutcome::Kind::Refused: return "refused";
+    case StandOutcome::Kind::Ended: return "ended";
+    case StandOutcome::Kind::Malformed: return "malformed";
+    }
+    return "";
+}
+
+namespace {
+
+struct Job {
+    size_t position = 0;
+    size_t line = 0;
+    std::string rawId; // the id cell as read, for the error row of a malformed line
+    std::variant<InventoryStand, std::string> row;
+};
+
+
+// Plays one stand; its log goes to `logDir` unless that is empty, and it is
+// valued when `economics` is given.
+StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
+                   const std::filesystem::path &logDir)
+{
+    StandOutcome r;
+    r.position = job.position;
+    r.line = job.line;
+    r.id = job.rawId;
+    if (const auto *why = std::get_if<std::string>(&job.row)) {
+        r.kind = StandOutcome::Kind::Malformed;
+        r.errors.push_back({"malformed", "", *why});
+        return r;
+    }
+    const auto &stand = std::get<InventoryStand>(job.row);
+    r.id = stand.id;
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
+    StandState state;
+    std::string logBytes;
+    const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
+    LogFile log(logPath);
+    if (logDir.empty())
+        log.discard();
+    else
+        log.collectInto(&logBytes);
+    const RunResult run = runScenario(scenario, state, log);
+
+    // A stand refused before its first table leaves no log. The log appears
+    // whole under its name or not at all (also when the run is interrupted);
+    // not synced one by one: that would cost more than simulating the stands.
+    if (!logDir.empty() && !logBytes.empty()) {
+        if (auto why = writeWholeFile(logPath, logBytes, Durability::Unsynced)) {
+            r.logFailed = true;
+            r.logFailure = logPath.string() + ": " + *why;
+            r.errors.push_back({"log-failed", fileWriteError().title,
+                                fileWriteError().text + " " + logPath.filename().string() + ": " + *why});
+        }
+    }
+
+    const int rows = recordRowCount(state);
+    r.record.resize(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < kRecordColumns; ++c)
+            r.record[i][c] = recordCellText(state.SimRecord[i][c]);
+    if (economics && run.status == RunResult::Status::Completed) {
+        if (const auto valuation = valueSimulation(state, *economics)) {
+            r.economics = StandOutcome::Economics{moneyText(valuation->npv),
+                                                 valuation->eaa ? moneyText(*valuation->eaa) : std::string(),
+                                                 valuation->lev ? moneyText(*valuation->lev) : std::string(),
+                                                 economicsCsvLine(stand.id, *valuation)};
+        }
+    }
+    if (run.status == RunResult::Status::Refused) {
+        r.kind = StandOutcome::Kind::Refused;
+        r.errors.push_back({"refused", run.message->title, run.message->text});
+    } else if (run.status == RunResult::Status::EndedByModel) {
+        r.kind = StandOutcome::Kind::Ended;
+        r.errors.push_back({"ended", run.message->title, run.message->text});
+    }
+    return r;
+}
+
+// Appends in order to a file that replaces the old one only once it is whole.
+class OrderedCsv {
+public:
+    OrderedCsv(const std::filesystem::path &path, const std::string &header) : path_(path), file_(path)
+    {
+        if (!file_.open())
+            throw BatchOutputError("cannot write " + path.string() + ": " + file_.error());
+        file_.write(header);
+    }
+    void write(const std::string &s) { file_.write(s); }
+    void commit()
+    {
+        if (!file_.commit())
+            throw BatchOutputError("cannot write " + path_.string() + ": " + file_.error());
+    }
+
+private:
+    std::filesystem::path path_;
+    WholeFileWriter file_;
+};
+
+// What an earlier run left in the output folder: its record, its errors, its
+// valuation and its stand logs.
+bool isBatchOutput(const std::filesystem::directory_entry &e)
+{
+    const std::string name = e.path().filename().string();
+    std::error_code ec;
+    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     e.path().extension() == ".txt");
+}
+
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("the output folder " + outDir.string() + " is not a folder");
+    std::filesystem::create_directories(outDir, ec);
+    if (!std::filesystem::is_directory(outDir, ec))
+        throw std::runtime_error("cannot create the output folder " + outDir.string());
+    std::vector<std::filesystem::path> earlier;
+    bool empty = true;
+    for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
+        empty = false;
+        if (isBatchOutput(e))
+            earlier.push_back(e.path());
+    }
+    if (ec)
+        throw std::runtime_error("cannot read the output folder " + outDir.string() + ": " + ec.message());
+    if (empty)
+        return;
+    if (!overwrite)
+        throw std::runtime_error("the output folder " + outDir.string() +
+                                 " is not empty; give --overwrite to replace the results of an earlier run");
+    for (const auto &p : earlier)
+        if (sameFile(p, inventory))
+            throw std::runtime_error("the inventory " + inventory.string() +
+                                     " is among the outputs in the output folder; it would be overwritten");
+    for (const auto &p : earlier)
+        if (!std::filesystem::remove(p, ec) && ec)
+            throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
+}
+
+std::string recordHeader()
+{
+    std::string h = "id";
+    for (const char *c : kRecordHeaders)
+        h += std::string(",") + c;
+    return h + "\n";
+}
+
+// record.csv and errors.csv in an output folder (the logs are written by the workers).
+class FileSink : public ResultSink {
+public:
+    FileSink(const std::filesystem::path &outDir, bool economics)
+        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", kErrorsCsvHeader)
+    {
+        if (economics)
+            economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+    }
+    void add(const std::vector<StandOutcome> &stands) override
+    {
+        for (const StandOutcome &r : stands)
+            add(r);
+    }
+    void add(const StandOutcome &r)
+    {
+        std::string rows;
+        for (const auto &row : r.record) {
+            rows += csvCell(r.id);
+            for (const std::string &cell : row) {
+                rows += ','; // appended apart: GCC 12 warns falsely about "," + text when optimising
+                rows += csvCell(cell);
+            }
+            rows += "\n";
+        }
+        record_.write(rows);
+        for (const StandOutcome::Error &e : r.errors)
+            errors_.write(errorsCsvLine(r.id, e.status, e.title,
+                                   e.status == "malformed" ? "line " + std::to_string(r.line) + ": " + e.text
+                                                           : e.text));
+        if (economics_ && r.economics)
+            economics_->write(r.economics->csvLine);
+    }
+    // An interrupted run keeps the stands done.
+    void finish(bool) override
+    {
+        record_.commit();
+        errors_.commit();
+        if (economics_)
+            economics_->commit();
+    }
+
+private:
+    OrderedCsv record_;
+    OrderedCsv errors_;
+    std::optional<OrderedCsv> economics_;
+};
+
+RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
+    if (ec)
+        absolute = std::filesystem::absolute(inventory);
+    RunIdentity id;
+    id.inventory = absolute.string();
+    if (isDatabaseFile(inventory))
+        id.inventoryTable = options.table;
+    id.regime = options.regimeJson;
+    if (options.shardCount > 1)
+        id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+    return id;
+}
+
+} // namespace
+
+BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
+                      const std::filesystem::path &outDir, const BatchOptions &options)
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (outDir.empty() && options.database.empty())
+        throw std::runtime_error("no output: give an output folder or a results database");
+    if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
+        throw std::runtime_error("the shard must be K/N with K from 1 to N");
+
+    // The regime's valuation, stand by stand, when it has prices and costs;
+    // a bad value refuses the run before any output is touched.
+    std::optional<EconomicInputs> economics;
+    if (regime.economics) {
+        auto read = readEconomicInputs(*regime.economics);
+        if (const auto *refusal = std::get_if<EconomicRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        economics = std::get<EconomicInputs>(read);
+    }
+    // Declared first so that the inventory is closed before the outputs: a
+    // GeoPackage can then leave write-ahead logging when it is both.
+    std::vector<std::unique_ptr<ResultSink>> sinks;
+    // The inventory is checked before any output is touched; it holds no lock
+    // until its first row is read, so it may be the results database itself.
+    const std::unique_ptr<InventorySource> source = openInventory(inventory, options.table);
+    const size_t rows = source->count();
+    const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
+
+    // An output folder that cannot be used stops the run before a database
+    // records a run that never happened.
+    if (!outDir.empty())
+        prepareOutputFolder(outDir, options.overwrite, inventory);
+    std::vector<bool> alreadyDone;
+    BatchSummary summary;
+    if (!options.database.empty()) {
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options),
+                                                 static_cast<int64_t>(inShard), options.resume,
+                                                 options.busyTimeoutMs);
+        summary.resumed = db->resumed();
+        for (size_t p : db->alreadyDone()) {
+            if (p >= alreadyDone.size())
+                alreadyDone.resize(p + 1, false);
+            alreadyDone[p] = true;
+            ++summary.alreadyDone;
+        }
+        sinks.push_back(std::move(db));
+    }
+    if (!outDir.empty())
+        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
+    const size_t total = inShard - std::min(inShard, summary.alreadyDone);
+
+    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // Stands go to the workers in chunks, so that handing work over costs
+    // little; a bounded number of chunks is in flight, so memory stays flat.
+    constexpr size_t kChunk = 32;
+    const size_t window = static_cast<size_t>(jobs) * 4;
+
+    struct Chunk {
+        size_t index = 0;
+        std::vector<Job> rows;
+    };
+    std::mutex m;
+    std::condition_variable workAvailable;
+    std::condition_variable resultReady;
+    std::deque<Chunk> queue;
+    std::map<size_t, std::vector<StandOutcome>> ready;
+    bool eof = false;
+    size_t nextIndex = 0;
+    size_t nextWrite = 0;
+    std::exception_ptr failure; // the first output that could not be written stops the run
+    size_t processed = 0;
+
+    std::vector<std::thread> workers;
+    for (unsigned w = 0; w < jobs; ++w) {
+        workers.emplace_back([&] {
+            for (;;) {
+                Chunk chunk;
+                {
+                    std::unique_lock lk(m);
+                    workAvailable.wait(lk, [&] { return !queue.empty() || eof; });
+                    if (queue.empty())
+                        return;
+                    chunk = std::move(queue.front());
+                    queue.pop_front();
+                }
+                std::vector<StandOutcome> results;
+                results.reserve(chunk.rows.size());
+                for (const Job &job : chunk.rows)
+                    results.push_back(runOne(job, regime, economics, outDir));
+                {
+                    std::lock_guard lk(m);
+                    ready.emplace(chunk.index, std::move(results));
+                }
+                resultReady.notify_one();
+            }
+        });
+    }
+
+    // Writes every finished chunk that is next in line, outside the lock.
+    auto drain = [&](std::unique_lock<std::mutex> &lk) {
+        for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
+            std::vector<StandOutcome> results = std::move(it->second);
+            ready.erase(it);
+            ++nextWrite;
+            if (failure)
+                continue;
+            lk.unlock();
+            try {
+                // The stands a worker finished together are committed together.
+                for (const auto &sink : sinks)
+                    sink->add(results);
+                for (const StandOutcome &r : results) {
+                    if (r.logFailed && summary.logFailed++ == 0)
+                        summary.firstLogFailure = r.logFailure;
+                    ++processed;
+                    switch (r.kind) {
+                    case StandOutcome::Kind::Done:
+                        if (!r.logFailed)
+                            ++summary.done;
+                        break;
+                    case StandOutcome::Kind::Refused: ++summary.refused; break;
+                    case StandOutcome::Kind::Ended: ++summary.endedByModel; break;
+                    case StandOutcome::Kind::Malformed: ++summary.malformed; break;
+                    }
+                }
+            } catch (...) {
+                lk.lock();
+                failure = std::current_exception();
+                queue.clear(); // nothing more can be kept: the workers stop
+                continue;
+            }
+            if (options.progress)
+                options.progress(processed, total);
+            lk.lock();
+        }
+    };
+    // False once an output has failed.
+    auto submit = [&](Chunk chunk) {
+        std::unique_lock lk(m);
+        for (;;) {
+            drain(lk);
+            if (failure)
+                return false;
+            if (nextIndex - nextWrite < window)
+                break;
+            resultReady.wait(lk);
+        }
+        chunk.index = nextIndex++;
+        queue.push_back(std::move(chunk));
+        lk.unlock();
+        workAvailable.notify_one();
+        return true;
+    };
+
+    // Every row is read, also those of other shards and those already done,
+    // so that a repeated id is found wherever its first use is.
+    std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
+    Chunk pending;
+    bool writing = true;
+    InventoryRow row;
+    for (size_t position = 0; writing && source->next(row); ++position) {
+        if (options.stop && options.stop->load()) {
+            summary.interrupted = true;
+            break;
+        }
+        Job job;
+        job.position = position;
+        job.line = row.line;
+        job.rawId = row.rawId;
+        if (const auto *why = std::get_if<std::string>(&row.cells)) {
+            job.row = *why;
+        } else {
+            job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
+            if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
+                job.row = "the id \"" + s->id + "\" was already used";
+        }
+        if (position % options.shardCount != options.shardIndex - 1 ||
+            (position < alreadyDone.size() && alreadyDone[position]))
+            continue;
+        pending.rows.push_back(std::move(job));
+        if (pending.rows.size() == kChunk)
+            writing = submit(std::exchange(pending, Chunk{}));
+    }
+    if (writing && !pending.rows.empty())
+        submit(std::move(pending));
+    {
+        std::unique_lock lk(m);
+        eof = true;
+        workAvailable.notify_all();
+        for (;;) {
+            drain(lk);
+            if (nextWrite >= nextIndex || failure)
+                break;
+            resultReady.wait(lk);
+        }
+    }
+    for (std::thread &t : workers)
+        t.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    for (const auto &sink : sinks)
+        sink->finish(!summary.interrupted);
+    summary.stands = processed;
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary;
+}
+
+} // namespace tavelo

@@ -1,0 +1,83 @@
+#pragma once
+
+// A management regime run over a whole stand inventory: one simulation per
+// stand, on all cores, through the same session code as a single run.
+
+#include "inventory/inventory_source.h"
+#include "inventory/result_sink.h"
+#include "regimes/scenario.h"
+#include "base/csv.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tavelo {
+
+// One inventory row turned into what a user would type; or why it cannot be.
+struct InventoryStand {
+    std::string id;
+    StandDataInput stand;
+    std::variant<UnthinnedDensity, ThinnedEntryInput> density;
+};
+std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &cells);
+
+struct BatchOptions {
+    unsigned jobs = 0; // 0: one per core
+    std::function<void(size_t done, size_t total)> progress;
+    // An output folder that already holds files is refused unless this is set;
+    // then the outputs of an earlier run (record.csv, errors.csv, *.txt) are
+    // removed first, so that old and new results never mix.
+    bool overwrite = false;
+    // Set (for instance by a signal) to stop after the stands under way: their
+    // logs are whole, and the record and errors of the stands done are written.
+    const std::atomic<bool> *stop = nullptr;
+    // The results database (.sqlite, .db or .gpkg); empty for none.
+    std::filesystem::path database;
+    std::string table = "stands"; // the inventory's table, when it is a database
+    std::string regimeJson;       // the regime file as read, kept with the run
+    bool resume = false;          // continue the latest unfinished run of the same work
+    // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.
+    unsigned shardIndex = 1;
+    unsigned shardCount = 1;
+    int busyTimeoutMs = 5000; // how long to wait for another writer of the database
+};
+
+// errors.csv: its header, and the line of a stand refused, ended or malformed.
+inline constexpr const char *kErrorsCsvHeader = "id,status,title,text\n";
+std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
+                          const std::string &text);
+
+struct BatchSummary {
+    size_t stands = 0;
+    size_t done = 0;
+    size_t refused = 0;
+    size_t endedByModel = 0;
+    size_t malformed = 0;
+    size_t logFailed = 0; // simulated, but the log could not be written: not done
+    std::string firstLogFailure; // which log and why, for the first of them
+    bool interrupted = false;
+    size_t alreadyDone = 0; // skipped: a resumed run had done them
+    bool resumed = false;
+    double seconds = 0.0;
+};
+
+// Runs `regime` over every stand of `inventory` (a CSV file, read once so that
+// it may be a pipe, or a database table), writing `<id>.txt` logs,
+// `record.csv`, `errors.csv` and, when the regime has an economics section,
+// `economics.csv` (the value of every stand simulated to its end) into
+// `outDir` (unless empty), and the same into `options.database` (unless
+// empty). The output is the same whatever the number of jobs. Throws
+// std::runtime_error when the inventory or the output folder cannot be used
+// at all, BatchOutputError when an output cannot be written (what a database
+// had committed stays).
+BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
+                      const std::filesystem::path &outDir, const BatchOptions &options);
+
+} // namespace tavelo

@@ -1,0 +1,403 @@
+#include "results_db.h"
+
+#include "base/version.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <string_view>
+
+
+namespace tavelo {
+
+namespace {
+
+constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
+                                      "tavelo_economics", "tavelo_best",   "tavelo_final"};
+
+// The columns copied from run to run, after run_id.
+constexpr const char *kStandColumns = "position, stand_id, line, status";
+constexpr const char *kRecordColumnsSql =
+    "stand_id, \"row\", year, age, code, trees, basal_area, height, v_total, v_roundwood, v_sawlog, v_firewood";
+constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
+constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
+
+bool isGeoPackageName(const std::filesystem::path &path)
+{
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".gpkg";
+}
+
+// The core tables every GeoPackage has, with the three reference systems it
+// must define.
+void createGeoPackageCore(SqliteDb &db)
+{
+    db.exec("PRAGMA application_id = 1196444487"); // "GPKG"
+    db.exec("PRAGMA user_version = 10300");        // version 1.3.0
+    db.exec("CREATE TABLE gpkg_spatial_ref_sys (srs_name TEXT NOT NULL, srs_id INTEGER NOT NULL PRIMARY KEY, "
+            "organization TEXT NOT NULL, organization_coordsys_id INTEGER NOT NULL, definition TEXT NOT NULL, "
+            "description TEXT)");
+    db.exec("INSERT INTO gpkg_spatial_ref_sys VALUES "
+            "('Undefined cartesian SRS', -1, 'NONE', -1, 'undefined', "
+            "'undefined cartesian coordinate reference system'), "
+            "('Undefined geographic SRS', 0, 'NONE', 0, 'undefined', "
+            "'undefined geographic coordinate reference system'), "
+            "('WGS 84 geodetic', 4326, 'EPSG', 4326, 'GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
+            "6378137,298.257223563,AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\","
+            "0,AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,AUTHORITY[\"EPSG\",\"9122\"]],"
+            "AUTHORITY[\"EPSG\",\"4326\"]]', 'longitude/latitude coordinates in decimal degrees on the WGS 84 "
+            "spheroid')");
+    db.exec("CREATE TABLE gpkg_contents (table_name TEXT NOT NULL PRIMARY KEY, data_type TEXT NOT NULL, "
+            "identifier TEXT UNIQUE, description TEXT DEFAULT '', last_change DATETIME NOT NULL DEFAULT "
+            "(strftime('%Y-%m-%dT%H:%M:%fZ','now')), min_x DOUBLE, min_y DOUBLE, max_x DOUBLE, max_y DOUBLE, "
+            "srs_id INTEGER, CONSTRAINT fk_gc_r_srs_id FOREIGN KEY (srs_id) REFERENCES "
+            "gpkg_spatial_ref_sys(srs_id))");
+    db.exec("CREATE TABLE gpkg_geometry_columns (table_name TEXT NOT NULL, column_name TEXT NOT NULL, "
+            "geometry_type_name TEXT NOT NULL, srs_id INTEGER NOT NULL, z TINYINT NOT NULL, m TINYINT NOT NULL, "
+            "CONSTRAINT pk_geom_cols PRIMARY KEY (table_name, column_name), CONSTRAINT uk_gc_table_name UNIQUE "
+            "(table_name), CONSTRAINT fk_gc_tn FOREIGN KEY (table_name) REFERENCES gpkg_contents(table_name), "
+            "CONSTRAINT fk_gc_srs FOREIGN KEY (srs_id) REFERENCES gpkg_spatial_ref_sys (srs_id))");
+}
+
+} // namespace
+
+std::optional<ShardSpec> parseShard(const std::string &shard)
+{
+    const size_t slash = shard.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 >= shard.size())
+        return std::nullopt;
+    auto number = [](std::string_view s) -> std::optional<unsigned> {
+        if (s.size() > 6 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        return static_cast<unsigned>(std::stoul(std::string(s)));
+    };
+    const auto k = number(std::string_view(shard).substr(0, slash));
+    const auto n = number(std::string_view(shard).substr(slash + 1));
+    if (!k || !n || *k < 1 || *k > *n)
+        return std::nullopt;
+    return ShardSpec{*k, *n};
+}
+
+std::string isoTimeNow()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
+    : db_(path, SqliteDb::Mode::ReadWrite, busyTimeoutMs)
+{
+    if (db_.readOnly())
+        throw BatchOutputError("cannot write " + path.string() + ": the file is read-only");
+    // Several shards or readers may use the file at once; a commit needs no
+    // disk sync, and a stand is still never half written.
+    {
+        SqliteStatement mode = db_.prepare("PRAGMA journal_mode");
+        if (mode.step())
+            journalModeBefore_ = mode.text(0);
+    }
+    db_.prepare("PRAGMA journal_mode = WAL").run();
+    db_.exec("PRAGMA synchronous = NORMAL");
+    geoPackage_ = isGeoPackageName(path) || db_.tableExists("gpkg_contents");
+    createSchema();
+    insertStand_.emplace(db_, std::string("INSERT INTO tavelo_stands (run_id, ") + kStandColumns +
+                                  ") VALUES (?1, ?2, ?3, ?4, ?5)");
+    insertRecord_.emplace(db_, std::string("INSERT INTO tavelo_record (run_id, ") + kRecordColumnsSql +
+                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
+    insertError_.emplace(db_, std::string("INSERT INTO tavelo_errors (run_id, ") + kErrorColumns +
+                                  ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    insertEconomics_.emplace(db_, std::string("INSERT INTO tavelo_economics (run_id, ") + kEconomicsColumns +
+                                      ") VALUES (?1, ?2, ?3, ?4, ?5)");
+} catch (const DatabaseError &e) {
+    throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+}
+
+ResultsDb::~ResultsDb()
+{
+    insertStand_.reset();
+    insertRecord_.reset();
+    insertError_.reset();
+    insertEconomics_.reset();
+    // A GeoPackage travels as one file: unless it had a write-ahead log before,
+    // leave it without one when no one else is using it (otherwise it stays
+    // as it is, still valid).
+    if (geoPackage_ && journalModeBefore_ != "wal") {
+        try {
+            db_.prepare("PRAGMA journal_mode = DELETE").run();
+        } catch (const DatabaseError &) {
+        }
+    }
+}
+
+void ResultsDb::createSchema()
+{
+    SqliteTransaction tx(db_);
+    if (geoPackage_ && !db_.tableExists("gpkg_contents"))
+        createGeoPackageCore(db_);
+    // A GeoPackage wants an integer key on every attribute table; elsewhere the
+    // natural keys are the primary keys.
+    const std::string fid = geoPackage_ ? "fid INTEGER PRIMARY KEY AUTOINCREMENT, " : "";
+    const std::string key = geoPackage_ ? "UNIQUE" : "PRIMARY KEY";
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_runs (run_id INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT, "
+             "finished TEXT, program_version TEXT, inventory TEXT, regime TEXT, stands INTEGER, "
+             "inventory_table TEXT, shard TEXT)");
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_stands (" + fid +
+             "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, " + key +
+             " (run_id, position))");
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_record (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, \"row\" INTEGER NOT NULL, year INTEGER, age INTEGER, "
+             "code TEXT, trees REAL, basal_area REAL, height REAL, v_total REAL, v_roundwood REAL, v_sawlog REAL, "
+             "v_firewood REAL, " +
+             key + " (run_id, stand_id, \"row\"))");
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_errors (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, title TEXT, text TEXT)");
+    db_.exec("CREATE INDEX IF NOT EXISTS tavelo_errors_run ON tavelo_errors (run_id)");
+    // Filled when the regime has prices and costs.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_economics (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, npv REAL, eaa REAL, lev REAL, " + key +
+             " (run_id, stand_id))");
+    // Filled by a search for every stand's best regime.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_best (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
+             "npv REAL, volume REAL, sawlog REAL, " +
+             key + " (run_id, stand_id))");
+    const std::string latest = "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)";
+    db_.exec("CREATE VIEW IF NOT EXISTS tavelo_final AS SELECT " + std::string(geoPackage_ ? "r.fid AS fid, " : "") +
+             "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
+             "r.code AS code, r.trees AS trees, r.basal_area AS basal_area, r.height AS height, r.v_total AS "
+             "v_total, r.v_roundwood AS v_roundwood, r.v_sawlog AS v_sawlog, r.v_firewood AS v_firewood "
+             "FROM tavelo_record r JOIN (SELECT stand_id, max(\"row\") AS last_row FROM tavelo_record WHERE run_id = " +
+             latest + " GROUP BY stand_id) l ON r.stand_id = l.stand_id AND r.\"row\" = l.last_row WHERE r.run_id = " +
+             latest);
+    if (geoPackage_) {
+        SqliteStatement reg = db_.prepare(
+            "INSERT OR IGNORE INTO gpkg_contents (table_name, data_type, identifier, description, last_change) "
+            "VALUES (?1, 'attributes', ?1, ?2, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
+        for (const char *table : kOurTables) {
+            reg.bind(1, std::string(table)).bind(2, std::string("Tavelo batch results"));
+            reg.run();
+        }
+    }
+    tx.commit();
+}
+
+int64_t ResultsDb::startRun(const RunIdentity &identity, int64_t stands)
+{
+    SqliteStatement insert =
+        db_.prepare("INSERT INTO tavelo_runs (started, program_version, inventory, regime, stands, inventory_table, "
+                    "shard) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    insert.bind(1, isoTimeNow()).bind(2, std::string(kProgramVersion)).bind(3, identity.inventory);
+    insert.bind(4, identity.regime).bind(5, stands);
+    if (identity.inventoryTable.empty())
+        insert.bindNull(6);
+    else
+        insert.bind(6, identity.inventoryTable);
+    if (identity.shard.empty())
+        insert.bindNull(7);
+    else
+        insert.bind(7, identity.shard);
+    insert.run();
+    return db_.lastInsertId();
+}
+
+std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId)
+{
+    SqliteStatement q = db.prepare("SELECT run_id, started, finished, inventory, regime, stands, inventory_table, "
+                                   "shard FROM tavelo_runs WHERE run_id = ?1");
+    q.bind(1, runId);
+    if (!q.step())
+        return std::nullopt;
+    RunInfo r;
+    r.id = q.integer(0);
+    r.started = q.text(1);
+    r.finished = q.text(2);
+    r.identity.inventory = q.text(3);
+    r.identity.regime = q.text(4);
+    r.stands = q.integer(5);
+    r.identity.inventoryTable = q.text(6);
+    r.identity.shard = q.text(7);
+    return r;
+}
+
+std::optional<RunInfo> ResultsDb::unfinishedRun(const RunIdentity &identity)
+{
+    SqliteStatement q = db_.prepare(
+        "SELECT max(run_id) FROM tavelo_runs WHERE finished IS NULL AND inventory = ?1 AND regime = ?2 AND "
+        "coalesce(inventory_table, '') = ?3 AND coalesce(shard, '') = ?4");
+    q.bind(1, identity.inventory).bind(2, identity.regime).bind(3, identity.inventoryTable).bind(4, identity.shard);
+    if (!q.step() || q.isNull(0))
+        return std::nullopt;
+    return readRun(db_, q.integer(0));
+}
+
+std::optional<RunInfo> ResultsDb::latestFinishedRun()
+{
+    SqliteStatement q = db_.prepare("SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL");
+    if (!q.step() || q.isNull(0))
+        return std::nullopt;
+    return readRun(db_, q.integer(0));
+}
+
+std::vector<size_t> ResultsDb::completedPositions(int64_t runId)
+{
+    SqliteStatement q = db_.prepare("SELECT position FROM tavelo_stands WHERE run_id = ?1 ORDER BY position");
+    q.bind(1, runId);
+    std::vector<size_t> positions;
+    while (q.step())
+        positions.push_back(static_cast<size_t>(q.integer(0)));
+    return positions;
+}
+
+void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands)
+{
+    SqliteTransaction tx(db_);
+    for (const StandOutcome &stand : stands) {
+        insertStand_->bind(1, runId).bind(2, static_cast<int64_t>(stand.position)).bind(3, stand.id);
+        insertStand_->bind(4, static_cast<int64_t>(stand.line)).bind(5, std::string(standStatusName(stand.kind)));
+        insertStand_->run();
+        for (size_t row = 0; row < stand.record.size(); ++row) {
+            insertRecord_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(row + 1));
+            for (int c = 0; c < kRecordColumns; ++c)
+                insertRecord_->bindShown(4 + c, stand.record[row][c]);
+            insertRecord_->run();
+        }
+        for (const StandOutcome::Error &e : stand.errors) {
+            insertError_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(stand.line));
+            insertError_->bind(4, e.status).bind(5, e.title).bind(6, e.text);
+            insertError_->run();
+        }
+        if (stand.economics) {
+            insertEconomics_->bind(1, runId).bind(2, stand.id).bindShown(3, stand.economics->npv);
+            insertEconomics_->bindShown(4, stand.economics->eaa).bindShown(5, stand.economics->lev);
+            insertEconomics_->run();
+        }
+    }
+    tx.commit();
+}
+
+void ResultsDb::finishRun(int64_t runId)
+{
+    SqliteTransaction tx(db_);
+    SqliteStatement update = db_.prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
+    update.bind(1, isoTimeNow()).bind(2, runId);
+    update.run();
+    if (geoPackage_)
+        db_.exec("UPDATE gpkg_contents SET last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') "
+                 "WHERE table_name LIKE 'tavelo\\_%' ESCAPE '\\'");
+    tx.commit();
+}
+
+void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
+{
+    const struct {
+        const char *table;
+        const char *columns;
+        int count;
+    } tables[] = {{"tavelo_stands", kStandColumns, 4},
+                  {"tavelo_record", kRecordColumnsSql, 12},
+                  {"tavelo_errors", kErrorColumns, 5},
+                  {"tavelo_economics", kEconomicsColumns, 4}};
+    for (const auto &t : tables) {
+        SqliteStatement read = from.prepare(std::string("SELECT ") + t.columns + " FROM " + t.table +
+                                            " WHERE run_id = ?1 ORDER BY rowid");
+        read.bind(1, fromRun);
+        std::string values = "?1";
+        for (int c = 0; c < t.count; ++c)
+            values += ", ?" + std::to_string(c + 2);
+        SqliteStatement write = db_.prepare(std::string("INSERT INTO ") + t.table + " (run_id, " + t.columns +
+                                            ") VALUES (" + values + ")");
+        while (read.step()) {
+            write.bind(1, toRun);
+            for (int c = 0; c < t.count; ++c)
+                write.bindColumn(c + 2, read, c);
+            write.run();
+        }
+    }
+}
+
+void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+                     const std::vector<std::vector<std::string>> &best,
+                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs)
+{
+    ResultsDb out(path, busyTimeoutMs);
+    try {
+        SqliteTransaction tx(out.db());
+        const int64_t run = out.startRun(identity, stands);
+        SqliteStatement insertBest = out.db().prepare(
+            "INSERT INTO tavelo_best (run_id, stand_id, objective, rotation_age, schedule, npv, volume, sawlog) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        for (const auto &row : best) {
+            insertBest.bind(1, run);
+            for (size_t c = 0; c < row.size() && c < 7; ++c) {
+                if (c == 0 || c == 3)
+                    insertBest.bind(static_cast<int>(c) + 2, row[c]);
+                else
+                    insertBest.bindShown(static_cast<int>(c) + 2, row[c]);
+            }
+            insertBest.run();
+        }
+        SqliteStatement insertError = out.db().prepare(
+            "INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)");
+        for (const auto &row : errors) {
+            insertError.bind(1, run);
+            for (size_t c = 0; c < row.size() && c < 4; ++c)
+                insertError.bind(static_cast<int>(c) + 2, row[c]);
+            insertError.run();
+        }
+        SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
+        finished.bind(1, isoTimeNow()).bind(2, run);
+        finished.run();
+        tx.commit();
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+    }
+}
+
+DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+                           bool resume, int busyTimeoutMs)
+    : path_(path)
+{
+    db_.emplace(path, busyTimeoutMs);
+    try {
+        if (resume) {
+            if (const auto run = db_->unfinishedRun(identity)) {
+                runId_ = run->id;
+                resumed_ = true;
+                done_ = db_->completedPositions(runId_);
+            }
+        }
+        if (!resumed_)
+            runId_ = db_->startRun(identity, stands);
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+    }
+}
+
+void DatabaseSink::add(const std::vector<StandOutcome> &stands)
+{
+    try {
+        db_->addStands(runId_, stands);
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+    }
+}
+
+void DatabaseSink::finish(bool complete)
+{
+    if (!complete)
+        return; // left unfinished, for --resume
+    try {
+        db_->finishRun(runId_);
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+    }
+}
+
+} // namespace tavelo

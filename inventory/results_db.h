@@ -1,0 +1,122 @@
+#pragma once
+
+// Batch results in a SQLite database or GeoPackage: one row per run in
+// tavelo_runs, the record of every stand in tavelo_record, the stands that did
+// not complete in tavelo_errors, each stand's completion in tavelo_stands, the
+// value of each stand in tavelo_economics (when the regime has prices), the
+// best regime of each stand in tavelo_best (a regime search), and
+// the view tavelo_final (the last record row of every stand of the latest
+// finished run). Each stand is committed whole, with its completion, so an
+// interrupted run never leaves half a stand and can be resumed.
+
+#include "inventory/result_sink.h"
+#include "inventory/sqlite_db.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+// What makes two runs the same run, for --resume and merge.
+struct RunIdentity {
+    std::string inventory;      // the inventory's absolute path
+    std::string inventoryTable; // the table read, for a database inventory
+    std::string regime;         // the regime file's JSON
+    std::string shard;          // "K/N", or empty for the whole inventory
+};
+
+struct RunInfo {
+    int64_t id = 0;
+    RunIdentity identity;
+    std::string started;
+    std::string finished; // empty while unfinished
+    int64_t stands = 0;
+};
+
+// "K/N" read back; nothing when `shard` is not of that form with 1 <= K <= N.
+struct ShardSpec {
+    unsigned index = 1; // K, from 1
+    unsigned count = 1; // N
+};
+std::optional<ShardSpec> parseShard(const std::string &shard);
+
+// The current time in ISO 8601, UTC, to the second.
+std::string isoTimeNow();
+
+class ResultsDb {
+public:
+    // Opens or creates `path` with the results tables (a GeoPackage also gets
+    // its metadata tables, and ours are registered as attribute tables).
+    // Throws BatchOutputError when the file cannot be written.
+    explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = 5000);
+    ~ResultsDb();
+    ResultsDb(const ResultsDb &) = delete;
+    ResultsDb &operator=(const ResultsDb &) = delete;
+
+    bool geoPackage() const { return geoPackage_; }
+
+    int64_t startRun(const RunIdentity &identity, int64_t stands);
+    // The latest unfinished run with this identity.
+    std::optional<RunInfo> unfinishedRun(const RunIdentity &identity);
+    // The latest finished run.
+    std::optional<RunInfo> latestFinishedRun();
+    // The inventory positions a run has completed.
+    std::vector<size_t> completedPositions(int64_t runId);
+    // Everything of the stands, each with its completion, in one transaction:
+    // a stand is there whole or not at all.
+    void addStands(int64_t runId, const std::vector<StandOutcome> &stands);
+    void finishRun(int64_t runId);
+
+    // Copies everything of run `fromRun` of `from` into run `toRun` of this
+    // database, inside the caller's transaction.
+    void copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun);
+    SqliteDb &db() { return db_; }
+
+private:
+    void createSchema();
+    SqliteDb db_;
+    std::string journalModeBefore_;
+    bool geoPackage_ = false;
+    std::optional<SqliteStatement> insertStand_;
+    std::optional<SqliteStatement> insertRecord_;
+    std::optional<SqliteStatement> insertError_;
+    std::optional<SqliteStatement> insertEconomics_;
+};
+
+// Reads the run of a results database (--db without --out fills one).
+std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId);
+
+// A search for every stand's best regime as one finished run: the rows of
+// best.csv (id, objective, rotation age, schedule, npv, volume, sawlog) in
+// tavelo_best and those of its errors.csv (id, status, title, text) in
+// tavelo_errors, in one transaction. Throws BatchOutputError when `path`
+// cannot be written.
+void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+                     const std::vector<std::vector<std::string>> &best,
+                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
+
+// A ResultSink into a results database: starts or resumes a run.
+class DatabaseSink : public ResultSink {
+public:
+    DatabaseSink(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands, bool resume,
+                 int busyTimeoutMs);
+    // The positions a resumed run has already done (empty for a new run).
+    const std::vector<size_t> &alreadyDone() const { return done_; }
+    bool resumed() const { return resumed_; }
+    int64_t runId() const { return runId_; }
+    void add(const std::vector<StandOutcome> &stands) override;
+    void finish(bool complete) override;
+
+private:
+    std::filesystem::path path_;
+    std::optional<ResultsDb> db_;
+    int64_t runId_ = 0;
+    bool resumed_ = false;
+    std::vector<size_t> done_;
+};
+
+} // namespace tavelo

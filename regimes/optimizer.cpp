@@ -1,0 +1,621 @@
+#include "optimizer.h"
+
+#include "base/csv.h"
+#include "base/numeric_text.h"
+#include "model/growth_model.h"
+#include "model/model_error.h"
+#include "session/structure/sim_log.h"
+#include "session/structure/sim_record.h"
+#include "session/structure/simulation.h"
+#include "session/structure/stand_table.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tavelo {
+
+std::optional<Objective> objectiveFromName(const std::string &name)
+{
+    if (name == "npv")
+        return Objective::Npv;
+    if (name == "lev")
+        return Objective::Lev;
+    if (name == "volume")
+        return Objective::Volume;
+    if (name == "sawlog")
+        return Objective::Sawlog;
+    return std::nullopt;
+}
+
+const char *objectiveName(Objective o)
+{
+    switch (o) {
+    case Objective::Npv: return "npv";
+    case Objective::Lev: return "lev";
+    case Objective::Volume: return "volume";
+    case Objective::Sawlog: return "sawlog";
+    }
+    return "";
+}
+
+namespace {
+
+double cellNumber(const std::string &text)
+{
+    return parseNumber(text).value_or(0.0);
+}
+
+// A stand table's Total row as the record keeps it and the valuation reads it
+// (the age as its recorded text reads; year and texts are not needed).
+ValuationRow rowOf(const StandTable &table, double age, bool thinned)
+{
+    const TableRow &total = table.totalRow();
+    ValuationRow r;
+    r.age = cellNumber(plainNumberText(age));
+    r.afterThinning = thinned;
+    r.total = cellNumber(total[4]);
+    r.roundwood = cellNumber(total[5]);
+    r.sawlog = cellNumber(total[6]);
+    r.firewood = cellNumber(total[7]);
+    return r;
+}
+
+} // namespace
+
+HarvestVolumes harvestVolumes(const std::vector<ValuationRow> &rows)
+{
+    HarvestVolumes v;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        if (closesThinning(rows, i)) {
+            v.total += rows[i - 1].total - rows[i].total;
+            v.sawlog += rows[i - 1].sawlog - rows[i].sawlog;
+        }
+    }
+    if (!rows.empty()) {
+        v.total += rows.back().total;
+        v.sawlog += rows.back().sawlog;
+    }
+    return v;
+}
+
+std::string scheduleText(const std::vector<ScheduledThinning> &thinnings)
+{
+    if (thinnings.empty())
+        return "sem desbastes";
+    std::string s;
+    for (const ScheduledThinning &t : thinnings) {
+        if (!s.empty())
+            s += "; ";
+        s += plainNumberText(t.age) + ": ";
+        if (t.thinning.choice == ScreenEntries::Thinning::Mechanical)
+            s += "mecânico " + t.thinning.mechanicalPercent + " %";
+        else
+            s += "pelo baixo " + t.thinning.residualBasalArea + " m2/ha";
+    }
+    return s;
+}
+
+namespace {
+
+// Ages on the 5-year grid are sums of fives; the tolerance absorbs the last bit.
+constexpr double kAgeTolerance = 1e-6;
+// The tree is cut at its first levels into at least this many subtrees, the
+// same whatever the number of jobs.
+constexpr size_t kMinSubtrees = 64;
+
+// The choices at a stand screen, in the order of the walk: end the rotation
+// here, project, or thin with one of the intensities and then project.
+using Choice = uint16_t;
+constexpr Choice kEnd = 0;
+constexpr Choice kProject = 1;
+constexpr Choice kFirstThinning = 2;
+
+// A stand screen reached by a schedule: the stand as the session holds it, the
+// record's rows so far, and the choices that led here.
+struct Node {
+    StandState state;
+    ScreenEntries entries;
+    std::vector<ValuationRow> rows;
+    std::vector<Choice> path;
+    int thinnings = 0;
+    std::optional<double> lastThinningAge;
+};
+
+struct Candidate {
+    double objective = 0.0;
+    std::vector<Choice> path;
+    HarvestVolumes volumes;
+    std::optional<double> npv, eaa, lev;
+};
+
+// Best first; equal values keep the order of the walk.
+bool better(double value, const std::vector<Choice> &path, const Candidate &than)
+{
+    if (value != than.objective)
+        return value > than.objective;
+    return path < than.path;
+}
+
+class TopList {
+public:
+    explicit TopList(size_t capacity) : capacity_(capacity) {}
+
+    bool wants(double value, const std::vector<Choice> &path) const
+    {
+        return capacity_ > 0 && (items_.size() < capacity_ || better(value, path, items_.back()));
+    }
+    void add(Candidate c)
+    {
+        const auto at = std::find_if(items_.begin(), items_.end(),
+                                      [&](const Candidate &o) { return better(c.objective, c.path, o); });
+        items_.insert(at, std::move(c));
+        if (items_.size() > capacity_)
+            items_.pop_back();
+    }
+    void merge(TopList &&other)
+    {
+        for (Candidate &c : other.items_)
+            if (wants(c.objective, c.path))
+                add(std::move(c));
+    }
+    std::vector<Candidate> &items() { return items_; }
+
+private:
+    size_t capacity_;
+    std::vector<Candidate> items_;
+};
+
+// What one walker has seen.
+struct Tally {
+    size_t states = 0;
+    size_t feasible = 0;
+    size_t endedByModel = 0;
+    size_t refused = 0;
+    // The model's message of the earliest branch it ended, in the order of the walk.
+    std::optional<std::vector<Choice>> modelMessagePath;
+    std::optional<Message> modelMessage;
+
+    void modelEnded(const std::vector<Choice> &path, const ModelError &e)
+    {
+        ++endedByModel;
+        if (!modelMessagePath || path < *modelMessagePath) {
+            modelMessagePath = path;
+            modelMessage = Message::error(e.title(), e.text());
+        }
+    }
+    void merge(const Tally &o)
+    {
+        states += o.states;
+        feasible += o.feasible;
+        endedByModel += o.endedByModel;
+        refused += o.refused;
+        if (o.modelMessagePath && (!modelMessagePath || *o.modelMessagePath < *modelMessagePath)) {
+            modelMessagePath = o.modelMessagePath;
+            modelMessage = o.modelMessage;
+        }
+    }
+};
+
+// The tree of choices and how to step through it; shared read-only by the walkers.
+class RegimeTree {
+public:
+    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted)
+        : space_(space), rotation_(rotation), options_(options), planted_(planted)
+    {
+        for (const std::string &p : space.mechanical)
+            thinnings_.push_back(ThinningInput::mechanical(p));
+        for (const std::string &g : space.below)
+            thinnings_.push_back(ThinningInput::fromBelow(g));
+    }
+
+    const std::vector<ThinningInput> &thinnings() const { return thinnings_; }
+
+    bool canEnd(const Node &n) const
+    {
+        const double t = n.state.StandAge.value();
+        return t >= rotation_.first - kAgeTolerance && t <= rotation_.last + kAgeTolerance;
+    }
+
+    // The choices that lead on from `n`, in the order of the walk.
+    void childChoices(const Node &n, std::vector<Choice> &out) const
+    {
+        out.clear();
+        const double t = n.state.StandAge.value();
+        // A projection must leave a rotation age ahead; so must a thinning,
+        // which is never made at the rotation age itself.
+        if (t + Simulation::kStepYears > rotation_.last + kAgeTolerance)
+            return;
+        out.push_back(kProject);
+        if (n.thinnings >= space_.maxThinnings)
+            return;
+        if (space_.firstAge && t < *space_.firstAge - kAgeTolerance)
+            return;
+        if (n.lastThinningAge && t - *n.lastThinningAge < space_.minInterval - kAgeTolerance)
+            return;
+        for (size_t k = 0; k < thinnings_.size(); ++k)
+            out.push_back(static_cast<Choice>(kFirstThinning + k));
+    }
+
+    // Plays one choice on a copy of `parent` into `child`, exactly as the stand
+    // screens would; false when it leads to no regime (counted in `tally`).
+    bool makeChild(const Node &parent, Choice choice, Node &child, Tally &tally) const
+    {
+        ++tally.states;
+        child = parent;
+        child.path.push_back(choice);
+        try {
+            if (choice == kProject) {
+                projectWithoutThinning(child);
+            } else {
+                const ThinningInput &in = thinnings_[choice - kFirstThinning];
+                if (!thinAndProject(child, in)) {
+                    ++tally.refused;
+                    return false;
+                }
+            }
+        } catch (const ModelLimitError &e) {
+            tally.modelEnded(child.path, e);
+            return false;
+        } catch (const ModelInputError &) {
+            ++tally.refused; // the run would stop with the entry refused
+            return false;
+        }
+        // The record keeps 34 rows: a longer regime could not be shown or valued.
+        if (child.rows.size() > static_cast<size_t>(kRecordMaxWritten)) {
+            ++tally.refused;
+            return false;
+        }
+        return true;
+    }
+
+    // The regime that ends at `n`, offered to the ranking.
+    void settle(const Node &n, Tally &tally, TopList &top, std::vector<Choice> &scratchPath) const
+    {
+        ++tally.feasible;
+        const HarvestVolumes volumes = harvestVolumes(n.rows);
+        std::optional<Valuation> valuation;
+        auto value = [&]() -> std::optional<double> {
+            switch (options_.objective) {
+            case Objective::Volume: return volumes.total;
+            case Objective::Sawlog: return volumes.sawlog;
+            case Objective::Npv:
+            case Objective::Lev:
+                if (!options_.economics)
+                    return std::nullopt;
+                valuation = valueRecord(n.rows, *options_.economics, planted_);
+                return options_.objective == Objective::Npv ? std::optional<double>(valuation->npv) : valuation->lev;
+            }
+            return std::nullopt;
+        }();
+        if (!value || !std::isfinite(*value))
+            return;
+        scratchPath = n.path;
+        scratchPath.push_back(kEnd);
+        if (!top.wants(*value, scratchPath))
+            return;
+        Candidate c;
+        c.objective = *value;
+        c.path = scratchPath;
+        c.volumes = volumes;
+        if (options_.economics) {
+            if (!valuation)
+                valuation = valueRecord(n.rows, *options_.economics, planted_);
+            c.npv = valuation->npv;
+            c.eaa = valuation->eaa;
+            c.lev = valuation->lev;
+        }
+        top.add(std::move(c));
+    }
+
+private:
+    // "Projectar sem desbaste".
+    static void projectWithoutThinning(Node &n)
+    {
+        const StandTable table = projectStandStep(n.state, n.entries);
+        n.rows.push_back(rowOf(table, n.state.StandAge.value(), false));
+    }
+
+    // The thinning dialogue's "&Ok", then "Projectar" on the after-thinning screen.
+    bool thinAndProject(Node &n, const ThinningInput &in) const
+    {
+        StandState &s = n.state;
+        const double age = s.StandAge.value();
+        const ThinningStep step = thinStandStep(s, n.entries, in);
+        if (!step.thinnedTable)
+            return false;
+        n.rows.push_back(rowOf(*step.thinnedTable, age, true));
+        const StandTable table = carryThinnedStandForward(s, n.entries);
+        n.rows.push_back(rowOf(table, s.StandAge.value(), false));
+        forgetResidualStand(s);
+        ++n.thinnings;
+        n.lastThinningAge = age;
+        return true;
+    }
+
+    const SearchSpace &space_;
+    RotationAges rotation_;
+    const OptimizeOptions &options_;
+    bool planted_; // a land expectation value needs a regime from planting
+    std::vector<ThinningInput> thinnings_;
+};
+
+// Walks subtrees depth first, one stand state per level, reused.
+class Walker {
+public:
+    Walker(const RegimeTree &tree, size_t top, const std::atomic<bool> *cancel)
+        : tree_(tree), top_(top), cancel_(cancel)
+    {
+    }
+
+    void walk(const Node &root)
+    {
+        if (levels_.empty())
+            levels_.resize(kRecordMaxWritten + 2);
+        levels_[0] = root;
+        visit(0);
+    }
+
+    Tally &tally() { return tally_; }
+    TopList &top() { return top_; }
+
+private:
+    void visit(size_t depth)
+    {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed))
+            return;
+        const Node &n = levels_[depth];
+        if (tree_.canEnd(n))
+            tree_.settle(n, tally_, top_, scratchPath_);
+        if (depth + 1 >= levels_.size())
+            return;
+        std::vector<Choice> choices;
+        tree_.childChoices(n, choices);
+        for (Choice c : choices)
+            if (tree_.makeChild(levels_[depth], c, levels_[depth + 1], tally_))
+                visit(depth + 1);
+    }
+
+    const RegimeTree &tree_;
+    Tally tally_;
+    TopList top_;
+    const std::atomic<bool> *cancel_;
+    std::vector<Node> levels_;
+    std::vector<Choice> scratchPath_;
+};
+
+// The scenario steps and the schedule that a path of choices stands for.
+RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<ThinningInput> &thinnings)
+{
+    RankedRegime r;
+    r.objective = c.objective;
+    r.volumes = c.volumes;
+    r.npv = c.npv;
+    r.eaa = c.eaa;
+    r.lev = c.lev;
+    double age = initialAge;
+    for (Choice choice : c.path) {
+        if (choice == kEnd) {
+            r.rotationAge = age;
+            r.steps.push_back({ScenarioStep::Kind::End, {}});
+            break;
+        }
+        if (choice >= kFirstThinning) {
+            const ThinningInput &in = thinnings[choice - kFirstThinning];
+            r.thinnings.push_back({age, in});
+            r.steps.push_back({ScenarioStep::Kind::Thin, in});
+        }
+        r.steps.push_back({ScenarioStep::Kind::Project, {}});
+        age += Simulation::kStepYears;
+    }
+    return r;
+}
+
+// The stand as entered, shown on its first stand screen: the run stops there.
+struct Start {
+    RunResult run;
+    Node root;
+};
+
+Start enterStand(const Scenario &stand)
+{
+    Scenario entry = stand;
+    entry.steps.clear();
+    Start s;
+    std::string logBytes; // the search writes no log
+    LogFile log;
+    log.collectInto(&logBytes);
+    s.run = runScenario(entry, s.root.state, log);
+    if (s.run.status != RunResult::Status::Completed)
+        return s;
+    s.root.rows = valuationRows(s.root.state).value_or(std::vector<ValuationRow>{});
+    clearRecord(s.root.state); // rows are carried by the walk; copies stay small
+    // What later screens read from the entry screens, as a user would have typed it.
+    ScreenEntries &e = s.root.entries;
+    e.stumpHeightText = stand.options.stumpHeight;
+    e.yearText = stand.options.year;
+    if (const auto *thinned = std::get_if<ThinnedEntryInput>(&stand.density);
+        thinned && thinned->choice == ThinnedEntryChoice::Parameters) {
+        e.thinnedByParameters = true;
+        e.typedBasalAreaText = thinned->basalArea;
+        e.typedP95Text = thinned->p95;
+    }
+    return s;
+}
+
+} // namespace
+
+OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, const OptimizeOptions &options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    OptimizeResult result;
+    auto finish = [&] {
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        return result;
+    };
+
+    Start start = enterStand(stand);
+    if (start.run.status == RunResult::Status::Refused) {
+        result.status = OptimizeResult::Status::Refused;
+        result.message = start.run.message;
+        return finish();
+    }
+    if (start.run.status == RunResult::Status::EndedByModel) {
+        result.status = OptimizeResult::Status::Infeasible;
+        result.message = start.run.message;
+        result.evaluated = result.endedByModel = 1;
+        return finish();
+    }
+    const double initialAge = start.root.state.StandAge.value();
+    const RotationAges rotation = rotationAges(space, initialAge);
+    if (rotation.empty()) {
+        result.status = OptimizeResult::Status::Refused;
+        result.noRotationAge = true;
+        result.problem = "rotation: no stand screen of this stand (every 5 years from its age) lies in the range";
+        return finish();
+    }
+    // The land expectation value belongs to a regime from planting.
+    const bool planted = enteredAsPlanted(start.root.state);
+    if (options.objective == Objective::Npv || options.objective == Objective::Lev) {
+        if (!options.economics) {
+            result.status = OptimizeResult::Status::Refused;
+            result.problem = std::string("the ") + objectiveName(options.objective) +
+                             " objective needs an \"economics\" section";
+            return finish();
+        }
+        if (options.objective == Objective::Lev && (!planted || options.economics->discountRatePercent == 0.0)) {
+            result.status = OptimizeResult::Status::Refused;
+            result.problem = "the lev objective needs a stand entered by its trees planted and a discount rate "
+                             "above 0 (there is no land expectation value otherwise)";
+            return finish();
+        }
+    }
+    const RegimeTree tree(space, rotation, options, planted);
+
+    // The first levels, breadth first, until there are subtrees enough to
+    // share out; regimes that end on these levels are settled here.
+    Tally tally;
+    TopList top(options.top);
+    std::vector<Choice> scratch;
+    std::vector<Node> frontier;
+    frontier.push_back(std::move(start.root));
+    std::vector<Choice> choices;
+    while (frontier.size() < kMinSubtrees) {
+        std::vector<Node> next;
+        bool grew = false;
+        for (const Node &n : frontier) {
+            if (tree.canEnd(n))
+                tree.settle(n, tally, top, scratch);
+            tree.childChoices(n, choices);
+            for (Choice c : choices) {
+                next.emplace_back();
+                if (tree.makeChild(n, c, next.back(), tally))
+                    grew = true;
+                else
+                    next.pop_back();
+            }
+        }
+        frontier = std::move(next);
+        if (!grew)
+            break;
+    }
+
+    // The subtrees, on all jobs; each walker keeps its own tally and ranking.
+    const unsigned jobs = std::max(1u, options.jobs ? options.jobs : std::thread::hardware_concurrency());
+    const size_t total = frontier.size();
+    std::atomic<size_t> nextSubtree{0};
+    std::atomic<size_t> done{0};
+    std::mutex m;
+    std::condition_variable progressed;
+    std::exception_ptr failure;
+    std::vector<std::unique_ptr<Walker>> walkers;
+    for (unsigned j = 0; j < jobs; ++j)
+        walkers.push_back(std::make_unique<Walker>(tree, options.top, options.cancel));
+    auto work = [&](Walker &w) {
+        try {
+            for (size_t i = nextSubtree++; i < total; i = nextSubtree++) {
+                w.walk(frontier[i]);
+                ++done;
+                progressed.notify_one();
+            }
+        } catch (...) {
+            std::lock_guard lk(m);
+            if (!failure)
+                failure = std::current_exception();
+            nextSubtree = total; // the others stop after their subtree
+        }
+        progressed.notify_one();
+    };
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < jobs; ++j)
+        threads.emplace_back(work, std::ref(*walkers[j]));
+    // With a progress to report, this thread only reports; otherwise it walks too.
+    if (options.progress)
+        threads.emplace_back(work, std::ref(*walkers[0]));
+    else
+        work(*walkers[0]);
+    if (options.progress) {
+        std::unique_lock lk(m);
+        size_t shown = static_cast<size_t>(-1);
+        while (done < total && !failure) {
+            if (done != shown)
+                options.progress(shown = done, total);
+            progressed.wait_for(lk, std::chrono::milliseconds(100));
+        }
+        options.progress(done, total);
+    }
+    for (std::thread &t : threads)
+        t.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    for (auto &w : walkers) {
+        tally.merge(w->tally());
+        top.merge(std::move(w->top()));
+    }
+    result.feasible = tally.feasible;
+    result.endedByModel = tally.endedByModel;
+    result.refusedThinnings = tally.refused;
+    result.statesComputed = tally.states;
+    result.evaluated = tally.feasible + tally.endedByModel;
+    for (const Candidate &c : top.items())
+        result.best.push_back(regimeOf(c, initialAge, tree.thinnings()));
+
+    if (options.cancel && options.cancel->load()) {
+        result.status = OptimizeResult::Status::Cancelled;
+    } else if (result.feasible == 0) {
+        result.status = OptimizeResult::Status::Infeasible;
+        result.message = tally.modelMessage;
+    }
+    return finish();
+}
+
+std::string rankingCsv(const std::vector<RankedRegime> &best)
+{
+    auto money = [](const std::optional<double> &v) { return v ? formatFixed(*v, 2) : std::string(); };
+    std::string out = "rank,objective,npv,eaa,lev,volume,sawlog,rotationAge,schedule\n";
+    for (size_t i = 0; i < best.size(); ++i) {
+        const RankedRegime &r = best[i];
+        out += std::to_string(i + 1);
+        for (const std::string &cell :
+             {formatFixed(r.objective, 2), money(r.npv), money(r.eaa), money(r.lev), formatFixed(r.volumes.total, 2),
+              formatFixed(r.volumes.sawlog, 2), plainNumberText(r.rotationAge), csvCell(scheduleText(r.thinnings))}) {
+            out += ',';
+            out += cell;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace tavelo

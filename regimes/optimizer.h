@@ -1,0 +1,86 @@
+#pragma once
+
+// The best regime for one stand: every schedule of a search space played
+// exhaustively on the session's own steps (projection, the thinning dialogue,
+// the after-thinning screen), walking the tree of choices depth first so that
+// regimes sharing their first steps share those stand states, each computed
+// once. The result does not depend on the number of jobs.
+
+#include "regimes/scenario.h"
+#include "regimes/search_space.h"
+#include "base/message.h"
+#include "model/stand_state.h"
+#include "session/results/economics.h"
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+enum class Objective { Npv, Lev, Volume, Sawlog };
+std::optional<Objective> objectiveFromName(const std::string &name);
+const char *objectiveName(Objective o);
+
+// What the thinnings and the final felling remove, from the record's values as
+// shown: each thinning's "AD" row minus its "D" row, plus the last row.
+struct HarvestVolumes {
+    double total = 0.0;
+    double sawlog = 0.0;
+};
+HarvestVolumes harvestVolumes(const std::vector<ValuationRow> &rows);
+
+struct ScheduledThinning {
+    double age = 0.0;
+    ThinningInput thinning;
+};
+
+struct RankedRegime {
+    double objective = 0.0;
+    HarvestVolumes volumes;
+    std::optional<double> npv, eaa, lev;
+    double rotationAge = 0.0;
+    std::vector<ScheduledThinning> thinnings;
+    std::vector<ScenarioStep> steps; // ready for a scenario file, "end" last
+};
+
+// "17: mecânico 30 %; 27: pelo baixo 16 m2/ha"; "sem desbastes" without thinnings.
+std::string scheduleText(const std::vector<ScheduledThinning> &thinnings);
+
+struct OptimizeOptions {
+    Objective objective = Objective::Volume;
+    // Prices, costs and rate: the npv and lev objectives need them; with them
+    // every ranked regime shows its npv, eaa and lev.
+    std::optional<EconomicInputs> economics;
+    size_t top = 10;
+    unsigned jobs = 0; // 0: one per core
+    // Called from the calling thread as parts of the tree are done.
+    std::function<void(size_t done, size_t total)> progress;
+    const std::atomic<bool> *cancel = nullptr;
+};
+
+struct OptimizeResult {
+    enum class Status { Done = 0, Refused = 2, Infeasible = 3, Cancelled = 4 };
+    Status status = Status::Done;
+    std::optional<Message> message; // the stand's refusal, or the model's message when nothing is feasible
+    size_t evaluated = 0;     // regimes settled: feasible ones and those the model ended
+    size_t feasible = 0;
+    size_t endedByModel = 0;
+    size_t refusedThinnings = 0; // intensities the dialogue refused at that moment: no regime
+    size_t statesComputed = 0;   // stand states played, each shared by every regime through it
+    bool noRotationAge = false; // no stand screen lies within the rotation range
+    std::string problem;        // why the search could not start, besides a refused stand
+    double seconds = 0.0;
+    std::vector<RankedRegime> best; // best first; ties in the order of the walk
+};
+
+// Searches `space` for the stand of `stand` (its steps are ignored).
+OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, const OptimizeOptions &options);
+
+// ranking.csv: rank, objective value, npv, eaa, lev, volume, sawlog, rotation age, schedule.
+std::string rankingCsv(const std::vector<RankedRegime> &best);
+
+} // namespace tavelo

@@ -1,0 +1,79 @@
+#pragma once
+
+// What the result windows share: a window that always hands control back to
+// the window that opened it (by its button, its close box, or when the user
+// activates another window of the program), and the bar charts they draw.
+
+#include "session/results/summary.h"
+#include "screens/shell/windows.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QChartView;
+
+namespace tavelo {
+
+class AppContext;
+
+class ReturningWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // `id` is this window, `opener` the one shown again on leaving.
+    ReturningWindow(AppContext &ctx, WindowId id, WindowId opener);
+
+protected:
+    // Shows the opener again and unloads this window.
+    void goBack(bool activateOpener = true);
+    // Runs `action` (a print) without leaving when its dialog takes the activation.
+    template <typename F> void whileBusy(F &&action)
+    {
+        ++busy_;
+        action();
+        --busy_;
+    }
+
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+    AppContext &ctx_;
+
+private:
+    void deactivated();
+
+    WindowId id_;
+    WindowId opener_;
+    int busy_ = 0;
+    bool leaving_ = false;
+};
+
+// Bar chart colours that stay apart for every reader (also in grey print).
+namespace chart_colours {
+inline const QColor kBlue{0, 114, 178};
+inline const QColor kGreen{0, 158, 115};
+inline const QColor kVermilion{213, 94, 0};
+inline const QColor kOrange{230, 159, 0};
+inline const QColor kSky{86, 180, 233};
+} // namespace chart_colours
+
+struct BarChartLook {
+    QString categoryTitle;
+    QString valueTitle;
+    QList<QColor> colours;
+    std::optional<qreal> legendPoints; // no legend when unset
+};
+
+// A chart of bars side by side, one set per series; a missing value draws no
+// bar but keeps its category.
+QChartView *barChart(QWidget *parent, const char *name, const ClassChart &data, const BarChartLook &look);
+
+// The volume chart over age as bar chart data.
+ClassChart volumeOverAge(const std::vector<VolumePoint> &points);
+
+} // namespace tavelo

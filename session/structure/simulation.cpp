@@ -1,0 +1,198 @@
+#include "simulation.h"
+
+#include "base/numeric_text.h"
+#include "model/growth_model.h"
+#include "session/structure/sim_record.h"
+
+namespace tavelo {
+
+Simulation::Simulation(StandState &state, ScreenEntries &entries) : state_(state), entries_(entries)
+{
+    if (!state_.SimLogPath.empty())
+        log_.setPath(state_.SimLogPath);
+}
+
+namespace {
+
+struct ProjectedStand {
+    double age = 0, dominantHeight = 0, basalArea = 0, trees = 0, minDiameter = 0, a = 0, b = 0, c = 0;
+};
+
+// The current stand 5 years on.
+ProjectedStand projectCurrent(const StandState &state)
+{
+    ProjectedStand p;
+    p.age = state.StandAge.value() + Simulation::kStepYears;
+    ProjectStand(state.StandAge.value(), state.BasalArea.value(), state.TreesAlive.value(), state.SiteIndex.value(),
+                 state.WeibullA.value(), state.WeibullB.value(), state.WeibullC.value(), p.age, p.basalArea, p.trees,
+                 p.minDiameter, p.a, p.b, p.c);
+    p.dominantHeight = DominantHeightAtAge(p.age, state.SiteIndex.value());
+    return p;
+}
+
+void storeProjected(StandState &state, const ProjectedStand &p)
+{
+    state.StandAge = p.age;
+    state.DominantHeight = p.dominantHeight;
+    state.BasalArea = p.basalArea;
+    state.TreesAlive = p.trees;
+    state.DMin = p.minDiameter;
+    state.WeibullA = p.a;
+    state.WeibullB = p.b;
+    state.WeibullC = p.c;
+}
+
+// The year 5 on (a year still held as the typed text is taken as its number).
+void advanceYear(StandState &state)
+{
+    double year = 0.0;
+    if (state.CurrentYear.isNumber())
+        year = state.CurrentYear.number();
+    else if (state.CurrentYear.isText())
+        year = parseNumber(state.CurrentYear.text()).value_or(0.0);
+    state.CurrentYear.setNumber(year + Simulation::kStepYears);
+}
+
+TableStand currentStandOf(const StandState &state)
+{
+    return {state.StandAge.value(), state.DominantHeight.value(), state.TreesAlive.value(),
+            state.BasalArea.value(), state.WeibullA.value(), state.WeibullB.value(),
+            state.WeibullC.value(), state.WithBark.value()};
+}
+
+} // namespace
+
+StandTable projectStandStep(StandState &state, const ScreenEntries &entries)
+{
+    state.projected = true;
+    advanceYear(state);
+    const ProjectedStand p = projectCurrent(state);
+    StandTable table =
+        buildStandTable(state, entries, {p.age, p.dominantHeight, p.trees, p.basalArea, p.a, p.b, p.c, state.WithBark.value()});
+    storeProjected(state, p);
+    return table;
+}
+
+ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const ThinningInput &in)
+{
+    ThinningStep step{confirmThinning(state, entries, in), std::nullopt};
+    if (step.outcome.kind == ThinningOutcome::Kind::ShowThinnedStand) {
+        const TableStand residual{state.StandAge.value(),         state.DominantHeight.value(),
+                                  state.TreesResidual.value(),    state.BasalAreaResidual.value(),
+                                  state.WeibullAResidual.value(), state.WeibullBResidual.value(),
+                                  state.WeibullCResidual.value(), state.WithBark.value()};
+        step.thinnedTable = buildThinnedStandTable(state, entries, residual);
+    }
+    return step;
+}
+
+StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries)
+{
+    state.projected = true;
+    state.TreesAlive = state.TreesResidual;
+    state.BasalArea = state.BasalAreaResidual;
+    state.WeibullA = state.WeibullAResidual;
+    state.WeibullB = state.WeibullBResidual;
+    state.WeibullC = state.WeibullCResidual;
+    advanceYear(state);
+    storeProjected(state, projectCurrent(state));
+    return buildStandTable(state, entries, currentStandOf(state));
+}
+
+void forgetResidualStand(StandState &state)
+{
+    for (StateValue *v : {&state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
+                          &state.WeibullCResidual, &state.TreesResidual})
+        v->setNull();
+}
+
+TableStand Simulation::currentStand() const
+{
+    return currentStandOf(state_);
+}
+
+Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinned)
+{
+    Notices notices;
+    // A log that cannot be written does not stop the simulation; the user is told once.
+    if (!log_.discards() && !log_.append(thinned ? thinnedStandLogBlock(table) : standLogBlock(table, state_, entries_)) &&
+        !logFailureShown_) {
+        logFailureShown_ = true;
+        notices.push_back(fileWriteError());
+    }
+    if (auto limit = recordStand(state_, table, thinned ? RecordSource::ThinnedScreen : RecordSource::StandScreen))
+        notices.push_back(*limit);
+    return notices;
+}
+
+Simulation::Notices Simulation::openStandScreen()
+{
+    standTable_ = buildStandTable(state_, entries_, currentStand());
+    return logAndRecord(*standTable_, false);
+}
+
+Simulation::Notices Simulation::projectWithoutThinning()
+{
+    standTable_ = projectStandStep(state_, entries_);
+    return logAndRecord(*standTable_, false);
+}
+
+ThinningOutcome Simulation::thin(const ThinningInput &in)
+{
+    ThinningStep step = thinStandStep(state_, entries_, in);
+    if (step.thinnedTable)
+        thinnedTable_ = std::move(step.thinnedTable);
+    return step.outcome;
+}
+
+Simulation::Notices Simulation::projectThinned()
+{
+    if (!thinnedTable_)
+        return {};
+    state_.projected = true;
+    Notices notices = logAndRecord(*thinnedTable_, true);
+
+    standTable_.reset(); // the hidden stand screen closes
+    standTable_ = carryThinnedStandForward(state_, entries_);
+    for (const Message &m : logAndRecord(*standTable_, false))
+        notices.push_back(m);
+    forgetResidualStand(state_);
+    thinnedTable_.reset();
+    return notices;
+}
+
+void Simulation::discardThinning()
+{
+    thinnedTable_.reset();
+    // The thinning screen is closed: its next opening starts empty.
+    entries_.thinning = ScreenEntries::Thinning::None;
+    entries_.mechanicalPercentText.clear();
+    entries_.residualBasalAreaText.clear();
+    forgetResidualStand(state_);
+}
+
+Simulation::Notices Simulation::endFromThinnedScreen()
+{
+    if (!thinnedTable_)
+        return {};
+    return logAndRecord(*thinnedTable_, true);
+}
+
+void Simulation::closeStandScreen()
+{
+    standTable_.reset();
+}
+
+void Simulation::closeThinnedScreen()
+{
+    thinnedTable_.reset();
+}
+
+void Simulation::startAfresh()
+{
+    standTable_.reset();
+    thinnedTable_.reset();
+    logFailureShown_ = false;
+}
+
+} // namespace tavelo

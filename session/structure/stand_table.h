@@ -1,0 +1,79 @@
+#pragma once
+
+#include "session/entry/screen_entries.h"
+#include "model/stand_state.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+inline constexpr int kStandTableColumns = 8;
+using TableRow = std::array<std::string, kStandTableColumns>;
+
+// Column headers and widths (twips) of the stand table grid.
+extern const std::array<const char *, kStandTableColumns> kStandTableHeaders;
+extern const std::array<int, kStandTableColumns> kStandTableWidthsTwips;
+
+// One class of the table with the unrounded values behind its cells.
+struct StandClass {
+    double centre = 0.0;
+    double trees = 0.0;
+    double basalArea = 0.0;
+    double height = 0.0;
+    double totalVolume = 0.0;
+    double roundwoodVolume = 0.0;
+    double sawlogVolume = 0.0;
+};
+
+// What a stand table screen shows: the header fields and the grid (row 0 the
+// headers, then the shown classes in ascending order, last the Total row).
+struct StandTable {
+    std::string txtIdade;
+    std::string txtADom;
+    std::string txtAno;
+    std::string txtCQualidd;
+    std::string txtDmedio;
+    std::string txtA;
+    std::string txtB;
+    std::string txtC;
+    std::string frameCaption;   // Frame1
+    std::string lblDesbasteMS;  // after thinning only
+    std::string lblTGrelha;
+    std::vector<TableRow> rows;
+    std::vector<StandClass> classes; // one per class row
+    bool afterThinning = false;
+
+    const TableRow &totalRow() const { return rows.back(); }
+    int classRowCount() const { return static_cast<int>(rows.size()) - 2; }
+};
+
+// The stand as passed to the table procedures (the current or the residual stand).
+struct TableStand {
+    double age = 0.0;
+    double dominantHeight = 0.0;
+    double trees = 0.0;     // live trees per ha
+    double basalArea = 0.0; // m2/ha
+    double a = 0.0;         // Weibull location, scale and shape
+    double b = 0.0;
+    double c = 0.0;
+    double withBark = 1.0; // 1 with bark, 0 without
+};
+
+std::string yearText(const YearValue &year);
+std::string barkText(double withBark);
+// "Volumes com casca, corte a 0.15 m:" with the cutting height as typed.
+std::string volumesTitle(double withBark, const std::string &stumpHeightText);
+
+// The stand structure screen's table, with its two consistency checks (throws
+// ModelLimitError when the stand lies outside the model).
+StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand);
+// The after-thinning screen's table (no checks).
+StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
+                   const std::string &previousDesbasteLabel = {});
+
+// "Mecânico com 30% de árvores a retirar" / "Pelo baixo com 14 m2 de área basal residual".
+std::string thinningDescription(const ScreenEntries &entries, const std::string &previous);
+
+} // namespace tavelo
