@@ -1,11 +1,13 @@
 // tavelo-cli optimize: the best regimes of a search space for one stand.
 
 #include "app/batch_optimize.h"
+#include "app/cli_arguments.h"
 #include "app/cli_commands.h"
 #include "app/economics_run.h"
 #include "app/optimizer.h"
 #include "app/scenario.h"
 #include "app/search_space.h"
+#include "app/stop_signals.h"
 #include "base/whole_file.h"
 
 #include <QDate>
@@ -28,6 +30,8 @@ namespace {
 constexpr int kRefused = kCliRefused;
 constexpr int kEndedByModel = kCliEndedByModel;
 constexpr int kCannotWrite = kCliOutputFailed;
+// --max-regimes beyond this would only mean "for ever".
+constexpr size_t kLargestMaxRegimes = 1000000000000ULL;
 
 bool readWhole(const std::string &path, std::string &out)
 {
@@ -146,6 +150,7 @@ struct SearchCall {
     size_t top = 10;
     unsigned jobs = 0;
     bool overwrite = false;
+    double maxRegimes = kDefaultMaxRegimes;
     std::string database; // batch: the results database, if any
     SearchSpace space;
 };
@@ -155,6 +160,12 @@ struct SearchCall {
 std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCall &call, std::ostream &err)
 {
     const char *spaceFlag = call.batch ? "--optimize" : "--space";
+    if (const std::string why = repeatedOrEmptyOption(args,
+                                                      {spaceFlag, "--regime", "--objective", "--out", "--top",
+                                                       "--jobs", "--db", "--max-regimes"},
+                                                      {"--overwrite"});
+        !why.empty())
+        return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         if (args[i] == spaceFlag && hasValue) {
@@ -170,6 +181,12 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
             if (!n)
                 return usage(err, "--top must be a whole number from 1 to 1000");
             call.top = *n;
+        } else if (args[i] == "--max-regimes" && hasValue) {
+            const auto n = wholeNumber(args[++i], kLargestMaxRegimes);
+            if (!n)
+                return usage(err, "--max-regimes must be a whole number from 1 to " +
+                                      std::to_string(kLargestMaxRegimes));
+            call.maxRegimes = static_cast<double>(*n);
         } else if (args[i] == "--jobs" && hasValue) {
             const auto n = wholeNumber(args[++i], 1024);
             if (!n)
@@ -184,7 +201,7 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
         } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
             call.input = args[i];
         } else {
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
+            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
         }
     }
     if (call.batch && (call.input.empty() || call.regimePath.empty() || call.spacePath.empty() ||
@@ -239,6 +256,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     options.objective = call.objective;
     options.top = call.top;
     options.jobs = call.jobs;
+    options.maxRegimes = call.maxRegimes;
 
     std::string standJson;
     if (!readWhole(standPath, standJson)) {
@@ -262,12 +280,18 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Percent);
     }
+    const StopOnSignals stopOnSignals;
+    options.cancel = stopOnSignals.flag();
     const OptimizeResult result = optimizeRegime(scenario, call.space, options);
     if (progressBar)
         err << "\n";
 
+    if (result.status == OptimizeResult::Status::Cancelled) {
+        err << "interrupted: nothing written; " << seconds(result.seconds) << " s\n";
+        return kCliInterrupted;
+    }
     if (result.status == OptimizeResult::Status::Refused) {
-        if (result.noRotationAge) {
+        if (result.noRotationAge || result.beyondLimit) {
             err << "tavelo-cli: " << spacePath << ": " << result.problem << "\n";
         } else if (!result.problem.empty()) {
             err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
@@ -304,6 +328,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     BatchOptimizeOptions options;
     options.objective = call.objective;
     options.jobs = call.jobs;
+    options.maxRegimes = call.maxRegimes;
     options.database = call.database;
 
     std::string regimeJson;
@@ -320,6 +345,16 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
         return *status;
     options.regimeJson = regimeJson;
+    // A database inventory is read whole once before the earlier results go:
+    // a row SQLite cannot read then leaves them as they were.
+    if (isDatabaseFile(call.input)) {
+        try {
+            openInventory(call.input, BatchOptions{}.table)->fingerprint();
+        } catch (const std::exception &e) {
+            err << "tavelo-cli: " << e.what() << "\n";
+            return kCliUsage;
+        }
+    }
     const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
     if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
                                               {call.input, call.regimePath, call.spacePath})) {
@@ -329,11 +364,17 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Count);
     }
+    const StopOnSignals stopOnSignals;
+    options.stop = stopOnSignals.flag();
     try {
         const BatchOptimizeSummary s =
             runBatchOptimize(call.input, std::get<Regime>(regime), call.space, call.outDir, options);
         if (progressBar)
             err << "\n";
+        if (s.interrupted) {
+            err << "interrupted: nothing written; " << seconds(s.seconds) << " s\n";
+            return kCliInterrupted;
+        }
         err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
             << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
             << " s\n";

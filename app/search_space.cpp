@@ -1,6 +1,7 @@
 #include "search_space.h"
 
 #include "base/numeric_text.h"
+#include "base/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,7 +35,7 @@ void checkKeys(const QJsonObject &o, const std::string &where, const std::set<st
 {
     for (const QString &k : o.keys())
         if (!allowed.count(str(k)))
-            malformed(where + "." + str(k) + ": unknown key");
+            malformed(where + "." + shownText(str(k)) + ": unknown key");
 }
 
 // A number typed as text, read with the program's strict rule.
@@ -49,7 +50,7 @@ std::optional<double> number(const QJsonObject &o, const char *key, const std::s
     const std::string typed = str(v.toString());
     const auto n = parseNumber(typed);
     if (!n)
-        refused(path + ": \"" + typed + "\" is not a number");
+        refused(path + ": \"" + shownText(typed) + "\" is not a number");
     return n;
 }
 
@@ -81,12 +82,12 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
         const std::string typed = str(a[i].toString());
         const auto n = parseNumber(typed);
         if (!n)
-            refused(path + ": \"" + typed + "\" is not a number");
+            refused(path + ": \"" + shownText(typed) + "\" is not a number");
         if (const std::string why = check(*n); !why.empty())
-            refused(path + ": \"" + typed + "\" " + why);
+            refused(path + ": \"" + shownText(typed) + "\" " + why);
         for (double s : seen)
             if (s == *n)
-                refused(path + ": \"" + typed + "\" is already in the list");
+                refused(path + ": \"" + shownText(typed) + "\" is already in the list");
         seen.push_back(*n);
         out.push_back(typed);
     }

@@ -27,7 +27,10 @@ class SqliteStatement;
 
 class SqliteDb {
 public:
-    enum class Mode { ReadOnly, ReadWrite };
+    // Immutable reads a file that nothing may change while it is open, without
+    // the lock and shared-memory files a read needs otherwise (a write-ahead
+    // log database in a folder we cannot write).
+    enum class Mode { ReadOnly, ReadWrite, Immutable };
     // Opens (ReadWrite also creates) `path`; waits up to `busyTimeoutMs` for
     // another writer to let go.
     SqliteDb(const std::filesystem::path &path, Mode mode, int busyTimeoutMs = 5000);
@@ -37,6 +40,7 @@ public:
 
     void exec(const std::string &sql);
     SqliteStatement prepare(const std::string &sql);
+    // Names match whatever their case, as SQLite matches them.
     bool tableExists(const std::string &name, const std::string &schema = "main");
     // True when SQLite opened the file but will refuse to change it.
     bool readOnly() const;
@@ -105,6 +109,10 @@ private:
     SqliteDb &db_;
     bool open_ = true;
 };
+
+// Whether SQLite gave up because another connection held the file: worth
+// trying again a little later.
+bool isBusyError(const DatabaseError &e);
 
 // A name between double quotes, for table and column names in SQL text.
 std::string sqlIdentifier(const std::string &name);
