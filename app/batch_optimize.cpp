@@ -180,7 +180,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
         std::error_code ec;
         std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
         RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(), "",
-                             options.regimeJson, ""};
+                             options.regimeJson, "", std::nullopt, ""};
         saveBestRegimes(options.database, identity, static_cast<int64_t>(stands.size()), bestRows, errorRows);
     }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

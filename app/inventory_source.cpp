@@ -172,7 +172,7 @@ bool mayReadImmutable(const std::filesystem::path &path)
 // included, are not read.
 class DatabaseInventory : public InventorySource {
 public:
-    DatabaseInventory(const std::filesystem::path &path, const std::string &table) : path_(path)
+    DatabaseInventory(const std::filesystem::path &path, const std::string &table) : path_(path), table_(table)
     {
         if (!std::filesystem::is_regular_file(path))
             throw std::runtime_error("cannot read " + path.string());
@@ -268,9 +268,13 @@ private:
         SqliteStatement counted = db_->prepare("SELECT count(*) FROM " + sqlIdentifier(table));
         counted.step();
         count_ = static_cast<size_t>(counted.integer(0));
-        // Inventory order is the order the rows were stored in; a view has no rowid.
+        // Inventory order is the order the rows were stored in; a view's is its
+        // own (sorting it by the rowid of a table below would also read it all
+        // before the first row, so a row that fails could not be named).
         const std::string select = "SELECT " + selected + " FROM " + sqlIdentifier(table);
-        select_ = select + " ORDER BY rowid";
+        SqliteStatement kind = db_->prepare("SELECT type FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
+        kind.bind(1, table);
+        select_ = kind.step() && kind.text(0) == "view" ? select : select + " ORDER BY rowid";
         try {
             db_->prepare(select_); // only tried here
         } catch (const DatabaseError &) {
@@ -281,14 +285,12 @@ private:
     // SQLite's own words, with the row it stopped at.
     std::string rowProblem(size_t rowNo, const DatabaseError &e) const
     {
-        std::string why = e.what();
-        const std::string prefix = path_.string() + ": ";
-        if (why.compare(0, prefix.size(), prefix) == 0)
-            why.erase(0, prefix.size());
-        return path_.string() + ": row " + std::to_string(rowNo) + ": " + why;
+        return path_.string() + ": table \"" + shownText(table_) + "\": row " + std::to_string(rowNo) + ": " +
+               (e.sqliteMessage().empty() ? std::string(e.what()) : e.sqliteMessage());
     }
 
     std::filesystem::path path_;
+    std::string table_;
     std::optional<SqliteDb> db_;
     std::optional<SqliteStatement> rows_;
     std::string select_;

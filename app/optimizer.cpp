@@ -116,6 +116,9 @@ constexpr double kAgeTolerance = 1e-6;
 // The tree is cut at its first levels into at least this many subtrees, the
 // same whatever the number of jobs.
 constexpr size_t kMinSubtrees = 64;
+// ...but a level is not laid out once it would hold more stand states than
+// this: with many intensities one level alone could fill the memory.
+constexpr size_t kMaxFrontier = 1024;
 
 // The choices at a stand screen, in the order of the walk: end the rotation
 // here, project, or thin with one of the intensities and then project. Wide
@@ -593,6 +596,13 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     frontier.push_back(std::move(start.root));
     std::vector<Choice> choices;
     while (frontier.size() < kMinSubtrees) {
+        size_t children = 0;
+        for (const Node &n : frontier) {
+            tree.childChoices(n, choices);
+            children += choices.size();
+        }
+        if (children > kMaxFrontier)
+            break; // the walkers take these nodes whole, settling them too
         std::vector<Node> next;
         bool grew = false;
         for (const Node &n : frontier) {

@@ -74,7 +74,7 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
     if (!v.isArray())
         malformed(where + ": must be an array of texts");
     const QJsonArray a = v.toArray();
-    std::vector<double> seen;
+    std::set<double> seen; // a long list is checked in n log n, not n²
     for (int i = 0; i < a.size(); ++i) {
         const std::string path = where + "[" + std::to_string(i) + "]";
         if (!a[i].isString())
@@ -85,10 +85,8 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
             refused(path + ": \"" + shownText(typed) + "\" is not a number");
         if (const std::string why = check(*n); !why.empty())
             refused(path + ": \"" + shownText(typed) + "\" " + why);
-        for (double s : seen)
-            if (s == *n)
-                refused(path + ": \"" + shownText(typed) + "\" is already in the list");
-        seen.push_back(*n);
+        if (!seen.insert(*n).second)
+            refused(path + ": \"" + shownText(typed) + "\" is already in the list");
         out.push_back(typed);
     }
     return out;

@@ -59,7 +59,8 @@ SqliteDb::~SqliteDb()
 
 void SqliteDb::fail(const std::string &doing, int code) const
 {
-    throw DatabaseError(path_.string() + ": " + doing + ": " + sqlite3_errmsg(db_), code);
+    const std::string why = sqlite3_errmsg(db_);
+    throw DatabaseError(path_.string() + ": " + doing + ": " + why, code, why);
 }
 
 void SqliteDb::exec(const std::string &sql)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -16,11 +17,17 @@ namespace tavelo {
 
 class DatabaseError : public std::runtime_error {
 public:
-    DatabaseError(const std::string &what, int code) : std::runtime_error(what), code_(code) {}
+    DatabaseError(const std::string &what, int code, std::string sqliteMessage = {})
+        : std::runtime_error(what), code_(code), sqliteMessage_(std::move(sqliteMessage))
+    {
+    }
     int code() const { return code_; }
+    // SQLite's own words ("integer overflow"), without the file and the statement.
+    const std::string &sqliteMessage() const { return sqliteMessage_; }
 
 private:
     int code_;
+    std::string sqliteMessage_;
 };
 
 class SqliteStatement;
