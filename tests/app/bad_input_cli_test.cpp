@@ -5,13 +5,17 @@
 
 #include "app/optimizer.h"
 #include "app/sqlite_db.h"
+#include "base/whole_file.h"
 #include "cli_test_support.h"
+#include "support/small_disk.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -427,6 +431,24 @@ TEST(DatabaseInventory, TableNamesMatchWhateverTheirCaseAndAReadOnlyFolderIsRead
     fs::permissions(tmp / "ro", fs::perms::owner_all);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readBytes(tmp / "a" / "record.csv"), readBytes(tmp / "b" / "record.csv"));
+}
+
+// A file that does not fit on the disk says the system's reason, whether the
+// disk fills at a write, at the flush or at the commit.
+TEST(FullDisk, AFileThatDoesNotFitSaysWhy)
+{
+    for (const size_t piece : {size_t(1) << 20, size_t(1000), size_t(1)}) {
+        SmallDisk disk("64k");
+        if (!disk.mounted())
+            GTEST_SKIP() << disk.whyNot();
+        WholeFileWriter file(disk / "record.csv");
+        ASSERT_TRUE(file.open()) << file.error();
+        const std::string bytes(size_t(1) << 20, 'x');
+        for (size_t at = 0; at < (size_t(1) << 17); at += piece)
+            file.write(std::string_view(bytes).substr(0, piece));
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(file.error(), std::strerror(ENOSPC)) << "writing " << piece << " bytes at a time";
+    }
 }
 
 } // namespace
