@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -409,26 +408,27 @@ TEST(ResultsDatabase, ShardsStartingTogetherOnANewFileAllRun)
 }
 
 // Table names are matched as SQLite matches them; a write-ahead-log inventory
-// in a folder that cannot be written is still read.
-TEST(DatabaseInventory, TableNamesMatchWhateverTheirCaseAndAReadOnlyFolderIsRead)
+// on a disk that cannot be written is still read.
+TEST(DatabaseInventory, TableNamesMatchWhateverTheirCaseAndAReadOnlyDiskIsRead)
 {
     TempFolder tmp;
     writeBytes(tmp / "regime.json", kRegime);
-    fs::create_directory(tmp / "ro");
-    csvToTable(tmp / "ro" / "inv.sqlite", inventory(3));
-    {
-        SqliteDb db(tmp / "ro" / "inv.sqlite", SqliteDb::Mode::ReadWrite);
-        db.exec("PRAGMA journal_mode = WAL");
-    }
-    const CliRun upper = runCli({"batch", "ro/inv.sqlite", "--table", "STANDS", "--regime", "regime.json", "--out",
-                                 "a"},
-                                tmp);
+    csvToTable(tmp / "inv.sqlite", inventory(3));
+    const CliRun upper =
+        runCli({"batch", "inv.sqlite", "--table", "STANDS", "--regime", "regime.json", "--out", "a"}, tmp);
     EXPECT_EQ(upper.status, 0) << upper.err;
-    if (geteuid() == 0)
-        GTEST_SKIP() << "a folder cannot be made read-only for root";
-    fs::permissions(tmp / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-    const CliRun r = runCli({"batch", "ro/inv.sqlite", "--regime", "regime.json", "--out", "b"}, tmp);
-    fs::permissions(tmp / "ro", fs::perms::owner_all);
+
+    SmallDisk disk("1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    fs::copy_file(tmp / "inv.sqlite", disk / "inv.sqlite");
+    {
+        SqliteDb db(disk / "inv.sqlite", SqliteDb::Mode::ReadWrite);
+        db.prepare("PRAGMA journal_mode = WAL").run();
+    }
+    ASSERT_EQ(::mount("tmpfs", disk.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0)
+        << std::strerror(errno);
+    const CliRun r = runCli({"batch", (disk / "inv.sqlite").string(), "--regime", "regime.json", "--out", "b"}, tmp);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readBytes(tmp / "a" / "record.csv"), readBytes(tmp / "b" / "record.csv"));
 }
