@@ -343,7 +343,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
 
     // An output folder that cannot be used stops the run before a database
-    // records a run that never happened.
+    // records a run that never happened, and a results file that is not ours
+    // before the folder's earlier outputs go.
+    if (!options.database.empty() && !outDir.empty())
+        ResultsDb::checkExisting(options.database);
     if (!outDir.empty())
         prepareOutputFolder(outDir, options.overwrite, inventory);
     std::vector<bool> alreadyDone;

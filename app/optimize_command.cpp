@@ -5,6 +5,7 @@
 #include "app/cli_commands.h"
 #include "app/economics_run.h"
 #include "app/optimizer.h"
+#include "app/results_db.h"
 #include "app/scenario.h"
 #include "app/search_space.h"
 #include "app/stop_signals.h"
@@ -345,11 +346,14 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
         return *status;
     options.regimeJson = regimeJson;
-    // A database inventory is read whole once before the earlier results go:
-    // a row SQLite cannot read then leaves them as they were.
-    if (isDatabaseFile(call.input)) {
+    // A database inventory is read whole once, and the results file checked to
+    // be ours, before the earlier results go: they stay when either fails.
+    if (isDatabaseFile(call.input) || !call.database.empty()) {
         try {
-            openInventory(call.input, BatchOptions{}.table)->fingerprint();
+            if (isDatabaseFile(call.input))
+                openInventory(call.input, BatchOptions{}.table)->fingerprint();
+            if (!call.database.empty())
+                ResultsDb::checkExisting(call.database);
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             return kCliUsage;

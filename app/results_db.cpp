@@ -63,6 +63,10 @@ constexpr OurObject kOurObjects[] = {
     {"tavelo_errors_run", "index", {}},
 };
 
+// Throws std::runtime_error when `db` holds a table, view or index of one of
+// our names that is not ours.
+void checkOurSchema(SqliteDb &db);
+
 // The core tables every GeoPackage has, with the three reference systems it
 // must define.
 void createGeoPackageCore(SqliteDb &db)
@@ -173,7 +177,7 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
 void ResultsDb::setUp(const std::filesystem::path &path)
 {
     // Nothing is changed before the file is known to take our tables.
-    checkSchema();
+    checkOurSchema(db_);
     // Several shards or readers may use the file at once; a commit needs no
     // disk sync, and a stand is still never half written.
     {
@@ -187,10 +191,25 @@ void ResultsDb::setUp(const std::filesystem::path &path)
     createSchema();
 }
 
-void ResultsDb::checkSchema()
+void ResultsDb::checkExisting(const std::filesystem::path &path)
 {
-    const std::string file = db_.path().string();
-    SqliteStatement object = db_.prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0)
+        return;
+    try {
+        SqliteDb db(path, SqliteDb::Mode::ReadOnly);
+        checkOurSchema(db);
+    } catch (const DatabaseError &) {
+        // A file SQLite cannot read is reported when the results are opened.
+    }
+}
+
+namespace {
+
+void checkOurSchema(SqliteDb &db)
+{
+    const std::string file = db.path().string();
+    SqliteStatement object = db.prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
     for (const OurObject &ours : kOurObjects) {
         object.bind(1, std::string(ours.name));
         if (!object.step()) {
@@ -206,7 +225,7 @@ void ResultsDb::checkSchema()
                                      " of that name; nothing was changed (write the results to another file)");
         if (type != "table")
             continue;
-        SqliteStatement info = db_.prepare("PRAGMA table_info(" + sqlIdentifier(name) + ")");
+        SqliteStatement info = db.prepare("PRAGMA table_info(" + sqlIdentifier(name) + ")");
         std::vector<std::string> present;
         while (info.step())
             present.push_back(lowerCase(info.text(1)));
@@ -221,6 +240,8 @@ void ResultsDb::checkSchema()
         }
     }
 }
+
+} // namespace
 
 ResultsDb::~ResultsDb()
 {

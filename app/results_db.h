@@ -63,6 +63,10 @@ public:
     // std::runtime_error, before anything is changed, when the file holds
     // tables or views of our names that are not ours.
     explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = 5000);
+    // The same check of an existing file's tables, read only, for a run that
+    // touches other outputs before it opens the results: throws
+    // std::runtime_error when they are not ours. Nothing for a new file.
+    static void checkExisting(const std::filesystem::path &path);
     ~ResultsDb();
     ResultsDb(const ResultsDb &) = delete;
     ResultsDb &operator=(const ResultsDb &) = delete;
@@ -88,7 +92,6 @@ public:
 
 private:
     void setUp(const std::filesystem::path &path);
-    void checkSchema();
     void createSchema();
     SqliteDb db_;
     std::string journalModeBefore_;

@@ -351,7 +351,7 @@ TEST(ResumedInventory, FromAPipeIsRefusedAndShardsOfDifferentInventoriesDoNotMer
 }
 
 // A results file with a table or view of our names that is not ours is
-// refused before anything in it changes.
+// refused before anything in it, or in the output folder, changes.
 TEST(ResultsDatabase, NotOursIsRefusedUntouched)
 {
     for (const char *theirs : {"CREATE TABLE tavelo_record (x TEXT)", "CREATE TABLE Tavelo_Final (x TEXT)"}) {
@@ -363,8 +363,12 @@ TEST(ResultsDatabase, NotOursIsRefusedUntouched)
             db.exec(theirs);
         }
         const std::string before = readBytes(tmp / "r.sqlite");
-        const CliRun r = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite"}, tmp);
+        fs::create_directory(tmp / "out");
+        writeBytes(tmp / "out" / "record.csv", "earlier");
+        const CliRun r = runCli(
+            {"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite", "--out", "out", "--overwrite"}, tmp);
         EXPECT_EQ(r.status, 1) << theirs << r.err;
+        EXPECT_EQ(readBytes(tmp / "out" / "record.csv"), "earlier");
         EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
         EXPECT_EQ(readBytes(tmp / "r.sqlite"), before) << theirs;
         EXPECT_FALSE(fs::exists(tmp / "r.sqlite-wal")) << theirs;
