@@ -46,6 +46,15 @@ int64_t scalar(const fs::path &file, const std::string &sql)
     return q.step() ? q.integer(0) : -1;
 }
 
+// optimize stand.json (or `stand`) over `space` by volume, with `extra`.
+std::vector<std::string> optimizeCall(const std::string &space, std::vector<std::string> extra,
+                                      const std::string &stand = "stand.json")
+{
+    std::vector<std::string> args = {"optimize", stand, "--space", space, "--objective", "volume"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
 // --- The regime search ----------------------------------------------------------------
 
 // Every intensity of a list at the edge of a 16-bit index is tried once, the
@@ -94,18 +103,12 @@ TEST(RegimeLimit, CountsTheSpaceAndRefusesBeyondIt)
     writeBytes(tmp / "stand.json", kStand);
     writeBytes(tmp / "space.json", R"({"rotation": {"from": "25", "to": "40"},
       "thinnings": {"max": "2", "mechanical": ["20", "30", "40"]}})");
-    const std::vector<std::string> call = {"optimize", "stand.json", "--space", "space.json", "--objective", "volume"};
-    auto withOut = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = call;
-        args.insert(args.end(), extra.begin(), extra.end());
-        return runCli(args, tmp);
-    };
-    const CliRun free = withOut({"--out", "a"});
+    const CliRun free = runCli(optimizeCall("space.json", {"--out", "a"}), tmp);
     ASSERT_EQ(free.status, 0) << free.err;
-    const CliRun at = withOut({"--out", "b", "--max-regimes", "364"});
+    const CliRun at = runCli(optimizeCall("space.json", {"--out", "b", "--max-regimes", "364"}), tmp);
     EXPECT_EQ(at.status, 0) << at.err;
     EXPECT_EQ(readBytes(tmp / "a" / "ranking.csv"), readBytes(tmp / "b" / "ranking.csv"));
-    const CliRun below = withOut({"--out", "c", "--max-regimes", "363"});
+    const CliRun below = runCli(optimizeCall("space.json", {"--out", "c", "--max-regimes", "363"}), tmp);
     EXPECT_EQ(below.status, 2) << below.err;
     EXPECT_NE(below.err.find("holds 364 regimes"), std::string::npos) << below.err;
     EXPECT_FALSE(fs::exists(tmp / "c" / "ranking.csv"));
@@ -121,9 +124,7 @@ TEST(RegimeLimit, AnEndlessSpaceIsRefusedAtOnceAndASignalStopsALongSearch)
     writeBytes(tmp / "space.json",
                R"({"rotation": {"from": "20", "to": "160"}, "thinnings": {"max": "30", "minInterval": "0",
                   "mechanical": [)" + list + "]}}");
-    const CliRun endless = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "volume",
-                                   "--out", "out"},
-                                  tmp);
+    const CliRun endless = runCli(optimizeCall("space.json", {"--out", "out"}), tmp);
     EXPECT_EQ(endless.status, 2) << endless.err;
     EXPECT_NE(endless.err.find("--max-regimes"), std::string::npos) << endless.err;
 
@@ -132,9 +133,8 @@ TEST(RegimeLimit, AnEndlessSpaceIsRefusedAtOnceAndASignalStopsALongSearch)
                R"({"rotation": {"from": "20", "to": "60"}, "thinnings": {"max": "3", "mechanical": [)" + list + "]}}");
     CliStart start;
     start.environment = "timeout --preserve-status -s INT 2";
-    const CliRun stopped = runCli({"optimize", "stand.json", "--space", "long.json", "--objective", "volume",
-                                   "--out", "out", "--max-regimes", "1000000000000", "--jobs", "2"},
-                                  tmp, start);
+    const CliRun stopped =
+        runCli(optimizeCall("long.json", {"--out", "out", "--max-regimes", "1000000000000", "--jobs", "2"}), tmp, start);
     EXPECT_EQ(stopped.status, 130) << stopped.err;
     EXPECT_NE(stopped.err.find("interrupted"), std::string::npos) << stopped.err;
     EXPECT_TRUE(fs::is_empty(tmp / "out"));
@@ -183,7 +183,9 @@ TEST(TinyDiscountRate, GivesTheValueAtZeroAndNeverANonFiniteNumber)
 
     // Nothing to rank by then: refused, not a ranking without rows.
     writeBytes(tmp / "space.json", R"({"rotation": {"from": "20", "to": "25"}})");
-    const CliRun lev = runCli({"optimize", "s.json", "--space", "space.json", "--objective", "lev", "--out", "o"}, tmp);
+    std::vector<std::string> levCall = optimizeCall("space.json", {"--out", "o"}, "s.json");
+    levCall[5] = "lev";
+    const CliRun lev = runCli(levCall, tmp);
     EXPECT_EQ(lev.status, 2) << lev.err;
     EXPECT_FALSE(fs::exists(tmp / "o" / "ranking.csv"));
 }
@@ -222,9 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
         CallCase{"LogTwice", {"run", "stand.json", "--log", "a.txt", "--log", "b.txt"}, "--log is given twice"},
         CallCase{"OutTwice", {"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--out", "o2"},
                  "--out is given twice"},
-        CallCase{"TopTwice",
-                 {"optimize", "stand.json", "--space", "space.json", "--objective", "volume", "--out", "out", "--top",
-                  "2", "--top", "3"},
+        CallCase{"TopTwice", optimizeCall("space.json", {"--out", "out", "--top", "2", "--top", "3"}),
                  "--top is given twice"},
         CallCase{"ResumeIntoAFolder",
                  {"batch", "stands.csv", "--regime", "regime.json", "--db", "r.sqlite", "--out", "out", "--resume"},
