@@ -92,7 +92,7 @@ int usage(std::ostream &err, const std::string &why)
 
 void printMessage(std::ostream &err, const char *what, const Message &m)
 {
-    err << what << ": " << m.title << ": " << m.text << "\n";
+    err << what << ": " << shownText(m.title) << ": " << shownText(m.text) << "\n";
 }
 
 const char *outcomeWord(const RunResult &r)

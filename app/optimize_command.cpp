@@ -297,7 +297,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         } else if (!result.problem.empty()) {
             err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
         } else if (result.message) {
-            err << "refused: " << result.message->title << ": " << result.message->text << "\n";
+            err << "refused: " << shownText(result.message->title) << ": " << shownText(result.message->text) << "\n";
         }
         return kRefused;
     }
