@@ -233,11 +233,6 @@ SearchOutcome searchOutcome(const OptimizeResult &result)
         if (result.noRotationAge)
             out.message = Message::warning(kSearchTitle, "Nenhuma idade de rotação do intervalo coincide com um ecran "
                                                          "do povoamento (de 5 em 5 anos a partir da sua idade).");
-        else if (result.beyondLimit)
-            out.message = Message::warning(kSearchTitle, "O espaço de procura tem mais de " +
-                                                             formatFixed(kDefaultMaxRegimes, 0) +
-                                                             " regimes para este povoamento. Reduza o número de "
-                                                             "desbastes ou de intensidades.");
         else if (result.message)
             out.message = result.message;
         else if (result.problem.rfind("no feasible regime has a finite", 0) == 0)
