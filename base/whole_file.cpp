@@ -155,8 +155,13 @@ bool WholeFileWriter::openSaveFile()
 
 void WholeFileWriter::failSaveFile()
 {
+    // Read first: Qt's own text of a failed flush or commit is often just
+    // "Unknown error", while the system's reason is still in errno.
+    const int systemError = errno;
     if (error_.empty())
         error_ = saveFile_->errorString().toStdString();
+    if ((error_.empty() || error_ == "Unknown error") && systemError != 0)
+        error_ = systemErrorText(systemError);
     if (error_.empty())
         error_ = "the file could not be written";
 }
@@ -185,6 +190,7 @@ void WholeFileWriter::write(std::string_view bytes)
         if (!error_.empty())
             return;
         const auto size = static_cast<qint64>(bytes.size());
+        errno = 0;
         if (saveFile_->write(bytes.data(), size) != size)
             failSaveFile();
         return;
@@ -206,6 +212,7 @@ bool WholeFileWriter::commit()
     if (saveFile_) {
         // QSaveFile buffers: a full disk may show only when the buffer is
         // flushed, and commit() does not report that flush's failure itself.
+        errno = 0;
         bool ok = error_.empty() && saveFile_->flush();
         if (ok && !saveFile_->commit())
             ok = false;

@@ -31,7 +31,7 @@ void BM_CommitStands(benchmark::State &state)
         std::filesystem::temp_directory_path() / ("tavelo-bench-" + std::to_string(std::random_device{}()) + ".sqlite");
     {
         tavelo::ResultsDb db(file);
-        const int64_t run = db.startRun({"stands.csv", "", "{}", ""}, 0);
+        const int64_t run = db.startRun({"stands.csv", "", "{}", "", std::nullopt, ""}, 0);
         std::vector<tavelo::StandOutcome> stands(perTransaction, typicalStand());
         size_t position = 0;
         for (auto _ : state) {

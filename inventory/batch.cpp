@@ -287,7 +287,8 @@ private:
     std::optional<OrderedCsv> economics_;
 };
 
-RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
+RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options,
+                        const InventoryFingerprint &fingerprint)
 {
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
@@ -300,6 +301,8 @@ RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptio
     id.regime = options.regimeJson;
     if (options.shardCount > 1)
         id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
+    id.inventoryRows = static_cast<int64_t>(fingerprint.rows);
+    id.inventoryHash = fingerprint.hash;
     return id;
 }
 
@@ -313,6 +316,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         throw std::runtime_error("no output: give an output folder or a results database");
     if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
         throw std::runtime_error("the shard must be K/N with K from 1 to N");
+    // A pipe cannot be told to hold the same stands as the run interrupted.
+    if (options.resume && !std::filesystem::is_regular_file(inventory))
+        throw std::runtime_error("--resume needs the inventory as a file: " + inventory.string() +
+                                 " cannot be checked against the interrupted run");
 
     // The regime's valuation, stand by stand, when it has prices and costs;
     // a bad value refuses the run before any output is touched.
@@ -329,17 +336,23 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     // The inventory is checked before any output is touched; it holds no lock
     // until its first row is read, so it may be the results database itself.
     const std::unique_ptr<InventorySource> source = openInventory(inventory, options.table);
+    // Read whole once before anything is touched: a row that cannot be read
+    // stops the run here, and a resumed run is checked to have the same stands.
+    const InventoryFingerprint fingerprint = source->fingerprint();
     const size_t rows = source->count();
     const size_t inShard = rows / options.shardCount + (options.shardIndex - 1 < rows % options.shardCount ? 1 : 0);
 
     // An output folder that cannot be used stops the run before a database
-    // records a run that never happened.
+    // records a run that never happened, and a results file that is not ours
+    // before the folder's earlier outputs go.
+    if (!options.database.empty() && !outDir.empty())
+        ResultsDb::checkExisting(options.database);
     if (!outDir.empty())
         prepareOutputFolder(outDir, options.overwrite, inventory);
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
-        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options),
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options, fingerprint),
                                                  static_cast<int64_t>(inShard), options.resume,
                                                  options.busyTimeoutMs);
         summary.resumed = db->resumed();
@@ -464,7 +477,18 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     Chunk pending;
     bool writing = true;
     InventoryRow row;
-    for (size_t position = 0; writing && source->next(row); ++position) {
+    // A row that cannot be read (the file changed under the run) stops the
+    // reading; the stands handed out are finished and kept, then it is said.
+    std::exception_ptr unreadable;
+    auto nextRow = [&] {
+        try {
+            return source->next(row);
+        } catch (...) {
+            unreadable = std::current_exception();
+            return false;
+        }
+    };
+    for (size_t position = 0; writing && nextRow(); ++position) {
         if (options.stop && options.stop->load()) {
             summary.interrupted = true;
             break;
@@ -506,7 +530,9 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         std::rethrow_exception(failure);
 
     for (const auto &sink : sinks)
-        sink->finish(!summary.interrupted);
+        sink->finish(!summary.interrupted && !unreadable);
+    if (unreadable)
+        std::rethrow_exception(unreadable);
     summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;

@@ -85,6 +85,8 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
     std::exception_ptr failure;
     auto searchStands = [&] {
         for (size_t i = next++; i < stands.size(); i = next++) {
+            if (options.stop && options.stop->load())
+                return;
             const StandLine &s = stands[i];
             StandResult &r = results[i];
             if (const auto *why = std::get_if<std::string>(&s.row)) {
@@ -97,6 +99,8 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                 one.objective = options.objective;
                 one.economics = options.economics;
                 one.top = 1;
+                one.maxRegimes = options.maxRegimes;
+                one.cancel = options.stop;
                 one.jobs = 1; // the stands are shared out, not each stand's tree
                 const OptimizeResult found = optimizeRegime(scenario, space, one);
                 if (found.status == OptimizeResult::Status::Done && !found.best.empty()) {
@@ -143,6 +147,10 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
         t.join();
     if (failure)
         std::rethrow_exception(failure);
+    if (options.stop && options.stop->load()) {
+        summary.interrupted = true;
+        return summary;
+    }
 
     std::string best = "id,objective,rotationAge,schedule,npv,volume,sawlog\n";
     std::string errors = kErrorsCsvHeader;
@@ -172,7 +180,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
         std::error_code ec;
         std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
         RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(), "",
-                             options.regimeJson, ""};
+                             options.regimeJson, "", std::nullopt, ""};
         saveBestRegimes(options.database, identity, static_cast<int64_t>(stands.size()), bestRows, errorRows);
     }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

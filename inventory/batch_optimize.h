@@ -7,6 +7,7 @@
 #include "regimes/optimizer.h"
 #include "regimes/search_space.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -17,7 +18,10 @@ struct BatchOptimizeOptions {
     Objective objective = Objective::Volume;
     std::optional<EconomicInputs> economics; // the regime file's prices, costs and rate
     unsigned jobs = 0; // 0: one per core
+    double maxRegimes = kDefaultMaxRegimes; // each stand's search, as OptimizeOptions::maxRegimes
     std::function<void(size_t done, size_t total)> progress;
+    // Set (by a signal) to stop the searches under way; then nothing is written.
+    const std::atomic<bool> *stop = nullptr;
     // Also into this results database (tavelo_best, tavelo_errors); empty for none.
     std::filesystem::path database;
     std::string regimeJson; // the regime file as read, kept with the run
@@ -29,6 +33,7 @@ struct BatchOptimizeSummary {
     size_t refused = 0;
     size_t infeasible = 0; // no regime stays inside the model
     size_t malformed = 0;
+    bool interrupted = false; // stopped: no file written
     double seconds = 0.0;
 };
 

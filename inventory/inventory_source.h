@@ -24,11 +24,22 @@ struct InventoryRow {
     std::variant<std::vector<std::string>, std::string> cells;
 };
 
+// What a run read, to tell later whether the inventory is still the same:
+// the rows and a hash of their content.
+struct InventoryFingerprint {
+    size_t rows = 0;
+    std::string hash; // 16 hexadecimal digits
+    bool operator==(const InventoryFingerprint &) const = default;
+};
+
 class InventorySource {
 public:
     virtual ~InventorySource() = default;
     // How many rows next() will give.
     virtual size_t count() const = 0;
+    // Every row read once, apart from next(); throws std::runtime_error (with
+    // the row) when one cannot be read.
+    virtual InventoryFingerprint fingerprint() = 0;
     // The next row in inventory order; false after the last.
     virtual bool next(InventoryRow &row) = 0;
 };

@@ -78,6 +78,14 @@ MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<
         if (!sameWork(r.run.identity, first.run.identity))
             throw std::runtime_error(r.file.string() + ": shard " + r.run.identity.shard +
                                      " ran another inventory or regime than " + first.file.string());
+        // Each shard read the whole inventory: their fingerprints agree unless
+        // the file changed between them.
+        if (r.run.identity.inventoryRows || first.run.identity.inventoryRows) {
+            if (const std::string why = inventoryChange(first.run.identity, r.run.identity); !why.empty())
+                throw std::runtime_error(r.file.string() + ": shard " + r.run.identity.shard +
+                                         " read another inventory than shard " + first.run.identity.shard + " of " +
+                                         first.file.string() + ": " + why);
+        }
         if (r.shard.count != count)
             throw std::runtime_error(r.file.string() + ": shard " + r.run.identity.shard + " does not fit with " +
                                      first.run.identity.shard + " of " + first.file.string());

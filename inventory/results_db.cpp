@@ -1,12 +1,16 @@
 #include "results_db.h"
 
 #include "base/version.h"
+#include "base/shown_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <ctime>
+#include <stdexcept>
 #include <string_view>
+#include <thread>
 
 
 namespace tavelo {
@@ -23,13 +27,43 @@ constexpr const char *kRecordColumnsSql =
 constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
 constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
 
+std::string lowerCase(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
 bool isGeoPackageName(const std::filesystem::path &path)
 {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".gpkg";
+    return lowerCase(path.extension().string()) == ".gpkg";
 }
+
+// Our tables, views and index, with the columns a table of an earlier run
+// must have (the fingerprint columns of tavelo_runs are added when missing).
+struct OurObject {
+    const char *name;
+    const char *type;
+    std::array<const char *, 14> columns;
+};
+constexpr OurObject kOurObjects[] = {
+    {"tavelo_runs", "table",
+     {"run_id", "started", "finished", "program_version", "inventory", "regime", "stands", "inventory_table",
+      "shard"}},
+    {"tavelo_stands", "table", {"run_id", "position", "stand_id", "line", "status"}},
+    {"tavelo_record", "table",
+     {"run_id", "stand_id", "row", "year", "age", "code", "trees", "basal_area", "height", "v_total", "v_roundwood",
+      "v_sawlog", "v_firewood"}},
+    {"tavelo_errors", "table", {"run_id", "stand_id", "line", "status", "title", "text"}},
+    {"tavelo_economics", "table", {"run_id", "stand_id", "npv", "eaa", "lev"}},
+    {"tavelo_best", "table",
+     {"run_id", "stand_id", "objective", "rotation_age", "schedule", "npv", "volume", "sawlog"}},
+    {"tavelo_final", "view", {}},
+    {"tavelo_errors_run", "index", {}},
+};
+
+// Throws std::runtime_error when `db` holds a table, view or index of one of
+// our names that is not ours.
+void checkOurSchema(SqliteDb &db);
 
 // The core tables every GeoPackage has, with the three reference systems it
 // must define.
@@ -81,6 +115,21 @@ std::optional<ShardSpec> parseShard(const std::string &shard)
     return ShardSpec{*k, *n};
 }
 
+std::string inventoryChange(const RunIdentity &was, const RunIdentity &now)
+{
+    if (!was.inventoryRows)
+        return "it kept no fingerprint of its inventory (a run of an earlier version), so the stands cannot be "
+               "checked to be the same";
+    if (!now.inventoryRows)
+        return "this inventory has no fingerprint";
+    if (*was.inventoryRows != *now.inventoryRows)
+        return "the inventory had " + std::to_string(*was.inventoryRows) + " rows, it now has " +
+               std::to_string(*now.inventoryRows);
+    if (was.inventoryHash != now.inventoryHash)
+        return "the inventory's rows have changed (the same number of rows, another content)";
+    return {};
+}
+
 std::string isoTimeNow()
 {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -96,17 +145,21 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
 {
     if (db_.readOnly())
         throw BatchOutputError("cannot write " + path.string() + ": the file is read-only");
-    // Several shards or readers may use the file at once; a commit needs no
-    // disk sync, and a stand is still never half written.
-    {
-        SqliteStatement mode = db_.prepare("PRAGMA journal_mode");
-        if (mode.step())
-            journalModeBefore_ = mode.text(0);
+    // Two shards may start on one new file at once. Not every step of the
+    // set-up waits for the other writer by itself (a change of journal mode
+    // gives up at once), so the whole set-up is tried again, as long as any
+    // statement would wait.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    for (;;) {
+        try {
+            setUp(path);
+            break;
+        } catch (const DatabaseError &e) {
+            if (!isBusyError(e) || std::chrono::steady_clock::now() >= deadline)
+                throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
-    db_.prepare("PRAGMA journal_mode = WAL").run();
-    db_.exec("PRAGMA synchronous = NORMAL");
-    geoPackage_ = isGeoPackageName(path) || db_.tableExists("gpkg_contents");
-    createSchema();
     insertStand_.emplace(db_, std::string("INSERT INTO tavelo_stands (run_id, ") + kStandColumns +
                                   ") VALUES (?1, ?2, ?3, ?4, ?5)");
     insertRecord_.emplace(db_, std::string("INSERT INTO tavelo_record (run_id, ") + kRecordColumnsSql +
@@ -118,6 +171,75 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
 } catch (const DatabaseError &e) {
     throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
+
+void ResultsDb::setUp(const std::filesystem::path &path)
+{
+    // Nothing is changed before the file is known to take our tables.
+    checkOurSchema(db_);
+    // Several shards or readers may use the file at once; a commit needs no
+    // disk sync, and a stand is still never half written.
+    {
+        SqliteStatement mode = db_.prepare("PRAGMA journal_mode");
+        if (mode.step())
+            journalModeBefore_ = mode.text(0);
+    }
+    db_.prepare("PRAGMA journal_mode = WAL").run();
+    db_.exec("PRAGMA synchronous = NORMAL");
+    geoPackage_ = isGeoPackageName(path) || db_.tableExists("gpkg_contents");
+    createSchema();
+}
+
+void ResultsDb::checkExisting(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0)
+        return;
+    try {
+        SqliteDb db(path, SqliteDb::Mode::ReadOnly);
+        checkOurSchema(db);
+    } catch (const DatabaseError &) {
+        // A file SQLite cannot read is reported when the results are opened.
+    }
+}
+
+namespace {
+
+void checkOurSchema(SqliteDb &db)
+{
+    const std::string file = db.path().string();
+    SqliteStatement object = db.prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
+    for (const OurObject &ours : kOurObjects) {
+        object.bind(1, std::string(ours.name));
+        if (!object.step()) {
+            object.reset();
+            continue;
+        }
+        const std::string type = object.text(0);
+        const std::string name = object.text(1);
+        object.reset();
+        if (type != ours.type)
+            throw std::runtime_error(file + ": it holds a " + type + " named \"" + shownText(name) +
+                                     "\" where the results need a " + ours.type +
+                                     " of that name; nothing was changed (write the results to another file)");
+        if (type != "table")
+            continue;
+        SqliteStatement info = db.prepare("PRAGMA table_info(" + sqlIdentifier(name) + ")");
+        std::vector<std::string> present;
+        while (info.step())
+            present.push_back(lowerCase(info.text(1)));
+        for (const char *column : ours.columns) {
+            if (!column)
+                break;
+            if (std::find(present.begin(), present.end(), column) == present.end())
+                throw std::runtime_error(file + ": its table \"" + shownText(name) + "\" has no column \"" +
+                                         column +
+                                         "\": it is not a table of batch results; nothing was changed (write "
+                                         "the results to another file)");
+        }
+    }
+}
+
+} // namespace
 
 ResultsDb::~ResultsDb()
 {
@@ -147,7 +269,18 @@ void ResultsDb::createSchema()
     const std::string key = geoPackage_ ? "UNIQUE" : "PRIMARY KEY";
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_runs (run_id INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT, "
              "finished TEXT, program_version TEXT, inventory TEXT, regime TEXT, stands INTEGER, "
-             "inventory_table TEXT, shard TEXT)");
+             "inventory_table TEXT, shard TEXT, inventory_rows INTEGER, inventory_hash TEXT)");
+    // A file of an earlier version: its runs keep no fingerprint.
+    {
+        bool hasFingerprint = false;
+        SqliteStatement info = db_.prepare("PRAGMA table_info(tavelo_runs)");
+        while (info.step())
+            hasFingerprint = hasFingerprint || lowerCase(info.text(1)) == "inventory_hash";
+        if (!hasFingerprint) {
+            db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_rows INTEGER");
+            db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_hash TEXT");
+        }
+    }
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_stands (" + fid +
              "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, " + key +
              " (run_id, position))");
@@ -192,7 +325,7 @@ int64_t ResultsDb::startRun(const RunIdentity &identity, int64_t stands)
 {
     SqliteStatement insert =
         db_.prepare("INSERT INTO tavelo_runs (started, program_version, inventory, regime, stands, inventory_table, "
-                    "shard) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+                    "shard, inventory_rows, inventory_hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     insert.bind(1, isoTimeNow()).bind(2, std::string(kProgramVersion)).bind(3, identity.inventory);
     insert.bind(4, identity.regime).bind(5, stands);
     if (identity.inventoryTable.empty())
@@ -203,6 +336,10 @@ int64_t ResultsDb::startRun(const RunIdentity &identity, int64_t stands)
         insert.bindNull(7);
     else
         insert.bind(7, identity.shard);
+    if (identity.inventoryRows)
+        insert.bind(8, *identity.inventoryRows).bind(9, identity.inventoryHash);
+    else
+        insert.bindNull(8).bindNull(9);
     insert.run();
     return db_.lastInsertId();
 }
@@ -210,7 +347,7 @@ int64_t ResultsDb::startRun(const RunIdentity &identity, int64_t stands)
 std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId)
 {
     SqliteStatement q = db.prepare("SELECT run_id, started, finished, inventory, regime, stands, inventory_table, "
-                                   "shard FROM tavelo_runs WHERE run_id = ?1");
+                                   "shard, inventory_rows, inventory_hash FROM tavelo_runs WHERE run_id = ?1");
     q.bind(1, runId);
     if (!q.step())
         return std::nullopt;
@@ -223,6 +360,9 @@ std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId)
     r.stands = q.integer(5);
     r.identity.inventoryTable = q.text(6);
     r.identity.shard = q.text(7);
+    if (!q.isNull(8))
+        r.identity.inventoryRows = q.integer(8);
+    r.identity.inventoryHash = q.text(9);
     return r;
 }
 
@@ -368,6 +508,10 @@ DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity 
     try {
         if (resume) {
             if (const auto run = db_->unfinishedRun(identity)) {
+                if (const std::string why = inventoryChange(run->identity, identity); !why.empty())
+                    throw std::runtime_error("cannot resume run " + std::to_string(run->id) + " of " +
+                                             path.string() + ": " + why +
+                                             "; run without --resume to start a new run");
                 runId_ = run->id;
                 resumed_ = true;
                 done_ = db_->completedPositions(runId_);

@@ -27,7 +27,15 @@ struct RunIdentity {
     std::string inventoryTable; // the table read, for a database inventory
     std::string regime;         // the regime file's JSON
     std::string shard;          // "K/N", or empty for the whole inventory
+    // The inventory as read: its rows and a hash of their content (none for
+    // a run recorded before they were kept, or a search for best regimes).
+    std::optional<int64_t> inventoryRows;
+    std::string inventoryHash;
 };
+
+// Why a run of `was` cannot be continued or merged with the inventory of
+// `now`; empty when both read the same stands.
+std::string inventoryChange(const RunIdentity &was, const RunIdentity &now);
 
 struct RunInfo {
     int64_t id = 0;
@@ -51,8 +59,14 @@ class ResultsDb {
 public:
     // Opens or creates `path` with the results tables (a GeoPackage also gets
     // its metadata tables, and ours are registered as attribute tables).
-    // Throws BatchOutputError when the file cannot be written.
+    // Throws BatchOutputError when the file cannot be written, and
+    // std::runtime_error, before anything is changed, when the file holds
+    // tables or views of our names that are not ours.
     explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = 5000);
+    // The same check of an existing file's tables, read only, for a run that
+    // touches other outputs before it opens the results: throws
+    // std::runtime_error when they are not ours. Nothing for a new file.
+    static void checkExisting(const std::filesystem::path &path);
     ~ResultsDb();
     ResultsDb(const ResultsDb &) = delete;
     ResultsDb &operator=(const ResultsDb &) = delete;
@@ -77,6 +91,7 @@ public:
     SqliteDb &db() { return db_; }
 
 private:
+    void setUp(const std::filesystem::path &path);
     void createSchema();
     SqliteDb db_;
     std::string journalModeBefore_;

@@ -2,17 +2,46 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
 
 namespace tavelo {
 
+namespace {
+
+// "file:" and the path with every byte a URI could misread escaped.
+std::string immutableUri(const std::filesystem::path &path)
+{
+    const std::string p = std::filesystem::absolute(path).string();
+    std::string uri = "file:";
+    for (const char c : p) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || c == '/' || c == '.' || c == '-' || c == '_') {
+            uri += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", b);
+            uri += hex;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+} // namespace
+
 SqliteDb::SqliteDb(const std::filesystem::path &path, Mode mode, int busyTimeoutMs) : path_(path)
 {
-    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    int flags = mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+    std::string name = path.string();
+    if (mode == Mode::Immutable) {
+        flags |= SQLITE_OPEN_URI;
+        name = immutableUri(path);
+    }
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
@@ -30,7 +59,8 @@ SqliteDb::~SqliteDb()
 
 void SqliteDb::fail(const std::string &doing, int code) const
 {
-    throw DatabaseError(path_.string() + ": " + doing + ": " + sqlite3_errmsg(db_), code);
+    const std::string why = sqlite3_errmsg(db_);
+    throw DatabaseError(path_.string() + ": " + doing + ": " + why, code, why);
 }
 
 void SqliteDb::exec(const std::string &sql)
@@ -52,7 +82,7 @@ SqliteStatement SqliteDb::prepare(const std::string &sql)
 bool SqliteDb::tableExists(const std::string &name, const std::string &schema)
 {
     SqliteStatement q(*this, "SELECT 1 FROM " + sqlIdentifier(schema) +
-                                 ".sqlite_master WHERE type IN ('table', 'view') AND name = ?1");
+                                 ".sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
     q.bind(1, name);
     return q.step();
 }
@@ -221,6 +251,12 @@ void SqliteTransaction::commit()
 {
     db_.exec("COMMIT");
     open_ = false;
+}
+
+bool isBusyError(const DatabaseError &e)
+{
+    const int primary = e.code() & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
 std::string sqlIdentifier(const std::string &name)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -16,18 +17,27 @@ namespace tavelo {
 
 class DatabaseError : public std::runtime_error {
 public:
-    DatabaseError(const std::string &what, int code) : std::runtime_error(what), code_(code) {}
+    DatabaseError(const std::string &what, int code, std::string sqliteMessage = {})
+        : std::runtime_error(what), code_(code), sqliteMessage_(std::move(sqliteMessage))
+    {
+    }
     int code() const { return code_; }
+    // SQLite's own words ("integer overflow"), without the file and the statement.
+    const std::string &sqliteMessage() const { return sqliteMessage_; }
 
 private:
     int code_;
+    std::string sqliteMessage_;
 };
 
 class SqliteStatement;
 
 class SqliteDb {
 public:
-    enum class Mode { ReadOnly, ReadWrite };
+    // Immutable reads a file that nothing may change while it is open, without
+    // the lock and shared-memory files a read needs otherwise (a write-ahead
+    // log database in a folder we cannot write).
+    enum class Mode { ReadOnly, ReadWrite, Immutable };
     // Opens (ReadWrite also creates) `path`; waits up to `busyTimeoutMs` for
     // another writer to let go.
     SqliteDb(const std::filesystem::path &path, Mode mode, int busyTimeoutMs = 5000);
@@ -37,6 +47,7 @@ public:
 
     void exec(const std::string &sql);
     SqliteStatement prepare(const std::string &sql);
+    // Names match whatever their case, as SQLite matches them.
     bool tableExists(const std::string &name, const std::string &schema = "main");
     // True when SQLite opened the file but will refuse to change it.
     bool readOnly() const;
@@ -105,6 +116,10 @@ private:
     SqliteDb &db_;
     bool open_ = true;
 };
+
+// Whether SQLite gave up because another connection held the file: worth
+// trying again a little later.
+bool isBusyError(const DatabaseError &e);
 
 // A name between double quotes, for table and column names in SQL text.
 std::string sqlIdentifier(const std::string &name);

@@ -189,6 +189,9 @@ SearchOutcome searchOutcome(const OptimizeResult &result)
                                                          "do povoamento (de 5 em 5 anos a partir da sua idade).");
         else if (result.message)
             out.message = result.message;
+        else if (result.problem.rfind("no feasible regime has a finite", 0) == 0)
+            out.message = Message::warning(kSearchTitle, "Nenhum regime viável tem um valor finito do objectivo com "
+                                                         "esta taxa de actualização.");
         else if (result.problem.rfind("the lev objective", 0) == 0)
             out.message = Message::warning(kSearchTitle, "O VES só existe para um povoamento introduzido pelas "
                                                          "árvores plantadas e com uma taxa de actualização acima de 0.");

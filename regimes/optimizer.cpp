@@ -17,8 +17,11 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdint>
 #include <exception>
+#include <map>
+#include <tuple>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -113,10 +116,14 @@ constexpr double kAgeTolerance = 1e-6;
 // The tree is cut at its first levels into at least this many subtrees, the
 // same whatever the number of jobs.
 constexpr size_t kMinSubtrees = 64;
+// ...but a level is not laid out once it would hold more stand states than
+// this: with many intensities one level alone could fill the memory.
+constexpr size_t kMaxFrontier = 1024;
 
 // The choices at a stand screen, in the order of the walk: end the rotation
-// here, project, or thin with one of the intensities and then project.
-using Choice = uint16_t;
+// here, project, or thin with one of the intensities and then project. Wide
+// enough for any list of intensities a space file can hold.
+using Choice = uint32_t;
 constexpr Choice kEnd = 0;
 constexpr Choice kProject = 1;
 constexpr Choice kFirstThinning = 2;
@@ -245,6 +252,46 @@ public:
             return;
         for (size_t k = 0; k < thinnings_.size(); ++k)
             out.push_back(static_cast<Choice>(kFirstThinning + k));
+    }
+
+    // How many regimes the walk from `root` can meet: the same choices as
+    // childChoices and the same record limit as makeChild, every thinning
+    // taken as accepted. Counted over (age, thinnings, last thinning) states,
+    // so it costs nothing next to the walk; a double holds any count exactly
+    // enough to compare with a limit.
+    double countRegimes(const Node &root) const
+    {
+        std::map<std::tuple<int, int, int>, double> memo;
+        const double t0 = root.state.StandAge.value();
+        const size_t rows0 = root.rows.size();
+        const double lastAge0 = root.lastThinningAge.value_or(0.0);
+        const bool thinnedBefore = root.lastThinningAge.has_value();
+        // k: screens after the root; n: thinnings made; last: screen of the
+        // last thinning made in the walk, -1 for none.
+        auto count = [&](auto &self, int k, int n, int last) -> double {
+            const auto key = std::make_tuple(k, n, last);
+            if (const auto it = memo.find(key); it != memo.end())
+                return it->second;
+            const double t = t0 + Simulation::kStepYears * k;
+            const size_t rows = rows0 + static_cast<size_t>(k + n);
+            double total = 0.0;
+            if (t >= rotation_.first - kAgeTolerance && t <= rotation_.last + kAgeTolerance)
+                total += 1.0;
+            if (t + Simulation::kStepYears <= rotation_.last + kAgeTolerance) {
+                if (rows + 1 <= static_cast<size_t>(kRecordMaxWritten))
+                    total += self(self, k + 1, n, last);
+                const bool hadThinning = last >= 0 || thinnedBefore;
+                const double lastAge = last >= 0 ? t0 + Simulation::kStepYears * last : lastAge0;
+                const bool mayThin = root.thinnings + n < space_.maxThinnings &&
+                                     (!space_.firstAge || t >= *space_.firstAge - kAgeTolerance) &&
+                                     (!hadThinning || t - lastAge >= space_.minInterval - kAgeTolerance);
+                if (mayThin && !thinnings_.empty() && rows + 2 <= static_cast<size_t>(kRecordMaxWritten))
+                    total += static_cast<double>(thinnings_.size()) * self(self, k + 1, n + 1, k);
+            }
+            memo.emplace(key, total);
+            return total;
+        };
+        return count(count, 0, 0, -1);
     }
 
     // Plays one choice on a copy of `parent` into `child`, exactly as the stand
@@ -421,6 +468,17 @@ RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<T
     return r;
 }
 
+// A count for a message: whole below a trillion, else in scientific form.
+std::string countText(double n)
+{
+    char text[40];
+    if (n < 1e12)
+        std::snprintf(text, sizeof text, "%.0f", n);
+    else
+        std::snprintf(text, sizeof text, "%.3g", n);
+    return text;
+}
+
 // The stand as entered, shown on its first stand screen: the run stops there.
 struct Start {
     RunResult run;
@@ -501,6 +559,15 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         }
     }
     const RegimeTree tree(space, rotation, options, planted);
+    result.regimesInSpace = tree.countRegimes(start.root);
+    if (result.regimesInSpace > options.maxRegimes) {
+        result.status = OptimizeResult::Status::Refused;
+        result.beyondLimit = true;
+        result.problem = "the space holds " + countText(result.regimesInSpace) +
+                         " regimes for this stand, more than the limit of " + countText(options.maxRegimes) +
+                         " (give --max-regimes N to search more)";
+        return finish();
+    }
 
     // The first levels, breadth first, until there are subtrees enough to
     // share out; regimes that end on these levels are settled here.
@@ -511,6 +578,13 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     frontier.push_back(std::move(start.root));
     std::vector<Choice> choices;
     while (frontier.size() < kMinSubtrees) {
+        size_t children = 0;
+        for (const Node &n : frontier) {
+            tree.childChoices(n, choices);
+            children += choices.size();
+        }
+        if (children > kMaxFrontier)
+            break; // the walkers take these nodes whole, settling them too
         std::vector<Node> next;
         bool grew = false;
         for (const Node &n : frontier) {
@@ -596,6 +670,12 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     } else if (result.feasible == 0) {
         result.status = OptimizeResult::Status::Infeasible;
         result.message = tally.modelMessage;
+    } else if (result.best.empty() && options.top > 0) {
+        // Feasible regimes, but none with a value to rank (a land expectation
+        // value beyond what a number holds at a vanishing rate).
+        result.status = OptimizeResult::Status::Refused;
+        result.problem = std::string("no feasible regime has a finite ") + objectiveName(options.objective) +
+                         " at this discount rate";
     }
     return finish();
 }

@@ -50,6 +50,10 @@ struct RankedRegime {
 // "17: mecânico 30 %; 27: pelo baixo 16 m2/ha"; "sem desbastes" without thinnings.
 std::string scheduleText(const std::vector<ScheduledThinning> &thinnings);
 
+// The most regimes a search walks unless told otherwise: beyond it a search
+// would run for hours without a word.
+inline constexpr double kDefaultMaxRegimes = 1e6;
+
 struct OptimizeOptions {
     Objective objective = Objective::Volume;
     // Prices, costs and rate: the npv and lev objectives need them; with them
@@ -60,6 +64,8 @@ struct OptimizeOptions {
     // Called from the calling thread as parts of the tree are done.
     std::function<void(size_t done, size_t total)> progress;
     const std::atomic<bool> *cancel = nullptr;
+    // A space holding more regimes for the stand is refused before the walk.
+    double maxRegimes = kDefaultMaxRegimes;
 };
 
 struct OptimizeResult {
@@ -72,6 +78,8 @@ struct OptimizeResult {
     size_t refusedThinnings = 0; // intensities the dialogue refused at that moment: no regime
     size_t statesComputed = 0;   // stand states played, each shared by every regime through it
     bool noRotationAge = false; // no stand screen lies within the rotation range
+    bool beyondLimit = false;   // the space holds more regimes than maxRegimes
+    double regimesInSpace = 0;  // schedules of the space for this stand, refusals aside
     std::string problem;        // why the search could not start, besides a refused stand
     double seconds = 0.0;
     std::vector<RankedRegime> best; // best first; ties in the order of the walk

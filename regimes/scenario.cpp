@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include "regimes/economics_section.h"
+#include "base/shown_text.h"
 #include "model/model_error.h"
 #include "session/structure/sim_record.h"
 #include "session/structure/simulation_flow.h"
@@ -26,7 +27,7 @@ void checkKeys(const QJsonObject &o, const std::string &where, const std::set<st
 {
     for (const QString &k : o.keys())
         if (!allowed.count(str(k)))
-            throw ParseError{where + "." + str(k) + ": unknown key"};
+            throw ParseError{where + "." + shownText(str(k)) + ": unknown key"};
 }
 
 std::optional<std::string> text(const QJsonObject &o, const char *key, const std::string &where)
@@ -180,7 +181,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             else if (k == "end")
                 s.kind = ScenarioStep::Kind::End;
             else
-                throw ParseError{where + ": unknown step \"" + k + "\" (project, discard, end or a thin object)"};
+                throw ParseError{where + ": unknown step \"" + shownText(k) + "\" (project, discard, end or a thin object)"};
         } else if (a[i].isObject()) {
             const QJsonObject o = a[i].toObject();
             checkKeys(o, where, {"thin", "percent", "residualBasalArea"});

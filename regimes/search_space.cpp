@@ -1,6 +1,7 @@
 #include "search_space.h"
 
 #include "base/numeric_text.h"
+#include "base/shown_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,7 +35,7 @@ void checkKeys(const QJsonObject &o, const std::string &where, const std::set<st
 {
     for (const QString &k : o.keys())
         if (!allowed.count(str(k)))
-            malformed(where + "." + str(k) + ": unknown key");
+            malformed(where + "." + shownText(str(k)) + ": unknown key");
 }
 
 // A number typed as text, read with the program's strict rule.
@@ -49,7 +50,7 @@ std::optional<double> number(const QJsonObject &o, const char *key, const std::s
     const std::string typed = str(v.toString());
     const auto n = parseNumber(typed);
     if (!n)
-        refused(path + ": \"" + typed + "\" is not a number");
+        refused(path + ": \"" + shownText(typed) + "\" is not a number");
     return n;
 }
 
@@ -73,7 +74,7 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
     if (!v.isArray())
         malformed(where + ": must be an array of texts");
     const QJsonArray a = v.toArray();
-    std::vector<double> seen;
+    std::set<double> seen; // a long list is checked in n log n, not n²
     for (int i = 0; i < a.size(); ++i) {
         const std::string path = where + "[" + std::to_string(i) + "]";
         if (!a[i].isString())
@@ -81,13 +82,11 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
         const std::string typed = str(a[i].toString());
         const auto n = parseNumber(typed);
         if (!n)
-            refused(path + ": \"" + typed + "\" is not a number");
+            refused(path + ": \"" + shownText(typed) + "\" is not a number");
         if (const std::string why = check(*n); !why.empty())
-            refused(path + ": \"" + typed + "\" " + why);
-        for (double s : seen)
-            if (s == *n)
-                refused(path + ": \"" + typed + "\" is already in the list");
-        seen.push_back(*n);
+            refused(path + ": \"" + shownText(typed) + "\" " + why);
+        if (!seen.insert(*n).second)
+            refused(path + ": \"" + shownText(typed) + "\" is already in the list");
         out.push_back(typed);
     }
     return out;

@@ -6,6 +6,8 @@
 #include "regimes/economics_run.h"
 #include "regimes/scenario.h"
 #include "base/calendar.h"
+#include "app/cli/cli_arguments.h"
+#include "app/cli/stop_signals.h"
 #include "base/whole_file.h"
 #include "app/cli/regime_chart.h"
 #include "session/results/regime_comparison.h"
@@ -81,7 +83,7 @@ int usage(std::ostream &err, const std::string &why)
 
 void printMessage(std::ostream &err, const char *what, const Message &m)
 {
-    err << what << ": " << m.title << ": " << m.text << "\n";
+    err << what << ": " << shownText(m.title) << ": " << shownText(m.text) << "\n";
 }
 
 const char *outcomeWord(const RunResult &r)
@@ -121,42 +123,6 @@ std::optional<RunResult> playScenario(const std::string &path, StandState &state
     return runScenario(*scenario, state, log);
 }
 
-// Set by SIGINT or SIGTERM during a batch run; a signal handler can reach
-// nothing but a flag of static storage.
-std::atomic<bool> batchStopRequested{false};
-extern "C" void requestBatchStop(int)
-{
-    batchStopRequested.store(true);
-}
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-// Catches SIGINT and SIGTERM for as long as it lives; a second signal ends the
-// program at once.
-class BatchSignals {
-public:
-    BatchSignals()
-    {
-        batchStopRequested.store(false);
-        struct sigaction action {};
-        action.sa_handler = requestBatchStop;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~BatchSignals()
-    {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    BatchSignals(const BatchSignals &) = delete;
-    BatchSignals &operator=(const BatchSignals &) = delete;
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
-
 } // namespace
 
 std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, ProgressText text)
@@ -185,13 +151,14 @@ std::string cliUsage()
            "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
            "                  --optimize SPACE.json --objective npv|lev|volume|sawlog [--db RESULTS]\n"
+           "                  [--max-regimes N]\n"
            "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
-           "                  [--top N] [--jobs N] [--overwrite]\n"
+           "                  [--top N] [--jobs N] [--overwrite] [--max-regimes N]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
-           "             4 an output could not be written\n";
+           "             4 an output could not be written, 130 stopped by SIGINT or SIGTERM\n";
 }
 
 bool cliWantsHelp(const std::string &command)
@@ -202,6 +169,8 @@ bool cliWantsHelp(const std::string &command)
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
 {
     std::string scenarioPath, logPath, recordPath, economicsPath;
+    if (const std::string why = repeatedOrEmptyOption(args, {"--log", "--economics", "--record"}, {}); !why.empty())
+        return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
@@ -212,7 +181,7 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         else if (!args[i].empty() && args[i][0] != '-' && scenarioPath.empty())
             scenarioPath = args[i];
         else
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
+            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
     }
     if (scenarioPath.empty() || logPath.empty())
         return usage(err, "run needs a scenario file and --log");
@@ -268,6 +237,10 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     std::string inventory, regimePath, outDir;
     unsigned jobs = 0;
     BatchOptions options;
+    if (const std::string why = repeatedOrEmptyOption(
+            args, {"--db", "--table", "--shard", "--regime", "--out", "--jobs"}, {"--resume", "--overwrite"});
+        !why.empty())
+        return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--db" && i + 1 < args.size()) {
             options.database = args[++i];
@@ -300,7 +273,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
             inventory = args[i];
         } else {
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
+            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
         }
     }
     if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
@@ -309,6 +282,9 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         return usage(err, "--table names a table of a .sqlite, .db or .gpkg inventory");
     if (options.resume && options.database.empty())
         return usage(err, "--resume continues a run in the results database given with --db");
+    // The folder's files would hold only the stands of the resumed part.
+    if (options.resume && !outDir.empty())
+        return usage(err, "--resume continues the run in the results database only; leave out --out");
 
     std::string json;
     if (!readFile(regimePath, json))
@@ -326,8 +302,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Count);
     }
-    const BatchSignals stopOnSignals;
-    options.stop = &batchStopRequested;
+    const StopOnSignals stopOnSignals;
+    options.stop = stopOnSignals.flag();
     BatchSummary s;
     try {
         s = runBatch(inventory, std::get<Regime>(regime), outDir, options);
@@ -353,7 +329,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         err << ", " << s.logFailed << " logs not written (see errors.csv)";
     err << "; " << seconds << " s\n";
     if (s.interrupted)
-        return 128 + SIGINT;
+        return kCliInterrupted;
     return s.logFailed > 0 ? kCliOutputFailed : kCliOk;
 }
 
@@ -362,7 +338,7 @@ int cliMerge(const std::vector<std::string> &args, std::ostream &err)
     std::vector<std::filesystem::path> files;
     for (const std::string &a : args) {
         if (a.empty() || a[0] == '-')
-            return usage(err, "unexpected argument \"" + a + "\"");
+            return usage(err, "unexpected argument \"" + shownText(a) + "\"");
         files.emplace_back(a);
     }
     if (files.size() < 2)
@@ -382,6 +358,8 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
 {
     std::vector<std::string> scenarios;
     std::string chartPath, csvPath;
+    if (const std::string why = repeatedOrEmptyOption(args, {"--chart", "--csv"}, {}); !why.empty())
+        return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--chart" && i + 1 < args.size())
             chartPath = args[++i];
@@ -390,7 +368,7 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         else if (!args[i].empty() && args[i][0] != '-')
             scenarios.push_back(args[i]);
         else
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
+            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
     }
     if (scenarios.empty() || chartPath.empty())
         return usage(err, "compare needs at least one scenario and --chart");

@@ -7,6 +7,9 @@
 #include "regimes/scenario.h"
 #include "base/calendar.h"
 #include "regimes/search_space.h"
+#include "app/cli/cli_arguments.h"
+#include "inventory/results_db.h"
+#include "app/cli/stop_signals.h"
 #include "base/whole_file.h"
 
 #include <QDate>
@@ -29,6 +32,8 @@ namespace {
 constexpr int kRefused = kCliRefused;
 constexpr int kEndedByModel = kCliEndedByModel;
 constexpr int kCannotWrite = kCliOutputFailed;
+// --max-regimes beyond this would only mean "for ever".
+constexpr size_t kLargestMaxRegimes = 1000000000000ULL;
 
 bool readWhole(const std::string &path, std::string &out)
 {
@@ -143,6 +148,7 @@ struct SearchCall {
     size_t top = 10;
     unsigned jobs = 0;
     bool overwrite = false;
+    double maxRegimes = kDefaultMaxRegimes;
     std::string database; // batch: the results database, if any
     SearchSpace space;
 };
@@ -152,6 +158,12 @@ struct SearchCall {
 std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCall &call, std::ostream &err)
 {
     const char *spaceFlag = call.batch ? "--optimize" : "--space";
+    if (const std::string why = repeatedOrEmptyOption(args,
+                                                      {spaceFlag, "--regime", "--objective", "--out", "--top",
+                                                       "--jobs", "--db", "--max-regimes"},
+                                                      {"--overwrite"});
+        !why.empty())
+        return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         if (args[i] == spaceFlag && hasValue) {
@@ -167,6 +179,12 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
             if (!n)
                 return usage(err, "--top must be a whole number from 1 to 1000");
             call.top = *n;
+        } else if (args[i] == "--max-regimes" && hasValue) {
+            const auto n = wholeNumber(args[++i], kLargestMaxRegimes);
+            if (!n)
+                return usage(err, "--max-regimes must be a whole number from 1 to " +
+                                      std::to_string(kLargestMaxRegimes));
+            call.maxRegimes = static_cast<double>(*n);
         } else if (args[i] == "--jobs" && hasValue) {
             const auto n = wholeNumber(args[++i], 1024);
             if (!n)
@@ -181,7 +199,7 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
         } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
             call.input = args[i];
         } else {
-            return usage(err, "unexpected argument \"" + args[i] + "\"");
+            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
         }
     }
     if (call.batch && (call.input.empty() || call.regimePath.empty() || call.spacePath.empty() ||
@@ -236,6 +254,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     options.objective = call.objective;
     options.top = call.top;
     options.jobs = call.jobs;
+    options.maxRegimes = call.maxRegimes;
 
     std::string standJson;
     if (!readWhole(standPath, standJson)) {
@@ -259,17 +278,23 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Percent);
     }
+    const StopOnSignals stopOnSignals;
+    options.cancel = stopOnSignals.flag();
     const OptimizeResult result = optimizeRegime(scenario, call.space, options);
     if (progressBar)
         err << "\n";
 
+    if (result.status == OptimizeResult::Status::Cancelled) {
+        err << "interrupted: nothing written; " << seconds(result.seconds) << " s\n";
+        return kCliInterrupted;
+    }
     if (result.status == OptimizeResult::Status::Refused) {
-        if (result.noRotationAge) {
+        if (result.noRotationAge || result.beyondLimit) {
             err << "tavelo-cli: " << spacePath << ": " << result.problem << "\n";
         } else if (!result.problem.empty()) {
             err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
         } else if (result.message) {
-            err << "refused: " << result.message->title << ": " << result.message->text << "\n";
+            err << "refused: " << shownText(result.message->title) << ": " << shownText(result.message->text) << "\n";
         }
         return kRefused;
     }
@@ -301,6 +326,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     BatchOptimizeOptions options;
     options.objective = call.objective;
     options.jobs = call.jobs;
+    options.maxRegimes = call.maxRegimes;
     options.database = call.database;
 
     std::string regimeJson;
@@ -317,6 +343,19 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
         return *status;
     options.regimeJson = regimeJson;
+    // A database inventory is read whole once, and the results file checked to
+    // be ours, before the earlier results go: they stay when either fails.
+    if (isDatabaseFile(call.input) || !call.database.empty()) {
+        try {
+            if (isDatabaseFile(call.input))
+                openInventory(call.input, BatchOptions{}.table)->fingerprint();
+            if (!call.database.empty())
+                ResultsDb::checkExisting(call.database);
+        } catch (const std::exception &e) {
+            err << "tavelo-cli: " << e.what() << "\n";
+            return kCliUsage;
+        }
+    }
     const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
     if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
                                               {call.input, call.regimePath, call.spacePath})) {
@@ -326,11 +365,17 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Count);
     }
+    const StopOnSignals stopOnSignals;
+    options.stop = stopOnSignals.flag();
     try {
         const BatchOptimizeSummary s =
             runBatchOptimize(call.input, std::get<Regime>(regime), call.space, call.outDir, options);
         if (progressBar)
             err << "\n";
+        if (s.interrupted) {
+            err << "interrupted: nothing written; " << seconds(s.seconds) << " s\n";
+            return kCliInterrupted;
+        }
         err << s.stands << " stands: " << s.done << " with a best regime, " << s.refused << " refused, "
             << s.infeasible << " with no feasible regime, " << s.malformed << " malformed rows; " << seconds(s.seconds)
             << " s\n";

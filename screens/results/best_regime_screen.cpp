@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace tavelo {
 
@@ -191,6 +192,9 @@ void BestRegimeScreen::start()
     stand_ = std::move(stand);
     cancel_ = false;
     options.cancel = &cancel_;
+    // The window shows how far the search is and can cancel it: any space may
+    // be searched.
+    options.maxRegimes = std::numeric_limits<double>::infinity();
     QPointer<BestRegimeScreen> self(this);
     options.progress = [self](size_t done, size_t total) {
         const int percent = total ? static_cast<int>(100 * done / total) : 100;

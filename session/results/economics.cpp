@@ -11,18 +11,33 @@ namespace {
 
 constexpr double kLargestMoney = 1000000.0;
 
-// The factor that brings a euro `years` later back to today.
+// The factor that brings a euro `years` later back to today. Through log1p,
+// so that a rate too small to change 1 + r still counts.
 double discountFactor(double rate, double years)
 {
-    return std::pow(1.0 + rate, -years);
+    return std::exp(-years * std::log1p(rate));
+}
+
+// 1 − (1+r)^-n without the cancellation of two nearly equal numbers.
+double discountedShare(double rate, double years)
+{
+    return -std::expm1(-years * std::log1p(rate));
 }
 
 // Σ_{k=1..n} (1+r)^-k: the present value of one euro at the end of each of n years.
 double annuityFactor(double rate, double years)
 {
-    if (rate == 0.0)
+    // Near the smallest doubles the share loses its digits; the factor is
+    // then n to the last bit anyway (it differs from n by about n²r/2).
+    if (rate < 1e-300)
         return years;
-    return (1.0 - discountFactor(rate, years)) / rate;
+    return discountedShare(rate, years) / rate;
+}
+
+// A value that no number can hold is no value.
+std::optional<double> finite(double v)
+{
+    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
 
 std::string numberJson(std::optional<double> v)
@@ -219,7 +234,7 @@ Valuation valueRecord(const std::vector<ValuationRow> &rows, const EconomicInput
     v.npv = npvAtRate(v, in.discountRatePercent);
 
     if (years > 0.0)
-        v.eaa = r == 0.0 ? v.npv / years : v.npv * r / (1.0 - discountFactor(r, years));
+        v.eaa = finite(v.npv / annuityFactor(r, years));
 
     // The regime from planting, repeated for ever on the same land.
     if (planted && r > 0.0 && v.lastAge > 0.0) {
@@ -227,8 +242,8 @@ Valuation valueRecord(const std::vector<ValuationRow> &rows, const EconomicInput
         for (const CashFlow &f : v.flows)
             if (f.age)
                 npv0 += f.net * discountFactor(r, *f.age);
-        const double growth = std::pow(1.0 + r, v.lastAge);
-        v.lev = npv0 * growth / (growth - 1.0);
+        // (1+r)^T / ((1+r)^T − 1) = 1 / (1 − (1+r)^-T)
+        v.lev = finite(npv0 / discountedShare(r, v.lastAge));
     }
     return v;
 }
