@@ -104,6 +104,7 @@ struct Job {
     size_t line = 0;
     std::string rawId; // the id cell as read, for the error row of a malformed line
     std::variant<InventoryStand, std::string> row;
+    StandGeometry geometry;
 };
 
 
@@ -116,6 +117,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     r.position = job.position;
     r.line = job.line;
     r.id = job.rawId;
+    r.geometry = job.geometry;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
         r.kind = StandOutcome::Kind::Malformed;
         r.errors.push_back({"malformed", "", *why});
@@ -287,7 +289,8 @@ private:
     std::optional<OrderedCsv> economics_;
 };
 
-RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
+RunIdentity runIdentity(const std::filesystem::path &inventory, const InventorySource &source,
+                        const BatchOptions &options)
 {
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
@@ -295,8 +298,7 @@ RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptio
         absolute = std::filesystem::absolute(inventory);
     RunIdentity id;
     id.inventory = absolute.string();
-    if (isDatabaseFile(inventory))
-        id.inventoryTable = options.table;
+    id.inventoryTable = source.layer();
     id.regime = options.regimeJson;
     if (options.shardCount > 1)
         id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
@@ -339,7 +341,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
-        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options),
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, *source, options),
                                                  static_cast<int64_t>(inShard), options.resume,
                                                  options.busyTimeoutMs);
         summary.resumed = db->resumed();
@@ -464,7 +466,18 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     Chunk pending;
     bool writing = true;
     InventoryRow row;
-    for (size_t position = 0; writing && source->next(row); ++position) {
+    // A row that cannot be read at all stops the run, once the workers have
+    // finished the stands under way.
+    std::exception_ptr readFailure;
+    auto nextRow = [&] {
+        try {
+            return source->next(row);
+        } catch (...) {
+            readFailure = std::current_exception();
+            return false;
+        }
+    };
+    for (size_t position = 0; writing && nextRow(); ++position) {
         if (options.stop && options.stop->load()) {
             summary.interrupted = true;
             break;
@@ -473,6 +486,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         job.position = position;
         job.line = row.line;
         job.rawId = row.rawId;
+        job.geometry = std::move(row.geometry);
         if (const auto *why = std::get_if<std::string>(&row.cells)) {
             job.row = *why;
         } else {
@@ -504,6 +518,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         t.join();
     if (failure)
         std::rethrow_exception(failure);
+    if (readFailure)
+        std::rethrow_exception(readFailure);
 
     for (const auto &sink : sinks)
         sink->finish(!summary.interrupted);

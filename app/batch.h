@@ -40,7 +40,8 @@ struct BatchOptions {
     const std::atomic<bool> *stop = nullptr;
     // The results database (.sqlite, .db or .gpkg); empty for none.
     std::filesystem::path database;
-    std::string table = "stands"; // the inventory's table, when it is a database
+    // The inventory's layer (or table); empty: "stands", else the only one.
+    std::string table;
     std::string regimeJson;       // the regime file as read, kept with the run
     bool resume = false;          // continue the latest unfinished run of the same work
     // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.

@@ -1,13 +1,12 @@
 #include "inventory_source.h"
 
-#include "app/sqlite_db.h"
+#include "app/gdal_inventory.h"
 #include "base/csv.h"
 
 #include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <stdexcept>
 
 namespace tavelo {
@@ -107,90 +106,6 @@ private:
     size_t next_ = 1;
 };
 
-// A table (or view) of a SQLite database or GeoPackage, read only. Columns are
-// found by name whatever their case and place; other columns, the geometry
-// included, are not read.
-class DatabaseInventory : public InventorySource {
-public:
-    DatabaseInventory(const std::filesystem::path &path, const std::string &table)
-    {
-        if (!std::filesystem::is_regular_file(path))
-            throw std::runtime_error("cannot read " + path.string());
-        try {
-            db_.emplace(path, SqliteDb::Mode::ReadOnly);
-            if (!db_->tableExists(table))
-                throw std::runtime_error(path.string() + ": no table \"" + table + "\"");
-            SqliteStatement columns = db_->prepare("SELECT * FROM " + sqlIdentifier(table) + " LIMIT 0");
-            std::string selected;
-            for (const char *wanted : kInventoryColumns) {
-                int found = -1;
-                for (int c = 0; c < columns.columns(); ++c)
-                    if (lowerCase(columns.columnName(c)) == lowerCase(wanted))
-                        found = c;
-                if (found < 0)
-                    throw std::runtime_error(path.string() + ": table \"" + table + "\": column \"" + wanted +
-                                             "\" missing");
-                selected += (selected.empty() ? "" : ", ") + sqlIdentifier(columns.columnName(found));
-            }
-            SqliteStatement counted = db_->prepare("SELECT count(*) FROM " + sqlIdentifier(table));
-            counted.step();
-            count_ = static_cast<size_t>(counted.integer(0));
-            // Inventory order is the order the rows were stored in; a view has no rowid.
-            const std::string select = "SELECT " + selected + " FROM " + sqlIdentifier(table);
-            select_ = select + " ORDER BY rowid";
-            try {
-                db_->prepare(select_); // only tried here
-            } catch (const DatabaseError &) {
-                select_ = select;
-            }
-        } catch (const DatabaseError &e) {
-            throw std::runtime_error(e.what());
-        }
-    }
-
-    size_t count() const override { return count_; }
-
-    bool next(InventoryRow &row) override
-    {
-        try {
-            // Prepared on the first row: until then no read lock is held, so a
-            // writer may set the same file up first.
-            if (!rows_)
-                rows_.emplace(*db_, select_);
-            if (!rows_->step())
-                return false;
-            row = InventoryRow{};
-            row.line = ++rowNo_;
-            std::vector<std::string> cells;
-            cells.reserve(std::size(kInventoryColumns));
-            std::string binary;
-            for (int c = 0; c < static_cast<int>(std::size(kInventoryColumns)); ++c) {
-                auto text = rows_->typedText(c);
-                if (!text) {
-                    binary = kInventoryColumns[c];
-                    text.emplace();
-                }
-                cells.push_back(std::move(*text));
-            }
-            row.rawId = cells[0];
-            if (!binary.empty())
-                row.cells = "column \"" + binary + "\" holds binary data, not a text or a number";
-            else
-                row.cells = std::move(cells);
-            return true;
-        } catch (const DatabaseError &e) {
-            throw std::runtime_error(e.what());
-        }
-    }
-
-private:
-    std::optional<SqliteDb> db_;
-    std::optional<SqliteStatement> rows_;
-    std::string select_;
-    size_t count_ = 0;
-    size_t rowNo_ = 0;
-};
-
 } // namespace
 
 bool isDatabaseFile(const std::filesystem::path &path)
@@ -199,10 +114,22 @@ bool isDatabaseFile(const std::filesystem::path &path)
     return ext == ".sqlite" || ext == ".db" || ext == ".gpkg";
 }
 
-std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path, const std::string &table)
+std::string InventoryCrs::name() const
 {
-    if (isDatabaseFile(path))
-        return std::make_unique<DatabaseInventory>(path, table);
+    if (!organization.empty())
+        return organization + ":" + std::to_string(code);
+    // WKT starts with its kind and the system's name: PROJCRS["name", ...
+    const size_t open = wkt.find('"');
+    const size_t close = open == std::string::npos ? open : wkt.find('"', open + 1);
+    return close == std::string::npos ? std::string() : wkt.substr(open + 1, close - open - 1);
+}
+
+std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path, const std::string &layer)
+{
+    if (gdalReadsInventory(path))
+        return openGdalInventory(path, layer);
+    if (!layer.empty())
+        throw std::runtime_error(path.string() + " is read as a CSV file, which has no layers");
     return std::make_unique<CsvInventory>(path);
 }
 
