@@ -2,6 +2,7 @@
 
 #include "app/economics_run.h"
 #include "app/results_db.h"
+#include "app/results_map.h"
 #include "base/whole_file.h"
 #include "structure/sim_record.h"
 
@@ -341,9 +342,12 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
+        std::optional<MapLayer> map;
+        if (!source->geometryType().empty())
+            map = MapLayer{source->geometryType(), source->crs()};
         auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, *source, options),
                                                  static_cast<int64_t>(inShard), options.resume,
-                                                 options.busyTimeoutMs);
+                                                 options.busyTimeoutMs, map ? &*map : nullptr);
         summary.resumed = db->resumed();
         for (size_t p : db->alreadyDone()) {
             if (p >= alreadyDone.size())

@@ -1,5 +1,7 @@
 #include "results_db.h"
 
+#include "app/results_map.h"
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -122,6 +124,7 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
 
 ResultsDb::~ResultsDb()
 {
+    map_.reset();
     insertStand_.reset();
     insertRecord_.reset();
     insertError_.reset();
@@ -186,6 +189,13 @@ void ResultsDb::createSchema()
             reg.run();
         }
     }
+    tx.commit();
+}
+
+void ResultsDb::enableMap(const MapLayer &layer)
+{
+    SqliteTransaction tx(db_);
+    map_ = std::make_unique<ResultsMap>(db_, geoPackage_, layer);
     tx.commit();
 }
 
@@ -279,7 +289,11 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
             insertEconomics_->bindShown(4, stand.economics->eaa).bindShown(5, stand.economics->lev);
             insertEconomics_->run();
         }
+        if (map_)
+            map_->add(runId, stand);
     }
+    if (map_)
+        map_->updateExtent();
     tx.commit();
 }
 
@@ -362,11 +376,13 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 }
 
 DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
-                           bool resume, int busyTimeoutMs)
+                           bool resume, int busyTimeoutMs, const MapLayer *map)
     : path_(path)
 {
     db_.emplace(path, busyTimeoutMs);
     try {
+        if (map)
+            db_->enableMap(*map);
         if (resume) {
             if (const auto run = db_->unfinishedRun(identity)) {
                 runId_ = run->id;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tavelo::test {
 namespace {
 
@@ -138,6 +140,88 @@ TEST(GisInventory, AFeatureGdalCannotReadStopsTheRun)
     EXPECT_NE(run.err.find("from .shp file"), std::string::npos) << run.err;
     // The run stays unfinished; the stands before the broken one were kept whole.
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT count(*) FROM tavelo_runs WHERE finished IS NULL"), "1\n");
+}
+
+// --- The results as a map layer ----------------------------------------------
+
+// GDAL's own GeoPackage validator, where python3-gdal installed it.
+std::string validator()
+{
+    for (const char *p : {"/usr/share/doc/python3-gdal/examples/validate_gpkg.py",
+                          "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_gpkg.py"})
+        if (fs::exists(p))
+            return p;
+    return {};
+}
+
+// The features' geometries as ogrinfo prints them, one a line, in order.
+std::string geometries(const TempFolder &dir, const std::string &file, const std::string &layer)
+{
+    const std::string cmd = "cd " + shellQuoted(dir.path().string()) + " && ogrinfo -q -ro " + shellQuoted(file) +
+                            " " + shellQuoted(layer) + " | grep -E '^  (MULTI)?POLYGON' > geometries.txt";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return readBytes(dir / "geometries.txt");
+}
+
+TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
+{
+    const std::string check = validator();
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kStands);
+    writeBytes(dir / "regime.json", std::string(kRegime).insert(1, R"("economics": {"prices": {"sawlog": "45",
+        "roundwood": "30", "firewood": "8"}, "discountRate": "3"},)"));
+    ogr2ogr(dir, "stands.gpkg", "-f GPKG -nlt POLYGON -nln stands");
+    const std::string input = geometries(dir, "stands.gpkg", "stands");
+    ASSERT_EQ(std::count(input.begin(), input.end(), '\n'), 9) << input;
+    // A results GeoPackage, the inventory's own file, a plain SQLite database.
+    for (const char *db : {"r.gpkg", "stands.gpkg", "r.sqlite"}) {
+        SCOPED_TRACE(db);
+        const CliRun run = runCli({"batch", "stands.gpkg", "--regime", "regime.json", "--db", db, "--jobs", "2"}, dir);
+        ASSERT_EQ(run.status, 0) << run.err;
+        // Each stand once, in inventory order, with the last record row and the value of its run.
+        EXPECT_EQ(dump(dir / db, "SELECT group_concat(stand_id || ':' || status, ' ') FROM tavelo_map"),
+                  "p1:done a1:done t1:done zero:refused over:ended q,1:done nodensity:malformed p1:malformed h:done\n");
+        EXPECT_EQ(dump(dir / db, "SELECT count(*) FROM tavelo_map m JOIN tavelo_final f ON f.stand_id = m.stand_id "
+                                 "AND f.\"row\" = (SELECT max(\"row\") FROM tavelo_record r WHERE r.stand_id = "
+                                 "m.stand_id) JOIN tavelo_economics e ON e.stand_id = m.stand_id WHERE m.status = "
+                                 "'done' AND m.year IS f.year AND m.age IS f.age AND m.code IS f.code AND m.trees IS "
+                                 "f.trees AND m.basal_area IS f.basal_area AND m.height IS f.height AND m.v_total IS "
+                                 "f.v_total AND m.v_roundwood IS f.v_roundwood AND m.v_sawlog IS f.v_sawlog AND "
+                                 "m.v_firewood IS f.v_firewood AND m.npv IS e.npv AND m.npv IS NOT NULL"),
+                  "5\n");
+        if (std::string(db) == "r.sqlite") {
+            // Well-known binary, the same bytes as after the GeoPackage header (8 bytes and the envelope).
+            EXPECT_EQ(dump(dir / db, "SELECT DISTINCT crs FROM tavelo_map"), "EPSG:3763\n");
+            SqliteDb out(dir / db, SqliteDb::Mode::ReadWrite);
+            out.exec("ATTACH " + std::string("'") + (dir / "r.gpkg").string() + "' AS g");
+            SqliteStatement q = out.prepare("SELECT count(*) FROM tavelo_map s JOIN g.tavelo_map p ON p.position = "
+                                            "s.position WHERE substr(p.geom, 41) = s.geom");
+            ASSERT_TRUE(q.step());
+            EXPECT_EQ(q.integer(0), 9);
+            continue;
+        }
+        EXPECT_EQ(geometries(dir, db, "tavelo_map"), input);
+        EXPECT_EQ(dump(dir / db, "SELECT geometry_type_name, srs_id, z, m FROM gpkg_geometry_columns WHERE "
+                                 "table_name = 'tavelo_map'"),
+                  "POLYGON|3763|0|0\n");
+        EXPECT_EQ(dump(dir / db, "SELECT data_type, min_x, min_y, max_x, max_y FROM gpkg_contents WHERE table_name = "
+                                 "'tavelo_map'"),
+                  "features|0|0|300|300\n");
+        if (!check.empty()) {
+            const int valid = std::system(("python3 " + check + " " + shellQuoted((dir / db).string()) + " > " +
+                                           shellQuoted((dir / "valid.txt").string()) + " 2>&1")
+                                              .c_str());
+            EXPECT_EQ(valid, 0) << readBytes(dir / "valid.txt");
+        }
+    }
+    // Results from a CSV have no map; the GeoPackage stays valid.
+    ASSERT_EQ(runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "csv.gpkg"}, dir).status, 0);
+    EXPECT_EQ(dump(dir / "csv.gpkg", "SELECT count(*) FROM sqlite_master WHERE name = 'tavelo_map'"), "0\n");
+    if (check.empty())
+        GTEST_SKIP() << "GDAL's validate_gpkg.py is not installed";
+    EXPECT_EQ(std::system(("python3 " + check + " " + shellQuoted((dir / "csv.gpkg").string()) + " >/dev/null 2>&1")
+                              .c_str()),
+              0);
 }
 
 } // namespace
