@@ -112,7 +112,7 @@ struct Job {
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
 StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
-                   const std::filesystem::path &logDir)
+                   const std::filesystem::path &logDir, bool keepLog)
 {
     StandOutcome r;
     r.position = job.position;
@@ -131,7 +131,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
     LogFile log(logPath);
-    if (logDir.empty())
+    if (logDir.empty() && !keepLog)
         log.discard();
     else
         log.collectInto(&logBytes);
@@ -148,6 +148,8 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
                                 fileWriteError().text + " " + logPath.filename().string() + ": " + *why});
         }
     }
+    if (keepLog)
+        r.log = std::move(logBytes);
 
     const int rows = recordRowCount(state);
     r.record.resize(static_cast<size_t>(rows));
@@ -245,11 +247,12 @@ std::string recordHeader()
 // record.csv and errors.csv in an output folder (the logs are written by the workers).
 class FileSink : public ResultSink {
 public:
-    FileSink(const std::filesystem::path &outDir, bool economics)
-        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", kErrorsCsvHeader)
+    FileSink(const std::filesystem::path &record, const std::filesystem::path &errors,
+             const std::filesystem::path *economics)
+        : record_(record, recordHeader()), errors_(errors, kErrorsCsvHeader)
     {
         if (economics)
-            economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+            economics_.emplace(*economics, kEconomicsCsvHeader);
     }
     void add(const std::vector<StandOutcome> &stands) override
     {
@@ -312,7 +315,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
     const auto start = std::chrono::steady_clock::now();
-    if (outDir.empty() && options.database.empty())
+    if (outDir.empty() && options.database.empty() && !options.extraSink)
         throw std::runtime_error("no output: give an output folder or a results database");
     if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
         throw std::runtime_error("the shard must be K/N with K from 1 to N");
@@ -358,7 +361,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         sinks.push_back(std::move(db));
     }
     if (!outDir.empty())
-        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
+    {
+        const std::filesystem::path economicsCsv = outDir / "economics.csv";
+        sinks.push_back(std::make_unique<FileSink>(outDir / "record.csv", outDir / "errors.csv",
+                                                   economics ? &economicsCsv : nullptr));
+    }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -398,7 +405,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, economics, outDir));
+                    results.push_back(runOne(job, regime, economics, outDir, options.keepLogs));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));
@@ -421,6 +428,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 // The stands a worker finished together are committed together.
                 for (const auto &sink : sinks)
                     sink->add(results);
+                if (options.extraSink)
+                    options.extraSink->add(results);
                 for (const StandOutcome &r : results) {
                     if (r.logFailed && summary.logFailed++ == 0)
                         summary.firstLogFailure = r.logFailure;
@@ -527,9 +536,19 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     for (const auto &sink : sinks)
         sink->finish(!summary.interrupted);
+    if (options.extraSink)
+        options.extraSink->finish(!summary.interrupted);
     summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;
+}
+
+void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
+                  const std::filesystem::path &errors, const std::filesystem::path *economics)
+{
+    FileSink files(record, errors, economics);
+    files.add(stands);
+    files.finish(true);
 }
 
 } // namespace tavelo

@@ -48,6 +48,11 @@ struct BatchOptions {
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
     int busyTimeoutMs = 5000; // how long to wait for another writer of the database
+    // Also receives every stand (a window showing the results), from the
+    // thread that called runBatch; it may be the only output.
+    ResultSink *extraSink = nullptr;
+    // Every stand's log is kept in its outcome, also without an output folder.
+    bool keepLogs = false;
 };
 
 // errors.csv: its header, and the line of a stand refused, ended or malformed.
@@ -80,5 +85,11 @@ struct BatchSummary {
 // had committed stays).
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
+
+// The stands of a run as record.csv, errors.csv and (when `economics` is
+// given) economics.csv would hold them, each file written whole. Throws
+// BatchOutputError when one cannot be written.
+void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
+                  const std::filesystem::path &errors, const std::filesystem::path *economics);
 
 } // namespace tavelo

@@ -257,6 +257,22 @@ bool gdalReadsInventory(const std::filesystem::path &path)
     return GDALIdentifyDriverEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr) != nullptr;
 }
 
+std::vector<std::string> gdalLayerNames(const std::filesystem::path &path)
+{
+    GDALAllRegister();
+    GdalMessages messages;
+    GDALDatasetUniquePtr ds(GDALDataset::FromHandle(
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
+    if (!ds)
+        throw std::runtime_error("cannot read " + path.string() +
+                                 (messages.failed() ? ": " + messages.failures() : std::string()));
+    std::vector<std::string> names;
+    for (int i = 0; i < ds->GetLayerCount(); ++i)
+        if (OGRLayer *l = ds->GetLayer(i); l && !ourResultsTable(l->GetName()))
+            names.emplace_back(l->GetName());
+    return names;
+}
+
 std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer)
 {
     return std::make_unique<GdalInventory>(path, layer);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavelo {
 
@@ -22,6 +23,10 @@ bool gdalReadsInventory(const std::filesystem::path &path);
 // ("dominantHe" is dominantHeight). Throws std::runtime_error when the
 // inventory cannot be used at all, also for an error GDAL reports while
 // reading a feature.
+// The layers of a dataset GDAL reads, in its order; throws std::runtime_error
+// when it cannot be opened.
+std::vector<std::string> gdalLayerNames(const std::filesystem::path &path);
+
 std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer);
 
 } // namespace tavelo

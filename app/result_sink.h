@@ -48,6 +48,7 @@ struct StandOutcome {
     };
     std::optional<Economics> economics;
     StandGeometry geometry; // the stand's outline, when the inventory has one
+    std::string log;        // the stand's log, when the run keeps them
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };
