@@ -246,6 +246,7 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     scene_ = new QGraphicsScene(mapa);
     mapa->setScene(scene_);
     legenda = named(new QWidget(right), "legenda", QStringLiteral("Legenda do mapa"));
+    legenda->setMinimumWidth(150);
     legendLayout_ = new QVBoxLayout(legenda);
     legendLayout_->setAlignment(Qt::AlignTop);
     mapAndLegend->addWidget(mapa, 1);
@@ -585,7 +586,9 @@ void InventoryScreen::colour()
         label->setAccessibleName(text);
         legendLayout_->addWidget(label);
     };
-    legendLayout_->addWidget(new QLabel(QStringLiteral("<b>%1</b>").arg(cboCor->currentText().toHtmlEscaped()), legenda));
+    auto *title = new QLabel(QStringLiteral("<b>%1</b>").arg(cboCor->currentText().toHtmlEscaped()), legenda);
+    title->setWordWrap(true);
+    legendLayout_->addWidget(title);
     if (any) {
         for (int k = 0; k < classes && (k == 0 || hi > lo); ++k)
             addEntry(kClassColours[hi > lo ? k : classes - 1],
