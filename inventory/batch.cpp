@@ -2,6 +2,7 @@
 
 #include "regimes/economics_run.h"
 #include "inventory/results_db.h"
+#include "inventory/results_map.h"
 #include "base/whole_file.h"
 #include "session/structure/sim_record.h"
 
@@ -104,18 +105,20 @@ struct Job {
     size_t line = 0;
     std::string rawId; // the id cell as read, for the error row of a malformed line
     std::variant<InventoryStand, std::string> row;
+    StandGeometry geometry;
 };
 
 
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
 StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
-                   const std::filesystem::path &logDir)
+                   const std::filesystem::path &logDir, bool keepLog)
 {
     StandOutcome r;
     r.position = job.position;
     r.line = job.line;
     r.id = job.rawId;
+    r.geometry = job.geometry;
     if (const auto *why = std::get_if<std::string>(&job.row)) {
         r.kind = StandOutcome::Kind::Malformed;
         r.errors.push_back({"malformed", "", *why});
@@ -128,7 +131,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
     LogFile log(logPath);
-    if (logDir.empty())
+    if (logDir.empty() && !keepLog)
         log.discard();
     else
         log.collectInto(&logBytes);
@@ -145,6 +148,8 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
                                 fileWriteError().text + " " + logPath.filename().string() + ": " + *why});
         }
     }
+    if (keepLog)
+        r.log = std::move(logBytes);
 
     const int rows = recordRowCount(state);
     r.record.resize(static_cast<size_t>(rows));
@@ -242,11 +247,12 @@ std::string recordHeader()
 // record.csv and errors.csv in an output folder (the logs are written by the workers).
 class FileSink : public ResultSink {
 public:
-    FileSink(const std::filesystem::path &outDir, bool economics)
-        : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", kErrorsCsvHeader)
+    FileSink(const std::filesystem::path &record, const std::filesystem::path &errors,
+             const std::filesystem::path *economics)
+        : record_(record, recordHeader()), errors_(errors, kErrorsCsvHeader)
     {
         if (economics)
-            economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+            economics_.emplace(*economics, kEconomicsCsvHeader);
     }
     void add(const std::vector<StandOutcome> &stands) override
     {
@@ -287,8 +293,8 @@ private:
     std::optional<OrderedCsv> economics_;
 };
 
-RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options,
-                        const InventoryFingerprint &fingerprint)
+RunIdentity runIdentity(const std::filesystem::path &inventory, const InventorySource &source,
+                        const BatchOptions &options, const InventoryFingerprint &fingerprint)
 {
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
@@ -296,8 +302,7 @@ RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptio
         absolute = std::filesystem::absolute(inventory);
     RunIdentity id;
     id.inventory = absolute.string();
-    if (isDatabaseFile(inventory))
-        id.inventoryTable = options.table;
+    id.inventoryTable = source.layer();
     id.regime = options.regimeJson;
     if (options.shardCount > 1)
         id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
@@ -312,7 +317,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
     const auto start = std::chrono::steady_clock::now();
-    if (outDir.empty() && options.database.empty())
+    if (outDir.empty() && options.database.empty() && !options.extraSink)
         throw std::runtime_error("no output: give an output folder or a results database");
     if (options.shardCount == 0 || options.shardIndex < 1 || options.shardIndex > options.shardCount)
         throw std::runtime_error("the shard must be K/N with K from 1 to N");
@@ -352,9 +357,12 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {
-        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, options, fingerprint),
+        std::optional<MapLayer> map;
+        if (!source->geometryType().empty())
+            map = MapLayer{source->geometryType(), source->crs()};
+        auto db = std::make_unique<DatabaseSink>(options.database, runIdentity(inventory, *source, options, fingerprint),
                                                  static_cast<int64_t>(inShard), options.resume,
-                                                 options.busyTimeoutMs);
+                                                 options.busyTimeoutMs, map ? &*map : nullptr);
         summary.resumed = db->resumed();
         for (size_t p : db->alreadyDone()) {
             if (p >= alreadyDone.size())
@@ -365,7 +373,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         sinks.push_back(std::move(db));
     }
     if (!outDir.empty())
-        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
+    {
+        const std::filesystem::path economicsCsv = outDir / "economics.csv";
+        sinks.push_back(std::make_unique<FileSink>(outDir / "record.csv", outDir / "errors.csv",
+                                                   economics ? &economicsCsv : nullptr));
+    }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -405,7 +417,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, economics, outDir));
+                    results.push_back(runOne(job, regime, economics, outDir, options.keepLogs));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));
@@ -428,6 +440,8 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 // The stands a worker finished together are committed together.
                 for (const auto &sink : sinks)
                     sink->add(results);
+                if (options.extraSink)
+                    options.extraSink->add(results);
                 for (const StandOutcome &r : results) {
                     if (r.logFailed && summary.logFailed++ == 0)
                         summary.firstLogFailure = r.logFailure;
@@ -497,6 +511,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         job.position = position;
         job.line = row.line;
         job.rawId = row.rawId;
+        job.geometry = std::move(row.geometry);
         if (const auto *why = std::get_if<std::string>(&row.cells)) {
             job.row = *why;
         } else {
@@ -531,11 +546,21 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     for (const auto &sink : sinks)
         sink->finish(!summary.interrupted && !unreadable);
+    if (options.extraSink)
+        options.extraSink->finish(!summary.interrupted && !unreadable);
     if (unreadable)
         std::rethrow_exception(unreadable);
     summary.stands = processed;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return summary;
+}
+
+void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
+                  const std::filesystem::path &errors, const std::filesystem::path *economics)
+{
+    FileSink files(record, errors, economics);
+    files.add(stands);
+    files.finish(true);
 }
 
 } // namespace tavelo

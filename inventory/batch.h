@@ -40,13 +40,19 @@ struct BatchOptions {
     const std::atomic<bool> *stop = nullptr;
     // The results database (.sqlite, .db or .gpkg); empty for none.
     std::filesystem::path database;
-    std::string table = "stands"; // the inventory's table, when it is a database
+    // The inventory's layer (or table); empty: "stands", else the only one.
+    std::string table;
     std::string regimeJson;       // the regime file as read, kept with the run
     bool resume = false;          // continue the latest unfinished run of the same work
     // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
     int busyTimeoutMs = 5000; // how long to wait for another writer of the database
+    // Also receives every stand (a window showing the results), from the
+    // thread that called runBatch; it may be the only output.
+    ResultSink *extraSink = nullptr;
+    // Every stand's log is kept in its outcome, also without an output folder.
+    bool keepLogs = false;
 };
 
 // errors.csv: its header, and the line of a stand refused, ended or malformed.
@@ -79,5 +85,11 @@ struct BatchSummary {
 // had committed stays).
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
+
+// The stands of a run as record.csv, errors.csv and (when `economics` is
+// given) economics.csv would hold them, each file written whole. Throws
+// BatchOutputError when one cannot be written.
+void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
+                  const std::filesystem::path &errors, const std::filesystem::path *economics);
 
 } // namespace tavelo

@@ -1,12 +1,14 @@
 #pragma once
 
-// Where a batch run's stands come from: a CSV file, or a table of a SQLite
-// database or GeoPackage. Either way every row becomes the ten texts a user
-// would type, in the same column order.
+// Where a batch run's stands come from: a CSV file, or a layer of any vector
+// dataset GDAL reads. Either way every row becomes the ten texts a user would
+// type, in the same column order, with the stand's geometry when it has one.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -17,11 +19,27 @@ namespace tavelo {
 inline constexpr const char *kInventoryColumns[] = {"id",    "age",       "dominantHeight", "qualityClass", "planted",
                                                     "alive", "trees",     "basalArea",      "minDiameter",  "p95"};
 
+// A stand's outline as ISO well-known binary, with its bounding box.
+struct StandGeometry {
+    std::string wkb; // empty: no geometry
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+};
+
+// The inventory's coordinate reference system.
+struct InventoryCrs {
+    std::string organization; // "EPSG", or empty when it has no authority
+    int64_t code = 0;
+    std::string wkt;
+    // "EPSG:3763", or the WKT's own name when there is no authority.
+    std::string name() const;
+};
+
 struct InventoryRow {
     size_t line = 0;   // the CSV file's line, or the table's row counted from 1
     std::string rawId; // the id cell as read, also for a row that cannot be used
     // The ten cells in kInventoryColumns order, or why the row cannot be read.
     std::variant<std::vector<std::string>, std::string> cells;
+    StandGeometry geometry;
 };
 
 // What a run read, to tell later whether the inventory is still the same:
@@ -30,6 +48,30 @@ struct InventoryFingerprint {
     size_t rows = 0;
     std::string hash; // 16 hexadecimal digits
     bool operator==(const InventoryFingerprint &) const = default;
+};
+
+// FNV-1a over the bytes given, in 64 bits: a changed inventory is told from
+// an unchanged one, not a secret kept.
+class ContentHash {
+public:
+    void add(std::string_view bytes)
+    {
+        for (const char c : bytes) {
+            value_ ^= static_cast<unsigned char>(c);
+            value_ *= 0x100000001b3ULL;
+        }
+    }
+    // A cell with its length first, so that no two rows hash alike by a shift.
+    void addCell(std::string_view cell)
+    {
+        add(std::to_string(cell.size()));
+        add(":");
+        add(cell);
+    }
+    std::string hex() const;
+
+private:
+    uint64_t value_ = 0xcbf29ce484222325ULL;
 };
 
 class InventorySource {
@@ -42,15 +84,23 @@ public:
     virtual InventoryFingerprint fingerprint() = 0;
     // The next row in inventory order; false after the last.
     virtual bool next(InventoryRow &row) = 0;
+    // The layer read; empty for a CSV file.
+    virtual std::string layer() const { return {}; }
+    // The layer's coordinate reference system, when its features have geometries.
+    virtual std::optional<InventoryCrs> crs() const { return std::nullopt; }
+    // Its geometry type as GeoPackage names it ("MULTIPOLYGON"); empty when
+    // its features have none.
+    virtual std::string geometryType() const { return {}; }
 };
 
 // A SQLite database or GeoPackage, told by the file name's extension
 // (.sqlite, .db, .gpkg).
 bool isDatabaseFile(const std::filesystem::path &path);
 
-// Opens `path` (a CSV file, or `table` of a database). Throws
+// Opens `path`: a GIS dataset through GDAL (`layer`, or by default the one
+// named "stands", else its only layer), else a CSV file. Throws
 // std::runtime_error when the inventory cannot be used at all: missing,
-// unreadable, no such table, a column missing.
-std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path, const std::string &table);
+// unreadable, no such layer, a column missing, a layer given for a CSV file.
+std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path, const std::string &layer);
 
 } // namespace tavelo

@@ -3,6 +3,7 @@
 // What a batch run keeps of each stand, and where it goes: files (logs,
 // record.csv, errors.csv) or a results database.
 
+#include "inventory/inventory_source.h"
 #include "model/stand_state.h"
 
 #include <array>
@@ -46,6 +47,8 @@ struct StandOutcome {
         std::string csvLine;
     };
     std::optional<Economics> economics;
+    StandGeometry geometry; // the stand's outline, when the inventory has one
+    std::string log;        // the stand's log, when the run keeps them
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };

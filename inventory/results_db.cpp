@@ -2,6 +2,7 @@
 
 #include "base/version.h"
 #include "base/shown_text.h"
+#include "inventory/results_map.h"
 
 #include <algorithm>
 #include <array>
@@ -243,6 +244,7 @@ void checkOurSchema(SqliteDb &db)
 
 ResultsDb::~ResultsDb()
 {
+    map_.reset();
     insertStand_.reset();
     insertRecord_.reset();
     insertError_.reset();
@@ -318,6 +320,13 @@ void ResultsDb::createSchema()
             reg.run();
         }
     }
+    tx.commit();
+}
+
+void ResultsDb::enableMap(const MapLayer &layer)
+{
+    SqliteTransaction tx(db_);
+    map_ = std::make_unique<ResultsMap>(db_, geoPackage_, layer);
     tx.commit();
 }
 
@@ -418,7 +427,11 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
             insertEconomics_->bindShown(4, stand.economics->eaa).bindShown(5, stand.economics->lev);
             insertEconomics_->run();
         }
+        if (map_)
+            map_->add(runId, stand);
     }
+    if (map_)
+        map_->updateExtent();
     tx.commit();
 }
 
@@ -501,11 +514,13 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 }
 
 DatabaseSink::DatabaseSink(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
-                           bool resume, int busyTimeoutMs)
+                           bool resume, int busyTimeoutMs, const MapLayer *map)
     : path_(path)
 {
     db_.emplace(path, busyTimeoutMs);
     try {
+        if (map)
+            db_->enableMap(*map);
         if (resume) {
             if (const auto run = db_->unfinishedRun(identity)) {
                 if (const std::string why = inventoryChange(run->identity, identity); !why.empty())

@@ -14,12 +14,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tavelo {
+
+struct MapLayer;
+class ResultsMap;
 
 // What makes two runs the same run, for --resume and merge.
 struct RunIdentity {
@@ -72,6 +76,8 @@ public:
     ResultsDb &operator=(const ResultsDb &) = delete;
 
     bool geoPackage() const { return geoPackage_; }
+    // Stands added from now on also go to the map layer tavelo_map.
+    void enableMap(const MapLayer &layer);
 
     int64_t startRun(const RunIdentity &identity, int64_t stands);
     // The latest unfinished run with this identity.
@@ -100,6 +106,7 @@ private:
     std::optional<SqliteStatement> insertRecord_;
     std::optional<SqliteStatement> insertError_;
     std::optional<SqliteStatement> insertEconomics_;
+    std::unique_ptr<ResultsMap> map_;
 };
 
 // Reads the run of a results database (--db without --out fills one).
@@ -117,8 +124,9 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 // A ResultSink into a results database: starts or resumes a run.
 class DatabaseSink : public ResultSink {
 public:
+    // With `map` (an inventory with geometries) the stands also go to tavelo_map.
     DatabaseSink(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands, bool resume,
-                 int busyTimeoutMs);
+                 int busyTimeoutMs, const MapLayer *map = nullptr);
     // The positions a resumed run has already done (empty for a new run).
     const std::vector<size_t> &alreadyDone() const { return done_; }
     bool resumed() const { return resumed_; }

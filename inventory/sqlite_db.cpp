@@ -114,6 +114,14 @@ SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
 {
 }
 
+SqliteStatement &SqliteStatement::bindBlob(int index, const std::string &bytes)
+{
+    const int rc = sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        db_->fail("cannot bind a value", rc);
+    return *this;
+}
+
 SqliteStatement &SqliteStatement::bind(int index, const std::string &text)
 {
     const int rc =

@@ -76,6 +76,7 @@ public:
     SqliteStatement &bind(int index, int64_t value);
     SqliteStatement &bind(int index, double value);
     SqliteStatement &bindNull(int index);
+    SqliteStatement &bindBlob(int index, const std::string &bytes);
     // Column `column` of the row `from` is on, with its type.
     SqliteStatement &bindColumn(int index, const SqliteStatement &from, int column);
     // A record text as a number when it reads as one, else as the text; empty is NULL.

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev sqlite3 gdal-bin
+  libsqlite3-dev sqlite3 gdal-bin libgdal-dev python3-gdal
   poppler-utils fonts-dejavu-core dpkg-dev file
   xvfb xdotool imagemagick
 )

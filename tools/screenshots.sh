@@ -125,6 +125,42 @@ form4=$(win "Dados do Povoamento Desbastado")
 focus "$form4"; keys space Tab; typ 601; keys Tab; typ 22; keys Tab; typ 9; keys Tab; typ 31
 shot "$form4" "$out/desbastado.png"
 
+# Simulação de Inventário: twenty stands of a GeoPackage made with ogr2ogr,
+# offered as the last files used; simulated, coloured by total volume, one
+# stand clicked on the map.
+{
+  echo "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,wkt"
+  n=0
+  for row in 0 1 2 3; do
+    for col in 0 1 2 3 4; do
+      n=$((n + 1)); x=$((col * 120)); y=$((row * 100))
+      echo "T$n,$((10 + (n * 7) % 5)),$((6 + (n * 3) % 4)),,$((1100 + (n * 130) % 700)),,,,,,\"POLYGON (($x $y,$((x + 110)) $((y + 5)),$((x + 104)) $((y + 95)),$((x + 6)) $((y + 92)),$x $y))\""
+    done
+  done
+} > "$work/talhoes.csv"
+ogr2ogr -f GPKG -nlt POLYGON -nln stands -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YES -oo GEOM_POSSIBLE_NAMES=wkt \
+  -oo KEEP_GEOM_COLUMNS=NO "$work/talhoes.gpkg" "$work/talhoes.csv"
+cat > "$work/regime.json" <<'JSON'
+{"options": {"volumes": "com casca", "year": "2026"},
+ "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project", "project"],
+ "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"}, "discountRate": "3"}}
+JSON
+mkdir -p "$work/.config/Tavelo"
+printf '[inventario]\nficheiro=%s\ncamada=stands\nregime=%s\n' "$work/talhoes.gpkg" "$work/regime.json" \
+  >> "$work/.config/Tavelo/Tavelo.conf"
+menu 329
+inventario=$(win "Simulação de Inventário")
+focus "$inventario"
+xdotool mousemove --window "$inventario" 50 118 click 1; sleep 3          # Simular
+xdotool mousemove --window "$inventario" 740 166 click 1; sleep 0.5       # Colorir por
+keys Down Down Down Return; sleep 0.5                                     # Volume total
+xdotool mousemove --window "$inventario" 680 400; sleep 0.3
+xdotool click 1; sleep 0.8                                                # a stand
+shot "$inventario" "$out/inventario.png"
+focus "$inventario"; keys Escape
+xdotool mousemove --window "$inventario" 948 677 click 1                  # Fechar
+gone "Simulação de Inventário"
+
 # Sair: the program ends and deletes its logs.
 menu 272
 for _ in $(seq 1 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done

@@ -8,6 +8,7 @@
 #include "base/calendar.h"
 #include "app/cli/cli_arguments.h"
 #include "app/cli/stop_signals.h"
+#include "inventory/gdal_inventory.h"
 #include "base/whole_file.h"
 #include "app/cli/regime_chart.h"
 #include "session/results/regime_comparison.h"
@@ -146,7 +147,7 @@ std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, Progr
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
-           "       tavelo-cli batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json\n"
+           "       tavelo-cli batch STANDS.csv|.gpkg|.shp|.geojson|.fgb|.sqlite|... [--layer NAME] --regime REGIME.json\n"
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
@@ -246,7 +247,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             options.database = args[++i];
             if (!isDatabaseFile(options.database))
                 return usage(err, "--db must name a .sqlite, .db or .gpkg file");
-        } else if (args[i] == "--table" && i + 1 < args.size()) {
+        } else if ((args[i] == "--layer" || args[i] == "--table") && i + 1 < args.size()) {
             options.table = args[++i];
         } else if (args[i] == "--resume") {
             options.resume = true;
@@ -278,8 +279,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
     if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
         return usage(err, "batch needs an inventory, --regime, and --out or --db");
-    if (options.table != "stands" && !isDatabaseFile(inventory))
-        return usage(err, "--table names a table of a .sqlite, .db or .gpkg inventory");
+    if (!options.table.empty() && !gdalReadsInventory(inventory))
+        return usage(err, "--layer (or --table) names a layer of a GIS inventory, not of a CSV file");
     if (options.resume && options.database.empty())
         return usage(err, "--resume continues a run in the results database given with --db");
     // The folder's files would hold only the stands of the resumed part.

@@ -49,6 +49,16 @@ void ProcessExitService::exit(int code)
     std::exit(code);
 }
 
+QString WidgetFileDialogService::openFileName(QWidget *parent, const QString &title, const QString &filter)
+{
+    QFileDialog dialog(parent, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 QString WidgetFileDialogService::saveFileName(QWidget *parent, const QString &title, const QString &proposedName,
                                               const QString &filter)
 {

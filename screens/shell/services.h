@@ -44,6 +44,9 @@ public:
     // "description|pattern" form.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &proposedName,
                                  const QString &filter) = 0;
+    // The file chosen in an open dialog; empty when cancelled. `filter` is in
+    // Qt's "Description (*.a *.b);;Other (*.c)" form.
+    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter) = 0;
 };
 
 class PrintService {
@@ -81,6 +84,7 @@ class WidgetFileDialogService : public FileDialogService {
 public:
     QString saveFileName(QWidget *parent, const QString &title, const QString &proposedName,
                          const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override;
 };
 class WidgetPrintService : public PrintService {
 public:

@@ -35,6 +35,7 @@ enum class WindowId {
     Summary,          // "Form10"
     End,              // "Terminar"
     Economics,        // "frmEconomia", the valuation of the simulated regime
+    Inventory,        // "frmInventario", a whole inventory simulated with one regime
 };
 
 // The window's object name.

@@ -77,6 +77,7 @@ EntradaScreen::EntradaScreen(AppContext &ctx) : ctx_(ctx)
     Sim = menuItem(bar, "Sim", QStringLiteral("Simulação"));
     Ajuda = menuItem(bar, "Ajuda", QStringLiteral("Ajuda"));
     Sair = menuItem(bar, "Sair", QStringLiteral("Sair"));
+    Inventario = menuItem(bar, "Inventario", QStringLiteral("Inventário"));
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("EntradaClient"));
@@ -106,6 +107,7 @@ EntradaScreen::EntradaScreen(AppContext &ctx) : ctx_(ctx)
     connect(cmdAjuda, &QToolButton::clicked, this, &EntradaScreen::openAbout);
     connect(Sair, &QAction::triggered, this, &EntradaScreen::leave);
     connect(cmdsair, &QToolButton::clicked, this, &EntradaScreen::leave);
+    connect(Inventario, &QAction::triggered, this, &EntradaScreen::openInventory);
 
     resize(kEntradaOuterSize);
 }
@@ -125,6 +127,11 @@ void EntradaScreen::startSimulation()
 void EntradaScreen::openAbout()
 {
     ctx_.windows.show(WindowId::About);
+}
+
+void EntradaScreen::openInventory()
+{
+    ctx_.windows.show(WindowId::Inventory);
 }
 
 void EntradaScreen::leave()

@@ -48,6 +48,7 @@ public:
     QAction *Sim = nullptr;
     QAction *Ajuda = nullptr;
     QAction *Sair = nullptr;
+    QAction *Inventario = nullptr; // after the others: nothing that was there moves
     // Picture buttons.
     QToolButton *cmdParametros = nullptr;
     QToolButton *cmdSimulacao = nullptr;
@@ -66,6 +67,7 @@ private:
     void openOptions();
     void startSimulation();
     void openAbout();
+    void openInventory();
     void leave();
     void applyResizeRule();
     void placePhoto();

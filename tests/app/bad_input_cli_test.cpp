@@ -269,7 +269,7 @@ TEST(DatabaseInventory, ARowSqliteCannotReadStopsTheRunAndKeepsTheEarlierResults
         args.insert(args.end(), extra.begin(), extra.end());
         const CliRun r = runCli(args, tmp);
         EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_NE(r.err.find("row 3"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("feature 3"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("integer overflow"), std::string::npos) << r.err;
     }
     EXPECT_EQ(readBytes(tmp / "out" / "record.csv"), record);

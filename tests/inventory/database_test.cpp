@@ -189,12 +189,12 @@ TEST(DatabaseInventory, WithoutTheTableOrAColumnIsRefusedWhole)
     writeBytes(dir / "regime.json", kRegime);
     const CliRun noColumn = runCli({"batch", "s.db", "--regime", "regime.json", "--db", "r.db"}, dir);
     EXPECT_EQ(noColumn.status, 1);
-    EXPECT_NE(noColumn.err.find("table \"stands\": column \"qualityClass\" missing"), std::string::npos)
+    EXPECT_NE(noColumn.err.find("layer \"stands\": column \"qualityClass\" missing"), std::string::npos)
         << noColumn.err;
     const CliRun noTable =
         runCli({"batch", "s.db", "--table", "parcelas", "--regime", "regime.json", "--db", "r.db"}, dir);
     EXPECT_EQ(noTable.status, 1);
-    EXPECT_NE(noTable.err.find("no table \"parcelas\""), std::string::npos) << noTable.err;
+    EXPECT_NE(noTable.err.find("no layer \"parcelas\" (its layers: \"stands\")"), std::string::npos) << noTable.err;
     EXPECT_FALSE(fs::exists(dir / "r.db"));
 }
 
@@ -213,10 +213,9 @@ TEST(DatabaseInventory, BadCellsLandInErrorsWithTheirRow)
     EXPECT_EQ(s.done, 2u);
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT stand_id, line, status, title, text FROM tavelo_errors ORDER BY line", 0),
               "|2|malformed||the id must be a usable file name (no \"/\", \"\\\" or control characters)\n"
-              "txt|3|refused|Dados Inválidos|O botão \"Dados povoamento não desbastado\" não está disponível com a "
-              "idade \"doze\".\n"
+              "txt|3|malformed||GDAL: Value 'doze' of field stands.age parsed incompletely to integer 0.\n"
               "ok|4|malformed||the id \"ok\" was already used\n"
-              "bin|5|malformed||column \"planted\" holds binary data, not a text or a number\n");
+              "bin|5|refused|Dados Inválidos|Dados Inválidos\n");
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT DISTINCT stand_id FROM tavelo_record ORDER BY stand_id", 0), "h\nok\n");
 }
 
@@ -642,7 +641,7 @@ TEST(ResultsDatabase, CommandLineArguments)
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "3/2"}, "K/N"},
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "0/2"}, "K/N"},
         {{"batch", "stands.csv", "--regime", "regime.json", "--db", "r.db", "--shard", "1"}, "K/N"},
-        {{"batch", "stands.csv", "--table", "t", "--regime", "regime.json", "--db", "r.db"}, "--table names"},
+        {{"batch", "stands.csv", "--table", "t", "--regime", "regime.json", "--db", "r.db"}, "names a layer of a GIS inventory"},
         {{"merge", "t.db"}, "at least one shard"},
         {{"merge", "t.db", "nothing.db"}, "cannot read nothing.db"},
         {{"merge", "t.csv", "stands.csv"}, "merge target"},

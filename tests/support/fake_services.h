@@ -65,6 +65,16 @@ public:
         asked.push_back({title, proposedName, filter});
         return answer;
     }
+    std::deque<QString> openAnswers; // the files "chosen" in open dialogs, in order; none left = cancelled
+    QString openFileName(QWidget *, const QString &title, const QString &filter) override
+    {
+        asked.push_back({title, QString(), filter});
+        if (openAnswers.empty())
+            return {};
+        const QString a = openAnswers.front();
+        openAnswers.pop_front();
+        return a;
+    }
 };
 
 class FakePrintService : public PrintService {

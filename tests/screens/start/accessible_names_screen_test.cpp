@@ -160,10 +160,13 @@ void AccessibleNamesScreenTest::everyWindowOfASimulation()
     checkedWindows_ << economics->bestRegime()->objectName();
     unnamed_ << unnamedControls(economics->bestRegime(), &controls_);
     QVERIFY2(!h.fake.exit.exited(), "the simulation ended on its own");
+    h.window<EntradaScreen>("Entrada")->Inventario->trigger();
+    settle();
+    checkLoadedWindows(h);
 
     const QStringList expected{"Entrada", "frmAbout", "Form1",  "Form2",    "Form3",       "Form4",
                                "Form5",   "Form6",    "form7",  "Form8",    "Form9",       "Form10",
-                               "Terminar", "frmEconomia", "frmMelhorRegime"};
+                               "Terminar", "frmEconomia", "frmMelhorRegime", "frmInventario"};
     for (const QString &name : expected)
         QVERIFY2(checkedWindows_.contains(name), qPrintable(name + QStringLiteral(" was not opened")));
     QVERIFY(controls_ > 40);

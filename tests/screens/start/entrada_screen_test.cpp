@@ -91,8 +91,8 @@ void EntradaScreenTest::captionMenuAndButtons()
         names << a->objectName();
         QVERIFY(!a->menu());
     }
-    QCOMPARE(captions, (QStringList{"Opções do Modelo", "Simulação", "Ajuda", "Sair"}));
-    QCOMPARE(names, (QStringList{"OModelo", "Sim", "Ajuda", "Sair"}));
+    QCOMPARE(captions, (QStringList{"Opções do Modelo", "Simulação", "Ajuda", "Sair", "Inventário"}));
+    QCOMPARE(names, (QStringList{"OModelo", "Sim", "Ajuda", "Sair", "Inventario"}));
 
     const QList<std::pair<QToolButton *, QString>> buttons = {{e->cmdParametros, "Opções do Modelo"},
                                                               {e->cmdSimulacao, "Simulação"},

@@ -1,0 +1,304 @@
+#include "gdal_inventory.h"
+
+#include "inventory/sqlite_db.h"
+
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+namespace tavelo {
+
+namespace {
+
+std::string lowerCase(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// What GDAL reports while it is in scope, instead of printing it. GDAL keeps
+// its error handlers per thread, so this holds for the calls made here only.
+class GdalMessages {
+public:
+    GdalMessages() { CPLPushErrorHandlerEx(&GdalMessages::collect, this); }
+    ~GdalMessages() { CPLPopErrorHandler(); }
+    GdalMessages(const GdalMessages &) = delete;
+    GdalMessages &operator=(const GdalMessages &) = delete;
+
+    bool failed() const { return !failures_.empty(); }
+    bool warned() const { return !warnings_.empty(); }
+    std::string failures() const { return joined(failures_); }
+    std::string warnings() const { return joined(warnings_); }
+    void clear()
+    {
+        failures_.clear();
+        warnings_.clear();
+    }
+
+private:
+    static void CPL_STDCALL collect(CPLErr level, CPLErrorNum, const char *message)
+    {
+        auto *self = static_cast<GdalMessages *>(CPLGetErrorHandlerUserData());
+        if (level == CE_Warning)
+            self->warnings_.emplace_back(message ? message : "");
+        else if (level >= CE_Failure)
+            self->failures_.emplace_back(message ? message : "");
+    }
+    static std::string joined(const std::vector<std::string> &messages)
+    {
+        std::string s;
+        for (const std::string &m : messages)
+            s += (s.empty() ? "" : "; ") + m;
+        return s;
+    }
+    std::vector<std::string> failures_;
+    std::vector<std::string> warnings_;
+};
+
+bool ourResultsTable(const std::string &name)
+{
+    return lowerCase(name).rfind("tavelo_", 0) == 0;
+}
+
+// The layer a run reads: the one asked for, else "stands", else the only one.
+OGRLayer *chooseLayer(GDALDataset &ds, const std::filesystem::path &path, const std::string &wanted)
+{
+    std::vector<OGRLayer *> layers;
+    for (int i = 0; i < ds.GetLayerCount(); ++i)
+        if (OGRLayer *l = ds.GetLayer(i))
+            layers.push_back(l);
+    auto names = [&] {
+        std::string s;
+        for (OGRLayer *l : layers)
+            s += (s.empty() ? "" : ", ") + std::string("\"") + l->GetName() + "\"";
+        return s.empty() ? std::string("none") : s;
+    };
+    if (!wanted.empty()) {
+        // A view or a table GDAL does not list may still be found by name.
+        if (OGRLayer *l = ds.GetLayerByName(wanted.c_str()))
+            return l;
+        throw std::runtime_error(path.string() + ": no layer \"" + wanted + "\" (its layers: " + names() + ")");
+    }
+    for (OGRLayer *l : layers)
+        if (std::string(l->GetName()) == "stands")
+            return l;
+    // The results a run wrote into the same file are never its stands.
+    std::vector<OGRLayer *> candidates;
+    std::copy_if(layers.begin(), layers.end(), std::back_inserter(candidates),
+                 [](OGRLayer *l) { return !ourResultsTable(l->GetName()); });
+    if (candidates.size() == 1)
+        return candidates.front();
+    if (candidates.empty())
+        throw std::runtime_error(path.string() + ": no layer to read");
+    throw std::runtime_error(path.string() + ": several layers and none named \"stands\"; choose one with --layer (" +
+                             names() + ")");
+}
+
+class GdalInventory : public InventorySource {
+public:
+    GdalInventory(const std::filesystem::path &path, const std::string &wanted) : path_(path)
+    {
+        GDALAllRegister();
+        GdalMessages messages;
+        ds_.reset(GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                                     nullptr, nullptr, nullptr)));
+        if (!ds_)
+            throw std::runtime_error("cannot read " + path.string() +
+                                     (messages.failed() ? ": " + messages.failures() : std::string()));
+        layer_ = chooseLayer(*ds_, path, wanted);
+        name_ = layer_->GetName();
+        const bool shapefile = ds_->GetDriver() && std::string(ds_->GetDriver()->GetDescription()) == "ESRI Shapefile";
+        OGRFeatureDefn *defn = layer_->GetLayerDefn();
+        for (const char *column : kInventoryColumns) {
+            const std::string want = lowerCase(column);
+            int found = -1;
+            for (int f = 0; f < defn->GetFieldCount() && found < 0; ++f)
+                if (defn->GetFieldDefn(f)->GetNameRef() == std::string(column))
+                    found = f;
+            for (int f = 0; f < defn->GetFieldCount() && found < 0; ++f)
+                if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want)
+                    found = f;
+            // A Shapefile cuts column names to 10 characters.
+            for (int f = 0; shapefile && want.size() > 10 && f < defn->GetFieldCount() && found < 0; ++f)
+                if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want.substr(0, 10))
+                    found = f;
+            if (found < 0)
+                throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": column \"" + column +
+                                         "\" missing");
+            fields_.push_back(found);
+        }
+        geometryType_ = wkbFlatten(layer_->GetGeomType());
+        multiPolygons_ = shapefile && geometryType_ == wkbPolygon;
+        if (multiPolygons_)
+            geometryType_ = wkbMultiPolygon;
+        if (geometryType_ != wkbNone) {
+            if (const OGRSpatialReference *srs = layer_->GetSpatialRef()) {
+                InventoryCrs crs;
+                if (const char *authority = srs->GetAuthorityName(nullptr)) {
+                    if (const char *code = srs->GetAuthorityCode(nullptr)) {
+                        crs.organization = authority;
+                        crs.code = std::atoll(code);
+                    }
+                }
+                char *wkt = nullptr;
+                if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt)
+                    crs.wkt = wkt;
+                CPLFree(wkt);
+                crs_ = crs;
+            }
+        }
+        const GIntBig count = layer_->GetFeatureCount(TRUE);
+        count_ = count > 0 ? static_cast<size_t>(count) : 0;
+        layer_->ResetReading();
+        if (messages.failed())
+            throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": " + messages.failures());
+    }
+
+    size_t count() const override { return count_; }
+    // Every feature read once, its cells as next() gives them and its geometry,
+    // then the layer read again from its start.
+    InventoryFingerprint fingerprint() override
+    {
+        ContentHash hash;
+        InventoryRow row;
+        size_t rows = 0;
+        layer_->ResetReading();
+        rowNo_ = 0;
+        while (next(row)) {
+            ++rows;
+            if (const auto *cells = std::get_if<std::vector<std::string>>(&row.cells)) {
+                for (const std::string &cell : *cells)
+                    hash.addCell(cell);
+            } else {
+                hash.addCell("!" + std::get<std::string>(row.cells));
+            }
+            hash.addCell(row.geometry.wkb);
+        }
+        layer_->ResetReading();
+        rowNo_ = 0;
+        return {rows, hash.hex()};
+    }
+    std::string layer() const override { return name_; }
+    std::optional<InventoryCrs> crs() const override { return crs_; }
+    std::string geometryType() const override
+    {
+        return geometryType_ == wkbNone ? std::string() : std::string(OGRToOGCGeomType(geometryType_));
+    }
+
+    bool next(InventoryRow &row) override
+    {
+        GdalMessages messages;
+        OGRFeatureUniquePtr feature(layer_->GetNextFeature());
+        const size_t number = rowNo_ + 1;
+        if (messages.failed())
+            throw std::runtime_error(path_.string() + ": layer \"" + name_ + "\": feature " + std::to_string(number) +
+                                     (feature ? " (FID " + std::to_string(feature->GetFID()) + ")" : std::string()) +
+                                     ": " + messages.failures());
+        if (!feature)
+            return false;
+        ++rowNo_;
+        row = InventoryRow{};
+        row.line = rowNo_;
+        std::vector<std::string> cells;
+        cells.reserve(fields_.size());
+        std::string why;
+        for (size_t c = 0; c < fields_.size(); ++c) {
+            const int f = fields_[c];
+            std::string text;
+            if (feature->IsFieldSetAndNotNull(f)) {
+                switch (feature->GetFieldDefnRef(f)->GetType()) {
+                case OFTInteger:
+                case OFTInteger64: text = std::to_string(feature->GetFieldAsInteger64(f)); break;
+                case OFTReal: text = shortestNumberText(feature->GetFieldAsDouble(f)); break;
+                case OFTString: text = feature->GetFieldAsString(f); break;
+                case OFTBinary:
+                    if (why.empty())
+                        why = std::string("column \"") + kInventoryColumns[c] +
+                              "\" holds binary data, not a text or a number";
+                    break;
+                default:
+                    if (why.empty())
+                        why = std::string("column \"") + kInventoryColumns[c] + "\" holds neither a text nor a number";
+                }
+            }
+            cells.push_back(std::move(text));
+        }
+        row.rawId = cells[0];
+        // A value GDAL had to change to read it (a text in a number column) is not the value typed.
+        if (why.empty() && messages.warned())
+            why = "GDAL: " + messages.warnings();
+        if (!why.empty())
+            row.cells = why;
+        else
+            row.cells = std::move(cells);
+        if (OGRGeometry *g = feature->GetGeometryRef(); g && !g->IsEmpty() && geometryType_ != wkbNone) {
+            std::unique_ptr<OGRGeometry> shape(g->clone());
+            shape->flattenTo2D();
+            if (multiPolygons_)
+                shape.reset(OGRGeometryFactory::forceToMultiPolygon(shape.release()));
+            row.geometry.wkb.resize(shape->WkbSize());
+            shape->exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(row.geometry.wkb.data()), wkbVariantIso);
+            OGREnvelope e;
+            shape->getEnvelope(&e);
+            row.geometry.minX = e.MinX;
+            row.geometry.minY = e.MinY;
+            row.geometry.maxX = e.MaxX;
+            row.geometry.maxY = e.MaxY;
+        }
+        return true;
+    }
+
+private:
+    std::filesystem::path path_;
+    GDALDatasetUniquePtr ds_;
+    OGRLayer *layer_ = nullptr;
+    std::string name_;
+    std::vector<int> fields_;
+    OGRwkbGeometryType geometryType_ = wkbNone;
+    bool multiPolygons_ = false;
+    std::optional<InventoryCrs> crs_;
+    size_t count_ = 0;
+    size_t rowNo_ = 0;
+};
+
+} // namespace
+
+bool gdalReadsInventory(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (lowerCase(path.extension().string()) == ".csv" || !std::filesystem::is_regular_file(path, ec))
+        return false;
+    GDALAllRegister();
+    GdalMessages quiet;
+    return GDALIdentifyDriverEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr) != nullptr;
+}
+
+std::vector<std::string> gdalLayerNames(const std::filesystem::path &path)
+{
+    GDALAllRegister();
+    GdalMessages messages;
+    GDALDatasetUniquePtr ds(GDALDataset::FromHandle(
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
+    if (!ds)
+        throw std::runtime_error("cannot read " + path.string() +
+                                 (messages.failed() ? ": " + messages.failures() : std::string()));
+    std::vector<std::string> names;
+    for (int i = 0; i < ds->GetLayerCount(); ++i)
+        if (OGRLayer *l = ds->GetLayer(i); l && !ourResultsTable(l->GetName()))
+            names.emplace_back(l->GetName());
+    return names;
+}
+
+std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer)
+{
+    return std::make_unique<GdalInventory>(path, layer);
+}
+
+} // namespace tavelo

@@ -1,0 +1,170 @@
+#include "results_map.h"
+
+#include <cstring>
+
+namespace tavelo {
+
+namespace {
+
+template <typename T>
+void appendLittleEndian(std::string &out, T value)
+{
+    // The machines this runs on are little-endian, as the header's flag says.
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out.append(bytes, sizeof(T));
+}
+
+// The reference system's srs_id, added to gpkg_spatial_ref_sys when missing:
+// an EPSG system keeps its code, any other gets a free number above 100000.
+int32_t registerSrs(SqliteDb &db, const std::optional<InventoryCrs> &crs)
+{
+    if (!crs)
+        return -1; // the GeoPackage's undefined cartesian system
+    SqliteStatement known =
+        crs->organization.empty()
+            ? db.prepare("SELECT srs_id FROM gpkg_spatial_ref_sys WHERE definition = ?1")
+            : db.prepare("SELECT srs_id FROM gpkg_spatial_ref_sys WHERE upper(organization) = upper(?1) AND "
+                         "organization_coordsys_id = ?2");
+    if (crs->organization.empty())
+        known.bind(1, crs->wkt);
+    else
+        known.bind(1, crs->organization).bind(2, crs->code);
+    if (known.step())
+        return static_cast<int32_t>(known.integer(0));
+    int64_t id = crs->organization == "EPSG" ? crs->code : 0;
+    SqliteStatement taken = db.prepare("SELECT count(*) FROM gpkg_spatial_ref_sys WHERE srs_id = ?1");
+    taken.bind(1, id);
+    taken.step();
+    if (id <= 0 || id > INT32_MAX || taken.integer(0) > 0) {
+        SqliteStatement next = db.prepare("SELECT max(100000, coalesce(max(srs_id), 0) + 1) FROM gpkg_spatial_ref_sys");
+        next.step();
+        id = next.integer(0);
+    }
+    SqliteStatement add = db.prepare("INSERT INTO gpkg_spatial_ref_sys (srs_name, srs_id, organization, "
+                                     "organization_coordsys_id, definition, description) VALUES (?1, ?2, ?3, ?4, ?5, "
+                                     "'the inventory''s reference system')");
+    add.bind(1, crs->name().empty() ? std::string("inventory") : crs->name()).bind(2, id);
+    add.bind(3, crs->organization.empty() ? std::string("NONE") : crs->organization);
+    add.bind(4, crs->organization.empty() ? id : crs->code);
+    add.bind(5, crs->wkt.empty() ? std::string("undefined") : crs->wkt);
+    add.run();
+    return static_cast<int32_t>(id);
+}
+
+constexpr const char *kValueColumns = "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, "
+                                      "year INTEGER, age INTEGER, code TEXT, trees REAL, basal_area REAL, height REAL, "
+                                      "v_total REAL, v_roundwood REAL, v_sawlog REAL, v_firewood REAL, npv REAL";
+
+} // namespace
+
+std::string geoPackageGeometry(int32_t srsId, const StandGeometry &geometry)
+{
+    std::string out = "GP";
+    out += '\0';   // version 1
+    out += '\x03'; // little-endian, envelope [minx, maxx, miny, maxy]
+    appendLittleEndian(out, srsId);
+    appendLittleEndian(out, geometry.minX);
+    appendLittleEndian(out, geometry.maxX);
+    appendLittleEndian(out, geometry.minY);
+    appendLittleEndian(out, geometry.maxY);
+    return out + geometry.wkb;
+}
+
+ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : db_(db), geoPackage_(geoPackage)
+{
+    const std::string type = layer.geometryType.empty() ? std::string("GEOMETRY") : layer.geometryType;
+    if (geoPackage_) {
+        srsId_ = registerSrs(db_, layer.crs);
+        SqliteStatement existing =
+            db_.prepare("SELECT geometry_type_name, srs_id FROM gpkg_geometry_columns WHERE table_name = 'tavelo_map'");
+        if (existing.step()) {
+            if (existing.text(0) != type || existing.integer(1) != srsId_)
+                throw BatchOutputError("cannot write the map of this run into " + db_.path().string() +
+                                       ": its tavelo_map holds " + existing.text(0) + " geometries in srs_id " +
+                                       std::to_string(existing.integer(1)) + ", this inventory has " + type +
+                                       " in srs_id " + std::to_string(srsId_));
+        }
+        db_.exec("CREATE TABLE IF NOT EXISTS tavelo_map (fid INTEGER PRIMARY KEY AUTOINCREMENT, geom " + type + ", " +
+                 kValueColumns + ", UNIQUE (run_id, position))");
+        SqliteStatement contents = db_.prepare(
+            "INSERT OR IGNORE INTO gpkg_contents (table_name, data_type, identifier, description, last_change, srs_id) "
+            "VALUES ('tavelo_map', 'features', 'tavelo_map', 'Tavelo batch results by stand', "
+            "strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), ?1)");
+        contents.bind(1, static_cast<int64_t>(srsId_));
+        contents.run();
+        SqliteStatement columns =
+            db_.prepare("INSERT OR IGNORE INTO gpkg_geometry_columns (table_name, column_name, geometry_type_name, "
+                        "srs_id, z, m) VALUES ('tavelo_map', 'geom', ?1, ?2, 0, 0)");
+        columns.bind(1, type).bind(2, static_cast<int64_t>(srsId_));
+        columns.run();
+    } else {
+        crsName_ = layer.crs ? layer.crs->name() : std::string();
+        db_.exec(std::string("CREATE TABLE IF NOT EXISTS tavelo_map (geom BLOB, crs TEXT, ") + kValueColumns +
+                 ", PRIMARY KEY (run_id, position))");
+    }
+    insert_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
+                             "run_id, position, stand_id, status, year, age, code, trees, basal_area, height, "
+                             "v_total, v_roundwood, v_sawlog, v_firewood, npv) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                             "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16" +
+                             (geoPackage_ ? ")" : ", ?17)"));
+}
+
+void ResultsMap::add(int64_t runId, const StandOutcome &stand)
+{
+    SqliteStatement &q = *insert_;
+    int i = 1;
+    if (stand.geometry.wkb.empty()) {
+        q.bindNull(i++);
+    } else {
+        const std::string blob = geoPackage_ ? geoPackageGeometry(srsId_, stand.geometry) : stand.geometry.wkb;
+        q.bindBlob(i++, blob);
+        if (!seen_ || stand.geometry.minX < minX_)
+            minX_ = stand.geometry.minX;
+        if (!seen_ || stand.geometry.minY < minY_)
+            minY_ = stand.geometry.minY;
+        if (!seen_ || stand.geometry.maxX > maxX_)
+            maxX_ = stand.geometry.maxX;
+        if (!seen_ || stand.geometry.maxY > maxY_)
+            maxY_ = stand.geometry.maxY;
+        seen_ = true;
+    }
+    if (!geoPackage_) {
+        if (crsName_.empty() || stand.geometry.wkb.empty())
+            q.bindNull(i++);
+        else
+            q.bind(i++, crsName_);
+    }
+    q.bind(i++, runId);
+    q.bind(i++, static_cast<int64_t>(stand.position));
+    q.bind(i++, stand.id);
+    q.bind(i++, std::string(standStatusName(stand.kind)));
+    for (int c = 0; c < kRecordColumns; ++c) {
+        if (stand.record.empty())
+            q.bindNull(i++);
+        else
+            q.bindShown(i++, stand.record.back()[c]);
+    }
+    if (stand.economics)
+        q.bindShown(i++, stand.economics->npv);
+    else
+        q.bindNull(i++);
+    q.run();
+}
+
+void ResultsMap::updateExtent()
+{
+    if (!geoPackage_ || !seen_)
+        return;
+    SqliteStatement q = db_.prepare(
+        "UPDATE gpkg_contents SET min_x = CASE WHEN min_x IS NULL OR min_x > ?1 THEN ?1 ELSE min_x END, "
+        "min_y = CASE WHEN min_y IS NULL OR min_y > ?2 THEN ?2 ELSE min_y END, "
+        "max_x = CASE WHEN max_x IS NULL OR max_x < ?3 THEN ?3 ELSE max_x END, "
+        "max_y = CASE WHEN max_y IS NULL OR max_y < ?4 THEN ?4 ELSE max_y END, "
+        "last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE table_name = 'tavelo_map'");
+    q.bind(1, minX_).bind(2, minY_).bind(3, maxX_).bind(4, maxY_);
+    q.run();
+}
+
+} // namespace tavelo

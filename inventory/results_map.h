@@ -1,0 +1,51 @@
+#pragma once
+
+// The results as a map: tavelo_map, one row per stand of a run with the
+// stand's outline and its values at the end (the last record row, the NPV
+// when the regime is valued). In a GeoPackage it is a feature table in the
+// inventory's reference system, which a GIS opens as a layer; in a plain
+// SQLite database the outline is well-known binary with the system's name in
+// the column `crs`.
+
+#include "inventory/inventory_source.h"
+#include "inventory/result_sink.h"
+#include "inventory/sqlite_db.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavelo {
+
+struct MapLayer {
+    std::string geometryType; // as GeoPackage names it: "POLYGON", "MULTIPOLYGON", ...
+    std::optional<InventoryCrs> crs;
+};
+
+// A GeoPackage geometry: its binary header (little-endian, with the xy
+// envelope) followed by the well-known binary.
+std::string geoPackageGeometry(int32_t srsId, const StandGeometry &geometry);
+
+class ResultsMap {
+public:
+    // Creates tavelo_map (and registers it, in a GeoPackage) inside the
+    // caller's transaction. Throws DatabaseError when the file cannot take
+    // it, BatchOutputError when its tavelo_map holds another reference system
+    // or geometry type.
+    ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer);
+    // Inside the caller's transaction.
+    void add(int64_t runId, const StandOutcome &stand);
+    // Widens the layer's extent by the stands added since the last call.
+    void updateExtent();
+
+private:
+    SqliteDb &db_;
+    bool geoPackage_;
+    int32_t srsId_ = -1;
+    std::string crsName_;
+    std::optional<SqliteStatement> insert_;
+    bool seen_ = false;
+    double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
+};
+
+} // namespace tavelo
