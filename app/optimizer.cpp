@@ -77,7 +77,7 @@ HarvestVolumes harvestVolumes(const std::vector<ValuationRow> &rows)
 {
     HarvestVolumes v;
     for (size_t i = 1; i < rows.size(); ++i) {
-        if (rows[i].afterThinning && !rows[i - 1].afterThinning) {
+        if (closesThinning(rows, i)) {
             v.total += rows[i - 1].total - rows[i].total;
             v.sawlog += rows[i - 1].sawlog - rows[i].sawlog;
         }

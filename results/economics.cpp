@@ -134,6 +134,12 @@ std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state)
     return rows;
 }
 
+bool closesThinning(const std::vector<ValuationRow> &rows, size_t i)
+{
+    return i > 0 && i < rows.size() && rows[i].afterThinning && !rows[i - 1].afterThinning &&
+           rows[i - 1].age == rows[i].age;
+}
+
 bool enteredAsPlanted(const StandState &state)
 {
     // Not the unthinned flag, which the first thinning from below sets to 0,
@@ -175,7 +181,7 @@ Valuation valueRecord(const std::vector<ValuationRow> &rows, const EconomicInput
     for (size_t i = 0; i < rows.size(); ++i) {
         const ValuationRow &row = rows[i];
         // A thinning: the stand it left, paired with the stand before it.
-        if (row.afterThinning && i > 0 && !rows[i - 1].afterThinning && rows[i - 1].age == row.age) {
+        if (closesThinning(rows, i)) {
             const ValuationRow &before = rows[i - 1];
             harvest(CashFlowKind::Thinning, row, before.sawlog - row.sawlog, before.roundwood - row.roundwood,
                     before.firewood - row.firewood, before.total - row.total, in.thinningCost);

@@ -90,6 +90,9 @@ struct ValuationRow {
 
 // The record's rows in order; nothing when it is empty or a cell is unreadable.
 std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state);
+// True when rows[i] closes a thinning: the "D" row of the stand it left, just
+// after the "AD" row of the stand before it at the same age.
+bool closesThinning(const std::vector<ValuationRow> &rows, size_t i);
 // True when the stand was entered by the trees planted, the one route whose
 // regime starts at planting (and so has a land expectation value).
 bool enteredAsPlanted(const StandState &state);
