@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "app/carbon_run.h"
 #include "app/economics_run.h"
 #include "app/results_db.h"
 #include "base/whole_file.h"
@@ -110,7 +111,7 @@ struct Job {
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
 StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
-                   const std::filesystem::path &logDir)
+                   const std::optional<CarbonFactors> &carbon, const std::filesystem::path &logDir)
 {
     StandOutcome r;
     r.position = job.position;
@@ -123,7 +124,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     }
     const auto &stand = std::get<InventoryStand>(job.row);
     r.id = stand.id;
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics, regime.carbon};
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
@@ -158,6 +159,12 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
                                                  valuation->lev ? moneyText(*valuation->lev) : std::string(),
                                                  economicsCsvLine(stand.id, *valuation)};
         }
+    }
+    if (carbon && run.status == RunResult::Status::Completed) {
+        if (const auto account = carbonOfSimulation(state, *carbon))
+            r.carbon = StandOutcome::Carbon{carbonText(account->start), carbonText(account->end),
+                                           carbonText(account->balance), carbonText(account->meanStock),
+                                           carbonCsvLine(stand.id, *account)};
     }
     if (run.status == RunResult::Status::Refused) {
         r.kind = StandOutcome::Kind::Refused;
@@ -197,6 +204,7 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
     const std::string name = e.path().filename().string();
     std::error_code ec;
     return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     name == "carbon.csv" ||
                                      e.path().extension() == ".txt");
 }
 
@@ -242,11 +250,13 @@ std::string recordHeader()
 // record.csv and errors.csv in an output folder (the logs are written by the workers).
 class FileSink : public ResultSink {
 public:
-    FileSink(const std::filesystem::path &outDir, bool economics)
+    FileSink(const std::filesystem::path &outDir, bool economics, bool carbon)
         : record_(outDir / "record.csv", recordHeader()), errors_(outDir / "errors.csv", kErrorsCsvHeader)
     {
         if (economics)
             economics_.emplace(outDir / "economics.csv", kEconomicsCsvHeader);
+        if (carbon)
+            carbon_.emplace(outDir / "carbon.csv", kCarbonCsvHeader);
     }
     void add(const std::vector<StandOutcome> &stands) override
     {
@@ -271,6 +281,8 @@ public:
                                                            : e.text));
         if (economics_ && r.economics)
             economics_->write(r.economics->csvLine);
+        if (carbon_ && r.carbon)
+            carbon_->write(r.carbon->csvLine);
     }
     // An interrupted run keeps the stands done.
     void finish(bool) override
@@ -279,12 +291,15 @@ public:
         errors_.commit();
         if (economics_)
             economics_->commit();
+        if (carbon_)
+            carbon_->commit();
     }
 
 private:
     OrderedCsv record_;
     OrderedCsv errors_;
     std::optional<OrderedCsv> economics_;
+    std::optional<OrderedCsv> carbon_;
 };
 
 RunIdentity runIdentity(const std::filesystem::path &inventory, const BatchOptions &options)
@@ -323,6 +338,13 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
         economics = std::get<EconomicInputs>(read);
     }
+    std::optional<CarbonFactors> carbon;
+    if (regime.carbon) {
+        auto read = readCarbonFactors(*regime.carbon);
+        if (const auto *refusal = std::get_if<CarbonRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        carbon = std::get<CarbonFactors>(read);
+    }
     // Declared first so that the inventory is closed before the outputs: a
     // GeoPackage can then leave write-ahead logging when it is both.
     std::vector<std::unique_ptr<ResultSink>> sinks;
@@ -352,7 +374,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
         sinks.push_back(std::move(db));
     }
     if (!outDir.empty())
-        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value()));
+        sinks.push_back(std::make_unique<FileSink>(outDir, economics.has_value(), carbon.has_value()));
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -392,7 +414,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, economics, outDir));
+                    results.push_back(runOne(job, regime, economics, carbon, outDir));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));

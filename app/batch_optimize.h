@@ -16,6 +16,7 @@ namespace tavelo {
 struct BatchOptimizeOptions {
     Objective objective = Objective::Volume;
     std::optional<EconomicInputs> economics; // the regime file's prices, costs and rate
+    std::optional<CarbonFactors> carbon;     // its carbon factors, for the carbon objective
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;
     // Also into this results database (tavelo_best, tavelo_errors); empty for none.

@@ -46,6 +46,16 @@ struct StandOutcome {
         std::string csvLine;
     };
     std::optional<Economics> economics;
+    // Its carbon account (t C/ha as shown) when the regime has a carbon
+    // section, and its line of carbon.csv.
+    struct Carbon {
+        std::string start;
+        std::string end;
+        std::string balance;
+        std::string meanStock;
+        std::string csvLine;
+    };
+    std::optional<Carbon> carbon;
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };

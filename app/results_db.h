@@ -85,6 +85,7 @@ private:
     std::optional<SqliteStatement> insertRecord_;
     std::optional<SqliteStatement> insertError_;
     std::optional<SqliteStatement> insertEconomics_;
+    std::optional<SqliteStatement> insertCarbon_;
 };
 
 // Reads the run of a results database (--db without --out fills one).

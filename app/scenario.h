@@ -7,6 +7,7 @@
 #include "base/message.h"
 #include "entry/entry_session.h"
 #include "model/stand_state.h"
+#include "results/carbon.h"
 #include "results/economics.h"
 #include "structure/sim_log.h"
 
@@ -35,6 +36,7 @@ struct Scenario {
     std::variant<UnthinnedDensity, ThinnedEntryInput> density;
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics; // the prices and costs to value the run with
+    std::optional<CarbonTexts> carbon;      // the factors of its carbon account
 };
 
 // Reads a scenario (JSON); on error, says what and where. A year left out is
@@ -59,6 +61,7 @@ struct Regime {
     OptionsInput options;
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics;
+    std::optional<CarbonTexts> carbon;
 };
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
 
