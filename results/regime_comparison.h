@@ -21,7 +21,7 @@ struct RegimeSeries {
     std::string name; // the scenario file's name
     std::vector<RegimePoint> points;
     std::optional<double> npv; // €/ha, when the scenario was valued
-    std::optional<double> meanCarbonStock; // t C/ha, when the scenario has a carbon section
+    std::optional<double> meanCarbonStock = std::nullopt; // t C/ha, when the scenario has a carbon section
 };
 
 // From a simulation's record: at an age with a thinning the stand left is the

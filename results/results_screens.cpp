@@ -1,6 +1,7 @@
 #include "shell/app_context.h"
 #include "results/results_screens.h"
 #include "results/class_charts_screen.h"
+#include "results/carbon_screen.h"
 #include "results/economics_screen.h"
 #include "results/end_screen.h"
 #include "results/summary_screen.h"
@@ -14,6 +15,7 @@ void registerResultsScreens(Windows &windows)
     windows.registerFactory(WindowId::Summary, &createSummaryScreen);
     windows.registerFactory(WindowId::End, &createEndScreen);
     windows.registerFactory(WindowId::Economics, &createEconomicsScreen);
+    windows.registerFactory(WindowId::Carbon, &createCarbonScreen);
 }
 
 } // namespace tavelo

@@ -8,7 +8,7 @@ namespace tavelo {
 
 namespace {
 
-constexpr std::array<std::pair<WindowId, const char *>, 14> kObjectNames{{
+constexpr std::array<std::pair<WindowId, const char *>, 15> kObjectNames{{
     {WindowId::Entrada, "Entrada"},
     {WindowId::About, "frmAbout"},
     {WindowId::Options, "Form1"},
@@ -23,6 +23,7 @@ constexpr std::array<std::pair<WindowId, const char *>, 14> kObjectNames{{
     {WindowId::Summary, "Form10"},
     {WindowId::End, "Terminar"},
     {WindowId::Economics, "frmEconomia"},
+    {WindowId::Carbon, "frmCarbono"},
 }};
 
 } // namespace

@@ -35,6 +35,7 @@ enum class WindowId {
     Summary,          // "Form10"
     End,              // "Terminar"
     Economics,        // "frmEconomia", the valuation of the simulated regime
+    Carbon,           // "frmCarbono", the carbon account of the simulated regime
 };
 
 // The window's object name.
