@@ -258,8 +258,9 @@ std::vector<std::string> carbonTotalsLines(const CarbonAccount &a)
     return {"Stock no início (" + plainNumberText(a.firstAge) + " anos): " + both(a.start),
             "Stock no fim (" + plainNumberText(a.lastAge) + " anos): " + both(a.end),
             "Balanço líquido: " + both(a.balance),
-            "Stock médio total: " + both(a.meanStock) + " — povoamento " + carbonText(a.meanStand) +
-                ", produtos " + carbonText(a.meanProducts) + " t C/ha",
+            "Stock médio total: " + both(a.meanStock),
+            "Média do povoamento " + carbonText(a.meanStand) + " e dos produtos " + carbonText(a.meanProducts) +
+                " t C/ha",
             "Emitido acumulado: " + both(a.rows.empty() ? 0.0 : a.rows.back().emitted)};
 }
 

@@ -135,7 +135,8 @@ inline constexpr const char *kCarbonUnits = "Carbono em t C/ha; emitido acumulad
 extern const std::array<const char *, 7> kCarbonHeaders;
 // One line per record row, as the window shows it.
 std::vector<std::array<std::string, 7>> carbonTable(const CarbonAccount &account);
-// "Stock no início: 12.34 t C/ha (45.25 t CO2e/ha)" and the like.
+// Start, end, balance, mean stock, its two parts and the emissions, one line
+// each: "Stock no início (12 anos): 17.73 t C/ha (65.00 t CO2e/ha)".
 std::vector<std::string> carbonTotalsLines(const CarbonAccount &account);
 
 // {"rows": [...], "start", "end", "balance", "meanStock"} in t C/ha.

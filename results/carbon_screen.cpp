@@ -144,7 +144,7 @@ CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Car
     sizeColumns(*GrelhaCarbono, kWidthsTwips);
     GrelhaCarbono->setMinimumWidth(fullTableWidth(*GrelhaCarbono, true));
     ui::fitGridHeight(*GrelhaCarbono, kVisibleRows);
-    const char *totalNames[] = {"lblInicio", "lblFim", "lblBalanco", "lblStockMedio", "lblEmitido"};
+    const char *totalNames[] = {"lblInicio", "lblFim", "lblBalanco", "lblStockMedio", "lblMedias", "lblEmitido"};
     auto *totals = new QVBoxLayout;
     totals->setSpacing(4);
     for (size_t i = 0; i < lblTotais.size(); ++i) {

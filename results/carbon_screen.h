@@ -34,8 +34,8 @@ public:
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaCarbono = nullptr;
-    // Start, end, balance, mean stock and emitted, one line each.
-    std::array<QLabel *, 5> lblTotais{};
+    // Start, end, balance, mean stock, its parts and the emissions, one line each.
+    std::array<QLabel *, 6> lblTotais{};
     QChartView *chtCarbono = nullptr;
     QPushButton *cmdVoltar = nullptr;
     QPushButton *cmdImprimir = nullptr;
