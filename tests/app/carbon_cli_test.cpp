@@ -177,12 +177,6 @@ TEST(CarbonCli, BatchAndCompare)
     EXPECT_EQ(line, "regime,age,standing,removedCumulative,meanCarbonStock");
     std::getline(csv, line);
     EXPECT_EQ(line, "s.json,12,48.05,0.00,70.88");
-    // Without a carbon section anywhere the four columns stay.
-    run = runCli({"compare", (kExamples / "planted-two-thinnings.json").string(), "--chart", "c.png", "--csv", "d.csv"},
-                 tmp);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readBytes(tmp / "d.csv").substr(0, readBytes(tmp / "d.csv").find('\n')),
-              "regime,age,standing,removedCumulative");
 }
 
 class CarbonOptimize : public ::testing::TestWithParam<const char *> {};

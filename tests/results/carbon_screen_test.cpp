@@ -187,14 +187,6 @@ void CarbonScreenTest::remembersTheFactors()
     QVERIFY(again);
     QCOMPARE(again->input(CarbonField::CarbonFraction)->text(), QStringLiteral("0.5"));
     QVERIFY(again->lblTotais[3]->text().startsWith(QStringLiteral("Stock médio total: 70.88 t C/ha")));
-
-    // A store that fails says so and keeps the account.
-    h.fake.settings.refuse = true;
-    typeInto(again->input(CarbonField::CarbonFraction), QStringLiteral("0.51"));
-    QVERIFY(press(again->cmdCalcular));
-    QCOMPARE(h.fake.messages.shown.size(), size_t(1));
-    QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
-    QCOMPARE(gridRow(again->GrelhaCarbono, 0), QStringList({"2026", "12", "AD", "18.08", "0.00", "0.00", "18.08"}));
 }
 
 void CarbonScreenTest::exportsAndPrints()
@@ -227,12 +219,6 @@ void CarbonScreenTest::exportsAndPrints()
     QVERIFY(press(w->cmdImprimir));
     QCOMPARE(pdfPages(h.fake.print.pdfPath), 1);
     QVERIFY(h.fake.messages.shown.empty());
-    QVERIFY(h.shown("frmCarbono"));
-
-    // A file that cannot be written gets the program's box and the window stays.
-    h.fake.files.answer = h.dir.filePath(QStringLiteral("no-such-folder/carbono.csv"));
-    QVERIFY(press(w->cmdExportarTabela));
-    QCOMPARE(h.fake.messages.last().title, std::string("Erro!"));
     QVERIFY(h.shown("frmCarbono"));
 }
 

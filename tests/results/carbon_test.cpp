@@ -16,7 +16,6 @@
 //   start 17.73, end 86.13 + 26.00 = 112.13, balance 94.41, mean stock 58.20 + 12.68 = 70.88
 
 #include "app/scenario.h"
-#include "base/csv.h"
 #include "base/numeric_text.h"
 #include "results/carbon.h"
 
@@ -148,58 +147,6 @@ TEST(CarbonAccount, UnderBarkRecordStaysUnderBark)
     // The record itself is the reference run's, untouched by the account.
     std::ifstream in(std::string(TAVELO_EXAMPLES_DIR) + "/planted-two-thinnings.record.csv");
     EXPECT_EQ(recordCsv(withBark), std::string(std::istreambuf_iterator<char>(in), {}));
-}
-
-// --- Factors --------------------------------------------------------------------------------
-
-struct FactorCase {
-    CarbonField field;
-    const char *text;
-    bool accepted;
-};
-
-class CarbonFactorTexts : public ::testing::TestWithParam<FactorCase> {};
-
-TEST_P(CarbonFactorTexts, ReadWithTheNumericRule)
-{
-    const FactorCase &c = GetParam();
-    CarbonTexts texts;
-    texts[c.field] = c.text;
-    const auto read = readCarbonFactors(texts);
-    EXPECT_EQ(std::holds_alternative<CarbonFactors>(read), c.accepted) << c.text;
-    if (const auto *refusal = std::get_if<CarbonRefusal>(&read)) {
-        EXPECT_EQ(refusal->field, c.field);
-        EXPECT_EQ(refusal->keyPath, std::string("carbon.") + carbonFieldInfo(c.field).keyPath);
-        EXPECT_NE(refusal->message.text.find(carbonFieldInfo(c.field).label), std::string::npos);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CarbonFactorTexts,
-    ::testing::Values(FactorCase{CarbonField::BasicDensity, "0.5", true},
-                      FactorCase{CarbonField::BasicDensity, "0,5", false},
-                      FactorCase{CarbonField::BasicDensity, "0", false},
-                      FactorCase{CarbonField::ExpansionFactor, "0.9", false},
-                      FactorCase{CarbonField::ExpansionFactor, "1e1", true},
-                      FactorCase{CarbonField::RootToShoot, "0", true},
-                      FactorCase{CarbonField::RootToShoot, "-0.1", false},
-                      FactorCase{CarbonField::CarbonFraction, "1.01", false},
-                      FactorCase{CarbonField::CarbonFraction, "abc", false},
-                      FactorCase{CarbonField::SawlogHalfLife, "0.5", false},
-                      FactorCase{CarbonField::RoundwoodHalfLife, "1001", false},
-                      FactorCase{CarbonField::RoundwoodHalfLife, " 25 ", true}));
-
-TEST(CarbonFactors, EmptyTextsTakeTheDefaults)
-{
-    const auto read = readCarbonFactors(CarbonTexts{});
-    ASSERT_TRUE(std::holds_alternative<CarbonFactors>(read));
-    const CarbonFactors &f = std::get<CarbonFactors>(read);
-    EXPECT_EQ(f.basicDensity, 0.44);
-    EXPECT_EQ(f.expansionFactor, 1.3);
-    EXPECT_EQ(f.rootToShoot, 0.29);
-    EXPECT_EQ(f.carbonFraction, 0.51);
-    EXPECT_EQ(f.sawlogHalfLife, 35.0);
-    EXPECT_EQ(f.roundwoodHalfLife, 25.0);
 }
 
 } // namespace
