@@ -3,6 +3,7 @@
 #include "regimes/economics_run.h"
 #include "inventory/results_db.h"
 #include "inventory/results_map.h"
+#include "regimes/carbon_run.h"
 #include "base/whole_file.h"
 #include "session/structure/sim_record.h"
 
@@ -112,7 +113,7 @@ struct Job {
 // Plays one stand; its log goes to `logDir` unless that is empty, and it is
 // valued when `economics` is given.
 StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<EconomicInputs> &economics,
-                   const std::filesystem::path &logDir, bool keepLog)
+                   const std::optional<CarbonFactors> &carbon, const std::filesystem::path &logDir, bool keepLog)
 {
     StandOutcome r;
     r.position = job.position;
@@ -126,7 +127,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     }
     const auto &stand = std::get<InventoryStand>(job.row);
     r.id = stand.id;
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics};
+    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics, regime.carbon};
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
@@ -163,6 +164,12 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
                                                  valuation->lev ? moneyText(*valuation->lev) : std::string(),
                                                  economicsCsvLine(stand.id, *valuation)};
         }
+    }
+    if (carbon && run.status == RunResult::Status::Completed) {
+        if (const auto account = carbonOfSimulation(state, *carbon))
+            r.carbon = StandOutcome::Carbon{carbonText(account->start), carbonText(account->end),
+                                           carbonText(account->balance), carbonText(account->meanStock),
+                                           carbonCsvLine(stand.id, *account)};
     }
     if (run.status == RunResult::Status::Refused) {
         r.kind = StandOutcome::Kind::Refused;
@@ -202,6 +209,7 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
     const std::string name = e.path().filename().string();
     std::error_code ec;
     return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
+                                     name == "carbon.csv" ||
                                      e.path().extension() == ".txt");
 }
 
@@ -248,11 +256,13 @@ std::string recordHeader()
 class FileSink : public ResultSink {
 public:
     FileSink(const std::filesystem::path &record, const std::filesystem::path &errors,
-             const std::filesystem::path *economics)
+             const std::filesystem::path *economics, const std::filesystem::path *carbon = nullptr)
         : record_(record, recordHeader()), errors_(errors, kErrorsCsvHeader)
     {
         if (economics)
             economics_.emplace(*economics, kEconomicsCsvHeader);
+        if (carbon)
+            carbon_.emplace(*carbon, kCarbonCsvHeader);
     }
     void add(const std::vector<StandOutcome> &stands) override
     {
@@ -277,6 +287,8 @@ public:
                                                            : e.text));
         if (economics_ && r.economics)
             economics_->write(r.economics->csvLine);
+        if (carbon_ && r.carbon)
+            carbon_->write(r.carbon->csvLine);
     }
     // An interrupted run keeps the stands done.
     void finish(bool) override
@@ -285,12 +297,15 @@ public:
         errors_.commit();
         if (economics_)
             economics_->commit();
+        if (carbon_)
+            carbon_->commit();
     }
 
 private:
     OrderedCsv record_;
     OrderedCsv errors_;
     std::optional<OrderedCsv> economics_;
+    std::optional<OrderedCsv> carbon_;
 };
 
 RunIdentity runIdentity(const std::filesystem::path &inventory, const InventorySource &source,
@@ -335,6 +350,13 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
         economics = std::get<EconomicInputs>(read);
     }
+    std::optional<CarbonFactors> carbon;
+    if (regime.carbon) {
+        auto read = readCarbonFactors(*regime.carbon);
+        if (const auto *refusal = std::get_if<CarbonRefusal>(&read))
+            throw std::runtime_error(refusal->keyPath + ": " + refusal->message.text);
+        carbon = std::get<CarbonFactors>(read);
+    }
     // Declared first so that the inventory is closed before the outputs: a
     // GeoPackage can then leave write-ahead logging when it is both.
     std::vector<std::unique_ptr<ResultSink>> sinks;
@@ -375,8 +397,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     if (!outDir.empty())
     {
         const std::filesystem::path economicsCsv = outDir / "economics.csv";
+        const std::filesystem::path carbonCsv = outDir / "carbon.csv";
         sinks.push_back(std::make_unique<FileSink>(outDir / "record.csv", outDir / "errors.csv",
-                                                   economics ? &economicsCsv : nullptr));
+                                                   economics ? &economicsCsv : nullptr,
+                                                   carbon ? &carbonCsv : nullptr));
     }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
@@ -417,7 +441,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 std::vector<StandOutcome> results;
                 results.reserve(chunk.rows.size());
                 for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, economics, outDir, options.keepLogs));
+                    results.push_back(runOne(job, regime, economics, carbon, outDir, options.keepLogs));
                 {
                     std::lock_guard lk(m);
                     ready.emplace(chunk.index, std::move(results));

@@ -94,10 +94,11 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                 r.errorRow = errorsCsvLine(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
             } else {
                 const auto &stand = std::get<InventoryStand>(s.row);
-                const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics};
+                const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics, regime.carbon};
                 OptimizeOptions one;
                 one.objective = options.objective;
                 one.economics = options.economics;
+                one.carbon = options.carbon;
                 one.top = 1;
                 one.maxRegimes = options.maxRegimes;
                 one.cancel = options.stop;

@@ -17,6 +17,7 @@ namespace tavelo {
 struct BatchOptimizeOptions {
     Objective objective = Objective::Volume;
     std::optional<EconomicInputs> economics; // the regime file's prices, costs and rate
+    std::optional<CarbonFactors> carbon;     // its carbon factors, for the carbon objective
     unsigned jobs = 0; // 0: one per core
     double maxRegimes = kDefaultMaxRegimes; // each stand's search, as OptimizeOptions::maxRegimes
     std::function<void(size_t done, size_t total)> progress;

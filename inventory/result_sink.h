@@ -49,6 +49,16 @@ struct StandOutcome {
     std::optional<Economics> economics;
     StandGeometry geometry; // the stand's outline, when the inventory has one
     std::string log;        // the stand's log, when the run keeps them
+    // Its carbon account (t C/ha as shown) when the regime has a carbon
+    // section, and its line of carbon.csv.
+    struct Carbon {
+        std::string start;
+        std::string end;
+        std::string balance;
+        std::string meanStock;
+        std::string csvLine;
+    };
+    std::optional<Carbon> carbon;
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };

@@ -19,7 +19,7 @@ namespace tavelo {
 namespace {
 
 constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
-                                      "tavelo_economics", "tavelo_best",   "tavelo_final"};
+                                      "tavelo_economics", "tavelo_best",   "tavelo_final",  "tavelo_carbon"};
 
 // The columns copied from run to run, after run_id.
 constexpr const char *kStandColumns = "position, stand_id, line, status";
@@ -27,6 +27,7 @@ constexpr const char *kRecordColumnsSql =
     "stand_id, \"row\", year, age, code, trees, basal_area, height, v_total, v_roundwood, v_sawlog, v_firewood";
 constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
 constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
+constexpr const char *kCarbonColumns = "stand_id, start, \"end\", balance, mean_stock";
 
 std::string lowerCase(std::string s)
 {
@@ -169,6 +170,8 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     insertEconomics_.emplace(db_, std::string("INSERT INTO tavelo_economics (run_id, ") + kEconomicsColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5)");
+    insertCarbon_.emplace(db_, std::string("INSERT INTO tavelo_carbon (run_id, ") + kCarbonColumns +
+                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
 } catch (const DatabaseError &e) {
     throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
@@ -249,6 +252,7 @@ ResultsDb::~ResultsDb()
     insertRecord_.reset();
     insertError_.reset();
     insertEconomics_.reset();
+    insertCarbon_.reset();
     // A GeoPackage travels as one file: unless it had a write-ahead log before,
     // leave it without one when no one else is using it (otherwise it stays
     // as it is, still valid).
@@ -298,6 +302,10 @@ void ResultsDb::createSchema()
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_economics (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, npv REAL, eaa REAL, lev REAL, " + key +
              " (run_id, stand_id))");
+    // Filled when the regime has a carbon section (t C/ha).
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_carbon (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, start REAL, \"end\" REAL, balance REAL, "
+             "mean_stock REAL, " + key + " (run_id, stand_id))");
     // Filled by a search for every stand's best regime.
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_best (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
@@ -429,6 +437,12 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
         }
         if (map_)
             map_->add(runId, stand);
+        if (stand.carbon) {
+            insertCarbon_->bind(1, runId).bind(2, stand.id).bindShown(3, stand.carbon->start);
+            insertCarbon_->bindShown(4, stand.carbon->end).bindShown(5, stand.carbon->balance);
+            insertCarbon_->bindShown(6, stand.carbon->meanStock);
+            insertCarbon_->run();
+        }
     }
     if (map_)
         map_->updateExtent();
@@ -456,7 +470,8 @@ void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
     } tables[] = {{"tavelo_stands", kStandColumns, 4},
                   {"tavelo_record", kRecordColumnsSql, 12},
                   {"tavelo_errors", kErrorColumns, 5},
-                  {"tavelo_economics", kEconomicsColumns, 4}};
+                  {"tavelo_economics", kEconomicsColumns, 4},
+                  {"tavelo_carbon", kCarbonColumns, 5}};
     for (const auto &t : tables) {
         SqliteStatement read = from.prepare(std::string("SELECT ") + t.columns + " FROM " + t.table +
                                             " WHERE run_id = ?1 ORDER BY rowid");

@@ -107,6 +107,7 @@ private:
     std::optional<SqliteStatement> insertError_;
     std::optional<SqliteStatement> insertEconomics_;
     std::unique_ptr<ResultsMap> map_;
+    std::optional<SqliteStatement> insertCarbon_;
 };
 
 // Reads the run of a results database (--db without --out fills one).

@@ -69,6 +69,10 @@ struct StandState {
     std::string SimLogPath;
     std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> SimRecord{};
     int SimRecordLast = -1;
+    // Beside a record shown under bark, each row's volumes with bark (total,
+    // roundwood, sawlog, fuelwood as the table would show them): the carbon
+    // account needs the whole stem. Empty when the record is over bark.
+    std::array<std::array<std::string, 4>, kRecordRows> OverBarkVolumes{};
     // "Nova simulação" was pressed: closing the start screen no longer ends the program.
     bool newSimulationStarted = false;
     // The current stand was reached by a projection step.

@@ -38,6 +38,8 @@ std::optional<Objective> objectiveFromName(const std::string &name)
         return Objective::Volume;
     if (name == "sawlog")
         return Objective::Sawlog;
+    if (name == "carbon")
+        return Objective::Carbon;
     return std::nullopt;
 }
 
@@ -48,6 +50,7 @@ const char *objectiveName(Objective o)
     case Objective::Lev: return "lev";
     case Objective::Volume: return "volume";
     case Objective::Sawlog: return "sawlog";
+    case Objective::Carbon: return "carbon";
     }
     return "";
 }
@@ -134,6 +137,9 @@ struct Node {
     StandState state;
     ScreenEntries entries;
     std::vector<ValuationRow> rows;
+    // The same rows with their volumes over bark, for the carbon of a record
+    // shown without bark (empty otherwise).
+    std::vector<ValuationRow> overBarkRows;
     std::vector<Choice> path;
     int thinnings = 0;
     std::optional<double> lastThinningAge;
@@ -217,8 +223,9 @@ struct Tally {
 // The tree of choices and how to step through it; shared read-only by the walkers.
 class RegimeTree {
 public:
-    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted)
-        : space_(space), rotation_(rotation), options_(options), planted_(planted)
+    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted,
+               bool overBark)
+        : space_(space), rotation_(rotation), options_(options), planted_(planted), overBark_(overBark)
     {
         for (const std::string &p : space.mechanical)
             thinnings_.push_back(ThinningInput::mechanical(p));
@@ -336,6 +343,10 @@ public:
             switch (options_.objective) {
             case Objective::Volume: return volumes.total;
             case Objective::Sawlog: return volumes.sawlog;
+            case Objective::Carbon:
+                if (!options_.carbon)
+                    return std::nullopt;
+                return carbonAccount(overBark_ ? n.overBarkRows : n.rows, *options_.carbon).meanStock;
             case Objective::Npv:
             case Objective::Lev:
                 if (!options_.economics)
@@ -366,11 +377,23 @@ public:
     }
 
 private:
+    // The row of `table` over bark, beside the row just recorded, when the carbon needs it.
+    void recordOverBark(Node &n, const StandTable &table) const
+    {
+        if (!overBark_)
+            return;
+        ValuationRow r = n.rows.back();
+        const TableRow total = overBarkTotals(n.state, table.stand);
+        takeVolumes(r, {total[4], total[5], total[6], total[7]});
+        n.overBarkRows.push_back(r);
+    }
+
     // "Projectar sem desbaste".
-    static void projectWithoutThinning(Node &n)
+    void projectWithoutThinning(Node &n) const
     {
         const StandTable table = projectStandStep(n.state, n.entries);
         n.rows.push_back(rowOf(table, n.state.StandAge.value(), false));
+        recordOverBark(n, table);
     }
 
     // The thinning dialogue's "&Ok", then "Projectar" on the after-thinning screen.
@@ -382,8 +405,10 @@ private:
         if (!step.thinnedTable)
             return false;
         n.rows.push_back(rowOf(*step.thinnedTable, age, true));
+        recordOverBark(n, *step.thinnedTable);
         const StandTable table = carryThinnedStandForward(s, n.entries);
         n.rows.push_back(rowOf(table, s.StandAge.value(), false));
+        recordOverBark(n, table);
         forgetResidualStand(s);
         ++n.thinnings;
         n.lastThinningAge = age;
@@ -394,6 +419,7 @@ private:
     RotationAges rotation_;
     const OptimizeOptions &options_;
     bool planted_; // a land expectation value needs a regime from planting
+    bool overBark_; // the carbon objective on a record shown without bark
     std::vector<ThinningInput> thinnings_;
 };
 
@@ -497,6 +523,8 @@ Start enterStand(const Scenario &stand)
     if (s.run.status != RunResult::Status::Completed)
         return s;
     s.root.rows = valuationRows(s.root.state).value_or(std::vector<ValuationRow>{});
+    if (s.root.state.WithBark.value() == 0.0)
+        s.root.overBarkRows = carbonRows(s.root.state).value_or(std::vector<ValuationRow>{});
     clearRecord(s.root.state); // rows are carried by the walk; copies stay small
     // What later screens read from the entry screens, as a user would have typed it.
     ScreenEntries &e = s.root.entries;
@@ -558,7 +586,13 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             return finish();
         }
     }
-    const RegimeTree tree(space, rotation, options, planted);
+    if (options.objective == Objective::Carbon && !options.carbon) {
+        result.status = OptimizeResult::Status::Refused;
+        result.problem = "the carbon objective needs the carbon factors";
+        return finish();
+    }
+    const bool overBark = options.objective == Objective::Carbon && start.root.state.WithBark.value() == 0.0;
+    const RegimeTree tree(space, rotation, options, planted, overBark);
     result.regimesInSpace = tree.countRegimes(start.root);
     if (result.regimesInSpace > options.maxRegimes) {
         result.status = OptimizeResult::Status::Refused;

@@ -11,6 +11,7 @@
 #include "base/message.h"
 #include "model/stand_state.h"
 #include "session/results/economics.h"
+#include "session/results/carbon.h"
 
 #include <atomic>
 #include <cstddef>
@@ -21,7 +22,7 @@
 
 namespace tavelo {
 
-enum class Objective { Npv, Lev, Volume, Sawlog };
+enum class Objective { Npv, Lev, Volume, Sawlog, Carbon };
 std::optional<Objective> objectiveFromName(const std::string &name);
 const char *objectiveName(Objective o);
 
@@ -59,6 +60,8 @@ struct OptimizeOptions {
     // Prices, costs and rate: the npv and lev objectives need them; with them
     // every ranked regime shows its npv, eaa and lev.
     std::optional<EconomicInputs> economics;
+    // The carbon objective's factors (the mean total stock over the regime).
+    std::optional<CarbonFactors> carbon;
     size_t top = 10;
     unsigned jobs = 0; // 0: one per core
     // Called from the calling thread as parts of the tree are done.

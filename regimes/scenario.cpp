@@ -2,6 +2,7 @@
 
 #include "regimes/economics_section.h"
 #include "base/shown_text.h"
+#include "regimes/carbon_run.h"
 #include "model/model_error.h"
 #include "session/structure/sim_record.h"
 #include "session/structure/simulation_flow.h"
@@ -161,6 +162,16 @@ std::optional<EconomicTexts> parseEconomics(const QJsonObject &root)
     return std::get<EconomicTexts>(section);
 }
 
+std::optional<CarbonTexts> parseCarbon(const QJsonObject &root)
+{
+    if (!root.contains(QLatin1String("carbon")))
+        return std::nullopt;
+    auto section = parseCarbonSection(root.value(QLatin1String("carbon")));
+    if (auto *error = std::get_if<std::string>(&section))
+        throw ParseError{*error};
+    return std::get<CarbonTexts>(section);
+}
+
 std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
 {
     std::vector<ScenarioStep> steps;
@@ -252,13 +263,14 @@ std::variant<T, std::string> parseDocument(const std::string &json, const char *
 std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
-        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "economics"});
+        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "economics", "carbon"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
         s.stand = parseStand(object(root, "stand", true));
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
         s.economics = parseEconomics(root);
+        s.carbon = parseCarbon(root);
         return s;
     });
 }
@@ -266,11 +278,12 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
-        checkKeys(root, "regime", {"options", "steps", "economics"});
+        checkKeys(root, "regime", {"options", "steps", "economics", "carbon"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));
         r.economics = parseEconomics(root);
+        r.carbon = parseCarbon(root);
         return r;
     });
 }

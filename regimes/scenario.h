@@ -9,6 +9,7 @@
 #include "model/stand_state.h"
 #include "session/results/economics.h"
 #include "session/structure/sim_log.h"
+#include "session/results/carbon.h"
 
 #include <filesystem>
 #include <optional>
@@ -35,6 +36,7 @@ struct Scenario {
     std::variant<UnthinnedDensity, ThinnedEntryInput> density;
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics; // the prices and costs to value the run with
+    std::optional<CarbonTexts> carbon;      // the factors of its carbon account
 };
 
 // Reads a scenario (JSON); on error, says what and where. A year left out is
@@ -59,6 +61,7 @@ struct Regime {
     OptionsInput options;
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics;
+    std::optional<CarbonTexts> carbon;
 };
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
 

@@ -111,7 +111,18 @@ focus "$economia"
 # Voltar ao ecran anterior, bottom left (the charts take the tab stops before it).
 xdotool mousemove --window "$economia" 60 654 click 1; sleep 0.4
 terminar=$(win "Terminar Simulação")
-focus "$terminar"; keys shift+Tab shift+Tab space   # Nova simulação, two before Avaliação económica
+focus "$terminar"; keys Tab space     # Balanço de carbono, right after Avaliação económica
+carbono=$(win "Balanço de Carbono")
+focus "$carbono"
+# The factors of the guides' worked example in the order of the boxes, then Calcular.
+for value in 0.44 1.3 0.29 0.5 35 25; do typ "$value"; keys Tab; done
+keys space
+shot "$carbono" "$out/carbono.png"
+# Voltar ao ecran anterior, bottom left.
+geometry=$(xdotool getwindowgeometry "$carbono" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+xdotool mousemove --window "$carbono" 60 $((geometry - 24)) click 1; sleep 0.4
+terminar=$(win "Terminar Simulação")
+focus "$terminar"; keys shift+Tab shift+Tab shift+Tab space   # Nova simulação, three before Balanço de carbono
 
 # A stand thinned before, entered by its parameters.
 entrada=$(win "Tavelo - vs 2.0")

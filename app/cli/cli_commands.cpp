@@ -9,6 +9,7 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/stop_signals.h"
 #include "inventory/gdal_inventory.h"
+#include "regimes/carbon_run.h"
 #include "base/whole_file.h"
 #include "app/cli/regime_chart.h"
 #include "session/results/regime_comparison.h"
@@ -109,9 +110,10 @@ std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
 }
 
 // Reads and plays one scenario file; nothing when the file is unusable. A bad
-// economics value refuses the scenario before anything is written.
+// economics value or carbon factor refuses the scenario before anything is written.
 std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
-                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr)
+                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr,
+                                      std::optional<CarbonFactors> *carbon = nullptr)
 {
     const auto scenario = loadScenario(path, err);
     if (!scenario)
@@ -121,6 +123,11 @@ std::optional<RunResult> playScenario(const std::string &path, StandState &state
         return refusedByEconomics();
     if (economics)
         *economics = checked.inputs;
+    const CheckedCarbon checkedCarbon = checkCarbon(scenario->carbon, path, err);
+    if (!checkedCarbon.accepted)
+        return refusedByEconomics();
+    if (carbon)
+        *carbon = checkedCarbon.factors;
     return runScenario(*scenario, state, log);
 }
 
@@ -147,15 +154,16 @@ std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, Progr
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
+           "                  [--carbon OUT.json]\n"
            "       tavelo-cli batch STANDS.csv|.gpkg|.shp|.geojson|.fgb|.sqlite|... [--layer NAME] --regime REGIME.json\n"
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
            "       tavelo-cli batch STANDS.csv --regime REGIME.json --out DIR [--jobs N] [--overwrite]\n"
-           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog [--db RESULTS]\n"
+           "                  --optimize SPACE.json --objective npv|lev|volume|sawlog|carbon [--db RESULTS]\n"
            "                  [--max-regimes N]\n"
            "       tavelo-cli merge TARGET.sqlite|.db|.gpkg SHARD...\n"
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
-           "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR\n"
+           "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog|carbon --out DIR\n"
            "                  [--top N] [--jobs N] [--overwrite] [--max-regimes N]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
@@ -169,12 +177,14 @@ bool cliWantsHelp(const std::string &command)
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
 {
-    std::string scenarioPath, logPath, recordPath, economicsPath;
-    if (const std::string why = repeatedOrEmptyOption(args, {"--log", "--economics", "--record"}, {}); !why.empty())
+    std::string scenarioPath, logPath, recordPath, economicsPath, carbonPath;
+    if (const std::string why = repeatedOrEmptyOption(args, {"--log", "--economics", "--record", "--carbon"}, {}); !why.empty())
         return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
+        else if (args[i] == "--carbon" && i + 1 < args.size())
+            carbonPath = args[++i];
         else if (args[i] == "--economics" && i + 1 < args.size())
             economicsPath = args[++i];
         else if (args[i] == "--record" && i + 1 < args.size())
@@ -188,7 +198,8 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         return usage(err, "run needs a scenario file and --log");
     // Refused before anything is touched.
     const std::string problem =
-        clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath}},
+        clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath},
+                           {"--carbon", carbonPath}},
                           {{"the scenario file", scenarioPath}});
     if (!problem.empty()) {
         err << "tavelo-cli: " << problem << "\n";
@@ -205,6 +216,10 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (!checked.accepted)
         return kCliRefused;
     const std::optional<EconomicInputs> &economics = checked.inputs;
+    // So is a bad carbon factor; without the section the account takes the defaults.
+    const CheckedCarbon carbon = checkCarbon(scenario->carbon ? scenario->carbon : CarbonTexts{}, scenarioPath, err);
+    if (!carbon.accepted)
+        return kCliRefused;
 
     StandState state;
     // An earlier log is replaced only when this run writes its first block.
@@ -227,6 +242,9 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         outputsWritten = false;
     if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
         !writeEconomicsJson(economicsPath, state, *economics, err))
+        outputsWritten = false;
+    if (!carbonPath.empty() && result.status == RunResult::Status::Completed &&
+        !writeCarbonJson(carbonPath, state, *carbon.factors, err))
         outputsWritten = false;
     return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
 }
@@ -297,6 +315,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
 
     if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
+        return kCliRefused;
+    if (!checkCarbon(std::get<Regime>(regime).carbon, regimePath, err).accepted)
         return kCliRefused;
 
     options.regimeJson = json;
@@ -398,11 +418,12 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         LogFile log("Simulacao" + std::to_string(i + 1) + ".temp");
         log.collectInto(&logBytes);
         std::optional<EconomicInputs> economics;
-        const auto result = playScenario(scenarios[i], state, log, err, &economics);
+        std::optional<CarbonFactors> carbon;
+        const auto result = playScenario(scenarios[i], state, log, err, &economics, &carbon);
         if (!result)
             return kCliUsage;
         if (result->status == RunResult::Status::Refused && !result->message) {
-            // A bad economics value (said on standard error): not simulated, not drawn.
+            // A bad economics value or carbon factor (said on standard error): not simulated, not drawn.
             status = std::max(status, kCliRefused);
             continue;
         }
@@ -416,6 +437,9 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         if (economics && result->status == RunResult::Status::Completed)
             if (const auto v = valueSimulation(state, *economics))
                 regimes.back().npv = v->npv;
+        if (carbon && result->status == RunResult::Status::Completed)
+            if (const auto account = carbonOfSimulation(state, *carbon))
+                regimes.back().meanCarbonStock = account->meanStock;
     }
 
     const QString format = chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? QStringLiteral("png")

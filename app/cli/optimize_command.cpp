@@ -10,6 +10,7 @@
 #include "app/cli/cli_arguments.h"
 #include "inventory/results_db.h"
 #include "app/cli/stop_signals.h"
+#include "regimes/carbon_run.h"
 #include "base/whole_file.h"
 
 #include <QDate>
@@ -210,7 +211,7 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
         return usage(err, "optimize needs a stand file, --space, --objective and --out");
     const auto objective = objectiveFromName(call.objectiveText);
     if (!objective)
-        return usage(err, "--objective must be npv, lev, volume or sawlog");
+        return usage(err, "--objective must be npv, lev, volume, sawlog or carbon");
     call.objective = *objective;
 
     std::string spaceJson;
@@ -238,6 +239,18 @@ std::optional<int> readPrices(const SearchCall &call, const std::optional<Econom
     if (!economics.accepted)
         return kRefused;
     inputs = economics.inputs;
+    return std::nullopt;
+}
+
+// The carbon factors of the stand or regime file (the defaults without a
+// section); refused factors stop the search before anything is written.
+std::optional<int> readCarbonFactorsOf(const std::optional<CarbonTexts> &texts, const std::string &file,
+                                       std::optional<CarbonFactors> &factors, std::ostream &err)
+{
+    const CheckedCarbon carbon = checkCarbon(texts ? texts : CarbonTexts{}, file, err);
+    if (!carbon.accepted)
+        return kRefused;
+    factors = carbon.factors;
     return std::nullopt;
 }
 
@@ -269,6 +282,8 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     }
     const Scenario &scenario = std::get<Scenario>(stand);
     if (const auto status = readPrices(call, scenario.economics, standPath, options.economics, err))
+        return *status;
+    if (const auto status = readCarbonFactorsOf(scenario.carbon, standPath, options.carbon, err))
         return *status;
     if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isOptimizeResult, {standPath, spacePath})) {
         err << "tavelo-cli: " << why->why << "\n";
@@ -341,6 +356,8 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     }
     if (const auto status =
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
+        return *status;
+    if (const auto status = readCarbonFactorsOf(std::get<Regime>(regime).carbon, call.regimePath, options.carbon, err))
         return *status;
     options.regimeJson = regimeJson;
     // A database inventory is read whole once, and the results file checked to

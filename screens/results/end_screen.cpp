@@ -21,6 +21,7 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     cmdNovaSimulacao = ui::button(this, "cmdNovaSimulacao", QStringLiteral("Nova simulação"));
     cmdsair = ui::button(this, "cmdsair", QStringLiteral("Sair"));
     cmdAvaliacaoEconomica = ui::button(this, "cmdAvaliacaoEconomica", QStringLiteral("Avaliação económica"));
+    cmdBalancoCarbono = ui::button(this, "cmdBalancoCarbono", QStringLiteral("Balanço de carbono"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(8);
@@ -33,6 +34,8 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     // After "Sair", so that nothing that was there moves (and last in the tab order).
     cmdAvaliacaoEconomica->setMinimumSize(width, 34);
     layout->addWidget(cmdAvaliacaoEconomica);
+    cmdBalancoCarbono->setMinimumSize(width, 34);
+    layout->addWidget(cmdBalancoCarbono);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmdGrafSim, &QPushButton::clicked, this, &EndScreen::showSummary);
@@ -41,6 +44,7 @@ EndScreen::EndScreen(AppContext &ctx) : ctx_(ctx)
     connect(cmdNovaSimulacao, &QPushButton::clicked, this, &EndScreen::newSimulation);
     connect(cmdsair, &QPushButton::clicked, this, &EndScreen::leave);
     connect(cmdAvaliacaoEconomica, &QPushButton::clicked, this, &EndScreen::showEconomics);
+    connect(cmdBalancoCarbono, &QPushButton::clicked, this, &EndScreen::showCarbon);
 
     // There is no way back into the finished simulation.
     setSimulationEnabled(ctx_, false);
@@ -55,6 +59,12 @@ void EndScreen::showSummary()
 void EndScreen::showEconomics()
 {
     ctx_.windows.show(WindowId::Economics);
+    hide();
+}
+
+void EndScreen::showCarbon()
+{
+    ctx_.windows.show(WindowId::Carbon);
     hide();
 }
 

@@ -23,10 +23,12 @@ public:
     QPushButton *cmdNovaSimulacao = nullptr;
     QPushButton *cmdsair = nullptr;
     QPushButton *cmdAvaliacaoEconomica = nullptr;
+    QPushButton *cmdBalancoCarbono = nullptr;
 
 private:
     void showSummary();
     void showEconomics();
+    void showCarbon();
     void save();
     void newSimulation();
     void leave();

@@ -4,6 +4,7 @@
 #include "screens/results/economics_screen.h"
 #include "screens/results/end_screen.h"
 #include "screens/results/summary_screen.h"
+#include "screens/results/carbon_screen.h"
 
 namespace tavelo {
 
@@ -14,6 +15,7 @@ void registerResultsScreens(Windows &windows)
     windows.registerFactory(WindowId::Summary, &createSummaryScreen);
     windows.registerFactory(WindowId::End, &createEndScreen);
     windows.registerFactory(WindowId::Economics, &createEconomicsScreen);
+    windows.registerFactory(WindowId::Carbon, &createCarbonScreen);
 }
 
 } // namespace tavelo

@@ -8,7 +8,7 @@ namespace tavelo {
 
 namespace {
 
-constexpr std::array<std::pair<WindowId, const char *>, 15> kObjectNames{{
+constexpr std::array<std::pair<WindowId, const char *>, 16> kObjectNames{{
     {WindowId::Entrada, "Entrada"},
     {WindowId::About, "frmAbout"},
     {WindowId::Options, "Form1"},
@@ -24,6 +24,7 @@ constexpr std::array<std::pair<WindowId, const char *>, 15> kObjectNames{{
     {WindowId::End, "Terminar"},
     {WindowId::Economics, "frmEconomia"},
     {WindowId::Inventory, "frmInventario"},
+    {WindowId::Carbon, "frmCarbono"},
 }};
 
 } // namespace

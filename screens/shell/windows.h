@@ -36,6 +36,7 @@ enum class WindowId {
     End,              // "Terminar"
     Economics,        // "frmEconomia", the valuation of the simulated regime
     Inventory,        // "frmInventario", a whole inventory simulated with one regime
+    Carbon,           // "frmCarbono", the carbon account of the simulated regime
 };
 
 // The window's object name.

@@ -81,14 +81,21 @@ std::string comparisonCsv(const std::vector<RegimeSeries> &regimes)
     bool valued = false;
     for (const RegimeSeries &r : regimes)
         valued = valued || r.npv.has_value();
-    std::string out = valued ? "regime,age,standing,removedCumulative,npv\n" : "regime,age,standing,removedCumulative\n";
+    bool carbon = false;
+    for (const RegimeSeries &r : regimes)
+        carbon = carbon || r.meanCarbonStock.has_value();
+    std::string out = valued ? "regime,age,standing,removedCumulative,npv" : "regime,age,standing,removedCumulative";
+    out += carbon ? ",meanCarbonStock\n" : "\n";
     for (const RegimeSeries &r : regimes) {
         const std::string npv = r.npv ? moneyText(*r.npv) : std::string();
+        const std::string stock = r.meanCarbonStock ? moneyText(*r.meanCarbonStock) : std::string();
         for (const RegimePoint &p : r.points) {
             out += csvCell(r.name) + "," + plainNumberText(p.age) + "," + formatFixed(p.standing, 2) + "," +
                    formatFixed(p.removedCumulative, 2);
             if (valued)
                 out += "," + npv;
+            if (carbon)
+                out += "," + stock;
             out += "\n";
         }
     }

@@ -21,6 +21,7 @@ struct RegimeSeries {
     std::string name; // the scenario file's name
     std::vector<RegimePoint> points;
     std::optional<double> npv; // €/ha, when the scenario was valued
+    std::optional<double> meanCarbonStock = std::nullopt; // t C/ha, when the scenario has a carbon section
 };
 
 // From a simulation's record: at an age with a thinning the stand left is the
@@ -34,7 +35,9 @@ std::vector<std::string> regimeLabels(const std::vector<std::string> &scenarioPa
 
 // "regime,age,standing,removedCumulative" with one line per regime and age;
 // when a regime was valued, a fifth column "npv" holds each regime's net
-// present value on each of its lines (empty for a regime not valued).
+// present value on each of its lines (empty for a regime not valued); when a
+// regime has a carbon section, a last column "meanCarbonStock" its mean total
+// carbon stock the same way.
 std::string comparisonCsv(const std::vector<RegimeSeries> &regimes);
 
 // Chart texts.

@@ -62,6 +62,7 @@ void clearRecord(StandState &state)
 {
     for (auto &row : state.SimRecord)
         row.fill(std::monostate{});
+    state.OverBarkVolumes.fill({});
     state.SimRecordLast = -1;
 }
 

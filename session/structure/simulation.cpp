@@ -122,6 +122,11 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
     }
     if (auto limit = recordStand(state_, table, thinned ? RecordSource::ThinnedScreen : RecordSource::StandScreen))
         notices.push_back(*limit);
+    const int row = state_.SimRecordLast;
+    if (table.stand.withBark == 0.0 && row >= 0 && row < kRecordMaxWritten) {
+        const TableRow total = overBarkTotals(state_, table.stand);
+        state_.OverBarkVolumes[row] = {total[4], total[5], total[6], total[7]};
+    }
     return notices;
 }
 

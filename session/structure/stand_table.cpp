@@ -57,6 +57,7 @@ void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &ent
     t.txtB = formatFixed(s.b, 2);
     t.txtC = formatFixed(s.c, 2);
     t.lblTGrelha = volumesTitle(s.withBark, entries.stumpHeightText);
+    t.stand = s;
 }
 
 struct Sums {
@@ -133,6 +134,15 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
 }
 
 } // namespace
+
+TableRow overBarkTotals(const StandState &state, const TableStand &stand)
+{
+    TableStand withBark = stand;
+    withBark.withBark = 1.0;
+    StandTable t;
+    fillGrid(t, state, withBark, [](double) {});
+    return t.totalRow();
+}
 
 StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand)
 {

@@ -16,6 +16,18 @@ using TableRow = std::array<std::string, kStandTableColumns>;
 extern const std::array<const char *, kStandTableColumns> kStandTableHeaders;
 extern const std::array<int, kStandTableColumns> kStandTableWidthsTwips;
 
+// The stand as passed to the table procedures (the current or the residual stand).
+struct TableStand {
+    double age = 0.0;
+    double dominantHeight = 0.0;
+    double trees = 0.0;     // live trees per ha
+    double basalArea = 0.0; // m2/ha
+    double a = 0.0;         // Weibull location, scale and shape
+    double b = 0.0;
+    double c = 0.0;
+    double withBark = 1.0; // 1 with bark, 0 without
+};
+
 // One class of the table with the unrounded values behind its cells.
 struct StandClass {
     double centre = 0.0;
@@ -44,22 +56,12 @@ struct StandTable {
     std::vector<TableRow> rows;
     std::vector<StandClass> classes; // one per class row
     bool afterThinning = false;
+    TableStand stand; // the stand the grid shows
 
     const TableRow &totalRow() const { return rows.back(); }
     int classRowCount() const { return static_cast<int>(rows.size()) - 2; }
 };
 
-// The stand as passed to the table procedures (the current or the residual stand).
-struct TableStand {
-    double age = 0.0;
-    double dominantHeight = 0.0;
-    double trees = 0.0;     // live trees per ha
-    double basalArea = 0.0; // m2/ha
-    double a = 0.0;         // Weibull location, scale and shape
-    double b = 0.0;
-    double c = 0.0;
-    double withBark = 1.0; // 1 with bark, 0 without
-};
 
 std::string yearText(const YearValue &year);
 std::string barkText(double withBark);
@@ -72,6 +74,10 @@ StandTable buildStandTable(const StandState &state, const ScreenEntries &entries
 // The after-thinning screen's table (no checks).
 StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
                    const std::string &previousDesbasteLabel = {});
+
+// The Total row of the same stand's table with bark, whatever the options show:
+// the carbon account needs the whole stem.
+TableRow overBarkTotals(const StandState &state, const TableStand &stand);
 
 // "Mecânico com 30% de árvores a retirar" / "Pelo baixo com 14 m2 de área basal residual".
 std::string thinningDescription(const ScreenEntries &entries, const std::string &previous);

@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "optimize needs a stand file, --space, --objective and --out"},
         StatusCase{"UnknownObjective",
                    {"optimize", "stand.json", "--space", "space.json", "--objective", "profit", "--out", "out"},
-                   kSpace, 1, "--objective must be npv, lev, volume or sawlog"},
+                   kSpace, 1, "--objective must be npv, lev, volume, sawlog or carbon"},
         StatusCase{"ZeroTop", callWith({"--top", "0"}), kSpace, 1, "--top must be a whole number"},
         StatusCase{"BadJobs", callWith({"--jobs", "two"}), kSpace, 1, "--jobs must be a whole number"},
         StatusCase{"MissingStand",

@@ -312,6 +312,12 @@ EconomicInputs inputsOf(const Scenario &s)
     return std::get<EconomicInputs>(readEconomicInputs(*s.economics));
 }
 
+// The carbon factors left to their defaults, as a stand file without a carbon section.
+CarbonFactors carbonDefaults()
+{
+    return std::get<CarbonFactors>(readCarbonFactors(CarbonTexts{}));
+}
+
 BruteForce bruteForce(const Scenario &stand, const SearchSpace &space, Objective objective)
 {
     const double t0 = *parseNumber(stand.stand.age);
@@ -336,6 +342,9 @@ BruteForce bruteForce(const Scenario &stand, const SearchSpace &space, Objective
         case Objective::Sawlog: b.ranked.emplace_back(v.sawlog, schedule); break;
         case Objective::Npv: b.ranked.emplace_back(valueSimulation(state, inputsOf(stand))->npv, schedule); break;
         case Objective::Lev: b.ranked.emplace_back(*valueSimulation(state, inputsOf(stand))->lev, schedule); break;
+        case Objective::Carbon:
+            b.ranked.emplace_back(carbonOfSimulation(state, carbonDefaults())->meanStock, schedule);
+            break;
         }
     }
     std::stable_sort(b.ranked.begin(), b.ranked.end(),
@@ -379,6 +388,7 @@ TEST_P(AgainstBruteForce, SameBestRegimesAsReplayingEveryCandidate)
     OptimizeOptions options;
     options.objective = GetParam().objective;
     options.economics = inputsOf(stand);
+    options.carbon = carbonDefaults();
     options.top = 1000; // the whole ranking
     options.jobs = 2;
     const OptimizeResult result = optimizeRegime(stand, space, options);
@@ -397,7 +407,8 @@ INSTANTIATE_TEST_SUITE_P(Objectives, AgainstBruteForce,
                          ::testing::Values(BruteForceCase{"Volume", Objective::Volume},
                                            BruteForceCase{"Sawlog", Objective::Sawlog},
                                            BruteForceCase{"Npv", Objective::Npv},
-                                           BruteForceCase{"Lev", Objective::Lev}),
+                                           BruteForceCase{"Lev", Objective::Lev},
+                                           BruteForceCase{"Carbon", Objective::Carbon}),
                          [](const ::testing::TestParamInfo<BruteForceCase> &i) { return std::string(i.param.name); });
 
 // A stand thinned before, entered by its parameters and by its classes: the

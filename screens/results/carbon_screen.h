@@ -1,0 +1,60 @@
+#pragma once
+
+// `frmCarbono` "Balanço de Carbono": the carbon of the simulated regime. The
+// factors typed (remembered for the next run of the program; an empty box
+// takes its default, shown in grey), the stand, products, emitted and total
+// carbon of every record row, the totals over the simulation and a chart of
+// the stand, the products and their sum over age. Closing it in any way
+// shows `Terminar` again.
+
+#include "session/results/carbon.h"
+#include "screens/results/chart_screen.h"
+
+#include <array>
+
+class QChartView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace tavelo {
+
+class TextTableModel;
+
+class CarbonScreen : public ReturningWindow {
+    Q_OBJECT
+
+public:
+    explicit CarbonScreen(AppContext &ctx);
+
+    // The factors in the order of the account's fields (objectNames there).
+    std::array<QLineEdit *, kCarbonFieldCount> inputs{};
+    QLineEdit *input(CarbonField f) const { return inputs[static_cast<size_t>(f)]; }
+    QPushButton *cmdCalcular = nullptr;
+    QLabel *lblUnidades = nullptr;
+    QTableView *GrelhaCarbono = nullptr;
+    // Start, end, balance, mean stock, its parts and the emissions, one line each.
+    std::array<QLabel *, 6> lblTotais{};
+    QChartView *chtCarbono = nullptr;
+    QPushButton *cmdVoltar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdExportarTabela = nullptr;
+    QPushButton *cmdExportarGrafico = nullptr;
+
+private:
+    // Reads the factors; a refused value gets its box and changes nothing.
+    void calculate(bool quiet);
+    void showAccount(const CarbonAccount &account);
+    void print();
+
+    TextTableModel *model_ = nullptr;
+    QWidget *results_ = nullptr;
+};
+
+QWidget *createCarbonScreen(AppContext &ctx);
+
+// The settings keys of the remembered factors ("carbono/halfLives.sawlog").
+QString carbonSettingsKey(CarbonField field);
+
+} // namespace tavelo
