@@ -56,6 +56,9 @@ public:
                 for (size_t k = 0; k < std::size(kInventoryColumns); ++k)
                     if ((*header)[h] == kInventoryColumns[k])
                         columnOf_[k] = static_cast<int>(h);
+            for (size_t h = 0; h < header->size(); ++h)
+                if ((*header)[h] == kInventoryAreaColumn)
+                    areaColumn_ = static_cast<int>(h);
         }
         for (size_t k = 0; k < columnOf_.size(); ++k)
             if (columnOf_[k] < 0)
@@ -68,6 +71,7 @@ public:
     }
 
     size_t count() const override { return count_; }
+    bool hasArea() const override { return areaColumn_ >= 0; }
 
     bool next(InventoryRow &row) override
     {
@@ -93,6 +97,8 @@ public:
                 for (int col : columnOf_)
                     ordered.push_back((*cells)[col]);
                 row.cells = std::move(ordered);
+                if (areaColumn_ >= 0)
+                    row.area = (*cells)[areaColumn_];
             }
             return true;
         }
@@ -102,6 +108,7 @@ public:
 private:
     std::vector<CsvRecord> records_;
     std::vector<int> columnOf_;
+    int areaColumn_ = -1;
     size_t headerCells_ = 0;
     size_t count_ = 0;
     size_t next_ = 1;
@@ -132,6 +139,11 @@ public:
                                              "\" missing");
                 selected += (selected.empty() ? "" : ", ") + sqlIdentifier(columns.columnName(found));
             }
+            for (int c = 0; c < columns.columns(); ++c)
+                if (lowerCase(columns.columnName(c)) == kInventoryAreaColumn && !hasArea_) {
+                    selected += ", " + sqlIdentifier(columns.columnName(c));
+                    hasArea_ = true;
+                }
             SqliteStatement counted = db_->prepare("SELECT count(*) FROM " + sqlIdentifier(table));
             counted.step();
             count_ = static_cast<size_t>(counted.integer(0));
@@ -149,6 +161,7 @@ public:
     }
 
     size_t count() const override { return count_; }
+    bool hasArea() const override { return hasArea_; }
 
     bool next(InventoryRow &row) override
     {
@@ -173,6 +186,13 @@ public:
                 cells.push_back(std::move(*text));
             }
             row.rawId = cells[0];
+            if (hasArea_) {
+                const int areaAt = static_cast<int>(std::size(kInventoryColumns));
+                if (auto area = rows_->typedText(areaAt))
+                    row.area = std::move(*area);
+                else
+                    binary = kInventoryAreaColumn;
+            }
             if (!binary.empty())
                 row.cells = "column \"" + binary + "\" holds binary data, not a text or a number";
             else
@@ -187,6 +207,7 @@ private:
     std::optional<SqliteDb> db_;
     std::optional<SqliteStatement> rows_;
     std::string select_;
+    bool hasArea_ = false;
     size_t count_ = 0;
     size_t rowNo_ = 0;
 };

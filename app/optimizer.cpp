@@ -176,6 +176,33 @@ private:
     std::vector<Candidate> items_;
 };
 
+// The scenario steps and the schedule that a path of choices stands for.
+RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<ThinningInput> &thinnings)
+{
+    RankedRegime r;
+    r.objective = c.objective;
+    r.volumes = c.volumes;
+    r.npv = c.npv;
+    r.eaa = c.eaa;
+    r.lev = c.lev;
+    double age = initialAge;
+    for (Choice choice : c.path) {
+        if (choice == kEnd) {
+            r.rotationAge = age;
+            r.steps.push_back({ScenarioStep::Kind::End, {}});
+            break;
+        }
+        if (choice >= kFirstThinning) {
+            const ThinningInput &in = thinnings[choice - kFirstThinning];
+            r.thinnings.push_back({age, in});
+            r.steps.push_back({ScenarioStep::Kind::Thin, in});
+        }
+        r.steps.push_back({ScenarioStep::Kind::Project, {}});
+        age += Simulation::kStepYears;
+    }
+    return r;
+}
+
 // What one walker has seen.
 struct Tally {
     size_t states = 0;
@@ -210,8 +237,9 @@ struct Tally {
 // The tree of choices and how to step through it; shared read-only by the walkers.
 class RegimeTree {
 public:
-    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted)
-        : space_(space), rotation_(rotation), options_(options), planted_(planted)
+    RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted,
+               double initialAge)
+        : space_(space), rotation_(rotation), options_(options), planted_(planted), initialAge_(initialAge)
     {
         for (const std::string &p : space.mechanical)
             thinnings_.push_back(ThinningInput::mechanical(p));
@@ -283,6 +311,16 @@ public:
     void settle(const Node &n, Tally &tally, TopList &top, std::vector<Choice> &scratchPath) const
     {
         ++tally.feasible;
+        if (options_.visit) {
+            options_.visit(n.rows, [&] {
+                Candidate c;
+                c.path = n.path;
+                c.path.push_back(kEnd);
+                return regimeOf(c, initialAge_, thinnings_);
+            });
+        }
+        if (options_.top == 0)
+            return;
         const HarvestVolumes volumes = harvestVolumes(n.rows);
         std::optional<Valuation> valuation;
         auto value = [&]() -> std::optional<double> {
@@ -365,6 +403,7 @@ private:
     RotationAges rotation_;
     const OptimizeOptions &options_;
     bool planted_; // a land expectation value needs a regime from planting
+    double initialAge_;
     std::vector<ThinningInput> thinnings_;
 };
 
@@ -412,32 +451,6 @@ private:
     std::vector<Choice> scratchPath_;
 };
 
-// The scenario steps and the schedule that a path of choices stands for.
-RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<ThinningInput> &thinnings)
-{
-    RankedRegime r;
-    r.objective = c.objective;
-    r.volumes = c.volumes;
-    r.npv = c.npv;
-    r.eaa = c.eaa;
-    r.lev = c.lev;
-    double age = initialAge;
-    for (Choice choice : c.path) {
-        if (choice == kEnd) {
-            r.rotationAge = age;
-            r.steps.push_back({ScenarioStep::Kind::End, {}});
-            break;
-        }
-        if (choice >= kFirstThinning) {
-            const ThinningInput &in = thinnings[choice - kFirstThinning];
-            r.thinnings.push_back({age, in});
-            r.steps.push_back({ScenarioStep::Kind::Thin, in});
-        }
-        r.steps.push_back({ScenarioStep::Kind::Project, {}});
-        age += Simulation::kStepYears;
-    }
-    return r;
-}
 
 // The stand as entered, shown on its first stand screen: the run stops there.
 struct Start {
@@ -518,7 +531,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             return finish();
         }
     }
-    const RegimeTree tree(space, rotation, options, planted);
+    const RegimeTree tree(space, rotation, options, planted, initialAge);
 
     // The first levels, breadth first, until there are subtrees enough to
     // share out; regimes that end on these levels are settled here.

@@ -50,6 +50,14 @@ struct RankedRegime {
 // "17: mecânico 30 %; 27: pelo baixo 16 m2/ha"; "sem desbastes" without thinnings.
 std::string scheduleText(const std::vector<ScheduledThinning> &thinnings);
 
+struct RankedRegime;
+
+// Every feasible regime as the walk settles it: its record's rows, and its
+// steps and schedule, built only when asked for. Called from the walking
+// threads, at the same time from several when jobs > 1.
+using RegimeVisitor =
+    std::function<void(const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe)>;
+
 struct OptimizeOptions {
     Objective objective = Objective::Volume;
     // Prices, costs and rate: the npv and lev objectives need them; with them
@@ -60,6 +68,7 @@ struct OptimizeOptions {
     // Called from the calling thread as parts of the tree are done.
     std::function<void(size_t done, size_t total)> progress;
     const std::atomic<bool> *cancel = nullptr;
+    RegimeVisitor visit; // optional; with top 0 the walk keeps nothing itself
 };
 
 struct OptimizeResult {
