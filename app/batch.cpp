@@ -200,6 +200,8 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
                                      e.path().extension() == ".txt");
 }
 
+} // namespace
+
 void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
 {
     std::error_code ec;
@@ -230,6 +232,8 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, co
         if (!std::filesystem::remove(p, ec) && ec)
             throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
 }
+
+namespace {
 
 std::string recordHeader()
 {

@@ -54,6 +54,11 @@ inline constexpr const char *kErrorsCsvHeader = "id,status,title,text\n";
 std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
                           const std::string &text);
 
+// The output folder must be empty or new; with `overwrite` a folder holding
+// files is accepted and an earlier run's outputs are removed first. Throws
+// std::runtime_error when the folder cannot be used.
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory);
+
 struct BatchSummary {
     size_t stands = 0;
     size_t done = 0;
