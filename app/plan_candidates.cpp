@@ -313,8 +313,10 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
 std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis)
 {
     std::string out = "stand,candidate,schedule,value,fellingYear,standingAtHorizon";
-    for (size_t p = 0; p < settings.periods(); ++p)
-        out += ",p" + std::to_string(p);
+    for (size_t p = 0; p < settings.periods(); ++p) {
+        out += ",p";
+        out += std::to_string(p);
+    }
     out += '\n';
     for (size_t s = 0; s < inv.stands.size(); ++s) {
         const PlanStand &st = inv.stands[s];
@@ -323,8 +325,10 @@ std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings
             out += csvCell(st.id) + "," + std::to_string(k + 1) + "," + csvCell(inv.details[s][k].schedule) + "," +
                    formatFixed(c.value, 2) + "," + (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) +
                    "," + volumeText(c.standingAtHorizon);
-            for (size_t p = 0; p < settings.periods(); ++p)
-                out += "," + volumeText(planHarvest(c, basis, p));
+            for (size_t p = 0; p < settings.periods(); ++p) {
+                out += ',';
+                out += volumeText(planHarvest(c, basis, p));
+            }
             out += '\n';
         }
     }

@@ -16,7 +16,7 @@
 #include "results/regime_comparison.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
+#include <QStackedBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QDate>
@@ -78,7 +78,7 @@ QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
         *firewood << p.firewood;
         top = std::max(top, p.sawlog + p.roundwood + p.firewood);
     }
-    auto *series = new QBarSeries;
+    auto *series = new QStackedBarSeries;
     series->setBarWidth(0.8);
     series->append(sawlog);
     series->append(roundwood);
@@ -322,9 +322,13 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     save("errors.csv", kErrorsCsvHeader + inv.errorsCsv);
     save("candidates.csv", candidatesCsv(inv, settings, constraints.basis));
 
-    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
     err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
         << " without candidates (see errors.csv); " << candidates << " candidates\n";
+    if (inv.stands.empty()) {
+        err << "tavelo-cli: no stand of " << inventory << " has a candidate regime; nothing to plan\n";
+        return written ? kCliEndedByModel : kCliOutputFailed;
+    }
+    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
     if (solution.status == PlanSolution::Status::Infeasible) {
         err << "tavelo-cli: no plan meets "
             << constraintFamilyText(solution.blocking.value_or(ConstraintFamily::Flow), constraints.flow)
