@@ -202,7 +202,8 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
 
 } // namespace
 
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory,
+                         const std::function<bool(const std::filesystem::directory_entry &)> &isOutput)
 {
     std::error_code ec;
     if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
@@ -214,7 +215,7 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, co
     bool empty = true;
     for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
         empty = false;
-        if (isBatchOutput(e))
+        if (isOutput ? isOutput(e) : isBatchOutput(e))
             earlier.push_back(e.path());
     }
     if (ec)

@@ -56,8 +56,10 @@ std::string errorsCsvLine(const std::string &id, const std::string &status, cons
 
 // The output folder must be empty or new; with `overwrite` a folder holding
 // files is accepted and an earlier run's outputs are removed first. Throws
-// std::runtime_error when the folder cannot be used.
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory);
+// std::runtime_error when the folder cannot be used. `isOutput` names the
+// earlier outputs (by default a batch run's).
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory,
+                         const std::function<bool(const std::filesystem::directory_entry &)> &isOutput = {});
 
 struct BatchSummary {
     size_t stands = 0;

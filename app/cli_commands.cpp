@@ -201,7 +201,7 @@ std::string cliUsage()
            "       tavelo-cli plan STANDS.csv|.sqlite|.db|.gpkg (--space SPACE.json | --regimes R.json...)\n"
            "                  --economics ECON.json --horizon YEARS [--flow even:PCT | nondecreasing]\n"
            "                  [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT] [--chart png|svg]\n"
-           "                  (--out DIR | --db RESULTS) [--jobs N]\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--table NAME]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
            "             4 an output could not be written\n";

@@ -125,6 +125,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
 {
     std::string inventory, spacePath, economicsPath, outDir, database, table = "stands";
     std::vector<std::string> regimePaths;
+    bool overwrite = false;
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, chartFormat = "png";
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -156,6 +157,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             table = args[++i];
         else if (a == "--jobs" && hasValue)
             jobsText = args[++i];
+        else if (a == "--overwrite")
+            overwrite = true;
         else if (a == "--chart" && hasValue)
             chartFormat = args[++i];
         else if (!a.empty() && a[0] != '-' && inventory.empty())
@@ -285,7 +288,13 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     // The output folder is checked before the work, as batch does.
     if (!outDir.empty()) {
         try {
-            prepareOutputFolder(outDir, false, inventory);
+            prepareOutputFolder(outDir, overwrite, inventory, [](const std::filesystem::directory_entry &e) {
+                const std::string name = e.path().filename().string();
+                std::error_code ec;
+                return e.is_regular_file(ec) &&
+                       (name == "candidates.csv" || name == "plan.csv" || name == "periods.csv" ||
+                        name == "errors.csv" || name == "harvest.png" || name == "harvest.svg");
+            });
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             return kCliUsage;
@@ -330,9 +339,10 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     }
     const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
     if (solution.status == PlanSolution::Status::Infeasible) {
-        err << "tavelo-cli: no plan meets "
-            << constraintFamilyText(solution.blocking.value_or(ConstraintFamily::Flow), constraints.flow)
-            << "; without it a plan exists\n";
+        const ConstraintFamily family = solution.blocking.value_or(ConstraintFamily::Flow);
+        err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
+            << (family == ConstraintFamily::FlowWithEndingStock ? "; without either a plan exists\n"
+                                                                : "; without it a plan exists\n");
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
     if (solution.status == PlanSolution::Status::NoSolution) {

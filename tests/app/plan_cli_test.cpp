@@ -221,6 +221,10 @@ TEST_F(PlanCli, SameOutputForOneAndTwoJobs)
     ASSERT_EQ(two.status, 0) << two.err;
     for (const char *f : {"candidates.csv", "plan.csv", "periods.csv", "errors.csv"})
         EXPECT_EQ(readBytes(dir / "one" / f), readBytes(dir / "two" / f)) << f;
+    // An earlier plan in the folder is refused, and replaced with --overwrite.
+    EXPECT_EQ(plan("two", {"--space", "space.json", "--flow", "even:30"}).status, 1);
+    ASSERT_EQ(plan("two", {"--space", "space.json", "--flow", "even:30", "--jobs", "1", "--overwrite"}).status, 0);
+    EXPECT_EQ(readBytes(dir / "one/plan.csv"), readBytes(dir / "two/plan.csv"));
     // One candidate per felling year, and at most one not felled within the horizon.
     const auto candidates = csvTable(readBytes(dir / "one/candidates.csv"));
     std::map<std::string, std::set<std::string>> years;
