@@ -213,7 +213,10 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
                                      e.path().extension() == ".txt");
 }
 
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory)
+} // namespace
+
+void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory,
+                         const std::function<bool(const std::filesystem::directory_entry &)> &isOutput)
 {
     std::error_code ec;
     if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
@@ -225,7 +228,7 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, co
     bool empty = true;
     for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
         empty = false;
-        if (isBatchOutput(e))
+        if (isOutput ? isOutput(e) : isBatchOutput(e))
             earlier.push_back(e.path());
     }
     if (ec)
@@ -243,6 +246,8 @@ void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, co
         if (!std::filesystem::remove(p, ec) && ec)
             throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
 }
+
+namespace {
 
 std::string recordHeader()
 {

@@ -134,6 +134,13 @@ public:
                                          "\" missing");
             fields_.push_back(found);
         }
+        // The optional area column is read after the ten, and taken off the cells.
+        for (int f = 0; f < defn->GetFieldCount(); ++f)
+            if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == kInventoryAreaColumn) {
+                fields_.push_back(f);
+                hasArea_ = true;
+                break;
+            }
         geometryType_ = wkbFlatten(layer_->GetGeomType());
         multiPolygons_ = shapefile && geometryType_ == wkbPolygon;
         if (multiPolygons_)
@@ -162,6 +169,7 @@ public:
     }
 
     size_t count() const override { return count_; }
+    bool hasArea() const override { return hasArea_; }
     // Every feature read once, its cells as next() gives them and its geometry,
     // then the layer read again from its start.
     InventoryFingerprint fingerprint() override
@@ -211,6 +219,7 @@ public:
         std::string why;
         for (size_t c = 0; c < fields_.size(); ++c) {
             const int f = fields_[c];
+            const char *column = c < std::size(kInventoryColumns) ? kInventoryColumns[c] : kInventoryAreaColumn;
             std::string text;
             if (feature->IsFieldSetAndNotNull(f)) {
                 switch (feature->GetFieldDefnRef(f)->GetType()) {
@@ -220,15 +229,18 @@ public:
                 case OFTString: text = feature->GetFieldAsString(f); break;
                 case OFTBinary:
                     if (why.empty())
-                        why = std::string("column \"") + kInventoryColumns[c] +
-                              "\" holds binary data, not a text or a number";
+                        why = std::string("column \"") + column + "\" holds binary data, not a text or a number";
                     break;
                 default:
                     if (why.empty())
-                        why = std::string("column \"") + kInventoryColumns[c] + "\" holds neither a text nor a number";
+                        why = std::string("column \"") + column + "\" holds neither a text nor a number";
                 }
             }
             cells.push_back(std::move(text));
+        }
+        if (hasArea_) {
+            row.area = std::move(cells.back());
+            cells.pop_back();
         }
         row.rawId = cells[0];
         // A value GDAL had to change to read it (a text in a number column) is not the value typed.
@@ -261,6 +273,7 @@ private:
     OGRLayer *layer_ = nullptr;
     std::string name_;
     std::vector<int> fields_;
+    bool hasArea_ = false;
     OGRwkbGeometryType geometryType_ = wkbNone;
     bool multiPolygons_ = false;
     std::optional<InventoryCrs> crs_;

@@ -70,6 +70,13 @@ public:
                                                      "\" is named twice in the header");
                         columnOf_[k] = static_cast<int>(h);
                     }
+            for (size_t h = 0; h < header->size(); ++h)
+                if ((*header)[h] == kInventoryAreaColumn) {
+                    if (areaColumn_ >= 0)
+                        throw std::runtime_error(path.string() + ": line 1: column \"" + kInventoryAreaColumn +
+                                                 "\" is named twice in the header");
+                    areaColumn_ = static_cast<int>(h);
+                }
         }
         for (size_t k = 0; k < columnOf_.size(); ++k)
             if (columnOf_[k] < 0)
@@ -87,6 +94,7 @@ public:
     }
 
     size_t count() const override { return count_; }
+    bool hasArea() const override { return areaColumn_ >= 0; }
     InventoryFingerprint fingerprint() override { return fingerprint_; }
 
     bool next(InventoryRow &row) override
@@ -113,6 +121,8 @@ public:
                 for (int col : columnOf_)
                     ordered.push_back((*cells)[col]);
                 row.cells = std::move(ordered);
+                if (areaColumn_ >= 0)
+                    row.area = (*cells)[areaColumn_];
             }
             return true;
         }
@@ -122,6 +132,7 @@ public:
 private:
     std::vector<CsvRecord> records_;
     std::vector<int> columnOf_;
+    int areaColumn_ = -1;
     size_t headerCells_ = 0;
     size_t count_ = 0;
     size_t next_ = 1;

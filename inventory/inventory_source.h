@@ -34,11 +34,15 @@ struct InventoryCrs {
     std::string name() const;
 };
 
+// An optional column: the stand's area (ha), which a forest plan needs.
+inline constexpr const char *kInventoryAreaColumn = "area";
+
 struct InventoryRow {
     size_t line = 0;   // the CSV file's line, or the table's row counted from 1
     std::string rawId; // the id cell as read, also for a row that cannot be used
     // The ten cells in kInventoryColumns order, or why the row cannot be read.
     std::variant<std::vector<std::string>, std::string> cells;
+    std::string area; // the area cell, empty when blank or without the column
     StandGeometry geometry;
 };
 
@@ -84,6 +88,8 @@ public:
     virtual InventoryFingerprint fingerprint() = 0;
     // The next row in inventory order; false after the last.
     virtual bool next(InventoryRow &row) = 0;
+    // Whether the inventory has an area column.
+    virtual bool hasArea() const = 0;
     // The layer read; empty for a CSV file.
     virtual std::string layer() const { return {}; }
     // The layer's coordinate reference system, when its features have geometries.

@@ -19,7 +19,8 @@ namespace tavelo {
 namespace {
 
 constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
-                                      "tavelo_economics", "tavelo_best",   "tavelo_final",  "tavelo_carbon"};
+                                      "tavelo_economics", "tavelo_best",   "tavelo_final",  "tavelo_carbon",
+                                      "tavelo_plan",      "tavelo_plan_periods"};
 
 // The columns copied from run to run, after run_id.
 constexpr const char *kStandColumns = "position, stand_id, line, status";
@@ -311,6 +312,15 @@ void ResultsDb::createSchema()
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
              "npv REAL, volume REAL, sawlog REAL, " +
              key + " (run_id, stand_id))");
+    // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_plan (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, area REAL, candidate INTEGER, schedule TEXT, "
+             "value REAL, felling_year INTEGER, " +
+             key + " (run_id, stand_id))");
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_plan_periods (" + fid +
+             "run_id INTEGER NOT NULL, period INTEGER NOT NULL, years TEXT, total REAL, sawlog REAL, roundwood REAL, "
+             "firewood REAL, revenue REAL, standing_at_end REAL, " +
+             key + " (run_id, period))");
     const std::string latest = "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)";
     db_.exec("CREATE VIEW IF NOT EXISTS tavelo_final AS SELECT " + std::string(geoPackage_ ? "r.fid AS fid, " : "") +
              "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
@@ -519,6 +529,47 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
                 insertError.bind(static_cast<int>(c) + 2, row[c]);
             insertError.run();
         }
+        SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
+        finished.bind(1, isoTimeNow()).bind(2, run);
+        finished.run();
+        tx.commit();
+    } catch (const DatabaseError &e) {
+        throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+    }
+}
+
+void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+              const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
+              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs)
+{
+    ResultsDb out(path, busyTimeoutMs);
+    try {
+        SqliteTransaction tx(out.db());
+        const int64_t run = out.startRun(identity, stands);
+        // Cells in the CSV files' order; texts where the column is a text, numbers as shown otherwise.
+        auto insertAll = [&](const std::string &sql, const std::vector<std::vector<std::string>> &rows,
+                             std::initializer_list<size_t> textColumns) {
+            SqliteStatement insert = out.db().prepare(sql);
+            for (const auto &row : rows) {
+                insert.bind(1, run);
+                for (size_t c = 0; c < row.size(); ++c) {
+                    const bool text = std::find(textColumns.begin(), textColumns.end(), c) != textColumns.end();
+                    if (text)
+                        insert.bind(static_cast<int>(c) + 2, row[c]);
+                    else
+                        insert.bindShown(static_cast<int>(c) + 2, row[c]);
+                }
+                insert.run();
+            }
+        };
+        insertAll("INSERT INTO tavelo_plan (run_id, stand_id, area, candidate, schedule, value, felling_year) "
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                  plan, {0, 3});
+        insertAll("INSERT INTO tavelo_plan_periods (run_id, period, years, total, sawlog, roundwood, firewood, "
+                  "revenue, standing_at_end) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+                  periods, {1});
+        insertAll("INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)",
+                  errors, {0, 1, 2, 3});
         SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
         finished.bind(1, isoTimeNow()).bind(2, run);
         finished.run();

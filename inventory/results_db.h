@@ -122,6 +122,14 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
                      const std::vector<std::vector<std::string>> &best,
                      const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
 
+// A forest plan as one finished run: the rows of plan.csv in tavelo_plan,
+// those of periods.csv in tavelo_plan_periods and the stands without
+// candidates in tavelo_errors, in one transaction. Throws BatchOutputError
+// when `path` cannot be written.
+void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
+              const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
+              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
+
 // A ResultSink into a results database: starts or resumes a run.
 class DatabaseSink : public ResultSink {
 public:

@@ -15,7 +15,8 @@ std::variant<EconomicTexts, std::string> parseEconomicsSection(const QJsonValue 
     EconomicTexts texts;
     // Every key must be one the valuation knows: a typo must not read as 0.
     for (const QString &k : root.keys())
-        if (k != QLatin1String("prices") && k != QLatin1String("costs") && k != QLatin1String("discountRate"))
+        if (k != QLatin1String("prices") && k != QLatin1String("costs") && k != QLatin1String("discountRate") &&
+            k != QLatin1String("landValue"))
             return "economics." + k.toStdString() + ": unknown key";
     for (const char *group : {"prices", "costs"}) {
         const QJsonValue g = root.value(QLatin1String(group));
@@ -45,6 +46,11 @@ std::variant<EconomicTexts, std::string> parseEconomicsSection(const QJsonValue 
         if (!v.isString())
             return std::string("economics.") + info.keyPath + ": must be a string (the text as typed)";
         texts[info.field] = v.toString().toStdString();
+    }
+    if (const QJsonValue land = root.value(QLatin1String("landValue")); !land.isUndefined()) {
+        if (!land.isString())
+            return std::string("economics.landValue: must be a string (the text as typed)");
+        texts.landValue = land.toString().toStdString();
     }
     return texts;
 }

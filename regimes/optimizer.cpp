@@ -189,6 +189,33 @@ private:
     std::vector<Candidate> items_;
 };
 
+// The scenario steps and the schedule that a path of choices stands for.
+RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<ThinningInput> &thinnings)
+{
+    RankedRegime r;
+    r.objective = c.objective;
+    r.volumes = c.volumes;
+    r.npv = c.npv;
+    r.eaa = c.eaa;
+    r.lev = c.lev;
+    double age = initialAge;
+    for (Choice choice : c.path) {
+        if (choice == kEnd) {
+            r.rotationAge = age;
+            r.steps.push_back({ScenarioStep::Kind::End, {}});
+            break;
+        }
+        if (choice >= kFirstThinning) {
+            const ThinningInput &in = thinnings[choice - kFirstThinning];
+            r.thinnings.push_back({age, in});
+            r.steps.push_back({ScenarioStep::Kind::Thin, in});
+        }
+        r.steps.push_back({ScenarioStep::Kind::Project, {}});
+        age += Simulation::kStepYears;
+    }
+    return r;
+}
+
 // What one walker has seen.
 struct Tally {
     size_t states = 0;
@@ -224,8 +251,9 @@ struct Tally {
 class RegimeTree {
 public:
     RegimeTree(const SearchSpace &space, const RotationAges &rotation, const OptimizeOptions &options, bool planted,
-               bool overBark)
-        : space_(space), rotation_(rotation), options_(options), planted_(planted), overBark_(overBark)
+               bool overBark, double initialAge)
+        : space_(space), rotation_(rotation), options_(options), planted_(planted), overBark_(overBark),
+          initialAge_(initialAge)
     {
         for (const std::string &p : space.mechanical)
             thinnings_.push_back(ThinningInput::mechanical(p));
@@ -337,6 +365,16 @@ public:
     void settle(const Node &n, Tally &tally, TopList &top, std::vector<Choice> &scratchPath) const
     {
         ++tally.feasible;
+        if (options_.visit) {
+            options_.visit(n.rows, [&] {
+                Candidate c;
+                c.path = n.path;
+                c.path.push_back(kEnd);
+                return regimeOf(c, initialAge_, thinnings_);
+            });
+        }
+        if (options_.top == 0)
+            return;
         const HarvestVolumes volumes = harvestVolumes(n.rows);
         std::optional<Valuation> valuation;
         auto value = [&]() -> std::optional<double> {
@@ -420,6 +458,7 @@ private:
     const OptimizeOptions &options_;
     bool planted_; // a land expectation value needs a regime from planting
     bool overBark_; // the carbon objective on a record shown without bark
+    double initialAge_;
     std::vector<ThinningInput> thinnings_;
 };
 
@@ -467,32 +506,6 @@ private:
     std::vector<Choice> scratchPath_;
 };
 
-// The scenario steps and the schedule that a path of choices stands for.
-RankedRegime regimeOf(const Candidate &c, double initialAge, const std::vector<ThinningInput> &thinnings)
-{
-    RankedRegime r;
-    r.objective = c.objective;
-    r.volumes = c.volumes;
-    r.npv = c.npv;
-    r.eaa = c.eaa;
-    r.lev = c.lev;
-    double age = initialAge;
-    for (Choice choice : c.path) {
-        if (choice == kEnd) {
-            r.rotationAge = age;
-            r.steps.push_back({ScenarioStep::Kind::End, {}});
-            break;
-        }
-        if (choice >= kFirstThinning) {
-            const ThinningInput &in = thinnings[choice - kFirstThinning];
-            r.thinnings.push_back({age, in});
-            r.steps.push_back({ScenarioStep::Kind::Thin, in});
-        }
-        r.steps.push_back({ScenarioStep::Kind::Project, {}});
-        age += Simulation::kStepYears;
-    }
-    return r;
-}
 
 // A count for a message: whole below a trillion, else in scientific form.
 std::string countText(double n)
@@ -592,7 +605,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         return finish();
     }
     const bool overBark = options.objective == Objective::Carbon && start.root.state.WithBark.value() == 0.0;
-    const RegimeTree tree(space, rotation, options, planted, overBark);
+    const RegimeTree tree(space, rotation, options, planted, overBark, initialAge);
     result.regimesInSpace = tree.countRegimes(start.root);
     if (result.regimesInSpace > options.maxRegimes) {
         result.status = OptimizeResult::Status::Refused;

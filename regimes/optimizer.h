@@ -55,6 +55,14 @@ std::string scheduleText(const std::vector<ScheduledThinning> &thinnings);
 // would run for hours without a word.
 inline constexpr double kDefaultMaxRegimes = 1e6;
 
+struct RankedRegime;
+
+// Every feasible regime as the walk settles it: its record's rows, and its
+// steps and schedule, built only when asked for. Called from the walking
+// threads, at the same time from several when jobs > 1.
+using RegimeVisitor =
+    std::function<void(const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe)>;
+
 struct OptimizeOptions {
     Objective objective = Objective::Volume;
     // Prices, costs and rate: the npv and lev objectives need them; with them
@@ -69,6 +77,7 @@ struct OptimizeOptions {
     const std::atomic<bool> *cancel = nullptr;
     // A space holding more regimes for the stand is refused before the walk.
     double maxRegimes = kDefaultMaxRegimes;
+    RegimeVisitor visit; // optional; with top 0 the walk keeps nothing itself
 };
 
 struct OptimizeResult {

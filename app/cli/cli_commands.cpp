@@ -165,6 +165,10 @@ std::string cliUsage()
            "       tavelo-cli compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv]\n"
            "       tavelo-cli optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog|carbon --out DIR\n"
            "                  [--top N] [--jobs N] [--overwrite] [--max-regimes N]\n"
+           "       tavelo-cli plan STANDS.csv|.sqlite|.db|.gpkg (--space SPACE.json | --regimes R.json...)\n"
+           "                  --economics ECON.json --horizon YEARS [--flow even:PCT | nondecreasing]\n"
+           "                  [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT] [--chart png|svg]\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--table NAME]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
            "             4 an output could not be written, 130 stopped by SIGINT or SIGTERM\n";

@@ -44,6 +44,12 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
 // npv|lev|volume|sawlog [--jobs N] [--overwrite]: every stand's best regime into best.csv.
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
+// plan INVENTORY (--space SPACE.json | --regimes R.json...) --economics ECON.json --horizon YEARS
+// [--flow even:PCT|nondecreasing] [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT]
+// [--out DIR] [--db RESULTS] [--jobs N] [--chart png|svg] (needs a QApplication): one regime
+// per stand; 3 when the constraints cannot be met, 4 when an output cannot be written.
+int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
+
 std::string cliUsage();
 
 // A progress bar for a terminal, redrawn on `err` only when the share done

@@ -24,11 +24,13 @@ int main(int argc, char **argv)
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
 
-    if (command == "compare") {
+    if (command == "compare" || command == "plan") {
         // Charts are drawn without a display.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
+        if (command == "plan")
+            return tavelo::cliPlan(rest, std::cerr, isatty(STDERR_FILENO) != 0);
         return tavelo::cliCompare(rest, std::cerr);
     }
     QCoreApplication app(argc, argv);

@@ -77,10 +77,13 @@ QSize comparisonChartSize(size_t regimeCount)
 
 std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &format)
 {
+    return renderChart(makeComparisonChart(regimes), comparisonChartSize(regimes.size()), format);
+}
+
+std::optional<QByteArray> renderChart(QChart *chart, QSize size, const QString &format)
+{
     // The chart laid out in a scene of its own, so that no window is needed.
-    const QSize size = comparisonChartSize(regimes.size());
     QGraphicsScene scene;
-    QChart *chart = makeComparisonChart(regimes);
     scene.addItem(chart);
     chart->setGeometry(QRectF(QPointF(0, 0), size));
     scene.setSceneRect(QRectF(QPointF(0, 0), size));

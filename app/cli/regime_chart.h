@@ -29,4 +29,9 @@ QSize comparisonChartSize(size_t regimeCount);
 // The caller writes the bytes, whole or not at all.
 std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> &regimes, const QString &format);
 
+// Any chart rendered so, at `size`; takes the chart.
+std::optional<QByteArray> renderChart(QChart *chart, QSize size, const QString &format);
+
+
+
 } // namespace tavelo

@@ -117,6 +117,18 @@ std::variant<EconomicInputs, EconomicRefusal> readEconomicInputs(const EconomicT
     return in;
 }
 
+std::variant<double, Message> readLandValue(const EconomicTexts &texts)
+{
+    const std::string &text = texts.landValue;
+    if (text.find_first_not_of(" \t") == std::string::npos)
+        return 0.0;
+    const std::optional<double> number = parseNumber(text);
+    if (!number || *number < 0.0 || *number > kLargestMoney)
+        return Message::warning("Dados Inválidos", "O valor do solo (€/ha) deve ser um número entre 0 e " +
+                                                       plainNumberText(kLargestMoney) + ".");
+    return *number;
+}
+
 // --- The record as valued ---------------------------------------------------------------------
 
 bool closesThinning(const std::vector<ValuationRow> &rows, size_t i)

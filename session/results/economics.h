@@ -46,6 +46,7 @@ const EconomicFieldInfo &economicFieldInfo(EconomicField field);
 // The inputs as typed, one text per field.
 struct EconomicTexts {
     std::array<std::string, kEconomicFieldCount> values{};
+    std::string landValue; // the bare land's value (€/ha), for a forest plan; not a box of the window
     std::string &operator[](EconomicField f) { return values[static_cast<size_t>(f)]; }
     const std::string &operator[](EconomicField f) const { return values[static_cast<size_t>(f)]; }
     bool operator==(const EconomicTexts &) const = default;
@@ -73,6 +74,11 @@ struct EconomicRefusal {
 
 // Reads the texts with the program's numeric rule; the first bad field is refused.
 std::variant<EconomicInputs, EconomicRefusal> readEconomicInputs(const EconomicTexts &texts);
+
+// The bare land's value (€/ha, "economics.landValue") with the same rule and
+// range as the costs; empty reads as 0.
+inline constexpr const char *kLandValueKeyPath = "economics.landValue";
+std::variant<double, Message> readLandValue(const EconomicTexts &texts);
 
 // --- The record as valued ---------------------------------------------------------------------
 

@@ -1,0 +1,385 @@
+// tavelo-cli plan: one regime per stand of an inventory, chosen for the
+// forest's value under constraints on its harvest over time.
+
+#include "inventory/batch.h"
+#include "app/cli/cli_commands.h"
+#include "regimes/economics_run.h"
+#include "inventory/forest_plan.h"
+#include "inventory/inventory_source.h"
+#include "inventory/plan_candidates.h"
+#include "inventory/results_db.h"
+#include "regimes/search_space.h"
+#include "base/csv.h"
+#include "base/numeric_text.h"
+#include "base/whole_file.h"
+#include "app/cli/regime_chart.h"
+#include "session/results/regime_comparison.h"
+
+#include <QBarCategoryAxis>
+#include <QStackedBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QDate>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace tavelo {
+
+namespace {
+
+bool readText(const std::string &path, std::string &out)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+int planUsage(std::ostream &err, const std::string &why)
+{
+    err << "tavelo-cli: " << why << "\n" << cliUsage();
+    return kCliUsage;
+}
+
+// A percentage typed on the command line, with the program's numeric rule.
+std::optional<double> percentArgument(const std::string &text, double largest)
+{
+    const auto v = parseNumber(text);
+    if (!v || !std::isfinite(*v) || *v < 0.0 || *v > largest)
+        return std::nullopt;
+    return v;
+}
+
+// The harvest per period as bars: sawlog, roundwood and fuelwood stacked by
+// period, drawn the way compare draws its chart.
+QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
+{
+    QStringList categories;
+    auto *sawlog = new QBarSet(QStringLiteral("Madeira"));
+    auto *roundwood = new QBarSet(QStringLiteral("Rolaria"));
+    auto *firewood = new QBarSet(QStringLiteral("Lenha"));
+    double top = 0.0;
+    for (const PlanPeriod &p : periods) {
+        categories << QStringLiteral("%1-%2").arg(p.firstYear).arg(p.lastYear);
+        *sawlog << p.sawlog;
+        *roundwood << p.roundwood;
+        *firewood << p.firewood;
+        top = std::max(top, p.sawlog + p.roundwood + p.firewood);
+    }
+    auto *series = new QStackedBarSeries;
+    series->setBarWidth(0.8);
+    series->append(sawlog);
+    series->append(roundwood);
+    series->append(firewood);
+    auto *chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(QStringLiteral("Volume cortado por período (m3)"));
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    x->setTitleText(QStringLiteral("Período"));
+    auto *y = new QValueAxis;
+    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
+    y->setTitleText(QStringLiteral("Volume (m3)"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string &csv)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const CsvRecord &r : splitCsvRecords(csv))
+        if (r.line > 1 && !r.text.empty())
+            if (auto cells = splitCsvLine(r.text))
+                rows.push_back(std::move(*cells));
+    return rows;
+}
+
+std::string fixed(double v, int decimals)
+{
+    return formatFixed(v, decimals);
+}
+
+} // namespace
+
+int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
+{
+    std::string inventory, spacePath, economicsPath, outDir, database, table; // table: the layer, empty for the default one
+    std::vector<std::string> regimePaths;
+    bool overwrite = false;
+    std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, chartFormat = "png";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--space" && hasValue)
+            spacePath = args[++i];
+        else if (a == "--regimes") {
+            while (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                regimePaths.push_back(args[++i]);
+            if (regimePaths.empty())
+                return planUsage(err, "--regimes needs at least one regime file");
+        } else if (a == "--economics" && hasValue)
+            economicsPath = args[++i];
+        else if (a == "--horizon" && hasValue)
+            horizonText = args[++i];
+        else if (a == "--flow" && hasValue)
+            flowText = args[++i];
+        else if (a == "--flow-on" && hasValue)
+            flowOn = args[++i];
+        else if (a == "--ending-stock" && hasValue)
+            endingText = args[++i];
+        else if (a == "--gap" && hasValue)
+            gapText = args[++i];
+        else if (a == "--out" && hasValue)
+            outDir = args[++i];
+        else if (a == "--db" && hasValue)
+            database = args[++i];
+        else if ((a == "--layer" || a == "--table") && hasValue)
+            table = args[++i];
+        else if (a == "--jobs" && hasValue)
+            jobsText = args[++i];
+        else if (a == "--overwrite")
+            overwrite = true;
+        else if (a == "--chart" && hasValue)
+            chartFormat = args[++i];
+        else if (!a.empty() && a[0] != '-' && inventory.empty())
+            inventory = a;
+        else
+            return planUsage(err, "unexpected argument \"" + a + "\"");
+    }
+    if (inventory.empty() || economicsPath.empty() || horizonText.empty())
+        return planUsage(err, "plan needs an inventory, --space or --regimes, --economics and --horizon");
+    if (spacePath.empty() == regimePaths.empty())
+        return planUsage(err, "plan needs either --space or --regimes");
+    if (outDir.empty() && database.empty())
+        return planUsage(err, "plan needs --out or --db");
+    if (!database.empty() && !isDatabaseFile(database))
+        return planUsage(err, "--db must name a .sqlite, .db or .gpkg file");
+    if (chartFormat != "png" && chartFormat != "svg")
+        return planUsage(err, "--chart must be png or svg");
+
+    PlanConstraints constraints;
+    const auto horizon = parseNumber(horizonText);
+    if (!horizon || *horizon < kPlanPeriodYears || *horizon > 200 ||
+        std::fmod(*horizon, kPlanPeriodYears) != 0.0)
+        return planUsage(err, "--horizon must be a number of years, a multiple of 5 from 5 to 200");
+    if (flowText == "nondecreasing") {
+        constraints.flow = FlowRule::Nondecreasing;
+    } else if (flowText.rfind("even:", 0) == 0) {
+        const auto pct = percentArgument(flowText.substr(5), 100.0);
+        if (!pct)
+            return planUsage(err, "--flow even:PCT needs a percentage from 0 to 100");
+        constraints.flow = FlowRule::Even;
+        constraints.evenPercent = *pct;
+    } else if (!flowText.empty()) {
+        return planUsage(err, "--flow must be even:PCT or nondecreasing");
+    }
+    if (flowOn == "sawlog")
+        constraints.basis = FlowBasis::Sawlog;
+    else if (flowOn != "total")
+        return planUsage(err, "--flow-on must be total or sawlog");
+    if (!endingText.empty()) {
+        const auto pct = percentArgument(endingText, 1000.0);
+        if (!pct)
+            return planUsage(err, "--ending-stock must be a percentage from 0 to 1000");
+        constraints.endingStockPercent = *pct;
+    }
+    if (!gapText.empty()) {
+        const auto pct = percentArgument(gapText, 100.0);
+        if (!pct)
+            return planUsage(err, "--gap must be a percentage from 0 to 100");
+        constraints.gapPercent = *pct;
+    }
+    unsigned jobs = 0;
+    if (!jobsText.empty()) {
+        char *end = nullptr;
+        const unsigned long v = std::strtoul(jobsText.c_str(), &end, 10);
+        if (*end != '\0' || v == 0 || v > 1024)
+            return planUsage(err, "--jobs must be a whole number from 1 to 1024");
+        jobs = static_cast<unsigned>(v);
+    }
+
+    // The economics file: a regime file whose options give the model options
+    // and the plan's first year, and whose economics section the prices.
+    const std::string thisYear = QString::number(QDate::currentDate().year()).toStdString();
+    std::string econJson;
+    if (!readText(economicsPath, econJson))
+        return planUsage(err, "cannot read " + economicsPath);
+    const auto econ = parseRegime(econJson, thisYear);
+    if (const auto *why = std::get_if<std::string>(&econ)) {
+        err << "tavelo-cli: " << economicsPath << ": " << *why << "\n";
+        return kCliUsage;
+    }
+    const Regime &econRegime = std::get<Regime>(econ);
+    if (!econRegime.economics)
+        return planUsage(err, "--economics needs an \"economics\" section in " + economicsPath);
+    const CheckedEconomics checked = checkEconomics(econRegime.economics, economicsPath, err);
+    if (!checked.accepted)
+        return kCliRefused;
+    PlanSettings settings;
+    settings.options = econRegime.options;
+    settings.economics = *checked.inputs;
+    const auto land = readLandValue(*econRegime.economics);
+    if (const auto *m = std::get_if<Message>(&land)) {
+        err << "tavelo-cli: " << economicsPath << ": " << kLandValueKeyPath << ": " << m->title << ": " << m->text
+            << "\n";
+        return kCliRefused;
+    }
+    settings.landValue = std::get<double>(land);
+    const auto year = parseNumber(settings.options.year);
+    if (!year || *year < 1000 || *year > 9999 || std::floor(*year) != *year) {
+        err << "tavelo-cli: " << economicsPath << ": options.year must be a year such as 2026\n";
+        return kCliRefused;
+    }
+    settings.startYear = static_cast<int>(*year);
+    settings.horizonYears = static_cast<int>(*horizon);
+
+    CandidateSource source;
+    if (!spacePath.empty()) {
+        std::string json;
+        if (!readText(spacePath, json))
+            return planUsage(err, "cannot read " + spacePath);
+        auto space = parseSearchSpace(json);
+        if (const auto *e = std::get_if<SearchSpaceError>(&space)) {
+            err << "tavelo-cli: " << spacePath << ": " << e->what << "\n";
+            return e->badValue ? kCliRefused : kCliUsage;
+        }
+        source.space = std::get<SearchSpace>(space);
+    }
+    const std::vector<std::string> labels = regimePaths.empty() ? std::vector<std::string>{} : regimeLabels(regimePaths);
+    for (size_t i = 0; i < regimePaths.size(); ++i) {
+        std::string json;
+        if (!readText(regimePaths[i], json))
+            return planUsage(err, "cannot read " + regimePaths[i]);
+        auto regime = parseRegime(json, thisYear);
+        if (const auto *why = std::get_if<std::string>(&regime)) {
+            err << "tavelo-cli: " << regimePaths[i] << ": " << *why << "\n";
+            return kCliUsage;
+        }
+        if (std::get<Regime>(regime).options.year != settings.options.year) {
+            err << "tavelo-cli: " << regimePaths[i] << ": options.year differs from the plan's year "
+                << settings.options.year << " (" << economicsPath << ")\n";
+            return kCliUsage;
+        }
+        source.regimes.emplace_back(labels[i], std::get<Regime>(std::move(regime)));
+    }
+
+    // The output folder is checked before the work, as batch does.
+    if (!outDir.empty()) {
+        try {
+            prepareOutputFolder(outDir, overwrite, inventory, [](const std::filesystem::directory_entry &e) {
+                const std::string name = e.path().filename().string();
+                std::error_code ec;
+                return e.is_regular_file(ec) &&
+                       (name == "candidates.csv" || name == "plan.csv" || name == "periods.csv" ||
+                        name == "errors.csv" || name == "harvest.png" || name == "harvest.svg");
+            });
+        } catch (const std::exception &e) {
+            err << "tavelo-cli: " << e.what() << "\n";
+            return kCliUsage;
+        }
+    }
+
+    PlanInventory inv;
+    try {
+        inv = gatherCandidates(inventory, table, source, settings, jobs,
+                               progressBar ? terminalProgressBar(err, ProgressText::Count)
+                                           : std::function<void(size_t, size_t)>{});
+    } catch (const std::exception &e) {
+        if (progressBar)
+            err << "\n";
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
+    }
+    if (progressBar)
+        err << "\n";
+    size_t candidates = 0;
+    for (const PlanStand &s : inv.stands)
+        candidates += s.candidates.size();
+
+    bool written = true;
+    auto save = [&](const std::string &name, std::string_view bytes) {
+        if (outDir.empty())
+            return;
+        const std::filesystem::path path = std::filesystem::path(outDir) / name;
+        if (auto why = writeWholeFile(path, bytes)) {
+            err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
+            written = false;
+        }
+    };
+    save("errors.csv", kErrorsCsvHeader + inv.errorsCsv);
+    save("candidates.csv", candidatesCsv(inv, settings, constraints.basis));
+
+    err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
+        << " without candidates (see errors.csv); " << candidates << " candidates\n";
+    if (inv.stands.empty()) {
+        err << "tavelo-cli: no stand of " << inventory << " has a candidate regime; nothing to plan\n";
+        return written ? kCliEndedByModel : kCliOutputFailed;
+    }
+    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
+    if (solution.status == PlanSolution::Status::Infeasible) {
+        const ConstraintFamily family = solution.blocking.value_or(ConstraintFamily::Flow);
+        err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
+            << (family == ConstraintFamily::FlowWithEndingStock ? "; without either a plan exists\n"
+                                                                : "; without it a plan exists\n");
+        return written ? kCliEndedByModel : kCliOutputFailed;
+    }
+    if (solution.status == PlanSolution::Status::NoSolution) {
+        err << "tavelo-cli: the solver stopped before finding a plan (bound " << fixed(solution.bound, 2) << ")\n";
+        return written ? kCliEndedByModel : kCliOutputFailed;
+    }
+    err << "objective " << fixed(solution.objective, 2) << " €, bound " << fixed(solution.bound, 2) << " €, gap "
+        << fixed(solution.gapPercent, 3) << " %"
+        << (solution.status == PlanSolution::Status::Stopped ? " (stopped by a limit)" : "") << "; "
+        << fixed(solution.seconds, 2) << " s\n";
+
+    const std::string plan = planCsv(inv, solution);
+    const std::vector<PlanPeriod> periods = planPeriods(inv, solution, settings);
+    const std::string periodTable = periodsCsv(periods);
+    save("plan.csv", plan);
+    save("periods.csv", periodTable);
+    if (!outDir.empty()) {
+        const QString format = QString::fromStdString(chartFormat);
+        if (const auto bytes = renderChart(makeHarvestChart(periods), QSize(1200, 800), format))
+            save("harvest." + chartFormat, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));
+        else {
+            err << "tavelo-cli: cannot write harvest." << chartFormat << ": the chart could not be drawn\n";
+            written = false;
+        }
+    }
+    if (!database.empty()) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
+        RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(),
+                             table, econJson, "", std::nullopt, ""};
+        try {
+            savePlan(database, identity, static_cast<int64_t>(inv.rows), csvRows(plan), csvRows(periodTable),
+                     inv.errorRows);
+        } catch (const std::exception &e) {
+            err << "tavelo-cli: " << e.what() << "\n";
+            written = false;
+        }
+    }
+    return written ? kCliOk : kCliOutputFailed;
+}
+
+} // namespace tavelo

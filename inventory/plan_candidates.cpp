@@ -1,0 +1,388 @@
+#include "plan_candidates.h"
+
+#include "inventory/batch.h"
+#include "inventory/inventory_source.h"
+#include "regimes/optimizer.h"
+#include "base/csv.h"
+#include "base/numeric_text.h"
+#include "session/structure/sim_log.h"
+
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unordered_set>
+
+namespace tavelo {
+
+namespace {
+
+constexpr double kYearTolerance = 1e-6;
+
+// The period a harvest `years` after the plan's first year falls in; -1 outside.
+int periodOf(double years, size_t periods)
+{
+    const int p = static_cast<int>(std::floor(years / kPlanPeriodYears + kYearTolerance));
+    return p >= 0 && p < static_cast<int>(periods) ? p : -1;
+}
+
+std::string volumeText(double v)
+{
+    return formatFixed(v, 2);
+}
+
+} // namespace
+
+std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &rows, bool planted, double area,
+                                             const PlanSettings &settings)
+{
+    if (rows.empty())
+        return std::nullopt;
+    const Valuation v = valueRecord(rows, settings.economics, planted);
+    const size_t P = settings.periods();
+    const double age0 = rows.front().age;
+    KeptCandidate k;
+    PlanCandidate &c = k.plan;
+    CandidateDetail &d = k.detail;
+    c.harvestTotal.assign(P, 0.0);
+    c.harvestSawlog.assign(P, 0.0);
+    d.roundwood.assign(P, 0.0);
+    d.firewood.assign(P, 0.0);
+    d.revenue.assign(P, 0.0);
+    d.standingEnd.assign(P, 0.0);
+    double fellingAfter = rows.back().age - age0; // years from the plan's first year
+    for (const CashFlow &f : v.flows) {
+        if (!f.age)
+            continue; // the annual costs
+        const int p = periodOf(*f.age - age0, P);
+        if (f.kind == CashFlowKind::FinalFelling)
+            fellingAfter = *f.age - age0;
+        if (p < 0)
+            continue;
+        c.harvestTotal[p] += f.total * area;
+        c.harvestSawlog[p] += f.sawlog * area;
+        d.roundwood[p] += f.roundwood * area;
+        d.firewood[p] += f.firewood * area;
+        d.revenue[p] += f.revenue * area;
+    }
+    const int fellingYear = settings.startYear + static_cast<int>(std::lround(fellingAfter));
+    if (fellingAfter < settings.horizonYears - kYearTolerance)
+        c.fellingYear = fellingYear;
+    // The stand as it stands at each period's end, before anything cut that year.
+    for (size_t p = 0; p < P; ++p) {
+        const double end = static_cast<double>(kPlanPeriodYears * (p + 1));
+        if (fellingAfter < end - kYearTolerance)
+            continue; // bare land
+        for (const ValuationRow &r : rows)
+            if (!r.afterThinning && std::abs(r.age - age0 - end) < kYearTolerance) {
+                d.standingEnd[p] = r.total * area;
+                break;
+            }
+    }
+    c.standingAtHorizon = P ? d.standingEnd[P - 1] : 0.0;
+    const double rate = settings.economics.discountRatePercent / 100.0;
+    c.value = area * (v.npv + settings.landValue * std::pow(1.0 + rate, -fellingAfter));
+    if (!std::isfinite(c.value))
+        return std::nullopt;
+    return k;
+}
+
+namespace {
+
+// The best regime of each felling year within the horizon, and the best one
+// felled later: all that is kept of a search, whatever its size.
+class BestByFellingYear {
+public:
+    void offer(KeptCandidate c, const std::function<std::string()> &schedule)
+    {
+        std::optional<KeptCandidate> &slot = c.plan.fellingYear ? byYear_[*c.plan.fellingYear] : later_;
+        if (slot && !(c.plan.value > slot->plan.value))
+            return;
+        c.detail.schedule = schedule();
+        slot = std::move(c);
+    }
+    // Wants a regime of this year and value?
+    bool wants(const std::optional<int> &year, double value) const
+    {
+        const std::optional<KeptCandidate> *slot = &later_;
+        if (year) {
+            const auto it = byYear_.find(*year);
+            if (it == byYear_.end())
+                return true;
+            slot = &it->second;
+        }
+        return !*slot || value > (*slot)->plan.value;
+    }
+    std::vector<KeptCandidate> take()
+    {
+        std::vector<KeptCandidate> out;
+        for (auto &[year, c] : byYear_)
+            out.push_back(std::move(*c));
+        if (later_)
+            out.push_back(std::move(*later_));
+        return out;
+    }
+
+private:
+    std::map<int, std::optional<KeptCandidate>> byYear_;
+    std::optional<KeptCandidate> later_;
+};
+
+std::string spaceSchedule(const RankedRegime &r)
+{
+    std::string s = r.thinnings.empty() ? std::string() : scheduleText(r.thinnings) + "; ";
+    return s + plainNumberText(r.rotationAge) + ": corte final";
+}
+
+struct StandInput {
+    size_t line = 0;
+    std::string rawId;
+    std::variant<InventoryStand, std::string> row;
+    double area = 0.0;
+};
+
+struct StandOutput {
+    std::optional<PlanStand> stand;
+    std::vector<CandidateDetail> details;
+    std::string error; // an errors.csv line
+};
+
+StandOutput standCandidates(const StandInput &in, const CandidateSource &source, const PlanSettings &settings)
+{
+    StandOutput out;
+    if (const auto *why = std::get_if<std::string>(&in.row)) {
+        out.error = errorsCsvLine(in.rawId, "malformed", "", "line " + std::to_string(in.line) + ": " + *why);
+        return out;
+    }
+    const auto &stand = std::get<InventoryStand>(in.row);
+    std::vector<KeptCandidate> kept;
+    std::optional<Message> message;
+    std::string problem;
+    bool refused = false;
+    double initial = 0.0;
+    if (source.space) {
+        const Scenario scenario{settings.options, stand.stand, stand.density, {}, std::nullopt, std::nullopt};
+        BestByFellingYear best;
+        OptimizeOptions o;
+        o.top = 0;
+        o.jobs = 1; // the stands are shared out, not each stand's tree
+        o.visit = [&](const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe) {
+            auto c = summariseRegime(rows, false, in.area, settings);
+            if (!c || !best.wants(c->plan.fellingYear, c->plan.value))
+                return;
+            initial = rows.front().total * in.area;
+            best.offer(std::move(*c), [&] { return spaceSchedule(describe()); });
+        };
+        const OptimizeResult found = optimizeRegime(scenario, *source.space, o);
+        kept = best.take();
+        message = found.message;
+        problem = found.problem;
+        refused = found.status == OptimizeResult::Status::Refused;
+    } else {
+        for (const auto &[label, regime] : source.regimes) {
+            const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, std::nullopt, regime.carbon};
+            StandState state;
+            std::string logBytes; // the plan writes no logs
+            LogFile log;
+            log.collectInto(&logBytes);
+            const RunResult run = runScenario(scenario, state, log);
+            if (run.status != RunResult::Status::Completed) {
+                if (!message) {
+                    message = run.message;
+                    refused = run.status == RunResult::Status::Refused;
+                }
+                continue;
+            }
+            const auto rows = valuationRows(state);
+            if (!rows)
+                continue;
+            if (auto c = summariseRegime(*rows, enteredAsPlanted(state), in.area, settings)) {
+                initial = rows->front().total * in.area;
+                c->detail.schedule = label;
+                kept.push_back(std::move(*c));
+            }
+        }
+    }
+    if (kept.empty()) {
+        const std::string text = !problem.empty() ? problem : message ? message->text : "no regime is feasible";
+        out.error = errorsCsvLine(stand.id, refused ? "refused" : "infeasible", message ? message->title : "", text);
+        return out;
+    }
+    PlanStand s;
+    s.id = stand.id;
+    s.area = in.area;
+    s.standingInitial = initial;
+    for (KeptCandidate &k : kept) {
+        s.candidates.push_back(std::move(k.plan));
+        out.details.push_back(std::move(k.detail));
+    }
+    out.stand = std::move(s);
+    return out;
+}
+
+std::vector<StandInput> readStands(const std::filesystem::path &inventory, const std::string &table)
+{
+    const std::unique_ptr<InventorySource> source = openInventory(inventory, table);
+    if (!source->hasArea())
+        throw std::runtime_error(inventory.string() + ": column \"area\" missing; a plan needs each stand's area");
+    std::vector<StandInput> stands;
+    stands.reserve(source->count());
+    std::unordered_set<std::string> seen;
+    InventoryRow row;
+    while (source->next(row)) {
+        StandInput s;
+        s.line = row.line;
+        s.rawId = row.rawId;
+        if (const auto *why = std::get_if<std::string>(&row.cells)) {
+            s.row = *why;
+        } else {
+            s.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
+            if (auto *stand = std::get_if<InventoryStand>(&s.row); stand && !seen.insert(stand->id).second) {
+                s.row = "the id \"" + stand->id + "\" was already used";
+            } else if (stand) {
+                const std::optional<double> area = parseNumber(row.area);
+                if (row.area.find_first_not_of(" \t") == std::string::npos)
+                    s.row = std::string("area is empty; a plan needs each stand's area");
+                else if (!area || !std::isfinite(*area) || *area <= 0.0 || *area > 1e6)
+                    s.row = "area \"" + row.area + "\" must be a number of hectares above 0";
+                else
+                    s.area = *area;
+            }
+        }
+        stands.push_back(std::move(s));
+    }
+    return stands;
+}
+
+} // namespace
+
+PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
+                               const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
+                               const std::function<void(size_t done, size_t total)> &progress)
+{
+    const std::vector<StandInput> stands = readStands(inventory, table);
+    std::vector<StandOutput> results(stands.size());
+    std::atomic<size_t> next{0};
+    std::mutex m;
+    size_t finished = 0;
+    std::exception_ptr failure;
+    auto work = [&] {
+        try {
+            for (size_t i = next++; i < stands.size(); i = next++) {
+                results[i] = standCandidates(stands[i], source, settings);
+                std::lock_guard lk(m);
+                ++finished;
+                if (progress)
+                    progress(finished, stands.size());
+            }
+        } catch (...) {
+            std::lock_guard lk(m);
+            if (!failure)
+                failure = std::current_exception();
+            next = stands.size(); // the others stop after their stand
+        }
+    };
+    const unsigned n = std::max(1u, jobs ? jobs : std::thread::hardware_concurrency());
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < n; ++j)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    PlanInventory inv;
+    inv.rows = stands.size();
+    for (StandOutput &r : results) {
+        if (r.stand) {
+            inv.stands.push_back(std::move(*r.stand));
+            inv.details.push_back(std::move(r.details));
+        } else {
+            inv.errorsCsv += r.error;
+            if (auto cells = splitCsvLine(r.error.substr(0, r.error.size() - 1)))
+                inv.errorRows.push_back(std::move(*cells));
+        }
+    }
+    return inv;
+}
+
+std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis)
+{
+    std::string out = "stand,candidate,schedule,value,fellingYear,standingAtHorizon";
+    for (size_t p = 0; p < settings.periods(); ++p) {
+        out += ",p";
+        out += std::to_string(p);
+    }
+    out += '\n';
+    for (size_t s = 0; s < inv.stands.size(); ++s) {
+        const PlanStand &st = inv.stands[s];
+        for (size_t k = 0; k < st.candidates.size(); ++k) {
+            const PlanCandidate &c = st.candidates[k];
+            out += csvCell(st.id) + "," + std::to_string(k + 1) + "," + csvCell(inv.details[s][k].schedule) + "," +
+                   formatFixed(c.value, 2) + "," + (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) +
+                   "," + volumeText(c.standingAtHorizon);
+            for (size_t p = 0; p < settings.periods(); ++p) {
+                out += ',';
+                out += volumeText(planHarvest(c, basis, p));
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+std::string planCsv(const PlanInventory &inv, const PlanSolution &solution)
+{
+    std::string out = "stand,area,candidate,schedule,value,fellingYear\n";
+    for (size_t s = 0; s < inv.stands.size() && s < solution.chosen.size(); ++s) {
+        const PlanStand &st = inv.stands[s];
+        const size_t k = solution.chosen[s];
+        const PlanCandidate &c = st.candidates[k];
+        out += csvCell(st.id) + "," + plainNumberText(st.area) + "," + std::to_string(k + 1) + "," +
+               csvCell(inv.details[s][k].schedule) + "," + formatFixed(c.value, 2) + "," +
+               (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) + "\n";
+    }
+    return out;
+}
+
+std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution &solution,
+                                    const PlanSettings &settings)
+{
+    std::vector<PlanPeriod> periods(settings.periods());
+    for (size_t p = 0; p < periods.size(); ++p) {
+        periods[p].firstYear = settings.startYear + static_cast<int>(kPlanPeriodYears * p);
+        periods[p].lastYear = periods[p].firstYear + kPlanPeriodYears - 1;
+    }
+    for (size_t s = 0; s < inv.stands.size() && s < solution.chosen.size(); ++s) {
+        const size_t k = solution.chosen[s];
+        const PlanCandidate &c = inv.stands[s].candidates[k];
+        const CandidateDetail &d = inv.details[s][k];
+        for (size_t p = 0; p < periods.size(); ++p) {
+            periods[p].total += c.harvestTotal[p];
+            periods[p].sawlog += c.harvestSawlog[p];
+            periods[p].roundwood += d.roundwood[p];
+            periods[p].firewood += d.firewood[p];
+            periods[p].revenue += d.revenue[p];
+            periods[p].standingAtEnd += d.standingEnd[p];
+        }
+    }
+    return periods;
+}
+
+std::string periodsCsv(const std::vector<PlanPeriod> &periods)
+{
+    std::string out = "period,years,total,sawlog,roundwood,firewood,revenue,standingAtEnd\n";
+    for (size_t p = 0; p < periods.size(); ++p) {
+        const PlanPeriod &x = periods[p];
+        out += std::to_string(p) + "," + std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear) + "," +
+               volumeText(x.total) + "," + volumeText(x.sawlog) + "," + volumeText(x.roundwood) + "," +
+               volumeText(x.firewood) + "," + formatFixed(x.revenue, 2) + "," + volumeText(x.standingAtEnd) + "\n";
+    }
+    return out;
+}
+
+} // namespace tavelo

@@ -1,0 +1,85 @@
+#pragma once
+
+// The candidates of a forest plan: for every stand of an inventory, the
+// regimes it may follow, each summarised by its value and its harvest per
+// 5-year period, and the plan's tables written from them.
+
+#include "inventory/forest_plan.h"
+#include "regimes/scenario.h"
+#include "regimes/search_space.h"
+#include "session/results/economics.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavelo {
+
+inline constexpr int kPlanPeriodYears = 5;
+
+struct PlanSettings {
+    OptionsInput options;   // the model options; their year is the plan's first year
+    int startYear = 0;
+    int horizonYears = 30;  // a multiple of 5
+    EconomicInputs economics;
+    double landValue = 0.0; // €/ha, counted after the final felling
+    size_t periods() const { return static_cast<size_t>(horizonYears / kPlanPeriodYears); }
+};
+
+// What the tables show of a candidate besides what the programme reads
+// (the whole area; per period).
+struct CandidateDetail {
+    std::string schedule;
+    std::vector<double> roundwood, firewood, revenue;
+    std::vector<double> standingEnd; // the standing volume at each period's end (0 once felled)
+};
+
+struct KeptCandidate {
+    PlanCandidate plan;
+    CandidateDetail detail;
+};
+
+// A regime's record valued and cut into periods for a stand of `area` ha;
+// nothing when its value is not a finite number.
+std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &rows, bool planted, double area,
+                                             const PlanSettings &settings);
+
+// Where the candidates come from: a search space walked as `optimize` walks
+// it, or regime files each played for every stand.
+struct CandidateSource {
+    std::optional<SearchSpace> space;
+    std::vector<std::pair<std::string, Regime>> regimes; // label, regime
+};
+
+struct PlanInventory {
+    std::vector<PlanStand> stands;              // the stands with candidates, in inventory order
+    std::vector<std::vector<CandidateDetail>> details; // per stand, per candidate
+    std::string errorsCsv;                      // errors.csv's lines (no header)
+    std::vector<std::vector<std::string>> errorRows;
+    size_t rows = 0;                            // inventory rows read
+};
+
+// Reads the inventory (CSV or database table, as batch does) and gathers every
+// stand's candidates on `jobs` threads; the result does not depend on the
+// number of jobs. Throws std::runtime_error when the inventory cannot be used.
+PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
+                               const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
+                               const std::function<void(size_t done, size_t total)> &progress);
+
+// candidates.csv, plan.csv and periods.csv.
+std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis);
+std::string planCsv(const PlanInventory &inv, const PlanSolution &solution);
+
+struct PlanPeriod {
+    int firstYear = 0, lastYear = 0;
+    double total = 0.0, sawlog = 0.0, roundwood = 0.0, firewood = 0.0, revenue = 0.0;
+    double standingAtEnd = 0.0;
+};
+std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution &solution,
+                                    const PlanSettings &settings);
+std::string periodsCsv(const std::vector<PlanPeriod> &periods);
+
+} // namespace tavelo

@@ -1,0 +1,253 @@
+// tavelo-cli plan on a small inventory: every chosen candidate replayed with
+// `run --economics`, the flows of periods.csv, an impossible flow, and the
+// same output whatever the number of jobs.
+
+#include "inventory/sqlite_db.h"
+#include "base/csv.h"
+#include "support/cli_test_support.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace tavelo::test {
+namespace {
+
+// Young planted stands and older ones entered by their trees, one without an area.
+const char *kInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
+                         "n1,12,9,,1500,,,,,,2.5\n"
+                         "n2,14,10,,1400,,,,,,4\n"
+                         "n3,25,13,,,,601,22,9,31,1.5\n"
+                         "n4,15,,Média,1500,,,,,,3\n"
+                         "noarea,14,10,,1500,,,,,,\n"
+                         "n5,28,15,,,,550,24,10,33,2\n"
+                         "n6,20,13,,,,900,21,8,28,3.5\n"
+                         "n7,33,17,,,,500,28,12,36,2\n"
+                         "n8,38,18,,,,450,30,14,38,3\n";
+
+const char *kEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
+ "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+               "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
+               "discountRate": "3", "landValue": "800"}})";
+
+// Regimes of different lengths, so that stands can be felled in different periods.
+const std::map<std::string, std::string> kRegimes = {
+    {"now.json", R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["end"]})"},
+    {"short.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+                       "steps": ["project", "project", "project", "end"]})"},
+    {"thinned.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+                         "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project",
+                                   "project", "end"]})"},
+    {"long.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+                      "steps": ["project", "project", "project", "project", "project", "project", "project",
+                                "end"]})"},
+};
+
+const char *kSpace = R"({"rotation": {"from": "30", "to": "50"},
+  "thinnings": {"max": "1", "minInterval": "5", "firstAge": "15", "mechanical": ["25"], "below": []}})";
+
+std::vector<std::vector<std::string>> csvTable(const std::string &text)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const CsvRecord &r : splitCsvRecords(text))
+        if (!r.text.empty())
+            rows.push_back(splitCsvLine(r.text).value_or(std::vector<std::string>{}));
+    return rows;
+}
+
+class PlanCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeBytes(dir / "stands.csv", kInventory);
+        writeBytes(dir / "econ.json", kEconomics);
+        writeBytes(dir / "space.json", kSpace);
+        for (const auto &[name, json] : kRegimes)
+            writeBytes(dir / name, json);
+    }
+    CliRun plan(const std::string &out, std::vector<std::string> extra) const
+    {
+        std::vector<std::string> args{"plan", "stands.csv", "--economics", "econ.json", "--horizon", "30",
+                                      "--out", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runCli(args, dir);
+    }
+    static std::vector<std::string> regimes()
+    {
+        return {"--regimes", "now.json", "short.json", "thinned.json", "long.json"};
+    }
+    TempFolder dir;
+};
+
+// A stand's scenario for `run`: its row of the inventory with the regime's options and steps.
+std::string standScenario(const std::vector<std::string> &row, const std::string &regimeJson, bool withEconomics)
+{
+    QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(regimeJson)).object();
+    QJsonObject stand{{"age", QString::fromStdString(row[1])}};
+    if (!row[2].empty())
+        stand.insert("dominantHeight", QString::fromStdString(row[2]));
+    else
+        stand.insert("qualityClass", QString::fromStdString(row[3]));
+    root.insert("stand", stand);
+    auto text = [&](size_t c) { return QString::fromStdString(row[c]); };
+    if (!row[4].empty())
+        root.insert("density", QJsonObject{{"planted", text(4)}});
+    else
+        root.insert("density", QJsonObject{{"trees", text(6)}, {"basalArea", text(7)}, {"minDiameter", text(8)},
+                                           {"p95", text(9)}});
+    if (withEconomics)
+        root.insert("economics", QJsonDocument::fromJson(kEconomics).object().value("economics"));
+    return QJsonDocument(root).toJson().toStdString();
+}
+
+TEST_F(PlanCli, EveryChosenCandidateReplaysToItsValueAndVolumes)
+{
+    auto args = regimes();
+    args.insert(args.end(), {"--jobs", "2"});
+    const CliRun r = plan("out", args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("objective"), std::string::npos);
+    const auto inventory = csvTable(readBytes(dir / "stands.csv"));
+    const auto candidates = csvTable(readBytes(dir / "out/candidates.csv"));
+    const auto chosen = csvTable(readBytes(dir / "out/plan.csv"));
+    ASSERT_EQ(chosen.size(), 1 + 8u); // the stand without an area is left out
+    EXPECT_NE(readBytes(dir / "out/errors.csv").find("noarea,malformed"), std::string::npos);
+    EXPECT_TRUE(fs::file_size(dir / "out/harvest.png") > 1000);
+    for (size_t i = 1; i < chosen.size(); ++i) {
+        const auto &row = chosen[i];
+        SCOPED_TRACE(row[0]);
+        const auto stand = std::find_if(inventory.begin(), inventory.end(), [&](auto &s) { return s[0] == row[0]; });
+        ASSERT_NE(stand, inventory.end());
+        const double area = std::stod(row[1]);
+        QJsonObject econ = QJsonDocument::fromJson(kEconomics).object();
+        QJsonObject section = econ.value("economics").toObject();
+        section.remove("landValue"); // "run" knows no land value
+        std::string scenario = standScenario(*stand, kRegimes.at(row[3]), false);
+        QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(scenario)).object();
+        root.insert("economics", section);
+        writeBytes(dir / "replay.json", QJsonDocument(root).toJson().toStdString());
+        const CliRun run = runCli({"run", "replay.json", "--log", "replay.log", "--economics", "replay-econ.json"}, dir);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const QJsonObject v = QJsonDocument::fromJson(QByteArray::fromStdString(readBytes(dir / "replay-econ.json"))).object();
+        std::vector<double> periods(6, 0.0);
+        double fellingYear = 0.0;
+        for (const QJsonValue f : v.value("cashFlows").toArray()) {
+            const QJsonObject o = f.toObject();
+            if (o.value("year").isNull())
+                continue;
+            const double year = o.value("year").toDouble();
+            if (o.value("operation").toString() == "finalFelling")
+                fellingYear = year;
+            const int p = static_cast<int>(std::floor((year - 2026) / 5));
+            if (p >= 0 && p < 6)
+                periods[p] += o.value("total").toDouble() * area;
+        }
+        const double value = area * (v.value("npv").toDouble() + 800.0 * std::pow(1.03, -(fellingYear - 2026)));
+        EXPECT_NEAR(std::stod(row[4]), value, 0.01 * area + 0.01);
+        EXPECT_EQ(row[5], fellingYear < 2056 ? std::to_string(static_cast<int>(fellingYear)) : "");
+        const auto cand = std::find_if(candidates.begin(), candidates.end(),
+                                       [&](auto &c) { return c[0] == row[0] && c[1] == row[2]; });
+        ASSERT_NE(cand, candidates.end());
+        for (size_t p = 0; p < 6; ++p)
+            EXPECT_NEAR(std::stod((*cand)[6 + p]), periods[p], 0.01 * area + 1e-6) << "period " << p;
+    }
+}
+
+struct FlowCase {
+    const char *name;
+    std::vector<std::string> args;
+};
+
+class PlanFlows : public PlanCli, public ::testing::WithParamInterface<FlowCase> {};
+
+TEST_P(PlanFlows, PeriodsMeetTheConstraints)
+{
+    std::vector<std::string> args{"--space", "space.json"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const CliRun r = plan("out", args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto periods = csvTable(readBytes(dir / "out/periods.csv"));
+    ASSERT_EQ(periods.size(), 7u);
+    ASSERT_EQ(periods[0][0], "period");
+    std::vector<double> total, sawlog;
+    for (size_t i = 1; i < periods.size(); ++i) {
+        total.push_back(std::stod(periods[i][2]));
+        sawlog.push_back(std::stod(periods[i][3]));
+        EXPECT_EQ(periods[i][1], std::to_string(2026 + 5 * (i - 1)) + "-" + std::to_string(2030 + 5 * (i - 1)));
+    }
+    const std::string flow = GetParam().args[1];
+    const bool onSawlog = std::find(args.begin(), args.end(), "sawlog") != args.end();
+    const std::vector<double> &h = onSawlog ? sawlog : total;
+    if (flow.rfind("even:", 0) == 0) {
+        const double pct = std::stod(flow.substr(5)) / 100.0;
+        double mean = 0.0;
+        for (double v : h)
+            mean += v / h.size();
+        for (double v : h)
+            EXPECT_LE(std::abs(v - mean), pct * mean + 0.02);
+    } else {
+        for (size_t p = 1; p < h.size(); ++p)
+            EXPECT_GE(h[p], h[p - 1] - 0.02);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Flows, PlanFlows,
+                         ::testing::Values(FlowCase{"Even30", {"--flow", "even:30"}},
+                                           FlowCase{"Nondecreasing", {"--flow", "nondecreasing"}},
+                                           FlowCase{"EvenSawlog50", {"--flow", "even:50", "--flow-on", "sawlog"}}),
+                         [](const auto &i) { return std::string(i.param.name); });
+
+TEST_F(PlanCli, AnImpossibleFlowExitsThreeNamingIt)
+{
+    // One regime for every stand: the harvest per period is fixed and uneven.
+    const CliRun r = plan("out", {"--regimes", "short.json", "--flow", "even:1"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("no plan meets the even flow"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "out/plan.csv"));
+    const CliRun stock = plan("out2", {"--regimes", "short.json", "--ending-stock", "900"});
+    EXPECT_EQ(stock.status, 3) << stock.err;
+    EXPECT_NE(stock.err.find("the ending stock"), std::string::npos) << stock.err;
+}
+
+TEST_F(PlanCli, SameOutputForOneAndTwoJobs)
+{
+    const CliRun one = plan("one", {"--space", "space.json", "--flow", "even:30", "--jobs", "1"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    const CliRun two = plan("two", {"--space", "space.json", "--flow", "even:30", "--jobs", "2"});
+    ASSERT_EQ(two.status, 0) << two.err;
+    for (const char *f : {"candidates.csv", "plan.csv", "periods.csv", "errors.csv"})
+        EXPECT_EQ(readBytes(dir / "one" / f), readBytes(dir / "two" / f)) << f;
+    // An earlier plan in the folder is refused, and replaced with --overwrite.
+    EXPECT_EQ(plan("two", {"--space", "space.json", "--flow", "even:30"}).status, 1);
+    ASSERT_EQ(plan("two", {"--space", "space.json", "--flow", "even:30", "--jobs", "1", "--overwrite"}).status, 0);
+    EXPECT_EQ(readBytes(dir / "one/plan.csv"), readBytes(dir / "two/plan.csv"));
+    // One candidate per felling year, and at most one not felled within the horizon.
+    const auto candidates = csvTable(readBytes(dir / "one/candidates.csv"));
+    std::map<std::string, std::set<std::string>> years;
+    for (size_t i = 1; i < candidates.size(); ++i)
+        EXPECT_TRUE(years[candidates[i][0]].insert(candidates[i][4]).second) << candidates[i][0];
+    EXPECT_EQ(years.size(), 8u);
+}
+
+TEST_F(PlanCli, ResultsGoIntoTheDatabaseOrExitFour)
+{
+    auto args = regimes();
+    args.insert(args.end(), {"--db", "results.sqlite"});
+    ASSERT_EQ(plan("out", args).status, 0);
+    SqliteDb db(dir / "results.sqlite", SqliteDb::Mode::ReadOnly);
+    for (const auto &[table, rows] : {std::pair{"tavelo_plan", 8}, std::pair{"tavelo_plan_periods", 6}}) {
+        SqliteStatement count = db.prepare(std::string("SELECT count(*) FROM ") + table);
+        ASSERT_TRUE(count.step());
+        EXPECT_EQ(count.integer(0), rows) << table;
+    }
+    args.back() = "no-such-folder/results.sqlite";
+    const CliRun r = plan("out2", args);
+    EXPECT_EQ(r.status, 4) << r.err;
+}
+
+} // namespace
+} // namespace tavelo::test
