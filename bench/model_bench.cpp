@@ -30,8 +30,7 @@ double fresh(double v)
 void BM_SolveWeibullShape(benchmark::State &state)
 {
     for (auto _ : state) {
-        double c = 0.0;
-        tavelo::SolveWeibullShape(fresh(kG), fresh(kN), fresh(kA), fresh(kP95), c);
+        const double c = tavelo::SolveWeibullShape(fresh(kG), fresh(kN), fresh(kA), fresh(kP95));
         benchmark::DoNotOptimize(static_cast<const double &>(c));
     }
 }
@@ -42,9 +41,9 @@ void BM_ProjectStand(benchmark::State &state)
     const double S = tavelo::SiteIndexFromHeight(kT, kHdom);
     for (auto _ : state) {
         const double t1 = fresh(kT);
-        double G2, N2, dmin2, a2, b2, c2;
-        tavelo::ProjectStand(t1, fresh(kG), fresh(kN), S, fresh(kA), kB, kC, t1 + 5.0, G2, N2, dmin2, a2, b2, c2);
-        const double sum = G2 + N2 + dmin2 + a2 + b2 + c2;
+        const tavelo::StandProjection p =
+            tavelo::ProjectStand(t1, S, {fresh(kN), fresh(kG), fresh(kA), kB, kC}, t1 + 5.0);
+        const double sum = p.stand.basalArea + p.stand.trees + p.minDiameter + p.stand.a + p.stand.b + p.stand.c;
         benchmark::DoNotOptimize(sum);
     }
 }
@@ -61,8 +60,7 @@ TableTotals standTable(double t, double hdom, double N, double G, double a, doub
 {
     TableTotals tot;
     auto addClass = [&](double d, double d1, double d2, double n) {
-        double g = 0.0;
-        tavelo::ClassBasalArea(d1, d2, N, a, b, c, g);
+        const double g = tavelo::ClassBasalArea(d1, d2, {N, G, a, b, c});
         const double h = tavelo::TreeHeight(t, hdom, G, N, d);
         const double vs = tavelo::SawlogVolume(d, h, withBark, dims);
         const double vr = tavelo::RoundwoodVolume(d, h, vs, withBark, dims);

@@ -156,7 +156,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     r.record.resize(static_cast<size_t>(rows));
     for (int i = 0; i < rows; ++i)
         for (int c = 0; c < kRecordColumns; ++c)
-            r.record[i][c] = recordCellText(state.SimRecord[i][c]);
+            r.record[i][c] = recordCellText(state.record[i][c]);
     if (economics && run.status == RunResult::Status::Completed) {
         if (const auto valuation = valueSimulation(state, *economics)) {
             r.economics = StandOutcome::Economics{moneyText(valuation->npv),

@@ -3,6 +3,7 @@
 #include "inventory/inventory_source.h"
 #include "inventory/results_db.h"
 #include "base/csv.h"
+#include "base/worker_pool.h"
 #include "base/numeric_text.h"
 #include "base/whole_file.h"
 
@@ -79,14 +80,12 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
     std::vector<StandResult> results(stands.size());
     BatchOptimizeSummary summary;
     summary.stands = stands.size();
-    std::atomic<size_t> next{0};
-    std::mutex m;
     size_t finished = 0;
-    std::exception_ptr failure;
-    auto searchStands = [&] {
-        for (size_t i = next++; i < stands.size(); i = next++) {
-            if (options.stop && options.stop->load())
-                return;
+    size_t produced = 0;
+    // Each stand's search writes its own result; the pool hands the stands out
+    // and reports them done in order. A stop asked for hands out no more.
+    auto searchStand = [&](size_t &i) {
+        {
             const StandLine &s = stands[i];
             StandResult &r = results[i];
             if (const auto *why = std::get_if<std::string>(&s.row)) {
@@ -123,31 +122,23 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                                           found.message ? found.message->text : "no regime is feasible");
                 }
             }
-            std::lock_guard lk(m);
+        }
+        return i;
+    };
+    runOrdered<size_t, size_t>(
+        {options.jobs, 1, 0},
+        [&](size_t &i) {
+            if (produced >= stands.size() || (options.stop && options.stop->load()))
+                return false;
+            i = produced++;
+            return true;
+        },
+        searchStand,
+        [&](size_t &&) {
             ++finished;
             if (options.progress)
                 options.progress(finished, stands.size());
-        }
-    };
-    auto work = [&] {
-        try {
-            searchStands();
-        } catch (...) {
-            std::lock_guard lk(m);
-            if (!failure)
-                failure = std::current_exception();
-            next = stands.size(); // the others stop after their stand
-        }
-    };
-    const unsigned jobs = std::max(1u, options.jobs ? options.jobs : std::thread::hardware_concurrency());
-    std::vector<std::thread> threads;
-    for (unsigned j = 1; j < jobs; ++j)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &t : threads)
-        t.join();
-    if (failure)
-        std::rethrow_exception(failure);
+        });
     if (options.stop && options.stop->load()) {
         summary.interrupted = true;
         return summary;

@@ -4,6 +4,7 @@
 #include "inventory/inventory_source.h"
 #include "regimes/optimizer.h"
 #include "base/csv.h"
+#include "base/worker_pool.h"
 #include "base/numeric_text.h"
 #include "session/structure/sim_log.h"
 
@@ -264,36 +265,17 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
                                const std::function<void(size_t done, size_t total)> &progress)
 {
     const std::vector<StandInput> stands = readStands(inventory, table);
-    std::vector<StandOutput> results(stands.size());
-    std::atomic<size_t> next{0};
-    std::mutex m;
-    size_t finished = 0;
-    std::exception_ptr failure;
-    auto work = [&] {
-        try {
-            for (size_t i = next++; i < stands.size(); i = next++) {
-                results[i] = standCandidates(stands[i], source, settings);
-                std::lock_guard lk(m);
-                ++finished;
-                if (progress)
-                    progress(finished, stands.size());
-            }
-        } catch (...) {
-            std::lock_guard lk(m);
-            if (!failure)
-                failure = std::current_exception();
-            next = stands.size(); // the others stop after their stand
-        }
-    };
-    const unsigned n = std::max(1u, jobs ? jobs : std::thread::hardware_concurrency());
-    std::vector<std::thread> threads;
-    for (unsigned j = 1; j < n; ++j)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &t : threads)
-        t.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    std::vector<StandOutput> results;
+    results.reserve(stands.size());
+    size_t produced = 0;
+    runOrdered<size_t, StandOutput>(
+        {jobs, 1, 0}, [&](size_t &i) { return produced < stands.size() ? (i = produced++, true) : false; },
+        [&](size_t &i) { return standCandidates(stands[i], source, settings); },
+        [&](StandOutput &&r) {
+            results.push_back(std::move(r));
+            if (progress)
+                progress(results.size(), stands.size());
+        });
 
     PlanInventory inv;
     inv.rows = stands.size();

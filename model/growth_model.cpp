@@ -22,25 +22,25 @@ void requirePositiveScale(double b)
         throw ModelLimitError::outside(true);
 }
 
-double siteExponent(double t)
+double siteExponent(double age)
 {
-    if (!(t > 0.0))
+    if (!(age > 0.0))
         throw ModelInputError("A idade do povoamento deve ser maior que zero.");
-    return 2.694076 / std::sqrt(t) - 0.380999;
+    return 2.694076 / std::sqrt(age) - 0.380999;
 }
 
 } // namespace
 
 // --- Site quality ---------------------------------------------------------
 
-double SiteIndexFromHeight(double t, double hdom)
+double SiteIndexFromHeight(double age, double dominantHeight)
 {
-    return hdom * std::pow(10.0, siteExponent(t));
+    return dominantHeight * std::pow(10.0, siteExponent(age));
 }
 
-double DominantHeightAtAge(double t, double S)
+double DominantHeightAtAge(double age, double siteIndex)
 {
-    return S * std::pow(10.0, -siteExponent(t));
+    return siteIndex * std::pow(10.0, -siteExponent(age));
 }
 
 // --- Weibull distribution -------------------------------------------------
@@ -84,8 +84,9 @@ double WeibullShapeEquation(double p, double q, double r, double c)
            p * GammaFunction(1.0 + 1.0 / c) / std::pow(kMinusLn005, 1.0 / c);
 }
 
-void SolveWeibullShape(double G, double N, double a, double P95, double &c)
+double SolveWeibullShape(double basalArea, double trees, double location, double percentile95)
 {
+    const double G = basalArea, N = trees, a = location, P95 = percentile95;
     if (!(N > 0.0) || !std::isfinite(N) || !std::isfinite(G) || !std::isfinite(a) || !std::isfinite(P95))
         throw ModelInputError("O número de árvores deve ser maior que zero.");
     const double p = 2.0 * a * (P95 - a);
@@ -112,14 +113,14 @@ void SolveWeibullShape(double G, double N, double a, double P95, double &c)
         if (std::fabs(hi - lo) < 0.01)
             break;
     }
-    c = (hi + lo) / 2.0;
+    return (hi + lo) / 2.0;
 }
 
-WeibullShapeAndScale WeibullFromPercentile(double G, double N, double a, double P95)
+WeibullShapeAndScale WeibullFromPercentile(double basalArea, double trees, double location, double percentile95)
 {
     WeibullShapeAndScale w;
-    SolveWeibullShape(G, N, a, P95, w.shape);
-    w.scale = (P95 - a) / std::pow(kMinusLn005, 1.0 / w.shape);
+    w.shape = SolveWeibullShape(basalArea, trees, location, percentile95);
+    w.scale = (percentile95 - location) / std::pow(kMinusLn005, 1.0 / w.shape);
     return w;
 }
 
@@ -157,9 +158,10 @@ ClassStatistics StatisticsOfClasses(const std::array<int, kDiameterClasses> &cou
 
 // --- Initial unthinned stand ----------------------------------------------
 
-void InitUnthinnedStand(double t, double /*S*/, double hdom, StateValue &N, StateValue &N0, StateValue &G,
-                        StateValue &dmin, StateValue &a, StateValue &b, StateValue &c)
+UnthinnedStand InitUnthinnedStand(const UnthinnedStandInput &input)
 {
+    const double t = input.age;
+    const double hdom = input.dominantHeight;
     if (!(t > 0.0))
         throw ModelInputError("A idade do povoamento deve ser maior que zero.");
     const double mortality = 1.0 - 0.00400488 * t;
@@ -174,13 +176,13 @@ void InitUnthinnedStand(double t, double /*S*/, double hdom, StateValue &N, Stat
 
     double n = 0.0;
     double n0 = 0.0;
-    if (N.isGiven()) {
-        n = N.value();
+    if (input.treesAlive) {
+        n = *input.treesAlive;
         if (!(n > 0.0))
             throw ModelInputError("O número de árvores deve ser maior que zero.");
         n0 = std::pow(n, 1.0 / mortality);
-    } else if (N0.isGiven()) {
-        n0 = N0.value();
+    } else if (input.treesPlanted) {
+        n0 = *input.treesPlanted;
         if (!(n0 > 0.0))
             throw ModelInputError("O número de árvores deve ser maior que zero.");
         n = std::pow(n0, mortality);
@@ -198,20 +200,15 @@ void InitUnthinnedStand(double t, double /*S*/, double hdom, StateValue &N, Stat
         requireFinite(v);
     requirePositiveScale(wb);
 
-    N = n;
-    N0 = n0;
-    G = g;
-    dmin = dm;
-    a = wa;
-    b = wb;
-    c = wc;
+    return {{n, g, wa, wb, wc}, n0, dm};
 }
 
 // --- Projection -------------------------------------------------------------
 
-void ProjectStand(double t1, double G1, double N1, double S, double a1, double /*b1*/, double /*c1*/, double t2,
-                  double &G2, double &N2, double &dmin2, double &a2, double &b2, double &c2)
+StandProjection ProjectStand(double age, double siteIndex, const WeibullStand &current, double targetAge)
 {
+    const double t1 = age, t2 = targetAge, S = siteIndex;
+    const double G1 = current.basalArea, N1 = current.trees, a1 = current.a;
     if (!(t1 > 0.0) || !(t2 > 0.0))
         throw ModelInputError("A idade do povoamento deve ser maior que zero.");
     if (!(N1 > 0.0) || !(G1 > 0.0))
@@ -235,43 +232,38 @@ void ProjectStand(double t1, double G1, double N1, double S, double a1, double /
         requireFinite(v);
     requirePositiveScale(scale);
 
-    G2 = g2;
-    N2 = n2;
-    dmin2 = dm2;
-    a2 = loc;
-    b2 = scale;
-    c2 = shape;
+    return {{n2, g2, loc, scale, shape}, dm2};
 }
 
-void CheckProjectedDistribution(double a1, double b1, double c1, double N1, double a2, double b2, double c2,
-                                double N2, int &ok)
+bool CheckProjectedDistribution(const WeibullStand &before, const WeibullStand &after)
 {
-    ok = 0;
-    double x = a2;
+    double x = after.a;
     for (int i = 0; i < 400; ++i) {
         x += 0.2;
-        if (x > 80.0) {
-            ok = 1;
-            return;
-        }
+        if (x > 80.0)
+            return true;
         // The cumulative numbers are computed as the model does, but never compared.
-        [[maybe_unused]] const double before = N1 * WeibullCdf(a1, b1, c1, x);
-        [[maybe_unused]] const double after = N2 * WeibullCdf(a2, b2, c2, x);
+        [[maybe_unused]] const double treesBefore = before.trees * WeibullCdf(before.a, before.b, before.c, x);
+        [[maybe_unused]] const double treesAfter = after.trees * WeibullCdf(after.a, after.b, after.c, x);
     }
+    return false;
 }
 
 // --- Basal area and height per diameter class ------------------------------
 
-double BasalAreaDensity(double a, double b, double c, double N, double x)
+double BasalAreaDensity(double a, double b, double c, double trees, double diameter)
 {
+    const double N = trees, x = diameter;
     // The density is not finite at the location for shapes up to 1.
     if ((x - a) / b == 0.0 && c <= 1.0)
         throw ModelLimitError::outside(true);
     return N * WeibullPdf(a, b, c, x) * kBasalAreaFactor * x * x;
 }
 
-void ClassBasalArea(double d1, double d2, double N, double a, double b, double c, double &Gc)
+double ClassBasalArea(double lowerDiameter, double upperDiameter, const WeibullStand &stand)
 {
+    const double d1 = lowerDiameter, d2 = upperDiameter;
+    const double N = stand.trees, a = stand.a, b = stand.b, c = stand.c;
     // Composite Simpson rule over 10 panels.
     const double h = (d2 - d1) / 10.0;
     double sMid = 0.0;
@@ -280,13 +272,13 @@ void ClassBasalArea(double d1, double d2, double N, double a, double b, double c
     double sIn = 0.0;
     for (int i = 1; i < 10; ++i)
         sIn += BasalAreaDensity(a, b, c, N, d1 + i * h);
-    Gc = (h / 6.0) * (BasalAreaDensity(a, b, c, N, d1) + 4.0 * sMid + 2.0 * sIn + BasalAreaDensity(a, b, c, N, d2));
+    return (h / 6.0) * (BasalAreaDensity(a, b, c, N, d1) + 4.0 * sMid + 2.0 * sIn + BasalAreaDensity(a, b, c, N, d2));
 }
 
-double TreeHeight(double t, double hdom, double G, double N, double d)
+double TreeHeight(double age, double dominantHeight, double basalArea, double trees, double diameter)
 {
-    return 1.891036 * std::pow(hdom, 0.890695) * std::pow(G, -0.146749) * std::pow(N, 0.07548) *
-           std::exp(2.000723 / t - 11.96184 / d);
+    return 1.891036 * std::pow(dominantHeight, 0.890695) * std::pow(basalArea, -0.146749) *
+           std::pow(trees, 0.07548) * std::exp(2.000723 / age - 11.96184 / diameter);
 }
 
 // --- Stem profile and assortment volumes ------------------------------------
@@ -370,20 +362,20 @@ double TotalVolume(double d, double h, double withBark, const StandState &state)
 
 // --- Thinnings ----------------------------------------------------------------
 
-void ThinMechanical(double a, double b, double c, double N, double G, double f, double &Gr, double &ar,
-                    double &br, double &cr, double &Nr)
+WeibullStand ThinMechanical(const WeibullStand &stand, double share)
 {
     // The same share of trees leaves every diameter: the distribution keeps its shape.
-    ar = a;
-    br = b;
-    cr = c;
-    Gr = G * (1.0 - f);
-    Nr = N * (1.0 - f);
+    WeibullStand residual = stand;
+    residual.basalArea = stand.basalArea * (1.0 - share);
+    residual.trees = stand.trees * (1.0 - share);
+    return residual;
 }
 
-void ThinFromBelow(double /*t*/, double /*S*/, double a, double b, double c, double N, double G, double dmin,
-                   double &u, double Gr, double &ar, double &br, double &cr, double &Nr)
+ThinnedFromBelow ThinFromBelow(const FromBelowThinning &thinning)
 {
+    const double a = thinning.stand.a, b = thinning.stand.b, c = thinning.stand.c;
+    const double N = thinning.stand.trees, G = thinning.stand.basalArea;
+    const double dmin = thinning.minDiameter, u = thinning.enteredUnthinned, Gr = thinning.residualBasalArea;
     if (u != 0.0 && u != 1.0)
         throw ModelInputError("Tipo de povoamento desconhecido.");
     if (!(N > 0.0) || !(G > 0.0))
@@ -412,28 +404,22 @@ void ThinFromBelow(double /*t*/, double /*S*/, double a, double b, double c, dou
         requireFinite(v);
     requirePositiveScale(scale);
 
-    ar = loc;
-    br = scale;
-    cr = shape;
-    Nr = nr;
-    u = 0.0; // the stand now counts as thinned before
+    return {{nr, Gr, loc, scale, shape}, 0.0};
 }
 
-void CheckThinnedDistribution(double a, double b, double c, double N, double ar, double br, double cr, double Nr,
-                              int &ok)
+bool CheckThinnedDistribution(const WeibullStand &before, const WeibullStand &residual)
 {
-    ok = 1;
-    double x = ar;
+    double x = residual.a;
     for (int i = 0; i < 400; ++i) {
         x += 0.2;
         if (x > 80.0)
-            return;
-        const double before = N * WeibullPdf(a, b, c, x);
-        const double after = Nr * WeibullPdf(ar, br, cr, x);
-        if (after > before)
-            return;
+            return true;
+        const double treesBefore = before.trees * WeibullPdf(before.a, before.b, before.c, x);
+        const double treesAfter = residual.trees * WeibullPdf(residual.a, residual.b, residual.c, x);
+        if (treesAfter > treesBefore)
+            return true;
     }
-    ok = 0;
+    return false;
 }
 
 } // namespace tavelo

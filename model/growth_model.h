@@ -10,6 +10,7 @@
 #include "stand_state.h"
 
 #include <array>
+#include <optional>
 
 namespace tavelo {
 
@@ -20,8 +21,8 @@ inline constexpr double kBasalAreaFactor = 0.78539 / 10000.0; // m2 of a tree of
 inline constexpr double kMaxBasalArea = 45.0;          // m2/ha inside the model
 
 // --- Site quality ---------------------------------------------------------
-double SiteIndexFromHeight(double t, double hdom);
-double DominantHeightAtAge(double t, double S);
+double SiteIndexFromHeight(double age, double dominantHeight);
+double DominantHeightAtAge(double age, double siteIndex);
 
 // --- Weibull distribution -------------------------------------------------
 double WeibullCdf(double a, double b, double c, double x);
@@ -29,15 +30,16 @@ double WeibullPdf(double a, double b, double c, double x);
 double WeibullQuadMeanDiameter(double a, double b, double c);
 double GammaFunction(double x);
 double WeibullShapeEquation(double p, double q, double r, double c);
-void SolveWeibullShape(double G, double N, double a, double P95, double &c);
-// The distribution of a stand with basal area G, N trees and location a whose
-// 95th percentile is P95: the shape solved for, then the scale that puts the
+// The shape c of the distribution with location a whose 95th percentile is
+// percentile95 and whose trees have the stand's quadratic mean diameter.
+double SolveWeibullShape(double basalArea, double trees, double location, double percentile95);
+// The same distribution: the shape solved for, then the scale that puts the
 // percentile there.
 struct WeibullShapeAndScale {
     double shape = 0.0;
     double scale = 0.0;
 };
-WeibullShapeAndScale WeibullFromPercentile(double G, double N, double a, double P95);
+WeibullShapeAndScale WeibullFromPercentile(double basalArea, double trees, double location, double percentile95);
 
 // --- A stand given by its trees per 5 cm diameter class --------------------
 // Class k (0 ... 12) is centred on 5 (k + 1) cm and spans 5k + 2.5 to 5k + 7.5 cm.
@@ -53,24 +55,51 @@ struct ClassStatistics {
 // Needs at least one tree.
 ClassStatistics StatisticsOfClasses(const std::array<int, kDiameterClasses> &counts);
 
+// --- A stand as the model carries it ----------------------------------------
+// Trees per hectare, basal area (m2/ha) and the Weibull diameter distribution:
+// location a, scale b, shape c (cm).
+struct WeibullStand {
+    double trees = 0.0;
+    double basalArea = 0.0;
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+};
+
 // --- Initial unthinned stand ----------------------------------------------
-// Exactly one of N and N0 is given; the other, G, dmin and the Weibull
-// parameters are derived and written back.
-void InitUnthinnedStand(double t, double S, double hdom, StateValue &N, StateValue &N0, StateValue &G,
-                        StateValue &dmin, StateValue &a, StateValue &b, StateValue &c);
+// One of the two counts is given (neither is refused); the trees alive are
+// used when both are. The site index does not enter.
+struct UnthinnedStandInput {
+    double age = 0.0;
+    double siteIndex = 0.0;
+    double dominantHeight = 0.0;
+    std::optional<double> treesAlive;
+    std::optional<double> treesPlanted;
+};
+struct UnthinnedStand {
+    WeibullStand stand; // its trees are the trees alive
+    double treesPlanted = 0.0;
+    double minDiameter = 0.0;
+};
+UnthinnedStand InitUnthinnedStand(const UnthinnedStandInput &input);
 
 // --- Projection -------------------------------------------------------------
-void ProjectStand(double t1, double G1, double N1, double S, double a1, double b1, double c1, double t2,
-                  double &G2, double &N2, double &dmin2, double &a2, double &b2, double &c2);
+// The current stand's scale and shape do not enter.
+struct StandProjection {
+    WeibullStand stand;
+    double minDiameter = 0.0;
+};
+StandProjection ProjectStand(double age, double siteIndex, const WeibullStand &current, double targetAge);
 // The model's test of the projected distribution; as the model stands it never
-// rejects a solution with a2 > 0 (ok = 1 when the scan passes 80 cm).
-void CheckProjectedDistribution(double a1, double b1, double c1, double N1, double a2, double b2,
-                                double c2, double N2, int &ok);
+// rejects a solution with a location above 0 (true when the scan passes 80 cm).
+bool CheckProjectedDistribution(const WeibullStand &before, const WeibullStand &after);
 
 // --- Basal area and height per diameter class ------------------------------
-double BasalAreaDensity(double a, double b, double c, double N, double x);
-void ClassBasalArea(double d1, double d2, double N, double a, double b, double c, double &Gc);
-double TreeHeight(double t, double hdom, double G, double N, double d);
+double BasalAreaDensity(double a, double b, double c, double trees, double diameter);
+// The basal area of the trees between two diameters; the stand's own basal
+// area does not enter.
+double ClassBasalArea(double lowerDiameter, double upperDiameter, const WeibullStand &stand);
+double TreeHeight(double age, double dominantHeight, double basalArea, double trees, double diameter);
 
 // --- Stem profile and assortment volumes ------------------------------------
 double TaperCoefficient(double d, double h, double withBark);
@@ -85,13 +114,24 @@ double RoundwoodVolume(double d, double h, double vSaw, double withBark, const A
 double TotalVolume(double d, double h, double withBark, const AssortmentDimensions &dims);
 
 // --- Thinnings ----------------------------------------------------------------
-void ThinMechanical(double a, double b, double c, double N, double G, double f, double &Gr, double &ar,
-                    double &br, double &cr, double &Nr);
-// Gr is the target residual basal area on entry and stays exactly that; u is
-// the "entered unthinned" flag (0 or 1) and is 0 afterwards.
-void ThinFromBelow(double t, double S, double a, double b, double c, double N, double G, double dmin,
-                   double &u, double Gr, double &ar, double &br, double &cr, double &Nr);
-void CheckThinnedDistribution(double a, double b, double c, double N, double ar, double br, double cr,
-                              double Nr, int &ok);
+// The residual stand after removing the share (0 to 1) of the trees.
+WeibullStand ThinMechanical(const WeibullStand &stand, double share);
+
+// The residual stand keeps exactly the residual basal area asked for. The
+// age and the site index do not enter.
+struct FromBelowThinning {
+    double age = 0.0;
+    double siteIndex = 0.0;
+    WeibullStand stand;
+    double minDiameter = 0.0;
+    double enteredUnthinned = 0.0; // the stand's flag, 0 or 1
+    double residualBasalArea = 0.0;
+};
+struct ThinnedFromBelow {
+    WeibullStand residual;
+    double enteredUnthinned = 0.0; // 0: the stand now counts as thinned before
+};
+ThinnedFromBelow ThinFromBelow(const FromBelowThinning &thinning);
+bool CheckThinnedDistribution(const WeibullStand &before, const WeibullStand &residual);
 
 } // namespace tavelo

@@ -38,48 +38,48 @@ inline constexpr int kRecordMaxWritten = 34;
 // The stand state shared by every screen and the model for one simulation.
 struct StandState {
     // Model options
-    StateValue WithBark;
-    StateValue SawlogMinDiameter;
-    StateValue SawlogMinLength;
-    StateValue StumpHeight;
-    StateValue TopDiameter;
-    YearValue CurrentYear;
+    StateValue withBark;
+    StateValue sawlogMinDiameter;
+    StateValue sawlogMinLength;
+    StateValue stumpHeight;
+    StateValue topDiameter;
+    YearValue currentYear;
 
     // Stand at the current age
-    StateValue EnteredUnthinned;
-    StateValue StandAge;
-    StateValue DominantHeight;
-    StateValue SiteIndex;
-    StateValue TreesPlanted;
-    StateValue TreesAlive;
-    StateValue BasalArea;
-    StateValue DMin;
-    StateValue WeibullA;
-    StateValue WeibullB;
-    StateValue WeibullC;
+    StateValue enteredUnthinned;
+    StateValue standAge;
+    StateValue dominantHeight;
+    StateValue siteIndex;
+    StateValue treesPlanted;
+    StateValue treesAlive;
+    StateValue basalArea;
+    StateValue minDiameter;
+    StateValue weibullA;
+    StateValue weibullB;
+    StateValue weibullC;
 
     // Stand left by the last thinning
-    StateValue BasalAreaResidual;
-    StateValue WeibullAResidual;
-    StateValue WeibullBResidual;
-    StateValue WeibullCResidual;
-    StateValue TreesResidual;
+    StateValue residualBasalArea;
+    StateValue residualWeibullA;
+    StateValue residualWeibullB;
+    StateValue residualWeibullC;
+    StateValue residualTrees;
 
     // Bookkeeping
-    std::string SimLogPath;
-    std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> SimRecord{};
-    int SimRecordLast = -1;
+    std::string logName;
+    std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> record{};
+    int recordLast = -1;
     // Beside a record shown under bark, each row's volumes with bark (total,
     // roundwood, sawlog, fuelwood as the table would show them): the carbon
     // account needs the whole stem. Empty when the record is over bark.
-    std::array<std::array<std::string, 4>, kRecordRows> OverBarkVolumes{};
+    std::array<std::array<std::string, 4>, kRecordRows> overBarkVolumes{};
     // "Nova simulação" was pressed: closing the start screen no longer ends the program.
     bool newSimulationStarted = false;
     // The current stand was reached by a projection step.
     bool projected = false;
     // The never-thinned stand was entered by its trees planted (not alive, not
     // thinned): its regime starts at planting, as the land's value needs.
-    bool EnteredPlanted = false;
+    bool enteredPlanted = false;
 };
 
 // The assortment dimensions the volume functions read from the stand state.
@@ -90,7 +90,7 @@ struct AssortmentDimensions {
 
     static AssortmentDimensions from(const StandState &s)
     {
-        return {s.SawlogMinDiameter.value(), s.StumpHeight.value(), s.TopDiameter.value()};
+        return {s.sawlogMinDiameter.value(), s.stumpHeight.value(), s.topDiameter.value()};
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 
 namespace tavelo {
@@ -21,6 +22,8 @@ public:
     // "Given": neither empty nor null.
     bool isGiven() const { return kind_ == Kind::Number; }
     Kind kind() const { return kind_; }
+    // The number when given, nothing otherwise.
+    std::optional<double> given() const { return isGiven() ? std::optional<double>(value_) : std::nullopt; }
 
     // The number held; an empty or null slot read as a number is 0, as the
     // model reads a dimension that was never stored.

@@ -2,6 +2,7 @@
 
 #include "base/csv.h"
 #include "base/numeric_text.h"
+#include "base/worker_pool.h"
 #include "model/growth_model.h"
 #include "model/model_error.h"
 #include "session/structure/sim_log.h"
@@ -265,7 +266,7 @@ public:
 
     bool canEnd(const Node &n) const
     {
-        const double t = n.state.StandAge.value();
+        const double t = n.state.standAge.value();
         return t >= rotation_.first - kAgeTolerance && t <= rotation_.last + kAgeTolerance;
     }
 
@@ -273,7 +274,7 @@ public:
     void childChoices(const Node &n, std::vector<Choice> &out) const
     {
         out.clear();
-        const double t = n.state.StandAge.value();
+        const double t = n.state.standAge.value();
         // A projection must leave a rotation age ahead; so must a thinning,
         // which is never made at the rotation age itself.
         if (t + Simulation::kStepYears > rotation_.last + kAgeTolerance)
@@ -297,7 +298,7 @@ public:
     double countRegimes(const Node &root) const
     {
         std::map<std::tuple<int, int, int>, double> memo;
-        const double t0 = root.state.StandAge.value();
+        const double t0 = root.state.standAge.value();
         const size_t rows0 = root.rows.size();
         const double lastAge0 = root.lastThinningAge.value_or(0.0);
         const bool thinnedBefore = root.lastThinningAge.has_value();
@@ -430,7 +431,7 @@ private:
     void projectWithoutThinning(Node &n) const
     {
         const StandTable table = projectStandStep(n.state, n.entries);
-        n.rows.push_back(rowOf(table, n.state.StandAge.value(), false));
+        n.rows.push_back(rowOf(table, n.state.standAge.value(), false));
         recordOverBark(n, table);
     }
 
@@ -438,14 +439,14 @@ private:
     bool thinAndProject(Node &n, const ThinningInput &in) const
     {
         StandState &s = n.state;
-        const double age = s.StandAge.value();
+        const double age = s.standAge.value();
         const ThinningStep step = thinStandStep(s, n.entries, in);
         if (!step.thinnedTable)
             return false;
         n.rows.push_back(rowOf(*step.thinnedTable, age, true));
         recordOverBark(n, *step.thinnedTable);
         const StandTable table = carryThinnedStandForward(s, n.entries);
-        n.rows.push_back(rowOf(table, s.StandAge.value(), false));
+        n.rows.push_back(rowOf(table, s.standAge.value(), false));
         recordOverBark(n, table);
         forgetResidualStand(s);
         ++n.thinnings;
@@ -536,7 +537,7 @@ Start enterStand(const Scenario &stand)
     if (s.run.status != RunResult::Status::Completed)
         return s;
     s.root.rows = valuationRows(s.root.state).value_or(std::vector<ValuationRow>{});
-    if (s.root.state.WithBark.value() == 0.0)
+    if (s.root.state.withBark.value() == 0.0)
         s.root.overBarkRows = carbonRows(s.root.state).value_or(std::vector<ValuationRow>{});
     clearRecord(s.root.state); // rows are carried by the walk; copies stay small
     // What later screens read from the entry screens, as a user would have typed it.
@@ -575,7 +576,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         result.evaluated = result.endedByModel = 1;
         return finish();
     }
-    const double initialAge = start.root.state.StandAge.value();
+    const double initialAge = start.root.state.standAge.value();
     const RotationAges rotation = rotationAges(space, initialAge);
     if (rotation.empty()) {
         result.status = OptimizeResult::Status::Refused;
@@ -604,7 +605,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         result.problem = "the carbon objective needs the carbon factors";
         return finish();
     }
-    const bool overBark = options.objective == Objective::Carbon && start.root.state.WithBark.value() == 0.0;
+    const bool overBark = options.objective == Objective::Carbon && start.root.state.withBark.value() == 0.0;
     const RegimeTree tree(space, rotation, options, planted, overBark, initialAge);
     result.regimesInSpace = tree.countRegimes(start.root);
     if (result.regimesInSpace > options.maxRegimes) {
@@ -651,59 +652,31 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             break;
     }
 
-    // The subtrees, on all jobs; each walker keeps its own tally and ranking.
-    const unsigned jobs = std::max(1u, options.jobs ? options.jobs : std::thread::hardware_concurrency());
-    const size_t total = frontier.size();
-    std::atomic<size_t> nextSubtree{0};
-    std::atomic<size_t> done{0};
-    std::mutex m;
-    std::condition_variable progressed;
-    std::exception_ptr failure;
-    std::vector<std::unique_ptr<Walker>> walkers;
-    for (unsigned j = 0; j < jobs; ++j)
-        walkers.push_back(std::make_unique<Walker>(tree, options.top, options.cancel));
-    auto work = [&](Walker &w) {
-        try {
-            for (size_t i = nextSubtree++; i < total; i = nextSubtree++) {
-                w.walk(frontier[i]);
-                ++done;
-                progressed.notify_one();
-            }
-        } catch (...) {
-            std::lock_guard lk(m);
-            if (!failure)
-                failure = std::current_exception();
-            nextSubtree = total; // the others stop after their subtree
-        }
-        progressed.notify_one();
+    // The subtrees on all jobs, each walked by a walker of its own; their
+    // tallies and rankings are merged in the subtrees' order, so the result
+    // does not depend on the number of jobs.
+    struct Walked {
+        Tally tally;
+        TopList top;
     };
-    std::vector<std::thread> threads;
-    for (unsigned j = 1; j < jobs; ++j)
-        threads.emplace_back(work, std::ref(*walkers[j]));
-    // With a progress to report, this thread only reports; otherwise it walks too.
+    const size_t total = frontier.size();
+    size_t produced = 0;
+    size_t done = 0;
     if (options.progress)
-        threads.emplace_back(work, std::ref(*walkers[0]));
-    else
-        work(*walkers[0]);
-    if (options.progress) {
-        std::unique_lock lk(m);
-        size_t shown = static_cast<size_t>(-1);
-        while (done < total && !failure) {
-            if (done != shown)
-                options.progress(shown = done, total);
-            progressed.wait_for(lk, std::chrono::milliseconds(100));
-        }
-        options.progress(done, total);
-    }
-    for (std::thread &t : threads)
-        t.join();
-    if (failure)
-        std::rethrow_exception(failure);
-
-    for (auto &w : walkers) {
-        tally.merge(w->tally());
-        top.merge(std::move(w->top()));
-    }
+        options.progress(0, total);
+    runOrdered<size_t, Walked>(
+        {options.jobs, 1, 0}, [&](size_t &i) { return produced < total ? (i = produced++, true) : false; },
+        [&](size_t &i) {
+            Walker w(tree, options.top, options.cancel);
+            w.walk(frontier[i]);
+            return Walked{std::move(w.tally()), std::move(w.top())};
+        },
+        [&](Walked &&w) {
+            tally.merge(w.tally);
+            top.merge(std::move(w.top));
+            if (options.progress)
+                options.progress(++done, total);
+        });
     result.feasible = tally.feasible;
     result.endedByModel = tally.endedByModel;
     result.refusedThinnings = tally.refused;

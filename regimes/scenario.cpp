@@ -413,7 +413,7 @@ std::string recordCsv(const StandState &state)
         for (int c = 0; c < kRecordColumns; ++c) {
             if (c > 0)
                 out += ',';
-            out += recordCellText(state.SimRecord[r][c]);
+            out += recordCellText(state.record[r][c]);
         }
         out += '\n';
     }

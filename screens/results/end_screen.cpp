@@ -70,7 +70,7 @@ void EndScreen::showCarbon()
 
 void EndScreen::save()
 {
-    const std::string &logName = ctx_.state.SimLogPath;
+    const std::string &logName = ctx_.state.logName;
     const QString chosen = ctx_.services.files->saveFileName(this, qs(saveDialogTitle(logName)),
                                                              qs(proposedSaveName(logName)), qs(kSaveFilter));
     if (chosen.isEmpty())

@@ -39,7 +39,7 @@ public:
     Windows windows;
 
     // The full path of this simulation's log.
-    std::filesystem::path logPath() const { return logFolder / state.SimLogPath; }
+    std::filesystem::path logPath() const { return logFolder / state.logName; }
 
     // Shows the box and returns the answer.
     MessageService::Answer show(QWidget *parent, const Message &m) { return services.messages->show(parent, m); }

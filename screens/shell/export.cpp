@@ -39,7 +39,7 @@ bool writeWhole(const QString &path, const QByteArray &bytes)
 
 QString exportBaseName(const AppContext &ctx)
 {
-    const std::string base = proposedSaveName(ctx.state.SimLogPath);
+    const std::string base = proposedSaveName(ctx.state.logName);
     return base.empty() ? QStringLiteral("Tavelo") : QString::fromStdString(base);
 }
 

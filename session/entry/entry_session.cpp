@@ -33,7 +33,7 @@ Message refusal(const ModelInputError &e)
 OptionsOutcome confirmOptions(StandState &state, const OptionsInput &in)
 {
     OptionsOutcome out;
-    state.WithBark = in.withBark ? 1.0 : 0.0;
+    state.withBark = in.withBark ? 1.0 : 0.0;
 
     const std::optional<double> year = parseNumber(in.year);
     if (!year || !(*year > 0.0)) {
@@ -43,8 +43,8 @@ OptionsOutcome confirmOptions(StandState &state, const OptionsInput &in)
 
     const std::array<const std::string *, 4> texts = {&in.sawlogMinDiameter, &in.sawlogMinLength, &in.stumpHeight,
                                                       &in.topDiameter};
-    const std::array<StateValue *, 4> slots = {&state.SawlogMinDiameter, &state.SawlogMinLength, &state.StumpHeight,
-                                               &state.TopDiameter};
+    const std::array<StateValue *, 4> slots = {&state.sawlogMinDiameter, &state.sawlogMinLength, &state.stumpHeight,
+                                               &state.topDiameter};
     std::array<std::optional<double>, 4> values;
     bool allNumeric = true;
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -68,7 +68,7 @@ OptionsOutcome confirmOptions(StandState &state, const OptionsInput &in)
         }
     }
 
-    state.CurrentYear.setText(in.year);
+    state.currentYear.setText(in.year);
     for (size_t i = 0; i < texts.size(); ++i) {
         if (!values[i]) {
             // A dimension that is not a number: the ones before it stay stored.
@@ -157,7 +157,7 @@ StandButtons ageRule(SiteInput mode, const std::string &ageText, StandButtons cu
 
 std::optional<Message> standDataLoadMessage(const StandState &state)
 {
-    if (state.WithBark.isEmptyOrNull())
+    if (state.withBark.isEmptyOrNull())
         return Message::warning(kInsuficiencia,
                                 "Para continuar tem que preencher correctamente os parâmetros do povoamento");
     return std::nullopt;
@@ -167,12 +167,12 @@ Messages storeStandData(StandState &state, const StandDataInput &in)
 {
     Messages shown;
     if (const auto age = parseNumber(in.age)) {
-        state.StandAge = *age;
+        state.standAge = *age;
     } else {
         shown.push_back(Message::error(kInsuficiencia,
                                        "Para continuar necessita de preencher correctamente a idade do povoamento"));
         // The site equations need an age; without one there is nothing to compute.
-        if (!state.StandAge.isGiven())
+        if (!state.standAge.isGiven())
             return shown;
     }
 
@@ -185,9 +185,9 @@ Messages storeStandData(StandState &state, const StandDataInput &in)
                     kInsuficiencia, "Para continuar necessita de preencher correctamente a altura dominante..."));
                 return shown;
             }
-            const double s = SiteIndexFromHeight(state.StandAge.value(), *h);
-            state.DominantHeight = *h;
-            state.SiteIndex = s;
+            const double s = SiteIndexFromHeight(state.standAge.value(), *h);
+            state.dominantHeight = *h;
+            state.siteIndex = s;
         } else {
             if (!in.qualityClass) {
                 shown.push_back(Message::error(
@@ -195,9 +195,9 @@ Messages storeStandData(StandState &state, const StandDataInput &in)
                 return shown;
             }
             const double s = siteIndexOf(*in.qualityClass);
-            const double h = DominantHeightAtAge(state.StandAge.value(), s);
-            state.SiteIndex = s;
-            state.DominantHeight = h;
+            const double h = DominantHeightAtAge(state.standAge.value(), s);
+            state.siteIndex = s;
+            state.dominantHeight = h;
         }
     } catch (const ModelInputError &e) {
         // An age of zero or below has no dominant height.
@@ -210,18 +210,18 @@ StandDataOutcome standDataButton(StandState &state, const StandDataInput &in)
 {
     StandDataOutcome out;
     out.messages = storeStandData(state, in);
-    out.openDensityScreen = out.messages.empty() && state.StandAge.isGiven() && state.DominantHeight.isGiven() &&
-                            state.SiteIndex.isGiven();
+    out.openDensityScreen = out.messages.empty() && state.standAge.isGiven() && state.dominantHeight.isGiven() &&
+                            state.siteIndex.isGiven();
     return out;
 }
 
 std::optional<Message> confirmStandData(const StandState &state)
 {
-    if (state.EnteredUnthinned.isEmptyOrNull())
+    if (state.enteredUnthinned.isEmptyOrNull())
         return Message::warning(kInsuficiencia,
                                 "Para continuar tem que preencher correctamente os dados do povoamento "
                                 "(idade/Altura dominante ou Classe Qualidade/desbastado ou não desbastado)");
-    if (state.WithBark.isEmptyOrNull())
+    if (state.withBark.isEmptyOrNull())
         return Message::warning(kInsuficiencia,
                                 "Para continuar tem que preencher correctamente os parâmetros do povoamento");
     return std::nullopt;
@@ -229,11 +229,11 @@ std::optional<Message> confirmStandData(const StandState &state)
 
 void cancelStandData(StandState &state)
 {
-    for (StateValue *v : {&state.StandAge, &state.SiteIndex, &state.DominantHeight, &state.EnteredUnthinned,
-                          &state.TreesAlive, &state.TreesPlanted, &state.BasalArea, &state.DMin, &state.WeibullA,
-                          &state.WeibullB, &state.WeibullC})
+    for (StateValue *v : {&state.standAge, &state.siteIndex, &state.dominantHeight, &state.enteredUnthinned,
+                          &state.treesAlive, &state.treesPlanted, &state.basalArea, &state.minDiameter, &state.weibullA,
+                          &state.weibullB, &state.weibullC})
         v->setNull();
-    state.EnteredPlanted = false;
+    state.enteredPlanted = false;
 }
 
 // --- Never-thinned stand ------------------------------------------------------------
@@ -265,23 +265,30 @@ DensityOutcome confirmUnthinnedDensity(StandState &state, const std::string &tre
 
     // Work on a copy so that a refused stand leaves nothing half stored.
     StandState next = state;
-    next.EnteredUnthinned = 1.0;
-    next.EnteredPlanted = choice == DensityChoice::Planted;
+    next.enteredUnthinned = 1.0;
+    next.enteredPlanted = choice == DensityChoice::Planted;
     if (choice == DensityChoice::Alive) {
-        next.TreesAlive = static_cast<double>(*count);
-        next.TreesPlanted.setNull();
-        next.BasalArea.setNull();
+        next.treesAlive = static_cast<double>(*count);
+        next.treesPlanted.setNull();
+        next.basalArea.setNull();
     } else {
-        next.TreesAlive.setNull();
-        next.BasalArea.setNull();
-        next.TreesPlanted = static_cast<double>(*count);
+        next.treesAlive.setNull();
+        next.basalArea.setNull();
+        next.treesPlanted = static_cast<double>(*count);
     }
-    for (StateValue *v : {&next.DMin, &next.WeibullA, &next.WeibullB, &next.WeibullC})
+    for (StateValue *v : {&next.minDiameter, &next.weibullA, &next.weibullB, &next.weibullC})
         v->setNull();
     try {
-        InitUnthinnedStand(next.StandAge.value(), next.SiteIndex.value(), next.DominantHeight.value(), next.TreesAlive,
-                           next.TreesPlanted, next.BasalArea, next.DMin, next.WeibullA, next.WeibullB,
-                           next.WeibullC);
+        const UnthinnedStand stand = InitUnthinnedStand(
+            {next.standAge.value(), next.siteIndex.value(), next.dominantHeight.value(), next.treesAlive.given(),
+             next.treesPlanted.given()});
+        next.treesAlive = stand.stand.trees;
+        next.treesPlanted = stand.treesPlanted;
+        next.basalArea = stand.stand.basalArea;
+        next.minDiameter = stand.minDiameter;
+        next.weibullA = stand.stand.a;
+        next.weibullB = stand.stand.b;
+        next.weibullC = stand.stand.c;
     } catch (const ModelInputError &e) {
         out.message = refusal(e);
         return out;
@@ -324,14 +331,14 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
         if (!std::isfinite(b) || !(b > 0.0))
             return refuse();
 
-        state.TreesAlive = std::ceil(*trees); // a whole count stays as typed, a fraction goes up
-        state.BasalArea = *g;
-        state.DMin = *dmin;
-        state.WeibullA = a;
-        state.WeibullC = c;
-        state.WeibullB = b;
-        state.EnteredUnthinned = 0.0;
-        state.EnteredPlanted = false;
+        state.treesAlive = std::ceil(*trees); // a whole count stays as typed, a fraction goes up
+        state.basalArea = *g;
+        state.minDiameter = *dmin;
+        state.weibullA = a;
+        state.weibullC = c;
+        state.weibullB = b;
+        state.enteredUnthinned = 0.0;
+        state.enteredPlanted = false;
         entries.thinnedByParameters = true;
         entries.typedBasalAreaText = in.basalArea;
         entries.typedP95Text = in.p95;
@@ -372,14 +379,14 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
     const double a = 0.9 * stand.minDiameter;
     const auto [c, b] = WeibullFromPercentile(stand.basalArea, stand.trees, a, stand.percentile);
 
-    state.TreesAlive = stand.trees;
-    state.BasalArea = stand.basalArea;
-    state.DMin = stand.minDiameter;
-    state.WeibullA = a;
-    state.WeibullC = c;
-    state.WeibullB = b;
-    state.EnteredUnthinned = 0.0;
-    state.EnteredPlanted = false;
+    state.treesAlive = stand.trees;
+    state.basalArea = stand.basalArea;
+    state.minDiameter = stand.minDiameter;
+    state.weibullA = a;
+    state.weibullC = c;
+    state.weibullB = b;
+    state.enteredUnthinned = 0.0;
+    state.enteredPlanted = false;
     entries.thinnedByParameters = false;
     out.kind = DensityOutcome::Kind::Stored;
     return out;
@@ -398,23 +405,24 @@ ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const
         return out;
     }
 
-    double gr = 0.0, ar = 0.0, br = 0.0, cr = 0.0, nr = 0.0;
-    double u = state.EnteredUnthinned.value();
+    const WeibullStand current{state.treesAlive.value(), state.basalArea.value(), state.weibullA.value(),
+                               state.weibullB.value(), state.weibullC.value()};
+    WeibullStand residual;
+    double u = state.enteredUnthinned.value();
     if (in.choice == Thinning::Mechanical) {
         const auto p = parseNumber(in.mechanicalPercent);
         if (!p || *p < 15.0 || *p > 50.0) {
             out.message = Message::warning("Dados inválidos", "A % de árv. a retirar deve ter valores entre 15 e 50 %");
             return out;
         }
-        ThinMechanical(state.WeibullA.value(), state.WeibullB.value(), state.WeibullC.value(),
-                       state.TreesAlive.value(), state.BasalArea.value(), *p / 100.0, gr, ar, br, cr, nr);
+        residual = ThinMechanical(current, *p / 100.0);
     } else {
         const auto target = parseNumber(in.residualBasalArea);
         if (!target) {
             out.message = Message::warning("Dados inválidos", "A área basal residual tem dados inválidos");
             return out;
         }
-        const double g = state.BasalArea.value();
+        const double g = state.basalArea.value();
         if (*target < 0.5 * g || *target > 0.75 * g) {
             out.message = Message::warning(
                 "Dados inválidos - A AB residual deve ter valores entre 50 e 75 % da AB do povoamento",
@@ -422,26 +430,26 @@ ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const
                     formatFixed(0.75 * g, 2) + " m2/ha");
             return out;
         }
-        gr = *target;
         try {
-            ThinFromBelow(state.StandAge.value(), state.SiteIndex.value(), state.WeibullA.value(),
-                          state.WeibullB.value(), state.WeibullC.value(), state.TreesAlive.value(), g,
-                          state.DMin.value(), u, gr, ar, br, cr, nr);
+            const ThinnedFromBelow thinned = ThinFromBelow(
+                {state.standAge.value(), state.siteIndex.value(), current, state.minDiameter.value(), u, *target});
+            residual = thinned.residual;
+            u = thinned.enteredUnthinned;
         } catch (const ModelInputError &e) {
             out.message = refusal(e);
             return out;
         }
     }
-    if (gr > kMaxBasalArea)
+    if (residual.basalArea > kMaxBasalArea)
         throw ModelLimitError::outside(false);
 
-    state.BasalAreaResidual = gr;
-    state.WeibullAResidual = ar;
-    state.WeibullBResidual = br;
-    state.WeibullCResidual = cr;
-    state.TreesResidual = nr;
+    state.residualBasalArea = residual.basalArea;
+    state.residualWeibullA = residual.a;
+    state.residualWeibullB = residual.b;
+    state.residualWeibullC = residual.c;
+    state.residualTrees = residual.trees;
     if (in.choice == Thinning::FromBelow)
-        state.EnteredUnthinned = u;
+        state.enteredUnthinned = u;
     entries.thinning = in.choice;
     entries.mechanicalPercentText = in.choice == Thinning::Mechanical ? in.mechanicalPercent : std::string();
     entries.residualBasalAreaText = in.choice == Thinning::FromBelow ? in.residualBasalArea : std::string();

@@ -102,10 +102,10 @@ bool takeVolumes(ValuationRow &row, const std::array<std::string, 4> &volumes)
 std::optional<std::vector<ValuationRow>> carbonRows(const StandState &state)
 {
     auto rows = valuationRows(state);
-    if (!rows || state.WithBark.value() != 0.0)
+    if (!rows || state.withBark.value() != 0.0)
         return rows;
     for (size_t i = 0; i < rows->size(); ++i)
-        if (!takeVolumes((*rows)[i], state.OverBarkVolumes[i]))
+        if (!takeVolumes((*rows)[i], state.overBarkVolumes[i]))
             return std::nullopt;
     return rows;
 }

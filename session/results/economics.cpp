@@ -145,7 +145,7 @@ std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state)
     std::vector<ValuationRow> rows;
     rows.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const auto &cells = state.SimRecord[i];
+        const auto &cells = state.record[i];
         ValuationRow r;
         r.year = recordCellText(cells[0]);
         r.ageText = recordCellText(cells[1]);
@@ -171,7 +171,7 @@ bool enteredAsPlanted(const StandState &state)
 {
     // Not the unthinned flag, which the first thinning from below sets to 0,
     // nor the trees planted, which the model also works out from the trees alive.
-    return state.EnteredPlanted;
+    return state.enteredPlanted;
 }
 
 // --- The valuation ----------------------------------------------------------------------------

@@ -45,14 +45,14 @@ std::optional<double> cellNumber(const std::string &text)
 SummaryTable summaryTable(const StandState &state, const ScreenEntries &entries)
 {
     SummaryTable t;
-    t.lblV = volumesTitle(state.WithBark.value(), entries.stumpHeightText);
-    if (state.WithBark.isEmptyOrNull())
+    t.lblV = volumesTitle(state.withBark.value(), entries.stumpHeightText);
+    if (state.withBark.isEmptyOrNull())
         t.lblV = volumesTitle(1.0, entries.stumpHeightText);
     const int n = recordRowCount(state);
     for (int i = 0; i < n; ++i) {
         SummaryRow row;
         for (int c = 0; c < kRecordColumns; ++c)
-            row[c] = recordCellText(state.SimRecord[i][c]);
+            row[c] = recordCellText(state.record[i][c]);
         t.rows.push_back(row);
     }
     return t;

@@ -91,13 +91,13 @@ std::vector<std::string> standLogBlock(const StandTable &table, const StandState
                                    "Altura Dominante(m)= " + table.txtADom,
                                    "Classe de Qualidade = " + table.txtCQualidd,
                                    "Diâmetro médio(cm)= " + table.txtDmedio};
-    if (state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 0.0 && entries.thinnedByParameters) {
+    if (state.enteredUnthinned.isGiven() && state.enteredUnthinned.value() == 0.0 && entries.thinnedByParameters) {
         // The stand's values as they are now; the percentile stays the typed one.
         const double p95 = parseNumber(entries.typedP95Text).value_or(0.0);
         lines.push_back(zoneLine({"Parâmetros iniciais do povoamento: Ts(nº/ha) = " +
-                                      formatFixed(state.TreesAlive.value(), 0),
-                                  "ABasal(m2/ha) = " + formatFixed(state.BasalArea.value(), 1),
-                                  "DapMin(cm)= " + formatFixed(state.DMin.value(), 1),
+                                      formatFixed(state.treesAlive.value(), 0),
+                                  "ABasal(m2/ha) = " + formatFixed(state.basalArea.value(), 1),
+                                  "DapMin(cm)= " + formatFixed(state.minDiameter.value(), 1),
                                   "P95 = " + formatFixed(p95, 1)}));
     }
     lines.push_back(weibullLine(table));

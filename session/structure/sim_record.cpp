@@ -11,9 +11,9 @@ const std::array<const char *, kRecordColumns> kRecordHeaders = {
 std::optional<Message> recordStand(StandState &state, const StandTable &table, RecordSource source)
 {
     // The counter keeps going past the limit so that the message shows only once.
-    if (state.SimRecordLast < 32767)
-        ++state.SimRecordLast;
-    const int k = state.SimRecordLast;
+    if (state.recordLast < 32767)
+        ++state.recordLast;
+    const int k = state.recordLast;
     if (k == kRecordMaxWritten) {
         return Message::information(
             "Limite máximo de simulações atingido",
@@ -24,14 +24,14 @@ std::optional<Message> recordStand(StandState &state, const StandTable &table, R
     if (k > kRecordMaxWritten)
         return std::nullopt;
 
-    auto &row = state.SimRecord[k];
-    if (state.CurrentYear.isText())
-        row[0] = state.CurrentYear.text();
-    else if (state.CurrentYear.isNumber())
-        row[0] = state.CurrentYear.number();
+    auto &row = state.record[k];
+    if (state.currentYear.isText())
+        row[0] = state.currentYear.text();
+    else if (state.currentYear.isNumber())
+        row[0] = state.currentYear.number();
     else
         row[0] = std::string(); // a null year is written as an empty text
-    row[1] = state.StandAge.value();
+    row[1] = state.standAge.value();
     row[2] = std::string(source == RecordSource::StandScreen ? "AD" : "D");
     const TableRow &total = table.totalRow();
     for (int c = 1; c < kStandTableColumns; ++c)
@@ -52,33 +52,33 @@ int recordRowCount(const StandState &state)
 {
     int n = 0;
     // The summary reads up to index 34; rows 34 and 35 are never written.
-    while (n < kRecordRows - 1 && !std::holds_alternative<std::monostate>(state.SimRecord[n][0]) &&
-           !recordCellText(state.SimRecord[n][0]).empty())
+    while (n < kRecordRows - 1 && !std::holds_alternative<std::monostate>(state.record[n][0]) &&
+           !recordCellText(state.record[n][0]).empty())
         ++n;
     return n;
 }
 
 void clearRecord(StandState &state)
 {
-    for (auto &row : state.SimRecord)
+    for (auto &row : state.record)
         row.fill(std::monostate{});
-    state.OverBarkVolumes.fill({});
-    state.SimRecordLast = -1;
+    state.overBarkVolumes.fill({});
+    state.recordLast = -1;
 }
 
 void newSimulation(StandState &state)
 {
     state.projected = false;
     state.newSimulationStarted = true;
-    state.CurrentYear.setNull();
+    state.currentYear.setNull();
     clearRecord(state);
-    state.EnteredPlanted = false;
+    state.enteredPlanted = false;
     for (StateValue *v :
-         {&state.EnteredUnthinned, &state.WithBark, &state.SawlogMinDiameter, &state.TopDiameter,
-          &state.SawlogMinLength, &state.StumpHeight, &state.WeibullA, &state.WeibullB, &state.WeibullC, &state.DMin,
-          &state.SiteIndex, &state.StandAge, &state.DominantHeight, &state.BasalArea, &state.TreesAlive,
-          &state.TreesPlanted, &state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
-          &state.WeibullCResidual, &state.TreesResidual})
+         {&state.enteredUnthinned, &state.withBark, &state.sawlogMinDiameter, &state.topDiameter,
+          &state.sawlogMinLength, &state.stumpHeight, &state.weibullA, &state.weibullB, &state.weibullC, &state.minDiameter,
+          &state.siteIndex, &state.standAge, &state.dominantHeight, &state.basalArea, &state.treesAlive,
+          &state.treesPlanted, &state.residualBasalArea, &state.residualWeibullA, &state.residualWeibullB,
+          &state.residualWeibullC, &state.residualTrees})
         v->setNull();
 }
 

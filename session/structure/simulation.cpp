@@ -8,8 +8,8 @@ namespace tavelo {
 
 Simulation::Simulation(StandState &state, ScreenEntries &entries) : state_(state), entries_(entries)
 {
-    if (!state_.SimLogPath.empty())
-        log_.setPath(state_.SimLogPath);
+    if (!state_.logName.empty())
+        log_.setPath(state_.logName);
 }
 
 namespace {
@@ -22,42 +22,50 @@ struct ProjectedStand {
 ProjectedStand projectCurrent(const StandState &state)
 {
     ProjectedStand p;
-    p.age = state.StandAge.value() + Simulation::kStepYears;
-    ProjectStand(state.StandAge.value(), state.BasalArea.value(), state.TreesAlive.value(), state.SiteIndex.value(),
-                 state.WeibullA.value(), state.WeibullB.value(), state.WeibullC.value(), p.age, p.basalArea, p.trees,
-                 p.minDiameter, p.a, p.b, p.c);
-    p.dominantHeight = DominantHeightAtAge(p.age, state.SiteIndex.value());
+    p.age = state.standAge.value() + Simulation::kStepYears;
+    const StandProjection next =
+        ProjectStand(state.standAge.value(), state.siteIndex.value(),
+                     {state.treesAlive.value(), state.basalArea.value(), state.weibullA.value(), state.weibullB.value(),
+                      state.weibullC.value()},
+                     p.age);
+    p.basalArea = next.stand.basalArea;
+    p.trees = next.stand.trees;
+    p.minDiameter = next.minDiameter;
+    p.a = next.stand.a;
+    p.b = next.stand.b;
+    p.c = next.stand.c;
+    p.dominantHeight = DominantHeightAtAge(p.age, state.siteIndex.value());
     return p;
 }
 
 void storeProjected(StandState &state, const ProjectedStand &p)
 {
-    state.StandAge = p.age;
-    state.DominantHeight = p.dominantHeight;
-    state.BasalArea = p.basalArea;
-    state.TreesAlive = p.trees;
-    state.DMin = p.minDiameter;
-    state.WeibullA = p.a;
-    state.WeibullB = p.b;
-    state.WeibullC = p.c;
+    state.standAge = p.age;
+    state.dominantHeight = p.dominantHeight;
+    state.basalArea = p.basalArea;
+    state.treesAlive = p.trees;
+    state.minDiameter = p.minDiameter;
+    state.weibullA = p.a;
+    state.weibullB = p.b;
+    state.weibullC = p.c;
 }
 
 // The year 5 on (a year still held as the typed text is taken as its number).
 void advanceYear(StandState &state)
 {
     double year = 0.0;
-    if (state.CurrentYear.isNumber())
-        year = state.CurrentYear.number();
-    else if (state.CurrentYear.isText())
-        year = parseNumber(state.CurrentYear.text()).value_or(0.0);
-    state.CurrentYear.setNumber(year + Simulation::kStepYears);
+    if (state.currentYear.isNumber())
+        year = state.currentYear.number();
+    else if (state.currentYear.isText())
+        year = parseNumber(state.currentYear.text()).value_or(0.0);
+    state.currentYear.setNumber(year + Simulation::kStepYears);
 }
 
 TableStand currentStandOf(const StandState &state)
 {
-    return {state.StandAge.value(), state.DominantHeight.value(), state.TreesAlive.value(),
-            state.BasalArea.value(), state.WeibullA.value(), state.WeibullB.value(),
-            state.WeibullC.value(), state.WithBark.value()};
+    return {state.standAge.value(), state.dominantHeight.value(), state.treesAlive.value(),
+            state.basalArea.value(), state.weibullA.value(), state.weibullB.value(),
+            state.weibullC.value(), state.withBark.value()};
 }
 
 } // namespace
@@ -68,7 +76,7 @@ StandTable projectStandStep(StandState &state, const ScreenEntries &entries)
     advanceYear(state);
     const ProjectedStand p = projectCurrent(state);
     StandTable table =
-        buildStandTable(state, entries, {p.age, p.dominantHeight, p.trees, p.basalArea, p.a, p.b, p.c, state.WithBark.value()});
+        buildStandTable(state, entries, {p.age, p.dominantHeight, p.trees, p.basalArea, p.a, p.b, p.c, state.withBark.value()});
     storeProjected(state, p);
     return table;
 }
@@ -77,10 +85,10 @@ ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const Thin
 {
     ThinningStep step{confirmThinning(state, entries, in), std::nullopt};
     if (step.outcome.kind == ThinningOutcome::Kind::ShowThinnedStand) {
-        const TableStand residual{state.StandAge.value(),         state.DominantHeight.value(),
-                                  state.TreesResidual.value(),    state.BasalAreaResidual.value(),
-                                  state.WeibullAResidual.value(), state.WeibullBResidual.value(),
-                                  state.WeibullCResidual.value(), state.WithBark.value()};
+        const TableStand residual{state.standAge.value(),         state.dominantHeight.value(),
+                                  state.residualTrees.value(),    state.residualBasalArea.value(),
+                                  state.residualWeibullA.value(), state.residualWeibullB.value(),
+                                  state.residualWeibullC.value(), state.withBark.value()};
         step.thinnedTable = buildThinnedStandTable(state, entries, residual);
     }
     return step;
@@ -89,11 +97,11 @@ ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const Thin
 StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries)
 {
     state.projected = true;
-    state.TreesAlive = state.TreesResidual;
-    state.BasalArea = state.BasalAreaResidual;
-    state.WeibullA = state.WeibullAResidual;
-    state.WeibullB = state.WeibullBResidual;
-    state.WeibullC = state.WeibullCResidual;
+    state.treesAlive = state.residualTrees;
+    state.basalArea = state.residualBasalArea;
+    state.weibullA = state.residualWeibullA;
+    state.weibullB = state.residualWeibullB;
+    state.weibullC = state.residualWeibullC;
     advanceYear(state);
     storeProjected(state, projectCurrent(state));
     return buildStandTable(state, entries, currentStandOf(state));
@@ -101,8 +109,8 @@ StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entr
 
 void forgetResidualStand(StandState &state)
 {
-    for (StateValue *v : {&state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
-                          &state.WeibullCResidual, &state.TreesResidual})
+    for (StateValue *v : {&state.residualBasalArea, &state.residualWeibullA, &state.residualWeibullB,
+                          &state.residualWeibullC, &state.residualTrees})
         v->setNull();
 }
 
@@ -122,10 +130,10 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
     }
     if (auto limit = recordStand(state_, table, thinned ? RecordSource::ThinnedScreen : RecordSource::StandScreen))
         notices.push_back(*limit);
-    const int row = state_.SimRecordLast;
+    const int row = state_.recordLast;
     if (table.stand.withBark == 0.0 && row >= 0 && row < kRecordMaxWritten) {
         const TableRow total = overBarkTotals(state_, table.stand);
-        state_.OverBarkVolumes[row] = {total[4], total[5], total[6], total[7]};
+        state_.overBarkVolumes[row] = {total[4], total[5], total[6], total[7]};
     }
     return notices;
 }

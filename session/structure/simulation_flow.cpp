@@ -56,9 +56,9 @@ SimulationFlow::Screen SimulationFlow::screenInFront() const
 
 void SimulationFlow::start(const LogFile &log)
 {
-    state_.SimLogPath = log.path().filename().string();
+    state_.logName = log.path().filename().string();
     simulation_.log() = log;
-    state_.SimRecordLast = -1;
+    state_.recordLast = -1;
 }
 
 void SimulationFlow::typeOptions(std::string yearText, std::string stumpHeightText)

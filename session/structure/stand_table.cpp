@@ -50,8 +50,8 @@ void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &ent
 {
     t.txtIdade = plainNumberText(roundHalfEven(s.age));
     t.txtADom = formatFixed(s.dominantHeight, 1);
-    t.txtAno = yearText(state.CurrentYear);
-    t.txtCQualidd = plainNumberText(roundHalfEven(state.SiteIndex.value()));
+    t.txtAno = yearText(state.currentYear);
+    t.txtCQualidd = plainNumberText(roundHalfEven(state.siteIndex.value()));
     t.txtDmedio = formatFixed(WeibullQuadMeanDiameter(s.a, s.b, s.c), 1);
     t.txtA = formatFixed(s.a, 2);
     t.txtB = formatFixed(s.b, 2);
@@ -70,7 +70,7 @@ void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDi
     StandClass k;
     k.centre = d;
     k.trees = n;
-    ClassBasalArea(d1, d2, s.trees, s.a, s.b, s.c, k.basalArea);
+    k.basalArea = ClassBasalArea(d1, d2, {s.trees, s.basalArea, s.a, s.b, s.c});
     k.height = TreeHeight(s.age, s.dominantHeight, s.basalArea, s.trees, d);
     const double vs = SawlogVolume(d, k.height, s.withBark, dims);
     k.sawlogVolume = n * vs;
@@ -148,7 +148,7 @@ StandTable buildStandTable(const StandState &state, const ScreenEntries &entries
 {
     StandTable t;
     fillHeader(t, state, entries, stand);
-    t.frameCaption = state.EnteredUnthinned.value() == 1.0 && state.EnteredUnthinned.isGiven()
+    t.frameCaption = state.enteredUnthinned.value() == 1.0 && state.enteredUnthinned.isGiven()
                          ? "Características do povoamento sem desbaste prévio"
                          : "Características do povoamento com desbaste prévio";
     fillGrid(t, state, stand, [&](double sumG) {
@@ -156,7 +156,7 @@ StandTable buildStandTable(const StandState &state, const ScreenEntries &entries
             throw ModelLimitError::outside(true);
         // Before the first projection, a stand entered by its parameters must
         // reproduce the typed basal area within one m2/ha.
-        if (!state.projected && state.EnteredUnthinned.isGiven() && state.EnteredUnthinned.value() == 0.0 &&
+        if (!state.projected && state.enteredUnthinned.isGiven() && state.enteredUnthinned.value() == 0.0 &&
             entries.thinnedByParameters) {
             const double typed = parseNumber(entries.typedBasalAreaText).value_or(0.0);
             if (sumG > typed + 1.0 || sumG < typed - 1.0)

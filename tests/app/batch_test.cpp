@@ -219,9 +219,9 @@ TEST(Compare, SeriesFollowTheRecord)
     const std::vector<std::pair<double, std::string>> rows = {
         {20, "100.00"}, {20, "70.00"}, {25, "90.49"}, {25, "60.00"}, {30, "80.00"}};
     for (size_t i = 0; i < rows.size(); ++i) {
-        s.SimRecord[i][0] = std::string("2026");
-        s.SimRecord[i][1] = rows[i].first;
-        s.SimRecord[i][6] = rows[i].second;
+        s.record[i][0] = std::string("2026");
+        s.record[i][1] = rows[i].first;
+        s.record[i][6] = rows[i].second;
     }
     const RegimeSeries r = regimeSeries("a.json", s);
     ASSERT_EQ(r.points.size(), 3u);

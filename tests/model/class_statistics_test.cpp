@@ -57,7 +57,7 @@ TEST(WeibullFromPercentile, PutsThePercentileWhereItWasGiven)
         const double a = 8.1;
         const WeibullShapeAndScale w = WeibullFromPercentile(22.0, 800.0, a, p95);
         double c = 0.0;
-        SolveWeibullShape(22.0, 800.0, a, p95, c);
+        c = SolveWeibullShape(22.0, 800.0, a, p95);
         EXPECT_EQ(w.shape, c);
         EXPECT_NEAR(WeibullCdf(a, w.scale, w.shape, p95), 1.0 - std::exp(-kMinusLn005), 1e-12);
     }

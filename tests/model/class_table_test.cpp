@@ -13,7 +13,7 @@ TEST(ClassBasalArea, WholeRangeOfTheWorkedStand)
 {
     const ReferenceStand s = referenceStand();
     double Gc = -1.0;
-    ClassBasalArea(s.a, 150.0, s.N, s.a, s.b, s.c, Gc);
+    Gc = ClassBasalArea(s.a, 150.0, {.trees = s.N, .a = s.a, .b = s.b, .c = s.c});
     EXPECT_ROUNDS_TO(Gc, "23.16057");
     // Within 0.3 % of the stand's basal area.
     EXPECT_LT(std::fabs(Gc - s.G), 0.003 * s.G);
@@ -27,7 +27,7 @@ TEST(ClassBasalArea, IsTheTenPanelSimpsonRule)
     for (double d : {10.0, 20.0, 35.0, 60.0}) {
         SCOPED_TRACE(d);
         double Gc = -1.0;
-        ClassBasalArea(d - 2.5, d + 2.5, s.N, s.a, s.b, s.c, Gc);
+        Gc = ClassBasalArea(d - 2.5, d + 2.5, {.trees = s.N, .a = s.a, .b = s.b, .c = s.c});
         double fine = 0.0;
         const int n = 20000;
         const double h = 5.0 / n;
@@ -44,7 +44,7 @@ TEST(ClassBasalArea, SimpsonIsExactForACubicIntegrand)
     // the full expression's integral, which Simpson matches to its error term.
     const double b = 1e5, N = 1000.0;
     double Gc = -1.0;
-    ClassBasalArea(0.0, 10.0, N, 0.0, b, 2.0, Gc);
+    Gc = ClassBasalArea(0.0, 10.0, {.trees = N, .a = 0.0, .b = b, .c = 2.0});
     // Integral of N k (2/b^2) x^3 dx over [0, 10] = N k (2/b^2) * 2500.
     const double cubic = N * (0.78539 / 10000.0) * (2.0 / (b * b)) * 2500.0;
     EXPECT_NEAR(Gc, cubic, 1e-7 * cubic);
@@ -56,7 +56,7 @@ TEST(ClassBasalArea, CoincidentLimitsGiveZero)
     for (double d : {s.a, 7.5, 20.0, 150.0}) {
         SCOPED_TRACE(d);
         double Gc = -1.0;
-        ClassBasalArea(d, d, s.N, s.a, s.b, s.c, Gc);
+        Gc = ClassBasalArea(d, d, {.trees = s.N, .a = s.a, .b = s.b, .c = s.c});
         EXPECT_EQ(Gc, 0.0);
     }
 }
@@ -81,7 +81,7 @@ TEST_P(ShapeAtMostOneTest, FirstClassEndsTheSimulationWithTheBlankText)
     const double a = 4.0, b = 15.0, N = 600.0;
     double Gc = -1.0;
     try {
-        ClassBasalArea(a, 7.49999, N, a, b, c, Gc);
+        Gc = ClassBasalArea(a, 7.49999, {.trees = N, .a = a, .b = b, .c = c});
         ADD_FAILURE() << "class from the location integrated with c = " << c;
     } catch (const ModelLimitError &e) {
         EXPECT_EQ(e.title(), "Resultados Inconsistentes");
@@ -90,7 +90,7 @@ TEST_P(ShapeAtMostOneTest, FirstClassEndsTheSimulationWithTheBlankText)
     EXPECT_EQ(Gc, -1.0);
     EXPECT_THROW(BasalAreaDensity(a, b, c, N, a), ModelLimitError);
     // Away from the location the same distribution integrates normally.
-    ClassBasalArea(7.5, 12.5, N, a, b, c, Gc);
+    Gc = ClassBasalArea(7.5, 12.5, {.trees = N, .a = a, .b = b, .c = c});
     EXPECT_GT(Gc, 0.0);
     EXPECT_TRUE(std::isfinite(Gc));
 }

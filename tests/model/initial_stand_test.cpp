@@ -22,7 +22,17 @@ struct Slots {
     StateValue b = StateValue::null();
     StateValue c = StateValue::null();
 
-    void run(double t, double S, double hdom) { InitUnthinnedStand(t, S, hdom, N, N0, G, dmin, a, b, c); }
+    void run(double t, double S, double hdom)
+    {
+        const UnthinnedStand r = InitUnthinnedStand({t, S, hdom, N.given(), N0.given()});
+        N = r.stand.trees;
+        N0 = r.treesPlanted;
+        G = r.stand.basalArea;
+        dmin = r.minDiameter;
+        a = r.stand.a;
+        b = r.stand.b;
+        c = r.stand.c;
+    }
 };
 
 Slots planted(double t, double hdom, double n0, double S = 15.0)
@@ -154,20 +164,27 @@ TEST(InitUnthinnedStand, SiteIndexDoesNotInfluenceAnyResult)
 TEST(InitUnthinnedStand, WritesTheSharedStateWhenGivenItsSlots)
 {
     StandState st;
-    st.StandAge = 30.0;
-    st.DominantHeight = 12.0;
-    st.SiteIndex = SiteIndexFromHeight(30.0, 12.0);
-    st.TreesPlanted = 1500.0;
-    for (StateValue *v : {&st.TreesAlive, &st.BasalArea, &st.DMin, &st.WeibullA, &st.WeibullB, &st.WeibullC})
+    st.standAge = 30.0;
+    st.dominantHeight = 12.0;
+    st.siteIndex = SiteIndexFromHeight(30.0, 12.0);
+    st.treesPlanted = 1500.0;
+    for (StateValue *v : {&st.treesAlive, &st.basalArea, &st.minDiameter, &st.weibullA, &st.weibullB, &st.weibullC})
         v->setNull();
-    InitUnthinnedStand(st.StandAge.value(), st.SiteIndex.value(), st.DominantHeight.value(), st.TreesAlive,
-                       st.TreesPlanted, st.BasalArea, st.DMin, st.WeibullA, st.WeibullB, st.WeibullC);
-    EXPECT_ROUNDS_TO(st.TreesAlive.value(), "623.0104");
-    EXPECT_ROUNDS_TO(st.BasalArea.value(), "23.22865");
-    EXPECT_ROUNDS_TO(st.DMin.value(), "8.205437");
-    EXPECT_ROUNDS_TO(st.WeibullA.value(), "4.102719");
-    EXPECT_ROUNDS_TO(st.WeibullB.value(), "18.05184");
-    EXPECT_EQ(st.WeibullC.value(), 1.996124267578125);
+    const UnthinnedStand r = InitUnthinnedStand({st.standAge.value(), st.siteIndex.value(), st.dominantHeight.value(),
+                                                 st.treesAlive.given(), st.treesPlanted.given()});
+    st.treesAlive = r.stand.trees;
+    st.treesPlanted = r.treesPlanted;
+    st.basalArea = r.stand.basalArea;
+    st.minDiameter = r.minDiameter;
+    st.weibullA = r.stand.a;
+    st.weibullB = r.stand.b;
+    st.weibullC = r.stand.c;
+    EXPECT_ROUNDS_TO(st.treesAlive.value(), "623.0104");
+    EXPECT_ROUNDS_TO(st.basalArea.value(), "23.22865");
+    EXPECT_ROUNDS_TO(st.minDiameter.value(), "8.205437");
+    EXPECT_ROUNDS_TO(st.weibullA.value(), "4.102719");
+    EXPECT_ROUNDS_TO(st.weibullB.value(), "18.05184");
+    EXPECT_EQ(st.weibullC.value(), 1.996124267578125);
 }
 
 // --- The 45 m2/ha limit -------------------------------------------------------

@@ -79,17 +79,13 @@ inline ReferenceStand referenceStand()
 {
     ReferenceStand s;
     s.S = SiteIndexFromHeight(s.t, s.hdom);
-    StateValue N = StateValue::null();
-    StateValue N0 = s.N0;
-    StateValue G = StateValue::null(), dmin = StateValue::null(), a = StateValue::null(), b = StateValue::null(),
-               c = StateValue::null();
-    InitUnthinnedStand(s.t, s.S, s.hdom, N, N0, G, dmin, a, b, c);
-    s.N = N.value();
-    s.G = G.value();
-    s.dmin = dmin.value();
-    s.a = a.value();
-    s.b = b.value();
-    s.c = c.value();
+    const UnthinnedStand r = InitUnthinnedStand({s.t, s.S, s.hdom, std::nullopt, s.N0});
+    s.N = r.stand.trees;
+    s.G = r.stand.basalArea;
+    s.dmin = r.minDiameter;
+    s.a = r.stand.a;
+    s.b = r.stand.b;
+    s.c = r.stand.c;
     return s;
 }
 

@@ -15,9 +15,8 @@ struct Projected {
 
 Projected project(double t1, double G1, double N1, double S, double a1, double b1, double c1, double t2)
 {
-    Projected p;
-    ProjectStand(t1, G1, N1, S, a1, b1, c1, t2, p.G, p.N, p.dmin, p.a, p.b, p.c);
-    return p;
+    const StandProjection r = ProjectStand(t1, S, {N1, G1, a1, b1, c1}, t2);
+    return {r.stand.basalArea, r.stand.trees, r.minDiameter, r.stand.a, r.stand.b, r.stand.c};
 }
 
 TEST(ProjectStand, FirstStepOfTheWorkedStand)
@@ -112,7 +111,8 @@ TEST_P(ProjectionStepTest, TreesNeverChangeAndLocationNeverFalls)
     EXPECT_TRUE(IsOnShapeGrid(p.c));
     EXPECT_GT(p.b, 0.0);
     int ok = -1;
-    CheckProjectedDistribution(s.a, s.b, s.c, s.N, p.a, p.b, p.c, p.N, ok);
+    ok = CheckProjectedDistribution({.trees = s.N, .a = s.a, .b = s.b, .c = s.c},
+                                    {.trees = p.N, .a = p.a, .b = p.b, .c = p.c});
     EXPECT_EQ(ok, 1);
 }
 
@@ -124,10 +124,12 @@ TEST(CheckProjectedDistribution, WorkedStepsAreAccepted)
     const Projected p1 = project(30.0, s.G, s.N, s.S, s.a, s.b, s.c, 35.0);
     const Projected p2 = project(35.0, p1.G, p1.N, s.S, p1.a, p1.b, p1.c, 40.0);
     int ok = -1;
-    CheckProjectedDistribution(s.a, s.b, s.c, s.N, p1.a, p1.b, p1.c, p1.N, ok);
+    ok = CheckProjectedDistribution({.trees = s.N, .a = s.a, .b = s.b, .c = s.c},
+                                    {.trees = p1.N, .a = p1.a, .b = p1.b, .c = p1.c});
     EXPECT_EQ(ok, 1);
     ok = -1;
-    CheckProjectedDistribution(p1.a, p1.b, p1.c, p1.N, p2.a, p2.b, p2.c, p2.N, ok);
+    ok = CheckProjectedDistribution({.trees = p1.N, .a = p1.a, .b = p1.b, .c = p1.c},
+                                    {.trees = p2.N, .a = p2.a, .b = p2.b, .c = p2.c});
     EXPECT_EQ(ok, 1);
 }
 
@@ -142,7 +144,8 @@ TEST(CheckProjectedDistribution, FlagFollowsTheEightyCentimetreScan)
     for (const Case cs : {Case{0.5, 1}, Case{4.1, 1}, Case{79.9, 1}, Case{-1.0, 0}, Case{-20.0, 0}}) {
         SCOPED_TRACE(cs.a2);
         int ok = -1;
-        CheckProjectedDistribution(4.0, 18.0, 2.0, 600.0, cs.a2, 20.0, 3.0, 600.0, ok);
+        ok = CheckProjectedDistribution({.trees = 600.0, .a = 4.0, .b = 18.0, .c = 2.0},
+                                        {.trees = 600.0, .a = cs.a2, .b = 20.0, .c = 3.0});
         EXPECT_EQ(ok, cs.ok);
     }
 }
@@ -177,9 +180,7 @@ TEST(ProjectStand, AboveFortyFiveEndsBeforeWritingAnything)
     EXPECT_TRUE(ended);
 
     Projected untouched;
-    EXPECT_THROW(ProjectStand(30.0, 40.0, 623.0, 15.0, 4.0, 18.0, 2.0, 35.0, untouched.G, untouched.N,
-                              untouched.dmin, untouched.a, untouched.b, untouched.c),
-                 ModelLimitError);
+    EXPECT_THROW(untouched = project(30.0, 40.0, 623.0, 15.0, 4.0, 18.0, 2.0, 35.0), ModelLimitError);
     for (double v : {untouched.G, untouched.N, untouched.dmin, untouched.a, untouched.b, untouched.c})
         EXPECT_EQ(v, -1.0);
 }
@@ -209,8 +210,7 @@ TEST_P(ProjectionDomainTest, RefusedWithoutWritingAnything)
 {
     const ProjectionDomainCase &dc = GetParam();
     Projected p;
-    EXPECT_THROW(ProjectStand(dc.t1, dc.G1, dc.N1, 15.0, 4.0, 18.0, 2.0, dc.t2, p.G, p.N, p.dmin, p.a, p.b, p.c),
-                 ModelInputError);
+    EXPECT_THROW(p = project(dc.t1, dc.G1, dc.N1, 15.0, 4.0, 18.0, 2.0, dc.t2), ModelInputError);
     for (double v : {p.G, p.N, p.dmin, p.a, p.b, p.c})
         EXPECT_EQ(v, -1.0);
 }

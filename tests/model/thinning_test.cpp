@@ -11,19 +11,33 @@ namespace {
 
 struct Residual {
     double Gr = -1.0, ar = -1.0, br = -1.0, cr = -1.0, Nr = -1.0;
+
+    Residual() = default;
+    // The harness reads a residual stand as the five figures.
+    Residual(const WeibullStand &r) : Gr(r.basalArea), ar(r.a), br(r.b), cr(r.c), Nr(r.trees) {} // NOLINT
 };
+
+// Thins the stand (a, b, c, N, G) from below; u is the flag on entry and after.
+Residual thinFromBelow(double t, double S, double a, double b, double c, double N, double G, double dmin, double &u,
+                       double Gr)
+{
+    const ThinnedFromBelow r = ThinFromBelow({t, S, {N, G, a, b, c}, dmin, u, Gr});
+    u = r.enteredUnthinned;
+    return r.residual;
+}
 
 TEST(ThinMechanical, TwentyPercent)
 {
     Residual r;
-    ThinMechanical(5.0, 10.0, 2.5, 1000.0, 30.0, 0.2, r.Gr, r.ar, r.br, r.cr, r.Nr);
+    r = ThinMechanical({1000.0, 30.0, 5.0, 10.0, 2.5}, 0.2);
     EXPECT_DOUBLE_EQ(r.Nr, 800.0);
     EXPECT_DOUBLE_EQ(r.Gr, 24.0);
     EXPECT_EQ(r.ar, 5.0);
     EXPECT_EQ(r.br, 10.0);
     EXPECT_EQ(r.cr, 2.5);
     int ok = -1;
-    CheckThinnedDistribution(5.0, 10.0, 2.5, 1000.0, r.ar, r.br, r.cr, r.Nr, ok);
+    ok = CheckThinnedDistribution({.trees = 1000.0, .a = 5.0, .b = 10.0, .c = 2.5},
+                                  {.trees = r.Nr, .a = r.ar, .b = r.br, .c = r.cr});
     EXPECT_EQ(ok, 1);
 }
 
@@ -32,7 +46,7 @@ TEST(ThinMechanical, EveryShareTheDialogueOffers)
     for (double f : {0.15, 0.25, 1.0 / 3.0, 0.5}) {
         SCOPED_TRACE(f);
         Residual r;
-        ThinMechanical(4.102719, 18.05184, 1.996124267578125, 623.0104, 23.22865, f, r.Gr, r.ar, r.br, r.cr, r.Nr);
+        r = ThinMechanical({623.0104, 23.22865, 4.102719, 18.05184, 1.996124267578125}, f);
         EXPECT_DOUBLE_EQ(r.Nr, 623.0104 * (1.0 - f));
         EXPECT_DOUBLE_EQ(r.Gr, 23.22865 * (1.0 - f));
         EXPECT_EQ(r.cr, 1.996124267578125);
@@ -57,7 +71,7 @@ TEST_P(ThinFromBelowTest, WorkedFigures)
 
     double u = bc.u;
     Residual r;
-    ThinFromBelow(30.0, 15.0, a, b, c, N, G, dmin, u, Gr, r.ar, r.br, r.cr, r.Nr);
+    r = thinFromBelow(30.0, 15.0, a, b, c, N, G, dmin, u, Gr);
     EXPECT_EQ(u, 0.0);
     // The residual distribution places its 95th percentile at Pr, and its
     // location (above a here) is 0.9 of the residual minimum diameter.
@@ -70,11 +84,12 @@ TEST_P(ThinFromBelowTest, WorkedFigures)
     EXPECT_GT(r.br, 0.0);
     // The shape reproduces the target basal area with Nr trees.
     double c2 = -1.0;
-    SolveWeibullShape(Gr, r.Nr, r.ar, percentile95(r.ar, r.br, r.cr), c2);
+    c2 = SolveWeibullShape(Gr, r.Nr, r.ar, percentile95(r.ar, r.br, r.cr));
     EXPECT_EQ(c2, r.cr);
 
     int ok = -1;
-    CheckThinnedDistribution(a, b, c, N, r.ar, r.br, r.cr, r.Nr, ok);
+    ok = CheckThinnedDistribution({.trees = N, .a = a, .b = b, .c = c},
+                                  {.trees = r.Nr, .a = r.ar, .b = r.br, .c = r.cr});
     EXPECT_EQ(ok, 1);
 }
 
@@ -86,12 +101,12 @@ TEST(ThinFromBelow, AgeAndSiteIndexDoNotEnter)
 {
     Residual ref;
     double u = 1.0;
-    ThinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0, ref.ar, ref.br, ref.cr, ref.Nr);
+    ref = thinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0);
     for (double t : {1.0, 80.0, std::nan("")})
         for (double S : {7.0, 23.0, std::nan("")}) {
             Residual r;
             u = 1.0;
-            ThinFromBelow(t, S, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0, r.ar, r.br, r.cr, r.Nr);
+            r = thinFromBelow(t, S, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0);
             EXPECT_EQ(r.ar, ref.ar);
             EXPECT_EQ(r.br, ref.br);
             EXPECT_EQ(r.cr, ref.cr);
@@ -105,7 +120,7 @@ TEST(ThinFromBelow, NoRemovalKeepsEveryTree)
         SCOPED_TRACE(u0);
         double u = u0;
         Residual r;
-        ThinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 20.0, r.ar, r.br, r.cr, r.Nr);
+        r = thinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 20.0);
         EXPECT_EQ(r.Nr, 1000.0);
         EXPECT_EQ(u, 0.0);
     }
@@ -120,7 +135,7 @@ TEST(ThinFromBelow, ResidualsNeverBelowTheCurrentStand)
     ASSERT_GT(P, 1.22143 / (1.0 - 0.981559));
     double u = 0.0;
     Residual r;
-    ThinFromBelow(30.0, 15.0, a, b, c, N, G, dmin, u, 0.6 * G, r.ar, r.br, r.cr, r.Nr);
+    r = thinFromBelow(30.0, 15.0, a, b, c, N, G, dmin, u, 0.6 * G);
     EXPECT_NEAR(percentile95(r.ar, r.br, r.cr), P, 1e-12 * P);
     EXPECT_EQ(r.ar, a);
 }
@@ -131,7 +146,7 @@ TEST(ThinFromBelow, UnknownFlagIsRefused)
         SCOPED_TRACE(u0);
         double u = u0;
         Residual r;
-        EXPECT_THROW(ThinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0, r.ar, r.br, r.cr, r.Nr),
+        EXPECT_THROW(r = thinFromBelow(30.0, 15.0, 5.0, 10.0, 2.5, 1000.0, 20.0, 7.5, u, 12.0),
                      ModelInputError);
         EXPECT_EQ(u, u0);
         EXPECT_EQ(r.Nr, -1.0);
@@ -151,7 +166,8 @@ TEST(CheckThinnedDistribution, FlagFollowsTheEightyCentimetreScan)
                           Case{-0.1, 600.0, 0}, Case{-5.0, 1500.0, 1}}) {
         SCOPED_TRACE(::testing::Message() << "ar=" << cs.ar << " Nr=" << cs.Nr);
         int ok = -1;
-        CheckThinnedDistribution(cs.ar, 10.0, 2.5, 1000.0, cs.ar, 10.0, 2.5, cs.Nr, ok);
+        ok = CheckThinnedDistribution({.trees = 1000.0, .a = cs.ar, .b = 10.0, .c = 2.5},
+                                      {.trees = cs.Nr, .a = cs.ar, .b = 10.0, .c = 2.5});
         EXPECT_EQ(ok, cs.ok);
     }
 }

@@ -292,9 +292,9 @@ TEST(Volumes, SharedStateDimensionsAreRead)
     StandState st;
     const AssortmentDimensions other{25.0, 0.3, 9.0};
     for (const AssortmentDimensions &dims : {kDefaults, other}) {
-        st.SawlogMinDiameter = dims.sawlogMinDiameter;
-        st.StumpHeight = dims.stumpHeight;
-        st.TopDiameter = dims.topDiameter;
+        st.sawlogMinDiameter = dims.sawlogMinDiameter;
+        st.stumpHeight = dims.stumpHeight;
+        st.topDiameter = dims.topDiameter;
         for (double wb : {0.0, 1.0}) {
             const double vs = SawlogVolume(30.0, 12.5, wb, st);
             EXPECT_EQ(vs, SawlogVolume(30.0, 12.5, wb, dims));

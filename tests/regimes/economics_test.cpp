@@ -50,10 +50,10 @@ StandState referenceRecord(const std::string &name = "planted-two-thinnings")
         if (!cells || cells->size() != kRecordColumns)
             continue;
         for (int c = 0; c < kRecordColumns; ++c)
-            s.SimRecord[r][c] = c == 1 ? RecordCell(std::stod((*cells)[c])) : RecordCell((*cells)[c]);
+            s.record[r][c] = c == 1 ? RecordCell(std::stod((*cells)[c])) : RecordCell((*cells)[c]);
         ++r;
     }
-    s.SimRecordLast = r - 1;
+    s.recordLast = r - 1;
     return s;
 }
 
@@ -170,7 +170,7 @@ TEST(Valuation, PlantedOnlyWhenEnteredByTreesPlanted)
 {
     StandState s = referenceRecord();
     EXPECT_FALSE(enteredAsPlanted(s));
-    s.EnteredPlanted = true;
+    s.enteredPlanted = true;
     EXPECT_TRUE(enteredAsPlanted(s));
     EXPECT_EQ(cents(valueSimulation(s, prices(15.0, 3.0))->lev), "4223.97");
 }
@@ -255,7 +255,7 @@ TEST(Valuation, EmptyOrUnreadableRecordIsNotValued)
     EXPECT_FALSE(valuationRows(empty));
     EXPECT_FALSE(valueSimulation(empty, prices(0.0, 3.0)));
     StandState s = referenceRecord();
-    s.SimRecord[2][8] = std::string("abc");
+    s.record[2][8] = std::string("abc");
     EXPECT_FALSE(valuationRows(s));
 }
 

@@ -110,13 +110,13 @@ TEST(SaveLogCopy, MissingLogShowsTheErrorBoxAndKeepsTheFile)
 TEST(NewSimulation, EverythingNullAndTheRecordEmpty)
 {
     StandState s;
-    for (StateValue *v : {&s.EnteredUnthinned, &s.WithBark, &s.SawlogMinDiameter, &s.TopDiameter,
-                          &s.SawlogMinLength, &s.StumpHeight, &s.WeibullA, &s.WeibullB, &s.WeibullC, &s.DMin,
-                          &s.SiteIndex, &s.StandAge, &s.DominantHeight, &s.BasalArea, &s.TreesAlive,
-                          &s.TreesPlanted, &s.BasalAreaResidual, &s.WeibullAResidual, &s.WeibullBResidual,
-                          &s.WeibullCResidual, &s.TreesResidual})
+    for (StateValue *v : {&s.enteredUnthinned, &s.withBark, &s.sawlogMinDiameter, &s.topDiameter,
+                          &s.sawlogMinLength, &s.stumpHeight, &s.weibullA, &s.weibullB, &s.weibullC, &s.minDiameter,
+                          &s.siteIndex, &s.standAge, &s.dominantHeight, &s.basalArea, &s.treesAlive,
+                          &s.treesPlanted, &s.residualBasalArea, &s.residualWeibullA, &s.residualWeibullB,
+                          &s.residualWeibullC, &s.residualTrees})
         *v = 1.0;
-    s.CurrentYear.setNumber(2031.0);
+    s.currentYear.setNumber(2031.0);
     s.projected = true;
     StandTable t;
     t.rows = {TableRow{}, TableRow{"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}};
@@ -126,17 +126,17 @@ TEST(NewSimulation, EverythingNullAndTheRecordEmpty)
     newSimulation(s);
     EXPECT_FALSE(s.projected);
     EXPECT_TRUE(s.newSimulationStarted);
-    EXPECT_TRUE(s.CurrentYear.isEmptyOrNull());
-    EXPECT_EQ(s.SimRecordLast, -1);
+    EXPECT_TRUE(s.currentYear.isEmptyOrNull());
+    EXPECT_EQ(s.recordLast, -1);
     EXPECT_EQ(recordRowCount(s), 0);
-    for (const auto &row : s.SimRecord)
+    for (const auto &row : s.record)
         for (const RecordCell &cell : row)
             EXPECT_TRUE(std::holds_alternative<std::monostate>(cell));
-    for (const StateValue *v : {&s.EnteredUnthinned, &s.WithBark, &s.SawlogMinDiameter, &s.TopDiameter,
-                                &s.SawlogMinLength, &s.StumpHeight, &s.WeibullA, &s.WeibullB, &s.WeibullC, &s.DMin,
-                                &s.SiteIndex, &s.StandAge, &s.DominantHeight, &s.BasalArea, &s.TreesAlive,
-                                &s.TreesPlanted, &s.BasalAreaResidual, &s.WeibullAResidual, &s.WeibullBResidual,
-                                &s.WeibullCResidual, &s.TreesResidual})
+    for (const StateValue *v : {&s.enteredUnthinned, &s.withBark, &s.sawlogMinDiameter, &s.topDiameter,
+                                &s.sawlogMinLength, &s.stumpHeight, &s.weibullA, &s.weibullB, &s.weibullC, &s.minDiameter,
+                                &s.siteIndex, &s.standAge, &s.dominantHeight, &s.basalArea, &s.treesAlive,
+                                &s.treesPlanted, &s.residualBasalArea, &s.residualWeibullA, &s.residualWeibullB,
+                                &s.residualWeibullC, &s.residualTrees})
         EXPECT_TRUE(v->isNull());
 }
 

@@ -33,7 +33,7 @@ class FlowObject : public ::testing::Test {
 protected:
     FlowObject() : flow(state)
     {
-        state.SimLogPath = "Simulacao1.temp";
+        state.logName = "Simulacao1.temp";
         flow.log().setPath(tmp / "Simulacao1.temp");
     }
     std::string log() const { return readBytes(tmp / "Simulacao1.temp"); }
@@ -49,7 +49,7 @@ protected:
         ASSERT_TRUE(flow.chooseRoute(Route::Unthinned, age12Height9()).openDensityScreen);
         ASSERT_EQ(flow.confirmUnthinnedDensity("1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
     }
-    std::string midResidual() const { return std::to_string(0.6 * state.BasalArea.value()); }
+    std::string midResidual() const { return std::to_string(0.6 * state.basalArea.value()); }
 
     TempFolder tmp;
     StandState state;
@@ -104,7 +104,7 @@ TEST_F(FlowObject, AStoredDensityLocksTheStandData)
     EXPECT_FALSE(flow.standDataLock().unthinnedRouteOff);
     flow.cancelStandData();
     EXPECT_FALSE(flow.standDataLock().locked);
-    EXPECT_TRUE(state.StandAge.isNull());
+    EXPECT_TRUE(state.standAge.isNull());
 
     ASSERT_TRUE(flow.chooseRoute(Route::Thinned, age12Height9()).openDensityScreen);
     ASSERT_EQ(flow.confirmThinnedEntry(thinnedByParameters()).kind, DensityOutcome::Kind::Stored);
@@ -130,7 +130,7 @@ TEST_F(FlowObject, ACancelledStandTakesItsParametersAlong)
     flow.loadStandScreen();
     flow.openThinning();
     ASSERT_EQ(flow.thin(ThinningInput::fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
-    EXPECT_EQ(state.EnteredUnthinned.value(), 0.0);
+    EXPECT_EQ(state.enteredUnthinned.value(), 0.0);
     flow.project();
     flow.loadStandScreen();
     flow.project();
@@ -163,7 +163,7 @@ TEST_F(FlowObject, TheProjectedStandAfterAThinningIsLoggedOnce)
     EXPECT_TRUE(flow.loadStandScreen().empty());
     EXPECT_EQ(countOf(log(), kRule), 3u);
     EXPECT_EQ(recordRowCount(state), 3);
-    EXPECT_EQ(state.StandAge.value(), 17.0);
+    EXPECT_EQ(state.standAge.value(), 17.0);
 }
 
 TEST_F(FlowObject, ClosingTheOptionsLeavesWhatAFreshScreenShows)
@@ -188,7 +188,7 @@ TEST_F(FlowObject, ANewSimulationTellsALogFailureAgain)
     EXPECT_TRUE(flow.end().empty());
 
     flow.newSimulation();
-    EXPECT_TRUE(state.WithBark.isNull());
+    EXPECT_TRUE(state.withBark.isNull());
     EXPECT_EQ(recordRowCount(state), 0);
     confirmOptions();
     enterPlanted();
@@ -287,7 +287,7 @@ TEST_F(FlowObject, RouteRuleDecidedByTheFlow)
     ASSERT_EQ(refused.messages.size(), 1u);
     EXPECT_EQ(refused.messages[0].text,
               "O botão \"Dados povoamento não desbastado\" não está disponível com a idade \"20\".");
-    EXPECT_TRUE(state.StandAge.isEmptyOrNull());
+    EXPECT_TRUE(state.standAge.isEmptyOrNull());
     EXPECT_EQ(flow.screenInFront(), Screen::StandData);
     EXPECT_TRUE(flow.chooseRoute(Route::Thinned, old).openDensityScreen);
     EXPECT_EQ(flow.screenInFront(), Screen::ThinnedDensity);

@@ -20,10 +20,10 @@ OptionsInput defaults(const std::string &year = "2026")
 
 void expectNoDimensions(const StandState &s)
 {
-    EXPECT_TRUE(s.SawlogMinDiameter.isEmpty());
-    EXPECT_TRUE(s.SawlogMinLength.isEmpty());
-    EXPECT_TRUE(s.StumpHeight.isEmpty());
-    EXPECT_TRUE(s.TopDiameter.isEmpty());
+    EXPECT_TRUE(s.sawlogMinDiameter.isEmpty());
+    EXPECT_TRUE(s.sawlogMinLength.isEmpty());
+    EXPECT_TRUE(s.stumpHeight.isEmpty());
+    EXPECT_TRUE(s.topDiameter.isEmpty());
 }
 
 TEST(ModelOptions, DefaultsAreAccepted)
@@ -32,13 +32,13 @@ TEST(ModelOptions, DefaultsAreAccepted)
     const OptionsOutcome out = confirmOptions(s, defaults());
     EXPECT_TRUE(out.accepted);
     EXPECT_TRUE(out.messages.empty());
-    EXPECT_EQ(s.WithBark, StateValue(1.0));
-    EXPECT_EQ(s.SawlogMinDiameter, StateValue(20.0));
-    EXPECT_EQ(s.SawlogMinLength, StateValue(2.3));
-    EXPECT_EQ(s.StumpHeight, StateValue(0.15));
-    EXPECT_EQ(s.TopDiameter, StateValue(7.0));
-    ASSERT_TRUE(s.CurrentYear.isText()); // the year is kept as typed
-    EXPECT_EQ(s.CurrentYear.text(), "2026");
+    EXPECT_EQ(s.withBark, StateValue(1.0));
+    EXPECT_EQ(s.sawlogMinDiameter, StateValue(20.0));
+    EXPECT_EQ(s.sawlogMinLength, StateValue(2.3));
+    EXPECT_EQ(s.stumpHeight, StateValue(0.15));
+    EXPECT_EQ(s.topDiameter, StateValue(7.0));
+    ASSERT_TRUE(s.currentYear.isText()); // the year is kept as typed
+    EXPECT_EQ(s.currentYear.text(), "2026");
 }
 
 TEST(ModelOptions, WithoutBark)
@@ -47,14 +47,14 @@ TEST(ModelOptions, WithoutBark)
     OptionsInput in = defaults();
     in.withBark = false;
     EXPECT_TRUE(confirmOptions(s, in).accepted);
-    EXPECT_EQ(s.WithBark, StateValue(0.0));
+    EXPECT_EQ(s.withBark, StateValue(0.0));
 }
 
 TEST(ModelOptions, YearKeptExactlyAsTyped)
 {
     StandState s;
     EXPECT_TRUE(confirmOptions(s, defaults(" 2026.0")).accepted);
-    EXPECT_EQ(s.CurrentYear.text(), " 2026.0");
+    EXPECT_EQ(s.currentYear.text(), " 2026.0");
 }
 
 class ModelOptionsBadYear : public ::testing::TestWithParam<const char *> {};
@@ -68,8 +68,8 @@ TEST_P(ModelOptionsBadYear, DateInvalidAndNothingAfterTheBarkStored)
     EXPECT_FALSE(out.accepted);
     ASSERT_EQ(out.messages.size(), 1u);
     EXPECT_EQ(out.messages[0], kBadDate);
-    EXPECT_EQ(s.WithBark, StateValue(0.0)); // stored before the year is checked
-    EXPECT_TRUE(s.CurrentYear.isEmptyOrNull());
+    EXPECT_EQ(s.withBark, StateValue(0.0)); // stored before the year is checked
+    EXPECT_TRUE(s.currentYear.isEmptyOrNull());
     expectNoDimensions(s);
 }
 
@@ -85,11 +85,11 @@ TEST(ModelOptions, EmptyLengthStoresTheDiameterThenRefuses)
     EXPECT_FALSE(out.accepted);
     ASSERT_EQ(out.messages.size(), 1u);
     EXPECT_EQ(out.messages[0], kDataInvalid);
-    EXPECT_EQ(s.SawlogMinDiameter, StateValue(25.0));
-    EXPECT_TRUE(s.SawlogMinLength.isEmpty());
-    EXPECT_TRUE(s.StumpHeight.isEmpty());
-    EXPECT_TRUE(s.TopDiameter.isEmpty());
-    EXPECT_EQ(s.CurrentYear.text(), "2026");
+    EXPECT_EQ(s.sawlogMinDiameter, StateValue(25.0));
+    EXPECT_TRUE(s.sawlogMinLength.isEmpty());
+    EXPECT_TRUE(s.stumpHeight.isEmpty());
+    EXPECT_TRUE(s.topDiameter.isEmpty());
+    EXPECT_EQ(s.currentYear.text(), "2026");
 }
 
 TEST(ModelOptions, ANotNumericDimensionKeepsTheEarlierValuesOfTheLaterBoxes)
@@ -103,10 +103,10 @@ TEST(ModelOptions, ANotNumericDimensionKeepsTheEarlierValuesOfTheLaterBoxes)
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
     EXPECT_EQ(out.messages, Messages{kDataInvalid});
-    EXPECT_EQ(s.SawlogMinDiameter, StateValue(25.0));
-    EXPECT_EQ(s.SawlogMinLength, StateValue(2.5));
-    EXPECT_EQ(s.StumpHeight, StateValue(0.15)); // the value confirmed before
-    EXPECT_EQ(s.TopDiameter, StateValue(7.0));
+    EXPECT_EQ(s.sawlogMinDiameter, StateValue(25.0));
+    EXPECT_EQ(s.sawlogMinLength, StateValue(2.5));
+    EXPECT_EQ(s.stumpHeight, StateValue(0.15)); // the value confirmed before
+    EXPECT_EQ(s.topDiameter, StateValue(7.0));
 }
 
 struct DimensionCase {
@@ -143,8 +143,8 @@ TEST(ModelOptions, ZeroDimensionKeepsTheValueConfirmedBefore)
     in.topDiameter = "0";
     in.sawlogMinDiameter = "30";
     EXPECT_FALSE(confirmOptions(s, in).accepted);
-    EXPECT_EQ(s.TopDiameter, StateValue(7.0));
-    EXPECT_EQ(s.SawlogMinDiameter, StateValue(20.0));
+    EXPECT_EQ(s.topDiameter, StateValue(7.0));
+    EXPECT_EQ(s.sawlogMinDiameter, StateValue(20.0));
 }
 
 TEST(ModelOptions, NegativeBesideANotNumericBoxIsNeverStored)
@@ -158,7 +158,7 @@ TEST(ModelOptions, NegativeBesideANotNumericBoxIsNeverStored)
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
     EXPECT_EQ(out.messages, Messages{kDataInvalid});
-    EXPECT_TRUE(s.SawlogMinDiameter.isEmpty());
+    EXPECT_TRUE(s.sawlogMinDiameter.isEmpty());
 }
 
 } // namespace

@@ -139,7 +139,7 @@ std::vector<std::string> withTable(std::vector<std::string> head)
 TEST(standLogBlock, StandScreenBlock)
 {
     StandState s;
-    s.EnteredUnthinned = 1.0;
+    s.enteredUnthinned = 1.0;
     const auto lines = standLogBlock(shownTable(), s, ScreenEntries{});
     EXPECT_EQ(lines, withTable({"", kStars, "", "Características do povoamento sem desbaste prévio", "", "Ano 2026",
                                 "Idade = 30", "Altura Dominante(m)= 14.0", "Classe de Qualidade = 18",
@@ -151,10 +151,10 @@ TEST(standLogBlock, StandScreenBlock)
 TEST(standLogBlock, InitialParametersLineForAStandEnteredByItsParameters)
 {
     StandState s;
-    s.EnteredUnthinned = 0.0;
-    s.TreesAlive = 601.0;
-    s.BasalArea = 27.84;
-    s.DMin = 3.94;
+    s.enteredUnthinned = 0.0;
+    s.treesAlive = 601.0;
+    s.basalArea = 27.84;
+    s.minDiameter = 3.94;
     ScreenEntries entries;
     entries.thinnedByParameters = true;
     entries.typedP95Text = "31";
@@ -180,7 +180,7 @@ class StandLogBlockNoLine11 : public ::testing::TestWithParam<NoLine11Case> {};
 TEST_P(StandLogBlockNoLine11, OnlyStandsEnteredByParametersHaveIt)
 {
     StandState s;
-    s.EnteredUnthinned = GetParam().enteredUnthinned;
+    s.enteredUnthinned = GetParam().enteredUnthinned;
     ScreenEntries entries;
     entries.thinnedByParameters = GetParam().byParameters;
     entries.typedP95Text = "31";
@@ -215,7 +215,7 @@ TEST(standLogBlock, TableWithoutClassRows)
     StandTable t = shownTable();
     t.rows = {headerRow(), {"Total", "0", "0.0", "0.0", "0.00", "0.00", "0.00", "0.00"}};
     StandState s;
-    s.EnteredUnthinned = 1.0;
+    s.enteredUnthinned = 1.0;
     const auto lines = standLogBlock(t, s, ScreenEntries{});
     ASSERT_GE(lines.size(), 3u);
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
@@ -232,7 +232,7 @@ TEST(LogFile, WindowsBytesWithCarriageReturnLineFeed)
     TempFolder tmp;
     const LogFile log(tmp / "Simulacao1.temp");
     StandState s;
-    s.EnteredUnthinned = 1.0;
+    s.enteredUnthinned = 1.0;
     const auto block = standLogBlock(shownTable(), s, ScreenEntries{});
     ASSERT_TRUE(log.append(block)); // creates the file
     const std::string first = readBytes(log.path());

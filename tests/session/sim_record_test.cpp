@@ -21,12 +21,12 @@ StandTable table() { return handTable({{"10", "1055", "12.5", "5.6", "48.05", "3
 StandState recordState()
 {
     StandState s;
-    s.CurrentYear.setText("2026");
-    s.StandAge = 12.0;
+    s.currentYear.setText("2026");
+    s.standAge = 12.0;
     return s;
 }
 
-std::string text(const StandState &s, int row, int col) { return recordCellText(s.SimRecord[row][col]); }
+std::string text(const StandState &s, int row, int col) { return recordCellText(s.record[row][col]); }
 
 TEST(SimRecord, Headers)
 {
@@ -39,14 +39,14 @@ TEST(SimRecord, Headers)
 TEST(SimRecord, FirstRequestWritesRowZero)
 {
     StandState s = recordState();
-    EXPECT_EQ(s.SimRecordLast, -1);
+    EXPECT_EQ(s.recordLast, -1);
     EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
-    EXPECT_EQ(s.SimRecordLast, 0);
+    EXPECT_EQ(s.recordLast, 0);
     // The year as typed stays text; the age is the number held.
-    ASSERT_TRUE(std::holds_alternative<std::string>(s.SimRecord[0][0]));
-    EXPECT_EQ(std::get<std::string>(s.SimRecord[0][0]), "2026");
-    ASSERT_TRUE(std::holds_alternative<double>(s.SimRecord[0][1]));
-    EXPECT_EQ(std::get<double>(s.SimRecord[0][1]), 12.0);
+    ASSERT_TRUE(std::holds_alternative<std::string>(s.record[0][0]));
+    EXPECT_EQ(std::get<std::string>(s.record[0][0]), "2026");
+    ASSERT_TRUE(std::holds_alternative<double>(s.record[0][1]));
+    EXPECT_EQ(std::get<double>(s.record[0][1]), 12.0);
     const std::vector<std::string> expected = {"2026", "12", "AD", "1055", "12.5", "5.6", "48.05", "33.41", "11.29",
                                                "3.35"};
     for (int c = 0; c < kRecordColumns; ++c)
@@ -58,10 +58,10 @@ TEST(SimRecord, ProjectedYearIsANumber)
 {
     StandState s = recordState();
     recordStand(s, table(), RecordSource::StandScreen);
-    s.CurrentYear.setNumber(2031.0);
-    s.StandAge = 17.5;
+    s.currentYear.setNumber(2031.0);
+    s.standAge = 17.5;
     recordStand(s, table(), RecordSource::StandScreen);
-    ASSERT_TRUE(std::holds_alternative<double>(s.SimRecord[1][0]));
+    ASSERT_TRUE(std::holds_alternative<double>(s.record[1][0]));
     EXPECT_EQ(text(s, 1, 0), "2031");
     EXPECT_EQ(text(s, 1, 1), "17.5");
 }
@@ -97,24 +97,24 @@ TEST_P(SimRecordLimit, ThirtyFifthRequestShowsTheMessageOnce)
 {
     StandState s = recordState();
     for (int i = 0; i < 34; ++i) {
-        s.StandAge = 10.0 + i;
+        s.standAge = 10.0 + i;
         // Requests alternate between the screens; only the 35th decides the text.
         const auto m = recordStand(s, table(), i % 2 ? RecordSource::ThinnedScreen : RecordSource::StandScreen);
         EXPECT_EQ(m, std::nullopt) << "request " << i + 1;
     }
-    EXPECT_EQ(s.SimRecordLast, 33);
+    EXPECT_EQ(s.recordLast, 33);
     EXPECT_EQ(text(s, 33, 1), "43"); // the 34th request wrote row 33
 
-    s.StandAge = 99.0;
+    s.standAge = 99.0;
     EXPECT_EQ(recordStand(s, table(), GetParam().source35), Message::information(kLimitTitle, GetParam().text));
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(s.SimRecord[34][0]));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(s.record[34][0]));
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
         EXPECT_EQ(recordStand(s, table(), RecordSource::ThinnedScreen), std::nullopt);
     }
     for (int r : {34, 35})
         for (int c = 0; c < kRecordColumns; ++c)
-            EXPECT_TRUE(std::holds_alternative<std::monostate>(s.SimRecord[r][c]));
+            EXPECT_TRUE(std::holds_alternative<std::monostate>(s.record[r][c]));
     EXPECT_EQ(recordRowCount(s), 34);
     EXPECT_EQ(text(s, 33, 1), "43");
 }
@@ -128,7 +128,7 @@ TEST(SimRecord, ReaderStopsAtTheFirstEmptyYear)
     StandState s = recordState();
     recordStand(s, table(), RecordSource::StandScreen);
     recordStand(s, table(), RecordSource::StandScreen);
-    s.SimRecord[3][0] = std::string("2040"); // beyond a gap: never read
+    s.record[3][0] = std::string("2040"); // beyond a gap: never read
     EXPECT_EQ(recordRowCount(s), 2);
 }
 
@@ -138,14 +138,14 @@ TEST(SimRecord, ClearEmptiesEveryCell)
     for (int i = 0; i < 40; ++i)
         recordStand(s, table(), RecordSource::StandScreen);
     clearRecord(s);
-    EXPECT_EQ(s.SimRecordLast, -1);
+    EXPECT_EQ(s.recordLast, -1);
     EXPECT_EQ(recordRowCount(s), 0);
-    for (const auto &row : s.SimRecord)
+    for (const auto &row : s.record)
         for (const RecordCell &cell : row)
             EXPECT_TRUE(std::holds_alternative<std::monostate>(cell));
     // The next request writes row 0 again, and the limit counts afresh.
     EXPECT_EQ(recordStand(s, table(), RecordSource::StandScreen), std::nullopt);
-    EXPECT_EQ(s.SimRecordLast, 0);
+    EXPECT_EQ(s.recordLast, 0);
 }
 
 } // namespace

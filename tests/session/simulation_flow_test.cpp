@@ -24,20 +24,20 @@ size_t blocksIn(const fs::path &log)
     return n;
 }
 
-std::string cell(const StandState &s, int row, int col) { return recordCellText(s.SimRecord[row][col]); }
+std::string cell(const StandState &s, int row, int col) { return recordCellText(s.record[row][col]); }
 
 class SimulationFlow : public ::testing::Test {
 protected:
     SimulationFlow() : state(plantedStand()), sim(state, entries)
     {
-        state.SimLogPath = "Simulacao1.temp";
+        state.logName = "Simulacao1.temp";
         sim.log().setPath(logPath());
     }
     fs::path logPath() const { return tmp / "Simulacao1.temp"; }
     // The residual basal area in the middle of the allowed range, as typed.
     std::string midResidual() const
     {
-        return formatFixed(0.6 * state.BasalArea.value(), 2);
+        return formatFixed(0.6 * state.basalArea.value(), 2);
     }
 
     TempFolder tmp;
@@ -66,15 +66,15 @@ TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
 {
     sim.openStandScreen();
     for (int step = 1; step <= 3; ++step) {
-        const double treesBefore = state.TreesAlive.value();
+        const double treesBefore = state.treesAlive.value();
         EXPECT_TRUE(sim.projectWithoutThinning().empty());
-        EXPECT_EQ(state.StandAge, StateValue(12.0 + 5.0 * step));
-        ASSERT_TRUE(state.CurrentYear.isNumber());
-        EXPECT_EQ(state.CurrentYear.number(), 2026.0 + 5.0 * step);
+        EXPECT_EQ(state.standAge, StateValue(12.0 + 5.0 * step));
+        ASSERT_TRUE(state.currentYear.isNumber());
+        EXPECT_EQ(state.currentYear.number(), 2026.0 + 5.0 * step);
         EXPECT_TRUE(state.projected);
-        EXPECT_NEAR(state.DominantHeight.value(), DominantHeightAtAge(12.0 + 5.0 * step, state.SiteIndex.value()),
+        EXPECT_NEAR(state.dominantHeight.value(), DominantHeightAtAge(12.0 + 5.0 * step, state.siteIndex.value()),
                     1e-12);
-        EXPECT_LE(state.TreesAlive.value(), treesBefore);
+        EXPECT_LE(state.treesAlive.value(), treesBefore);
         EXPECT_EQ(sim.standTable()->txtIdade, std::to_string(12 + 5 * step));
         EXPECT_EQ(sim.standTable()->txtAno, std::to_string(2026 + 5 * step));
         EXPECT_EQ(blocksIn(logPath()), static_cast<size_t>(step + 1));
@@ -84,8 +84,8 @@ TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
         EXPECT_EQ(cell(state, step, 2), "AD");
     }
     // The typed year is kept in the first row.
-    EXPECT_TRUE(std::holds_alternative<std::string>(state.SimRecord[0][0]));
-    EXPECT_TRUE(std::holds_alternative<double>(state.SimRecord[1][0]));
+    EXPECT_TRUE(std::holds_alternative<std::string>(state.record[0][0]));
+    EXPECT_TRUE(std::holds_alternative<double>(state.record[1][0]));
 }
 
 TEST_F(SimulationFlow, ProjectedThinningAddsDThenAD)
@@ -115,15 +115,15 @@ TEST_F(SimulationFlow, ProjectedThinningAddsDThenAD)
     EXPECT_EQ(cell(state, 4, 1), "27");
 
     // The residual values are null again and the after-thinning screen is gone.
-    for (const StateValue *v : {&state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
-                                &state.WeibullCResidual, &state.TreesResidual})
+    for (const StateValue *v : {&state.residualBasalArea, &state.residualWeibullA, &state.residualWeibullB,
+                                &state.residualWeibullC, &state.residualTrees})
         EXPECT_TRUE(v->isNull());
     EXPECT_FALSE(sim.thinnedTable().has_value());
     ASSERT_TRUE(sim.standTable().has_value());
     EXPECT_EQ(sim.standTable()->txtIdade, "27");
     // A mechanical thinning keeps the caption of a never-thinned stand.
     EXPECT_EQ(sim.standTable()->frameCaption, "Características do povoamento sem desbaste prévio");
-    EXPECT_EQ(state.EnteredUnthinned, StateValue(1.0));
+    EXPECT_EQ(state.enteredUnthinned, StateValue(1.0));
 }
 
 TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
@@ -131,8 +131,8 @@ TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
     sim.openStandScreen();
     sim.projectWithoutThinning();
     const std::string logBefore = readBytes(logPath());
-    const auto recordBefore = state.SimRecord;
-    const int lastBefore = state.SimRecordLast;
+    const auto recordBefore = state.record;
+    const int lastBefore = state.recordLast;
 
     ASSERT_EQ(sim.thin(ThinningInput::mechanical("40")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     sim.discardThinning();
@@ -140,17 +140,17 @@ TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
     EXPECT_TRUE(sim.standTable().has_value()); // the stand screen comes back with its table
     EXPECT_EQ(entries.thinning, Thinning::None); // the thinning screen starts empty next time
     EXPECT_TRUE(entries.mechanicalPercentText.empty());
-    for (const StateValue *v : {&state.BasalAreaResidual, &state.WeibullAResidual, &state.WeibullBResidual,
-                                &state.WeibullCResidual, &state.TreesResidual})
+    for (const StateValue *v : {&state.residualBasalArea, &state.residualWeibullA, &state.residualWeibullB,
+                                &state.residualWeibullC, &state.residualTrees})
         EXPECT_TRUE(v->isNull());
 
     // A new thinning, carried forward: only it shows in the log and the record.
     ASSERT_EQ(sim.thin(ThinningInput::mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     sim.projectThinned();
     EXPECT_EQ(readBytes(logPath()).substr(0, logBefore.size()), logBefore);
-    EXPECT_EQ(state.SimRecordLast, lastBefore + 2);
+    EXPECT_EQ(state.recordLast, lastBefore + 2);
     for (int r = 0; r <= lastBefore; ++r)
-        EXPECT_EQ(state.SimRecord[r], recordBefore[r]);
+        EXPECT_EQ(state.record[r], recordBefore[r]);
     const auto lines = sim.log().readLines();
     ASSERT_TRUE(lines.has_value());
     size_t mentions40 = 0, mentions20 = 0;
@@ -168,9 +168,9 @@ TEST_F(SimulationFlow, ThinningFromBelowSwitchesTheCaptionEvenWhenDiscarded)
     sim.projectWithoutThinning();
     EXPECT_EQ(sim.standTable()->frameCaption, "Características do povoamento sem desbaste prévio");
     ASSERT_EQ(sim.thin(ThinningInput::fromBelow(midResidual())).kind, ThinningOutcome::Kind::ShowThinnedStand);
-    EXPECT_EQ(state.EnteredUnthinned, StateValue(0.0));
+    EXPECT_EQ(state.enteredUnthinned, StateValue(0.0));
     sim.discardThinning();
-    EXPECT_EQ(state.EnteredUnthinned, StateValue(0.0));
+    EXPECT_EQ(state.enteredUnthinned, StateValue(0.0));
     sim.projectWithoutThinning();
     EXPECT_EQ(sim.standTable()->frameCaption, "Características do povoamento com desbaste prévio");
 }
@@ -221,14 +221,14 @@ TEST_F(SimulationFlow, LogFailureIsReportedOnceAndTheSimulationGoesOn)
     ASSERT_EQ(sim.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_TRUE(sim.projectThinned().empty());
     EXPECT_EQ(recordRowCount(state), 4); // the record still takes every state
-    EXPECT_EQ(state.StandAge, StateValue(22.0));
+    EXPECT_EQ(state.standAge, StateValue(22.0));
     EXPECT_FALSE(fs::exists(tmp / "no-such-folder"));
 }
 
 TEST_F(SimulationFlow, RecordLimitReachedFromTheThinnedScreen)
 {
     sim.openStandScreen();
-    state.SimRecordLast = 33; // as after 34 recorded states
+    state.recordLast = 33; // as after 34 recorded states
     ASSERT_EQ(sim.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     const size_t blocksBefore = blocksIn(logPath());
     // The thinned stand is the 35th request, the projected stand the 36th.
@@ -238,7 +238,7 @@ TEST_F(SimulationFlow, RecordLimitReachedFromTheThinnedScreen)
                                             "simulações...")});
     EXPECT_EQ(blocksIn(logPath()), blocksBefore + 2); // the log takes them all
     EXPECT_TRUE(sim.projectWithoutThinning().empty());
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(state.SimRecord[34][0]));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(state.record[34][0]));
 }
 
 TEST_F(SimulationFlow, ProjectionLeavingTheModelWritesNothingMore)
@@ -260,14 +260,14 @@ TEST_F(SimulationFlow, ProjectionLeavingTheModelWritesNothingMore)
     bool ended = false;
     for (int step = 0; step < 20 && !ended; ++step) {
         const size_t blocks = blocksIn(tmp / "dense.temp");
-        const int last = dense.SimRecordLast;
+        const int last = dense.recordLast;
         try {
             s.projectWithoutThinning();
         } catch (const ModelLimitError &e) {
             ended = true;
             EXPECT_EQ(e.title(), "Resultados Inconsistentes");
             EXPECT_EQ(blocksIn(tmp / "dense.temp"), blocks);
-            EXPECT_EQ(dense.SimRecordLast, last);
+            EXPECT_EQ(dense.recordLast, last);
         }
     }
     EXPECT_TRUE(ended);

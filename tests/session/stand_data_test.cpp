@@ -81,9 +81,9 @@ TEST(StandDataScreen, WarnsWhenTheOptionsWereNeverConfirmed)
         "Insuficiência de Dados", "Para continuar tem que preencher correctamente os parâmetros do povoamento");
     StandState s;
     EXPECT_EQ(standDataLoadMessage(s), warning);
-    s.WithBark.setNull();
+    s.withBark.setNull();
     EXPECT_EQ(standDataLoadMessage(s), warning);
-    s.WithBark = 0.0;
+    s.withBark = 0.0;
     EXPECT_EQ(standDataLoadMessage(s), std::nullopt);
 }
 
@@ -93,11 +93,11 @@ TEST(storeStandData, MediaAtFiftyYears)
 {
     StandState s = optionsConfirmed();
     EXPECT_TRUE(storeStandData(s, byClass("50", QualityClass::Media)).empty());
-    EXPECT_EQ(s.StandAge, StateValue(50.0));
-    EXPECT_EQ(s.SiteIndex, StateValue(15.0));
+    EXPECT_EQ(s.standAge, StateValue(50.0));
+    EXPECT_EQ(s.siteIndex, StateValue(15.0));
     const double expected = 15.0 * std::pow(10.0, 0.380999 - 2.694076 / std::sqrt(50.0));
-    EXPECT_NEAR(s.DominantHeight.value(), expected, 1e-12);
-    EXPECT_LT(s.DominantHeight.value(), 15.0);
+    EXPECT_NEAR(s.dominantHeight.value(), expected, 1e-12);
+    EXPECT_LT(s.dominantHeight.value(), 15.0);
 }
 
 struct ClassCase {
@@ -115,9 +115,9 @@ TEST_P(StoreStandDataClasses, ClassStandsForItsSiteIndex)
     EXPECT_EQ(qualityClassFromCaption(c.caption), c.q);
     StandState s = optionsConfirmed();
     EXPECT_TRUE(storeStandData(s, byClass("30", c.q)).empty());
-    EXPECT_EQ(s.SiteIndex, StateValue(c.siteIndex));
+    EXPECT_EQ(s.siteIndex, StateValue(c.siteIndex));
     // The height at the base age of 50 years is the site index again.
-    EXPECT_NEAR(SiteIndexFromHeight(30.0, s.DominantHeight.value()), c.siteIndex, 1e-9);
+    EXPECT_NEAR(SiteIndexFromHeight(30.0, s.dominantHeight.value()), c.siteIndex, 1e-9);
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, StoreStandDataClasses,
@@ -137,10 +137,10 @@ TEST(storeStandData, HeightGivesTheSiteIndex)
 {
     StandState s = optionsConfirmed();
     EXPECT_TRUE(storeStandData(s, byHeight("20", "12")).empty());
-    EXPECT_EQ(s.StandAge, StateValue(20.0));
-    EXPECT_EQ(s.DominantHeight, StateValue(12.0));
+    EXPECT_EQ(s.standAge, StateValue(20.0));
+    EXPECT_EQ(s.dominantHeight, StateValue(12.0));
     // Going back from the site index gives the typed height.
-    EXPECT_NEAR(DominantHeightAtAge(20.0, s.SiteIndex.value()), 12.0, 1e-9);
+    EXPECT_NEAR(DominantHeightAtAge(20.0, s.siteIndex.value()), 12.0, 1e-9);
 }
 
 class StoreStandDataBadHeight : public ::testing::TestWithParam<const char *> {};
@@ -153,8 +153,8 @@ TEST_P(StoreStandDataBadHeight, ShowsTheHeightMessageAndStoresNoHeight)
     EXPECT_EQ(shown, Messages{Message::error("Insuficiência de Dados",
                                              "Para continuar necessita de preencher correctamente a altura "
                                              "dominante...")});
-    EXPECT_TRUE(s.DominantHeight.isNull());
-    EXPECT_TRUE(s.SiteIndex.isNull());
+    EXPECT_TRUE(s.dominantHeight.isNull());
+    EXPECT_TRUE(s.siteIndex.isNull());
     EXPECT_FALSE(standDataButton(s, byHeight("20", GetParam())).openDensityScreen);
 }
 
@@ -168,7 +168,7 @@ TEST(storeStandData, NoClassChosen)
                                 "Insuficiência de Dados",
                                 "Para continuar necessita de preencher correctamente a Classe de qualidade...")});
     EXPECT_FALSE(out.openDensityScreen);
-    EXPECT_TRUE(s.SiteIndex.isEmpty());
+    EXPECT_TRUE(s.siteIndex.isEmpty());
 }
 
 TEST(storeStandData, BadAgeShowsTheAgeMessageAndComputesNothing)
@@ -180,9 +180,9 @@ TEST(storeStandData, BadAgeShowsTheAgeMessageAndComputesNothing)
               Message::error("Insuficiência de Dados",
                              "Para continuar necessita de preencher correctamente a idade do povoamento"));
     EXPECT_FALSE(out.openDensityScreen);
-    EXPECT_TRUE(s.StandAge.isEmpty());
-    EXPECT_TRUE(s.SiteIndex.isEmpty());
-    EXPECT_TRUE(s.DominantHeight.isEmpty());
+    EXPECT_TRUE(s.standAge.isEmpty());
+    EXPECT_TRUE(s.siteIndex.isEmpty());
+    EXPECT_TRUE(s.dominantHeight.isEmpty());
 }
 
 class StoreStandDataAgeWithoutHeight : public ::testing::TestWithParam<const char *> {};
@@ -197,8 +197,8 @@ TEST_P(StoreStandDataAgeWithoutHeight, RefusedWithoutOpeningTheDensityScreen)
     EXPECT_EQ(out.messages[0].title, "Dados Inválidos");
     EXPECT_EQ(out.messages[0].icon, Message::Icon::Error);
     EXPECT_FALSE(out.openDensityScreen);
-    EXPECT_FALSE(s.DominantHeight.isGiven());
-    EXPECT_FALSE(s.SiteIndex.isGiven());
+    EXPECT_FALSE(s.dominantHeight.isGiven());
+    EXPECT_FALSE(s.siteIndex.isGiven());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ages, StoreStandDataAgeWithoutHeight, ::testing::Values("0", "-1"));
@@ -209,7 +209,7 @@ TEST(StandDataButton, OpensTheDensityScreenWhenAllThreeAreGiven)
     const StandDataOutcome out = standDataButton(s, byHeight("12", "9"));
     EXPECT_TRUE(out.messages.empty());
     EXPECT_TRUE(out.openDensityScreen);
-    EXPECT_TRUE(s.StandAge.isGiven() && s.DominantHeight.isGiven() && s.SiteIndex.isGiven());
+    EXPECT_TRUE(s.standAge.isGiven() && s.dominantHeight.isGiven() && s.siteIndex.isGiven());
 }
 
 // --- "&Ok" and "Cancelar" ---------------------------------------------------------------------
@@ -221,9 +221,9 @@ TEST(StandDataOk, WarnsUntilADensityScreenWasCompleted)
               Message::warning("Insuficiência de Dados",
                                "Para continuar tem que preencher correctamente os dados do povoamento "
                                "(idade/Altura dominante ou Classe Qualidade/desbastado ou não desbastado)"));
-    s.EnteredUnthinned = 1.0;
+    s.enteredUnthinned = 1.0;
     EXPECT_EQ(confirmStandData(s), std::nullopt);
-    s.WithBark.setNull();
+    s.withBark.setNull();
     EXPECT_EQ(confirmStandData(s),
               Message::warning("Insuficiência de Dados",
                                "Para continuar tem que preencher correctamente os parâmetros do povoamento"));
@@ -234,15 +234,15 @@ TEST(StandDataCancel, NullsTheStandAndKeepsTheOptions)
     StandState s = standEntered(byHeight("12", "9"));
     ASSERT_EQ(confirmUnthinnedDensity(s, "1500", DensityChoice::Planted).kind, DensityOutcome::Kind::Stored);
     cancelStandData(s);
-    for (const StateValue *v : {&s.StandAge, &s.SiteIndex, &s.DominantHeight, &s.EnteredUnthinned, &s.TreesAlive,
-                                &s.TreesPlanted, &s.BasalArea, &s.DMin, &s.WeibullA, &s.WeibullB, &s.WeibullC})
+    for (const StateValue *v : {&s.standAge, &s.siteIndex, &s.dominantHeight, &s.enteredUnthinned, &s.treesAlive,
+                                &s.treesPlanted, &s.basalArea, &s.minDiameter, &s.weibullA, &s.weibullB, &s.weibullC})
         EXPECT_TRUE(v->isNull());
-    EXPECT_EQ(s.WithBark, StateValue(1.0));
-    EXPECT_EQ(s.CurrentYear.text(), "2026");
-    EXPECT_EQ(s.SawlogMinDiameter, StateValue(20.0));
-    EXPECT_EQ(s.SawlogMinLength, StateValue(2.3));
-    EXPECT_EQ(s.StumpHeight, StateValue(0.15));
-    EXPECT_EQ(s.TopDiameter, StateValue(7.0));
+    EXPECT_EQ(s.withBark, StateValue(1.0));
+    EXPECT_EQ(s.currentYear.text(), "2026");
+    EXPECT_EQ(s.sawlogMinDiameter, StateValue(20.0));
+    EXPECT_EQ(s.sawlogMinLength, StateValue(2.3));
+    EXPECT_EQ(s.stumpHeight, StateValue(0.15));
+    EXPECT_EQ(s.topDiameter, StateValue(7.0));
     EXPECT_TRUE(confirmStandData(s).has_value());
 }
 

@@ -150,7 +150,7 @@ TEST(ClassLimit, NoClassAbove150)
 TEST(StandTableHeader, FieldsAndPatterns)
 {
     StandState s = tableState();
-    s.SiteIndex = 14.5;
+    s.siteIndex = 14.5;
     const StandTable t = buildStandTable(s, ScreenEntries{}, {12.5, 9.25, 1000.0, 20.0, 0.0, 10.0, 2.0, 1.0});
     EXPECT_EQ(t.txtIdade, "12");     // halves to even
     EXPECT_EQ(t.txtCQualidd, "14");  // halves to even
@@ -165,8 +165,8 @@ TEST(StandTableHeader, FieldsAndPatterns)
 TEST(StandTableHeader, MoreRoundings)
 {
     StandState s = tableState();
-    s.SiteIndex = 15.5;
-    s.CurrentYear.setNumber(2031.0);
+    s.siteIndex = 15.5;
+    s.currentYear.setNumber(2031.0);
     const StandTable t = buildStandTable(s, ScreenEntries{}, {13.5, 14.0, 800.0, 20.0, 3.125, 15.0, 2.5, 1.0});
     EXPECT_EQ(t.txtIdade, "14");
     EXPECT_EQ(t.txtCQualidd, "16");
@@ -180,7 +180,7 @@ TEST(StandTableHeader, MoreRoundings)
 TEST(StandTableHeader, YearShownAsTyped)
 {
     StandState s = tableState();
-    s.CurrentYear.setText(" 2026.0");
+    s.currentYear.setText(" 2026.0");
     EXPECT_EQ(buildStandTable(s, ScreenEntries{}, weibullStand(0.0, 10.0, 2.0, 1000.0)).txtAno, " 2026.0");
 }
 
@@ -214,9 +214,9 @@ TEST(StandTableCaption, FollowsHowTheStandWasEntered)
 {
     StandState s = tableState();
     const TableStand stand = weibullStand(0.0, 10.0, 2.0, 1000.0);
-    s.EnteredUnthinned = 1.0;
+    s.enteredUnthinned = 1.0;
     EXPECT_EQ(buildStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento sem desbaste prévio");
-    s.EnteredUnthinned = 0.0;
+    s.enteredUnthinned = 0.0;
     EXPECT_EQ(buildStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento com desbaste prévio");
     EXPECT_EQ(buildThinnedStandTable(s, ScreenEntries{}, stand).frameCaption, "Características do povoamento após desbaste");
 }
@@ -365,7 +365,7 @@ protected:
     void SetUp() override
     {
         state = tableState();
-        state.EnteredUnthinned = 0.0;
+        state.enteredUnthinned = 0.0;
         state.projected = false;
         entries.thinnedByParameters = true;
         stand = weibullStand(8.0, 15.0, 2.5, 700.0);
@@ -414,7 +414,7 @@ TEST_F(TypedBasalAreaCheck, OnlyBeforeTheFirstProjection)
 
 TEST_F(TypedBasalAreaCheck, OnlyForAStandEnteredAsThinned)
 {
-    state.EnteredUnthinned = 1.0;
+    state.enteredUnthinned = 1.0;
     EXPECT_TRUE(passes(sum + 5.0));
 }
 
@@ -469,8 +469,8 @@ TEST_P(ExtremeOptionsTable, NoNegativeVolumeOnScreen)
     in.stumpHeight = c.stumpHeight;
     in.topDiameter = c.topDiameter;
     ASSERT_TRUE(confirmOptions(s, in).accepted);
-    s.SiteIndex = 15.0;
-    s.EnteredUnthinned = 1.0;
+    s.siteIndex = 15.0;
+    s.enteredUnthinned = 1.0;
     ScreenEntries entries;
     entries.stumpHeightText = c.stumpHeight;
 

@@ -28,8 +28,8 @@ inline StandState tableState()
     OptionsInput in;
     in.year = "2026";
     EXPECT_TRUE(confirmOptions(s, in).accepted);
-    s.SiteIndex = 15.0;
-    s.EnteredUnthinned = 1.0;
+    s.siteIndex = 15.0;
+    s.enteredUnthinned = 1.0;
     return s;
 }
 

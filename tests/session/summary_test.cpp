@@ -50,7 +50,7 @@ class SummaryTitle : public ::testing::TestWithParam<TitleCase> {};
 TEST_P(SummaryTitle, BarkAndCuttingHeightAsTyped)
 {
     StandState s;
-    s.WithBark = GetParam().withBark;
+    s.withBark = GetParam().withBark;
     ScreenEntries entries;
     entries.stumpHeightText = GetParam().typed;
     EXPECT_EQ(summaryTable(s, entries).lblV, GetParam().label);
@@ -69,13 +69,13 @@ TEST(SummaryTable, Widths)
 TEST(SummaryTable, RowsRepeatTheRecordTexts)
 {
     StandState s;
-    s.WithBark = 1.0;
-    s.CurrentYear.setText("2026");
-    s.StandAge = 12.0;
+    s.withBark = 1.0;
+    s.currentYear.setText("2026");
+    s.standAge = 12.0;
     recordStand(s, tableWithTotal({"Total", "1055", "12.5", "5.6", "48.05", "33.41", "11.29", "3.35"}),
                RecordSource::StandScreen);
-    s.CurrentYear.setNumber(2031.0);
-    s.StandAge = 17.0;
+    s.currentYear.setNumber(2031.0);
+    s.standAge = 17.0;
     recordStand(s, tableWithTotal({"Total", "1055", "22.5", "9.3", "104.90", "70.77", "29.51", "4.62"}),
                RecordSource::StandScreen);
     recordStand(s, tableWithTotal({"Total", "739", "15.8", "9.6", "73.40", "50.00", "20.00", "3.40"}),
@@ -90,10 +90,10 @@ TEST(SummaryTable, RowsRepeatTheRecordTexts)
 TEST(SummaryTable, FullRecordShows34RowsAndNewSimulationNone)
 {
     StandState s;
-    s.WithBark = 1.0;
-    s.CurrentYear.setText("2026");
+    s.withBark = 1.0;
+    s.currentYear.setText("2026");
     for (int i = 0; i < 40; ++i) {
-        s.StandAge = 10.0 + i;
+        s.standAge = 10.0 + i;
         recordStand(s, tableWithTotal({"Total", "1", "0.1", "1.0", "0.10", "0.05", "0.00", "0.05"}),
                    RecordSource::StandScreen);
     }

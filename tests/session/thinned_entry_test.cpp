@@ -40,18 +40,18 @@ ThinnedEntryInput classes(std::array<std::string, 13> texts)
 // The 95th percentile that the recovered distribution puts back.
 double percentileOf(const StandState &s)
 {
-    return s.WeibullA.value() + s.WeibullB.value() * std::pow(2.99573, 1.0 / s.WeibullC.value());
+    return s.weibullA.value() + s.weibullB.value() * std::pow(2.99573, 1.0 / s.weibullC.value());
 }
 
 void expectNothingStored(const StandState &s)
 {
-    EXPECT_TRUE(s.EnteredUnthinned.isEmpty());
-    EXPECT_TRUE(s.TreesAlive.isEmpty());
-    EXPECT_TRUE(s.BasalArea.isEmpty());
-    EXPECT_TRUE(s.DMin.isEmpty());
-    EXPECT_TRUE(s.WeibullA.isEmpty());
-    EXPECT_TRUE(s.WeibullB.isEmpty());
-    EXPECT_TRUE(s.WeibullC.isEmpty());
+    EXPECT_TRUE(s.enteredUnthinned.isEmpty());
+    EXPECT_TRUE(s.treesAlive.isEmpty());
+    EXPECT_TRUE(s.basalArea.isEmpty());
+    EXPECT_TRUE(s.minDiameter.isEmpty());
+    EXPECT_TRUE(s.weibullA.isEmpty());
+    EXPECT_TRUE(s.weibullB.isEmpty());
+    EXPECT_TRUE(s.weibullC.isEmpty());
 }
 
 // --- Stand parameters ------------------------------------------------------------------
@@ -69,13 +69,13 @@ TEST_P(ThinnedByParameters, WholeCountStaysAFractionGoesUp)
     ScreenEntries entries;
     const ThinnedEntryOutcome out = confirmThinnedEntry(s, entries, parameters(GetParam().typed, "22", "9", "31"));
     ASSERT_EQ(out.kind, DensityOutcome::Kind::Stored) << (out.message ? out.message->text : "");
-    EXPECT_EQ(s.TreesAlive, StateValue(GetParam().stored));
-    EXPECT_EQ(s.BasalArea, StateValue(22.0));
-    EXPECT_EQ(s.DMin, StateValue(9.0));
-    EXPECT_DOUBLE_EQ(s.WeibullA.value(), 8.1); // 0.9 of the minimum diameter
+    EXPECT_EQ(s.treesAlive, StateValue(GetParam().stored));
+    EXPECT_EQ(s.basalArea, StateValue(22.0));
+    EXPECT_EQ(s.minDiameter, StateValue(9.0));
+    EXPECT_DOUBLE_EQ(s.weibullA.value(), 8.1); // 0.9 of the minimum diameter
     EXPECT_NEAR(percentileOf(s), 31.0, 1e-9);
-    EXPECT_EQ(s.EnteredUnthinned, StateValue(0.0));
-    EXPECT_TRUE(s.TreesPlanted.isEmpty()); // not touched
+    EXPECT_EQ(s.enteredUnthinned, StateValue(0.0));
+    EXPECT_TRUE(s.treesPlanted.isEmpty()); // not touched
     EXPECT_TRUE(entries.thinnedByParameters);
     EXPECT_EQ(entries.typedBasalAreaText, "22");
     EXPECT_EQ(entries.typedP95Text, "31");
@@ -146,7 +146,7 @@ TEST(ThinnedByParameters, BasalAreaOfExactly45Passes)
     ScreenEntries entries;
     EXPECT_EQ(confirmThinnedEntry(s, entries, parameters("1000", "45", "10", "35")).kind,
               DensityOutcome::Kind::Stored);
-    EXPECT_EQ(s.BasalArea, StateValue(45.0));
+    EXPECT_EQ(s.basalArea, StateValue(45.0));
 }
 
 // --- Trees per class ----------------------------------------------------------------------
@@ -159,12 +159,12 @@ TEST(ThinnedByClasses, HundredTreesInTheTwentyCentimetreClass)
     const ThinnedEntryOutcome out =
         confirmThinnedEntry(s, entries, classes({"", "", "", "100", "", "", "", "", "", "", "", "", ""}));
     ASSERT_EQ(out.kind, DensityOutcome::Kind::Stored);
-    EXPECT_EQ(s.TreesAlive, StateValue(100.0));
-    EXPECT_DOUBLE_EQ(s.DMin.value(), 17.5);
-    EXPECT_DOUBLE_EQ(s.WeibullA.value(), 15.75);
-    EXPECT_NEAR(s.BasalArea.value(), 3.14156, 1e-12);
+    EXPECT_EQ(s.treesAlive, StateValue(100.0));
+    EXPECT_DOUBLE_EQ(s.minDiameter.value(), 17.5);
+    EXPECT_DOUBLE_EQ(s.weibullA.value(), 15.75);
+    EXPECT_NEAR(s.basalArea.value(), 3.14156, 1e-12);
     EXPECT_NEAR(percentileOf(s), 22.0, 1e-9); // 5 * (3.5 + 0.9)
-    EXPECT_EQ(s.EnteredUnthinned, StateValue(0.0));
+    EXPECT_EQ(s.enteredUnthinned, StateValue(0.0));
     EXPECT_FALSE(entries.thinnedByParameters);
     ASSERT_TRUE(out.classTexts.has_value());
     EXPECT_EQ((*out.classTexts)[3], "100");
@@ -178,10 +178,10 @@ TEST(ThinnedByClasses, FiftyAtTenAndFiftyAtTwenty)
     ScreenEntries entries;
     ASSERT_EQ(confirmThinnedEntry(s, entries, classes({"", "50", "", "50", "", "", "", "", "", "", "", "", ""})).kind,
               DensityOutcome::Kind::Stored);
-    EXPECT_EQ(s.TreesAlive, StateValue(100.0));
-    EXPECT_DOUBLE_EQ(s.DMin.value(), 7.5);
-    EXPECT_DOUBLE_EQ(s.WeibullA.value(), 6.75);
-    EXPECT_NEAR(s.BasalArea.value(), (100.0 + 400.0) * 0.78539 / 10000.0 * 50.0, 1e-12);
+    EXPECT_EQ(s.treesAlive, StateValue(100.0));
+    EXPECT_DOUBLE_EQ(s.minDiameter.value(), 7.5);
+    EXPECT_DOUBLE_EQ(s.weibullA.value(), 6.75);
+    EXPECT_NEAR(s.basalArea.value(), (100.0 + 400.0) * 0.78539 / 10000.0 * 50.0, 1e-12);
     EXPECT_NEAR(percentileOf(s), 21.5, 1e-9); // 5 * (3.5 + 40/50)
 }
 
@@ -192,7 +192,7 @@ TEST(ThinnedByClasses, CountsRoundHalvesToEven)
     ASSERT_EQ(
         confirmThinnedEntry(s, entries, classes({"", "50.5", "", "49.5", "", "", "", "", "", "", "", "", ""})).kind,
         DensityOutcome::Kind::Stored);
-    EXPECT_EQ(s.TreesAlive, StateValue(100.0)); // 50 + 50
+    EXPECT_EQ(s.treesAlive, StateValue(100.0)); // 50 + 50
 }
 
 class ThinnedByClassesNoTrees : public ::testing::TestWithParam<std::array<std::string, 13>> {};

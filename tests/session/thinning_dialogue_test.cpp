@@ -17,16 +17,16 @@ const Message kBadPercent =
 StandState thousandTrees()
 {
     StandState s = optionsConfirmed();
-    s.StandAge = 30.0;
-    s.SiteIndex = 15.0;
-    s.DominantHeight = DominantHeightAtAge(30.0, 15.0);
-    s.EnteredUnthinned = 1.0;
-    s.TreesAlive = 1000.0;
-    s.BasalArea = 30.0;
-    s.DMin = 8.0;
-    s.WeibullA = 7.2;
-    s.WeibullB = 15.0;
-    s.WeibullC = 2.5;
+    s.standAge = 30.0;
+    s.siteIndex = 15.0;
+    s.dominantHeight = DominantHeightAtAge(30.0, 15.0);
+    s.enteredUnthinned = 1.0;
+    s.treesAlive = 1000.0;
+    s.basalArea = 30.0;
+    s.minDiameter = 8.0;
+    s.weibullA = 7.2;
+    s.weibullB = 15.0;
+    s.weibullC = 2.5;
     return s;
 }
 
@@ -46,8 +46,8 @@ StandState twentyFive(ScreenEntries &entries)
 
 void expectNoResidual(const StandState &s)
 {
-    for (const StateValue *v : {&s.BasalAreaResidual, &s.WeibullAResidual, &s.WeibullBResidual, &s.WeibullCResidual,
-                                &s.TreesResidual})
+    for (const StateValue *v : {&s.residualBasalArea, &s.residualWeibullA, &s.residualWeibullB, &s.residualWeibullC,
+                                &s.residualTrees})
         EXPECT_FALSE(v->isGiven());
 }
 
@@ -63,7 +63,7 @@ TEST_P(MechanicalAccepted, ShowsTheThinnedStand)
     EXPECT_EQ(out.kind, ThinningOutcome::Kind::ShowThinnedStand);
     EXPECT_FALSE(out.message.has_value());
     const double f = std::stod(GetParam()) / 100.0;
-    EXPECT_NEAR(s.TreesResidual.value(), 1000.0 * (1.0 - f), 1e-9);
+    EXPECT_NEAR(s.residualTrees.value(), 1000.0 * (1.0 - f), 1e-9);
     EXPECT_EQ(entries.thinning, Thinning::Mechanical);
     EXPECT_EQ(entries.mechanicalPercentText, GetParam());
 }
@@ -91,15 +91,15 @@ TEST(MechanicalThinning, TwentyPercentOfAThousandTrees)
     StandState s = thousandTrees();
     ScreenEntries entries;
     ASSERT_EQ(confirmThinning(s, entries, ThinningInput::mechanical("20")).kind, ThinningOutcome::Kind::ShowThinnedStand);
-    EXPECT_NEAR(s.TreesResidual.value(), 800.0, 1e-9);
-    EXPECT_NEAR(s.BasalAreaResidual.value(), 24.0, 1e-9);
-    EXPECT_EQ(s.WeibullAResidual, s.WeibullA);
-    EXPECT_EQ(s.WeibullBResidual, s.WeibullB);
-    EXPECT_EQ(s.WeibullCResidual, s.WeibullC);
+    EXPECT_NEAR(s.residualTrees.value(), 800.0, 1e-9);
+    EXPECT_NEAR(s.residualBasalArea.value(), 24.0, 1e-9);
+    EXPECT_EQ(s.residualWeibullA, s.weibullA);
+    EXPECT_EQ(s.residualWeibullB, s.weibullB);
+    EXPECT_EQ(s.residualWeibullC, s.weibullC);
     // The stand before the thinning is not touched, nor how it was entered.
-    EXPECT_EQ(s.TreesAlive, StateValue(1000.0));
-    EXPECT_EQ(s.BasalArea, StateValue(30.0));
-    EXPECT_EQ(s.EnteredUnthinned, StateValue(1.0));
+    EXPECT_EQ(s.treesAlive, StateValue(1000.0));
+    EXPECT_EQ(s.basalArea, StateValue(30.0));
+    EXPECT_EQ(s.enteredUnthinned, StateValue(1.0));
 }
 
 // --- From below ----------------------------------------------------------------------------------
@@ -110,12 +110,12 @@ TEST_P(FromBelowAccepted, KeepsTheResidualBasalAreaExactly)
 {
     ScreenEntries entries;
     StandState s = twentyFive(entries);
-    ASSERT_EQ(s.BasalArea, StateValue(25.0));
+    ASSERT_EQ(s.basalArea, StateValue(25.0));
     const ThinningOutcome out = confirmThinning(s, entries, ThinningInput::fromBelow(GetParam()));
     ASSERT_EQ(out.kind, ThinningOutcome::Kind::ShowThinnedStand) << (out.message ? out.message->text : "");
-    EXPECT_EQ(s.BasalAreaResidual, StateValue(std::stod(GetParam())));
-    EXPECT_LT(s.TreesResidual.value(), s.TreesAlive.value());
-    EXPECT_EQ(s.EnteredUnthinned, StateValue(0.0));
+    EXPECT_EQ(s.residualBasalArea, StateValue(std::stod(GetParam())));
+    EXPECT_LT(s.residualTrees.value(), s.treesAlive.value());
+    EXPECT_EQ(s.enteredUnthinned, StateValue(0.0));
     EXPECT_EQ(entries.thinning, Thinning::FromBelow);
     EXPECT_EQ(entries.residualBasalAreaText, GetParam());
     EXPECT_TRUE(entries.mechanicalPercentText.empty());

@@ -13,11 +13,11 @@ StandState young() { return standEntered(byHeight("12", "9")); }
 
 void expectNothingStored(const StandState &s)
 {
-    EXPECT_TRUE(s.EnteredUnthinned.isEmpty());
-    EXPECT_TRUE(s.TreesPlanted.isEmpty());
-    EXPECT_TRUE(s.TreesAlive.isEmpty());
-    EXPECT_TRUE(s.BasalArea.isEmpty());
-    EXPECT_TRUE(s.WeibullA.isEmpty());
+    EXPECT_TRUE(s.enteredUnthinned.isEmpty());
+    EXPECT_TRUE(s.treesPlanted.isEmpty());
+    EXPECT_TRUE(s.treesAlive.isEmpty());
+    EXPECT_TRUE(s.basalArea.isEmpty());
+    EXPECT_TRUE(s.weibullA.isEmpty());
 }
 
 TEST(UnthinnedDensity, EmptyAsksToLeaveAndRemindsWithoutIcon)
@@ -83,14 +83,14 @@ TEST_P(UnthinnedDensityPlanted, RoundsHalvesToEvenAndDerivesTheStand)
     const DensityOutcome out = confirmUnthinnedDensity(s, GetParam().text, DensityChoice::Planted);
     ASSERT_EQ(out.kind, DensityOutcome::Kind::Stored);
     EXPECT_FALSE(out.message.has_value());
-    EXPECT_EQ(s.EnteredUnthinned, StateValue(1.0));
-    EXPECT_EQ(s.TreesPlanted, StateValue(GetParam().stored));
+    EXPECT_EQ(s.enteredUnthinned, StateValue(1.0));
+    EXPECT_EQ(s.treesPlanted, StateValue(GetParam().stored));
     // The model derives the rest of the initial stand.
-    for (const StateValue *v : {&s.TreesAlive, &s.BasalArea, &s.DMin, &s.WeibullA, &s.WeibullB, &s.WeibullC})
+    for (const StateValue *v : {&s.treesAlive, &s.basalArea, &s.minDiameter, &s.weibullA, &s.weibullB, &s.weibullC})
         EXPECT_TRUE(v->isGiven());
-    EXPECT_LE(s.TreesAlive.value(), GetParam().stored);
-    EXPECT_GT(s.BasalArea.value(), 0.0);
-    EXPECT_LE(s.BasalArea.value(), 45.0);
+    EXPECT_LE(s.treesAlive.value(), GetParam().stored);
+    EXPECT_GT(s.basalArea.value(), 0.0);
+    EXPECT_LE(s.basalArea.value(), 45.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, UnthinnedDensityPlanted,
@@ -102,10 +102,10 @@ TEST(UnthinnedDensity, AliveDerivesThePlanted)
 {
     StandState s = young();
     ASSERT_EQ(confirmUnthinnedDensity(s, "1100.5", DensityChoice::Alive).kind, DensityOutcome::Kind::Stored);
-    EXPECT_EQ(s.TreesAlive, StateValue(1100.0));
-    EXPECT_TRUE(s.TreesPlanted.isGiven());
-    EXPECT_GE(s.TreesPlanted.value(), 1100.0);
-    EXPECT_TRUE(s.BasalArea.isGiven());
+    EXPECT_EQ(s.treesAlive, StateValue(1100.0));
+    EXPECT_TRUE(s.treesPlanted.isGiven());
+    EXPECT_GE(s.treesPlanted.value(), 1100.0);
+    EXPECT_TRUE(s.basalArea.isGiven());
 }
 
 TEST(UnthinnedDensity, TheOtherCountIsDerivedAfresh)
@@ -116,9 +116,9 @@ TEST(UnthinnedDensity, TheOtherCountIsDerivedAfresh)
     StandState alive = young();
     ASSERT_EQ(confirmUnthinnedDensity(alive, "900", DensityChoice::Alive).kind, DensityOutcome::Kind::Stored);
     ASSERT_EQ(confirmUnthinnedDensity(planted, "900", DensityChoice::Alive).kind, DensityOutcome::Kind::Stored);
-    EXPECT_EQ(planted.TreesAlive, alive.TreesAlive);
-    EXPECT_EQ(planted.TreesPlanted, alive.TreesPlanted);
-    EXPECT_EQ(planted.BasalArea, alive.BasalArea);
+    EXPECT_EQ(planted.treesAlive, alive.treesAlive);
+    EXPECT_EQ(planted.treesPlanted, alive.treesPlanted);
+    EXPECT_EQ(planted.basalArea, alive.basalArea);
 }
 
 TEST(UnthinnedDensity, BasalAreaAbove45EndsTheSimulation)

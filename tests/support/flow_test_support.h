@@ -409,7 +409,7 @@ public:
     int recordRows() const { return recordRowCount(state); }
     QString recordCell(int row, int col) const
     {
-        return QString::fromStdString(recordCellText(state.SimRecord[row][col]));
+        return QString::fromStdString(recordCellText(state.record[row][col]));
     }
 
     QTemporaryDir dir;

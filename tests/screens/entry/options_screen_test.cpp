@@ -29,7 +29,7 @@ Opened openOptions(ScreenHarness &h)
 QString storedDimensions(const StandState &s)
 {
     QString out;
-    for (const StateValue *v : {&s.SawlogMinDiameter, &s.SawlogMinLength, &s.StumpHeight, &s.TopDiameter})
+    for (const StateValue *v : {&s.sawlogMinDiameter, &s.sawlogMinLength, &s.stumpHeight, &s.topDiameter})
         out += v->isGiven() ? QLatin1Char('x') : QLatin1Char('-');
     return out;
 }
@@ -76,13 +76,13 @@ void OptionsScreenTest::designDefaultsConfirmed()
 
     click(f->cmdOk);
     QVERIFY(h.fake.messages.shown.empty());
-    QCOMPARE(h.state.WithBark.value(), 1.0);
-    QCOMPARE(h.state.SawlogMinDiameter.value(), 20.0);
-    QCOMPARE(h.state.SawlogMinLength.value(), 2.3);
-    QCOMPARE(h.state.StumpHeight.value(), 0.15);
-    QCOMPARE(h.state.TopDiameter.value(), 7.0);
-    QVERIFY(h.state.CurrentYear.isText());
-    QCOMPARE(QString::fromStdString(h.state.CurrentYear.text()), thisYear);
+    QCOMPARE(h.state.withBark.value(), 1.0);
+    QCOMPARE(h.state.sawlogMinDiameter.value(), 20.0);
+    QCOMPARE(h.state.sawlogMinLength.value(), 2.3);
+    QCOMPARE(h.state.stumpHeight.value(), 0.15);
+    QCOMPARE(h.state.topDiameter.value(), 7.0);
+    QVERIFY(h.state.currentYear.isText());
+    QCOMPARE(QString::fromStdString(h.state.currentYear.text()), thisYear);
     // Hidden, not closed; "Simulação" is available.
     QVERIFY(!f->isVisible());
     QCOMPARE(h.window<OptionsScreen>("Form1"), f);
@@ -96,8 +96,8 @@ void OptionsScreenTest::withoutBark()
     choose(f->optVsc);
     QVERIFY(f->optVsc->isChecked() && !f->optVcc->isChecked());
     click(f->cmdOk);
-    QCOMPARE(h.state.WithBark.value(), 0.0);
-    QVERIFY(h.state.WithBark.isGiven());
+    QCOMPARE(h.state.withBark.value(), 0.0);
+    QVERIFY(h.state.withBark.isGiven());
 }
 
 void OptionsScreenTest::invalidYear_data()
@@ -122,8 +122,8 @@ void OptionsScreenTest::invalidYear()
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
     QCOMPARE(h.fake.messages.shown.front().parentName, QStringLiteral("Form1"));
     // The bark option is stored first; nothing after it.
-    QVERIFY(h.state.WithBark.isGiven());
-    QVERIFY(h.state.CurrentYear.isEmptyOrNull());
+    QVERIFY(h.state.withBark.isGiven());
+    QVERIFY(h.state.currentYear.isEmptyOrNull());
     QCOMPARE(storedDimensions(h.state), QStringLiteral("----"));
     QVERIFY(f->isVisible());
     QVERIFY(!e->Sim->isEnabled());
@@ -163,7 +163,7 @@ void OptionsScreenTest::invalidDimension()
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | " + message});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
     QCOMPARE(storedDimensions(h.state), stored);
-    QCOMPARE(!h.state.CurrentYear.isEmptyOrNull(), yearStored);
+    QCOMPARE(!h.state.currentYear.isEmptyOrNull(), yearStored);
     QVERIFY(f->isVisible());
     QVERIFY(!e->Sim->isEnabled());
 

@@ -48,7 +48,7 @@ void storeUnthinnedStand(ScreenHarness &h, StandDataScreen *f)
     choose(form3->optArvPlant);
     typeInto(form3->txtNArvVP, QStringLiteral("1500"));
     click(form3->cmdOk);
-    QVERIFY(h.state.EnteredUnthinned.isGiven());
+    QVERIFY(h.state.enteredUnthinned.isGiven());
 }
 
 } // namespace
@@ -207,12 +207,12 @@ void StandDataScreenTest::qualityClassGivesHeight()
     click(f->cmdDPdesb);
 
     QVERIFY(h.fake.messages.shown.empty());
-    QCOMPARE(h.state.StandAge.value(), 50.0);
-    QCOMPARE(h.state.SiteIndex.value(), 15.0);
+    QCOMPARE(h.state.standAge.value(), 50.0);
+    QCOMPARE(h.state.siteIndex.value(), 15.0);
     // Site index is the dominant height at 50 years: 15 m, just under it by the model's rounding.
     const double expected = 15.0 * std::pow(10.0, 0.380999 - 2.694076 / std::sqrt(50.0));
-    QVERIFY(std::abs(h.state.DominantHeight.value() - expected) < 1e-9);
-    QVERIFY(h.state.DominantHeight.value() < 15.0 && h.state.DominantHeight.value() > 14.9);
+    QVERIFY(std::abs(h.state.dominantHeight.value() - expected) < 1e-9);
+    QVERIFY(h.state.dominantHeight.value() < 15.0 && h.state.dominantHeight.value() > 14.9);
     QWidget *form4 = h.window<QWidget>("Form4");
     QVERIFY(form4 && form4->isVisible());
     QCOMPARE(form4->parentWidget(), static_cast<QWidget *>(h.entrada()));
@@ -226,11 +226,11 @@ void StandDataScreenTest::dominantHeightGivesSiteIndex()
     typeInto(f->txtADominante, QStringLiteral("9"));
     click(f->cmdDPndesb);
     QVERIFY(h.fake.messages.shown.empty());
-    QCOMPARE(h.state.StandAge.value(), 12.0);
-    QCOMPARE(h.state.DominantHeight.value(), 9.0);
+    QCOMPARE(h.state.standAge.value(), 12.0);
+    QCOMPARE(h.state.dominantHeight.value(), 9.0);
     // Going back from the site index to age 12 gives the typed height.
-    QVERIFY(h.state.SiteIndex.isGiven());
-    QVERIFY(std::abs(DominantHeightAtAge(12.0, h.state.SiteIndex.value()) - 9.0) < 1e-6);
+    QVERIFY(h.state.siteIndex.isGiven());
+    QVERIFY(std::abs(DominantHeightAtAge(12.0, h.state.siteIndex.value()) - 9.0) < 1e-6);
     QWidget *form3 = h.window<QWidget>("Form3");
     QVERIFY(form3 && form3->isVisible());
     QVERIFY(!h.window<QWidget>("Form4"));
@@ -268,7 +268,7 @@ void StandDataScreenTest::missingEntries()
         click(h.entrada()->cmdSimulacao);
         f = h.window<StandDataScreen>("Form2");
         QVERIFY(f);
-        QVERIFY(h.state.DominantHeight.isNull() && h.state.SiteIndex.isNull());
+        QVERIFY(h.state.dominantHeight.isNull() && h.state.siteIndex.isNull());
         h.fake.messages.clear();
     }
     if (classRoute)
@@ -280,10 +280,10 @@ void StandDataScreenTest::missingEntries()
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Insuficiência de Dados | " + message});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
-    QCOMPARE(h.state.StandAge.value(), 12.0);
-    QVERIFY(!h.state.DominantHeight.isGiven());
-    QVERIFY(!h.state.SiteIndex.isGiven());
-    QCOMPARE(h.state.DominantHeight.isNull(), afterCancel);
+    QCOMPARE(h.state.standAge.value(), 12.0);
+    QVERIFY(!h.state.dominantHeight.isGiven());
+    QVERIFY(!h.state.siteIndex.isGiven());
+    QCOMPARE(h.state.dominantHeight.isNull(), afterCancel);
     QVERIFY(!h.window<QWidget>("Form3"));
     QVERIFY(f->isVisible());
 }
@@ -319,7 +319,7 @@ void StandDataScreenTest::entriesOutsideTheEquations()
     QCOMPARE(QString::fromStdString(h.fake.messages.last().title), QStringLiteral("Dados Inválidos"));
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
     QVERIFY(!h.window<QWidget>("Form3"));
-    for (const StateValue *v : {&h.state.DominantHeight, &h.state.SiteIndex})
+    for (const StateValue *v : {&h.state.dominantHeight, &h.state.siteIndex})
         QVERIFY(!v->isGiven() || std::isfinite(v->value()));
     QVERIFY(!h.fake.exit.exited());
 }
@@ -394,15 +394,15 @@ void StandDataScreenTest::cancelClearsTheStand()
     QVERIFY(h.window<QWidget>("Form3"));
     click(f->cmdCancelar);
 
-    for (const StateValue *v : {&h.state.StandAge, &h.state.SiteIndex, &h.state.DominantHeight,
-                                &h.state.EnteredUnthinned, &h.state.TreesAlive, &h.state.TreesPlanted,
-                                &h.state.BasalArea, &h.state.DMin, &h.state.WeibullA, &h.state.WeibullB,
-                                &h.state.WeibullC})
+    for (const StateValue *v : {&h.state.standAge, &h.state.siteIndex, &h.state.dominantHeight,
+                                &h.state.enteredUnthinned, &h.state.treesAlive, &h.state.treesPlanted,
+                                &h.state.basalArea, &h.state.minDiameter, &h.state.weibullA, &h.state.weibullB,
+                                &h.state.weibullC})
         QVERIFY(v->isNull());
     // The options stay.
-    QCOMPARE(h.state.WithBark.value(), 1.0);
-    QCOMPARE(h.state.TopDiameter.value(), 7.0);
-    QVERIFY(h.state.CurrentYear.isText());
+    QCOMPARE(h.state.withBark.value(), 1.0);
+    QCOMPARE(h.state.topDiameter.value(), 7.0);
+    QVERIFY(h.state.currentYear.isText());
     QVERIFY(!h.window<QWidget>("Form2"));
     QVERIFY(!h.window<QWidget>("Form3"));
     QVERIFY(!f->isVisible());

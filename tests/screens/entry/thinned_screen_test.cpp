@@ -61,20 +61,20 @@ QStringList classTexts(const ThinnedScreen *f)
 // percentile the screen derived, handed on through a, b and c.
 double storedPercentile(const StandState &s)
 {
-    return s.WeibullA.value() + s.WeibullB.value() * std::pow(2.99573, 1.0 / s.WeibullC.value());
+    return s.weibullA.value() + s.weibullB.value() * std::pow(2.99573, 1.0 / s.weibullC.value());
 }
 
 bool nothingStored(const StandState &s)
 {
-    return s.EnteredUnthinned.isEmpty() && s.TreesAlive.isEmpty() && s.BasalArea.isEmpty() && s.DMin.isEmpty() &&
-           s.WeibullA.isEmpty() && s.WeibullB.isEmpty() && s.WeibullC.isEmpty();
+    return s.enteredUnthinned.isEmpty() && s.treesAlive.isEmpty() && s.basalArea.isEmpty() && s.minDiameter.isEmpty() &&
+           s.weibullA.isEmpty() && s.weibullB.isEmpty() && s.weibullC.isEmpty();
 }
 
 void checkStoredAndLocked(ScreenHarness &h, const Opened &o)
 {
     QVERIFY2(h.fake.messages.shown.empty(), qPrintable(boxTexts(h.fake.messages).join('\n')));
-    QCOMPARE(h.state.EnteredUnthinned.value(), 0.0);
-    QVERIFY(h.state.EnteredUnthinned.isGiven());
+    QCOMPARE(h.state.enteredUnthinned.value(), 0.0);
+    QVERIFY(h.state.enteredUnthinned.isGiven());
     QVERIFY(!o.form4->isVisible());
     QCOMPARE(h.window<ThinnedScreen>("Form4"), o.form4);
     QVERIFY(!o.form2->Frame3->isEnabled() && !o.form2->Frame4->isEnabled());
@@ -191,10 +191,10 @@ void ThinnedScreenTest::classes()
     click(o.form4->cmdOk);
 
     checkStoredAndLocked(h, o);
-    QCOMPARE(h.state.TreesAlive.value(), trees);
-    QCOMPARE(h.state.DMin.value(), dmin);
-    QVERIFY(std::abs(h.state.WeibullA.value() - 0.9 * dmin) < 1e-12);
-    QVERIFY(std::abs(h.state.BasalArea.value() - basalArea) < 1e-9);
+    QCOMPARE(h.state.treesAlive.value(), trees);
+    QCOMPARE(h.state.minDiameter.value(), dmin);
+    QVERIFY(std::abs(h.state.weibullA.value() - 0.9 * dmin) < 1e-12);
+    QVERIFY(std::abs(h.state.basalArea.value() - basalArea) < 1e-9);
     QVERIFY2(std::abs(storedPercentile(h.state) - percentile) < 1e-6,
              qPrintable(QString::number(storedPercentile(h.state), 'g', 12)));
     QVERIFY(!h.ctx->entries.thinnedByParameters);
@@ -282,7 +282,7 @@ void ThinnedScreenTest::classBasalAreaLimit()
     click(o.form4->cmdOk);
     if (!ends) {
         checkStoredAndLocked(h, o);
-        QVERIFY(h.state.BasalArea.value() <= 45.0);
+        QVERIFY(h.state.basalArea.value() <= 45.0);
         QVERIFY(!h.fake.exit.exited());
         return;
     }
@@ -320,10 +320,10 @@ void ThinnedScreenTest::parameters()
     click(o.form4->cmdOk);
 
     checkStoredAndLocked(h, o);
-    QCOMPARE(h.state.TreesAlive.value(), stored);
-    QCOMPARE(h.state.BasalArea.value(), 22.0);
-    QCOMPARE(h.state.DMin.value(), 9.0);
-    QVERIFY(std::abs(h.state.WeibullA.value() - 8.1) < 1e-12);
+    QCOMPARE(h.state.treesAlive.value(), stored);
+    QCOMPARE(h.state.basalArea.value(), 22.0);
+    QCOMPARE(h.state.minDiameter.value(), 9.0);
+    QVERIFY(std::abs(h.state.weibullA.value() - 8.1) < 1e-12);
     QVERIFY(std::abs(storedPercentile(h.state) - 31.0) < 1e-6);
     // Later screens read the parameters as typed.
     QVERIFY(h.ctx->entries.thinnedByParameters);
@@ -387,7 +387,7 @@ void ThinnedScreenTest::parameterBasalAreaLimit()
     click(o.form4->cmdOk);
     if (!ends) {
         checkStoredAndLocked(h, o);
-        QCOMPARE(h.state.BasalArea.value(), 45.0);
+        QCOMPARE(h.state.basalArea.value(), 45.0);
         QVERIFY(!h.fake.exit.exited());
         return;
     }

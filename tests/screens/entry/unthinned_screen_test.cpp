@@ -102,20 +102,20 @@ void UnthinnedScreenTest::countIsRounded()
     click(f->cmdOk);
 
     QVERIFY2(h.fake.messages.shown.empty(), qPrintable(boxTexts(h.fake.messages).join('\n')));
-    QCOMPARE(h.state.EnteredUnthinned.value(), 1.0);
+    QCOMPARE(h.state.enteredUnthinned.value(), 1.0);
     if (alive) {
-        QCOMPARE(h.state.TreesAlive.value(), stored);
+        QCOMPARE(h.state.treesAlive.value(), stored);
         // The model derives the trees planted from those alive.
-        QVERIFY(h.state.TreesPlanted.isGiven());
-        QVERIFY(h.state.TreesPlanted.value() >= stored);
+        QVERIFY(h.state.treesPlanted.isGiven());
+        QVERIFY(h.state.treesPlanted.value() >= stored);
     } else {
-        QCOMPARE(h.state.TreesPlanted.value(), stored);
+        QCOMPARE(h.state.treesPlanted.value(), stored);
         // The model derives the trees alive from those planted.
-        QVERIFY(h.state.TreesAlive.isGiven());
-        QVERIFY(h.state.TreesAlive.value() <= stored);
+        QVERIFY(h.state.treesAlive.isGiven());
+        QVERIFY(h.state.treesAlive.value() <= stored);
     }
-    for (const StateValue *v : {&h.state.BasalArea, &h.state.DMin, &h.state.WeibullA, &h.state.WeibullB,
-                                &h.state.WeibullC})
+    for (const StateValue *v : {&h.state.basalArea, &h.state.minDiameter, &h.state.weibullA, &h.state.weibullB,
+                                &h.state.weibullC})
         QVERIFY(v->isGiven());
     // Hidden and kept; the stand data are locked, the way on is "&Ok".
     QVERIFY(!f->isVisible());
@@ -160,8 +160,8 @@ void UnthinnedScreenTest::refused()
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
     QCOMPARE(h.fake.messages.last().buttons, Message::Buttons::Ok);
     // Nothing stored; the entry stays as typed.
-    QVERIFY(h.state.EnteredUnthinned.isEmpty());
-    QVERIFY(h.state.TreesPlanted.isEmpty() && h.state.TreesAlive.isEmpty() && h.state.BasalArea.isEmpty());
+    QVERIFY(h.state.enteredUnthinned.isEmpty());
+    QVERIFY(h.state.treesPlanted.isEmpty() && h.state.treesAlive.isEmpty() && h.state.basalArea.isEmpty());
     QVERIFY(f->isVisible());
     QCOMPARE(f->txtNArvVP->text(), typed);
     QVERIFY(form2->Frame3->isEnabled() && form2->Frame4->isEnabled());
@@ -196,7 +196,7 @@ void UnthinnedScreenTest::emptyEntryAsksToLeave()
     QCOMPARE(QString::fromStdString(question.title), QStringLiteral("Insuficiência de Dados..."));
     QCOMPARE(QString::fromStdString(question.text),
              QStringLiteral("Não preencheu todos os requesitos. Deseja sair deste ecran?"));
-    QVERIFY(h.state.EnteredUnthinned.isEmpty());
+    QVERIFY(h.state.enteredUnthinned.isEmpty());
     QVERIFY(form2->Frame3->isEnabled());
     if (leave) {
         QVERIFY(!h.window<UnthinnedScreen>("Form3"));
@@ -241,7 +241,7 @@ void UnthinnedScreenTest::cancelOnStandDataUnloadsIt()
     QVERIFY(h.window<UnthinnedScreen>("Form3"));
     click(form2->cmdCancelar);
     QVERIFY(!h.window<UnthinnedScreen>("Form3"));
-    QVERIFY(h.state.TreesAlive.isNull());
+    QVERIFY(h.state.treesAlive.isNull());
 }
 
 QTEST_MAIN(UnthinnedScreenTest)

@@ -250,7 +250,7 @@ void BestRegimeScreenTest::savesARegimeThatPlaysAgainToItsValue()
         valueSimulation(state, std::get<EconomicInputs>(readEconomicInputs(*replay.economics)));
     QVERIFY(valuation.has_value());
     QCOMPARE(QString::fromStdString(formatFixed(valuation->npv, 2)), row[1]);
-    QCOMPARE(QString::fromStdString(plainNumberText(state.StandAge.value())), row[7]);
+    QCOMPARE(QString::fromStdString(plainNumberText(state.standAge.value())), row[7]);
 
     // A save that fails says so and writes nothing.
     const QString nowhere = h.dir.path() + QStringLiteral("/sem-pasta/regime.json");

@@ -201,7 +201,7 @@ void CarbonScreenTest::exportsAndPrints()
     h.fake.files.answer = h.dir.filePath(QStringLiteral("carbono"));
     QVERIFY(press(w->cmdExportarTabela));
     QCOMPARE(h.fake.files.asked.back().proposedName,
-             QString::fromStdString(h.state.SimLogPath).chopped(5) + QStringLiteral("-carbono"));
+             QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-carbono"));
     const QStringList lines = QString::fromUtf8(readFile(h.dir.filePath(QStringLiteral("carbono.csv"))))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 10);

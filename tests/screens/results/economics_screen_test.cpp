@@ -215,7 +215,7 @@ void EconomicsScreenTest::exportsTableAndCharts()
     QVERIFY(press(w->cmdExportarTabela));
     QCOMPARE(h.fake.files.asked.back().title, QStringLiteral("Exportar a tabela"));
     QCOMPARE(h.fake.files.asked.back().proposedName,
-             QString::fromStdString(h.state.SimLogPath).chopped(5) + QStringLiteral("-economia"));
+             QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-economia"));
     const QStringList lines = QString::fromUtf8(readFile(h.dir.filePath(QStringLiteral("economia.csv"))))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6);

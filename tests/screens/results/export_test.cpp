@@ -72,7 +72,7 @@ void ExportTest::standTables()
     QCOMPARE(h.fake.files.asked.back().title, QStringLiteral("Exportar a tabela"));
     QCOMPARE(h.fake.files.asked.back().filter, QStringLiteral("CSV (*.csv)|*.csv"));
     QCOMPARE(h.fake.files.asked.back().proposedName,
-             QString::fromStdString(h.state.SimLogPath).chopped(5) + QStringLiteral("-idade-17"));
+             QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-idade-17"));
     const QStringList form5Lines = csvLines(h.dir.filePath(QStringLiteral("estrutura.csv")));
     QCOMPARE(form5Lines, gridAsCsv(h.form5()->Grelha));
     QCOMPARE(form5Lines.first(), QStringLiteral("ClasseDAP,NArv/ha,ABasal(m2/ha),Altura(m),V.Total(m3/ha),"
@@ -85,7 +85,7 @@ void ExportTest::standTables()
     h.fake.files.answer = h.dir.filePath(QStringLiteral("desbaste.csv"));
     QVERIFY(press(h.form7()->cmdExportar));
     QCOMPARE(h.fake.files.asked.back().proposedName,
-             QString::fromStdString(h.state.SimLogPath).chopped(5) + QStringLiteral("-idade-17-desbaste"));
+             QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-idade-17-desbaste"));
     QCOMPARE(csvLines(h.dir.filePath(QStringLiteral("desbaste.csv"))), gridAsCsv(h.form7()->Grelha));
 
     // Nothing else happened: no box, no log block, no record row, same screens.
@@ -150,7 +150,7 @@ void ExportTest::classCharts()
     h.fake.files.answer = h.dir.filePath(QStringLiteral("desbaste.png"));
     QVERIFY(press(form9->cmdExportarGrafico));
     QCOMPARE(h.fake.files.asked.back().proposedName,
-             QString::fromStdString(h.state.SimLogPath).chopped(5) + QStringLiteral("-graficos-idade-17-desbaste"));
+             QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-graficos-idade-17-desbaste"));
     QVERIFY(!QImage(h.dir.filePath(QStringLiteral("desbaste.png"))).isNull());
     QVERIFY(h.fake.messages.shown.empty());
 }

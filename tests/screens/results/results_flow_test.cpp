@@ -177,7 +177,7 @@ void ResultsFlowTest::wholeSimulation()
     const ReferenceRun reference = runReference(s, h.dir.path());
     EntradaScreen *entrada = h.window<EntradaScreen>("Entrada");
     QVERIFY(entrada);
-    const std::string firstLog = h.state.SimLogPath;
+    const std::string firstLog = h.state.logName;
     QVERIFY(h.enterStand(s));
     QVERIFY(h.playAll(s));
 
@@ -253,9 +253,9 @@ void ResultsFlowTest::wholeSimulation()
     QCOMPARE(h.ctx->windows.loadedNames(), QStringList{"Entrada"});
     QCOMPARE(h.visibleWindows(), QStringList{"Entrada"});
     QCOMPARE(h.recordRows(), 0);
-    QCOMPARE(h.state.SimRecordLast, -1);
-    QVERIFY(h.state.StandAge.isNull() && h.state.WithBark.isNull() && h.state.CurrentYear.isEmptyOrNull());
-    QVERIFY(h.state.SimLogPath != firstLog);
+    QCOMPARE(h.state.recordLast, -1);
+    QVERIFY(h.state.standAge.isNull() && h.state.withBark.isNull() && h.state.currentYear.isEmptyOrNull());
+    QVERIFY(h.state.logName != firstLog);
     QVERIFY(QFile::exists(oldLog)); // kept until "Sair"
     QVERIFY(!QFile::exists(QString::fromStdString(h.ctx->logPath().string())));
     QCOMPARE(QString::fromStdString(h.ctx->simulation.log().path().string()),

@@ -126,12 +126,12 @@ void EntradaScreenTest::logNameAtStartUp()
     ScreenHarness h;
     for (const QString &name : present)
         touch(h.folderFile(name));
-    h.state.SimRecordLast = 7;
+    h.state.recordLast = 7;
 
     QVERIFY(h.start());
-    QCOMPARE(QString::fromStdString(h.state.SimLogPath), expected);
+    QCOMPARE(QString::fromStdString(h.state.logName), expected);
     QCOMPARE(QString::fromStdString(h.ctx->simulation.log().path().string()), h.folderFile(expected));
-    QCOMPARE(h.state.SimRecordLast, -1);
+    QCOMPARE(h.state.recordLast, -1);
     // The name is only chosen: the stand screen creates the file.
     QVERIFY(!QFile::exists(h.folderFile(expected)));
 }
@@ -286,7 +286,7 @@ void EntradaScreenTest::regionalCheck()
         QVERIFY(e && e->isVisible());
         QVERIFY(h.fake.messages.shown.empty());
         QVERIFY(!h.fake.exit.exited());
-        QCOMPARE(h.state.SimLogPath, std::string("Simulacao2.temp"));
+        QCOMPARE(h.state.logName, std::string("Simulacao2.temp"));
         return;
     }
     QVERIFY(!e);
@@ -300,7 +300,7 @@ void EntradaScreenTest::regionalCheck()
     // Nothing was shown and no log name was chosen; nothing was deleted.
     for (QWidget *w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    QVERIFY(h.state.SimLogPath.empty());
+    QVERIFY(h.state.logName.empty());
     QVERIFY(QFile::exists(h.folderFile("Simulacao1.temp")));
 }
 
@@ -344,7 +344,7 @@ void EntradaScreenTest::newSimulationStartsAfresh()
     click(first->cmdSimulacao);
     QCOMPARE(entryPoints(first), kSimulating);
     touch(QString::fromStdString(h.ctx->logPath().string()));
-    h.state.SimRecordLast = 3;
+    h.state.recordLast = 3;
 
     // The end screen's "Nova simulação".
     newSimulation(h.state);
@@ -357,9 +357,9 @@ void EntradaScreenTest::newSimulationStartsAfresh()
     QCOMPARE(entryPoints(fresh), kFresh);
     QVERIFY(!h.window<QWidget>("Form1"));
     QVERIFY(!h.window<QWidget>("Form2"));
-    QCOMPARE(h.state.SimLogPath, std::string("Simulacao2.temp"));
+    QCOMPARE(h.state.logName, std::string("Simulacao2.temp"));
     QCOMPARE(QString::fromStdString(h.ctx->simulation.log().path().string()), h.folderFile("Simulacao2.temp"));
-    QCOMPARE(h.state.SimRecordLast, -1);
+    QCOMPARE(h.state.recordLast, -1);
     QVERIFY(h.fake.messages.shown.empty());
 
     // The options window starts from its design defaults again.

@@ -99,7 +99,7 @@ std::string amountText(const StandState &state, const Step &step)
 {
     if (step.kind == 'm')
         return QString::number(step.amount).toStdString();
-    return QString::number(step.amount * state.BasalArea.value(), 'f', 3).toStdString();
+    return QString::number(step.amount * state.basalArea.value(), 'f', 3).toStdString();
 }
 
 // What one simulation leaves behind.
@@ -235,7 +235,7 @@ public:
     Outcome play(const SimulationPlan &sim, int number)
     {
         const std::filesystem::path log = folder_ / ("Simulacao" + std::to_string(number) + ".temp");
-        state_.SimLogPath = log.filename().string();
+        state_.logName = log.filename().string();
         flow_.log().setPath(log);
         Outcome out;
         try {

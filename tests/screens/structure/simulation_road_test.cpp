@@ -70,7 +70,7 @@ void storeByParameters(FlowHarness &h)
 // A thinning from below to 60 % of the current basal area, typed on the thinning screen.
 bool thinFromBelow(FlowHarness &h)
 {
-    const QString residual = QString::number(0.6 * h.state.BasalArea.value(), 'f', 2);
+    const QString residual = QString::number(0.6 * h.state.basalArea.value(), 'f', 2);
     return h.thin(ScreenEntries::Thinning::FromBelow, residual.toStdString());
 }
 
@@ -110,7 +110,7 @@ void SimulationRoadTest::cancelledStandLeavesNothingInTheLog()
     typeStandData(f);
     QVERIFY(press(f->cmdDPdesb));
     storeByParameters(h);
-    QVERIFY(h.state.EnteredUnthinned.isGiven());
+    QVERIFY(h.state.enteredUnthinned.isGiven());
     QVERIFY(press(f->cmdCancelar));
     QVERIFY(!h.window<QWidget>("Form4"));
 
@@ -191,7 +191,7 @@ void SimulationRoadTest::standStaysLockedAfterItsWindowWasClosed()
         storeByParameters(h);
     else
         storePlanted(h, QStringLiteral("1500"));
-    QVERIFY(h.state.EnteredUnthinned.isGiven());
+    QVERIFY(h.state.enteredUnthinned.isGiven());
 
     // "Simulação" shows the stand data locked: age, height and the other route are out of reach.
     QVERIFY(press(entrada(h)->cmdSimulacao));
@@ -206,8 +206,8 @@ void SimulationRoadTest::standStaysLockedAfterItsWindowWasClosed()
     QVERIFY(press(f->cmdOk));
     QVERIFY(h.form5() && h.form5()->isVisible());
     QCOMPARE(h.form5()->txtIdade->text(), QStringLiteral("12"));
-    QCOMPARE(h.state.StandAge.value(), 12.0);
-    QCOMPARE(h.state.DominantHeight.value(), 9.0);
+    QCOMPARE(h.state.standAge.value(), 12.0);
+    QCOMPARE(h.state.dominantHeight.value(), 9.0);
 
     // "Cancelar" lifts the lock with the stand.
     FlowHarness other;
@@ -273,7 +273,7 @@ void SimulationRoadTest::logFailureIsToldOncePerSimulation()
 
     QVERIFY(h.finish());
     QVERIFY(press(h.window<EndScreen>("Terminar")->cmdNovaSimulacao));
-    QCOMPARE(h.ctx->state.SimLogPath, std::string("Simulacao2.temp"));
+    QCOMPARE(h.ctx->state.logName, std::string("Simulacao2.temp"));
     QVERIFY(QDir().mkpath(QString::fromStdString(h.ctx->logPath().string())));
     h.fake.messages.clear();
 

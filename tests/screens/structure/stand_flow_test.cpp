@@ -168,7 +168,7 @@ void StandFlowTest::stepByStep()
     QCOMPARE(f5->txtIdade->text(), QStringLiteral("27"));
     // A mechanical thinning keeps the stand "never thinned before".
     QCOMPARE(f5->Frame1->title(), QStringLiteral("Características do povoamento sem desbaste prévio"));
-    QVERIFY(h.state.TreesResidual.isNull() && h.state.BasalAreaResidual.isNull());
+    QVERIFY(h.state.residualTrees.isNull() && h.state.residualBasalArea.isNull());
 
     QVERIFY(press(f5->cmdProjectar));
     QCOMPARE(h.recordRows(), 6);
@@ -195,7 +195,7 @@ void StandFlowTest::stepByStep()
     QCOMPARE(f5->txtIdade->text(), QStringLiteral("32"));
     QCOMPARE(h.logBytes(), logBefore);
     QCOMPARE(h.recordRows(), 6);
-    QVERIFY(h.state.TreesResidual.isNull());
+    QVERIFY(h.state.residualTrees.isNull());
 
     // The thinning screen starts empty again.
     QVERIFY(press(f5->cmdDesbastar));
