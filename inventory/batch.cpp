@@ -5,6 +5,7 @@
 #include "inventory/results_map.h"
 #include "regimes/carbon_run.h"
 #include "base/whole_file.h"
+#include "base/worker_pool.h"
 #include "session/structure/sim_record.h"
 
 #include <chrono>
@@ -409,116 +410,44 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 
-    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    // Stands go to the workers in chunks, so that handing work over costs
-    // little; a bounded number of chunks is in flight, so memory stays flat.
+    // Stands go to the workers in chunks of 32, so that handing work over
+    // costs little; the pool keeps a bounded number in flight, so memory stays
+    // flat. The stands a worker finished together are committed together.
     constexpr size_t kChunk = 32;
-    const size_t window = static_cast<size_t>(jobs) * 4;
-
-    struct Chunk {
-        size_t index = 0;
-        std::vector<Job> rows;
-    };
-    std::mutex m;
-    std::condition_variable workAvailable;
-    std::condition_variable resultReady;
-    std::deque<Chunk> queue;
-    std::map<size_t, std::vector<StandOutcome>> ready;
-    bool eof = false;
-    size_t nextIndex = 0;
-    size_t nextWrite = 0;
-    std::exception_ptr failure; // the first output that could not be written stops the run
     size_t processed = 0;
-
-    std::vector<std::thread> workers;
-    for (unsigned w = 0; w < jobs; ++w) {
-        workers.emplace_back([&] {
-            for (;;) {
-                Chunk chunk;
-                {
-                    std::unique_lock lk(m);
-                    workAvailable.wait(lk, [&] { return !queue.empty() || eof; });
-                    if (queue.empty())
-                        return;
-                    chunk = std::move(queue.front());
-                    queue.pop_front();
-                }
-                std::vector<StandOutcome> results;
-                results.reserve(chunk.rows.size());
-                for (const Job &job : chunk.rows)
-                    results.push_back(runOne(job, regime, economics, carbon, outDir, options.keepLogs));
-                {
-                    std::lock_guard lk(m);
-                    ready.emplace(chunk.index, std::move(results));
-                }
-                resultReady.notify_one();
-            }
-        });
-    }
-
-    // Writes every finished chunk that is next in line, outside the lock.
-    auto drain = [&](std::unique_lock<std::mutex> &lk) {
-        for (auto it = ready.find(nextWrite); it != ready.end(); it = ready.find(nextWrite)) {
-            std::vector<StandOutcome> results = std::move(it->second);
-            ready.erase(it);
-            ++nextWrite;
-            if (failure)
-                continue;
-            lk.unlock();
-            try {
-                // The stands a worker finished together are committed together.
-                for (const auto &sink : sinks)
-                    sink->add(results);
-                if (options.extraSink)
-                    options.extraSink->add(results);
-                for (const StandOutcome &r : results) {
-                    if (r.logFailed && summary.logFailed++ == 0)
-                        summary.firstLogFailure = r.logFailure;
-                    ++processed;
-                    switch (r.kind) {
-                    case StandOutcome::Kind::Done:
-                        if (!r.logFailed)
-                            ++summary.done;
-                        break;
-                    case StandOutcome::Kind::Refused: ++summary.refused; break;
-                    case StandOutcome::Kind::Ended: ++summary.endedByModel; break;
-                    case StandOutcome::Kind::Malformed: ++summary.malformed; break;
-                    }
-                }
-            } catch (...) {
-                lk.lock();
-                failure = std::current_exception();
-                queue.clear(); // nothing more can be kept: the workers stop
-                continue;
-            }
-            if (options.progress)
-                options.progress(processed, total);
-            lk.lock();
-        }
-    };
-    // False once an output has failed.
-    auto submit = [&](Chunk chunk) {
-        std::unique_lock lk(m);
-        for (;;) {
-            drain(lk);
-            if (failure)
-                return false;
-            if (nextIndex - nextWrite < window)
+    auto consume = [&](std::vector<StandOutcome> &&results) {
+        for (const auto &sink : sinks)
+            sink->add(results);
+        if (options.extraSink)
+            options.extraSink->add(results);
+        for (const StandOutcome &r : results) {
+            if (r.logFailed && summary.logFailed++ == 0)
+                summary.firstLogFailure = r.logFailure;
+            ++processed;
+            switch (r.kind) {
+            case StandOutcome::Kind::Done:
+                if (!r.logFailed)
+                    ++summary.done;
                 break;
-            resultReady.wait(lk);
+            case StandOutcome::Kind::Refused: ++summary.refused; break;
+            case StandOutcome::Kind::Ended: ++summary.endedByModel; break;
+            case StandOutcome::Kind::Malformed: ++summary.malformed; break;
+            }
         }
-        chunk.index = nextIndex++;
-        queue.push_back(std::move(chunk));
-        lk.unlock();
-        workAvailable.notify_one();
-        return true;
+        if (options.progress)
+            options.progress(processed, total);
+    };
+    auto work = [&](std::vector<Job> &chunk) {
+        std::vector<StandOutcome> results;
+        results.reserve(chunk.size());
+        for (const Job &job : chunk)
+            results.push_back(runOne(job, regime, economics, carbon, outDir, options.keepLogs));
+        return results;
     };
 
     // Every row is read, also those of other shards and those already done,
     // so that a repeated id is found wherever its first use is.
     std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
-    Chunk pending;
-    bool writing = true;
     InventoryRow row;
     // A row that cannot be read (the file changed under the run) stops the
     // reading; the stands handed out are finished and kept, then it is said.
@@ -531,47 +460,39 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             return false;
         }
     };
-    for (size_t position = 0; writing && nextRow(); ++position) {
-        if (options.stop && options.stop->load()) {
-            summary.interrupted = true;
-            break;
-        }
-        Job job;
-        job.position = position;
-        job.line = row.line;
-        job.rawId = row.rawId;
-        job.geometry = std::move(row.geometry);
-        if (const auto *why = std::get_if<std::string>(&row.cells)) {
-            job.row = *why;
-        } else {
-            job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
-            if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
-                job.row = "the id \"" + s->id + "\" was already used";
-        }
-        if (position % options.shardCount != options.shardIndex - 1 ||
-            (position < alreadyDone.size() && alreadyDone[position]))
-            continue;
-        pending.rows.push_back(std::move(job));
-        if (pending.rows.size() == kChunk)
-            writing = submit(std::exchange(pending, Chunk{}));
-    }
-    if (writing && !pending.rows.empty())
-        submit(std::move(pending));
-    {
-        std::unique_lock lk(m);
-        eof = true;
-        workAvailable.notify_all();
-        for (;;) {
-            drain(lk);
-            if (nextWrite >= nextIndex || failure)
+    size_t position = 0;
+    bool reading = true;
+    auto produce = [&](std::vector<Job> &chunk) {
+        while (reading && chunk.size() < kChunk) {
+            if (!nextRow()) {
+                reading = false;
                 break;
-            resultReady.wait(lk);
+            }
+            if (options.stop && options.stop->load()) {
+                summary.interrupted = true;
+                reading = false;
+                break;
+            }
+            Job job;
+            job.position = position;
+            job.line = row.line;
+            job.rawId = row.rawId;
+            job.geometry = std::move(row.geometry);
+            if (const auto *why = std::get_if<std::string>(&row.cells)) {
+                job.row = *why;
+            } else {
+                job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
+                if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
+                    job.row = "the id \"" + s->id + "\" was already used";
+            }
+            const size_t p = position++;
+            if (p % options.shardCount != options.shardIndex - 1 || (p < alreadyDone.size() && alreadyDone[p]))
+                continue;
+            chunk.push_back(std::move(job));
         }
-    }
-    for (std::thread &t : workers)
-        t.join();
-    if (failure)
-        std::rethrow_exception(failure);
+        return !chunk.empty();
+    };
+    runOrdered<std::vector<Job>, std::vector<StandOutcome>>({options.jobs, 1, 0}, produce, work, consume);
 
     for (const auto &sink : sinks)
         sink->finish(!summary.interrupted && !unreadable);
