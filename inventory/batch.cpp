@@ -334,6 +334,16 @@ RunIdentity runIdentity(const std::filesystem::path &inventory, const InventoryS
 
 } // namespace
 
+std::variant<InventoryStand, std::string> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen)
+{
+    if (const auto *why = std::get_if<std::string>(&row.cells))
+        return *why;
+    auto parsed = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
+    if (auto *stand = std::get_if<InventoryStand>(&parsed); stand && !seen.insert(stand->id).second)
+        return "the id \"" + stand->id + "\" was already used";
+    return parsed;
+}
+
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
@@ -478,13 +488,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             job.line = row.line;
             job.rawId = row.rawId;
             job.geometry = std::move(row.geometry);
-            if (const auto *why = std::get_if<std::string>(&row.cells)) {
-                job.row = *why;
-            } else {
-                job.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
-                if (auto *s = std::get_if<InventoryStand>(&job.row); s && !seen.insert(s->id).second)
-                    job.row = "the id \"" + s->id + "\" was already used";
-            }
+            job.row = standOfRow(row, seen);
             const size_t p = position++;
             if (p % options.shardCount != options.shardIndex - 1 || (p < alreadyDone.size() && alreadyDone[p]))
                 continue;

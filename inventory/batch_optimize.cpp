@@ -39,13 +39,7 @@ std::vector<StandLine> readInventory(const std::filesystem::path &inventory)
         StandLine s;
         s.line = row.line;
         s.rawId = row.rawId;
-        if (const auto *why = std::get_if<std::string>(&row.cells)) {
-            s.row = *why;
-        } else {
-            s.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
-            if (auto *stand = std::get_if<InventoryStand>(&s.row); stand && !seen.insert(stand->id).second)
-                s.row = "the id \"" + stand->id + "\" was already used";
-        }
+        s.row = standOfRow(row, seen);
         stands.push_back(std::move(s));
     }
     return stands;

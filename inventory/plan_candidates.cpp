@@ -237,21 +237,15 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
         StandInput s;
         s.line = row.line;
         s.rawId = row.rawId;
-        if (const auto *why = std::get_if<std::string>(&row.cells)) {
-            s.row = *why;
-        } else {
-            s.row = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
-            if (auto *stand = std::get_if<InventoryStand>(&s.row); stand && !seen.insert(stand->id).second) {
-                s.row = "the id \"" + stand->id + "\" was already used";
-            } else if (stand) {
-                const std::optional<double> area = parseNumber(row.area);
-                if (row.area.find_first_not_of(" \t") == std::string::npos)
-                    s.row = std::string("area is empty; a plan needs each stand's area");
-                else if (!area || !std::isfinite(*area) || *area <= 0.0 || *area > 1e6)
-                    s.row = "area \"" + row.area + "\" must be a number of hectares above 0";
-                else
-                    s.area = *area;
-            }
+        s.row = standOfRow(row, seen);
+        if (std::holds_alternative<InventoryStand>(s.row)) {
+            const std::optional<double> area = parseNumber(row.area);
+            if (row.area.find_first_not_of(" \t") == std::string::npos)
+                s.row = std::string("area is empty; a plan needs each stand's area");
+            else if (!area || !std::isfinite(*area) || *area <= 0.0 || *area > 1e6)
+                s.row = "area \"" + row.area + "\" must be a number of hectares above 0";
+            else
+                s.area = *area;
         }
         stands.push_back(std::move(s));
     }
