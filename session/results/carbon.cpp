@@ -60,16 +60,10 @@ std::variant<CarbonFactors, CarbonRefusal> readCarbonFactors(const CarbonTexts &
     std::array<double, kCarbonFieldCount> v{};
     for (const CarbonFieldInfo &info : kCarbonFields) {
         const std::string &text = texts[info.field];
-        const bool blank = text.find_first_not_of(" \t") == std::string::npos;
-        const std::optional<double> number = blank ? std::optional<double>(info.defaultValue) : parseNumber(text);
-        if (!number || *number < info.smallest || *number > info.largest) {
-            return CarbonRefusal{info.field, std::string("carbon.") + info.keyPath,
-                                 Message::warning("Dados Inválidos", std::string("O campo \"") + info.label +
-                                                                         "\" deve ser um número entre " +
-                                                                         plainNumberText(info.smallest) + " e " +
-                                                                         plainNumberText(info.largest) + ".")};
-        }
-        v[static_cast<size_t>(info.field)] = *number;
+        auto number = readBoundedField(text, info.defaultValue, info.smallest, info.largest, info.label);
+        if (auto *box = std::get_if<Message>(&number))
+            return CarbonRefusal{info.field, std::string("carbon.") + info.keyPath, std::move(*box)};
+        v[static_cast<size_t>(info.field)] = std::get<double>(number);
     }
     auto at = [&](CarbonField f) { return v[static_cast<size_t>(f)]; };
     CarbonFactors f;

@@ -87,21 +87,28 @@ const EconomicFieldInfo &economicFieldInfo(EconomicField field)
     return kEconomicFields[static_cast<size_t>(field)];
 }
 
+std::variant<double, Message> readBoundedField(const std::string &text, std::optional<double> blankValue,
+                                               double smallest, double largest, const char *label)
+{
+    const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+    const std::optional<double> number = blank && blankValue ? blankValue : parseNumber(text);
+    if (!number || *number < smallest || *number > largest)
+        return Message::warning("Dados Inválidos", std::string("O campo \"") + label + "\" deve ser um número entre " +
+                                                       plainNumberText(smallest) + " e " + plainNumberText(largest) +
+                                                       ".");
+    return *number;
+}
+
 std::variant<EconomicInputs, EconomicRefusal> readEconomicInputs(const EconomicTexts &texts)
 {
     std::array<double, kEconomicFieldCount> v{};
     for (const EconomicFieldInfo &info : kEconomicFields) {
         const std::string &text = texts[info.field];
-        const bool blank = text.find_first_not_of(" \t") == std::string::npos;
-        std::optional<double> number = blank && !info.required ? std::optional<double>(0.0) : parseNumber(text);
-        if (!number || *number < 0.0 || *number > info.largest) {
-            return EconomicRefusal{
-                info.field, std::string("economics.") + info.keyPath,
-                Message::warning("Dados Inválidos", std::string("O campo \"") + info.label +
-                                                        "\" deve ser um número entre 0 e " +
-                                                        plainNumberText(info.largest) + ".")};
-        }
-        v[static_cast<size_t>(info.field)] = *number;
+        auto number = readBoundedField(text, info.required ? std::nullopt : std::optional<double>(0.0), 0.0,
+                                       info.largest, info.label);
+        if (auto *box = std::get_if<Message>(&number))
+            return EconomicRefusal{info.field, std::string("economics.") + info.keyPath, std::move(*box)};
+        v[static_cast<size_t>(info.field)] = std::get<double>(number);
     }
     auto at = [&](EconomicField f) { return v[static_cast<size_t>(f)]; };
     EconomicInputs in;

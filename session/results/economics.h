@@ -72,6 +72,12 @@ struct EconomicRefusal {
     Message message;
 };
 
+// A field of the valuation and carbon windows read with the program's numeric
+// rule: a blank text takes `blankValue` (none: the field must be typed), then a
+// number from `smallest` to `largest`; otherwise the box naming the field.
+std::variant<double, Message> readBoundedField(const std::string &text, std::optional<double> blankValue,
+                                               double smallest, double largest, const char *label);
+
 // Reads the texts with the program's numeric rule; the first bad field is refused.
 std::variant<EconomicInputs, EconomicRefusal> readEconomicInputs(const EconomicTexts &texts);
 
