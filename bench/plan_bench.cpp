@@ -99,7 +99,7 @@ int main(int argc, char **argv)
                 OptimizeOptions o;
                 o.top = 0;
                 o.jobs = 1;
-                regimes += optimizeRegime(Scenario{settings.options, s.stand, s.density, {}, std::nullopt, std::nullopt}, space, o)
+                regimes += optimizeRegime(Scenario{settings.options, s.stand, s.density, {}, std::nullopt, std::nullopt, std::nullopt}, space, o)
                                .feasible;
                 ++counted;
             }

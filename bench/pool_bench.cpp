@@ -86,7 +86,9 @@ double simulationAlone(const fs::path &inventory, const tavelo::Regime &regime)
                 stands.push_back(std::get<tavelo::InventoryStand>(std::move(parsed)));
     const double c = processSeconds();
     for (const tavelo::InventoryStand &s : stands) {
-        const tavelo::Scenario scenario{regime.options, s.stand, s.density, regime.steps, std::nullopt, std::nullopt};
+        tavelo::Scenario scenario = tavelo::scenarioOf(regime, s.stand, s.density);
+        scenario.economics.reset();
+        scenario.carbon.reset();
         tavelo::StandState state;
         tavelo::LogFile log;
         log.discard();

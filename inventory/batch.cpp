@@ -128,7 +128,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     }
     const auto &stand = std::get<InventoryStand>(job.row);
     r.id = stand.id;
-    const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, regime.economics, regime.carbon};
+    const Scenario scenario = scenarioOf(regime, stand.stand, stand.density);
     StandState state;
     std::string logBytes;
     const std::filesystem::path logPath = logDir.empty() ? std::filesystem::path() : logDir / (stand.id + ".txt");
@@ -138,6 +138,7 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     else
         log.collectInto(&logBytes);
     const RunResult run = runScenario(scenario, state, log);
+    r.events = run.events;
 
     // A stand refused before its first table leaves no log. The log appears
     // whole under its name or not at all (also when the run is interrupted);
@@ -210,7 +211,7 @@ bool isBatchOutput(const std::filesystem::directory_entry &e)
     const std::string name = e.path().filename().string();
     std::error_code ec;
     return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
-                                     name == "carbon.csv" ||
+                                     name == "carbon.csv" || name == "events.csv" ||
                                      e.path().extension() == ".txt");
 }
 
@@ -262,9 +263,12 @@ std::string recordHeader()
 class FileSink : public ResultSink {
 public:
     FileSink(const std::filesystem::path &record, const std::filesystem::path &errors,
-             const std::filesystem::path *economics, const std::filesystem::path *carbon = nullptr)
+             const std::filesystem::path *economics, const std::filesystem::path *carbon = nullptr,
+             const std::filesystem::path *events = nullptr)
         : record_(record, recordHeader()), errors_(errors, kErrorsCsvHeader)
     {
+        if (events)
+            events_.emplace(*events, kEventsCsvHeader);
         if (economics)
             economics_.emplace(*economics, kEconomicsCsvHeader);
         if (carbon)
@@ -295,6 +299,12 @@ public:
             economics_->write(r.economics->csvLine);
         if (carbon_ && r.carbon)
             carbon_->write(r.carbon->csvLine);
+        if (events_) {
+            std::string lines;
+            for (const ManagementEvent &e : r.events)
+                lines += eventsCsvLine(r.id, e);
+            events_->write(lines);
+        }
     }
     // An interrupted run keeps the stands done.
     void finish(bool) override
@@ -305,6 +315,8 @@ public:
             economics_->commit();
         if (carbon_)
             carbon_->commit();
+        if (events_)
+            events_->commit();
     }
 
 private:
@@ -312,6 +324,7 @@ private:
     OrderedCsv errors_;
     std::optional<OrderedCsv> economics_;
     std::optional<OrderedCsv> carbon_;
+    std::optional<OrderedCsv> events_;
 };
 
 RunIdentity runIdentity(const std::filesystem::path &inventory, const InventorySource &source,
@@ -414,9 +427,11 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     {
         const std::filesystem::path economicsCsv = outDir / "economics.csv";
         const std::filesystem::path carbonCsv = outDir / "carbon.csv";
+        const std::filesystem::path eventsCsv = outDir / "events.csv";
         sinks.push_back(std::make_unique<FileSink>(outDir / "record.csv", outDir / "errors.csv",
                                                    economics ? &economicsCsv : nullptr,
-                                                   carbon ? &carbonCsv : nullptr));
+                                                   carbon ? &carbonCsv : nullptr,
+                                                   regime.rules ? &eventsCsv : nullptr));
     }
     const size_t total = inShard - std::min(inShard, summary.alreadyDone);
 

@@ -87,7 +87,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                 r.errorRow = errorsCsvLine(s.rawId, "malformed", "", "line " + std::to_string(s.line) + ": " + *why);
             } else {
                 const auto &stand = std::get<InventoryStand>(s.row);
-                const Scenario scenario{regime.options, stand.stand, stand.density, {}, regime.economics, regime.carbon};
+                const Scenario scenario = scenarioOf(regime, stand.stand, stand.density);
                 OptimizeOptions one;
                 one.objective = options.objective;
                 one.economics = options.economics;

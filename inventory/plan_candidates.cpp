@@ -165,7 +165,7 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
     bool refused = false;
     double initial = 0.0;
     if (source.space) {
-        const Scenario scenario{settings.options, stand.stand, stand.density, {}, std::nullopt, std::nullopt};
+        const Scenario scenario{settings.options, stand.stand, stand.density, {}, std::nullopt, std::nullopt, std::nullopt};
         BestByFellingYear best;
         OptimizeOptions o;
         o.top = 0;
@@ -184,7 +184,8 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
         refused = found.status == OptimizeResult::Status::Refused;
     } else {
         for (const auto &[label, regime] : source.regimes) {
-            const Scenario scenario{regime.options, stand.stand, stand.density, regime.steps, std::nullopt, regime.carbon};
+            Scenario scenario = scenarioOf(regime, stand.stand, stand.density);
+            scenario.economics.reset(); // the plan values its candidates itself
             StandState state;
             std::string logBytes; // the plan writes no logs
             LogFile log;

@@ -5,6 +5,7 @@
 
 #include "inventory/inventory_source.h"
 #include "model/stand_state.h"
+#include "regimes/management_rules.h"
 
 #include <array>
 #include <cstddef>
@@ -59,6 +60,8 @@ struct StandOutcome {
         std::string csvLine;
     };
     std::optional<Carbon> carbon;
+    // Under management rules, what they decided on the way.
+    std::vector<ManagementEvent> events;
     bool logFailed = false;  // simulated, but its log could not be written
     std::string logFailure;  // the log's path and why
 };

@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
                                       "tavelo_economics", "tavelo_best",   "tavelo_final",  "tavelo_carbon",
-                                      "tavelo_plan",      "tavelo_plan_periods"};
+                                      "tavelo_plan",      "tavelo_plan_periods", "tavelo_events"};
 
 // The columns copied from run to run, after run_id.
 constexpr const char *kStandColumns = "position, stand_id, line, status";
@@ -29,6 +29,7 @@ constexpr const char *kRecordColumnsSql =
 constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
 constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
 constexpr const char *kCarbonColumns = "stand_id, start, \"end\", balance, mean_stock";
+constexpr const char *kEventColumns = "stand_id, year, age, event, cause, text";
 
 std::string lowerCase(std::string s)
 {
@@ -173,6 +174,8 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
                                       ") VALUES (?1, ?2, ?3, ?4, ?5)");
     insertCarbon_.emplace(db_, std::string("INSERT INTO tavelo_carbon (run_id, ") + kCarbonColumns +
                                    ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    insertEvent_.emplace(db_, std::string("INSERT INTO tavelo_events (run_id, ") + kEventColumns +
+                                  ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
 } catch (const DatabaseError &e) {
     throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
@@ -254,6 +257,7 @@ ResultsDb::~ResultsDb()
     insertError_.reset();
     insertEconomics_.reset();
     insertCarbon_.reset();
+    insertEvent_.reset();
     // A GeoPackage travels as one file: unless it had a write-ahead log before,
     // leave it without one when no one else is using it (otherwise it stays
     // as it is, still valid).
@@ -307,6 +311,11 @@ void ResultsDb::createSchema()
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_carbon (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, start REAL, \"end\" REAL, balance REAL, "
              "mean_stock REAL, " + key + " (run_id, stand_id))");
+    // Filled under management rules: what they decided for each stand, in order.
+    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_events (" + fid +
+             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, year INTEGER, age INTEGER, event TEXT, cause TEXT, "
+             "text TEXT)");
+    db_.exec("CREATE INDEX IF NOT EXISTS tavelo_events_run ON tavelo_events (run_id, stand_id)");
     // Filled by a search for every stand's best regime.
     db_.exec("CREATE TABLE IF NOT EXISTS tavelo_best (" + fid +
              "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
@@ -453,6 +462,11 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
             insertCarbon_->bindShown(6, stand.carbon->meanStock);
             insertCarbon_->run();
         }
+        for (const ManagementEvent &e : stand.events) {
+            insertEvent_->bind(1, runId).bind(2, stand.id).bindShown(3, e.year).bindShown(4, e.age);
+            insertEvent_->bind(5, std::string(eventKindName(e.kind))).bind(6, e.cause).bind(7, e.text);
+            insertEvent_->run();
+        }
     }
     if (map_)
         map_->updateExtent();
@@ -481,8 +495,11 @@ void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
                   {"tavelo_record", kRecordColumnsSql, 12},
                   {"tavelo_errors", kErrorColumns, 5},
                   {"tavelo_economics", kEconomicsColumns, 4},
-                  {"tavelo_carbon", kCarbonColumns, 5}};
+                  {"tavelo_carbon", kCarbonColumns, 5},
+                  {"tavelo_events", kEventColumns, 6}};
     for (const auto &t : tables) {
+        if (!from.tableExists(t.table)) // a shard written before the table existed
+            continue;
         SqliteStatement read = from.prepare(std::string("SELECT ") + t.columns + " FROM " + t.table +
                                             " WHERE run_id = ?1 ORDER BY rowid");
         read.bind(1, fromRun);

@@ -3,7 +3,8 @@
 // Batch results in a SQLite database or GeoPackage: one row per run in
 // tavelo_runs, the record of every stand in tavelo_record, the stands that did
 // not complete in tavelo_errors, each stand's completion in tavelo_stands, the
-// value of each stand in tavelo_economics (when the regime has prices), the
+// value of each stand in tavelo_economics (when the regime has prices), what
+// management rules decided in tavelo_events, the
 // best regime of each stand in tavelo_best (a regime search), and
 // the view tavelo_final (the last record row of every stand of the latest
 // finished run). Each stand is committed whole, with its completion, so an
@@ -108,6 +109,7 @@ private:
     std::optional<SqliteStatement> insertEconomics_;
     std::unique_ptr<ResultsMap> map_;
     std::optional<SqliteStatement> insertCarbon_;
+    std::optional<SqliteStatement> insertEvent_;
 };
 
 // Reads the run of a results database (--db without --out fills one).

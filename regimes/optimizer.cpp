@@ -529,6 +529,7 @@ Start enterStand(const Scenario &stand)
 {
     Scenario entry = stand;
     entry.steps.clear();
+    entry.rules.reset(); // the search plays its own steps
     Start s;
     std::string logBytes; // the search writes no log
     LogFile log;

@@ -172,6 +172,19 @@ std::optional<CarbonTexts> parseCarbon(const QJsonObject &root)
     return std::get<CarbonTexts>(section);
 }
 
+// The rules, when the file has them instead of steps.
+std::optional<ManagementRules> parseRules(const QJsonObject &root)
+{
+    if (!root.contains(QLatin1String("rules")))
+        return std::nullopt;
+    if (root.contains(QLatin1String("steps")))
+        throw ParseError{"rules: give either \"steps\" or \"rules\", not both"};
+    auto section = parseRulesSection(root.value(QLatin1String("rules")));
+    if (auto *error = std::get_if<std::string>(&section))
+        throw ParseError{*error};
+    return std::get<ManagementRules>(std::move(section));
+}
+
 std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
 {
     std::vector<ScenarioStep> steps;
@@ -263,12 +276,13 @@ std::variant<T, std::string> parseDocument(const std::string &json, const char *
 std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
-        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "economics", "carbon"});
+        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "rules", "economics", "carbon"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
         s.stand = parseStand(object(root, "stand", true));
         s.density = parseDensity(object(root, "density", true));
         s.steps = parseSteps(root.value("steps"));
+        s.rules = parseRules(root);
         s.economics = parseEconomics(root);
         s.carbon = parseCarbon(root);
         return s;
@@ -278,14 +292,21 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
-        checkKeys(root, "regime", {"options", "steps", "economics", "carbon"});
+        checkKeys(root, "regime", {"options", "steps", "rules", "economics", "carbon"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));
+        r.rules = parseRules(root);
         r.economics = parseEconomics(root);
         r.carbon = parseCarbon(root);
         return r;
     });
+}
+
+Scenario scenarioOf(const Regime &regime, const StandDataInput &stand,
+                    const std::variant<UnthinnedDensity, ThinnedEntryInput> &density)
+{
+    return Scenario{regime.options, stand, density, regime.steps, regime.economics, regime.carbon, regime.rules};
 }
 
 namespace {
@@ -312,6 +333,45 @@ std::string notAllowedText(const SimulationFlow::NotAllowed &e)
 void add(Messages &to, const Messages &from)
 {
     to.insert(to.end(), from.begin(), from.end());
+}
+
+// The stand screens under rules: at each one the rules decide, and the
+// decision is typed into the dialogues as a user would. A step is noted
+// before it is played, so that a step the model ends is replayed too.
+void playRules(SimulationFlow &flow, const ManagementRules &rules, RunResult &result)
+{
+    using Kind = ScenarioStep::Kind;
+    ThinningHistory history;
+    for (;;) {
+        const StandReading reading = readStandScreen(*flow.simulation().standTable());
+        const RuleDecision decision =
+            decideAtStandScreen(rules, reading, history, flow.state().basalArea.value());
+        if (decision.kind == RuleDecision::Kind::End) {
+            result.events.push_back({reading.year, reading.age, decision.ending, decision.cause, {}});
+            result.stepsTaken.push_back({Kind::End, {}});
+            add(result.notices, flow.end());
+            return;
+        }
+        if (decision.kind == RuleDecision::Kind::Thin) {
+            flow.openThinning();
+            result.stepsTaken.push_back({Kind::Thin, decision.thinning});
+            const ThinningOutcome out = flow.thin(decision.thinning);
+            if (out.kind == ThinningOutcome::Kind::ShowThinnedStand) {
+                ++history.count;
+                history.lastAge = reading[StandVariable::Age];
+                result.events.push_back({reading.year, reading.age, ManagementEvent::Kind::Thinning, decision.cause,
+                                         flow.simulation().thinnedTable()->lblDesbasteMS});
+            } else {
+                // Refused: the dialogue is closed and the stand grows on unthinned.
+                result.stepsTaken.pop_back();
+                flow.leaveThinning();
+                result.events.push_back({reading.year, reading.age, ManagementEvent::Kind::RefusedThinning,
+                                         decision.cause, out.message ? out.message->text : std::string()});
+            }
+        }
+        result.stepsTaken.push_back({Kind::Project, {}});
+        add(result.notices, flow.project());
+    }
 }
 
 } // namespace
@@ -364,8 +424,13 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
 
         // The stand screens: each step is the button of the screen in front.
         add(result.notices, flow.loadStandScreen());
+        if (scenario.rules) {
+            playRules(flow, *scenario.rules, result);
+            return result;
+        }
         for (; step < scenario.steps.size(); ++step) {
             const ScenarioStep &s = scenario.steps[step];
+            result.stepsTaken.push_back(s);
             switch (s.kind) {
             case ScenarioStep::Kind::Project:
                 add(result.notices, flow.project());
@@ -386,6 +451,7 @@ RunResult runScenario(const Scenario &scenario, StandState &state, const LogFile
             }
         }
         // Out of steps: "Terminar Simulação" on the screen in front.
+        result.stepsTaken.push_back({ScenarioStep::Kind::End, {}});
         add(result.notices, flow.end());
     } catch (const SimulationFlow::NotAllowed &e) {
         // Refused as any entry the program does not take (status 2), naming the step.
@@ -480,6 +546,7 @@ std::string regimeScenarioJson(const std::string &standJson, const std::string &
                                const std::vector<ScenarioStep> &steps)
 {
     QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(standJson)).object();
+    root.remove(QStringLiteral("rules"));
     QJsonObject options = root.value("options").toObject();
     if (!options.contains("year"))
         options.insert("year", QString::fromStdString(year)); // the replay shows the same years

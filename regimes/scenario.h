@@ -10,6 +10,7 @@
 #include "session/results/economics.h"
 #include "session/structure/sim_log.h"
 #include "session/results/carbon.h"
+#include "regimes/management_rules.h"
 
 #include <filesystem>
 #include <optional>
@@ -37,6 +38,7 @@ struct Scenario {
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics; // the prices and costs to value the run with
     std::optional<CarbonTexts> carbon;      // the factors of its carbon account
+    std::optional<ManagementRules> rules;   // decides the steps instead of a list of them
 };
 
 // Reads a scenario (JSON); on error, says what and where. A year left out is
@@ -48,6 +50,11 @@ struct RunResult {
     Status status = Status::Completed;
     std::optional<Message> message; // the refusal or the model's message
     Messages notices;               // boxes shown on the way (record limit, log failure)
+    // The steps played, also those the rules chose: played again as a
+    // scenario's steps they give the same log and record. A step the model
+    // ended is the last.
+    std::vector<ScenarioStep> stepsTaken;
+    std::vector<ManagementEvent> events; // under rules: what they decided, stand screen by stand screen
 };
 
 // Plays the scenario on `state` (a fresh stand state) writing the log to
@@ -62,14 +69,18 @@ struct Regime {
     std::vector<ScenarioStep> steps;
     std::optional<EconomicTexts> economics;
     std::optional<CarbonTexts> carbon;
+    std::optional<ManagementRules> rules;
 };
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
+// One stand played under a regime: its options, steps or rules, prices and carbon factors.
+Scenario scenarioOf(const Regime &regime, const StandDataInput &stand,
+                    const std::variant<UnthinnedDensity, ThinnedEntryInput> &density);
 
 // A scenario file as `run` reads it, texts as typed (steps only when it has any).
 std::string scenarioJson(const Scenario &scenario);
 // A complete scenario file for `run`: the stand file as typed (its options,
 // stand, density and any other section), the year made explicit, and the
-// regime's steps in place of its own.
+// regime's steps in place of its own steps or rules.
 std::string regimeScenarioJson(const std::string &standJson, const std::string &year,
                                const std::vector<ScenarioStep> &steps);
 

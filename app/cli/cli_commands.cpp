@@ -93,29 +93,36 @@ const char *outcomeWord(const RunResult &r)
     return r.status == RunResult::Status::EndedByModel ? "ended" : "refused";
 }
 
-// Reads one scenario file; nothing when the file is unusable.
-std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err)
+// Reads one scenario file (its text into `json` when given); when the file is
+// unusable, nothing, with the exit status in `failure`.
+std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err, int &failure,
+                                     std::string *json = nullptr)
 {
-    std::string json;
-    if (!readFile(path, json)) {
+    std::string bytes;
+    failure = kCliUsage;
+    if (!readFile(path, bytes)) {
         err << "tavelo-cli: cannot read " << path << "\n";
         return std::nullopt;
     }
-    auto parsed = parseScenario(json, thisYear());
+    auto parsed = parseScenario(bytes, thisYear());
     if (const auto *error = std::get_if<std::string>(&parsed)) {
         err << "tavelo-cli: " << path << ": " << *error << "\n";
+        failure = fileErrorStatus(*error);
         return std::nullopt;
     }
+    if (json)
+        *json = std::move(bytes);
     return std::get<Scenario>(std::move(parsed));
 }
 
 // Reads and plays one scenario file; nothing when the file is unusable. A bad
 // economics value or carbon factor refuses the scenario before anything is written.
 std::optional<RunResult> playScenario(const std::string &path, StandState &state, const LogFile &log,
-                                      std::ostream &err, std::optional<EconomicInputs> *economics = nullptr,
+                                      std::ostream &err, int &failure,
+                                      std::optional<EconomicInputs> *economics = nullptr,
                                       std::optional<CarbonFactors> *carbon = nullptr)
 {
-    const auto scenario = loadScenario(path, err);
+    const auto scenario = loadScenario(path, err, failure);
     if (!scenario)
         return std::nullopt;
     const CheckedEconomics checked = checkEconomics(scenario->economics, path, err);
@@ -154,7 +161,7 @@ std::function<void(size_t, size_t)> terminalProgressBar(std::ostream &err, Progr
 std::string cliUsage()
 {
     return "usage: tavelo-cli run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]\n"
-           "                  [--carbon OUT.json]\n"
+           "                  [--carbon OUT.json] [--steps OUT.json] [--events OUT.csv]\n"
            "       tavelo-cli batch STANDS.csv|.gpkg|.shp|.geojson|.fgb|.sqlite|... [--layer NAME] --regime REGIME.json\n"
            "                  (--out DIR [--overwrite] | --db RESULTS.sqlite|.db|.gpkg [--resume])\n"
            "                  [--jobs N] [--shard K/N]\n"
@@ -181,12 +188,18 @@ bool cliWantsHelp(const std::string &command)
 
 int cliRun(const std::vector<std::string> &args, std::ostream &err)
 {
-    std::string scenarioPath, logPath, recordPath, economicsPath, carbonPath;
-    if (const std::string why = repeatedOrEmptyOption(args, {"--log", "--economics", "--record", "--carbon"}, {}); !why.empty())
+    std::string scenarioPath, logPath, recordPath, economicsPath, carbonPath, stepsPath, eventsPath;
+    if (const std::string why = repeatedOrEmptyOption(
+            args, {"--log", "--economics", "--record", "--carbon", "--steps", "--events"}, {});
+        !why.empty())
         return usage(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
+        else if (args[i] == "--steps" && i + 1 < args.size())
+            stepsPath = args[++i];
+        else if (args[i] == "--events" && i + 1 < args.size())
+            eventsPath = args[++i];
         else if (args[i] == "--carbon" && i + 1 < args.size())
             carbonPath = args[++i];
         else if (args[i] == "--economics" && i + 1 < args.size())
@@ -203,16 +216,18 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     // Refused before anything is touched.
     const std::string problem =
         clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath},
-                           {"--carbon", carbonPath}},
+                           {"--carbon", carbonPath}, {"--steps", stepsPath}, {"--events", eventsPath}},
                           {{"the scenario file", scenarioPath}});
     if (!problem.empty()) {
         err << "tavelo-cli: " << problem << "\n";
         return kCliUsage;
     }
 
-    const auto scenario = loadScenario(scenarioPath, err);
+    std::string scenarioText;
+    int failure = kCliUsage;
+    const auto scenario = loadScenario(scenarioPath, err, failure, &scenarioText);
     if (!scenario)
-        return kCliUsage;
+        return failure;
     if (!economicsPath.empty() && !scenario->economics)
         return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
     // A bad economics value refuses the scenario before anything is written.
@@ -250,6 +265,18 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (!carbonPath.empty() && result.status == RunResult::Status::Completed &&
         !writeCarbonJson(carbonPath, state, *carbon.factors, err))
         outputsWritten = false;
+    // The steps played, as a scenario that replays this run.
+    if (!stepsPath.empty() &&
+        !writeOutput(stepsPath, regimeScenarioJson(scenarioText, scenario->options.year, result.stepsTaken), err))
+        outputsWritten = false;
+    if (!eventsPath.empty()) {
+        std::string events = kEventsCsvHeader;
+        const std::string id = std::filesystem::path(scenarioPath).stem().string();
+        for (const ManagementEvent &e : result.events)
+            events += eventsCsvLine(id, e);
+        if (!writeOutput(eventsPath, events, err))
+            outputsWritten = false;
+    }
     return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
 }
 
@@ -315,7 +342,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     const auto regime = parseRegime(json, thisYear());
     if (const auto *error = std::get_if<std::string>(&regime)) {
         err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
-        return kCliUsage;
+        return fileErrorStatus(*error);
     }
 
     if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
@@ -423,9 +450,10 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         log.collectInto(&logBytes);
         std::optional<EconomicInputs> economics;
         std::optional<CarbonFactors> carbon;
-        const auto result = playScenario(scenarios[i], state, log, err, &economics, &carbon);
+        int failure = kCliUsage;
+        const auto result = playScenario(scenarios[i], state, log, err, failure, &economics, &carbon);
         if (!result)
-            return kCliUsage;
+            return failure;
         if (result->status == RunResult::Status::Refused && !result->message) {
             // A bad economics value or carbon factor (said on standard error): not simulated, not drawn.
             status = std::max(status, kCliRefused);
@@ -458,6 +486,11 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
     if (!csvPath.empty() && !writeOutput(csvPath, comparisonCsv(regimes), err))
         outputsWritten = false;
     return outputsWritten ? status : kCliOutputFailed;
+}
+
+int fileErrorStatus(const std::string &error)
+{
+    return isRulesError(error) ? kCliRefused : kCliUsage;
 }
 
 int reportFailure(std::ostream &err)

@@ -16,12 +16,17 @@ inline constexpr int kCliRefused = 2;
 inline constexpr int kCliEndedByModel = 3;
 inline constexpr int kCliOutputFailed = 4; // an output could not be written
 
+// The exit status of a scenario or regime file that cannot be read as one:
+// bad rules are an entry refused (2), anything else a malformed file (1).
+int fileErrorStatus(const std::string &error);
+
 // Inside a catch block: tells the failure on `err` and gives the exit status,
 // 4 for an output that could not be written, 1 for anything else (an
 // inventory that cannot be read, a database refused).
 int reportFailure(std::ostream &err);
 
-// run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json]: 0 done, 1 usage or
+// run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json] [--carbon OUT.json]
+// [--steps OUT.json] [--events OUT.csv]: 0 done, 1 usage or
 // scenario error, 2 entry refused, 3 ended by the model, 4 an output could not
 // be written (what and why on `err`).
 int cliRun(const std::vector<std::string> &args, std::ostream &err);

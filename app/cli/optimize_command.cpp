@@ -278,9 +278,11 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     const auto stand = parseScenario(standJson, year);
     if (const auto *error = std::get_if<std::string>(&stand)) {
         err << "tavelo-cli: " << standPath << ": " << *error << "\n";
-        return kCliUsage;
+        return fileErrorStatus(*error);
     }
     const Scenario &scenario = std::get<Scenario>(stand);
+    if (scenario.rules)
+        err << "note: " << standPath << ": its rules are not used; optimize searches its own regimes\n";
     if (const auto status = readPrices(call, scenario.economics, standPath, options.economics, err))
         return *status;
     if (const auto status = readCarbonFactorsOf(scenario.carbon, standPath, options.carbon, err))
@@ -352,8 +354,10 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     const auto regime = parseRegime(regimeJson, thisYear());
     if (const auto *error = std::get_if<std::string>(&regime)) {
         err << "tavelo-cli: " << call.regimePath << ": " << *error << "\n";
-        return kCliUsage;
+        return fileErrorStatus(*error);
     }
+    if (std::get<Regime>(regime).rules)
+        err << "note: " << call.regimePath << ": its rules are not used; --optimize searches its own regimes\n";
     if (const auto status =
             readPrices(call, std::get<Regime>(regime).economics, call.regimePath, options.economics, err))
         return *status;

@@ -227,7 +227,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     const auto econ = parseRegime(econJson, thisYear);
     if (const auto *why = std::get_if<std::string>(&econ)) {
         err << "tavelo-cli: " << economicsPath << ": " << *why << "\n";
-        return kCliUsage;
+        return fileErrorStatus(*why);
     }
     const Regime &econRegime = std::get<Regime>(econ);
     if (!econRegime.economics)
@@ -273,7 +273,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         auto regime = parseRegime(json, thisYear);
         if (const auto *why = std::get_if<std::string>(&regime)) {
             err << "tavelo-cli: " << regimePaths[i] << ": " << *why << "\n";
-            return kCliUsage;
+            return fileErrorStatus(*why);
         }
         if (std::get<Regime>(regime).options.year != settings.options.year) {
             err << "tavelo-cli: " << regimePaths[i] << ": options.year differs from the plan's year "

@@ -61,11 +61,6 @@ public:
         NotAllowed(Operation op, Stage stage);
         Operation operation() const { return operation_; }
         Stage stage() const { return stage_; }
-    Screen screenInFront() const;
-
-    // A simulation starts with its log and an empty record: at the start of
-    // the program and for every scenario played.
-    void start(const LogFile &log);
 
     private:
         Operation operation_;

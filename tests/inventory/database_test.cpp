@@ -450,6 +450,7 @@ TEST(ResultsDatabase, AGeoPackageGetsItsMetadataAndOurTablesRegistered)
     EXPECT_EQ(dump(dir / "r.gpkg",
                    "SELECT table_name, data_type FROM gpkg_contents ORDER BY table_name", 0),
               "tavelo_best|attributes\ntavelo_carbon|attributes\ntavelo_economics|attributes\ntavelo_errors|attributes\n"
+              "tavelo_events|attributes\n"
               "tavelo_final|attributes\ntavelo_plan|attributes\ntavelo_plan_periods|attributes\n"
               "tavelo_record|attributes\n"
               "tavelo_runs|attributes\ntavelo_stands|attributes\n");
