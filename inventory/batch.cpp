@@ -525,9 +525,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 }
 
 void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
-                  const std::filesystem::path &errors, const std::filesystem::path *economics)
+                  const std::filesystem::path &errors, const std::filesystem::path *economics,
+                  const std::filesystem::path *events)
 {
-    FileSink files(record, errors, economics);
+    FileSink files(record, errors, economics, nullptr, events);
     files.add(stands);
     files.finish(true);
 }

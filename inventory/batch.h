@@ -97,10 +97,11 @@ struct BatchSummary {
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options);
 
-// The stands of a run as record.csv, errors.csv and (when `economics` is
-// given) economics.csv would hold them, each file written whole. Throws
+// The stands of a run as record.csv, errors.csv and (when given)
+// economics.csv and events.csv would hold them, each file written whole. Throws
 // BatchOutputError when one cannot be written.
 void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
-                  const std::filesystem::path &errors, const std::filesystem::path *economics);
+                  const std::filesystem::path &errors, const std::filesystem::path *economics,
+                  const std::filesystem::path *events = nullptr);
 
 } // namespace tavelo

@@ -367,7 +367,9 @@ void InventoryScreen::regimeChanged()
         return;
     }
     const Regime &r = std::get<Regime>(regime);
-    lblRegime->setText(QString::number(r.steps.size()) + QStringLiteral(" passos") +
+    lblRegime->setText((r.rules ? QStringLiteral("Regras de gestão (idade máxima ") +
+                                      QString::fromStdString(plainNumberText(r.rules->maxAge)) + QStringLiteral(")")
+                                : QString::number(r.steps.size()) + QStringLiteral(" passos")) +
                        (r.economics ? QStringLiteral(", com avaliação económica") : QString()));
 }
 
@@ -683,7 +685,11 @@ void InventoryScreen::save()
             // The record under the name chosen, the errors and the values beside it.
             const std::filesystem::path stem = path.parent_path() / path.stem();
             const std::filesystem::path economics = stem.string() + "_economia.csv";
-            saveBatchCsv(stands_, path, stem.string() + "_erros.csv", valued_ ? &economics : nullptr);
+            const std::filesystem::path events = stem.string() + "_eventos.csv";
+            const bool underRules = std::any_of(stands_.begin(), stands_.end(),
+                                                [](const StandOutcome &s) { return !s.events.empty(); });
+            saveBatchCsv(stands_, path, stem.string() + "_erros.csv", valued_ ? &economics : nullptr,
+                         underRules ? &events : nullptr);
         } else {
             RunIdentity identity;
             identity.inventory = std::filesystem::absolute(ranInventory_.toStdString()).string();

@@ -27,6 +27,31 @@ TEST(Examples, InventoryAsCsvAndGeoPackageGivesTheSameRecords)
         EXPECT_NE(record.find(std::string("\n") + id + ","), std::string::npos) << id << " has no record";
 }
 
+// The worked example of the README and the guides: the guide's rules on the
+// planted stand, event by event, and its steps replayed to the same log.
+TEST(Examples, TheRulesExampleTakesTheEventsTheGuidesWorkOut)
+{
+    TempFolder tmp;
+    const CliRun r = runCli({"run", (kSamples / "rules.json").string(), "--log", "rules.txt", "--events",
+                             "events.csv", "--steps", "steps.json"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(tmp / "events.csv"),
+              "id,year,age,event,cause,text\n"
+              "rules,2031,15,thinning,rules.thinnings.when[1],Mecânico com 30% de árvores a retirar\n"
+              "rules,2041,25,thinning,rules.thinnings.when[0],Pelo baixo com 23.56 m2 de área basal residual\n"
+              "rules,2051,35,thinning,rules.thinnings.when[0],Pelo baixo com 26.79 m2 de área basal residual\n"
+              "rules,2061,45,final-felling,rules.finalFelling.any[0],\n");
+    const CliRun replay = runCli({"run", "steps.json", "--log", "replay.txt"}, tmp);
+    ASSERT_EQ(replay.status, 0) << replay.err;
+    EXPECT_EQ(readBytes(tmp / "replay.txt"), readBytes(tmp / "rules.txt"));
+    const CliRun batch = runCli({"batch", (kSamples / "inventory.csv").string(), "--regime",
+                                 (kSamples / "rules-regime.json").string(), "--out", "out"},
+                                tmp);
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    EXPECT_NE(readBytes(tmp / "out" / "events.csv").find("\nT06,"), std::string::npos);
+}
+
 TEST(Examples, TheStandsBestRegimeReplaysToItsValue)
 {
     TempFolder tmp;
