@@ -59,6 +59,37 @@ double batchSeconds(const fs::path &inventory, const tavelo::Regime &regime, con
     return processSeconds() - c;
 }
 
+// The same stands through the runner alone, no log, no database, on this
+// thread: both sides in alternating slices of 50 stands, so that a change of
+// the machine's pace falls on both alike. Their processor seconds.
+std::pair<double, double> simulationSeconds(const tavelo::Scenario &a, const tavelo::Scenario &b, size_t stands)
+{
+    auto play = [](const tavelo::Scenario &scenario, size_t n) {
+        const double c = processSeconds();
+        for (size_t i = 0; i < n; ++i) {
+            tavelo::StandState s;
+            tavelo::LogFile log;
+            log.discard();
+            benchmark::DoNotOptimize(tavelo::runScenario(scenario, s, log));
+        }
+        return processSeconds() - c;
+    };
+    double ta = 0.0, tb = 0.0;
+    for (size_t done = 0; done < stands; done += 50) {
+        ta += play(a, 50);
+        tb += play(b, 50);
+    }
+    return {ta, tb};
+}
+
+// The inventory's stand under `regime`.
+tavelo::Scenario standUnder(const tavelo::Regime &regime)
+{
+    const auto stand = std::get<tavelo::Scenario>(tavelo::parseScenario(
+        R"({"stand": {"age": "10", "dominantHeight": "8"}, "density": {"planted": "2000"}})", "2026"));
+    return tavelo::scenarioOf(regime, stand.stand, stand.density);
+}
+
 void BM_RulesAgainstSteps(benchmark::State &state)
 {
     const size_t stands = static_cast<size_t>(state.range(0));
@@ -71,25 +102,28 @@ void BM_RulesAgainstSteps(benchmark::State &state)
     tavelo::Regime steps = rules;
     steps.rules.reset();
     {
-        tavelo::StandDataInput stand;
-        stand.age = "10";
-        stand.dominantHeight = "8";
         tavelo::StandState s;
         tavelo::LogFile log;
         log.discard();
-        steps.steps = tavelo::runScenario(tavelo::scenarioOf(rules, stand, tavelo::UnthinnedDensity{
-                                                                 tavelo::DensityChoice::Planted, "2000"}),
-                                          s, log)
-                          .stepsTaken;
+        steps.steps = tavelo::runScenario(standUnder(rules), s, log).stepsTaken;
     }
     const std::string stepsJson = tavelo::regimeScenarioJson("{}", "2026", steps.steps);
 
     for (auto _ : state) {
-        double underRules = 1e300, underSteps = 1e300;
-        for (int round = 0; round < 3; ++round) {
-            underRules = std::min(underRules, batchSeconds(inventory, rules, kRules, dir / "rules.sqlite"));
+        double underRules = 1e300, underSteps = 1e300, aloneRules = 1e300, aloneSteps = 1e300;
+        for (int round = 0; round < 6; ++round) {
+            // Each side goes first every other round.
+            if (round % 2 == 0)
+                underRules = std::min(underRules, batchSeconds(inventory, rules, kRules, dir / "rules.sqlite"));
             underSteps = std::min(underSteps, batchSeconds(inventory, steps, stepsJson, dir / "steps.sqlite"));
+            if (round % 2 == 1)
+                underRules = std::min(underRules, batchSeconds(inventory, rules, kRules, dir / "rules.sqlite"));
+            const auto [r, f] = simulationSeconds(standUnder(rules), standUnder(steps), stands);
+            aloneRules = std::min(aloneRules, r);
+            aloneSteps = std::min(aloneSteps, f);
         }
+        // The deciding alone, without the events' rows in the database.
+        state.counters["simulation_rules_over_steps"] = aloneRules / aloneSteps;
         state.counters["rules_us_per_stand"] = 1e6 * underRules / static_cast<double>(stands);
         state.counters["steps_us_per_stand"] = 1e6 * underSteps / static_cast<double>(stands);
         state.counters["rules_over_steps"] = underRules / underSteps; // target <= 1.10
