@@ -4,6 +4,7 @@
 #include "inventory/results_db.h"
 #include "inventory/results_map.h"
 #include "regimes/carbon_run.h"
+#include "base/output_folder.h"
 #include "base/whole_file.h"
 #include "base/worker_pool.h"
 #include "session/structure/sim_record.h"
@@ -205,49 +206,14 @@ private:
 };
 
 // What an earlier run left in the output folder: its record, its errors, its
-// valuation and its stand logs.
-bool isBatchOutput(const std::filesystem::directory_entry &e)
+// valuation, its events and its stand logs.
+bool isBatchOutput(const std::string &name)
 {
-    const std::string name = e.path().filename().string();
-    std::error_code ec;
-    return e.is_regular_file(ec) && (name == "record.csv" || name == "errors.csv" || name == "economics.csv" ||
-                                     name == "carbon.csv" || name == "events.csv" ||
-                                     e.path().extension() == ".txt");
+    return name == "record.csv" || name == "errors.csv" || name == "economics.csv" || name == "carbon.csv" ||
+           name == "events.csv" || std::filesystem::path(name).extension() == ".txt";
 }
 
 } // namespace
-
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory,
-                         const std::function<bool(const std::filesystem::directory_entry &)> &isOutput)
-{
-    std::error_code ec;
-    if (std::filesystem::exists(outDir, ec) && !std::filesystem::is_directory(outDir, ec))
-        throw std::runtime_error("the output folder " + outDir.string() + " is not a folder");
-    std::filesystem::create_directories(outDir, ec);
-    if (!std::filesystem::is_directory(outDir, ec))
-        throw std::runtime_error("cannot create the output folder " + outDir.string());
-    std::vector<std::filesystem::path> earlier;
-    bool empty = true;
-    for (const auto &e : std::filesystem::directory_iterator(outDir, ec)) {
-        empty = false;
-        if (isOutput ? isOutput(e) : isBatchOutput(e))
-            earlier.push_back(e.path());
-    }
-    if (ec)
-        throw std::runtime_error("cannot read the output folder " + outDir.string() + ": " + ec.message());
-    if (empty)
-        return;
-    if (!overwrite)
-        throw std::runtime_error("the output folder " + outDir.string() +
-                                 " is not empty; give --overwrite to replace the results of an earlier run");
-    for (const auto &p : earlier)
-        if (sameFile(p, inventory))
-            throw std::runtime_error("the inventory " + inventory.string() +
-                                     " is among the outputs in the output folder; it would be overwritten");
-    for (const auto &p : earlier)
-        if (!std::filesystem::remove(p, ec) && ec)
-            throw std::runtime_error("cannot remove " + p.string() + ": " + ec.message());
-}
 
 namespace {
 
@@ -330,14 +296,7 @@ private:
 RunIdentity runIdentity(const std::filesystem::path &inventory, const InventorySource &source,
                         const BatchOptions &options, const InventoryFingerprint &fingerprint)
 {
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
-    if (ec)
-        absolute = std::filesystem::absolute(inventory);
-    RunIdentity id;
-    id.inventory = absolute.string();
-    id.inventoryTable = source.layer();
-    id.regime = options.regimeJson;
+    RunIdentity id = runIdentityOf(inventory, source.layer(), options.regimeJson);
     if (options.shardCount > 1)
         id.shard = std::to_string(options.shardIndex) + "/" + std::to_string(options.shardCount);
     id.inventoryRows = static_cast<int64_t>(fingerprint.rows);
@@ -404,7 +363,9 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
     if (!options.database.empty() && !outDir.empty())
         ResultsDb::checkExisting(options.database);
     if (!outDir.empty())
-        prepareOutputFolder(outDir, options.overwrite, inventory);
+        if (const auto problem = prepareOutputFolder(outDir, options.overwrite, isBatchOutput,
+                                                     {{"the inventory", inventory}}))
+            throw std::runtime_error(problem->why);
     std::vector<bool> alreadyDone;
     BatchSummary summary;
     if (!options.database.empty()) {

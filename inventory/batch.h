@@ -64,13 +64,6 @@ inline constexpr const char *kErrorsCsvHeader = "id,status,title,text\n";
 std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
                           const std::string &text);
 
-// The output folder must be empty or new; with `overwrite` a folder holding
-// files is accepted and an earlier run's outputs are removed first. Throws
-// std::runtime_error when the folder cannot be used. `isOutput` names the
-// earlier outputs (by default a batch run's).
-void prepareOutputFolder(const std::filesystem::path &outDir, bool overwrite, const std::filesystem::path &inventory,
-                         const std::function<bool(const std::filesystem::directory_entry &)> &isOutput = {});
-
 struct BatchSummary {
     size_t stands = 0;
     size_t done = 0;

@@ -163,10 +163,7 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                     into->push_back(std::move(*cells));
             }
         }
-        std::error_code ec;
-        std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
-        RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(), "",
-                             options.regimeJson, "", std::nullopt, ""};
+        const RunIdentity identity = runIdentityOf(inventory, "", options.regimeJson);
         saveBestRegimes(options.database, identity, static_cast<int64_t>(stands.size()), bestRows, errorRows);
     }
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -473,6 +473,18 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
     tx.commit();
 }
 
+RunIdentity runIdentityOf(const std::filesystem::path &inventory, const std::string &layer,
+                          const std::string &regime)
+{
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(inventory, ec);
+    RunIdentity id;
+    id.inventory = ec ? std::filesystem::absolute(inventory).string() : canonical.string();
+    id.inventoryTable = layer;
+    id.regime = regime;
+    return id;
+}
+
 void ResultsDb::finishRun(int64_t runId)
 {
     SqliteTransaction tx(db_);

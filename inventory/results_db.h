@@ -38,6 +38,11 @@ struct RunIdentity {
     std::string inventoryHash;
 };
 
+// A run over `inventory` (its path made absolute, links resolved) read from
+// `layer` under `regime` (the regime file's JSON); whole, no fingerprint.
+RunIdentity runIdentityOf(const std::filesystem::path &inventory, const std::string &layer,
+                          const std::string &regime);
+
 // Why a run of `was` cannot be continued or merged with the inventory of
 // `now`; empty when both read the same stands.
 std::string inventoryChange(const RunIdentity &was, const RunIdentity &now);

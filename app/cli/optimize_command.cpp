@@ -5,6 +5,7 @@
 #include "regimes/economics_run.h"
 #include "regimes/optimizer.h"
 #include "regimes/scenario.h"
+#include "base/output_folder.h"
 #include "base/calendar.h"
 #include "regimes/search_space.h"
 #include "app/cli/cli_arguments.h"
@@ -58,45 +59,10 @@ bool saveWhole(const std::filesystem::path &path, const std::string &bytes, std:
 // never mix. With `overwrite` a folder holding files is accepted and the
 // earlier run's results in it (the files `isResult` names) are removed first;
 // other files stay. Says why when the folder cannot be used.
-struct FolderProblem {
-    std::string why;
-    int status = kCannotWrite; // kCliUsage for a call that must change
-};
-std::optional<FolderProblem> prepareResultsFolder(const std::filesystem::path &dir, bool overwrite,
-                                                  const std::function<bool(const std::string &)> &isResult,
-                                                  const std::vector<std::string> &inputs)
+// The exit status of an output folder that cannot be used.
+int folderStatus(const OutputFolderProblem &problem)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
-        return FolderProblem{"the output folder " + dir.string() + " is not a folder"};
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir, ec))
-        return FolderProblem{"cannot create the output folder " + dir.string()};
-    std::vector<fs::path> earlier;
-    bool empty = true;
-    for (const auto &e : fs::directory_iterator(dir, ec)) {
-        empty = false;
-        if (e.is_regular_file(ec) && isResult(e.path().filename().string()))
-            earlier.push_back(e.path());
-    }
-    if (ec)
-        return FolderProblem{"cannot read the output folder " + dir.string() + ": " + ec.message()};
-    if (empty)
-        return std::nullopt;
-    if (!overwrite)
-        return FolderProblem{"the output folder " + dir.string() +
-                                 " is not empty; give --overwrite to replace the results of an earlier run",
-                             kCliUsage};
-    for (const fs::path &p : earlier)
-        for (const std::string &in : inputs)
-            if (sameFile(p, in))
-                return FolderProblem{in + " is among the results in the output folder; it would be overwritten",
-                                     kCliUsage};
-    for (const fs::path &p : earlier)
-        if (!fs::remove(p, ec) && ec)
-            return FolderProblem{"cannot remove " + p.string() + ": " + ec.message()};
-    return std::nullopt;
+    return problem.callMustChange ? kCliUsage : kCannotWrite;
 }
 
 // ranking.csv and best-N.json.
@@ -287,9 +253,10 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         return *status;
     if (const auto status = readCarbonFactorsOf(scenario.carbon, standPath, options.carbon, err))
         return *status;
-    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isOptimizeResult, {standPath, spacePath})) {
+    if (const auto why = prepareOutputFolder(call.outDir, call.overwrite, isOptimizeResult,
+                                             {{"the stand file", standPath}, {"the search space", spacePath}})) {
         err << "tavelo-cli: " << why->why << "\n";
-        return why->status;
+        return folderStatus(*why);
     }
 
     if (progressBar) {
@@ -378,10 +345,12 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
         }
     }
     const auto isResult = [](const std::string &name) { return name == "best.csv" || name == "errors.csv"; };
-    if (const auto why = prepareResultsFolder(call.outDir, call.overwrite, isResult,
-                                              {call.input, call.regimePath, call.spacePath})) {
+    if (const auto why = prepareOutputFolder(call.outDir, call.overwrite, isResult,
+                                             {{"the inventory", call.input},
+                                              {"the regime file", call.regimePath},
+                                              {"the search space", call.spacePath}})) {
         err << "tavelo-cli: " << why->why << "\n";
-        return why->status;
+        return folderStatus(*why);
     }
     if (progressBar) {
         options.progress = terminalProgressBar(err, ProgressText::Count);

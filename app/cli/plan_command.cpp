@@ -2,6 +2,7 @@
 // forest's value under constraints on its harvest over time.
 
 #include "inventory/batch.h"
+#include "base/output_folder.h"
 #include "app/cli/cli_commands.h"
 #include "regimes/economics_run.h"
 #include "inventory/forest_plan.h"
@@ -285,16 +286,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
 
     // The output folder is checked before the work, as batch does.
     if (!outDir.empty()) {
-        try {
-            prepareOutputFolder(outDir, overwrite, inventory, [](const std::filesystem::directory_entry &e) {
-                const std::string name = e.path().filename().string();
-                std::error_code ec;
-                return e.is_regular_file(ec) &&
-                       (name == "candidates.csv" || name == "plan.csv" || name == "periods.csv" ||
-                        name == "errors.csv" || name == "harvest.png" || name == "harvest.svg");
-            });
-        } catch (const std::exception &e) {
-            err << "tavelo-cli: " << e.what() << "\n";
+        const auto isPlanOutput = [](const std::string &name) {
+            return name == "candidates.csv" || name == "plan.csv" || name == "periods.csv" || name == "errors.csv" ||
+                   name == "harvest.png" || name == "harvest.svg";
+        };
+        if (const auto problem = prepareOutputFolder(outDir, overwrite, isPlanOutput, {{"the inventory", inventory}})) {
+            err << "tavelo-cli: " << problem->why << "\n";
             return kCliUsage;
         }
     }
@@ -367,10 +364,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         }
     }
     if (!database.empty()) {
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::weakly_canonical(inventory, ec);
-        RunIdentity identity{ec ? std::filesystem::absolute(inventory).string() : absolute.string(),
-                             table, econJson, "", std::nullopt, ""};
+        const RunIdentity identity = runIdentityOf(inventory, table, econJson);
         try {
             savePlan(database, identity, static_cast<int64_t>(inv.rows), csvRows(plan), csvRows(periodTable),
                      inv.errorRows);

@@ -691,10 +691,8 @@ void InventoryScreen::save()
             saveBatchCsv(stands_, path, stem.string() + "_erros.csv", valued_ ? &economics : nullptr,
                          underRules ? &events : nullptr);
         } else {
-            RunIdentity identity;
-            identity.inventory = std::filesystem::absolute(ranInventory_.toStdString()).string();
-            identity.inventoryTable = ranLayer_.toStdString();
-            identity.regime = ranRegime_;
+            const RunIdentity identity =
+                runIdentityOf(ranInventory_.toStdString(), ranLayer_.toStdString(), ranRegime_);
             DatabaseSink db(path, identity, static_cast<int64_t>(stands_.size()), false, 5000,
                             map_ ? &*map_ : nullptr);
             db.add(stands_);
