@@ -41,6 +41,24 @@ namespace {
 const QString kLastInventory = QStringLiteral("inventario/ficheiro");
 const QString kLastLayer = QStringLiteral("inventario/camada");
 const QString kLastRegime = QStringLiteral("inventario/regime");
+const QString kRecentRegimes = QStringLiteral("inventario/regimesRecentes"); // one file per line, newest first
+constexpr int kRecentRegimesKept = 5;
+
+// What a new typed regime starts from: options, steps and how to write rules instead.
+const char *kRegimeTemplate = R"({
+  "options": {"volumes": "com casca"},
+  "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project",
+            {"thin": "below", "residualBasalArea": "14"}, "project", "project", "end"]
+}
+)";
+
+QString regimeDescription(const Regime &r)
+{
+    return (r.rules ? QStringLiteral("Regras de gestão (idade máxima ") +
+                          QString::fromStdString(plainNumberText(r.rules->maxAge)) + QStringLiteral(")")
+                    : QString::number(r.steps.size()) + QStringLiteral(" passos")) +
+           (r.economics ? QStringLiteral(", com avaliação económica") : QString());
+}
 
 const QString kInventoryFilter =
     QStringLiteral("Inventários (*.gpkg *.shp *.geojson *.json *.fgb *.sqlite *.db *.csv);;GeoPackage (*.gpkg);;"
@@ -189,7 +207,11 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     txtRegime = named(new QLineEdit(files), "txtRegime", QStringLiteral("Ficheiro do regime"));
     lblRegimeFile->setBuddy(txtRegime);
     cmdAbrirRegime = button(files, "cmdAbrirRegime", QStringLiteral("Abrir regime..."));
+    cmdEscreverRegime = button(files, "cmdEscreverRegime", QStringLiteral("Escrever regime..."));
+    cboRegimesRecentes = named(new QComboBox(files), "cboRegimesRecentes", QStringLiteral("Regimes usados há pouco"));
+    cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
     lblRegime = named(new QLabel(files), "lblRegime", QStringLiteral("O regime"));
+    lblRegime->setWordWrap(true);
     grid->addWidget(lblInventario, 0, 0);
     grid->addWidget(txtInventario, 0, 1);
     grid->addWidget(cmdAbrirInventario, 0, 2);
@@ -198,7 +220,10 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     grid->addWidget(lblRegimeFile, 1, 0);
     grid->addWidget(txtRegime, 1, 1);
     grid->addWidget(cmdAbrirRegime, 1, 2);
-    grid->addWidget(lblRegime, 1, 3, 1, 2);
+    grid->addWidget(cmdEscreverRegime, 1, 3);
+    grid->addWidget(cboRegimesRecentes, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("Regime em uso:"), files), 2, 0);
+    grid->addWidget(lblRegime, 2, 1, 1, 4);
     grid->setColumnStretch(1, 1);
     main->addWidget(files);
 
@@ -277,6 +302,8 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     connect(cmdAbrirRegime, &QPushButton::clicked, this, &InventoryScreen::chooseRegime);
     connect(txtInventario, &QLineEdit::editingFinished, this, &InventoryScreen::inventoryChanged);
     connect(txtRegime, &QLineEdit::editingFinished, this, &InventoryScreen::regimeChanged);
+    connect(cmdEscreverRegime, &QPushButton::clicked, this, &InventoryScreen::writeRegime);
+    connect(cboRegimesRecentes, &QComboBox::activated, this, &InventoryScreen::recentRegimeChosen);
     connect(cmdSimular, &QPushButton::clicked, this, &InventoryScreen::simulate);
     connect(cmdCancelar, &QPushButton::clicked, this, &InventoryScreen::cancel);
     connect(cboCor, &QComboBox::currentIndexChanged, this, &InventoryScreen::colour);
@@ -302,6 +329,9 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
             txtRegime->setText(regime);
             regimeChanged();
         }
+        for (const QString &f : ctx_.services.settings->value(kRecentRegimes).value_or(QString()).split(u'\n'))
+            if (!f.isEmpty() && QFileInfo::exists(f))
+                cboRegimesRecentes->addItem(f);
     }
     setRunning(false);
 }
@@ -358,24 +388,98 @@ void InventoryScreen::inventoryChanged()
 void InventoryScreen::regimeChanged()
 {
     lblRegime->clear();
-    QFile f(txtRegime->text());
-    if (txtRegime->text().isEmpty() || !f.open(QIODevice::ReadOnly))
+    if (!txtRegime->text().isEmpty())
+        typedRegime_.reset(); // a file named replaces the regime typed
+    if (txtRegime->text().isEmpty() && !typedRegime_)
         return;
-    const auto regime = parseRegime(f.readAll().toStdString(), std::to_string(QDate::currentDate().year()));
+    const auto text = regimeText();
+    if (const auto *problem = std::get_if<Message>(&text)) {
+        lblRegime->setText(qs(problem->text));
+        return;
+    }
+    const auto regime = parseRegime(std::get<std::string>(text), std::to_string(QDate::currentDate().year()));
     if (const auto *why = std::get_if<std::string>(&regime)) {
         lblRegime->setText(QStringLiteral("Regime inválido: ") + qs(*why));
         return;
     }
-    const Regime &r = std::get<Regime>(regime);
-    lblRegime->setText((r.rules ? QStringLiteral("Regras de gestão (idade máxima ") +
-                                      QString::fromStdString(plainNumberText(r.rules->maxAge)) + QStringLiteral(")")
-                                : QString::number(r.steps.size()) + QStringLiteral(" passos")) +
-                       (r.economics ? QStringLiteral(", com avaliação económica") : QString()));
+    lblRegime->setText((typedRegime_ ? QStringLiteral("Regime escrito: ") : QString()) +
+                       regimeDescription(std::get<Regime>(regime)));
+}
+
+std::variant<std::string, Message> InventoryScreen::regimeText() const
+{
+    if (txtRegime->text().isEmpty() && typedRegime_)
+        return *typedRegime_;
+    if (txtRegime->text().isEmpty())
+        return Message::warning("Regime", "Escolha o regime.");
+    QFile f(txtRegime->text());
+    if (!f.open(QIODevice::ReadOnly))
+        return Message::error("Regime", "Não é possível ler " + txtRegime->text().toStdString() + ".");
+    return f.readAll().toStdString();
+}
+
+// "Escrever regime...": the regime typed as a regime file holds it, steps or
+// rules, with its economics and carbon sections.
+void InventoryScreen::writeRegime()
+{
+    if (regimeDialog_)
+        return;
+    auto *dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("frmRegimeEscrito"));
+    dialog->setWindowTitle(QStringLiteral("Regime escrito"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(QStringLiteral("O regime, como num ficheiro de regime: \"options\" e \"steps\" "
+                                                "ou \"rules\", e as secções \"economics\" e \"carbon\"."),
+                                 dialog));
+    auto *editor = named(new QPlainTextEdit(dialog), "txtRegimeEscrito", QStringLiteral("Texto do regime"));
+    const auto current = regimeText();
+    const std::string *text = std::get_if<std::string>(&current);
+    editor->setPlainText(qs(text ? *text : kRegimeTemplate));
+    layout->addWidget(editor);
+    auto *buttons = new QHBoxLayout;
+    auto *ok = button(dialog, "cmdOkRegime", QStringLiteral("&Ok"));
+    auto *cancel = button(dialog, "cmdCancelarRegime", QStringLiteral("Cancelar"));
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    dialog->resize(640, 420);
+    connect(ok, &QPushButton::clicked, this, &InventoryScreen::typedRegimeAccepted);
+    connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    connect(dialog, &QObject::destroyed, this, [this] { regimeDialog_ = nullptr; });
+    regimeDialog_ = dialog;
+    dialog->open();
+}
+
+void InventoryScreen::typedRegimeAccepted()
+{
+    auto *editor = regimeDialog_->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
+    const std::string json = editor->toPlainText().toStdString();
+    const auto regime = parseRegime(json, std::to_string(QDate::currentDate().year()));
+    if (const auto *why = std::get_if<std::string>(&regime)) {
+        ctx_.show(regimeDialog_, Message::warning("Regime escrito", *why));
+        return; // the text stays to be mended
+    }
+    typedRegime_ = json;
+    txtRegime->clear();
+    regimeChanged();
+    static_cast<QDialog *>(regimeDialog_)->accept();
+}
+
+void InventoryScreen::recentRegimeChosen(int index)
+{
+    if (index <= 0)
+        return;
+    txtRegime->setText(cboRegimesRecentes->itemText(index));
+    cboRegimesRecentes->setCurrentIndex(0);
+    regimeChanged();
 }
 
 void InventoryScreen::setRunning(bool running)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{txtInventario, cmdAbrirInventario, txtRegime, cmdAbrirRegime,
+                                                       cmdEscreverRegime, cboRegimesRecentes,
                                                        cmdSimular, cmdGuardar, cmdVerSimulacao})
         w->setEnabled(!running);
     cboCamada->setEnabled(!running && cboCamada->count() > 1);
@@ -390,16 +494,16 @@ void InventoryScreen::simulate()
 {
     if (running())
         return;
-    QFile f(txtRegime->text());
-    if (txtInventario->text().isEmpty() || txtRegime->text().isEmpty()) {
+    if (txtInventario->text().isEmpty() || (txtRegime->text().isEmpty() && !typedRegime_)) {
         ctx_.show(this, Message::warning("Simulação de Inventário", "Escolha o inventário e o regime."));
         return;
     }
-    if (!f.open(QIODevice::ReadOnly)) {
-        ctx_.show(this, Message::error("Regime", "Não é possível ler " + txtRegime->text().toStdString() + "."));
+    const auto text = regimeText();
+    if (const auto *problem = std::get_if<Message>(&text)) {
+        ctx_.show(this, *problem);
         return;
     }
-    const std::string json = f.readAll().toStdString();
+    const std::string json = std::get<std::string>(text);
     auto parsed = parseRegime(json, std::to_string(QDate::currentDate().year()));
     if (const auto *why = std::get_if<std::string>(&parsed)) {
         ctx_.show(this, Message::error("Regime", *why));
@@ -409,6 +513,16 @@ void InventoryScreen::simulate()
         ctx_.services.settings->setValue(kLastInventory, txtInventario->text());
         ctx_.services.settings->setValue(kLastLayer, cboCamada->currentText());
         ctx_.services.settings->setValue(kLastRegime, txtRegime->text());
+        if (!txtRegime->text().isEmpty()) {
+            QStringList recent{txtRegime->text()};
+            for (int i = 1; i < cboRegimesRecentes->count() && recent.size() < kRecentRegimesKept; ++i)
+                if (cboRegimesRecentes->itemText(i) != txtRegime->text())
+                    recent << cboRegimesRecentes->itemText(i);
+            ctx_.services.settings->setValue(kRecentRegimes, recent.join(u'\n'));
+            cboRegimesRecentes->clear();
+            cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
+            cboRegimesRecentes->addItems(recent);
+        }
     }
     stands_.clear();
     fillTable();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <variant>
 #include <vector>
 
 class QComboBox;
@@ -56,6 +57,8 @@ public:
     QComboBox *cboCamada = nullptr;
     QLineEdit *txtRegime = nullptr;
     QPushButton *cmdAbrirRegime = nullptr;
+    QPushButton *cmdEscreverRegime = nullptr;
+    QComboBox *cboRegimesRecentes = nullptr;
     QLabel *lblRegime = nullptr;
     QPushButton *cmdSimular = nullptr;
     QPushButton *cmdCancelar = nullptr;
@@ -81,6 +84,11 @@ private:
     void chooseRegime();
     void inventoryChanged();
     void regimeChanged();
+    void writeRegime();
+    void typedRegimeAccepted();
+    void recentRegimeChosen(int index);
+    // The regime's text: the one typed, else the file's; an error for the user otherwise.
+    std::variant<std::string, Message> regimeText() const;
     void simulate();
     void cancel();
     void progress(size_t done, size_t total);
@@ -108,6 +116,8 @@ private:
     QString ranInventory_; // the inventory and layer of the results shown
     QString ranLayer_;
     std::string ranRegime_;
+    std::optional<std::string> typedRegime_; // a regime typed in the window, used while no file is named
+    QWidget *regimeDialog_ = nullptr;         // frmRegimeEscrito while open
 };
 
 } // namespace tavelo

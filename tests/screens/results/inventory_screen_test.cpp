@@ -80,6 +80,7 @@ class InventoryScreenTest : public QObject {
     Q_OBJECT
 private slots:
     void simulatesAGeoPackageAsAUserWould();
+    void typesARulesRegimeAndReusesARecentFile();
 };
 
 void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
@@ -189,6 +190,66 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
 
     // The next opening offers the same files.
     QCOMPARE(h.fake.settings.values[QStringLiteral("inventario/ficheiro")], dir + "/stands.gpkg");
+}
+
+// Rules typed in the window give the events tavelo-cli writes; a regime file
+// used once is offered again among the recent ones.
+void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
+{
+    FlowHarness h;
+    const QString dir = h.dir.path();
+    write(dir + "/stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                               "p1,10,8,,2000,,,,,\n"
+                               "a1,14,,Elevada,,1200,,,,\n");
+    const char *rules = R"({"options": {"year": "2026"}, "rules": {"maxAge": "40",
+      "thinnings": {"firstAge": "14", "when": [
+        {"if": {"age": {"atMost": "14"}}, "thin": "mechanical", "percent": "55"},
+        {"if": {"trees": {"above": "1100"}}, "thin": "mechanical", "percent": "30"}]}}})";
+    write(dir + "/rules.json", rules);
+    write(dir + "/regime.json", kRegime);
+    QCOMPARE(shell("cd '" + dir + "' && '" TAVELO_CLI_PATH "' batch stands.csv --regime rules.json --out cli"), 0);
+
+    auto *w = new InventoryScreen(*h.ctx);
+    w->show();
+    settle();
+    h.fake.files.openAnswers = {dir + "/stands.csv"};
+    QVERIFY(press(w->cmdAbrirInventario));
+
+    QVERIFY(press(w->cmdEscreverRegime));
+    auto *dialog = w->findChild<QDialog *>(QStringLiteral("frmRegimeEscrito"));
+    QVERIFY(dialog && dialog->isVisible());
+    auto *editor = dialog->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
+    QVERIFY(editor->toPlainText().contains(QStringLiteral("\"steps\""))); // a template to start from
+    editor->setPlainText(QString::fromUtf8(rules).replace(QStringLiteral("\"above\""), QStringLiteral("\"over\"")));
+    QVERIFY(press(dialog->findChild<QPushButton *>(QStringLiteral("cmdOkRegime"))));
+    QVERIFY(dialog->isVisible()); // the text stays to be mended
+    QVERIFY(h.fake.messages.last().text.find("rules.thinnings.when[1].if.trees.over") != std::string::npos);
+    editor->setPlainText(QString::fromUtf8(rules));
+    QVERIFY(press(dialog->findChild<QPushButton *>(QStringLiteral("cmdOkRegime"))));
+    QTRY_VERIFY(!w->findChild<QDialog *>(QStringLiteral("frmRegimeEscrito")));
+    QCOMPARE(w->lblRegime->text(), QStringLiteral("Regime escrito: Regras de gestão (idade máxima 40)"));
+
+    QVERIFY(press(w->cmdSimular));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
+    h.fake.files.answer = dir + "/resultados.csv";
+    QVERIFY(press(w->cmdGuardar));
+    const QString events = read(dir + "/cli/events.csv");
+    QVERIFY(events.contains(QStringLiteral("refused-thinning")) && events.contains(QStringLiteral(",thinning,")));
+    QCOMPARE(read(dir + "/resultados_eventos.csv"), events);
+
+    // A file opened and simulated comes back in the recent list.
+    h.fake.files.openAnswers = {dir + "/regime.json"};
+    QVERIFY(press(w->cmdAbrirRegime));
+    QVERIFY(press(w->cmdSimular));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
+    QCOMPARE(w->cboRegimesRecentes->count(), 2);
+    w->txtRegime->clear();
+    w->cboRegimesRecentes->setFocus();
+    QTest::keyClick(w->cboRegimesRecentes, Qt::Key_Down);
+    QCOMPARE(w->txtRegime->text(), dir + "/regime.json");
+    QCOMPARE(w->lblRegime->text(), QStringLiteral("4 passos, com avaliação económica"));
+    QCOMPARE(h.fake.settings.values[QStringLiteral("inventario/regimesRecentes")], dir + "/regime.json");
+    delete w;
 }
 
 QTEST_MAIN(InventoryScreenTest)
