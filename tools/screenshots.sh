@@ -153,7 +153,9 @@ ogr2ogr -f GPKG -nlt POLYGON -nln stands -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YE
   -oo KEEP_GEOM_COLUMNS=NO "$work/talhoes.gpkg" "$work/talhoes.csv"
 cat > "$work/regime.json" <<'JSON'
 {"options": {"volumes": "com casca", "year": "2026"},
- "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project", "project"],
+ "rules": {"maxAge": "45", "thinnings": {"firstAge": "15", "minInterval": "10", "when": [
+   {"if": {"basalArea": {"above": "28"}}, "thin": "below", "residualBasalAreaPercent": "70"},
+   {"if": {"trees": {"above": "1100"}}, "thin": "mechanical", "percent": "30"}]}},
  "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"}, "discountRate": "3"}}
 JSON
 mkdir -p "$work/.config/Tavelo"
@@ -162,10 +164,10 @@ printf '[inventario]\nficheiro=%s\ncamada=stands\nregime=%s\n' "$work/talhoes.gp
 menu 329
 inventario=$(win "Simulação de Inventário")
 focus "$inventario"
-xdotool mousemove --window "$inventario" 50 118 click 1; sleep 3          # Simular
-xdotool mousemove --window "$inventario" 740 166 click 1; sleep 0.5       # Colorir por
+xdotool mousemove --window "$inventario" 50 138 click 1; sleep 3          # Simular
+xdotool mousemove --window "$inventario" 740 186 click 1; sleep 0.5       # Colorir por
 keys Down Down Down Return; sleep 0.5                                     # Volume total
-xdotool mousemove --window "$inventario" 680 400; sleep 0.3
+xdotool mousemove --window "$inventario" 680 420; sleep 0.3
 xdotool click 1; sleep 0.8                                                # a stand
 shot "$inventario" "$out/inventario.png"
 focus "$inventario"; keys Escape
