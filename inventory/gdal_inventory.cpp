@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -161,11 +162,57 @@ public:
                 crs_ = crs;
             }
         }
+        findMisplacedValues();
         const GIntBig count = layer_->GetFeatureCount(TRUE);
         count_ = count > 0 ? static_cast<size_t>(count) : 0;
         layer_->ResetReading();
         if (messages.failed())
             throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": " + messages.failures());
+    }
+
+    // SQLite keeps whatever is stored in a number column, and GDAL reads a
+    // text or a blob there as 0: such cells are found by their storage class
+    // first, so that their rows are refused rather than read as zeros.
+    void findMisplacedValues()
+    {
+        const std::string driver = ds_->GetDriver() ? ds_->GetDriver()->GetDescription() : "";
+        // A table without an integer key is read in rowid order, rowid as its FID.
+        std::string fid = layer_->GetFIDColumn() ? layer_->GetFIDColumn() : "";
+        if (fid.empty())
+            fid = "rowid";
+        if (driver != "GPKG" && driver != "SQLite")
+            return;
+        GdalMessages quiet; // a layer this cannot be asked of (a view without rowid) is read as GDAL reads it
+        auto quoted = [](const std::string &name) {
+            std::string q = "\"";
+            for (char c : name)
+                q += c == '"' ? std::string("\"\"") : std::string(1, c);
+            return q + "\"";
+        };
+        OGRFeatureDefn *defn = layer_->GetLayerDefn();
+        for (size_t c = 0; c < fields_.size(); ++c) {
+            const OGRFieldType type = defn->GetFieldDefn(fields_[c])->GetType();
+            if (type != OFTInteger && type != OFTInteger64 && type != OFTReal)
+                continue;
+            const std::string column = defn->GetFieldDefn(fields_[c])->GetNameRef();
+            // GDAL may take the key column as each result's FID.
+            const std::string sql = "SELECT " + (fid == "rowid" ? fid : quoted(fid)) + " AS tavelo_key, typeof(" +
+                                    quoted(column) + ") AS kind FROM " +
+                                    quoted(name_) + " WHERE typeof(" + quoted(column) +
+                                    ") NOT IN ('integer', 'real', 'null')";
+            OGRLayer *found = ds_->ExecuteSQL(sql.c_str(), nullptr, nullptr); // the file's own SQLite
+            if (!found)
+                continue;
+            while (OGRFeatureUniquePtr f{found->GetNextFeature()}) {
+                const int kind = f->GetFieldIndex("kind");
+                const bool blob = kind >= 0 && std::string(f->GetFieldAsString(kind)) == "blob";
+                const int key = f->GetFieldIndex("tavelo_key");
+                misplaced_.emplace(key >= 0 ? f->GetFieldAsInteger64(key) : f->GetFID(), "column \"" + column + "\" holds " +
+                                                    (blob ? "binary data" : "a text") +
+                                           ", not a number");
+            }
+            ds_->ReleaseResultSet(found);
+        }
     }
 
     size_t count() const override { return count_; }
@@ -246,6 +293,8 @@ public:
         // A value GDAL had to change to read it (a text in a number column) is not the value typed.
         if (why.empty() && messages.warned())
             why = "GDAL: " + messages.warnings();
+        if (const auto m = misplaced_.find(feature->GetFID()); why.empty() && m != misplaced_.end())
+            why = m->second;
         if (!why.empty())
             row.cells = why;
         else
@@ -273,6 +322,7 @@ private:
     OGRLayer *layer_ = nullptr;
     std::string name_;
     std::vector<int> fields_;
+    std::map<GIntBig, std::string> misplaced_; // by FID: why a number cell cannot be read
     bool hasArea_ = false;
     OGRwkbGeometryType geometryType_ = wkbNone;
     bool multiPolygons_ = false;

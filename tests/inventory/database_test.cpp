@@ -215,7 +215,7 @@ TEST(DatabaseInventory, BadCellsLandInErrorsWithTheirRow)
               "|2|malformed||the id must be a usable file name (no \"/\", \"\\\" or control characters)\n"
               "txt|3|malformed||GDAL: Value 'doze' of field stands.age parsed incompletely to integer 0.\n"
               "ok|4|malformed||the id \"ok\" was already used\n"
-              "bin|5|refused|Dados Inválidos|Dados Inválidos\n");
+              "bin|5|malformed||column \"planted\" holds binary data, not a number\n");
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT DISTINCT stand_id FROM tavelo_record ORDER BY stand_id", 0), "h\nok\n");
 }
 
