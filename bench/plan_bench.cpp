@@ -91,7 +91,7 @@ int main(int argc, char **argv)
     {
         const std::filesystem::path sample = std::filesystem::temp_directory_path() / "tavelo-plan-bench-sample.csv";
         if (!writeWholeFile(sample, inventory(8))) {
-            const auto source = openInventory(sample, "stands");
+            const auto source = openInventory(sample, "");
             InventoryRow row;
             while (source->next(row)) {
                 const auto stand = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
         const double cpuBefore = static_cast<double>(before.ru_utime.tv_sec + before.ru_stime.tv_sec) +
                                  1e-6 * static_cast<double>(before.ru_utime.tv_usec + before.ru_stime.tv_usec);
         const auto t0 = std::chrono::steady_clock::now();
-        const PlanInventory inv = gatherCandidates(file, "stands", CandidateSource{space, {}}, settings, 2, {});
+        const PlanInventory inv = gatherCandidates(file, "", CandidateSource{space, {}}, settings, 2, {});
         const double tCandidates = seconds(t0);
         size_t candidates = 0;
         for (const PlanStand &s : inv.stands)
