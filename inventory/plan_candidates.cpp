@@ -257,14 +257,25 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
 
 PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
                                const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
-                               const std::function<void(size_t done, size_t total)> &progress)
+                               const std::function<void(size_t done, size_t total)> &progress,
+                               const std::atomic<bool> *stop)
 {
     const std::vector<StandInput> stands = readStands(inventory, table);
     std::vector<StandOutput> results;
     results.reserve(stands.size());
     size_t produced = 0;
+    bool interrupted = false;
+    // A stop hands out no more stands; those under way finish.
+    auto next = [&](size_t &i) {
+        if (stop && stop->load())
+            interrupted = produced < stands.size();
+        if (interrupted || produced == stands.size())
+            return false;
+        i = produced++;
+        return true;
+    };
     runOrdered<size_t, StandOutput>(
-        {jobs, 1, 0}, [&](size_t &i) { return produced < stands.size() ? (i = produced++, true) : false; },
+        {jobs, 1, 0}, next,
         [&](size_t &i) { return standCandidates(stands[i], source, settings); },
         [&](StandOutput &&r) {
             results.push_back(std::move(r));
@@ -274,6 +285,7 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
 
     PlanInventory inv;
     inv.rows = stands.size();
+    inv.interrupted = interrupted;
     for (StandOutput &r : results) {
         if (r.stand) {
             inv.stands.push_back(std::move(*r.stand));

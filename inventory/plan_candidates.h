@@ -10,6 +10,7 @@
 #include "session/results/economics.h"
 
 #include <cstddef>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -60,6 +61,7 @@ struct PlanInventory {
     std::string errorsCsv;                      // errors.csv's lines (no header)
     std::vector<std::vector<std::string>> errorRows;
     size_t rows = 0;                            // inventory rows read
+    bool interrupted = false;                   // stopped before every stand had its candidates
 };
 
 // Reads the inventory (CSV or database table, as batch does) and gathers every
@@ -67,7 +69,8 @@ struct PlanInventory {
 // number of jobs. Throws std::runtime_error when the inventory cannot be used.
 PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
                                const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
-                               const std::function<void(size_t done, size_t total)> &progress);
+                               const std::function<void(size_t done, size_t total)> &progress,
+                               const std::atomic<bool> *stop = nullptr);
 
 // candidates.csv, plan.csv and periods.csv.
 std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis);

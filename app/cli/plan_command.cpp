@@ -3,6 +3,7 @@
 
 #include "inventory/batch.h"
 #include "base/output_folder.h"
+#include "app/cli/stop_signals.h"
 #include "app/cli/cli_commands.h"
 #include "regimes/economics_run.h"
 #include "inventory/forest_plan.h"
@@ -127,7 +128,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     std::string inventory, spacePath, economicsPath, outDir, database, table; // table: the layer, empty for the default one
     std::vector<std::string> regimePaths;
     bool overwrite = false;
-    std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, chartFormat = "png";
+    std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
+        chartFormat = "png";
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -150,6 +152,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             endingText = args[++i];
         else if (a == "--gap" && hasValue)
             gapText = args[++i];
+        else if (a == "--time-limit" && hasValue)
+            timeLimitText = args[++i];
         else if (a == "--out" && hasValue)
             outDir = args[++i];
         else if (a == "--db" && hasValue)
@@ -209,6 +213,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         if (!pct)
             return planUsage(err, "--gap must be a percentage from 0 to 100");
         constraints.gapPercent = *pct;
+    }
+    if (!timeLimitText.empty()) {
+        const auto limit = parseNumber(timeLimitText);
+        if (!limit || *limit <= 0.0 || *limit > 1e7)
+            return planUsage(err, "--time-limit must be a number of seconds above 0");
+        constraints.maxSeconds = *limit;
     }
     unsigned jobs = 0;
     if (!jobsText.empty()) {
@@ -296,11 +306,18 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         }
     }
 
+    // Ctrl-C or SIGTERM: the stands under way finish and no plan is written.
+    const StopOnSignals stopOnSignals;
+    auto interrupted = [&](const char *what) {
+        err << "interrupted " << what << "\n";
+        return kCliInterrupted;
+    };
     PlanInventory inv;
     try {
         inv = gatherCandidates(inventory, table, source, settings, jobs,
                                progressBar ? terminalProgressBar(err, ProgressText::Count)
-                                           : std::function<void(size_t, size_t)>{});
+                                           : std::function<void(size_t, size_t)>{},
+                               stopOnSignals.flag());
     } catch (const std::exception &e) {
         if (progressBar)
             err << "\n";
@@ -309,6 +326,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     }
     if (progressBar)
         err << "\n";
+    if (inv.interrupted || stopOnSignals.flag()->load())
+        return interrupted("while gathering the candidates: nothing written");
     size_t candidates = 0;
     for (const PlanStand &s : inv.stands)
         candidates += s.candidates.size();
@@ -333,6 +352,9 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
     const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
+    if (stopOnSignals.flag()->load())
+        return interrupted(outDir.empty() ? "while solving: no plan written"
+                                          : "while solving: candidates.csv and errors.csv written, no plan");
     if (solution.status == PlanSolution::Status::Infeasible) {
         const ConstraintFamily family = solution.blocking.value_or(ConstraintFamily::Flow);
         err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
@@ -346,7 +368,11 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     }
     err << "objective " << fixed(solution.objective, 2) << " €, bound " << fixed(solution.bound, 2) << " €, gap "
         << fixed(solution.gapPercent, 3) << " %"
-        << (solution.status == PlanSolution::Status::Stopped ? " (stopped by a limit)" : "") << "; "
+        << (solution.status != PlanSolution::Status::Stopped ? ""
+            : constraints.maxSeconds && solution.seconds >= *constraints.maxSeconds
+                ? " (stopped by the time limit before reaching the gap)"
+                : " (stopped by a limit)")
+        << "; "
         << fixed(solution.seconds, 2) << " s\n";
 
     const std::string plan = planCsv(inv, solution);

@@ -11,6 +11,9 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <map>
 #include <set>
 
@@ -231,6 +234,43 @@ TEST_F(PlanCli, SameOutputForOneAndTwoJobs)
     for (size_t i = 1; i < candidates.size(); ++i)
         EXPECT_TRUE(years[candidates[i][0]].insert(candidates[i][4]).second) << candidates[i][0];
     EXPECT_EQ(years.size(), 8u);
+}
+
+TEST_F(PlanCli, ATimeLimitIsCheckedAndASignalStopsWithoutAPlan)
+{
+    for (const char *bad : {"0", "-5", "soon"})
+        EXPECT_EQ(plan("bad", {"--regimes", "short.json", "--time-limit", bad}).status, 1) << bad;
+    ASSERT_EQ(plan("free", regimes()).status, 0);
+    std::vector<std::string> limited = regimes();
+    limited.insert(limited.end(), {"--time-limit", "600"});
+    ASSERT_EQ(plan("limited", limited).status, 0);
+    EXPECT_EQ(readBytes(dir / "limited/plan.csv"), readBytes(dir / "free/plan.csv"));
+
+    // SIGINT while the candidates of a large inventory are gathered.
+    std::string many = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n";
+    for (int i = 0; i < 4000; ++i)
+        many += "s" + std::to_string(i) + ",12,9,," + std::to_string(1000 + i % 900) + ",,,,,,1\n";
+    writeBytes(dir / "many.csv", many);
+    const std::string cmd = "cd " + shellQuoted(dir.path().string()) + " && exec " + shellQuoted(TAVELO_CLI_PATH) +
+                            " plan many.csv --space space.json --economics econ.json --horizon 30 --out cut"
+                            " --jobs 2 2>stderr.txt";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    usleep(800000);
+    kill(child, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal instead of stopping";
+    EXPECT_EQ(WEXITSTATUS(raw), 130) << readBytes(dir / "stderr.txt");
+    EXPECT_NE(readBytes(dir / "stderr.txt").find("interrupted while gathering the candidates: nothing written"),
+              std::string::npos)
+        << readBytes(dir / "stderr.txt");
+    EXPECT_FALSE(fs::exists(dir / "cut/plan.csv"));
+    EXPECT_FALSE(fs::exists(dir / "cut/candidates.csv"));
 }
 
 TEST_F(PlanCli, ResultsGoIntoTheDatabaseOrExitFour)
