@@ -55,7 +55,8 @@ int32_t registerSrs(SqliteDb &db, const std::optional<InventoryCrs> &crs)
 
 constexpr const char *kValueColumns = "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, "
                                       "year INTEGER, age INTEGER, code TEXT, trees REAL, basal_area REAL, height REAL, "
-                                      "v_total REAL, v_roundwood REAL, v_sawlog REAL, v_firewood REAL, npv REAL";
+                                      "v_total REAL, v_roundwood REAL, v_sawlog REAL, v_firewood REAL, npv REAL, "
+                                      "carbon_balance REAL";
 
 } // namespace
 
@@ -104,11 +105,17 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
         db_.exec(std::string("CREATE TABLE IF NOT EXISTS tavelo_map (geom BLOB, crs TEXT, ") + kValueColumns +
                  ", PRIMARY KEY (run_id, position))");
     }
+    // A map written before the carbon account existed gets its column.
+    bool hasCarbon = false;
+    for (SqliteStatement info = db_.prepare("PRAGMA table_info(tavelo_map)"); info.step();)
+        hasCarbon = hasCarbon || info.text(1) == "carbon_balance";
+    if (!hasCarbon)
+        db_.exec("ALTER TABLE tavelo_map ADD COLUMN carbon_balance REAL");
     insert_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
                              "run_id, position, stand_id, status, year, age, code, trees, basal_area, height, "
-                             "v_total, v_roundwood, v_sawlog, v_firewood, npv) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                             "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16" +
-                             (geoPackage_ ? ")" : ", ?17)"));
+                             "v_total, v_roundwood, v_sawlog, v_firewood, npv, carbon_balance) VALUES (?1, ?2, ?3, "
+                             "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17" +
+                             (geoPackage_ ? ")" : ", ?18)"));
 }
 
 void ResultsMap::add(int64_t runId, const StandOutcome &stand)
@@ -148,6 +155,10 @@ void ResultsMap::add(int64_t runId, const StandOutcome &stand)
     }
     if (stand.economics)
         q.bindShown(i++, stand.economics->npv);
+    else
+        q.bindNull(i++);
+    if (stand.carbon)
+        q.bindShown(i++, stand.carbon->balance);
     else
         q.bindNull(i++);
     q.run();

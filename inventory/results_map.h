@@ -2,8 +2,9 @@
 
 // The results as a map: tavelo_map, one row per stand of a run with the
 // stand's outline and its values at the end (the last record row, the NPV
-// when the regime is valued). In a GeoPackage it is a feature table in the
-// inventory's reference system, which a GIS opens as a layer; in a plain
+// when the regime is valued, the carbon balance when it has a carbon
+// section). In a GeoPackage it is a feature table in the inventory's
+// reference system, which a GIS opens as a layer; in a plain
 // SQLite database the outline is well-known binary with the system's name in
 // the column `crs`.
 

@@ -169,7 +169,7 @@ TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
     writeBytes(dir / "regime.json", std::string(kRegime).insert(1, R"("economics": {"prices": {"sawlog": "45",
-        "roundwood": "30", "firewood": "8"}, "discountRate": "3"},)"));
+        "roundwood": "30", "firewood": "8"}, "discountRate": "3"}, "carbon": {},)"));
     ogr2ogr(dir, "stands.gpkg", "-f GPKG -nlt POLYGON -nln stands");
     const std::string input = geometries(dir, "stands.gpkg", "stands");
     ASSERT_EQ(std::count(input.begin(), input.end(), '\n'), 9) << input;
@@ -178,7 +178,7 @@ TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
         SCOPED_TRACE(db);
         const CliRun run = runCli({"batch", "stands.gpkg", "--regime", "regime.json", "--db", db, "--jobs", "2"}, dir);
         ASSERT_EQ(run.status, 0) << run.err;
-        // Each stand once, in inventory order, with the last record row and the value of its run.
+        // Each stand once, in inventory order, with the last record row, the value and the carbon of its run.
         EXPECT_EQ(dump(dir / db, "SELECT group_concat(stand_id || ':' || status, ' ') FROM tavelo_map"),
                   "p1:done a1:done t1:done zero:refused over:ended q,1:done nodensity:malformed p1:malformed h:done\n");
         EXPECT_EQ(dump(dir / db, "SELECT count(*) FROM tavelo_map m JOIN tavelo_final f ON f.stand_id = m.stand_id "
@@ -187,7 +187,8 @@ TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
                                  "'done' AND m.year IS f.year AND m.age IS f.age AND m.code IS f.code AND m.trees IS "
                                  "f.trees AND m.basal_area IS f.basal_area AND m.height IS f.height AND m.v_total IS "
                                  "f.v_total AND m.v_roundwood IS f.v_roundwood AND m.v_sawlog IS f.v_sawlog AND "
-                                 "m.v_firewood IS f.v_firewood AND m.npv IS e.npv AND m.npv IS NOT NULL"),
+                                 "m.v_firewood IS f.v_firewood AND m.npv IS e.npv AND m.npv IS NOT NULL AND m.carbon_balance = "
+                                 "(SELECT balance FROM tavelo_carbon c WHERE c.stand_id = m.stand_id)"),
                   "5\n");
         if (std::string(db) == "r.sqlite") {
             // Well-known binary, the same bytes as after the GeoPackage header (8 bytes and the envelope).
