@@ -117,7 +117,8 @@ MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<
         summary.runId = out.startRun(whole, summary.stands);
         for (unsigned k = 1; k <= count; ++k) {
             SqliteDb from(byIndex[k]->file, SqliteDb::Mode::ReadOnly, busyTimeoutMs);
-            out.copyRun(from, byIndex[k]->run.id, summary.runId);
+            if (!out.copyRun(from, byIndex[k]->run.id, summary.runId))
+                summary.mapLeftOut = true;
         }
         SqliteStatement times =
             out.db().prepare("UPDATE tavelo_runs SET started = ?1, finished = ?2 WHERE run_id = ?3");

@@ -14,6 +14,8 @@ struct MergeSummary {
     int64_t runId = 0; // the new run in the target
     size_t shards = 0;
     int64_t stands = 0;
+    // A shard's map not copied: a GeoPackage and a plain SQLite database.
+    bool mapLeftOut = false;
 };
 
 // Takes from each database of `shards` its latest finished shard runs (of the

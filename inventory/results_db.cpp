@@ -497,7 +497,7 @@ void ResultsDb::finishRun(int64_t runId)
     tx.commit();
 }
 
-void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
+bool ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
 {
     const struct {
         const char *table;
@@ -527,7 +527,16 @@ void ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
             write.run();
         }
     }
+    // The map goes with the stands, between databases of one kind.
+    const auto layer = ResultsMap::layerOf(from, geoPackage_);
+    if (!layer)
+        return !from.tableExists("tavelo_map");
+    if (!map_)
+        map_ = std::make_unique<ResultsMap>(db_, geoPackage_, *layer);
+    map_->copyRun(from, fromRun, toRun);
+    return true;
 }
+
 
 void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
                      const std::vector<std::vector<std::string>> &best,

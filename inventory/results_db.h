@@ -98,8 +98,9 @@ public:
     void finishRun(int64_t runId);
 
     // Copies everything of run `fromRun` of `from` into run `toRun` of this
-    // database, inside the caller's transaction.
-    void copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun);
+    // database, inside the caller's transaction, its map too when both
+    // databases are of one kind; false when a map was left out for that.
+    bool copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun);
     SqliteDb &db() { return db_; }
 
 private:

@@ -164,6 +164,94 @@ void ResultsMap::add(int64_t runId, const StandOutcome &stand)
     q.run();
 }
 
+std::optional<MapLayer> ResultsMap::layerOf(SqliteDb &from, bool geoPackage)
+{
+    if (!from.tableExists("tavelo_map") || from.tableExists("gpkg_contents") != geoPackage)
+        return std::nullopt;
+    MapLayer layer;
+    if (geoPackage) {
+        SqliteStatement q = from.prepare(
+            "SELECT c.geometry_type_name, s.organization, s.organization_coordsys_id, s.definition "
+            "FROM gpkg_geometry_columns c LEFT JOIN gpkg_spatial_ref_sys s ON s.srs_id = c.srs_id "
+            "WHERE c.table_name = 'tavelo_map'");
+        if (!q.step())
+            return std::nullopt;
+        layer.geometryType = q.text(0);
+        if (!q.isNull(1)) {
+            InventoryCrs crs;
+            if (q.text(1) != "NONE") {
+                crs.organization = q.text(1);
+                crs.code = q.integer(2);
+            }
+            crs.wkt = q.text(3) == "undefined" ? std::string() : q.text(3);
+            layer.crs = crs;
+        }
+        return layer;
+    }
+    // A plain map names its system by "ORGANIZATION:CODE" (or the WKT's name).
+    SqliteStatement q = from.prepare("SELECT crs FROM tavelo_map WHERE crs IS NOT NULL LIMIT 1");
+    if (q.step()) {
+        const std::string name = q.text(0);
+        InventoryCrs crs;
+        if (const size_t colon = name.find(':'); colon != std::string::npos) {
+            crs.organization = name.substr(0, colon);
+            crs.code = std::atoll(name.c_str() + colon + 1);
+        }
+        layer.crs = crs;
+    }
+    return layer;
+}
+
+void ResultsMap::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
+{
+    bool hasCarbon = false;
+    for (SqliteStatement info = from.prepare("PRAGMA table_info(tavelo_map)"); info.step();)
+        hasCarbon = hasCarbon || info.text(1) == "carbon_balance";
+    const std::string columns = "position, stand_id, status, year, age, code, trees, basal_area, height, v_total, "
+                                "v_roundwood, v_sawlog, v_firewood, npv, ";
+    SqliteStatement read = from.prepare("SELECT geom, " + std::string(geoPackage_ ? "" : "crs, ") + columns +
+                                        (hasCarbon ? "carbon_balance" : "NULL") +
+                                        " FROM tavelo_map WHERE run_id = ?1 ORDER BY position");
+    read.bind(1, fromRun);
+    std::string values;
+    const int count = geoPackage_ ? 16 : 17;
+    for (int c = 0; c <= count; ++c)
+        values += (c ? ", ?" : "?") + std::to_string(c + 1);
+    SqliteStatement write = db_.prepare("INSERT INTO tavelo_map (run_id, geom, " +
+                                        std::string(geoPackage_ ? "" : "crs, ") + columns + "carbon_balance) VALUES (" +
+                                        values + ")");
+    while (read.step()) {
+        write.bind(1, toRun);
+        for (int c = 0; c < count; ++c) {
+            if (c == 0 && geoPackage_ && !read.isNull(0)) {
+                // The outline in this file's number for the same reference system.
+                std::string blob = read.text(0);
+                if (blob.size() >= 8)
+                    for (int b = 0; b < 4; ++b)
+                        blob[4 + b] = static_cast<char>((static_cast<uint32_t>(srsId_) >> (8 * b)) & 0xFF);
+                write.bindBlob(2, blob);
+                continue;
+            }
+            write.bindColumn(c + 2, read, c);
+        }
+        write.run();
+    }
+    if (geoPackage_) {
+        // The source layer's extent widens this one's.
+        SqliteStatement e = from.prepare(
+            "SELECT min_x, min_y, max_x, max_y FROM gpkg_contents WHERE table_name = 'tavelo_map' AND min_x IS NOT NULL");
+        if (e.step()) {
+            const double x0 = e.real(0), y0 = e.real(1), x1 = e.real(2), y1 = e.real(3);
+            minX_ = seen_ ? std::min(minX_, x0) : x0;
+            minY_ = seen_ ? std::min(minY_, y0) : y0;
+            maxX_ = seen_ ? std::max(maxX_, x1) : x1;
+            maxY_ = seen_ ? std::max(maxY_, y1) : y1;
+            seen_ = true;
+            updateExtent();
+        }
+    }
+}
+
 void ResultsMap::updateExtent()
 {
     if (!geoPackage_ || !seen_)

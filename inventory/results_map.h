@@ -38,6 +38,12 @@ public:
     void add(int64_t runId, const StandOutcome &stand);
     // Widens the layer's extent by the stands added since the last call.
     void updateExtent();
+    // The map layer of another results database, when it has one of this
+    // kind (both GeoPackages or both plain SQLite).
+    static std::optional<MapLayer> layerOf(SqliteDb &from, bool geoPackage);
+    // Copies the rows of run `fromRun` of `from` (see layerOf) into run
+    // `toRun`, inside the caller's transaction.
+    void copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun);
 
 private:
     SqliteDb &db_;

@@ -400,7 +400,8 @@ int cliMerge(const std::vector<std::string> &args, std::ostream &err)
         return usage(err, "the merge target must be a .sqlite, .db or .gpkg file");
     try {
         const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
-        err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";
+        err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";        if (s.mapLeftOut)
+            err << "note: the shards' map layer is not copied between a GeoPackage and a plain SQLite database\n";
     } catch (...) {
         return reportFailure(err);
     }

@@ -225,5 +225,41 @@ TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
               0);
 }
 
+// Shards merged keep the map: the same rows as the run of the whole inventory,
+// in a GeoPackage that stays valid, and in a plain SQLite database.
+TEST(ResultsMap, MergedShardsHoldTheMapOfTheWholeRun)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kStands);
+    writeBytes(dir / "regime.json", std::string(kRegime).insert(1, R"("carbon": {},)"));
+    ogr2ogr(dir, "stands.gpkg", "-f GPKG -nlt POLYGON -nln stands");
+    const std::string columns = "SELECT position, stand_id, status, year, age, code, trees, basal_area, height, "
+                                "v_total, v_sawlog, carbon_balance, hex(geom) FROM tavelo_map ORDER BY position";
+    for (const char *kind : {"gpkg", "sqlite"}) {
+        SCOPED_TRACE(kind);
+        const std::string whole = std::string("whole.") + kind, merged = std::string("merged.") + kind;
+        ASSERT_EQ(runCli({"batch", "stands.gpkg", "--regime", "regime.json", "--db", whole}, dir).status, 0);
+        for (const char *k : {"1", "2"})
+            ASSERT_EQ(runCli({"batch", "stands.gpkg", "--regime", "regime.json", "--db",
+                              std::string("s") + k + "." + kind, "--shard", std::string(k) + "/2"},
+                             dir)
+                          .status,
+                      0);
+        const CliRun m = runCli({"merge", merged, std::string("s1.") + kind, std::string("s2.") + kind}, dir);
+        ASSERT_EQ(m.status, 0) << m.err;
+        EXPECT_EQ(dump(dir / merged, columns), dump(dir / whole, columns));
+        EXPECT_EQ(dump(dir / merged, "SELECT count(*) FROM tavelo_map"), "9\n");
+    }
+    EXPECT_EQ(dump(dir / "merged.gpkg", "SELECT min_x, min_y, max_x, max_y FROM gpkg_contents WHERE table_name = "
+                                        "'tavelo_map'"),
+              dump(dir / "whole.gpkg", "SELECT min_x, min_y, max_x, max_y FROM gpkg_contents WHERE table_name = "
+                                       "'tavelo_map'"));
+    if (const std::string check = validator(); !check.empty()) {
+        EXPECT_EQ(std::system(("python3 " + check + " " + shellQuoted((dir / "merged.gpkg").string()) +
+                               " >/dev/null 2>&1").c_str()),
+                  0);
+    }
+}
+
 } // namespace
 } // namespace tavelo::test
