@@ -143,6 +143,7 @@ struct StandInput {
     std::string rawId;
     std::variant<InventoryStand, std::string> row;
     double area = 0.0;
+    StandGeometry geometry;
 };
 
 struct StandOutput {
@@ -225,9 +226,12 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
     return out;
 }
 
-std::vector<StandInput> readStands(const std::filesystem::path &inventory, const std::string &table)
+std::vector<StandInput> readStands(const std::filesystem::path &inventory, const std::string &table,
+                                   std::optional<MapLayer> &map)
 {
     const std::unique_ptr<InventorySource> source = openInventory(inventory, table);
+    if (!source->geometryType().empty())
+        map = MapLayer{source->geometryType(), source->crs()};
     if (!source->hasArea())
         throw std::runtime_error(inventory.string() + ": column \"area\" missing; a plan needs each stand's area");
     std::vector<StandInput> stands;
@@ -239,6 +243,7 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
         s.line = row.line;
         s.rawId = row.rawId;
         s.row = standOfRow(row, seen);
+        s.geometry = std::move(row.geometry);
         if (std::holds_alternative<InventoryStand>(s.row)) {
             const std::optional<double> area = parseNumber(row.area);
             if (row.area.find_first_not_of(" \t") == std::string::npos)
@@ -260,7 +265,8 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
                                const std::function<void(size_t done, size_t total)> &progress,
                                const std::atomic<bool> *stop)
 {
-    const std::vector<StandInput> stands = readStands(inventory, table);
+    std::optional<MapLayer> map;
+    const std::vector<StandInput> stands = readStands(inventory, table, map);
     std::vector<StandOutput> results;
     results.reserve(stands.size());
     size_t produced = 0;
@@ -286,10 +292,14 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
     PlanInventory inv;
     inv.rows = stands.size();
     inv.interrupted = interrupted;
-    for (StandOutput &r : results) {
+    inv.map = map;
+    for (size_t position = 0; position < results.size(); ++position) {
+        StandOutput &r = results[position];
         if (r.stand) {
             inv.stands.push_back(std::move(*r.stand));
             inv.details.push_back(std::move(r.details));
+            inv.geometries.push_back(stands[position].geometry);
+            inv.positions.push_back(position);
         } else {
             inv.errorsCsv += r.error;
             if (auto cells = splitCsvLine(r.error.substr(0, r.error.size() - 1)))
@@ -334,6 +344,27 @@ std::string planCsv(const PlanInventory &inv, const PlanSolution &solution)
         out += csvCell(st.id) + "," + plainNumberText(st.area) + "," + std::to_string(k + 1) + "," +
                csvCell(inv.details[s][k].schedule) + "," + formatFixed(c.value, 2) + "," +
                (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) + "\n";
+    }
+    return out;
+}
+
+std::vector<PlannedStand> plannedStands(const PlanInventory &inv, const PlanSolution &solution,
+                                        const PlanSettings &settings)
+{
+    std::vector<PlannedStand> out;
+    for (size_t s = 0; s < inv.stands.size() && s < solution.chosen.size(); ++s) {
+        const size_t k = solution.chosen[s];
+        const PlanCandidate &c = inv.stands[s].candidates[k];
+        PlannedStand p;
+        p.position = inv.positions[s];
+        p.id = inv.stands[s].id;
+        p.geometry = inv.geometries[s];
+        p.schedule = inv.details[s][k].schedule;
+        p.value = c.value;
+        p.fellingYear = c.fellingYear;
+        if (c.fellingYear)
+            p.fellingPeriod = (*c.fellingYear - settings.startYear) / kPlanPeriodYears;
+        out.push_back(std::move(p));
     }
     return out;
 }

@@ -5,6 +5,7 @@
 // 5-year period, and the plan's tables written from them.
 
 #include "inventory/forest_plan.h"
+#include "inventory/results_map.h"
 #include "regimes/scenario.h"
 #include "regimes/search_space.h"
 #include "session/results/economics.h"
@@ -62,6 +63,11 @@ struct PlanInventory {
     std::vector<std::vector<std::string>> errorRows;
     size_t rows = 0;                            // inventory rows read
     bool interrupted = false;                   // stopped before every stand had its candidates
+    // The planned stands' outlines and inventory positions, and the layer's
+    // geometry type and reference system (none without geometries).
+    std::vector<StandGeometry> geometries;
+    std::vector<size_t> positions;
+    std::optional<MapLayer> map;
 };
 
 // Reads the inventory (CSV or database table, as batch does) and gathers every
@@ -71,6 +77,11 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
                                const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
                                const std::function<void(size_t done, size_t total)> &progress,
                                const std::atomic<bool> *stop = nullptr);
+
+// The planned stands for the map layer: each stand's chosen regime, its
+// felling year and period.
+std::vector<PlannedStand> plannedStands(const PlanInventory &inv, const PlanSolution &solution,
+                                        const PlanSettings &settings);
 
 // candidates.csv, plan.csv and periods.csv.
 std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis);

@@ -537,7 +537,6 @@ bool ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
     return true;
 }
 
-
 void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
                      const std::vector<std::vector<std::string>> &best,
                      const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs)
@@ -578,7 +577,8 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
-              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs)
+              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs, const MapLayer *map,
+              const std::vector<PlannedStand> *planned)
 {
     ResultsDb out(path, busyTimeoutMs);
     try {
@@ -608,6 +608,12 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
                   periods, {1});
         insertAll("INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)",
                   errors, {0, 1, 2, 3});
+        if (map && planned) {
+            ResultsMap layer(out.db(), out.geoPackage(), *map);
+            for (const PlannedStand &p : *planned)
+                layer.addPlanned(run, p);
+            layer.updateExtent();
+        }
         SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
         finished.bind(1, isoTimeNow()).bind(2, run);
         finished.run();

@@ -134,9 +134,13 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 // those of periods.csv in tavelo_plan_periods and the stands without
 // candidates in tavelo_errors, in one transaction. Throws BatchOutputError
 // when `path` cannot be written.
+// With `map` (an inventory with geometries) the planned stands also go to
+// the map layer tavelo_map, with their regime, felling year and period.
+struct PlannedStand;
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
-              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
+              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000,
+              const MapLayer *map = nullptr, const std::vector<PlannedStand> *planned = nullptr);
 
 // A ResultSink into a results database: starts or resumes a run.
 class DatabaseSink : public ResultSink {

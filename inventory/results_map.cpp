@@ -1,5 +1,8 @@
 #include "results_map.h"
 
+#include "base/numeric_text.h"
+
+#include <set>
 #include <cstring>
 
 namespace tavelo {
@@ -56,7 +59,15 @@ int32_t registerSrs(SqliteDb &db, const std::optional<InventoryCrs> &crs)
 constexpr const char *kValueColumns = "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, "
                                       "year INTEGER, age INTEGER, code TEXT, trees REAL, basal_area REAL, height REAL, "
                                       "v_total REAL, v_roundwood REAL, v_sawlog REAL, v_firewood REAL, npv REAL, "
-                                      "carbon_balance REAL";
+                                      "carbon_balance REAL, schedule TEXT, plan_value REAL, felling_year INTEGER, "
+                                      "felling_period INTEGER";
+
+// Columns added after the first maps were written, for a map made by an earlier version.
+constexpr std::pair<const char *, const char *> kLaterColumns[] = {{"carbon_balance", "REAL"},
+                                                                   {"schedule", "TEXT"},
+                                                                   {"plan_value", "REAL"},
+                                                                   {"felling_year", "INTEGER"},
+                                                                   {"felling_period", "INTEGER"}};
 
 } // namespace
 
@@ -105,12 +116,12 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
         db_.exec(std::string("CREATE TABLE IF NOT EXISTS tavelo_map (geom BLOB, crs TEXT, ") + kValueColumns +
                  ", PRIMARY KEY (run_id, position))");
     }
-    // A map written before the carbon account existed gets its column.
-    bool hasCarbon = false;
+    std::set<std::string> present;
     for (SqliteStatement info = db_.prepare("PRAGMA table_info(tavelo_map)"); info.step();)
-        hasCarbon = hasCarbon || info.text(1) == "carbon_balance";
-    if (!hasCarbon)
-        db_.exec("ALTER TABLE tavelo_map ADD COLUMN carbon_balance REAL");
+        present.insert(info.text(1));
+    for (const auto &[column, type] : kLaterColumns)
+        if (!present.count(column))
+            db_.exec(std::string("ALTER TABLE tavelo_map ADD COLUMN ") + column + " " + type);
     insert_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
                              "run_id, position, stand_id, status, year, age, code, trees, basal_area, height, "
                              "v_total, v_roundwood, v_sawlog, v_firewood, npv, carbon_balance) VALUES (?1, ?2, ?3, "
@@ -127,15 +138,7 @@ void ResultsMap::add(int64_t runId, const StandOutcome &stand)
     } else {
         const std::string blob = geoPackage_ ? geoPackageGeometry(srsId_, stand.geometry) : stand.geometry.wkb;
         q.bindBlob(i++, blob);
-        if (!seen_ || stand.geometry.minX < minX_)
-            minX_ = stand.geometry.minX;
-        if (!seen_ || stand.geometry.minY < minY_)
-            minY_ = stand.geometry.minY;
-        if (!seen_ || stand.geometry.maxX > maxX_)
-            maxX_ = stand.geometry.maxX;
-        if (!seen_ || stand.geometry.maxY > maxY_)
-            maxY_ = stand.geometry.maxY;
-        seen_ = true;
+        widen(stand.geometry);
     }
     if (!geoPackage_) {
         if (crsName_.empty() || stand.geometry.wkb.empty())
@@ -204,22 +207,26 @@ std::optional<MapLayer> ResultsMap::layerOf(SqliteDb &from, bool geoPackage)
 
 void ResultsMap::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
 {
-    bool hasCarbon = false;
+    std::set<std::string> present;
     for (SqliteStatement info = from.prepare("PRAGMA table_info(tavelo_map)"); info.step();)
-        hasCarbon = hasCarbon || info.text(1) == "carbon_balance";
-    const std::string columns = "position, stand_id, status, year, age, code, trees, basal_area, height, v_total, "
-                                "v_roundwood, v_sawlog, v_firewood, npv, ";
-    SqliteStatement read = from.prepare("SELECT geom, " + std::string(geoPackage_ ? "" : "crs, ") + columns +
-                                        (hasCarbon ? "carbon_balance" : "NULL") +
+        present.insert(info.text(1));
+    std::string columns = "position, stand_id, status, year, age, code, trees, basal_area, height, v_total, "
+                          "v_roundwood, v_sawlog, v_firewood, npv";
+    std::string selected = columns;
+    for (const auto &[column, type] : kLaterColumns) {
+        columns += std::string(", ") + column;
+        selected += present.count(column) ? std::string(", ") + column : std::string(", NULL");
+    }
+    SqliteStatement read = from.prepare("SELECT geom, " + std::string(geoPackage_ ? "" : "crs, ") + selected +
                                         " FROM tavelo_map WHERE run_id = ?1 ORDER BY position");
     read.bind(1, fromRun);
-    std::string values;
-    const int count = geoPackage_ ? 16 : 17;
-    for (int c = 0; c <= count; ++c)
-        values += (c ? ", ?" : "?") + std::to_string(c + 1);
+    const int count = read.columns();
+    std::string values = "?1";
+    for (int c = 0; c < count; ++c)
+        values += ", ?" + std::to_string(c + 2);
     SqliteStatement write = db_.prepare("INSERT INTO tavelo_map (run_id, geom, " +
-                                        std::string(geoPackage_ ? "" : "crs, ") + columns + "carbon_balance) VALUES (" +
-                                        values + ")");
+                                        std::string(geoPackage_ ? "" : "crs, ") + columns + ") VALUES (" + values +
+                                        ")");
     while (read.step()) {
         write.bind(1, toRun);
         for (int c = 0; c < count; ++c) {
@@ -250,6 +257,57 @@ void ResultsMap::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
             updateExtent();
         }
     }
+}
+
+void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
+{
+    if (!insertPlanned_)
+        insertPlanned_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
+                                        "run_id, position, stand_id, status, schedule, plan_value, felling_year, "
+                                        "felling_period) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9" +
+                                        (geoPackage_ ? ")" : ", ?10)"));
+    SqliteStatement &q = *insertPlanned_;
+    int i = 1;
+    if (stand.geometry.wkb.empty()) {
+        q.bindNull(i++);
+    } else {
+        q.bindBlob(i++, geoPackage_ ? geoPackageGeometry(srsId_, stand.geometry) : stand.geometry.wkb);
+        widen(stand.geometry);
+    }
+    if (!geoPackage_) {
+        if (crsName_.empty() || stand.geometry.wkb.empty())
+            q.bindNull(i++);
+        else
+            q.bind(i++, crsName_);
+    }
+    q.bind(i++, runId);
+    q.bind(i++, static_cast<int64_t>(stand.position));
+    q.bind(i++, stand.id);
+    q.bind(i++, std::string("planned"));
+    q.bind(i++, stand.schedule);
+    q.bindShown(i++, formatFixed(stand.value, 2));
+    if (stand.fellingYear)
+        q.bind(i++, static_cast<int64_t>(*stand.fellingYear));
+    else
+        q.bindNull(i++);
+    if (stand.fellingPeriod)
+        q.bind(i++, static_cast<int64_t>(*stand.fellingPeriod));
+    else
+        q.bindNull(i++);
+    q.run();
+}
+
+void ResultsMap::widen(const StandGeometry &g)
+{
+    if (!seen_ || g.minX < minX_)
+        minX_ = g.minX;
+    if (!seen_ || g.minY < minY_)
+        minY_ = g.minY;
+    if (!seen_ || g.maxX > maxX_)
+        maxX_ = g.maxX;
+    if (!seen_ || g.maxY > maxY_)
+        maxY_ = g.maxY;
+    seen_ = true;
 }
 
 void ResultsMap::updateExtent()

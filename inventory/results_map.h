@@ -27,6 +27,17 @@ struct MapLayer {
 // envelope) followed by the well-known binary.
 std::string geoPackageGeometry(int32_t srsId, const StandGeometry &geometry);
 
+// A stand of a forest plan on the map: its outline and the regime chosen.
+struct PlannedStand {
+    size_t position = 0; // in the inventory, from 0
+    std::string id;
+    StandGeometry geometry;
+    std::string schedule;
+    double value = 0.0;             // € for the stand's area
+    std::optional<int> fellingYear; // none: not felled within the horizon
+    std::optional<int> fellingPeriod;
+};
+
 class ResultsMap {
 public:
     // Creates tavelo_map (and registers it, in a GeoPackage) inside the
@@ -36,6 +47,8 @@ public:
     ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer);
     // Inside the caller's transaction.
     void add(int64_t runId, const StandOutcome &stand);
+    // A stand of a plan: the plan's columns filled, the record's left empty.
+    void addPlanned(int64_t runId, const PlannedStand &stand);
     // Widens the layer's extent by the stands added since the last call.
     void updateExtent();
     // The map layer of another results database, when it has one of this
@@ -51,6 +64,8 @@ private:
     int32_t srsId_ = -1;
     std::string crsName_;
     std::optional<SqliteStatement> insert_;
+    std::optional<SqliteStatement> insertPlanned_;
+    void widen(const StandGeometry &geometry);
     bool seen_ = false;
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
 };

@@ -392,8 +392,9 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     if (!database.empty()) {
         const RunIdentity identity = runIdentityOf(inventory, table, econJson);
         try {
+            const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
             savePlan(database, identity, static_cast<int64_t>(inv.rows), csvRows(plan), csvRows(periodTable),
-                     inv.errorRows);
+                     inv.errorRows, 5000, inv.map ? &*inv.map : nullptr, &planned);
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             written = false;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace tavelo::test {
 namespace {
@@ -271,6 +272,57 @@ TEST_F(PlanCli, ATimeLimitIsCheckedAndASignalStopsWithoutAPlan)
         << readBytes(dir / "stderr.txt");
     EXPECT_FALSE(fs::exists(dir / "cut/plan.csv"));
     EXPECT_FALSE(fs::exists(dir / "cut/candidates.csv"));
+}
+
+// A GIS inventory's plan is also a map: each planned stand's outline with its
+// regime, felling year and the period plan.csv's year falls in.
+TEST_F(PlanCli, AGeoPackageInventoryGetsTheMapOfThePlan)
+{
+    // The inventory with a 100 m square for each stand, side by side.
+    std::string withWkt;
+    std::istringstream lines(kInventory);
+    int row = 0;
+    for (std::string line; std::getline(lines, line); ++row) {
+        const std::string x0 = std::to_string(100 * row), x1 = std::to_string(100 * row + 100);
+        withWkt += line + (row == 0 ? std::string(",wkt")
+                                    : ",\"POLYGON ((" + x0 + " 0," + x1 + " 0," + x1 + " 100," + x0 + " 100," + x0 +
+                                          " 0))\"") +
+                   "\n";
+    }
+    writeBytes(dir / "stands-wkt.csv", withWkt);
+    ASSERT_EQ(std::system(("cd " + shellQuoted(dir.path().string()) +
+                           " && ogr2ogr -f GPKG -nln stands -nlt POLYGON -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YES "
+                           "-oo GEOM_POSSIBLE_NAMES=wkt -oo KEEP_GEOM_COLUMNS=NO stands.gpkg stands-wkt.csv"
+                           " >/dev/null 2>&1").c_str()),
+              0);
+    std::vector<std::string> args{"plan", "stands.gpkg", "--economics", "econ.json", "--horizon", "30", "--out",
+                                  "gis", "--db", "plan.gpkg"};
+    for (const std::string &r : regimes())
+        args.push_back(r);
+    const CliRun r = runCli(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string expected;
+    const auto planned = csvTable(readBytes(dir / "gis/plan.csv"));
+    for (size_t i = 1; i < planned.size(); ++i)
+        expected += planned[i][0] + "|" + planned[i][3] + "|" + planned[i][5] + "|" +
+                    (planned[i][5].empty() ? std::string() : std::to_string((std::stoi(planned[i][5]) - 2026) / 5)) +
+                    "|1\n";
+    SqliteDb db(dir / "plan.gpkg", SqliteDb::Mode::ReadOnly);
+    SqliteStatement q = db.prepare("SELECT stand_id, schedule, felling_year, felling_period, geom IS NOT NULL "
+                                   "FROM tavelo_map ORDER BY position");
+    std::string got;
+    while (q.step())
+        got += q.text(0) + "|" + q.text(1) + "|" + q.text(2) + "|" + q.text(3) + "|" + q.text(4) + "\n";
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(std::count(got.begin(), got.end(), '\n'), 8); // every stand but the one without an area
+    for (const char *check : {"/usr/share/doc/python3-gdal/examples/validate_gpkg.py",
+                              "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_gpkg.py"})
+        if (fs::exists(check)) {
+            EXPECT_EQ(std::system(("python3 " + std::string(check) + " " + shellQuoted((dir / "plan.gpkg").string()) +
+                                   " >/dev/null 2>&1").c_str()),
+                      0);
+            break;
+        }
 }
 
 TEST_F(PlanCli, ResultsGoIntoTheDatabaseOrExitFour)
