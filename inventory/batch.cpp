@@ -487,9 +487,9 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
 void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
                   const std::filesystem::path &errors, const std::filesystem::path *economics,
-                  const std::filesystem::path *events)
+                  const std::filesystem::path *events, const std::filesystem::path *carbon)
 {
-    FileSink files(record, errors, economics, nullptr, events);
+    FileSink files(record, errors, economics, carbon, events);
     files.add(stands);
     files.finish(true);
 }

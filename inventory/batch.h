@@ -91,10 +91,10 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                       const std::filesystem::path &outDir, const BatchOptions &options);
 
 // The stands of a run as record.csv, errors.csv and (when given)
-// economics.csv and events.csv would hold them, each file written whole. Throws
+// economics.csv, events.csv and carbon.csv would hold them, each file written whole. Throws
 // BatchOutputError when one cannot be written.
 void saveBatchCsv(const std::vector<StandOutcome> &stands, const std::filesystem::path &record,
                   const std::filesystem::path &errors, const std::filesystem::path *economics,
-                  const std::filesystem::path *events = nullptr);
+                  const std::filesystem::path *events = nullptr, const std::filesystem::path *carbon = nullptr);
 
 } // namespace tavelo

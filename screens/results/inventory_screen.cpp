@@ -69,14 +69,15 @@ const QString kInventoryFilter =
 // record column) and the NPV.
 struct Column {
     const char *caption;
-    int recordColumn; // -1: the stand's id; -2: its NPV
+    int recordColumn; // -1: the stand's id; -2: its NPV; -3: its carbon balance
 };
 constexpr Column kColumns[] = {
     {"Povoamento", -1},       {"Idade final", 1},   {"Árvores (/ha)", 3}, {"Área basal (m2/ha)", 4},
     {"Volume total (m3/ha)", 6}, {"Rolaria (m3/ha)", 7}, {"Madeira (m3/ha)", 8}, {"Lenha (m3/ha)", 9},
-    {"VAL (€/ha)", -2},
+    {"VAL (€/ha)", -2},       {"Balanço de carbono (t C/ha)", -3},
 };
 constexpr int kNpvColumn = 8;
+constexpr int kCarbonColumn = 9;
 
 // Five classes from light to dark green.
 const QColor kClassColours[] = {QColor(237, 248, 233), QColor(186, 228, 179), QColor(116, 196, 118),
@@ -89,6 +90,8 @@ QString cellOf(const StandOutcome &s, int recordColumn)
         return qs(s.id);
     if (recordColumn == -2)
         return s.economics ? qs(s.economics->npv) : QString();
+    if (recordColumn == -3)
+        return s.carbon ? qs(s.carbon->balance) : QString();
     return s.record.empty() ? QString() : qs(s.record.back()[recordColumn]);
 }
 
@@ -297,6 +300,7 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
         if (c.recordColumn >= 0)
             cboCor->addItem(QString::fromUtf8(c.caption), c.recordColumn);
     cboCor->addItem(QString::fromUtf8(kColumns[kNpvColumn].caption), -2);
+    cboCor->addItem(QString::fromUtf8(kColumns[kCarbonColumn].caption), -3);
 
     connect(cmdAbrirInventario, &QPushButton::clicked, this, &InventoryScreen::chooseInventory);
     connect(cmdAbrirRegime, &QPushButton::clicked, this, &InventoryScreen::chooseRegime);
@@ -589,6 +593,7 @@ void InventoryScreen::finished(std::shared_ptr<RunOutput> out)
     }
     stands_ = std::move(out->stands);
     valued_ = std::any_of(stands_.begin(), stands_.end(), [](const StandOutcome &s) { return s.economics.has_value(); });
+    withCarbon_ = std::any_of(stands_.begin(), stands_.end(), [](const StandOutcome &s) { return s.carbon.has_value(); });
     const BatchSummary &s = out->summary;
     lblResumo->setText(QString::number(s.stands) + QStringLiteral(" povoamentos: ") + QString::number(s.done) +
                        QStringLiteral(" simulados, ") + QString::number(s.refused) + QStringLiteral(" recusados, ") +
@@ -608,10 +613,15 @@ void InventoryScreen::fillTable()
 {
     tblResultados->setSortingEnabled(false);
     tblResultados->clear();
-    const int columns = valued_ ? static_cast<int>(std::size(kColumns)) : kNpvColumn;
+    // The value and the carbon columns only when the regime has them.
+    std::vector<int> shown;
+    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c)
+        if ((c != kNpvColumn || valued_) && (c != kCarbonColumn || withCarbon_))
+            shown.push_back(c);
+    const int columns = static_cast<int>(shown.size());
     tblResultados->setColumnCount(columns);
     QStringList headers;
-    for (int c = 0; c < columns; ++c)
+    for (int c : shown)
         headers << QString::fromUtf8(kColumns[c].caption);
     tblResultados->setHorizontalHeaderLabels(headers);
     int rows = 0;
@@ -621,7 +631,7 @@ void InventoryScreen::fillTable()
         if (s.kind != StandOutcome::Kind::Done)
             continue;
         for (int c = 0; c < columns; ++c) {
-            const QString text = cellOf(s, kColumns[c].recordColumn);
+            const QString text = cellOf(s, kColumns[shown[c]].recordColumn);
             auto *item = new QTableWidgetItem;
             bool number = false;
             const double value = text.toDouble(&number);
@@ -640,7 +650,9 @@ void InventoryScreen::fillTable()
     tblResultados->setSortingEnabled(true);
     tblResultados->resizeColumnsToContents();
     const int npv = cboCor->findData(-2);
-    if (npv >= 0 && !valued_ && cboCor->currentIndex() == npv)
+    const int carbon = cboCor->findData(-3);
+    if ((npv >= 0 && !valued_ && cboCor->currentIndex() == npv) ||
+        (carbon >= 0 && !withCarbon_ && cboCor->currentIndex() == carbon))
         cboCor->setCurrentIndex(0);
 }
 
@@ -802,8 +814,9 @@ void InventoryScreen::save()
             const std::filesystem::path events = stem.string() + "_eventos.csv";
             const bool underRules = std::any_of(stands_.begin(), stands_.end(),
                                                 [](const StandOutcome &s) { return !s.events.empty(); });
+            const std::filesystem::path carbon = stem.string() + "_carbono.csv";
             saveBatchCsv(stands_, path, stem.string() + "_erros.csv", valued_ ? &economics : nullptr,
-                         underRules ? &events : nullptr);
+                         underRules ? &events : nullptr, withCarbon_ ? &carbon : nullptr);
         } else {
             const RunIdentity identity =
                 runIdentityOf(ranInventory_.toStdString(), ranLayer_.toStdString(), ranRegime_);

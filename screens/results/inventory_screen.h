@@ -108,6 +108,7 @@ private:
     std::optional<MapLayer> map_; // the inventory's geometry type and reference system
     std::vector<QGraphicsPathItem *> shapes_; // by stand, nullptr without geometry
     bool valued_ = false;
+    bool withCarbon_ = false;
     bool syncing_ = false;
     QGraphicsScene *scene_ = nullptr;
     QVBoxLayout *legendLayout_ = nullptr;

@@ -201,7 +201,7 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     write(dir + "/stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
                                "p1,10,8,,2000,,,,,\n"
                                "a1,14,,Elevada,,1200,,,,\n");
-    const char *rules = R"({"options": {"year": "2026"}, "rules": {"maxAge": "40",
+    const char *rules = R"({"options": {"year": "2026"}, "carbon": {}, "rules": {"maxAge": "30",
       "thinnings": {"firstAge": "14", "when": [
         {"if": {"age": {"atMost": "14"}}, "thin": "mechanical", "percent": "55"},
         {"if": {"trees": {"above": "1100"}}, "thin": "mechanical", "percent": "30"}]}}})";
@@ -227,7 +227,7 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     editor->setPlainText(QString::fromUtf8(rules));
     QVERIFY(press(dialog->findChild<QPushButton *>(QStringLiteral("cmdOkRegime"))));
     QTRY_VERIFY(!w->findChild<QDialog *>(QStringLiteral("frmRegimeEscrito")));
-    QCOMPARE(w->lblRegime->text(), QStringLiteral("Regime escrito: Regras de gestão (idade máxima 40)"));
+    QCOMPARE(w->lblRegime->text(), QStringLiteral("Regime escrito: Regras de gestão (idade máxima 30)"));
 
     QVERIFY(press(w->cmdSimular));
     QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
@@ -236,6 +236,10 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     const QString events = read(dir + "/cli/events.csv");
     QVERIFY(events.contains(QStringLiteral("refused-thinning")) && events.contains(QStringLiteral(",thinning,")));
     QCOMPARE(read(dir + "/resultados_eventos.csv"), events);
+    // The carbon account as a column, beside the table's volumes, and saved as the command line's.
+    QCOMPARE(w->tblResultados->horizontalHeaderItem(w->tblResultados->columnCount() - 1)->text(),
+             QStringLiteral("Balanço de carbono (t C/ha)"));
+    QCOMPARE(read(dir + "/resultados_carbono.csv"), read(dir + "/cli/carbon.csv"));
 
     // A file opened and simulated comes back in the recent list.
     h.fake.files.openAnswers = {dir + "/regime.json"};
