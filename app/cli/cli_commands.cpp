@@ -176,7 +176,7 @@ std::string cliUsage()
            "                  --economics ECON.json --horizon YEARS [--flow even:PCT | nondecreasing]\n"
            "                  [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT] [--time-limit SECONDS]\n"
            "                  [--chart png|svg]\n"
-           "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--table NAME]\n"
+           "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--layer NAME]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
            "             4 an output could not be written, 130 stopped by SIGINT or SIGTERM\n";
