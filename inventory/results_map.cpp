@@ -132,24 +132,7 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
 void ResultsMap::add(int64_t runId, const StandOutcome &stand)
 {
     SqliteStatement &q = *insert_;
-    int i = 1;
-    if (stand.geometry.wkb.empty()) {
-        q.bindNull(i++);
-    } else {
-        const std::string blob = geoPackage_ ? geoPackageGeometry(srsId_, stand.geometry) : stand.geometry.wkb;
-        q.bindBlob(i++, blob);
-        widen(stand.geometry);
-    }
-    if (!geoPackage_) {
-        if (crsName_.empty() || stand.geometry.wkb.empty())
-            q.bindNull(i++);
-        else
-            q.bind(i++, crsName_);
-    }
-    q.bind(i++, runId);
-    q.bind(i++, static_cast<int64_t>(stand.position));
-    q.bind(i++, stand.id);
-    q.bind(i++, std::string(standStatusName(stand.kind)));
+    int i = bindStand(q, runId, stand.position, stand.id, standStatusName(stand.kind), stand.geometry);
     for (int c = 0; c < kRecordColumns; ++c) {
         if (stand.record.empty())
             q.bindNull(i++);
@@ -267,23 +250,7 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
                                         "felling_period) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9" +
                                         (geoPackage_ ? ")" : ", ?10)"));
     SqliteStatement &q = *insertPlanned_;
-    int i = 1;
-    if (stand.geometry.wkb.empty()) {
-        q.bindNull(i++);
-    } else {
-        q.bindBlob(i++, geoPackage_ ? geoPackageGeometry(srsId_, stand.geometry) : stand.geometry.wkb);
-        widen(stand.geometry);
-    }
-    if (!geoPackage_) {
-        if (crsName_.empty() || stand.geometry.wkb.empty())
-            q.bindNull(i++);
-        else
-            q.bind(i++, crsName_);
-    }
-    q.bind(i++, runId);
-    q.bind(i++, static_cast<int64_t>(stand.position));
-    q.bind(i++, stand.id);
-    q.bind(i++, std::string("planned"));
+    int i = bindStand(q, runId, stand.position, stand.id, "planned", stand.geometry);
     q.bind(i++, stand.schedule);
     q.bindShown(i++, formatFixed(stand.value, 2));
     if (stand.fellingYear)
@@ -295,6 +262,29 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
     else
         q.bindNull(i++);
     q.run();
+}
+
+int ResultsMap::bindStand(SqliteStatement &q, int64_t runId, size_t position, const std::string &id,
+                          const char *status, const StandGeometry &geometry)
+{
+    int i = 1;
+    if (geometry.wkb.empty()) {
+        q.bindNull(i++);
+    } else {
+        q.bindBlob(i++, geoPackage_ ? geoPackageGeometry(srsId_, geometry) : geometry.wkb);
+        widen(geometry);
+    }
+    if (!geoPackage_) {
+        if (crsName_.empty() || geometry.wkb.empty())
+            q.bindNull(i++);
+        else
+            q.bind(i++, crsName_);
+    }
+    q.bind(i++, runId);
+    q.bind(i++, static_cast<int64_t>(position));
+    q.bind(i++, id);
+    q.bind(i++, std::string(status));
+    return i;
 }
 
 void ResultsMap::widen(const StandGeometry &g)

@@ -66,6 +66,11 @@ private:
     std::optional<SqliteStatement> insert_;
     std::optional<SqliteStatement> insertPlanned_;
     void widen(const StandGeometry &geometry);
+    // Binds the outline (and, in plain SQLite, its system), the run, the
+    // position, the id and the status: the columns every row starts with.
+    // The next parameter's index.
+    int bindStand(SqliteStatement &q, int64_t runId, size_t position, const std::string &id, const char *status,
+                  const StandGeometry &geometry);
     bool seen_ = false;
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
 };
