@@ -415,23 +415,12 @@ TEST(BatchOutputFolder, AnInterruptedRunLeavesWholeLogsOnly)
         inventory += "s" + std::to_string(i) + ",12,9,," + std::to_string(1000 + i % 900) + ",,,,,\n";
     writeBytes(dir / "stands.csv", inventory);
     writeBytes(dir / "regime.json", kRegime);
-    const std::string cmd = "cd " + shellQuoted(dir.path().string()) + " && exec " + shellQuoted(TAVELO_CLI_PATH) +
-                            " batch stands.csv --regime regime.json --out cut --jobs 2 2>stderr.txt";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
     // Interrupted once some logs are written.
-    for (int i = 0; i < 600 && !fs::exists(dir / "cut" / "s40.txt"); ++i)
-        usleep(10000);
-    kill(child, SIGINT);
-    int raw = 0;
-    ASSERT_EQ(waitpid(child, &raw, 0), child);
-    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal instead of stopping";
-    EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGINT) << readBytes(dir / "stderr.txt");
-    EXPECT_NE(readBytes(dir / "stderr.txt").find("interrupted: "), std::string::npos) << readBytes(dir / "stderr.txt");
+    const CliRun cut = interruptCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "cut", "--jobs", "2"},
+                                    dir, [&] { return fs::exists(dir / "cut" / "s40.txt"); });
+    ASSERT_NE(cut.status, -1) << "ended by a signal instead of stopping";
+    EXPECT_EQ(cut.status, 128 + SIGINT) << cut.err;
+    EXPECT_NE(cut.err.find("interrupted: "), std::string::npos) << cut.err;
 
     // Every log there is the whole log of its stand.
     std::vector<std::string> written;

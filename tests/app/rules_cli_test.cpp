@@ -4,11 +4,11 @@
 
 #include "inventory/sqlite_db.h"
 #include "support/cli_test_support.h"
+#include "support/inventory_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,44 +25,6 @@ const char *kRules = R"("rules": {"maxAge": "40",
      "thin": "below", "residualBasalAreaPercent": "70"},
     {"if": {"trees": {"above": "1100"}, "relativeSpacing": {"below": "30"}}, "thin": "mechanical", "percent": "30"}]}})";
 
-std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
-
-std::vector<std::string> split(const std::string &line)
-{
-    std::vector<std::string> cells;
-    std::string cell;
-    std::istringstream in(line);
-    while (std::getline(in, cell, ','))
-        cells.push_back(cell);
-    cells.resize(10);
-    return cells;
-}
-
-// The scenario a user would write for one inventory row.
-std::string scenarioOfRow(const std::vector<std::string> &c)
-{
-    std::string stand = "{\"age\": \"" + c[1] + "\", " +
-                        (c[2].empty() ? "\"qualityClass\": \"" + c[3] + "\"" : "\"dominantHeight\": \"" + c[2] + "\"") +
-                        "}";
-    std::string density;
-    if (!c[4].empty())
-        density = "{\"planted\": \"" + c[4] + "\"}";
-    else if (!c[5].empty())
-        density = "{\"alive\": \"" + c[5] + "\"}";
-    else
-        density = "{\"trees\": \"" + c[6] + "\", \"basalArea\": \"" + c[7] + "\", \"minDiameter\": \"" + c[8] +
-                  "\", \"p95\": \"" + c[9] + "\"}";
-    return "{\"options\": {\"year\": \"2026\"}, \"stand\": " + stand + ", \"density\": " + density + ", " + kRules +
-           "}";
-}
-
 TEST(RulesFromTheCommandLine, ABatchGivesEachStandTheEventsAndLogOfItsOwnRunWhoseStepsReplayIt)
 {
     TempFolder tmp;
@@ -72,24 +34,19 @@ TEST(RulesFromTheCommandLine, ABatchGivesEachStandTheEventsAndLogOfItsOwnRunWhos
                                 tmp);
     ASSERT_EQ(batch.status, 0) << batch.err;
 
+    const std::string regime = readBytes(tmp / "regime.json");
     std::string expectedEvents = "id,year,age,event,cause,text\n";
-    std::vector<std::string> rows = lines(readBytes(kInventory));
-    rows.erase(rows.begin());
-    std::set<std::string> kinds;
-    for (const std::string &row : rows) {
-        const std::vector<std::string> cells = split(row);
-        const std::string id = cells[0];
-        writeBytes(tmp / (id + ".json"), scenarioOfRow(cells));
+    const auto inventory = csvTable(readBytes(kInventory));
+    for (size_t r = 1; r < inventory.size(); ++r) {
+        const std::string id = inventory[r][0];
+        writeBytes(tmp / (id + ".json"), standScenario(inventory[r], regime));
         const CliRun alone = runCli({"run", id + ".json", "--log", id + ".log", "--record", id + ".csv", "--steps",
                                      id + ".steps.json", "--events", id + ".events.csv"},
                                     tmp);
         ASSERT_EQ(alone.status, 0) << id << ": " << alone.err;
         EXPECT_EQ(readBytes(tmp / "out" / (id + ".txt")), readBytes(tmp / (id + ".log"))) << id;
-        const std::vector<std::string> events = lines(readBytes(tmp / (id + ".events.csv")));
-        for (size_t i = 1; i < events.size(); ++i) {
-            expectedEvents += events[i] + "\n";
-            kinds.insert(split(events[i])[3]);
-        }
+        const std::string events = readBytes(tmp / (id + ".events.csv"));
+        expectedEvents += events.substr(events.find('\n') + 1);
         // The steps taken, played as a plain scenario, give the same log and record.
         const CliRun replay = runCli({"run", id + ".steps.json", "--log", id + ".replay.log", "--record",
                                       id + ".replay.csv"},
@@ -99,22 +56,23 @@ TEST(RulesFromTheCommandLine, ABatchGivesEachStandTheEventsAndLogOfItsOwnRunWhos
         EXPECT_EQ(readBytes(tmp / (id + ".replay.csv")), readBytes(tmp / (id + ".csv"))) << id;
     }
     EXPECT_EQ(readBytes(tmp / "out" / "events.csv"), expectedEvents);
+    const auto events = csvTable(expectedEvents);
     // Thinnings of both kinds, a refusal (55 % is more than the dialogue takes) and both endings.
+    std::set<std::string> kinds;
+    for (size_t r = 1; r < events.size(); ++r)
+        kinds.insert(events[r][3]);
     EXPECT_EQ(kinds, (std::set<std::string>{"thinning", "refused-thinning", "final-felling", "maximum-age"}));
 
+    // The database holds the same rows.
     SqliteDb db(tmp / "r.sqlite", SqliteDb::Mode::ReadOnly);
     SqliteStatement q = db.prepare("SELECT stand_id, year, age, event, cause, text FROM tavelo_events ORDER BY rowid");
-    std::string fromDb = "id,year,age,event,cause,text\n";
+    std::vector<std::vector<std::string>> fromDb{events.front()};
     while (q.step()) {
-        std::string line;
+        fromDb.emplace_back();
         for (int c = 0; c < 6; ++c)
-            line += (c ? "," : "") + q.typedText(c).value_or("");
-        fromDb += line + "\n";
+            fromDb.back().push_back(q.typedText(c).value_or(""));
     }
-    // The dialogue's texts hold commas: quoted in the file, plain in the table.
-    std::string unquoted = expectedEvents;
-    std::erase(unquoted, '"');
-    EXPECT_EQ(fromDb, unquoted);
+    EXPECT_EQ(fromDb, events);
 }
 
 struct BadRulesCase {

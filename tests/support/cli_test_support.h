@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
 
 #include <algorithm>
 #include <cstdlib>
@@ -65,6 +69,36 @@ inline CliRun runCli(const std::vector<std::string> &args, const TempFolder &fol
         r.status = WEXITSTATUS(raw);
     r.err = readBytes(errFile);
     r.out = readBytes(outFile);
+    return r;
+}
+
+// Runs tavelo-cli with `args` from `folder` and sends it SIGINT once `ready`
+// holds (asked every 10 ms, for 6 s at most). The status is -1 when the
+// signal ended the program instead of the program stopping itself.
+inline CliRun interruptCli(const std::vector<std::string> &args, const TempFolder &folder,
+                           const std::function<bool()> &ready)
+{
+    std::string cmd = "cd " + shellQuoted(folder.path().string()) + " && exec " + shellQuoted(TAVELO_CLI_PATH);
+    for (const std::string &a : args)
+        cmd += " " + shellQuoted(a);
+    cmd += " </dev/null 2>" + shellQuoted((folder / "stderr.txt").string()) + " >" +
+           shellQuoted((folder / "stdout.txt").string());
+    CliRun r;
+    const pid_t child = fork();
+    if (child < 0)
+        return r;
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 600 && !ready(); ++i)
+        usleep(10000);
+    kill(child, SIGINT);
+    int raw = 0;
+    if (waitpid(child, &raw, 0) == child && WIFEXITED(raw))
+        r.status = WEXITSTATUS(raw);
+    r.err = readBytes(folder / "stderr.txt");
+    r.out = readBytes(folder / "stdout.txt");
     return r;
 }
 
