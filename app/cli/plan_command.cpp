@@ -2,6 +2,7 @@
 // forest's value under constraints on its harvest over time.
 
 #include "inventory/batch.h"
+#include "base/calendar.h"
 #include "base/output_folder.h"
 #include "app/cli/stop_signals.h"
 #include "app/cli/cli_commands.h"
@@ -21,7 +22,6 @@
 #include <QStackedBarSeries>
 #include <QBarSet>
 #include <QChart>
-#include <QDate>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -231,11 +231,10 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
 
     // The economics file: a regime file whose options give the model options
     // and the plan's first year, and whose economics section the prices.
-    const std::string thisYear = QString::number(QDate::currentDate().year()).toStdString();
     std::string econJson;
     if (!readText(economicsPath, econJson))
         return planUsage(err, "cannot read " + economicsPath);
-    const auto econ = parseRegime(econJson, thisYear);
+    const auto econ = parseRegime(econJson, thisYear());
     if (const auto *why = std::get_if<std::string>(&econ)) {
         err << "tavelo-cli: " << economicsPath << ": " << *why << "\n";
         return fileErrorStatus(*why);
@@ -281,7 +280,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         std::string json;
         if (!readText(regimePaths[i], json))
             return planUsage(err, "cannot read " + regimePaths[i]);
-        auto regime = parseRegime(json, thisYear);
+        auto regime = parseRegime(json, thisYear());
         if (const auto *why = std::get_if<std::string>(&regime)) {
             err << "tavelo-cli: " << regimePaths[i] << ": " << *why << "\n";
             return fileErrorStatus(*why);

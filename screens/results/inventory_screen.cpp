@@ -4,6 +4,7 @@
 #include "inventory/gdal_inventory.h"
 #include "inventory/results_db.h"
 #include "inventory/results_map.h"
+#include "base/calendar.h"
 #include "base/numeric_text.h"
 #include "screens/shell/app_context.h"
 #include "session/structure/sim_record.h"
@@ -11,7 +12,6 @@
 #include <ogr_geometry.h>
 
 #include <QComboBox>
-#include <QDate>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +44,7 @@ const QString kLastRegime = QStringLiteral("inventario/regime");
 const QString kRecentRegimes = QStringLiteral("inventario/regimesRecentes"); // one file per line, newest first
 constexpr int kRecentRegimesKept = 5;
 
-// What a new typed regime starts from: options, steps and how to write rules instead.
+// What a new typed regime starts from: options and steps, to be changed or replaced by rules.
 const char *kRegimeTemplate = R"({
   "options": {"volumes": "com casca"},
   "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project",
@@ -401,7 +401,7 @@ void InventoryScreen::regimeChanged()
         lblRegime->setText(qs(problem->text));
         return;
     }
-    const auto regime = parseRegime(std::get<std::string>(text), std::to_string(QDate::currentDate().year()));
+    const auto regime = parseRegime(std::get<std::string>(text), thisYear());
     if (const auto *why = std::get_if<std::string>(&regime)) {
         lblRegime->setText(QStringLiteral("Regime inválido: ") + qs(*why));
         return;
@@ -460,7 +460,7 @@ void InventoryScreen::typedRegimeAccepted()
 {
     auto *editor = regimeDialog_->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
     const std::string json = editor->toPlainText().toStdString();
-    const auto regime = parseRegime(json, std::to_string(QDate::currentDate().year()));
+    const auto regime = parseRegime(json, thisYear());
     if (const auto *why = std::get_if<std::string>(&regime)) {
         ctx_.show(regimeDialog_, Message::warning("Regime escrito", *why));
         return; // the text stays to be mended
@@ -508,7 +508,7 @@ void InventoryScreen::simulate()
         return;
     }
     const std::string json = std::get<std::string>(text);
-    auto parsed = parseRegime(json, std::to_string(QDate::currentDate().year()));
+    auto parsed = parseRegime(json, thisYear());
     if (const auto *why = std::get_if<std::string>(&parsed)) {
         ctx_.show(this, Message::error("Regime", *why));
         return;
