@@ -218,16 +218,6 @@ TEST_P(RulesReplay, TheStepsTakenGiveTheSameLogAndRecord)
 INSTANTIATE_TEST_SUITE_P(
     Stands, RulesReplay,
     ::testing::Values(
-        ReplayCase{"PlantedUnderTheGuide",
-                   R"({"stand": {"age": "10", "dominantHeight": "8"}, "density": {"planted": "2000"},
-                       "rules": )" "{\"maxAge\": \"60\", \"finalFelling\": {\"any\": [{\"age\": {\"atLeast\": \"45\"}}, "
-                   "{\"quadraticMeanDiameter\": {\"atLeast\": \"35\"}}]}, \"thinnings\": {\"firstAge\": \"15\", "
-                   "\"minInterval\": \"10\", \"max\": \"3\", \"when\": [{\"if\": {\"dominantHeight\": {\"atLeast\": "
-                   "\"12\"}, \"basalArea\": {\"above\": \"28\"}}, \"thin\": \"below\", \"residualBasalAreaPercent\": "
-                   "\"70\"}, {\"if\": {\"trees\": {\"above\": \"1100\"}}, \"thin\": \"mechanical\", \"percent\": "
-                   "\"30\"}]}}}",
-                   RunResult::Status::Completed,
-                   "thinning@15 thinning@25 thinning@35 final-felling@45 "},
         ReplayCase{"AliveByQualityClassToMaximumAge",
                    R"({"stand": {"age": "14", "qualityClass": "Elevada"}, "density": {"alive": "1200"},
                        "rules": {"maxAge": "34", "thinnings": {"max": "1", "when": [
