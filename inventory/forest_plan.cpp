@@ -37,7 +37,10 @@ struct ModelDeleter {
 using ModelPtr = std::unique_ptr<Cbc_Model, ModelDeleter>;
 
 // The programme in CBC's column form: one binary per candidate, then one
-// continuous harvest per period when a flow is asked for.
+// continuous harvest per period when a flow is asked for, and for an even flow
+// the mean harvest as a column of its own, so that each band row reads
+// H_p - (1 ± e) M with small round coefficients. Each column's rows are in
+// ascending order, as CBC's factorisation expects.
 class PlanModel {
 public:
     PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
@@ -52,6 +55,7 @@ public:
         const int evenUpper0 = rows;
         const int evenRows = flow && c.flow == FlowRule::Even ? P : 0;
         rows += 2 * evenRows;
+        const int meanRow = evenRows > 0 ? rows++ : -1;
         const int nondec0 = rows;
         const int nondecRows = flow && c.flow == FlowRule::Nondecreasing ? std::max(0, P - 1) : 0;
         rows += nondecRows;
@@ -61,12 +65,12 @@ public:
         rowUpper_.assign(rows, 0.0);
         for (int s = 0; s < standRows; ++s)
             rowLower_[s] = rowUpper_[s] = 1.0; // one candidate per stand
-        // Each period's harvest equals its variable (rows already 0 = 0).
+        // Each period's harvest equals its variable, and P M their sum (rows already 0 = 0).
         const double inf = std::numeric_limits<double>::max(); // what CBC reads as no bound
         for (int k = 0; k < evenRows; ++k) {
-            rowLower_[evenUpper0 + k] = -inf; // H_p - (1+e) mean <= 0
+            rowLower_[evenUpper0 + k] = -inf; // H_p - (1+e) M <= 0
             rowUpper_[evenUpper0 + k] = 0.0;
-            rowLower_[evenUpper0 + evenRows + k] = 0.0; // H_p - (1-e) mean >= 0
+            rowLower_[evenUpper0 + evenRows + k] = 0.0; // H_p - (1-e) M >= 0
             rowUpper_[evenUpper0 + evenRows + k] = inf;
         }
         for (int k = 0; k < nondecRows; ++k) {
@@ -93,13 +97,12 @@ public:
                 endColumn(0.0, 1.0, cand.value, true);
             }
         }
-        const double e = c.evenPercent / 100.0;
         for (int p = 0; p < P; ++p) {
             add(periodRow0 + p, -1.0);
-            for (int k = 0; k < evenRows; ++k) {
-                const double own = k == p ? 1.0 : 0.0;
-                add(evenUpper0 + k, own - (1.0 + e) / P);
-                add(evenUpper0 + evenRows + k, own - (1.0 - e) / P);
+            if (evenRows > 0) {
+                add(evenUpper0 + p, 1.0);
+                add(evenUpper0 + evenRows + p, 1.0);
+                add(meanRow, 1.0);
             }
             if (nondecRows > 0) {
                 if (p >= 1)
@@ -107,6 +110,15 @@ public:
                 if (p + 1 < P)
                     add(nondec0 + p, -1.0);
             }
+            endColumn(0.0, inf, 0.0, false);
+        }
+        if (evenRows > 0) {
+            const double e = c.evenPercent / 100.0;
+            for (int k = 0; k < evenRows; ++k)
+                add(evenUpper0 + k, -(1.0 + e));
+            for (int k = 0; k < evenRows; ++k)
+                add(evenUpper0 + evenRows + k, -(1.0 - e));
+            add(meanRow, -static_cast<double>(P));
             endColumn(0.0, inf, 0.0, false);
         }
     }
@@ -159,12 +171,6 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     Cbc_setParameter(m.get(), "log", "0");
     Cbc_setParameter(m.get(), "slog", "0");
     Cbc_setAllowableFractionGap(m.get(), c.gapPercent / 100.0);
-    // One choice per stand and a few coupling rows: the LP presolve and the
-    // feasibility pump cost far more here than they save (measured: the root
-    // LP ten times slower with presolve; the pump's extra rounds after a
-    // solution within the gap).
-    Cbc_setParameter(m.get(), "presolve", "off");
-    Cbc_setParameter(m.get(), "feas", "off");
     if (c.maxSeconds)
         Cbc_setMaximumSeconds(m.get(), *c.maxSeconds);
     Cbc_solve(m.get());
