@@ -2,7 +2,7 @@
 // search space of about a hundred regimes per stand on two jobs, then the
 // programme with an even flow of ±10 % over 6 periods at a 0.1 % gap.
 //
-//     plan_bench [STANDS...]     (default 10000 50000)
+//     plan_bench [--time-limit SECONDS] [STANDS...]     (default 10000 50000)
 
 #include "inventory/batch.h"
 #include "inventory/forest_plan.h"
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
@@ -63,8 +64,13 @@ double seconds(std::chrono::steady_clock::time_point since)
 int main(int argc, char **argv)
 {
     std::vector<size_t> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::strtoul(argv[i], nullptr, 10));
+    std::optional<double> timeLimit; // the solver stops there and reports its bound
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--time-limit" && i + 1 < argc)
+            timeLimit = std::strtod(argv[++i], nullptr);
+        else
+            sizes.push_back(std::strtoul(argv[i], nullptr, 10));
+    }
     if (sizes.empty())
         sizes = {10000, 50000};
 
@@ -85,6 +91,7 @@ int main(int argc, char **argv)
     constraints.flow = FlowRule::Even;
     constraints.evenPercent = 10.0;
     constraints.gapPercent = 0.1;
+    constraints.maxSeconds = timeLimit;
 
     // How many regimes the space holds for the stands, counted on the first kinds.
     size_t regimes = 0, counted = 0;
