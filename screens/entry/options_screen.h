@@ -20,6 +20,18 @@ class OptionsScreen : public QWidget {
 public:
     explicit OptionsScreen(AppContext &ctx);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void confirm();
+    // The year and cutting height as they stand here, for later screens.
+    void typed();
+
+    AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QGroupBox *Frame1 = nullptr;
     QRadioButton *optVcc = nullptr;
     QRadioButton *optVsc = nullptr;
@@ -35,16 +47,6 @@ public:
     QLabel *lblDdesp = nullptr;
     QLineEdit *txtDdesp = nullptr;
     QPushButton *cmdOk = nullptr;
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void confirm();
-    // The year and cutting height as they stand here, for later screens.
-    void typed();
-
-    AppContext &ctx_;
 };
 
 } // namespace tavelo

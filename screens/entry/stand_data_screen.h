@@ -24,25 +24,6 @@ class StandDataScreen : public QWidget {
 public:
     explicit StandDataScreen(AppContext &ctx);
 
-    QGroupBox *Frame3 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLineEdit *txtIdade = nullptr;
-    QGroupBox *Frame4 = nullptr;
-    QRadioButton *optADominante = nullptr;
-    QLineEdit *txtADominante = nullptr;
-    QRadioButton *optCQualidade = nullptr;
-    QGroupBox *frmCQ = nullptr;
-    QRadioButton *optMBaixa = nullptr;
-    QRadioButton *optBaixa = nullptr;
-    QRadioButton *optMedia = nullptr;
-    QRadioButton *optElev = nullptr;
-    QRadioButton *optMElev = nullptr;
-    QGroupBox *FrmManual = nullptr;
-    QPushButton *cmdDPdesb = nullptr;
-    QPushButton *cmdDPndesb = nullptr;
-    QPushButton *cmdOk = nullptr;
-    QPushButton *cmdCancelar = nullptr;
-
     // Shows the lock of the stand data: once a density screen has stored the
     // stand, its age, height and site can no longer change, nor can the other
     // route be taken, on this window or on any later one.
@@ -62,6 +43,27 @@ private:
 
     AppContext &ctx_;
     QButtonGroup *classes_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QGroupBox *Frame3 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *txtIdade = nullptr;
+    QGroupBox *Frame4 = nullptr;
+    QRadioButton *optADominante = nullptr;
+    QLineEdit *txtADominante = nullptr;
+    QRadioButton *optCQualidade = nullptr;
+    QGroupBox *frmCQ = nullptr;
+    QRadioButton *optMBaixa = nullptr;
+    QRadioButton *optBaixa = nullptr;
+    QRadioButton *optMedia = nullptr;
+    QRadioButton *optElev = nullptr;
+    QRadioButton *optMElev = nullptr;
+    QGroupBox *FrmManual = nullptr;
+    QPushButton *cmdDPdesb = nullptr;
+    QPushButton *cmdDPndesb = nullptr;
+    QPushButton *cmdOk = nullptr;
+    QPushButton *cmdCancelar = nullptr;
 };
 
 } // namespace tavelo

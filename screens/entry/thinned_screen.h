@@ -24,6 +24,19 @@ public:
 
     explicit ThinnedScreen(AppContext &ctx);
 
+    // Box k holds the trees of the class centred on 5 (k + 1) cm ("txt1_0" ... "txt1_12").
+    std::array<QLineEdit *, kClasses> txt1{};
+    std::array<QLabel *, kClasses> lbl1{};
+
+private:
+    void parametersChosen(bool checked);
+    void classesChosen(bool checked);
+    void confirm();
+
+    AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QRadioButton *optPPovoamento = nullptr;
     QRadioButton *optCDap = nullptr;
     QRadioButton *optInvisivel = nullptr; // never shown: neither visible option is chosen at first
@@ -39,17 +52,7 @@ public:
     QGroupBox *frmCDap = nullptr;
     QLabel *lblClasseDap = nullptr;
     QLabel *lblNArvores = nullptr;
-    // Box k holds the trees of the class centred on 5 (k + 1) cm ("txt1_0" ... "txt1_12").
-    std::array<QLineEdit *, kClasses> txt1{};
-    std::array<QLabel *, kClasses> lbl1{};
     QPushButton *cmdOk = nullptr;
-
-private:
-    void parametersChosen(bool checked);
-    void classesChosen(bool checked);
-    void confirm();
-
-    AppContext &ctx_;
 };
 
 } // namespace tavelo

@@ -24,16 +24,18 @@ class UnthinnedScreen : public QWidget {
 public:
     explicit UnthinnedScreen(AppContext &ctx);
 
+private:
+    void confirm();
+
+    AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QGroupBox *Frame1 = nullptr;
     QLineEdit *txtNArvVP = nullptr;
     QRadioButton *optArvPlant = nullptr;
     QRadioButton *optArvVivas = nullptr;
     QPushButton *cmdOk = nullptr;
-
-private:
-    void confirm();
-
-    AppContext &ctx_;
 };
 
 // What a density screen shows for the session's answer; true when the density

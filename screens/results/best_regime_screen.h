@@ -38,14 +38,6 @@ public:
 
     std::array<QLineEdit *, kSearchFieldCount> inputs{};
     QLineEdit *input(SearchField f) const { return inputs[static_cast<size_t>(f)]; }
-    QComboBox *cboObjectivo = nullptr;
-    QPushButton *cmdProcurar = nullptr;
-    QPushButton *cmdCancelar = nullptr;
-    QProgressBar *barProgresso = nullptr;
-    QLabel *lblResumo = nullptr;
-    QTableView *GrelhaRegimes = nullptr;
-    QPushButton *cmdGuardar = nullptr;
-    QPushButton *cmdFechar = nullptr;
 
     bool searching() const { return worker_.joinable(); }
     // The prices and costs searched with are those of the valuation window now.
@@ -68,6 +60,17 @@ private:
     TextTableModel *model_ = nullptr;
     std::atomic<bool> cancel_{false};
     std::thread worker_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QComboBox *cboObjectivo = nullptr;
+    QPushButton *cmdProcurar = nullptr;
+    QPushButton *cmdCancelar = nullptr;
+    QProgressBar *barProgresso = nullptr;
+    QLabel *lblResumo = nullptr;
+    QTableView *GrelhaRegimes = nullptr;
+    QPushButton *cmdGuardar = nullptr;
+    QPushButton *cmdFechar = nullptr;
 };
 
 } // namespace tavelo

@@ -31,16 +31,8 @@ public:
     // The factors in the order of the account's fields (objectNames there).
     std::array<QLineEdit *, kCarbonFieldCount> inputs{};
     QLineEdit *input(CarbonField f) const { return inputs[static_cast<size_t>(f)]; }
-    QPushButton *cmdCalcular = nullptr;
-    QLabel *lblUnidades = nullptr;
-    QTableView *GrelhaCarbono = nullptr;
     // Start, end, balance, mean stock, its parts and the emissions, one line each.
     std::array<QLabel *, 6> lblTotais{};
-    QChartView *chtCarbono = nullptr;
-    QPushButton *cmdVoltar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdExportarTabela = nullptr;
-    QPushButton *cmdExportarGrafico = nullptr;
 
 private:
     // Reads the factors; a refused value gets its box and changes nothing.
@@ -50,6 +42,17 @@ private:
 
     TextTableModel *model_ = nullptr;
     QWidget *results_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QPushButton *cmdCalcular = nullptr;
+    QLabel *lblUnidades = nullptr;
+    QTableView *GrelhaCarbono = nullptr;
+    QChartView *chtCarbono = nullptr;
+    QPushButton *cmdVoltar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdExportarTabela = nullptr;
+    QPushButton *cmdExportarGrafico = nullptr;
 };
 
 QWidget *createCarbonScreen(AppContext &ctx);

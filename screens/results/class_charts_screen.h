@@ -17,6 +17,17 @@ class DiameterChartsWindow : public ReturningWindow {
     Q_OBJECT
 
 public:
+
+protected:
+    DiameterChartsWindow(AppContext &ctx, WindowId id, WindowId opener, bool afterThinning);
+    void showStand(const std::optional<StandTable> &table);
+    void setCharts(QChartView *first, QChartView *second = nullptr);
+
+private:
+    QWidget *chartsArea_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
     QLabel *txtCQualidd = nullptr;
@@ -28,14 +39,6 @@ public:
     QPushButton *cmdVoltar = nullptr;
     QPushButton *cmdImprimir = nullptr;
     QPushButton *cmdExportarGrafico = nullptr;
-
-protected:
-    DiameterChartsWindow(AppContext &ctx, WindowId id, WindowId opener, bool afterThinning);
-    void showStand(const std::optional<StandTable> &table);
-    void setCharts(QChartView *first, QChartView *second = nullptr);
-
-private:
-    QWidget *chartsArea_ = nullptr;
 };
 
 // `Form8`, opened from `Form5` (no owner).

@@ -33,19 +33,6 @@ public:
     // The inputs in the order of the valuation's fields (objectNames there).
     std::array<QLineEdit *, kEconomicFieldCount> inputs{};
     QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
-    QPushButton *cmdCalcular = nullptr;
-    QLabel *lblUnidades = nullptr;
-    QTableView *GrelhaFluxos = nullptr;
-    QLabel *lblVAL = nullptr;
-    QLabel *lblVAE = nullptr;
-    QLabel *lblVES = nullptr;
-    QChartView *chtFluxoActualizado = nullptr;
-    QChartView *chtVALTaxa = nullptr;
-    QPushButton *cmdVoltar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdExportarTabela = nullptr;
-    QPushButton *cmdExportarGrafico = nullptr;
-    QPushButton *cmdMelhorRegime = nullptr;
     // The search window, once opened; it lives as long as this window.
     BestRegimeScreen *bestRegime() const { return bestRegime_; }
 
@@ -62,6 +49,22 @@ private:
     QWidget *charts_ = nullptr;
     QWidget *results_ = nullptr;
     BestRegimeScreen *bestRegime_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QPushButton *cmdCalcular = nullptr;
+    QLabel *lblUnidades = nullptr;
+    QTableView *GrelhaFluxos = nullptr;
+    QLabel *lblVAL = nullptr;
+    QLabel *lblVAE = nullptr;
+    QLabel *lblVES = nullptr;
+    QChartView *chtFluxoActualizado = nullptr;
+    QChartView *chtVALTaxa = nullptr;
+    QPushButton *cmdVoltar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdExportarTabela = nullptr;
+    QPushButton *cmdExportarGrafico = nullptr;
+    QPushButton *cmdMelhorRegime = nullptr;
 };
 
 QWidget *createEconomicsScreen(AppContext &ctx);

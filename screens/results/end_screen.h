@@ -17,14 +17,6 @@ class EndScreen : public QWidget {
 public:
     explicit EndScreen(AppContext &ctx);
 
-    QPushButton *cmdGrafSim = nullptr;
-    QPushButton *cmdImprimirSim = nullptr;
-    QPushButton *cmdSalvarSim = nullptr;
-    QPushButton *cmdNovaSimulacao = nullptr;
-    QPushButton *cmdsair = nullptr;
-    QPushButton *cmdAvaliacaoEconomica = nullptr;
-    QPushButton *cmdBalancoCarbono = nullptr;
-
 private:
     void showSummary();
     void showEconomics();
@@ -34,6 +26,16 @@ private:
     void leave();
 
     AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QPushButton *cmdGrafSim = nullptr;
+    QPushButton *cmdImprimirSim = nullptr;
+    QPushButton *cmdSalvarSim = nullptr;
+    QPushButton *cmdNovaSimulacao = nullptr;
+    QPushButton *cmdsair = nullptr;
+    QPushButton *cmdAvaliacaoEconomica = nullptr;
+    QPushButton *cmdBalancoCarbono = nullptr;
 };
 
 QWidget *createEndScreen(AppContext &ctx);

@@ -51,29 +51,6 @@ public:
     explicit InventoryScreen(AppContext &ctx);
     ~InventoryScreen() override;
 
-    // The inputs, found by tests and scripts by these names.
-    QLineEdit *txtInventario = nullptr;
-    QPushButton *cmdAbrirInventario = nullptr;
-    QComboBox *cboCamada = nullptr;
-    QLineEdit *txtRegime = nullptr;
-    QPushButton *cmdAbrirRegime = nullptr;
-    QPushButton *cmdEscreverRegime = nullptr;
-    QComboBox *cboRegimesRecentes = nullptr;
-    QLabel *lblRegime = nullptr;
-    QPushButton *cmdSimular = nullptr;
-    QPushButton *cmdCancelar = nullptr;
-    QProgressBar *pbProgresso = nullptr;
-    QLabel *lblResumo = nullptr;
-    QListWidget *lstProblemas = nullptr;
-    QTableWidget *tblResultados = nullptr;
-    QComboBox *cboCor = nullptr;
-    QWidget *legenda = nullptr;
-    StandMapView *mapa = nullptr;
-    QPushButton *cmdAjustar = nullptr;
-    QPushButton *cmdVerSimulacao = nullptr;
-    QPushButton *cmdGuardar = nullptr;
-    QPushButton *cmdFechar = nullptr;
-
     bool running() const { return worker_.joinable(); }
     // The map's shape of the stand `id`, or nullptr.
     QGraphicsPathItem *standShape(const QString &id) const;
@@ -119,6 +96,30 @@ private:
     std::string ranRegime_;
     std::optional<std::string> typedRegime_; // a regime typed in the window, used while no file is named
     QWidget *regimeDialog_ = nullptr;         // frmRegimeEscrito while open
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QLineEdit *txtInventario = nullptr;
+    QPushButton *cmdAbrirInventario = nullptr;
+    QComboBox *cboCamada = nullptr;
+    QLineEdit *txtRegime = nullptr;
+    QPushButton *cmdAbrirRegime = nullptr;
+    QPushButton *cmdEscreverRegime = nullptr;
+    QComboBox *cboRegimesRecentes = nullptr;
+    QLabel *lblRegime = nullptr;
+    QPushButton *cmdSimular = nullptr;
+    QPushButton *cmdCancelar = nullptr;
+    QProgressBar *pbProgresso = nullptr;
+    QLabel *lblResumo = nullptr;
+    QListWidget *lstProblemas = nullptr;
+    QTableWidget *tblResultados = nullptr;
+    QComboBox *cboCor = nullptr;
+    QWidget *legenda = nullptr;
+    StandMapView *mapa = nullptr;
+    QPushButton *cmdAjustar = nullptr;
+    QPushButton *cmdVerSimulacao = nullptr;
+    QPushButton *cmdGuardar = nullptr;
+    QPushButton *cmdFechar = nullptr;
 };
 
 } // namespace tavelo

@@ -21,6 +21,13 @@ class SummaryScreen : public ReturningWindow {
 public:
     explicit SummaryScreen(AppContext &ctx);
 
+private:
+    void print();
+
+    TextTableModel *model_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QTableView *GrelhaTotal = nullptr;
     QChartView *MSChart1 = nullptr;
     QLabel *lblV = nullptr;
@@ -28,11 +35,6 @@ public:
     QPushButton *cmdImprimir = nullptr;
     QPushButton *cmdExportarTabela = nullptr;
     QPushButton *cmdExportarGrafico = nullptr;
-
-private:
-    void print();
-
-    TextTableModel *model_ = nullptr;
 };
 
 QWidget *createSummaryScreen(AppContext &ctx);

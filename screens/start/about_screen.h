@@ -23,6 +23,14 @@ class AboutScreen : public QDialog {
 public:
     explicit AboutScreen(AppContext &ctx);
 
+    // Esc, like "OK", unloads the box.
+    void reject() override;
+
+private:
+    AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QLabel *picIcon = nullptr;
     QLabel *lblTitle = nullptr;
     QLabel *lblTitle2 = nullptr;
@@ -39,12 +47,6 @@ public:
     QLabel *picProducao = nullptr;
     QLabel *picModelo = nullptr;
     QPushButton *cmdOK = nullptr;
-
-    // Esc, like "OK", unloads the box.
-    void reject() override;
-
-private:
-    AppContext &ctx_;
 };
 
 } // namespace tavelo

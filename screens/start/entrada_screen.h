@@ -43,19 +43,6 @@ public:
     void enableSimulation(bool enabled) override;
     void enableOptions(bool enabled) override;
 
-    // Menu-bar items (they act when clicked; there are no submenus).
-    QAction *OModelo = nullptr;
-    QAction *Sim = nullptr;
-    QAction *Ajuda = nullptr;
-    QAction *Sair = nullptr;
-    QAction *Inventario = nullptr; // after the others: nothing that was there moves
-    // Picture buttons.
-    QToolButton *cmdParametros = nullptr;
-    QToolButton *cmdSimulacao = nullptr;
-    QToolButton *cmdAjuda = nullptr;
-    QToolButton *cmdsair = nullptr;
-    QLabel *Image1 = nullptr;
-
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -74,6 +61,21 @@ private:
 
     AppContext &ctx_;
     bool applyingRule_ = false;
+
+protected:
+    // The controls, found by tests and scripts through their object names:
+    // menu-bar items (they act when clicked; there are no submenus), then the
+    // picture buttons.
+    QAction *OModelo = nullptr;
+    QAction *Sim = nullptr;
+    QAction *Ajuda = nullptr;
+    QAction *Sair = nullptr;
+    QAction *Inventario = nullptr; // after the others: nothing that was there moves
+    QToolButton *cmdParametros = nullptr;
+    QToolButton *cmdSimulacao = nullptr;
+    QToolButton *cmdAjuda = nullptr;
+    QToolButton *cmdsair = nullptr;
+    QLabel *Image1 = nullptr;
 };
 
 // The start-up of the start screen: the regional-settings check (which may end

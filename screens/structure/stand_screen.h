@@ -30,6 +30,20 @@ class StandTableScreen : public QWidget {
     Q_OBJECT
 
 public:
+
+protected:
+    StandTableScreen(AppContext &ctx, bool afterThinning);
+    // Writes the header fields, the titles and the grid.
+    void showTable(const std::optional<StandTable> &table);
+    void addButtons(const QList<QPushButton *> &buttons);
+    // "Exportar tabela (CSV)": the grid as shown.
+    QPushButton *exportButton();
+
+    AppContext &ctx_;
+    StandTableModel *model_ = nullptr;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
     QLabel *txtAno = nullptr;
@@ -42,17 +56,6 @@ public:
     QLabel *lblDesbasteMS = nullptr; // after thinning only
     QLabel *lblTGrelha = nullptr;
     QTableView *Grelha = nullptr;
-
-protected:
-    StandTableScreen(AppContext &ctx, bool afterThinning);
-    // Writes the header fields, the titles and the grid.
-    void showTable(const std::optional<StandTable> &table);
-    void addButtons(const QList<QPushButton *> &buttons);
-    // "Exportar tabela (CSV)": the grid as shown.
-    QPushButton *exportButton();
-
-    AppContext &ctx_;
-    StandTableModel *model_ = nullptr;
 };
 
 // `Form5`. Loading it opens the stand screen of the simulation (table, log
@@ -63,19 +66,21 @@ class StandStructureScreen : public StandTableScreen {
 public:
     explicit StandStructureScreen(AppContext &ctx);
 
-    QPushButton *cmdProjectar = nullptr;
-    QPushButton *cmdDesbastar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdVGraficos = nullptr;
-    QPushButton *cmdTerminar = nullptr;
-    QPushButton *cmdExportar = nullptr;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void project();
     void finish();
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QPushButton *cmdProjectar = nullptr;
+    QPushButton *cmdDesbastar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdVGraficos = nullptr;
+    QPushButton *cmdTerminar = nullptr;
+    QPushButton *cmdExportar = nullptr;
 };
 
 // `form7`: the residual stand, neither logged nor recorded until it is carried
@@ -86,13 +91,6 @@ class AfterThinningScreen : public StandTableScreen {
 public:
     explicit AfterThinningScreen(AppContext &ctx);
 
-    QPushButton *cmdProjectar = nullptr;
-    QPushButton *cmdReDesbastar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdVGrafico = nullptr;
-    QPushButton *cmdTerminar = nullptr;
-    QPushButton *cmdExportar = nullptr;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -100,6 +98,15 @@ private:
     void project();
     void defineAgain();
     void finish();
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QPushButton *cmdProjectar = nullptr;
+    QPushButton *cmdReDesbastar = nullptr;
+    QPushButton *cmdImprimir = nullptr;
+    QPushButton *cmdVGrafico = nullptr;
+    QPushButton *cmdTerminar = nullptr;
+    QPushButton *cmdExportar = nullptr;
 };
 
 // The window factories of the two screens.

@@ -25,14 +25,6 @@ class ThinningScreen : public QWidget {
 public:
     explicit ThinningScreen(AppContext &ctx);
 
-    QGroupBox *Frame1 = nullptr;
-    QRadioButton *optDmecanico = nullptr;
-    QLineEdit *txtDmecanico = nullptr;
-    QRadioButton *optDselectivo = nullptr;
-    QLineEdit *txtDselectivo = nullptr;
-    QRadioButton *optInvisivel = nullptr;
-    QPushButton *cmdOk = nullptr;
-
 private:
     void mechanicalChosen();
     void fromBelowChosen();
@@ -41,6 +33,16 @@ private:
     void showOutcome(const ThinningOutcome &out);
 
     AppContext &ctx_;
+
+protected:
+    // The controls, found by tests and scripts through their object names.
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *optDmecanico = nullptr;
+    QLineEdit *txtDmecanico = nullptr;
+    QRadioButton *optDselectivo = nullptr;
+    QLineEdit *txtDselectivo = nullptr;
+    QRadioButton *optInvisivel = nullptr;
+    QPushButton *cmdOk = nullptr;
 };
 
 // Registers "Form6" (owned by the start screen).

@@ -7,6 +7,7 @@
 // it; from the stand screen on, everything is clicked and typed as a user would.
 
 #include "screens/shell/app_context.h"
+#include "support/widget_lookup.h"
 #include "screens/start/entrada_screen.h"
 #include "regimes/scenario.h"
 #include "screens/start/screens.h"
@@ -355,13 +356,13 @@ public:
     {
         switch (step.kind) {
         case ScenarioStep::Kind::Project:
-            return thinnedInFront() ? press(form7()->cmdProjectar) : press(form5()->cmdProjectar);
+            return thinnedInFront() ? press(widget<QPushButton>(form7(), "cmdProjectar")) : press(widget<QPushButton>(form5(), "cmdProjectar"));
         case ScenarioStep::Kind::Thin:
             return thin(step.thinning.choice, step.thinning.choice == ScreenEntries::Thinning::Mechanical
                                                   ? step.thinning.mechanicalPercent
                                                   : step.thinning.residualBasalArea);
         case ScenarioStep::Kind::Discard:
-            return press(form7()->cmdReDesbastar);
+            return press(widget<QPushButton>(form7(), "cmdReDesbastar"));
         case ScenarioStep::Kind::End:
             return finish();
         }
@@ -371,25 +372,25 @@ public:
     // "Realizar desbaste", the kind and intensity typed, "&Ok".
     bool thin(ScreenEntries::Thinning kind, const std::string &text)
     {
-        if (!form5() || !press(form5()->cmdDesbastar))
+        if (!form5() || !press(widget<QPushButton>(form5(), "cmdDesbastar")))
             return false;
         ThinningScreen *f6 = form6();
         if (!f6 || !f6->isVisible())
             return failed("the thinning screen did not open");
         if (kind == ScreenEntries::Thinning::Mechanical) {
-            choose(f6->optDmecanico);
-            typeInto(f6->txtDmecanico, QString::fromStdString(text));
+            choose(widget<QRadioButton>(f6, "optDmecanico"));
+            typeInto(widget<QLineEdit>(f6, "txtDmecanico"), QString::fromStdString(text));
         } else if (kind == ScreenEntries::Thinning::FromBelow) {
-            choose(f6->optDselectivo);
-            typeInto(f6->txtDselectivo, QString::fromStdString(text));
+            choose(widget<QRadioButton>(f6, "optDselectivo"));
+            typeInto(widget<QLineEdit>(f6, "txtDselectivo"), QString::fromStdString(text));
         }
-        return press(f6->cmdOk);
+        return press(widget<QPushButton>(f6, "cmdOk"));
     }
 
     // "Terminar Simulação" on the stand screen in front.
     bool finish()
     {
-        return thinnedInFront() ? press(form7()->cmdTerminar) : press(form5()->cmdTerminar);
+        return thinnedInFront() ? press(widget<QPushButton>(form7(), "cmdTerminar")) : press(widget<QPushButton>(form5(), "cmdTerminar"));
     }
 
     // Plays every step, stopping where the program ends.

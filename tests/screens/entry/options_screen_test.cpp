@@ -2,6 +2,7 @@
 // dimension checks with their boxes, and the entries later screens read.
 
 #include "support/entry_screen_test_support.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 
 #include <QDate>
@@ -21,7 +22,7 @@ struct Opened {
 Opened openOptions(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
+    click(widget<QToolButton>(e, "cmdParametros"));
     return {e, h.window<OptionsScreen>("Form1")};
 }
 
@@ -56,25 +57,25 @@ void OptionsScreenTest::designDefaultsConfirmed()
     auto [e, f] = openOptions(h);
     QVERIFY(f && f->isVisible());
     QCOMPARE(f->windowTitle(), QStringLiteral("Opções do Modelo"));
-    QCOMPARE(f->Frame1->title(), QStringLiteral("Volumes"));
-    QCOMPARE(f->Frame2->title(), QStringLiteral("Ano corrente"));
-    QCOMPARE(f->Frame3->title(), QStringLiteral("Dimensões das classes de aproveitamento"));
-    QCOMPARE(f->optVcc->text(), QStringLiteral("Volumes com casca"));
-    QCOMPARE(f->optVsc->text(), QStringLiteral("Volumes sem casca"));
-    QVERIFY(f->optVcc->isChecked());
-    QCOMPARE(f->lblDmin->text(), QStringLiteral("Diâmetro mínimo para madeira (cm)"));
-    QCOMPARE(f->lblCmin->text(), QStringLiteral("Comprimento mínimo do toro para madeira (m)"));
-    QCOMPARE(f->lblAltcorte->text(), QStringLiteral("Altura do corte (m)"));
-    QCOMPARE(f->lblDdesp->text(), QStringLiteral("Diâmetro de desponta (cm)"));
-    QCOMPARE(f->txtDmin->text(), QStringLiteral("20.0"));
-    QCOMPARE(f->txtCmin->text(), QStringLiteral("2.30"));
-    QCOMPARE(f->txtAltcorte->text(), QStringLiteral("0.15"));
-    QCOMPARE(f->txtDdesp->text(), QStringLiteral("7"));
+    QCOMPARE(widget<QGroupBox>(f, "Frame1")->title(), QStringLiteral("Volumes"));
+    QCOMPARE(widget<QGroupBox>(f, "Frame2")->title(), QStringLiteral("Ano corrente"));
+    QCOMPARE(widget<QGroupBox>(f, "Frame3")->title(), QStringLiteral("Dimensões das classes de aproveitamento"));
+    QCOMPARE(widget<QRadioButton>(f, "optVcc")->text(), QStringLiteral("Volumes com casca"));
+    QCOMPARE(widget<QRadioButton>(f, "optVsc")->text(), QStringLiteral("Volumes sem casca"));
+    QVERIFY(widget<QRadioButton>(f, "optVcc")->isChecked());
+    QCOMPARE(widget<QLabel>(f, "lblDmin")->text(), QStringLiteral("Diâmetro mínimo para madeira (cm)"));
+    QCOMPARE(widget<QLabel>(f, "lblCmin")->text(), QStringLiteral("Comprimento mínimo do toro para madeira (m)"));
+    QCOMPARE(widget<QLabel>(f, "lblAltcorte")->text(), QStringLiteral("Altura do corte (m)"));
+    QCOMPARE(widget<QLabel>(f, "lblDdesp")->text(), QStringLiteral("Diâmetro de desponta (cm)"));
+    QCOMPARE(widget<QLineEdit>(f, "txtDmin")->text(), QStringLiteral("20.0"));
+    QCOMPARE(widget<QLineEdit>(f, "txtCmin")->text(), QStringLiteral("2.30"));
+    QCOMPARE(widget<QLineEdit>(f, "txtAltcorte")->text(), QStringLiteral("0.15"));
+    QCOMPARE(widget<QLineEdit>(f, "txtDdesp")->text(), QStringLiteral("7"));
     const QString thisYear = QString::number(QDate::currentDate().year());
-    QCOMPARE(f->txtAno->text(), thisYear);
-    QCOMPARE(f->cmdOk->text(), QStringLiteral("&Ok"));
+    QCOMPARE(widget<QLineEdit>(f, "txtAno")->text(), thisYear);
+    QCOMPARE(widget<QPushButton>(f, "cmdOk")->text(), QStringLiteral("&Ok"));
 
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(h.state.withBark.value(), 1.0);
     QCOMPARE(h.state.sawlogMinDiameter.value(), 20.0);
@@ -86,16 +87,16 @@ void OptionsScreenTest::designDefaultsConfirmed()
     // Hidden, not closed; "Simulação" is available.
     QVERIFY(!f->isVisible());
     QCOMPARE(h.window<OptionsScreen>("Form1"), f);
-    QVERIFY(e->Sim->isEnabled() && e->cmdSimulacao->isEnabled());
+    QVERIFY(widget<QAction>(e, "Sim")->isEnabled() && widget<QToolButton>(e, "cmdSimulacao")->isEnabled());
 }
 
 void OptionsScreenTest::withoutBark()
 {
     ScreenHarness h;
     auto [e, f] = openOptions(h);
-    choose(f->optVsc);
-    QVERIFY(f->optVsc->isChecked() && !f->optVcc->isChecked());
-    click(f->cmdOk);
+    choose(widget<QRadioButton>(f, "optVsc"));
+    QVERIFY(widget<QRadioButton>(f, "optVsc")->isChecked() && !widget<QRadioButton>(f, "optVcc")->isChecked());
+    click(widget<QPushButton>(f, "cmdOk"));
     QCOMPARE(h.state.withBark.value(), 0.0);
     QVERIFY(h.state.withBark.isGiven());
 }
@@ -115,8 +116,8 @@ void OptionsScreenTest::invalidYear()
     QFETCH(QString, year);
     ScreenHarness h;
     auto [e, f] = openOptions(h);
-    typeInto(f->txtAno, year);
-    click(f->cmdOk);
+    typeInto(widget<QLineEdit>(f, "txtAno"), year);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | Data Inválida"});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
@@ -126,7 +127,7 @@ void OptionsScreenTest::invalidYear()
     QVERIFY(h.state.currentYear.isEmptyOrNull());
     QCOMPARE(storedDimensions(h.state), QStringLiteral("----"));
     QVERIFY(f->isVisible());
-    QVERIFY(!e->Sim->isEnabled());
+    QVERIFY(!widget<QAction>(e, "Sim")->isEnabled());
 }
 
 void OptionsScreenTest::invalidDimension_data()
@@ -158,22 +159,22 @@ void OptionsScreenTest::invalidDimension()
     ScreenHarness h;
     auto [e, f] = openOptions(h);
     typeInto(f->findChild<QLineEdit *>(box), text);
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | " + message});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
     QCOMPARE(storedDimensions(h.state), stored);
     QCOMPARE(!h.state.currentYear.isEmptyOrNull(), yearStored);
     QVERIFY(f->isVisible());
-    QVERIFY(!e->Sim->isEnabled());
+    QVERIFY(!widget<QAction>(e, "Sim")->isEnabled());
 
     // Corrected, the options go through.
     h.fake.messages.clear();
     typeInto(f->findChild<QLineEdit *>(box), QStringLiteral("3"));
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(storedDimensions(h.state), QStringLiteral("xxxx"));
-    QVERIFY(e->Sim->isEnabled());
+    QVERIFY(widget<QAction>(e, "Sim")->isEnabled());
 }
 
 void OptionsScreenTest::entriesFollowTheTyping()
@@ -181,15 +182,15 @@ void OptionsScreenTest::entriesFollowTheTyping()
     ScreenHarness h;
     auto [e, f] = openOptions(h);
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string("0.15"));
-    QCOMPARE(QString::fromStdString(h.ctx->entries.yearText), f->txtAno->text());
-    typeInto(f->txtAltcorte, QStringLiteral(".15"));
+    QCOMPARE(QString::fromStdString(h.ctx->entries.yearText), widget<QLineEdit>(f, "txtAno")->text());
+    typeInto(widget<QLineEdit>(f, "txtAltcorte"), QStringLiteral(".15"));
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string(".15"));
-    typeInto(f->txtAltcorte, QStringLiteral("0.150"));
+    typeInto(widget<QLineEdit>(f, "txtAltcorte"), QStringLiteral("0.150"));
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string("0.150"));
-    typeInto(f->txtAno, QStringLiteral("2030"));
+    typeInto(widget<QLineEdit>(f, "txtAno"), QStringLiteral("2030"));
     QCOMPARE(h.ctx->entries.yearText, std::string("2030"));
     // Texts that are refused are still what the window holds.
-    typeInto(f->txtAltcorte, QStringLiteral("abc"));
+    typeInto(widget<QLineEdit>(f, "txtAltcorte"), QStringLiteral("abc"));
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string("abc"));
 }
 
@@ -197,17 +198,17 @@ void OptionsScreenTest::keptWhenReopened()
 {
     ScreenHarness h;
     auto [e, f] = openOptions(h);
-    choose(f->optVsc);
-    typeInto(f->txtAltcorte, QStringLiteral(".2"));
-    typeInto(f->txtAno, QStringLiteral("2030"));
-    click(f->cmdOk);
+    choose(widget<QRadioButton>(f, "optVsc"));
+    typeInto(widget<QLineEdit>(f, "txtAltcorte"), QStringLiteral(".2"));
+    typeInto(widget<QLineEdit>(f, "txtAno"), QStringLiteral("2030"));
+    click(widget<QPushButton>(f, "cmdOk"));
     QVERIFY(!f->isVisible());
-    click(e->cmdParametros);
+    click(widget<QToolButton>(e, "cmdParametros"));
     QCOMPARE(h.window<OptionsScreen>("Form1"), f);
     QVERIFY(f->isVisible());
-    QVERIFY(f->optVsc->isChecked());
-    QCOMPARE(f->txtAltcorte->text(), QStringLiteral(".2"));
-    QCOMPARE(f->txtAno->text(), QStringLiteral("2030"));
+    QVERIFY(widget<QRadioButton>(f, "optVsc")->isChecked());
+    QCOMPARE(widget<QLineEdit>(f, "txtAltcorte")->text(), QStringLiteral(".2"));
+    QCOMPARE(widget<QLineEdit>(f, "txtAno")->text(), QStringLiteral("2030"));
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string(".2"));
 }
 
@@ -215,12 +216,12 @@ void OptionsScreenTest::closeBoxBringsTheDefaultsBack()
 {
     ScreenHarness h;
     auto [e, f] = openOptions(h);
-    typeInto(f->txtAltcorte, QStringLiteral(".2"));
+    typeInto(widget<QLineEdit>(f, "txtAltcorte"), QStringLiteral(".2"));
     QVERIFY(f->close());
     QTRY_VERIFY(!h.window<OptionsScreen>("Form1"));
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string("0.15"));
-    click(e->cmdParametros);
-    QCOMPARE(h.window<OptionsScreen>("Form1")->txtAltcorte->text(), QStringLiteral("0.15"));
+    click(widget<QToolButton>(e, "cmdParametros"));
+    QCOMPARE(widget<QLineEdit>(h.window<OptionsScreen>("Form1"), "txtAltcorte")->text(), QStringLiteral("0.15"));
 }
 
 QTEST_MAIN(OptionsScreenTest)

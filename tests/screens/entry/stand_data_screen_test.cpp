@@ -2,6 +2,7 @@
 // height and class routes, the storeStandData boxes, "&Ok" and "Cancelar".
 
 #include "support/entry_screen_test_support.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/unthinned_screen.h"
@@ -23,15 +24,15 @@ namespace {
 StandDataScreen *openStandData(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(h.window<OptionsScreen>("Form1")->cmdOk);
-    click(e->cmdSimulacao);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    click(widget<QToolButton>(e, "cmdSimulacao"));
     return h.window<StandDataScreen>("Form2");
 }
 
 QRadioButton *classOption(StandDataScreen *f, const QString &caption)
 {
-    for (QRadioButton *o : {f->optMBaixa, f->optBaixa, f->optMedia, f->optElev, f->optMElev})
+    for (QRadioButton *o : {widget<QRadioButton>(f, "optMBaixa"), widget<QRadioButton>(f, "optBaixa"), widget<QRadioButton>(f, "optMedia"), widget<QRadioButton>(f, "optElev"), widget<QRadioButton>(f, "optMElev")})
         if (o->text() == caption)
             return o;
     return nullptr;
@@ -40,14 +41,14 @@ QRadioButton *classOption(StandDataScreen *f, const QString &caption)
 // A stand-data window whose never-thinned stand was stored.
 void storeUnthinnedStand(ScreenHarness &h, StandDataScreen *f)
 {
-    typeInto(f->txtIdade, QStringLiteral("12"));
-    typeInto(f->txtADominante, QStringLiteral("9"));
-    click(f->cmdDPndesb);
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
+    click(widget<QPushButton>(f, "cmdDPndesb"));
     auto *form3 = h.window<UnthinnedScreen>("Form3");
     QVERIFY(form3);
-    choose(form3->optArvPlant);
-    typeInto(form3->txtNArvVP, QStringLiteral("1500"));
-    click(form3->cmdOk);
+    choose(widget<QRadioButton>(form3, "optArvPlant"));
+    typeInto(widget<QLineEdit>(form3, "txtNArvVP"), QStringLiteral("1500"));
+    click(widget<QPushButton>(form3, "cmdOk"));
     QVERIFY(h.state.enteredUnthinned.isGiven());
 }
 
@@ -80,29 +81,29 @@ void StandDataScreenTest::designState()
     StandDataScreen *f = openStandData(h);
     QVERIFY(f && f->isVisible());
     QCOMPARE(f->windowTitle(), QStringLiteral("Dados do Povoamento"));
-    QCOMPARE(f->Label3->text(), QStringLiteral("Idade do Povoamento (anos)"));
-    QCOMPARE(f->optADominante->text(), QStringLiteral("Altura dominante (m)"));
-    QCOMPARE(f->optCQualidade->text(), QStringLiteral("Classe de Qualidade:"));
-    QCOMPARE(f->FrmManual->title(), QStringLiteral("Introdução manual dos dados:"));
-    QCOMPARE(f->cmdDPdesb->text(), QStringLiteral("Dados povoamento desbastado"));
-    QCOMPARE(f->cmdDPndesb->text(), QStringLiteral("Dados povoamento não desbastado"));
-    QCOMPARE(f->cmdOk->text(), QStringLiteral("&Ok"));
-    QCOMPARE(f->cmdCancelar->text(), QStringLiteral("Cancelar"));
+    QCOMPARE(widget<QLabel>(f, "Label3")->text(), QStringLiteral("Idade do Povoamento (anos)"));
+    QCOMPARE(widget<QRadioButton>(f, "optADominante")->text(), QStringLiteral("Altura dominante (m)"));
+    QCOMPARE(widget<QRadioButton>(f, "optCQualidade")->text(), QStringLiteral("Classe de Qualidade:"));
+    QCOMPARE(widget<QGroupBox>(f, "FrmManual")->title(), QStringLiteral("Introdução manual dos dados:"));
+    QCOMPARE(widget<QPushButton>(f, "cmdDPdesb")->text(), QStringLiteral("Dados povoamento desbastado"));
+    QCOMPARE(widget<QPushButton>(f, "cmdDPndesb")->text(), QStringLiteral("Dados povoamento não desbastado"));
+    QCOMPARE(widget<QPushButton>(f, "cmdOk")->text(), QStringLiteral("&Ok"));
+    QCOMPARE(widget<QPushButton>(f, "cmdCancelar")->text(), QStringLiteral("Cancelar"));
     QStringList classes;
-    for (QRadioButton *o : {f->optMBaixa, f->optBaixa, f->optMedia, f->optElev, f->optMElev}) {
+    for (QRadioButton *o : {widget<QRadioButton>(f, "optMBaixa"), widget<QRadioButton>(f, "optBaixa"), widget<QRadioButton>(f, "optMedia"), widget<QRadioButton>(f, "optElev"), widget<QRadioButton>(f, "optMElev")}) {
         classes << o->text();
         QVERIFY(!o->isChecked());
-        QCOMPARE(o->parentWidget(), static_cast<QWidget *>(f->frmCQ));
+        QCOMPARE(o->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmCQ")));
     }
     QCOMPARE(classes, (QStringList{"Muito Baixa", "Baixa", "Média", "Elevada", "Muito Elevada"}));
-    QVERIFY(f->optADominante->isChecked());
-    QVERIFY(!f->optCQualidade->isChecked());
-    QVERIFY(!f->frmCQ->isEnabled());
-    QVERIFY(f->txtADominante->isEnabled());
-    QVERIFY(f->txtIdade->text().isEmpty() && f->txtADominante->text().isEmpty());
-    QVERIFY(!f->cmdDPdesb->isEnabled());
-    QVERIFY(!f->cmdDPndesb->isEnabled());
-    QVERIFY(f->cmdOk->isEnabled() && f->cmdCancelar->isEnabled());
+    QVERIFY(widget<QRadioButton>(f, "optADominante")->isChecked());
+    QVERIFY(!widget<QRadioButton>(f, "optCQualidade")->isChecked());
+    QVERIFY(!widget<QGroupBox>(f, "frmCQ")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f, "txtADominante")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f, "txtIdade")->text().isEmpty() && widget<QLineEdit>(f, "txtADominante")->text().isEmpty());
+    QVERIFY(!widget<QPushButton>(f, "cmdDPdesb")->isEnabled());
+    QVERIFY(!widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
+    QVERIFY(widget<QPushButton>(f, "cmdOk")->isEnabled() && widget<QPushButton>(f, "cmdCancelar")->isEnabled());
     QVERIFY(h.fake.messages.shown.empty());
 }
 
@@ -152,47 +153,47 @@ void StandDataScreenTest::ageRule()
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
     if (classRoute)
-        choose(f->optCQualidade);
+        choose(widget<QRadioButton>(f, "optCQualidade"));
     // An age that opened both buttons first, so that the rule is seen to close them.
-    typeInto(f->txtIdade, QStringLiteral("12"));
-    QVERIFY(f->cmdDPdesb->isEnabled() && f->cmdDPndesb->isEnabled());
-    typeInto(f->txtIdade, age);
-    QCOMPARE(f->cmdDPdesb->isEnabled(), thinned);
-    QCOMPARE(f->cmdDPndesb->isEnabled(), unthinned);
-    QCOMPARE(f->frmCQ->isEnabled(), classRoute);
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+    QVERIFY(widget<QPushButton>(f, "cmdDPdesb")->isEnabled() && widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
+    typeInto(widget<QLineEdit>(f, "txtIdade"), age);
+    QCOMPARE(widget<QPushButton>(f, "cmdDPdesb")->isEnabled(), thinned);
+    QCOMPARE(widget<QPushButton>(f, "cmdDPndesb")->isEnabled(), unthinned);
+    QCOMPARE(widget<QGroupBox>(f, "frmCQ")->isEnabled(), classRoute);
 }
 
 void StandDataScreenTest::switchingRouteKeepsTheButtons()
 {
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
-    choose(f->optCQualidade);
-    typeInto(f->txtIdade, QStringLiteral("3"));
-    QVERIFY(f->cmdDPdesb->isEnabled() && f->cmdDPndesb->isEnabled());
+    choose(widget<QRadioButton>(f, "optCQualidade"));
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("3"));
+    QVERIFY(widget<QPushButton>(f, "cmdDPdesb")->isEnabled() && widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
     // Age 3 would close both on the height route, but the rule runs only on a change of age.
-    choose(f->optADominante);
-    QVERIFY(f->cmdDPdesb->isEnabled() && f->cmdDPndesb->isEnabled());
-    QTest::keyClick(f->txtIdade, Qt::Key_End);
-    QTest::keyClicks(f->txtIdade, QStringLiteral(".5"));
-    QVERIFY(!f->cmdDPdesb->isEnabled() && !f->cmdDPndesb->isEnabled());
+    choose(widget<QRadioButton>(f, "optADominante"));
+    QVERIFY(widget<QPushButton>(f, "cmdDPdesb")->isEnabled() && widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
+    QTest::keyClick(widget<QLineEdit>(f, "txtIdade"), Qt::Key_End);
+    QTest::keyClicks(widget<QLineEdit>(f, "txtIdade"), QStringLiteral(".5"));
+    QVERIFY(!widget<QPushButton>(f, "cmdDPdesb")->isEnabled() && !widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
 }
 
 void StandDataScreenTest::classRouteClearsAndRestores()
 {
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
-    typeInto(f->txtADominante, QStringLiteral("9"));
-    choose(f->optCQualidade);
-    QVERIFY(f->frmCQ->isEnabled());
-    QVERIFY(!f->txtADominante->isEnabled());
-    QVERIFY(f->txtADominante->text().isEmpty());
-    choose(f->optMedia);
-    QVERIFY(f->optMedia->isChecked());
+    typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
+    choose(widget<QRadioButton>(f, "optCQualidade"));
+    QVERIFY(widget<QGroupBox>(f, "frmCQ")->isEnabled());
+    QVERIFY(!widget<QLineEdit>(f, "txtADominante")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f, "txtADominante")->text().isEmpty());
+    choose(widget<QRadioButton>(f, "optMedia"));
+    QVERIFY(widget<QRadioButton>(f, "optMedia")->isChecked());
 
-    choose(f->optADominante);
-    QVERIFY(!f->frmCQ->isEnabled());
-    QVERIFY(f->txtADominante->isEnabled());
-    for (QRadioButton *o : {f->optMBaixa, f->optBaixa, f->optMedia, f->optElev, f->optMElev})
+    choose(widget<QRadioButton>(f, "optADominante"));
+    QVERIFY(!widget<QGroupBox>(f, "frmCQ")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f, "txtADominante")->isEnabled());
+    for (QRadioButton *o : {widget<QRadioButton>(f, "optMBaixa"), widget<QRadioButton>(f, "optBaixa"), widget<QRadioButton>(f, "optMedia"), widget<QRadioButton>(f, "optElev"), widget<QRadioButton>(f, "optMElev")})
         QVERIFY2(!o->isChecked(), qPrintable(o->text()));
 }
 
@@ -200,11 +201,11 @@ void StandDataScreenTest::qualityClassGivesHeight()
 {
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
-    choose(f->optCQualidade);
-    typeInto(f->txtIdade, QStringLiteral("50"));
+    choose(widget<QRadioButton>(f, "optCQualidade"));
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("50"));
     choose(classOption(f, QStringLiteral("Média")));
-    QVERIFY(!f->cmdDPndesb->isEnabled());
-    click(f->cmdDPdesb);
+    QVERIFY(!widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
+    click(widget<QPushButton>(f, "cmdDPdesb"));
 
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(h.state.standAge.value(), 50.0);
@@ -222,9 +223,9 @@ void StandDataScreenTest::dominantHeightGivesSiteIndex()
 {
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
-    typeInto(f->txtIdade, QStringLiteral("12"));
-    typeInto(f->txtADominante, QStringLiteral("9"));
-    click(f->cmdDPndesb);
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
+    click(widget<QPushButton>(f, "cmdDPndesb"));
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(h.state.standAge.value(), 12.0);
     QCOMPARE(h.state.dominantHeight.value(), 9.0);
@@ -264,19 +265,19 @@ void StandDataScreenTest::missingEntries()
     if (afterCancel) {
         // A stand entered and cancelled: the next entry starts from null values.
         storeUnthinnedStand(h, f);
-        click(f->cmdCancelar);
-        click(h.entrada()->cmdSimulacao);
+        click(widget<QPushButton>(f, "cmdCancelar"));
+        click(widget<QToolButton>(h.entrada(), "cmdSimulacao"));
         f = h.window<StandDataScreen>("Form2");
         QVERIFY(f);
         QVERIFY(h.state.dominantHeight.isNull() && h.state.siteIndex.isNull());
         h.fake.messages.clear();
     }
     if (classRoute)
-        choose(f->optCQualidade);
-    typeInto(f->txtIdade, QStringLiteral("12"));
+        choose(widget<QRadioButton>(f, "optCQualidade"));
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
     if (!classRoute)
-        typeInto(f->txtADominante, height);
-    click(f->cmdDPndesb);
+        typeInto(widget<QLineEdit>(f, "txtADominante"), height);
+    click(widget<QPushButton>(f, "cmdDPndesb"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Insuficiência de Dados | " + message});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
@@ -305,14 +306,14 @@ void StandDataScreenTest::entriesOutsideTheEquations()
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
     if (classRoute) {
-        choose(f->optCQualidade);
-        choose(f->optBaixa);
+        choose(widget<QRadioButton>(f, "optCQualidade"));
+        choose(widget<QRadioButton>(f, "optBaixa"));
     } else {
-        typeInto(f->txtADominante, height);
+        typeInto(widget<QLineEdit>(f, "txtADominante"), height);
     }
-    typeInto(f->txtIdade, age);
-    QVERIFY(f->cmdDPndesb->isEnabled());
-    click(f->cmdDPndesb);
+    typeInto(widget<QLineEdit>(f, "txtIdade"), age);
+    QVERIFY(widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
+    click(widget<QPushButton>(f, "cmdDPndesb"));
 
     // Refused with a box; no density screen, no number that is not a number.
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
@@ -328,15 +329,15 @@ void StandDataScreenTest::okBeforeDensity()
 {
     ScreenHarness h;
     StandDataScreen *f = openStandData(h);
-    typeInto(f->txtIdade, QStringLiteral("12"));
-    typeInto(f->txtADominante, QStringLiteral("9"));
-    click(f->cmdOk);
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
+    click(widget<QPushButton>(f, "cmdOk"));
     QCOMPARE(boxTexts(h.fake.messages),
              QStringList{"Insuficiência de Dados | Para continuar tem que preencher correctamente os dados do "
                          "povoamento (idade/Altura dominante ou Classe Qualidade/desbastado ou não desbastado)"});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);
     QVERIFY(f->isVisible());
-    QVERIFY(h.entrada()->Sim->isEnabled());
+    QVERIFY(widget<QAction>(h.entrada(), "Sim")->isEnabled());
 }
 
 void StandDataScreenTest::okOpensTheStandScreen()
@@ -352,18 +353,18 @@ void StandDataScreenTest::okOpensTheStandScreen()
     StandDataScreen *f = openStandData(h);
     storeUnthinnedStand(h, f);
     // The stand data are locked; only the other route's button is out of reach.
-    QVERIFY(!f->Frame3->isEnabled());
-    QVERIFY(!f->Frame4->isEnabled());
-    QVERIFY(!f->cmdDPdesb->isEnabled());
-    QVERIFY(f->cmdDPndesb->isEnabled());
+    QVERIFY(!widget<QGroupBox>(f, "Frame3")->isEnabled());
+    QVERIFY(!widget<QGroupBox>(f, "Frame4")->isEnabled());
+    QVERIFY(!widget<QPushButton>(f, "cmdDPdesb")->isEnabled());
+    QVERIFY(widget<QPushButton>(f, "cmdDPndesb")->isEnabled());
 
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(standScreensLoaded, 1);
     QVERIFY(h.window<QWidget>("Form5")->isVisible());
     EntradaScreen *e = h.entrada();
-    QVERIFY(!e->Sim->isEnabled() && !e->cmdSimulacao->isEnabled());
-    QVERIFY(!e->OModelo->isEnabled());
+    QVERIFY(!widget<QAction>(e, "Sim")->isEnabled() && !widget<QToolButton>(e, "cmdSimulacao")->isEnabled());
+    QVERIFY(!widget<QAction>(e, "OModelo")->isEnabled());
     QVERIFY(!f->isVisible());
     QCOMPARE(h.window<StandDataScreen>("Form2"), f);
 }
@@ -376,13 +377,13 @@ void StandDataScreenTest::okEndsWhenTheStandIsOutsideTheModel()
     });
     StandDataScreen *f = openStandData(h);
     storeUnthinnedStand(h, f);
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
     QCOMPARE(boxTexts(h.fake.messages),
              QStringList{"Resultados Inconsistentes | Simulação fora dos limites do modelo! A simulação vai terminar."});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitModelLimit});
     // Nothing after the end ran.
-    QVERIFY(h.entrada()->Sim->isEnabled());
+    QVERIFY(widget<QAction>(h.entrada(), "Sim")->isEnabled());
     QVERIFY(f->isVisible());
 }
 
@@ -392,7 +393,7 @@ void StandDataScreenTest::cancelClearsTheStand()
     StandDataScreen *f = openStandData(h);
     storeUnthinnedStand(h, f);
     QVERIFY(h.window<QWidget>("Form3"));
-    click(f->cmdCancelar);
+    click(widget<QPushButton>(f, "cmdCancelar"));
 
     for (const StateValue *v : {&h.state.standAge, &h.state.siteIndex, &h.state.dominantHeight,
                                 &h.state.enteredUnthinned, &h.state.treesAlive, &h.state.treesPlanted,
@@ -408,11 +409,11 @@ void StandDataScreenTest::cancelClearsTheStand()
     QVERIFY(!f->isVisible());
 
     // A new entry starts from the design state.
-    click(h.entrada()->cmdSimulacao);
+    click(widget<QToolButton>(h.entrada(), "cmdSimulacao"));
     StandDataScreen *again = h.window<StandDataScreen>("Form2");
     QVERIFY(again && again->isVisible());
-    QVERIFY(again->txtIdade->text().isEmpty());
-    QVERIFY(again->Frame3->isEnabled() && again->Frame4->isEnabled());
+    QVERIFY(widget<QLineEdit>(again, "txtIdade")->text().isEmpty());
+    QVERIFY(widget<QGroupBox>(again, "Frame3")->isEnabled() && widget<QGroupBox>(again, "Frame4")->isEnabled());
 }
 
 QTEST_MAIN(StandDataScreenTest)

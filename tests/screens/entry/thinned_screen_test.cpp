@@ -3,6 +3,7 @@
 // 45 m2/ha limit that ends the program.
 
 #include "support/entry_screen_test_support.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
@@ -29,14 +30,14 @@ struct Opened {
 Opened openThinned(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(h.window<OptionsScreen>("Form1")->cmdOk);
-    click(e->cmdSimulacao);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    click(widget<QToolButton>(e, "cmdSimulacao"));
     auto *form2 = h.window<StandDataScreen>("Form2");
-    choose(form2->optCQualidade);
-    typeInto(form2->txtIdade, QStringLiteral("25"));
-    choose(form2->optMedia);
-    click(form2->cmdDPdesb);
+    choose(widget<QRadioButton>(form2, "optCQualidade"));
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), QStringLiteral("25"));
+    choose(widget<QRadioButton>(form2, "optMedia"));
+    click(widget<QPushButton>(form2, "cmdDPdesb"));
     return {form2, h.window<ThinnedScreen>("Form4")};
 }
 
@@ -77,9 +78,9 @@ void checkStoredAndLocked(ScreenHarness &h, const Opened &o)
     QVERIFY(h.state.enteredUnthinned.isGiven());
     QVERIFY(!o.form4->isVisible());
     QCOMPARE(h.window<ThinnedScreen>("Form4"), o.form4);
-    QVERIFY(!o.form2->Frame3->isEnabled() && !o.form2->Frame4->isEnabled());
-    QVERIFY(!o.form2->cmdDPndesb->isEnabled());
-    QVERIFY(o.form2->cmdDPdesb->isEnabled());
+    QVERIFY(!widget<QGroupBox>(o.form2, "Frame3")->isEnabled() && !widget<QGroupBox>(o.form2, "Frame4")->isEnabled());
+    QVERIFY(!widget<QPushButton>(o.form2, "cmdDPndesb")->isEnabled());
+    QVERIFY(widget<QPushButton>(o.form2, "cmdDPdesb")->isEnabled());
 }
 
 } // namespace
@@ -113,47 +114,47 @@ void ThinnedScreenTest::designState()
     auto [form2, f] = openThinned(h);
     QVERIFY(f && f->isVisible());
     QCOMPARE(f->windowTitle(), QStringLiteral("Dados do Povoamento Desbastado"));
-    QCOMPARE(f->optPPovoamento->text(), QStringLiteral("Parâmetros do povoamento"));
-    QCOMPARE(f->optCDap->text(), QStringLiteral("Árvores vivas por classe de DAP(nº/ha)"));
-    QVERIFY(!f->optPPovoamento->isChecked() && !f->optCDap->isChecked());
-    QVERIFY(f->optInvisivel->isChecked());
-    QVERIFY(!f->optInvisivel->isVisible());
-    QVERIFY(!f->frmPPovoamento->isEnabled());
-    QVERIFY(!f->frmCDap->isEnabled());
-    QCOMPARE(f->lblAvivas->text(), QStringLiteral("Nº de árvores vivas (nº/ha)"));
-    QCOMPARE(f->lblAbasal->text(), QStringLiteral("Área basal (m2/ha)"));
-    QCOMPARE(f->lblDmin->text(), QStringLiteral("DAP mínimo (cm)"));
-    QCOMPARE(f->lblDp93->text(), QStringLiteral("95º percentil"));
-    QCOMPARE(f->lblClasseDap->text(), QStringLiteral("Classe DAP"));
-    QCOMPARE(f->lblNArvores->text(), QStringLiteral("Nº Árvores"));
+    QCOMPARE(widget<QRadioButton>(f, "optPPovoamento")->text(), QStringLiteral("Parâmetros do povoamento"));
+    QCOMPARE(widget<QRadioButton>(f, "optCDap")->text(), QStringLiteral("Árvores vivas por classe de DAP(nº/ha)"));
+    QVERIFY(!widget<QRadioButton>(f, "optPPovoamento")->isChecked() && !widget<QRadioButton>(f, "optCDap")->isChecked());
+    QVERIFY(widget<QRadioButton>(f, "optInvisivel")->isChecked());
+    QVERIFY(!widget<QRadioButton>(f, "optInvisivel")->isVisible());
+    QVERIFY(!widget<QGroupBox>(f, "frmPPovoamento")->isEnabled());
+    QVERIFY(!widget<QGroupBox>(f, "frmCDap")->isEnabled());
+    QCOMPARE(widget<QLabel>(f, "lblAvivas")->text(), QStringLiteral("Nº de árvores vivas (nº/ha)"));
+    QCOMPARE(widget<QLabel>(f, "lblAbasal")->text(), QStringLiteral("Área basal (m2/ha)"));
+    QCOMPARE(widget<QLabel>(f, "lblDmin")->text(), QStringLiteral("DAP mínimo (cm)"));
+    QCOMPARE(widget<QLabel>(f, "lblDp93")->text(), QStringLiteral("95º percentil"));
+    QCOMPARE(widget<QLabel>(f, "lblClasseDap")->text(), QStringLiteral("Classe DAP"));
+    QCOMPARE(widget<QLabel>(f, "lblNArvores")->text(), QStringLiteral("Nº Árvores"));
     for (int k = 0; k < ThinnedScreen::kClasses; ++k) {
         QCOMPARE(f->txt1[k]->objectName(), QStringLiteral("txt1_%1").arg(k));
         QCOMPARE(f->findChild<QLineEdit *>(QStringLiteral("txt1_%1").arg(k)), f->txt1[k]);
         QCOMPARE(f->lbl1[k]->text(), QString::number(5 * (k + 1)));
         QVERIFY(f->txt1[k]->text().isEmpty());
-        QCOMPARE(f->txt1[k]->parentWidget(), static_cast<QWidget *>(f->frmCDap));
+        QCOMPARE(f->txt1[k]->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmCDap")));
     }
-    for (QLineEdit *t : {f->txtAvivas, f->txtAbasal, f->txtDmin, f->txtDp93})
-        QCOMPARE(t->parentWidget(), static_cast<QWidget *>(f->frmPPovoamento));
-    QCOMPARE(f->cmdOk->text(), QStringLiteral("&Ok"));
+    for (QLineEdit *t : {widget<QLineEdit>(f, "txtAvivas"), widget<QLineEdit>(f, "txtAbasal"), widget<QLineEdit>(f, "txtDmin"), widget<QLineEdit>(f, "txtDp93")})
+        QCOMPARE(t->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmPPovoamento")));
+    QCOMPARE(widget<QPushButton>(f, "cmdOk")->text(), QStringLiteral("&Ok"));
 }
 
 void ThinnedScreenTest::choosingOneWayClearsTheOther()
 {
     ScreenHarness h;
     auto [form2, f] = openThinned(h);
-    choose(f->optCDap);
-    QVERIFY(f->frmCDap->isEnabled() && !f->frmPPovoamento->isEnabled());
+    choose(widget<QRadioButton>(f, "optCDap"));
+    QVERIFY(widget<QGroupBox>(f, "frmCDap")->isEnabled() && !widget<QGroupBox>(f, "frmPPovoamento")->isEnabled());
     typeClasses(f, QStringLiteral("3=100;5=20"));
 
-    choose(f->optPPovoamento);
-    QVERIFY(f->frmPPovoamento->isEnabled() && !f->frmCDap->isEnabled());
+    choose(widget<QRadioButton>(f, "optPPovoamento"));
+    QVERIFY(widget<QGroupBox>(f, "frmPPovoamento")->isEnabled() && !widget<QGroupBox>(f, "frmCDap")->isEnabled());
     QCOMPARE(classTexts(f), QStringList(13, QString()));
-    typeInto(f->txtAvivas, QStringLiteral("600"));
-    typeInto(f->txtDp93, QStringLiteral("31"));
+    typeInto(widget<QLineEdit>(f, "txtAvivas"), QStringLiteral("600"));
+    typeInto(widget<QLineEdit>(f, "txtDp93"), QStringLiteral("31"));
 
-    choose(f->optCDap);
-    for (QLineEdit *t : {f->txtAvivas, f->txtAbasal, f->txtDmin, f->txtDp93})
+    choose(widget<QRadioButton>(f, "optCDap"));
+    for (QLineEdit *t : {widget<QLineEdit>(f, "txtAvivas"), widget<QLineEdit>(f, "txtAbasal"), widget<QLineEdit>(f, "txtDmin"), widget<QLineEdit>(f, "txtDp93")})
         QVERIFY(t->text().isEmpty());
 }
 
@@ -186,9 +187,9 @@ void ThinnedScreenTest::classes()
     QFETCH(double, percentile);
     ScreenHarness h;
     Opened o = openThinned(h);
-    choose(o.form4->optCDap);
+    choose(widget<QRadioButton>(o.form4, "optCDap"));
     typeClasses(o.form4, typed);
-    click(o.form4->cmdOk);
+    click(widget<QPushButton>(o.form4, "cmdOk"));
 
     checkStoredAndLocked(h, o);
     QCOMPARE(h.state.treesAlive.value(), trees);
@@ -218,10 +219,10 @@ void ThinnedScreenTest::classRefusals()
     QFETCH(QString, typed);
     ScreenHarness h;
     auto [form2, f] = openThinned(h);
-    choose(f->optCDap);
+    choose(widget<QRadioButton>(f, "optCDap"));
     typeClasses(f, typed);
     const QStringList before = classTexts(f);
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | Nº de árvores inválido!"});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
@@ -229,7 +230,7 @@ void ThinnedScreenTest::classRefusals()
     QCOMPARE(classTexts(f), before);
     QVERIFY(nothingStored(h.state));
     QVERIFY(f->isVisible());
-    QVERIFY(form2->Frame3->isEnabled());
+    QVERIFY(widget<QGroupBox>(form2, "Frame3")->isEnabled());
 }
 
 void ThinnedScreenTest::noTreesInAnyClass_data()
@@ -246,9 +247,9 @@ void ThinnedScreenTest::noTreesInAnyClass()
     QFETCH(QString, typed);
     ScreenHarness h;
     auto [form2, f] = openThinned(h);
-    choose(f->optCDap);
+    choose(widget<QRadioButton>(f, "optCDap"));
     typeClasses(f, typed);
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages),
              QStringList{"Dados Inválidos | Para continuar tem que introduzir nº de árvores em cada classe de dap"});
@@ -277,9 +278,9 @@ void ThinnedScreenTest::classBasalAreaLimit()
     QFETCH(bool, ends);
     ScreenHarness h;
     Opened o = openThinned(h);
-    choose(o.form4->optCDap);
+    choose(widget<QRadioButton>(o.form4, "optCDap"));
     typeClasses(o.form4, typed);
-    click(o.form4->cmdOk);
+    click(widget<QPushButton>(o.form4, "cmdOk"));
     if (!ends) {
         checkStoredAndLocked(h, o);
         QVERIFY(h.state.basalArea.value() <= 45.0);
@@ -292,7 +293,7 @@ void ThinnedScreenTest::classBasalAreaLimit()
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitModelLimit});
     QVERIFY(nothingStored(h.state));
     QVERIFY(o.form4->isVisible());
-    QVERIFY(o.form2->Frame3->isEnabled());
+    QVERIFY(widget<QGroupBox>(o.form2, "Frame3")->isEnabled());
 }
 
 void ThinnedScreenTest::parameters_data()
@@ -312,12 +313,12 @@ void ThinnedScreenTest::parameters()
     QFETCH(double, stored);
     ScreenHarness h;
     Opened o = openThinned(h);
-    choose(o.form4->optPPovoamento);
-    typeInto(o.form4->txtAvivas, trees);
-    typeInto(o.form4->txtAbasal, QStringLiteral("22"));
-    typeInto(o.form4->txtDmin, QStringLiteral("9"));
-    typeInto(o.form4->txtDp93, QStringLiteral("31.0"));
-    click(o.form4->cmdOk);
+    choose(widget<QRadioButton>(o.form4, "optPPovoamento"));
+    typeInto(widget<QLineEdit>(o.form4, "txtAvivas"), trees);
+    typeInto(widget<QLineEdit>(o.form4, "txtAbasal"), QStringLiteral("22"));
+    typeInto(widget<QLineEdit>(o.form4, "txtDmin"), QStringLiteral("9"));
+    typeInto(widget<QLineEdit>(o.form4, "txtDp93"), QStringLiteral("31.0"));
+    click(widget<QPushButton>(o.form4, "cmdOk"));
 
     checkStoredAndLocked(h, o);
     QCOMPARE(h.state.treesAlive.value(), stored);
@@ -348,11 +349,11 @@ void ThinnedScreenTest::parameterRefusals()
     QFETCH(QStringList, typed);
     ScreenHarness h;
     auto [form2, f] = openThinned(h);
-    choose(f->optPPovoamento);
-    const std::array<QLineEdit *, 4> boxes = {f->txtAvivas, f->txtAbasal, f->txtDmin, f->txtDp93};
+    choose(widget<QRadioButton>(f, "optPPovoamento"));
+    const std::array<QLineEdit *, 4> boxes = {widget<QLineEdit>(f, "txtAvivas"), widget<QLineEdit>(f, "txtAbasal"), widget<QLineEdit>(f, "txtDmin"), widget<QLineEdit>(f, "txtDp93")};
     for (size_t i = 0; i < boxes.size(); ++i)
         typeInto(boxes[i], typed[int(i)]);
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | Parâmetros do povoamento Inválidos"});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
@@ -379,12 +380,12 @@ void ThinnedScreenTest::parameterBasalAreaLimit()
     QFETCH(bool, ends);
     ScreenHarness h;
     Opened o = openThinned(h);
-    choose(o.form4->optPPovoamento);
-    typeInto(o.form4->txtAvivas, QStringLiteral("1200"));
-    typeInto(o.form4->txtAbasal, basalArea);
-    typeInto(o.form4->txtDmin, QStringLiteral("9"));
-    typeInto(o.form4->txtDp93, QStringLiteral("31"));
-    click(o.form4->cmdOk);
+    choose(widget<QRadioButton>(o.form4, "optPPovoamento"));
+    typeInto(widget<QLineEdit>(o.form4, "txtAvivas"), QStringLiteral("1200"));
+    typeInto(widget<QLineEdit>(o.form4, "txtAbasal"), basalArea);
+    typeInto(widget<QLineEdit>(o.form4, "txtDmin"), QStringLiteral("9"));
+    typeInto(widget<QLineEdit>(o.form4, "txtDp93"), QStringLiteral("31"));
+    click(widget<QPushButton>(o.form4, "cmdOk"));
     if (!ends) {
         checkStoredAndLocked(h, o);
         QCOMPARE(h.state.basalArea.value(), 45.0);
@@ -399,7 +400,7 @@ void ThinnedScreenTest::parameterBasalAreaLimit()
     // Nothing stored, the stand data not locked: the handler stopped at the end.
     QVERIFY(nothingStored(h.state));
     QVERIFY(o.form4->isVisible());
-    QVERIFY(o.form2->Frame3->isEnabled());
+    QVERIFY(widget<QGroupBox>(o.form2, "Frame3")->isEnabled());
 }
 
 void ThinnedScreenTest::nothingChosenAsksToLeave_data()
@@ -416,7 +417,7 @@ void ThinnedScreenTest::nothingChosenAsksToLeave()
     auto [form2, f] = openThinned(h);
     using A = MessageService::Answer;
     h.fake.messages.answers = {leave ? A::Yes : A::No, A::No};
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     const auto &shown = h.fake.messages.shown;
     QCOMPARE(shown.size(), size_t(leave ? 1 : 2));

@@ -3,6 +3,7 @@
 // was chosen, the hand-over to the after-thinning screen and the model's limit.
 
 #include "support/flow_test_support.h"
+#include "support/widget_lookup.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -21,7 +22,7 @@ bool openThinning(FlowHarness &h)
 {
     if (!h.enterStand(exampleScenario(QStringLiteral("planted-two-thinnings"))))
         return false;
-    return press(h.form5()->cmdProjectar) && press(h.form5()->cmdProjectar) && press(h.form5()->cmdDesbastar) &&
+    return press(widget<QPushButton>(h.form5(), "cmdProjectar")) && press(widget<QPushButton>(h.form5(), "cmdProjectar")) && press(widget<QPushButton>(h.form5(), "cmdDesbastar")) &&
            h.form6() && h.form6()->isVisible();
 }
 
@@ -48,19 +49,19 @@ void ThinningFlowTest::opensEmpty()
     QVERIFY(openThinning(h));
     ThinningScreen *f6 = h.form6();
     QCOMPARE(f6->windowTitle(), QStringLiteral("Desbaste"));
-    QCOMPARE(f6->optDmecanico->text(), QStringLiteral("Desbaste mecânico"));
-    QCOMPARE(f6->optDselectivo->text(), QStringLiteral("Desbaste  pelo baixo"));
-    QCOMPARE(f6->cmdOk->text(), QStringLiteral("&Ok"));
-    QVERIFY(!f6->optDmecanico->isChecked() && !f6->optDselectivo->isChecked());
-    QVERIFY(f6->optInvisivel->isChecked() && !f6->optInvisivel->isVisible());
-    QVERIFY(!f6->txtDmecanico->isEnabled() && !f6->txtDselectivo->isEnabled());
-    QVERIFY(f6->txtDmecanico->text().isEmpty() && f6->txtDselectivo->text().isEmpty());
+    QCOMPARE(widget<QRadioButton>(f6, "optDmecanico")->text(), QStringLiteral("Desbaste mecânico"));
+    QCOMPARE(widget<QRadioButton>(f6, "optDselectivo")->text(), QStringLiteral("Desbaste  pelo baixo"));
+    QCOMPARE(widget<QPushButton>(f6, "cmdOk")->text(), QStringLiteral("&Ok"));
+    QVERIFY(!widget<QRadioButton>(f6, "optDmecanico")->isChecked() && !widget<QRadioButton>(f6, "optDselectivo")->isChecked());
+    QVERIFY(widget<QRadioButton>(f6, "optInvisivel")->isChecked() && !widget<QRadioButton>(f6, "optInvisivel")->isVisible());
+    QVERIFY(!widget<QLineEdit>(f6, "txtDmecanico")->isEnabled() && !widget<QLineEdit>(f6, "txtDselectivo")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f6, "txtDmecanico")->text().isEmpty() && widget<QLineEdit>(f6, "txtDselectivo")->text().isEmpty());
     QStringList labels;
     for (QLabel *l : f6->findChildren<QLabel *>())
         labels << l->text();
     QVERIFY(labels.contains(QStringLiteral("% de árvores a retirar")));
     QVERIFY(labels.contains(QStringLiteral("Área basal residual (m2/ha)")));
-    QVERIFY(f6->Frame1->isAncestorOf(f6->optDmecanico) && f6->Frame1->isAncestorOf(f6->txtDselectivo));
+    QVERIFY(widget<QGroupBox>(f6, "Frame1")->isAncestorOf(widget<QRadioButton>(f6, "optDmecanico")) && widget<QGroupBox>(f6, "Frame1")->isAncestorOf(widget<QLineEdit>(f6, "txtDselectivo")));
     // The stand screen stays as it was underneath.
     QVERIFY(h.form5()->isVisible());
     QCOMPARE(h.logBlocks(), 3);
@@ -71,19 +72,19 @@ void ThinningFlowTest::eachOptionOpensItsBox()
     FlowHarness h;
     QVERIFY(openThinning(h));
     ThinningScreen *f6 = h.form6();
-    choose(f6->optDmecanico);
-    QVERIFY(f6->optDmecanico->isChecked());
-    QVERIFY(f6->txtDmecanico->isEnabled() && !f6->txtDselectivo->isEnabled());
-    typeInto(f6->txtDmecanico, QStringLiteral("25"));
+    choose(widget<QRadioButton>(f6, "optDmecanico"));
+    QVERIFY(widget<QRadioButton>(f6, "optDmecanico")->isChecked());
+    QVERIFY(widget<QLineEdit>(f6, "txtDmecanico")->isEnabled() && !widget<QLineEdit>(f6, "txtDselectivo")->isEnabled());
+    typeInto(widget<QLineEdit>(f6, "txtDmecanico"), QStringLiteral("25"));
 
-    choose(f6->optDselectivo);
-    QVERIFY(f6->txtDmecanico->text().isEmpty() && !f6->txtDmecanico->isEnabled());
-    QVERIFY(f6->txtDselectivo->isEnabled());
-    typeInto(f6->txtDselectivo, QStringLiteral("18"));
+    choose(widget<QRadioButton>(f6, "optDselectivo"));
+    QVERIFY(widget<QLineEdit>(f6, "txtDmecanico")->text().isEmpty() && !widget<QLineEdit>(f6, "txtDmecanico")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f6, "txtDselectivo")->isEnabled());
+    typeInto(widget<QLineEdit>(f6, "txtDselectivo"), QStringLiteral("18"));
 
-    choose(f6->optDmecanico);
-    QVERIFY(f6->txtDselectivo->text().isEmpty() && !f6->txtDselectivo->isEnabled());
-    QVERIFY(f6->txtDmecanico->isEnabled());
+    choose(widget<QRadioButton>(f6, "optDmecanico"));
+    QVERIFY(widget<QLineEdit>(f6, "txtDselectivo")->text().isEmpty() && !widget<QLineEdit>(f6, "txtDselectivo")->isEnabled());
+    QVERIFY(widget<QLineEdit>(f6, "txtDmecanico")->isEnabled());
     QVERIFY(h.fake.messages.shown.empty());
 }
 
@@ -108,17 +109,17 @@ void ThinningFlowTest::mechanicalLimits()
     FlowHarness h;
     QVERIFY(openThinning(h));
     ThinningScreen *f6 = h.form6();
-    choose(f6->optDmecanico);
-    typeInto(f6->txtDmecanico, typed);
-    QVERIFY(press(f6->cmdOk));
+    choose(widget<QRadioButton>(f6, "optDmecanico"));
+    typeInto(widget<QLineEdit>(f6, "txtDmecanico"), typed);
+    QVERIFY(press(widget<QPushButton>(f6, "cmdOk")));
 
     if (accepted) {
         QVERIFY(h.fake.messages.shown.empty());
         QVERIFY(!h.form5()->isVisible());
         QVERIFY(h.form6() && !h.form6()->isVisible()); // hidden with its entries
-        QCOMPARE(h.form6()->txtDmecanico->text(), typed);
+        QCOMPARE(widget<QLineEdit>(h.form6(), "txtDmecanico")->text(), typed);
         QVERIFY(h.form7() && h.form7()->isVisible());
-        QCOMPARE(h.form7()->lblDesbasteMS->text(), QStringLiteral("Mecânico com %1% de árvores a retirar").arg(typed));
+        QCOMPARE(widget<QLabel>(h.form7(), "lblDesbasteMS")->text(), QStringLiteral("Mecânico com %1% de árvores a retirar").arg(typed));
         // The residual stand keeps the Weibull shape and loses that share of the trees.
         QCOMPARE(h.state.residualWeibullC.value(), h.state.weibullC.value());
         QVERIFY(qAbs(h.state.residualTrees.value() - h.state.treesAlive.value() * (1.0 - typed.toDouble() / 100.0)) < 1e-6);
@@ -132,7 +133,7 @@ void ThinningFlowTest::mechanicalLimits()
         QCOMPARE(h.fake.messages.shown.front().parentName, QStringLiteral("Form6"));
         // The user stays with the entry as typed.
         QVERIFY(f6->isVisible());
-        QCOMPARE(f6->txtDmecanico->text(), typed);
+        QCOMPARE(widget<QLineEdit>(f6, "txtDmecanico")->text(), typed);
         QVERIFY(!h.form7());
         QVERIFY(h.state.residualTrees.isEmptyOrNull());
     }
@@ -162,14 +163,14 @@ void ThinningFlowTest::fromBelowLimits()
     const double g = h.state.basalArea.value();
     const QString typed = fractionOfG > 0.0 ? QString::number(fractionOfG * g, 'g', 17) : text;
     ThinningScreen *f6 = h.form6();
-    choose(f6->optDselectivo);
-    typeInto(f6->txtDselectivo, typed);
-    QVERIFY(press(f6->cmdOk));
+    choose(widget<QRadioButton>(f6, "optDselectivo"));
+    typeInto(widget<QLineEdit>(f6, "txtDselectivo"), typed);
+    QVERIFY(press(widget<QPushButton>(f6, "cmdOk")));
 
     if (refusal.isEmpty()) {
         QVERIFY(h.fake.messages.shown.empty());
         QVERIFY(h.form7() && h.form7()->isVisible());
-        QCOMPARE(h.form7()->lblDesbasteMS->text(), QStringLiteral("Pelo baixo com %1 m2 de área basal residual").arg(typed));
+        QCOMPARE(widget<QLabel>(h.form7(), "lblDesbasteMS")->text(), QStringLiteral("Pelo baixo com %1 m2 de área basal residual").arg(typed));
         QCOMPARE(h.state.residualBasalArea.value(), fractionOfG * g);
         // From now on the stand counts as one thinned before.
         QCOMPARE(h.state.enteredUnthinned.value(), 0.0);
@@ -189,7 +190,7 @@ void ThinningFlowTest::fromBelowLimits()
         QCOMPARE(QString::fromStdString(m.text), refusal);
     }
     QVERIFY(f6->isVisible());
-    QCOMPARE(f6->txtDselectivo->text(), typed);
+    QCOMPARE(widget<QLineEdit>(f6, "txtDselectivo")->text(), typed);
     QVERIFY(!h.form7());
 }
 
@@ -207,7 +208,7 @@ void ThinningFlowTest::noOptionAsksToLeave()
     QVERIFY(openThinning(h));
     h.fake.messages.answers = {leave ? MessageService::Answer::Yes : MessageService::Answer::No,
                                MessageService::Answer::Yes};
-    QVERIFY(press(h.form6()->cmdOk));
+    QVERIFY(press(widget<QPushButton>(h.form6(), "cmdOk")));
 
     const Message question{Message::Icon::Question, Message::Buttons::YesNo, "Insuficiência de Dados...",
                            "Não fez a opção de desbaste. Deseja sair deste ecran?"};
@@ -235,9 +236,9 @@ void ThinningFlowTest::residualOutsideTheModelEndsTheProgram()
     // A residual basal area above 45 m2/ha needs a stand above 60, which no
     // table on screen holds; the stand state is set so here.
     h.state.basalArea = 70.0;
-    choose(h.form6()->optDmecanico);
-    typeInto(h.form6()->txtDmecanico, QStringLiteral("15"));
-    QVERIFY(press(h.form6()->cmdOk));
+    choose(widget<QRadioButton>(h.form6(), "optDmecanico"));
+    typeInto(widget<QLineEdit>(h.form6(), "txtDmecanico"), QStringLiteral("15"));
+    QVERIFY(press(widget<QPushButton>(h.form6(), "cmdOk")));
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitModelLimit});
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last(), Message::error("Resultados Inconsistentes",

@@ -3,6 +3,7 @@
 // basal-area limit that ends the program.
 
 #include "support/entry_screen_test_support.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/unthinned_screen.h"
@@ -27,19 +28,19 @@ Opened openUnthinned(ScreenHarness &h, const QString &age = QStringLiteral("12")
                      const QString &height = QStringLiteral("9"))
 {
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(h.window<OptionsScreen>("Form1")->cmdOk);
-    click(e->cmdSimulacao);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    click(widget<QToolButton>(e, "cmdSimulacao"));
     auto *form2 = h.window<StandDataScreen>("Form2");
-    typeInto(form2->txtIdade, age);
-    typeInto(form2->txtADominante, height);
-    click(form2->cmdDPndesb);
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), age);
+    typeInto(widget<QLineEdit>(form2, "txtADominante"), height);
+    click(widget<QPushButton>(form2, "cmdDPndesb"));
     return {form2, h.window<UnthinnedScreen>("Form3")};
 }
 
 bool standDataLocked(const StandDataScreen *f)
 {
-    return !f->Frame3->isEnabled() && !f->Frame4->isEnabled() && !f->cmdDPdesb->isEnabled();
+    return !widget<QGroupBox>(f, "Frame3")->isEnabled() && !widget<QGroupBox>(f, "Frame4")->isEnabled() && !widget<QPushButton>(f, "cmdDPdesb")->isEnabled();
 }
 
 } // namespace
@@ -64,13 +65,13 @@ void UnthinnedScreenTest::designState()
     auto [form2, f] = openUnthinned(h);
     QVERIFY(f && f->isVisible());
     QCOMPARE(f->windowTitle(), QStringLiteral("Dados do Povoamento não Desbastado"));
-    QCOMPARE(f->optArvPlant->text(), QStringLiteral("Nº de árvores plantadas (nº/ha)"));
-    QCOMPARE(f->optArvVivas->text(), QStringLiteral("Nº de árvores vivas (nº/ha)"));
-    QVERIFY(!f->optArvPlant->isChecked() && !f->optArvVivas->isChecked());
-    QVERIFY(f->txtNArvVP->text().isEmpty());
-    QCOMPARE(f->cmdOk->text(), QStringLiteral("&Ok"));
-    for (QWidget *w : std::initializer_list<QWidget *>{f->txtNArvVP, f->optArvPlant, f->optArvVivas})
-        QCOMPARE(w->parentWidget(), static_cast<QWidget *>(f->Frame1));
+    QCOMPARE(widget<QRadioButton>(f, "optArvPlant")->text(), QStringLiteral("Nº de árvores plantadas (nº/ha)"));
+    QCOMPARE(widget<QRadioButton>(f, "optArvVivas")->text(), QStringLiteral("Nº de árvores vivas (nº/ha)"));
+    QVERIFY(!widget<QRadioButton>(f, "optArvPlant")->isChecked() && !widget<QRadioButton>(f, "optArvVivas")->isChecked());
+    QVERIFY(widget<QLineEdit>(f, "txtNArvVP")->text().isEmpty());
+    QCOMPARE(widget<QPushButton>(f, "cmdOk")->text(), QStringLiteral("&Ok"));
+    for (QWidget *w : std::initializer_list<QWidget *>{widget<QLineEdit>(f, "txtNArvVP"), widget<QRadioButton>(f, "optArvPlant"), widget<QRadioButton>(f, "optArvVivas")})
+        QCOMPARE(w->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "Frame1")));
     QCOMPARE(f->parentWidget(), static_cast<QWidget *>(h.entrada()));
 }
 
@@ -97,9 +98,9 @@ void UnthinnedScreenTest::countIsRounded()
     QFETCH(double, stored);
     ScreenHarness h;
     auto [form2, f] = openUnthinned(h);
-    choose(alive ? f->optArvVivas : f->optArvPlant);
-    typeInto(f->txtNArvVP, typed);
-    click(f->cmdOk);
+    choose(alive ? widget<QRadioButton>(f, "optArvVivas") : widget<QRadioButton>(f, "optArvPlant"));
+    typeInto(widget<QLineEdit>(f, "txtNArvVP"), typed);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QVERIFY2(h.fake.messages.shown.empty(), qPrintable(boxTexts(h.fake.messages).join('\n')));
     QCOMPARE(h.state.enteredUnthinned.value(), 1.0);
@@ -121,8 +122,8 @@ void UnthinnedScreenTest::countIsRounded()
     QVERIFY(!f->isVisible());
     QCOMPARE(h.window<UnthinnedScreen>("Form3"), f);
     QVERIFY(standDataLocked(form2));
-    QVERIFY(form2->cmdDPndesb->isEnabled());
-    QVERIFY(form2->cmdOk->isEnabled());
+    QVERIFY(widget<QPushButton>(form2, "cmdDPndesb")->isEnabled());
+    QVERIFY(widget<QPushButton>(form2, "cmdOk")->isEnabled());
 }
 
 void UnthinnedScreenTest::refused_data()
@@ -150,11 +151,11 @@ void UnthinnedScreenTest::refused()
     ScreenHarness h;
     auto [form2, f] = openUnthinned(h);
     if (option == 1)
-        choose(f->optArvPlant);
+        choose(widget<QRadioButton>(f, "optArvPlant"));
     else if (option == 2)
-        choose(f->optArvVivas);
-    typeInto(f->txtNArvVP, typed);
-    click(f->cmdOk);
+        choose(widget<QRadioButton>(f, "optArvVivas"));
+    typeInto(widget<QLineEdit>(f, "txtNArvVP"), typed);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Dados Inválidos | " + message});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
@@ -163,8 +164,8 @@ void UnthinnedScreenTest::refused()
     QVERIFY(h.state.enteredUnthinned.isEmpty());
     QVERIFY(h.state.treesPlanted.isEmpty() && h.state.treesAlive.isEmpty() && h.state.basalArea.isEmpty());
     QVERIFY(f->isVisible());
-    QCOMPARE(f->txtNArvVP->text(), typed);
-    QVERIFY(form2->Frame3->isEnabled() && form2->Frame4->isEnabled());
+    QCOMPARE(widget<QLineEdit>(f, "txtNArvVP")->text(), typed);
+    QVERIFY(widget<QGroupBox>(form2, "Frame3")->isEnabled() && widget<QGroupBox>(form2, "Frame4")->isEnabled());
     QVERIFY(!h.fake.exit.exited());
 }
 
@@ -183,10 +184,10 @@ void UnthinnedScreenTest::emptyEntryAsksToLeave()
     QFETCH(bool, reminderAnswer);
     ScreenHarness h;
     auto [form2, f] = openUnthinned(h);
-    choose(f->optArvPlant);
+    choose(widget<QRadioButton>(f, "optArvPlant"));
     using A = MessageService::Answer;
     h.fake.messages.answers = {leave ? A::Yes : A::No, reminderAnswer ? A::Yes : A::No};
-    click(f->cmdOk);
+    click(widget<QPushButton>(f, "cmdOk"));
 
     const auto &shown = h.fake.messages.shown;
     QCOMPARE(shown.size(), size_t(leave ? 1 : 2));
@@ -197,7 +198,7 @@ void UnthinnedScreenTest::emptyEntryAsksToLeave()
     QCOMPARE(QString::fromStdString(question.text),
              QStringLiteral("Não preencheu todos os requesitos. Deseja sair deste ecran?"));
     QVERIFY(h.state.enteredUnthinned.isEmpty());
-    QVERIFY(form2->Frame3->isEnabled());
+    QVERIFY(widget<QGroupBox>(form2, "Frame3")->isEnabled());
     if (leave) {
         QVERIFY(!h.window<UnthinnedScreen>("Form3"));
         QVERIFY(!f->isVisible());
@@ -218,16 +219,16 @@ void UnthinnedScreenTest::basalAreaBeyondTheModelEnds()
 {
     ScreenHarness h;
     auto [form2, f] = openUnthinned(h, QStringLiteral("15"), QStringLiteral("10"));
-    choose(f->optArvPlant);
-    typeInto(f->txtNArvVP, QStringLiteral("10000"));
-    click(f->cmdOk);
+    choose(widget<QRadioButton>(f, "optArvPlant"));
+    typeInto(widget<QLineEdit>(f, "txtNArvVP"), QStringLiteral("10000"));
+    click(widget<QPushButton>(f, "cmdOk"));
 
     QCOMPARE(boxTexts(h.fake.messages),
              QStringList{"Resultados Inconsistentes | Simulação fora dos limites do modelo!A simulação vai terminar."});
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Error);
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitModelLimit});
     // The handler stopped at the end: the stand data were not locked, the window not hidden.
-    QVERIFY(form2->Frame3->isEnabled());
+    QVERIFY(widget<QGroupBox>(form2, "Frame3")->isEnabled());
     QVERIFY(f->isVisible());
 }
 
@@ -235,11 +236,11 @@ void UnthinnedScreenTest::cancelOnStandDataUnloadsIt()
 {
     ScreenHarness h;
     auto [form2, f] = openUnthinned(h);
-    choose(f->optArvVivas);
-    typeInto(f->txtNArvVP, QStringLiteral("900"));
-    click(f->cmdOk);
+    choose(widget<QRadioButton>(f, "optArvVivas"));
+    typeInto(widget<QLineEdit>(f, "txtNArvVP"), QStringLiteral("900"));
+    click(widget<QPushButton>(f, "cmdOk"));
     QVERIFY(h.window<UnthinnedScreen>("Form3"));
-    click(form2->cmdCancelar);
+    click(widget<QPushButton>(form2, "cmdCancelar"));
     QVERIFY(!h.window<UnthinnedScreen>("Form3"));
     QVERIFY(h.state.treesAlive.isNull());
 }

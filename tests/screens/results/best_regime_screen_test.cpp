@@ -4,6 +4,7 @@
 // cancelled, a regime saved and played again, bad input refused.
 
 #include "regimes/best_regime_search.h"
+#include "support/widget_lookup.h"
 #include "screens/results/best_regime_screen.h"
 #include "screens/results/economics_screen.h"
 #include "screens/results/end_screen.h"
@@ -34,7 +35,7 @@ bool finishedPlantedStand(FlowHarness &h)
 // The valuation window with the prices of the guides' example, valued.
 EconomicsScreen *valuedWindow(FlowHarness &h)
 {
-    if (!press(h.window<EndScreen>("Terminar")->cmdAvaliacaoEconomica))
+    if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdAvaliacaoEconomica")))
         return nullptr;
     auto *w = h.window<EconomicsScreen>("frmEconomia");
     if (!w)
@@ -48,12 +49,12 @@ EconomicsScreen *valuedWindow(FlowHarness &h)
     typeInto(w->input(EconomicField::AnnualCost), QStringLiteral("15"));
     typeInto(w->input(EconomicField::EstablishmentCost), QStringLiteral("1200"));
     typeInto(w->input(EconomicField::DiscountRate), QStringLiteral("3"));
-    return press(w->cmdCalcular) ? w : nullptr;
+    return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
 }
 
 BestRegimeScreen *openSearch(EconomicsScreen *w)
 {
-    if (!w || !press(w->cmdMelhorRegime))
+    if (!w || !press(widget<QPushButton>(w, "cmdMelhorRegime")))
         return nullptr;
     return w->bestRegime();
 }
@@ -72,7 +73,7 @@ void typeSpace(BestRegimeScreen *s, const char *from, const char *to, const char
 
 void chooseObjective(BestRegimeScreen *s, const QString &label)
 {
-    s->cboObjectivo->setCurrentIndex(s->cboObjectivo->findText(label));
+    widget<QComboBox>(s, "cboObjectivo")->setCurrentIndex(widget<QComboBox>(s, "cboObjectivo")->findText(label));
 }
 
 // The same stand and prices as typed in the windows, for the optimizer called directly.
@@ -126,25 +127,25 @@ void BestRegimeScreenTest::buttonOnTheValuationWindow()
     QVERIFY(finishedPlantedStand(h));
     auto *w = valuedWindow(h);
     QVERIFY(w);
-    QCOMPARE(w->cmdMelhorRegime->text(), QStringLiteral("Procurar o melhor regime"));
+    QCOMPARE(widget<QPushButton>(w, "cmdMelhorRegime")->text(), QStringLiteral("Procurar o melhor regime"));
     // Last in the tab order.
-    QCOMPARE(w->cmdExportarGrafico->nextInFocusChain(), w->cmdMelhorRegime);
+    QCOMPARE(widget<QPushButton>(w, "cmdExportarGrafico")->nextInFocusChain(), widget<QPushButton>(w, "cmdMelhorRegime"));
     auto *s = openSearch(w);
     QVERIFY(s && s->isVisible());
     QCOMPARE(s->objectName(), QStringLiteral("frmMelhorRegime"));
     QCOMPARE(s->windowTitle(), QStringLiteral("Procurar o Melhor Regime"));
     // The valuation window stays behind it.
     QVERIFY(h.shown("frmEconomia"));
-    QCOMPARE(gridRow(s->GrelhaRegimes, -1), QStringList({"N.º", "Valor", "VAL", "VAE", "VES", "Volume", "Madeira",
+    QCOMPARE(gridRow(widget<QTableView>(s, "GrelhaRegimes"), -1), QStringList({"N.º", "Valor", "VAL", "VAE", "VES", "Volume", "Madeira",
                                                          "Rotação", "Regime"}));
-    QVERIFY(!s->cmdGuardar->isEnabled());
-    QVERIFY(!s->cmdCancelar->isEnabled());
+    QVERIFY(!widget<QPushButton>(s, "cmdGuardar")->isEnabled());
+    QVERIFY(!widget<QPushButton>(s, "cmdCancelar")->isEnabled());
     // It fits a 1024 x 768 screen.
     const QSize size = s->frameGeometry().size().expandedTo(s->sizeHint());
     QVERIFY2(size.width() <= 1024 && size.height() <= 768,
              qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
     // Opened again, the same window comes forward.
-    QVERIFY(press(s->cmdFechar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdFechar")));
     QVERIFY(!s->isVisible());
     QCOMPARE(openSearch(w), s);
     QVERIFY(s->isVisible());
@@ -158,12 +159,12 @@ void BestRegimeScreenTest::findsWhatTheOptimizerFinds()
     QVERIFY(s);
     typeSpace(s, "30", "42", "2", "10", "15", "20, 30", "16 18");
     chooseObjective(s, QStringLiteral("VAL"));
-    QVERIFY(press(s->cmdProcurar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
     QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), kSearchTimeoutMs);
     QVERIFY(h.fake.messages.shown.empty());
-    QCOMPARE(s->barProgresso->value(), 100);
-    QVERIFY(s->cmdGuardar->isEnabled());
-    QVERIFY(s->lblResumo->text().contains(QStringLiteral("regimes avaliados")));
+    QCOMPARE(widget<QProgressBar>(s, "barProgresso")->value(), 100);
+    QVERIFY(widget<QPushButton>(s, "cmdGuardar")->isEnabled());
+    QVERIFY(widget<QLabel>(s, "lblResumo")->text().contains(QStringLiteral("regimes avaliados")));
 
     OptimizeOptions options;
     options.objective = Objective::Npv;
@@ -172,16 +173,16 @@ void BestRegimeScreenTest::findsWhatTheOptimizerFinds()
     const OptimizeResult direct = optimizeRegime(stand, smallSpace(), options);
     QCOMPARE(direct.status, OptimizeResult::Status::Done);
     QVERIFY(direct.best.size() >= 2);
-    QCOMPARE(s->GrelhaRegimes->model()->rowCount(), int(direct.best.size()));
+    QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), int(direct.best.size()));
     const RankedRegime &best = direct.best.front();
-    const QStringList row = gridRow(s->GrelhaRegimes, 0);
+    const QStringList row = gridRow(widget<QTableView>(s, "GrelhaRegimes"), 0);
     QCOMPARE(row[0], QStringLiteral("1"));
     QCOMPARE(row[1], QString::fromStdString(formatFixed(best.objective, 2)));
     QCOMPARE(row[2], QString::fromStdString(formatFixed(*best.npv, 2)));
     QCOMPARE(row[7], QString::fromStdString(plainNumberText(best.rotationAge)));
     QCOMPARE(row[8], QString::fromStdString(scheduleText(best.thinnings)));
     // Best first.
-    QVERIFY(row[1].toDouble() >= gridRow(s->GrelhaRegimes, 1)[1].toDouble());
+    QVERIFY(row[1].toDouble() >= gridRow(widget<QTableView>(s, "GrelhaRegimes"), 1)[1].toDouble());
     // A search changes nothing of the simulation.
     QCOMPARE(h.recordRows(), 9);
     if (qEnvironmentVariableIsSet("TAVELO_SCREENSHOT_DIR"))
@@ -197,17 +198,17 @@ void BestRegimeScreenTest::cancelsALongSearch()
     // Millions of regimes: far longer than the test waits.
     typeSpace(s, "20", "100", "8", "5", "12", "15 20 25 30 35 40 45 50", "8 10 12 14 16 18 20 22 24 26");
     chooseObjective(s, QStringLiteral("Volume"));
-    QVERIFY(press(s->cmdProcurar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
     QVERIFY(s->searching());
-    QVERIFY(!s->cmdProcurar->isEnabled());
-    QVERIFY(s->cmdCancelar->isEnabled());
-    QVERIFY(press(s->cmdCancelar));
+    QVERIFY(!widget<QPushButton>(s, "cmdProcurar")->isEnabled());
+    QVERIFY(widget<QPushButton>(s, "cmdCancelar")->isEnabled());
+    QVERIFY(press(widget<QPushButton>(s, "cmdCancelar")));
     QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), 20000);
-    QVERIFY2(s->lblResumo->text().startsWith(QStringLiteral("Procura cancelada")), qPrintable(s->lblResumo->text()));
-    QCOMPARE(s->GrelhaRegimes->model()->rowCount(), 0);
-    QVERIFY(s->cmdProcurar->isEnabled());
-    QVERIFY(!s->cmdCancelar->isEnabled());
-    QVERIFY(!s->cmdGuardar->isEnabled());
+    QVERIFY2(widget<QLabel>(s, "lblResumo")->text().startsWith(QStringLiteral("Procura cancelada")), qPrintable(widget<QLabel>(s, "lblResumo")->text()));
+    QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), 0);
+    QVERIFY(widget<QPushButton>(s, "cmdProcurar")->isEnabled());
+    QVERIFY(!widget<QPushButton>(s, "cmdCancelar")->isEnabled());
+    QVERIFY(!widget<QPushButton>(s, "cmdGuardar")->isEnabled());
     QVERIFY(h.fake.messages.shown.empty());
 }
 
@@ -219,16 +220,16 @@ void BestRegimeScreenTest::savesARegimeThatPlaysAgainToItsValue()
     QVERIFY(s);
     typeSpace(s, "30", "42", "2", "10", "15", "20, 30", "16 18");
     chooseObjective(s, QStringLiteral("VAL"));
-    QVERIFY(press(s->cmdProcurar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
     QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), kSearchTimeoutMs);
-    QVERIFY(s->GrelhaRegimes->model()->rowCount() >= 2);
+    QVERIFY(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount() >= 2);
 
     // The second regime, chosen in the table.
-    s->GrelhaRegimes->selectRow(1);
-    const QStringList row = gridRow(s->GrelhaRegimes, 1);
+    widget<QTableView>(s, "GrelhaRegimes")->selectRow(1);
+    const QStringList row = gridRow(widget<QTableView>(s, "GrelhaRegimes"), 1);
     const QString path = h.dir.path() + QStringLiteral("/segundo");
     h.fake.files.answer = path;
-    QVERIFY(press(s->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdGuardar")));
     QCOMPARE(h.fake.files.asked.size(), size_t(1));
     QCOMPARE(h.fake.files.asked.back().proposedName, QStringLiteral("regime-2.json"));
     QVERIFY(h.fake.messages.shown.empty());
@@ -255,7 +256,7 @@ void BestRegimeScreenTest::savesARegimeThatPlaysAgainToItsValue()
     // A save that fails says so and writes nothing.
     const QString nowhere = h.dir.path() + QStringLiteral("/sem-pasta/regime.json");
     h.fake.files.answer = nowhere;
-    QVERIFY(press(s->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdGuardar")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last().title, std::string("Procurar o Melhor Regime"));
     QVERIFY(h.fake.messages.last().text.find("Não foi possível guardar o regime") != std::string::npos);
@@ -264,7 +265,7 @@ void BestRegimeScreenTest::savesARegimeThatPlaysAgainToItsValue()
     QCOMPARE(readFile(path + QStringLiteral(".json")), json);
     // Cancelling the dialog writes nothing and says nothing.
     h.fake.files.answer.clear();
-    QVERIFY(press(s->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdGuardar")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
 }
 
@@ -297,7 +298,7 @@ void BestRegimeScreenTest::refusesBadInput()
         h.fake.messages.clear();
         const auto &t = c.texts;
         typeSpace(s, t[0], t[1], t[2], t[3], t[4], t[5], t[6]);
-        QVERIFY2(press(s->cmdProcurar), c.name);
+        QVERIFY2(press(widget<QPushButton>(s, "cmdProcurar")), c.name);
         QVERIFY2(!s->searching(), c.name);
         QCOMPARE(h.fake.messages.shown.size(), size_t(1));
         QCOMPARE(h.fake.messages.last().title, std::string("Procurar o Melhor Regime"));
@@ -305,8 +306,8 @@ void BestRegimeScreenTest::refusesBadInput()
         QCOMPARE(h.fake.messages.shown.back().parentName, QStringLiteral("frmMelhorRegime"));
         // The text stays as typed, nothing is searched or shown.
         QCOMPARE(s->input(SearchField::RotationTo)->text(), QString::fromUtf8(t[1]));
-        QCOMPARE(s->GrelhaRegimes->model()->rowCount(), 0);
-        QVERIFY(s->lblResumo->text().isEmpty());
+        QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), 0);
+        QVERIFY(widget<QLabel>(s, "lblResumo")->text().isEmpty());
     }
 
     // The land's value needs a stand entered as planted and a rate above 0:
@@ -314,16 +315,16 @@ void BestRegimeScreenTest::refusesBadInput()
     // takes the new rate and is refused before searching.
     auto *w = h.window<EconomicsScreen>("frmEconomia");
     typeInto(w->input(EconomicField::DiscountRate), QStringLiteral("0"));
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QVERIFY(s->isVisible());
     h.fake.messages.clear();
     typeSpace(s, "30", "35", "0", "", "", "", "");
     chooseObjective(s, QStringLiteral("VES"));
-    QVERIFY(press(s->cmdProcurar));
+    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
     QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), kSearchTimeoutMs);
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QVERIFY(h.fake.messages.last().text.find("VES") != std::string::npos);
-    QCOMPARE(s->GrelhaRegimes->model()->rowCount(), 0);
+    QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(BestRegimeScreenTest)

@@ -4,6 +4,7 @@
 // factors remembered for the next opening, the exports and the printout.
 
 #include "screens/results/carbon_screen.h"
+#include "support/widget_lookup.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
 
@@ -30,7 +31,7 @@ bool finishedPlantedStand(FlowHarness &h, bool withBark = true)
 
 CarbonScreen *openCarbon(FlowHarness &h)
 {
-    if (!press(h.window<EndScreen>("Terminar")->cmdBalancoCarbono))
+    if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdBalancoCarbono")))
         return nullptr;
     return h.window<CarbonScreen>("frmCarbono");
 }
@@ -73,10 +74,10 @@ void CarbonScreenTest::buttonOnTheEndScreen()
     FlowHarness h;
     QVERIFY(finishedPlantedStand(h));
     auto *end = h.window<EndScreen>("Terminar");
-    QCOMPARE(end->cmdBalancoCarbono->text(), QStringLiteral("Balanço de carbono"));
+    QCOMPARE(widget<QPushButton>(end, "cmdBalancoCarbono")->text(), QStringLiteral("Balanço de carbono"));
     // Last in the tab order and below every button that was there.
-    QCOMPARE(end->cmdAvaliacaoEconomica->nextInFocusChain(), end->cmdBalancoCarbono);
-    QVERIFY(end->cmdBalancoCarbono->y() > end->cmdAvaliacaoEconomica->y());
+    QCOMPARE(widget<QPushButton>(end, "cmdAvaliacaoEconomica")->nextInFocusChain(), widget<QPushButton>(end, "cmdBalancoCarbono"));
+    QVERIFY(widget<QPushButton>(end, "cmdBalancoCarbono")->y() > widget<QPushButton>(end, "cmdAvaliacaoEconomica")->y());
 
     auto *w = openCarbon(h);
     QVERIFY(w && w->isVisible());
@@ -84,11 +85,11 @@ void CarbonScreenTest::buttonOnTheEndScreen()
     QVERIFY(!h.shown("Terminar"));
     // Nothing typed: the defaults, shown in grey, give the account at once.
     QCOMPARE(w->input(CarbonField::CarbonFraction)->placeholderText(), QStringLiteral("0.51"));
-    QCOMPARE(w->GrelhaCarbono->model()->rowCount(), 9);
+    QCOMPARE(widget<QTableView>(w, "GrelhaCarbono")->model()->rowCount(), 9);
     // 48.05 x 0.44 x 1.3 x 1.29 x 0.51 = 18.08
-    QCOMPARE(gridRow(w->GrelhaCarbono, 0), QStringList({"2026", "12", "AD", "18.08", "0.00", "0.00", "18.08"}));
+    QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 0), QStringList({"2026", "12", "AD", "18.08", "0.00", "0.00", "18.08"}));
     QVERIFY(h.fake.messages.shown.empty());
-    QVERIFY(press(w->cmdVoltar));
+    QVERIFY(press(widget<QPushButton>(w, "cmdVoltar")));
     QVERIFY(h.shown("Terminar"));
     QVERIFY(!h.window("frmCarbono"));
 }
@@ -109,17 +110,17 @@ void CarbonScreenTest::accountOfTheSimulation()
     auto *w = openCarbon(h);
     QVERIFY(w);
     typeExample(w);
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QVERIFY(h.fake.messages.shown.empty());
 
-    QCOMPARE(gridRow(w->GrelhaCarbono, -1),
+    QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), -1),
              QStringList({"Ano", "Idade", "Cod", "Povoamento", "Produtos", "Emitido", "Total"}));
     // Whole tree 0.36894 t C per m3 over bark; the thinning of 22 sends
     // 20.18 and 26.62 m3 x 0.22 to the pools, seen from the next year on.
-    QCOMPARE(w->GrelhaCarbono->model()->rowCount(), 9);
-    QCOMPARE(gridRow(w->GrelhaCarbono, 3), QStringList({"2036", "22", "D", "45.15", "0.00", "7.50", "45.15"}));
-    QCOMPARE(gridRow(w->GrelhaCarbono, 4), QStringList({"2041", "27", "AD", "67.45", "9.23", "7.50", "76.68"}));
-    QCOMPARE(gridRow(w->GrelhaCarbono, 8), QStringList({"2056", "42", "AD", "86.13", "26.00", "59.78", "112.13"}));
+    QCOMPARE(widget<QTableView>(w, "GrelhaCarbono")->model()->rowCount(), 9);
+    QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 3), QStringList({"2036", "22", "D", "45.15", "0.00", "7.50", "45.15"}));
+    QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 4), QStringList({"2041", "27", "AD", "67.45", "9.23", "7.50", "76.68"}));
+    QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 8), QStringList({"2056", "42", "AD", "86.13", "26.00", "59.78", "112.13"}));
     QCOMPARE(w->lblTotais[0]->text(), QStringLiteral("Stock no início (12 anos): 17.73 t C/ha (65.00 t CO2e/ha)"));
     QCOMPARE(w->lblTotais[1]->text(), QStringLiteral("Stock no fim (42 anos): 112.13 t C/ha (411.15 t CO2e/ha)"));
     QCOMPARE(w->lblTotais[2]->text(), QStringLiteral("Balanço líquido: 94.41 t C/ha (346.15 t CO2e/ha)"));
@@ -128,12 +129,12 @@ void CarbonScreenTest::accountOfTheSimulation()
     QCOMPARE(w->lblTotais[5]->text(), QStringLiteral("Emitido acumulado: 59.78 t C/ha (219.21 t CO2e/ha)"));
 
     // The chart: the stand by record row, the products and the total year by year.
-    const QList<QPointF> stand = linePoints(w->chtCarbono, QStringLiteral("Povoamento"));
+    const QList<QPointF> stand = linePoints(widget<QChartView>(w, "chtCarbono"), QStringLiteral("Povoamento"));
     QCOMPARE(stand.size(), 9);
     QVERIFY(std::abs(stand[3].y() - 122.37 * 0.36894) < 1e-9);
-    const QList<QPointF> products = linePoints(w->chtCarbono, QStringLiteral("Produtos"));
+    const QList<QPointF> products = linePoints(widget<QChartView>(w, "chtCarbono"), QStringLiteral("Produtos"));
     QCOMPARE(products.size(), 31);
-    const QList<QPointF> total = linePoints(w->chtCarbono, QStringLiteral("Total"));
+    const QList<QPointF> total = linePoints(widget<QChartView>(w, "chtCarbono"), QStringLiteral("Total"));
     // One point a year, two at each thinning's age.
     QCOMPARE(total.size(), 33);
     QCOMPARE(total.last().x(), 42.0);
@@ -156,9 +157,9 @@ void CarbonScreenTest::refusesABadFactor()
     auto *w = openCarbon(h);
     QVERIFY(w);
     typeExample(w);
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     typeInto(w->input(CarbonField::ExpansionFactor), QStringLiteral("1,3"));
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last().title, std::string("Dados Inválidos"));
     QCOMPARE(h.fake.messages.last().text,
@@ -178,9 +179,9 @@ void CarbonScreenTest::remembersTheFactors()
     auto *w = openCarbon(h);
     QVERIFY(w);
     typeExample(w);
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.settings.values[QStringLiteral("carbono/halfLives.sawlog")], QStringLiteral("35"));
-    QVERIFY(press(w->cmdVoltar));
+    QVERIFY(press(widget<QPushButton>(w, "cmdVoltar")));
 
     // Opened again (as in the next run of the program): the texts are back and counted at once.
     auto *again = openCarbon(h);
@@ -196,10 +197,10 @@ void CarbonScreenTest::exportsAndPrints()
     auto *w = openCarbon(h);
     QVERIFY(w);
     typeExample(w);
-    QVERIFY(press(w->cmdCalcular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("carbono"));
-    QVERIFY(press(w->cmdExportarTabela));
+    QVERIFY(press(widget<QPushButton>(w, "cmdExportarTabela")));
     QCOMPARE(h.fake.files.asked.back().proposedName,
              QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-carbono"));
     const QStringList lines = QString::fromUtf8(readFile(h.dir.filePath(QStringLiteral("carbono.csv"))))
@@ -209,14 +210,14 @@ void CarbonScreenTest::exportsAndPrints()
     QCOMPARE(lines[7], QStringLiteral("2046,32,D,49.04,8.18,24.64,57.22"));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("carbono.png"));
-    QVERIFY(press(w->cmdExportarGrafico));
+    QVERIFY(press(widget<QPushButton>(w, "cmdExportarGrafico")));
     const QImage png(h.dir.filePath(QStringLiteral("carbono.png")));
     QVERIFY(!png.isNull());
-    QVERIFY(png.width() >= w->chtCarbono->width());
+    QVERIFY(png.width() >= widget<QChartView>(w, "chtCarbono")->width());
 
     h.fake.print.accept = true;
     h.fake.print.pdfPath = h.dir.filePath(QStringLiteral("carbono.pdf"));
-    QVERIFY(press(w->cmdImprimir));
+    QVERIFY(press(widget<QPushButton>(w, "cmdImprimir")));
     QCOMPARE(pdfPages(h.fake.print.pdfPath), 1);
     QVERIFY(h.fake.messages.shown.empty());
     QVERIFY(h.shown("frmCarbono"));

@@ -2,6 +2,7 @@
 // charts as PNG, through the save dialog, without changing anything else.
 
 #include "support/flow_test_support.h"
+#include "support/widget_lookup.h"
 #include "base/csv.h"
 #include "screens/results/class_charts_screen.h"
 #include "screens/results/end_screen.h"
@@ -67,14 +68,14 @@ void ExportTest::standTables()
 
     // Form5's grid, under a name typed without an extension.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("estrutura"));
-    QVERIFY(press(h.form5()->cmdExportar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdExportar")));
     QCOMPARE(h.fake.files.asked.size(), size_t(1));
     QCOMPARE(h.fake.files.asked.back().title, QStringLiteral("Exportar a tabela"));
     QCOMPARE(h.fake.files.asked.back().filter, QStringLiteral("CSV (*.csv)|*.csv"));
     QCOMPARE(h.fake.files.asked.back().proposedName,
              QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-idade-17"));
     const QStringList form5Lines = csvLines(h.dir.filePath(QStringLiteral("estrutura.csv")));
-    QCOMPARE(form5Lines, gridAsCsv(h.form5()->Grelha));
+    QCOMPARE(form5Lines, gridAsCsv(widget<QTableView>(h.form5(), "Grelha")));
     QCOMPARE(form5Lines.first(), QStringLiteral("ClasseDAP,NArv/ha,ABasal(m2/ha),Altura(m),V.Total(m3/ha),"
                                                 "V.Rolaria(m3/ha),V.Madeira(m3/ha),V.Lenha(m3/ha)"));
     QVERIFY(form5Lines.last().startsWith(QStringLiteral("Total,")));
@@ -83,10 +84,10 @@ void ExportTest::standTables()
     QVERIFY(h.play(s.steps[1]));
     QVERIFY(h.thinnedInFront());
     h.fake.files.answer = h.dir.filePath(QStringLiteral("desbaste.csv"));
-    QVERIFY(press(h.form7()->cmdExportar));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdExportar")));
     QCOMPARE(h.fake.files.asked.back().proposedName,
              QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-idade-17-desbaste"));
-    QCOMPARE(csvLines(h.dir.filePath(QStringLiteral("desbaste.csv"))), gridAsCsv(h.form7()->Grelha));
+    QCOMPARE(csvLines(h.dir.filePath(QStringLiteral("desbaste.csv"))), gridAsCsv(widget<QTableView>(h.form7(), "Grelha")));
 
     // Nothing else happened: no box, no log block, no record row, same screens.
     QVERIFY(h.fake.messages.shown.empty());
@@ -101,24 +102,24 @@ void ExportTest::summaryTableAndChart()
     const Scenario s = planted(QStringLiteral("p p m30 p e"));
     QVERIFY(h.enterStand(s));
     QVERIFY(h.playAll(s));
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
     auto *summary = h.window<SummaryScreen>("Form10");
     QVERIFY(summary && summary->isVisible());
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("resumo.csv"));
-    QVERIFY(press(summary->cmdExportarTabela));
+    QVERIFY(press(widget<QPushButton>(summary, "cmdExportarTabela")));
     const QStringList lines = csvLines(h.dir.filePath(QStringLiteral("resumo.csv")));
-    QCOMPARE(lines, gridAsCsv(summary->GrelhaTotal));
+    QCOMPARE(lines, gridAsCsv(widget<QTableView>(summary, "GrelhaTotal")));
     // The summary repeats the record, so its export is the record as CSV.
     QCOMPARE(lines, QString::fromStdString(recordCsv(h.state)).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("resumo"));
-    QVERIFY(press(summary->cmdExportarGrafico));
+    QVERIFY(press(widget<QPushButton>(summary, "cmdExportarGrafico")));
     QCOMPARE(h.fake.files.asked.back().title, QStringLiteral("Exportar o gráfico"));
     QCOMPARE(h.fake.files.asked.back().filter, QStringLiteral("PNG (*.png)|*.png"));
     const QImage png(h.dir.filePath(QStringLiteral("resumo.png")));
     QVERIFY(!png.isNull());
-    QCOMPARE(png.size(), summary->MSChart1->grab().size());
+    QCOMPARE(png.size(), widget<QChartView>(summary, "MSChart1")->grab().size());
     // The window stays open: the save dialog is not a way out of it.
     QVERIFY(h.window<SummaryScreen>("Form10") && summary->isVisible());
     QVERIFY(h.fake.messages.shown.empty());
@@ -131,24 +132,24 @@ void ExportTest::classCharts()
     QVERIFY(h.enterStand(s));
     QVERIFY(h.play(s.steps[0]));
 
-    QVERIFY(press(h.form5()->cmdVGraficos));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
     auto *form8 = h.window<StandChartsScreen>("Form8");
     QVERIFY(form8 && form8->isVisible());
     h.fake.files.answer = h.dir.filePath(QStringLiteral("graficos.png"));
-    QVERIFY(press(form8->cmdExportarGrafico));
+    QVERIFY(press(widget<QPushButton>(form8, "cmdExportarGrafico")));
     const QImage both(h.dir.filePath(QStringLiteral("graficos.png")));
     QVERIFY(!both.isNull());
     // Both charts side by side in one picture.
-    QVERIFY(both.width() >= form8->MSChart1->width() + form8->MSChart2->width());
+    QVERIFY(both.width() >= widget<QChartView>(form8, "MSChart1")->width() + widget<QChartView>(form8, "MSChart2")->width());
     QVERIFY(h.window("Form8"));
-    press(form8->cmdVoltar);
+    press(widget<QPushButton>(form8, "cmdVoltar"));
 
     QVERIFY(h.play(s.steps[1]));
-    QVERIFY(press(h.form7()->cmdVGrafico));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
     auto *form9 = h.window<ThinningChartScreen>("Form9");
     QVERIFY(form9 && form9->isVisible());
     h.fake.files.answer = h.dir.filePath(QStringLiteral("desbaste.png"));
-    QVERIFY(press(form9->cmdExportarGrafico));
+    QVERIFY(press(widget<QPushButton>(form9, "cmdExportarGrafico")));
     QCOMPARE(h.fake.files.asked.back().proposedName,
              QString::fromStdString(h.state.logName).chopped(5) + QStringLiteral("-graficos-idade-17-desbaste"));
     QVERIFY(!QImage(h.dir.filePath(QStringLiteral("desbaste.png"))).isNull());
@@ -163,13 +164,13 @@ void ExportTest::cancelAndFailure()
 
     // Cancelled: nothing written, nothing shown.
     h.fake.files.answer.clear();
-    QVERIFY(press(h.form5()->cmdExportar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdExportar")));
     QCOMPARE(h.fake.files.asked.size(), size_t(1));
     QVERIFY(h.fake.messages.shown.empty());
 
     // A folder that does not exist: the program's file error box, and the screen stays.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("no/such/folder/tabela.csv"));
-    QVERIFY(press(h.form5()->cmdExportar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdExportar")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last(), fileWriteError());
     QVERIFY(h.form5()->isVisible());

@@ -4,6 +4,7 @@
 // shown (the same text tavelo-cli writes for it), the results saved.
 
 #include "screens/start/entrada_screen.h"
+#include "support/widget_lookup.h"
 #include "screens/results/inventory_screen.h"
 #include "inventory/sqlite_db.h"
 #include "base/numeric_text.h"
@@ -99,9 +100,9 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
 
     // The start screen's menu: the new item comes after the others.
     auto *entrada = h.window<EntradaScreen>("Entrada");
-    QCOMPARE(entrada->Inventario->text(), QStringLiteral("Inventário"));
-    QCOMPARE(entrada->menuBar()->actions().last(), entrada->Inventario);
-    entrada->Inventario->trigger();
+    QCOMPARE(widget<QAction>(entrada, "Inventario")->text(), QStringLiteral("Inventário"));
+    QCOMPARE(entrada->menuBar()->actions().last(), widget<QAction>(entrada, "Inventario"));
+    widget<QAction>(entrada, "Inventario")->trigger();
     settle();
     auto *w = h.window<InventoryScreen>("frmInventario");
     QVERIFY(w && w->isVisible());
@@ -109,35 +110,35 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
     QVERIFY(w->frameGeometry().width() <= 1024 && w->frameGeometry().height() <= 768);
 
     h.fake.files.openAnswers = {dir + "/stands.gpkg", dir + "/regime.json"};
-    QVERIFY(press(w->cmdAbrirInventario));
-    QVERIFY(press(w->cmdAbrirRegime));
-    QCOMPARE(w->txtInventario->text(), dir + "/stands.gpkg");
-    QCOMPARE(w->cboCamada->currentText(), QStringLiteral("stands"));
-    QVERIFY(!w->cboCamada->isEnabled()); // one layer: nothing to choose
-    QCOMPARE(w->lblRegime->text(), QStringLiteral("4 passos, com avaliação económica"));
+    QVERIFY(press(widget<QPushButton>(w, "cmdAbrirInventario")));
+    QVERIFY(press(widget<QPushButton>(w, "cmdAbrirRegime")));
+    QCOMPARE(widget<QLineEdit>(w, "txtInventario")->text(), dir + "/stands.gpkg");
+    QCOMPARE(widget<QComboBox>(w, "cboCamada")->currentText(), QStringLiteral("stands"));
+    QVERIFY(!widget<QComboBox>(w, "cboCamada")->isEnabled()); // one layer: nothing to choose
+    QCOMPARE(widget<QLabel>(w, "lblRegime")->text(), QStringLiteral("4 passos, com avaliação económica"));
 
-    QVERIFY(press(w->cmdSimular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdSimular")));
     QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
     QVERIFY(h.fake.messages.shown.empty());
-    QCOMPARE(w->lblResumo->text(),
+    QCOMPARE(widget<QLabel>(w, "lblResumo")->text(),
              QStringLiteral("5 povoamentos: 4 simulados, 1 recusados, 0 terminados pelo modelo, 0 linhas inválidas"));
-    QCOMPARE(w->lstProblemas->count(), 1);
-    QVERIFY(w->lstProblemas->item(0)->text().startsWith(QStringLiteral("zero (refused): ")));
-    QCOMPARE(w->pbProgresso->value(), w->pbProgresso->maximum());
-    QCOMPARE(w->tblResultados->rowCount(), 4);
-    QCOMPARE(w->tblResultados->horizontalHeaderItem(8)->text(), QStringLiteral("VAL (€/ha)"));
+    QCOMPARE(widget<QListWidget>(w, "lstProblemas")->count(), 1);
+    QVERIFY(widget<QListWidget>(w, "lstProblemas")->item(0)->text().startsWith(QStringLiteral("zero (refused): ")));
+    QCOMPARE(widget<QProgressBar>(w, "pbProgresso")->value(), widget<QProgressBar>(w, "pbProgresso")->maximum());
+    QCOMPARE(widget<QTableWidget>(w, "tblResultados")->rowCount(), 4);
+    QCOMPARE(widget<QTableWidget>(w, "tblResultados")->horizontalHeaderItem(8)->text(), QStringLiteral("VAL (€/ha)"));
 
     // Sorted by total volume, largest first, as a click on the header does.
-    w->tblResultados->sortItems(4, Qt::DescendingOrder);
-    const QString largest = w->tblResultados->item(0, 0)->text();
-    const QString smallest = w->tblResultados->item(3, 0)->text();
-    QVERIFY(w->tblResultados->item(0, 4)->data(Qt::DisplayRole).toDouble() >
-            w->tblResultados->item(3, 4)->data(Qt::DisplayRole).toDouble());
+    widget<QTableWidget>(w, "tblResultados")->sortItems(4, Qt::DescendingOrder);
+    const QString largest = widget<QTableWidget>(w, "tblResultados")->item(0, 0)->text();
+    const QString smallest = widget<QTableWidget>(w, "tblResultados")->item(3, 0)->text();
+    QVERIFY(widget<QTableWidget>(w, "tblResultados")->item(0, 4)->data(Qt::DisplayRole).toDouble() >
+            widget<QTableWidget>(w, "tblResultados")->item(3, 4)->data(Qt::DisplayRole).toDouble());
 
     // Coloured by total volume: the largest and the smallest fall in the end classes.
-    w->cboCor->setCurrentIndex(w->cboCor->findText(QStringLiteral("Volume total (m3/ha)")));
+    widget<QComboBox>(w, "cboCor")->setCurrentIndex(widget<QComboBox>(w, "cboCor")->findText(QStringLiteral("Volume total (m3/ha)")));
     settle();
-    QCOMPARE(w->legenda->findChildren<QLabel *>().size(), 1 + 5 + 1); // title, five classes, "sem valor"
+    QCOMPARE(widget<QWidget>(w, "legenda")->findChildren<QLabel *>().size(), 1 + 5 + 1); // title, five classes, "sem valor"
     QGraphicsPathItem *big = w->standShape(largest);
     QGraphicsPathItem *small = w->standShape(smallest);
     QVERIFY(big && small);
@@ -145,11 +146,11 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
     QCOMPARE(w->standShape(QStringLiteral("zero"))->brush().color(), QColor(200, 200, 200));
 
     // A click on a stand selects its row; a row selects its stand.
-    const QPoint at = w->mapa->mapFromScene(w->standShape(QStringLiteral("h"))->boundingRect().center());
-    QTest::mouseClick(w->mapa->viewport(), Qt::LeftButton, {}, at);
+    const QPoint at = widget<StandMapView>(w, "mapa")->mapFromScene(w->standShape(QStringLiteral("h"))->boundingRect().center());
+    QTest::mouseClick(widget<StandMapView>(w, "mapa")->viewport(), Qt::LeftButton, {}, at);
     settle();
-    QCOMPARE(selectedId(w->tblResultados), QStringLiteral("h"));
-    w->tblResultados->selectRow(tableRowOf(w->tblResultados, QStringLiteral("t1")));
+    QCOMPARE(selectedId(widget<QTableWidget>(w, "tblResultados")), QStringLiteral("h"));
+    widget<QTableWidget>(w, "tblResultados")->selectRow(tableRowOf(widget<QTableWidget>(w, "tblResultados"), QStringLiteral("t1")));
     settle();
     QVERIFY(w->standShape(QStringLiteral("t1"))->isSelected());
     QVERIFY(!w->standShape(QStringLiteral("h"))->isSelected());
@@ -162,7 +163,7 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
             d->accept();
         }
     });
-    QVERIFY(press(w->cmdVerSimulacao));
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
     QVERIFY(!shownLog.isEmpty());
     QFile cliLog(dir + "/cli/t1.txt");
     QVERIFY(cliLog.open(QIODevice::ReadOnly));
@@ -170,7 +171,7 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
 
     // Saved as a GeoPackage with the map layer, and as CSV files.
     h.fake.files.answer = dir + "/resultados.gpkg";
-    QVERIFY(press(w->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
     QCOMPARE(h.fake.messages.last().title, std::string("Guardar resultados"));
     {
         SqliteDb db((dir + "/resultados.gpkg").toStdString(), SqliteDb::Mode::ReadOnly);
@@ -183,7 +184,7 @@ void InventoryScreenTest::simulatesAGeoPackageAsAUserWould()
     if (const auto valid = tavelo::test::validateGpkg((dir + "/resultados.gpkg").toStdString()))
         QCOMPARE(*valid, 0);
     h.fake.files.answer = dir + "/resultados.csv";
-    QVERIFY(press(w->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
     QCOMPARE(read(dir + "/resultados.csv"), read(dir + "/cli/record.csv"));
     QCOMPARE(read(dir + "/resultados_erros.csv"), read(dir + "/cli/errors.csv"));
     QVERIFY(read(dir + "/resultados_economia.csv").startsWith(QStringLiteral("id,npv,eaa,lev\n")));
@@ -213,9 +214,9 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     w->show();
     settle();
     h.fake.files.openAnswers = {dir + "/stands.csv"};
-    QVERIFY(press(w->cmdAbrirInventario));
+    QVERIFY(press(widget<QPushButton>(w, "cmdAbrirInventario")));
 
-    QVERIFY(press(w->cmdEscreverRegime));
+    QVERIFY(press(widget<QPushButton>(w, "cmdEscreverRegime")));
     auto *dialog = w->findChild<QDialog *>(QStringLiteral("frmRegimeEscrito"));
     QVERIFY(dialog && dialog->isVisible());
     auto *editor = dialog->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
@@ -227,31 +228,31 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     editor->setPlainText(QString::fromUtf8(rules));
     QVERIFY(press(dialog->findChild<QPushButton *>(QStringLiteral("cmdOkRegime"))));
     QTRY_VERIFY(!w->findChild<QDialog *>(QStringLiteral("frmRegimeEscrito")));
-    QCOMPARE(w->lblRegime->text(), QStringLiteral("Regime escrito: Regras de gestão (idade máxima 30)"));
+    QCOMPARE(widget<QLabel>(w, "lblRegime")->text(), QStringLiteral("Regime escrito: Regras de gestão (idade máxima 30)"));
 
-    QVERIFY(press(w->cmdSimular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdSimular")));
     QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
     h.fake.files.answer = dir + "/resultados.csv";
-    QVERIFY(press(w->cmdGuardar));
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
     const QString events = read(dir + "/cli/events.csv");
     QVERIFY(events.contains(QStringLiteral("refused-thinning")) && events.contains(QStringLiteral(",thinning,")));
     QCOMPARE(read(dir + "/resultados_eventos.csv"), events);
     // The carbon account as a column, beside the table's volumes, and saved as the command line's.
-    QCOMPARE(w->tblResultados->horizontalHeaderItem(w->tblResultados->columnCount() - 1)->text(),
+    QCOMPARE(widget<QTableWidget>(w, "tblResultados")->horizontalHeaderItem(widget<QTableWidget>(w, "tblResultados")->columnCount() - 1)->text(),
              QStringLiteral("Balanço de carbono (t C/ha)"));
     QCOMPARE(read(dir + "/resultados_carbono.csv"), read(dir + "/cli/carbon.csv"));
 
     // A file opened and simulated comes back in the recent list.
     h.fake.files.openAnswers = {dir + "/regime.json"};
-    QVERIFY(press(w->cmdAbrirRegime));
-    QVERIFY(press(w->cmdSimular));
+    QVERIFY(press(widget<QPushButton>(w, "cmdAbrirRegime")));
+    QVERIFY(press(widget<QPushButton>(w, "cmdSimular")));
     QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 30000);
-    QCOMPARE(w->cboRegimesRecentes->count(), 2);
-    w->txtRegime->clear();
-    w->cboRegimesRecentes->setFocus();
-    QTest::keyClick(w->cboRegimesRecentes, Qt::Key_Down);
-    QCOMPARE(w->txtRegime->text(), dir + "/regime.json");
-    QCOMPARE(w->lblRegime->text(), QStringLiteral("4 passos, com avaliação económica"));
+    QCOMPARE(widget<QComboBox>(w, "cboRegimesRecentes")->count(), 2);
+    widget<QLineEdit>(w, "txtRegime")->clear();
+    widget<QComboBox>(w, "cboRegimesRecentes")->setFocus();
+    QTest::keyClick(widget<QComboBox>(w, "cboRegimesRecentes"), Qt::Key_Down);
+    QCOMPARE(widget<QLineEdit>(w, "txtRegime")->text(), dir + "/regime.json");
+    QCOMPARE(widget<QLabel>(w, "lblRegime")->text(), QStringLiteral("4 passos, com avaliação económica"));
     QCOMPARE(h.fake.settings.values[QStringLiteral("inventario/regimesRecentes")], dir + "/regime.json");
     delete w;
 }

@@ -5,6 +5,7 @@
 // saving and leaving.
 
 #include "screens/start/entrada_screen.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/unthinned_screen.h"
@@ -191,38 +192,38 @@ void ResultsFlowTest::wholeSimulation()
     auto *end = h.window<EndScreen>("Terminar");
     QVERIFY(end && end->isVisible());
     QCOMPARE(end->windowTitle(), QStringLiteral("Terminar Simulação"));
-    QCOMPARE(end->cmdGrafSim->text(), QStringLiteral("Gráfico e tabela de simulação"));
-    QCOMPARE(end->cmdImprimirSim->text(), QStringLiteral("Imprimir simulação"));
-    QCOMPARE(end->cmdSalvarSim->text(), QStringLiteral("Guardar a simulação"));
-    QCOMPARE(end->cmdNovaSimulacao->text(), QStringLiteral("Nova simulação"));
-    QCOMPARE(end->cmdsair->text(), QStringLiteral("Sair"));
+    QCOMPARE(widget<QPushButton>(end, "cmdGrafSim")->text(), QStringLiteral("Gráfico e tabela de simulação"));
+    QCOMPARE(widget<QPushButton>(end, "cmdImprimirSim")->text(), QStringLiteral("Imprimir simulação"));
+    QCOMPARE(widget<QPushButton>(end, "cmdSalvarSim")->text(), QStringLiteral("Guardar a simulação"));
+    QCOMPARE(widget<QPushButton>(end, "cmdNovaSimulacao")->text(), QStringLiteral("Nova simulação"));
+    QCOMPARE(widget<QPushButton>(end, "cmdsair")->text(), QStringLiteral("Sair"));
     // No way back into the finished simulation from the start screen.
-    QVERIFY(!entrada->Sim->isEnabled() && !entrada->cmdSimulacao->isEnabled());
+    QVERIFY(!widget<QAction>(entrada, "Sim")->isEnabled() && !widget<QToolButton>(entrada, "cmdSimulacao")->isEnabled());
 
     // The summary: the same states as the planted reference run up to here.
-    QVERIFY(press(end->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdGrafSim")));
     auto *summary = h.window<SummaryScreen>("Form10");
     QVERIFY(summary && summary->isVisible());
     QVERIFY(!end->isVisible());
     QCOMPARE(summary->windowTitle(), QStringLiteral("Características Simuladas do Povoamento"));
-    QCOMPARE(summary->lblV->text(), QStringLiteral("Volumes com casca, corte a 0.15 m:"));
+    QCOMPARE(widget<QLabel>(summary, "lblV")->text(), QStringLiteral("Volumes com casca, corte a 0.15 m:"));
     const QList<QStringList> record = csvRows(QByteArray::fromStdString(reference.record));
     const QList<QStringList> planted = csvRows(readFile(examplePath(QStringLiteral("planted-two-thinnings.record.csv"))));
     QCOMPARE(record, planted.mid(0, 7));
-    QCOMPARE(summary->GrelhaTotal->model()->rowCount(), 7);
+    QCOMPARE(widget<QTableView>(summary, "GrelhaTotal")->model()->rowCount(), 7);
     for (int r = 0; r < 7; ++r)
-        QCOMPARE(gridRow(summary->GrelhaTotal, r), record[r]);
+        QCOMPARE(gridRow(widget<QTableView>(summary, "GrelhaTotal"), r), record[r]);
     const VolumeChart expected = volumeChartOf(record);
-    QCOMPARE(categories(summary->MSChart1), (QStringList{" 12", " 17", " 22", " 27", " 32"}));
-    QCOMPARE(categories(summary->MSChart1), expected.categories);
-    const QList<QBarSet *> sets = barSets(summary->MSChart1);
+    QCOMPARE(categories(widget<QChartView>(summary, "MSChart1")), (QStringList{" 12", " 17", " 22", " 27", " 32"}));
+    QCOMPARE(categories(widget<QChartView>(summary, "MSChart1")), expected.categories);
+    const QList<QBarSet *> sets = barSets(widget<QChartView>(summary, "MSChart1"));
     QCOMPARE(sets.size(), 3);
     QCOMPARE(values(sets[0]), expected.before);
     QCOMPARE(values(sets[1]), expected.after);
     QCOMPARE(values(sets[2]), expected.removed);
     // 22 years: 170.59 before, 122.37 after the mechanical thinning.
     QCOMPARE(values(sets[2])[2], 171.0 - 122.0);
-    QVERIFY(press(summary->cmdVoltar));
+    QVERIFY(press(widget<QPushButton>(summary, "cmdVoltar")));
     QVERIFY(!h.window("Form10"));
     QVERIFY(end->isVisible());
 
@@ -234,7 +235,7 @@ void ResultsFlowTest::wholeSimulation()
         old.write(QByteArray(20000, 'x'));
     }
     h.fake.files.answer = saved;
-    QVERIFY(press(end->cmdSalvarSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdSalvarSim")));
     QCOMPARE(h.fake.files.asked.size(), size_t(1));
     const auto &asked = h.fake.files.asked.front();
     QCOMPARE(asked.title, QStringLiteral("Guardar a simulação - ficheiro ") + QString::fromStdString(firstLog));
@@ -249,7 +250,7 @@ void ResultsFlowTest::wholeSimulation()
 
     // "Nova simulação": only the start screen, an empty record, a new log.
     const QString oldLog = QString::fromStdString(h.ctx->logPath().string());
-    QVERIFY(press(end->cmdNovaSimulacao));
+    QVERIFY(press(widget<QPushButton>(end, "cmdNovaSimulacao")));
     QCOMPARE(h.ctx->windows.loadedNames(), QStringList{"Entrada"});
     QCOMPARE(h.visibleWindows(), QStringList{"Entrada"});
     QCOMPARE(h.recordRows(), 0);
@@ -263,17 +264,17 @@ void ResultsFlowTest::wholeSimulation()
     QVERIFY(!h.ctx->simulation.standTable() && !h.ctx->simulation.thinnedTable());
     EntradaScreen *fresh = h.window<EntradaScreen>("Entrada");
     QVERIFY(fresh && fresh->isVisible());
-    QVERIFY(!fresh->Sim->isEnabled()); // until the model options are confirmed again
+    QVERIFY(!widget<QAction>(fresh, "Sim")->isEnabled()); // until the model options are confirmed again
 
     // The next simulation's summary shows only its own states.
     const Scenario next = exampleScenario(QStringLiteral("thinned-by-parameters"));
     QVERIFY(h.enterStand(next));
     QVERIFY(h.playAll(next));
     QVERIFY(h.finish());
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
     const QList<QStringList> nextRecord = csvRows(readFile(examplePath(QStringLiteral("thinned-by-parameters.record.csv"))));
-    QCOMPARE(h.window<SummaryScreen>("Form10")->GrelhaTotal->model()->rowCount(), nextRecord.size());
-    QCOMPARE(gridRow(h.window<SummaryScreen>("Form10")->GrelhaTotal, 0), nextRecord.first());
+    QCOMPARE(widget<QTableView>(h.window<SummaryScreen>("Form10"), "GrelhaTotal")->model()->rowCount(), nextRecord.size());
+    QCOMPARE(gridRow(widget<QTableView>(h.window<SummaryScreen>("Form10"), "GrelhaTotal"), 0), nextRecord.first());
     // Its log is new, and holds only this simulation.
     QCOMPARE(h.logBytes(), readFile(examplePath(QStringLiteral("thinned-by-parameters.log"))));
 }
@@ -302,12 +303,12 @@ void ResultsFlowTest::summaryShowsTheRecord()
     QVERIFY(h.playAll(s));
     if (!h.shown("Terminar"))
         QVERIFY(h.finish());
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
     auto *summary = h.window<SummaryScreen>("Form10");
     QVERIFY(summary);
 
-    QCOMPARE(summary->lblV->text(), title);
-    QTableView *grid = summary->GrelhaTotal;
+    QCOMPARE(widget<QLabel>(summary, "lblV")->text(), title);
+    QTableView *grid = widget<QTableView>(summary, "GrelhaTotal");
     QCOMPARE(gridRow(grid, -1), (QStringList{"Ano", "Idade", "Cod", "NArv/ha", "ABasal(m2/ha)", "Altura(m)",
                                              "V.Total(m3/ha)", "V.Rolaria(m3/ha)", "V.Madeira(m3/ha)", "V.Lenha(m3/ha)"}));
     const QList<QStringList> record = csvRows(readFile(examplePath(name + QStringLiteral(".record.csv"))));
@@ -324,7 +325,7 @@ void ResultsFlowTest::summaryShowsTheRecord()
     QCOMPARE(grid->horizontalScrollBar()->maximum(), 0);
 
     const VolumeChart expected = volumeChartOf(record);
-    QChartView *chart = summary->MSChart1;
+    QChartView *chart = widget<QChartView>(summary, "MSChart1");
     QCOMPARE(categories(chart), expected.categories);
     QCOMPARE(seriesNames(chart), (QStringList{"Volume Principal", "Volume Principal após Desbaste", "Volume Desbastado"}));
     const QList<QBarSet *> sets = barSets(chart);
@@ -347,25 +348,25 @@ void ResultsFlowTest::standCharts()
 {
     FlowHarness h;
     QVERIFY(h.enterStand(plantedWith(QString())));
-    QVERIFY(press(h.form5()->cmdProjectar));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     StandStructureScreen *f5 = h.form5();
-    QVERIFY(press(f5->cmdVGraficos));
+    QVERIFY(press(widget<QPushButton>(f5, "cmdVGraficos")));
     auto *charts = h.window<StandChartsScreen>("Form8");
     QVERIFY(charts && charts->isVisible());
     QVERIFY(f5->isVisible()); // the stand screen stays as it was
     QCOMPARE(charts->windowTitle(), QStringLiteral("Características do povoamento"));
-    QCOMPARE(charts->txtIdade->text(), f5->txtIdade->text());
-    QCOMPARE(charts->txtADom->text(), f5->txtADom->text());
-    QCOMPARE(charts->txtCQualidd->text(), f5->txtCQualidd->text());
-    QCOMPARE(charts->txtDmedio->text(), f5->txtDmedio->text());
+    QCOMPARE(widget<QLabel>(charts, "txtIdade")->text(), widget<QLabel>(f5, "txtIdade")->text());
+    QCOMPARE(widget<QLabel>(charts, "txtADom")->text(), widget<QLabel>(f5, "txtADom")->text());
+    QCOMPARE(widget<QLabel>(charts, "txtCQualidd")->text(), widget<QLabel>(f5, "txtCQualidd")->text());
+    QCOMPARE(widget<QLabel>(charts, "txtDmedio")->text(), widget<QLabel>(f5, "txtDmedio")->text());
     // The year typed on the options screen, while the stand is 10 years on.
-    QCOMPARE(charts->txtAno->text(), QStringLiteral("2026"));
-    QCOMPARE(f5->txtAno->text(), QStringLiteral("2036"));
-    QCOMPARE(charts->cmdVoltar->text(), QStringLiteral("Voltar à simulação"));
-    QVERIFY(charts->cmdImprimir->text().isEmpty() && !charts->cmdImprimir->icon().isNull());
+    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2026"));
+    QCOMPARE(widget<QLabel>(f5, "txtAno")->text(), QStringLiteral("2036"));
+    QCOMPARE(widget<QPushButton>(charts, "cmdVoltar")->text(), QStringLiteral("Voltar à simulação"));
+    QVERIFY(widget<QPushButton>(charts, "cmdImprimir")->text().isEmpty() && !widget<QPushButton>(charts, "cmdImprimir")->icon().isNull());
 
-    const QList<QStringList> rows = classRows(f5->Grelha);
+    const QList<QStringList> rows = classRows(widget<QTableView>(f5, "Grelha"));
     QVERIFY(rows.size() >= 3);
     QStringList labels;
     QList<double> trees, fuel, round, saw;
@@ -376,21 +377,21 @@ void ResultsFlowTest::standCharts()
         round << r[5].toDouble();
         saw << r[6].toDouble();
     }
-    QCOMPARE(categories(charts->MSChart1), labels);
-    QCOMPARE(categories(charts->MSChart2), labels);
-    QCOMPARE(barSets(charts->MSChart1).size(), 1);
-    QCOMPARE(values(barSets(charts->MSChart1)[0]), trees);
-    QCOMPARE(seriesNames(charts->MSChart2), (QStringList{"Lenha", "Rolaria", "Madeira"}));
-    QCOMPARE(values(barSets(charts->MSChart2)[0]), fuel);
-    QCOMPARE(values(barSets(charts->MSChart2)[1]), round);
-    QCOMPARE(values(barSets(charts->MSChart2)[2]), saw);
-    QCOMPARE(axisTitle(charts->MSChart1, Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
-    QCOMPARE(axisTitle(charts->MSChart1, Qt::Vertical), QStringLiteral("nº de Árvores (nº/ha)"));
-    QCOMPARE(axisTitle(charts->MSChart2, Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
-    QCOMPARE(axisTitle(charts->MSChart2, Qt::Vertical), QStringLiteral("Volume (m3/ha)"));
-    QVERIFY(charts->MSChart2->chart()->legend()->isVisible());
-    QCOMPARE(charts->MSChart2->chart()->legend()->alignment(), Qt::Alignment(Qt::AlignTop));
-    QCOMPARE(charts->MSChart2->chart()->legend()->font().pointSizeF(), 8.0);
+    QCOMPARE(categories(widget<QChartView>(charts, "MSChart1")), labels);
+    QCOMPARE(categories(widget<QChartView>(charts, "MSChart2")), labels);
+    QCOMPARE(barSets(widget<QChartView>(charts, "MSChart1")).size(), 1);
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart1"))[0]), trees);
+    QCOMPARE(seriesNames(widget<QChartView>(charts, "MSChart2")), (QStringList{"Lenha", "Rolaria", "Madeira"}));
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart2"))[0]), fuel);
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart2"))[1]), round);
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart2"))[2]), saw);
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Vertical), QStringLiteral("nº de Árvores (nº/ha)"));
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart2"), Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart2"), Qt::Vertical), QStringLiteral("Volume (m3/ha)"));
+    QVERIFY(widget<QChartView>(charts, "MSChart2")->chart()->legend()->isVisible());
+    QCOMPARE(widget<QChartView>(charts, "MSChart2")->chart()->legend()->alignment(), Qt::Alignment(Qt::AlignTop));
+    QCOMPARE(widget<QChartView>(charts, "MSChart2")->chart()->legend()->font().pointSizeF(), 8.0);
     // Nothing was logged or recorded by looking.
     QCOMPARE(h.logBlocks(), 3);
 }
@@ -399,25 +400,25 @@ void ResultsFlowTest::thinningChart()
 {
     FlowHarness h;
     QVERIFY(h.enterStand(plantedWith(QString())));
-    QVERIFY(press(h.form5()->cmdProjectar));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     // From below, to little more than half the basal area.
     QVERIFY(h.thin(ScreenEntries::Thinning::FromBelow, "17"));
     AfterThinningScreen *f7 = h.form7();
     QVERIFY(f7);
-    QVERIFY(press(f7->cmdVGrafico));
+    QVERIFY(press(widget<QPushButton>(f7, "cmdVGrafico")));
     auto *charts = h.window<ThinningChartScreen>("Form9");
     QVERIFY(charts && charts->isVisible());
     QCOMPARE(charts->windowTitle(), QStringLiteral("Características do povoamento"));
-    QCOMPARE(charts->lblCDesbaste->text(), QStringLiteral("Pelo baixo com 17 m2 de área basal residual"));
-    QCOMPARE(charts->txtIdade->text(), f7->txtIdade->text());
-    QCOMPARE(charts->txtDmedio->text(), f7->txtDmedio->text());
-    QCOMPARE(charts->txtAno->text(), QStringLiteral("2026"));
-    QVERIFY(!charts->MSChart2);
+    QCOMPARE(widget<QLabel>(charts, "lblCDesbaste")->text(), QStringLiteral("Pelo baixo com 17 m2 de área basal residual"));
+    QCOMPARE(widget<QLabel>(charts, "txtIdade")->text(), widget<QLabel>(f7, "txtIdade")->text());
+    QCOMPARE(widget<QLabel>(charts, "txtDmedio")->text(), widget<QLabel>(f7, "txtDmedio")->text());
+    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2026"));
+    QVERIFY(!charts->findChild<QChartView *>(QStringLiteral("MSChart2")));
 
     // The classes before the thinning, with the trees left where a class remains.
-    const QList<QStringList> before = classRows(h.form5()->Grelha);
-    const QList<QStringList> after = classRows(f7->Grelha);
+    const QList<QStringList> before = classRows(widget<QTableView>(h.form5(), "Grelha"));
+    const QList<QStringList> after = classRows(widget<QTableView>(f7, "Grelha"));
     QVERIFY(after.size() < before.size());
     QStringList labels;
     QList<double> treesBefore, treesAfter;
@@ -430,15 +431,15 @@ void ResultsFlowTest::thinningChart()
                 left = a[1].toDouble();
         treesAfter << left;
     }
-    QCOMPARE(categories(charts->MSChart1), labels);
-    QCOMPARE(seriesNames(charts->MSChart1), (QStringList{"Antes do desbaste", "Após o desbaste"}));
-    QCOMPARE(values(barSets(charts->MSChart1)[0]), treesBefore);
-    QCOMPARE(values(barSets(charts->MSChart1)[1]), treesAfter);
+    QCOMPARE(categories(widget<QChartView>(charts, "MSChart1")), labels);
+    QCOMPARE(seriesNames(widget<QChartView>(charts, "MSChart1")), (QStringList{"Antes do desbaste", "Após o desbaste"}));
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart1"))[0]), treesBefore);
+    QCOMPARE(values(barSets(widget<QChartView>(charts, "MSChart1"))[1]), treesAfter);
     // A class the thinning emptied keeps its category, with no bar after.
     QVERIFY(treesAfter.contains(0.0));
-    QCOMPARE(axisTitle(charts->MSChart1, Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
-    QCOMPARE(axisTitle(charts->MSChart1, Qt::Vertical), QStringLiteral("Nº de Árvores (nº/ha)"));
-    QCOMPARE(charts->MSChart1->chart()->legend()->alignment(), Qt::Alignment(Qt::AlignTop));
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
+    QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Vertical), QStringLiteral("Nº de Árvores (nº/ha)"));
+    QCOMPARE(widget<QChartView>(charts, "MSChart1")->chart()->legend()->alignment(), Qt::Alignment(Qt::AlignTop));
 }
 
 void ResultsFlowTest::windowsHandBack_data()
@@ -457,21 +458,21 @@ void ResultsFlowTest::windowsHandBack()
     QFETCH(QString, how);
     FlowHarness h;
     QVERIFY(h.enterStand(plantedWith(QString())));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     QString opener;
     QWidget *other = nullptr; // the window the user clicks on
     if (window == QLatin1String("Form8")) {
-        QVERIFY(press(h.form5()->cmdVGraficos));
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
         opener = QStringLiteral("Form5");
         other = h.form5();
     } else if (window == QLatin1String("Form9")) {
         QVERIFY(h.thin(ScreenEntries::Thinning::Mechanical, "30"));
-        QVERIFY(press(h.form7()->cmdVGrafico));
+        QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
         opener = QStringLiteral("form7");
         other = h.form7();
     } else {
         QVERIFY(h.finish());
-        QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+        QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
         opener = QStringLiteral("Terminar");
         other = h.window("Entrada");
     }
@@ -494,7 +495,7 @@ void ResultsFlowTest::windowsHandBack()
     QCOMPARE(h.logBytes(), log);
     // A new opening builds the window afresh.
     if (window == QLatin1String("Form10")) {
-        QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+        QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
         QVERIFY(h.shown("Form10"));
     }
 }
@@ -516,19 +517,19 @@ void ResultsFlowTest::prints()
     QVERIFY(h.playAll(plantedWith(QStringLiteral("p p m30"))));
     QAbstractButton *print = nullptr;
     if (button == QLatin1String("Form9")) {
-        QVERIFY(press(h.form7()->cmdVGrafico));
-        print = h.window<ThinningChartScreen>("Form9")->cmdImprimir;
+        QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
+        print = widget<QPushButton>(h.window<ThinningChartScreen>("Form9"), "cmdImprimir");
     } else if (button == QLatin1String("Form8")) {
-        QVERIFY(press(h.form7()->cmdProjectar));
-        QVERIFY(press(h.form5()->cmdVGraficos));
-        print = h.window<StandChartsScreen>("Form8")->cmdImprimir;
+        QVERIFY(press(widget<QPushButton>(h.form7(), "cmdProjectar")));
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
+        print = widget<QPushButton>(h.window<StandChartsScreen>("Form8"), "cmdImprimir");
     } else {
         QVERIFY(h.finish());
         auto *end = h.window<EndScreen>("Terminar");
-        print = end->cmdImprimirSim;
+        print = widget<QPushButton>(end, "cmdImprimirSim");
         if (button == QLatin1String("Form10")) {
-            QVERIFY(press(end->cmdGrafSim));
-            print = h.window<SummaryScreen>("Form10")->cmdImprimir;
+            QVERIFY(press(widget<QPushButton>(end, "cmdGrafSim")));
+            print = widget<QPushButton>(h.window<SummaryScreen>("Form10"), "cmdImprimir");
         }
     }
     QWidget *window = print->window();
@@ -578,14 +579,14 @@ void ResultsFlowTest::cancelledPrintDoesNothing()
     QVERIFY(h.enterStand(plantedWith(QString())));
     QAbstractButton *print = nullptr;
     if (window == QLatin1String("Form8")) {
-        QVERIFY(press(h.form5()->cmdVGraficos));
-        print = h.window<StandChartsScreen>("Form8")->cmdImprimir;
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
+        print = widget<QPushButton>(h.window<StandChartsScreen>("Form8"), "cmdImprimir");
     } else {
         QVERIFY(h.finish());
-        print = h.window<EndScreen>("Terminar")->cmdImprimirSim;
+        print = widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdImprimirSim");
         if (window == QLatin1String("Form10")) {
-            QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
-            print = h.window<SummaryScreen>("Form10")->cmdImprimir;
+            QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
+            print = widget<QPushButton>(h.window<SummaryScreen>("Form10"), "cmdImprimir");
         }
     }
     const QString pdf = h.dir.filePath(QStringLiteral("cancelled.pdf"));
@@ -608,13 +609,13 @@ void ResultsFlowTest::saveFailsOrIsCancelled()
 
     // Cancelled: nothing written, nothing shown.
     h.fake.files.answer.clear();
-    QVERIFY(press(end->cmdSalvarSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdSalvarSim")));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), before);
     QVERIFY(h.fake.messages.shown.empty());
 
     // A folder that does not exist: the error box, and the user stays.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("no-such-folder/simulacao"));
-    QVERIFY(press(end->cmdSalvarSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdSalvarSim")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last(), Message::error("Erro!", "Erro de gravação do ficheiro..."));
     QCOMPARE(h.fake.messages.shown.front().parentName, QStringLiteral("Terminar"));
@@ -622,7 +623,7 @@ void ResultsFlowTest::saveFailsOrIsCancelled()
 
     // And may try again.
     h.fake.files.answer = h.dir.filePath(QStringLiteral("simulacao.txt"));
-    QVERIFY(press(end->cmdSalvarSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdSalvarSim")));
     QCOMPARE(readFile(h.fake.files.answer), h.logBytes());
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
 }
@@ -638,7 +639,7 @@ void ResultsFlowTest::leaving()
     QVERIFY(h.enterStand(plantedWith(QString())));
     QVERIFY(h.finish());
     QVERIFY(QFile::exists(QString::fromStdString(h.ctx->logPath().string())));
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdsair));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdsair")));
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitNormal});
     QCOMPARE(QDir(h.dir.path()).entryList({QStringLiteral("*.temp")}, QDir::Files), QStringList());
     QVERIFY(QFile::exists(h.dir.filePath(QStringLiteral("notas.txt"))));
@@ -656,8 +657,8 @@ void ResultsFlowTest::endScreenCloseBox()
     QVERIFY(!h.window("Terminar"));
     QCOMPARE(h.visibleWindows(), QStringList{"Entrada"});
     auto *entrada = h.window<EntradaScreen>("Entrada");
-    QVERIFY(!entrada->Sim->isEnabled() && !entrada->cmdSimulacao->isEnabled());
-    QVERIFY(entrada->Ajuda->isEnabled() && entrada->Sair->isEnabled());
+    QVERIFY(!widget<QAction>(entrada, "Sim")->isEnabled() && !widget<QToolButton>(entrada, "cmdSimulacao")->isEnabled());
+    QVERIFY(widget<QAction>(entrada, "Ajuda")->isEnabled() && widget<QAction>(entrada, "Sair")->isEnabled());
     QCOMPARE(recordCsv(h.state), record);
     QVERIFY(h.fake.exit.codes.empty());
 }
@@ -666,27 +667,27 @@ void ResultsFlowTest::throughTheEntryWindows()
 {
     FlowHarness h;
     auto *entrada = h.window<EntradaScreen>("Entrada");
-    QVERIFY(press(entrada->cmdParametros));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdParametros")));
     auto *options = h.window<OptionsScreen>("Form1");
     QVERIFY(options && options->isVisible());
-    choose(options->optVsc);
-    typeInto(options->txtAno, QStringLiteral("2030"));
-    typeInto(options->txtAltcorte, QStringLiteral(".15"));
-    typeInto(options->txtDdesp, QStringLiteral("8"));
-    QVERIFY(press(options->cmdOk));
-    QVERIFY(press(entrada->cmdSimulacao));
+    choose(widget<QRadioButton>(options, "optVsc"));
+    typeInto(widget<QLineEdit>(options, "txtAno"), QStringLiteral("2030"));
+    typeInto(widget<QLineEdit>(options, "txtAltcorte"), QStringLiteral(".15"));
+    typeInto(widget<QLineEdit>(options, "txtDdesp"), QStringLiteral("8"));
+    QVERIFY(press(widget<QPushButton>(options, "cmdOk")));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdSimulacao")));
     auto *stand = h.window<StandDataScreen>("Form2");
     QVERIFY(stand && stand->isVisible());
-    choose(stand->optCQualidade);
-    typeInto(stand->txtIdade, QStringLiteral("8"));
-    choose(stand->optElev);
-    QVERIFY(press(stand->cmdDPndesb));
+    choose(widget<QRadioButton>(stand, "optCQualidade"));
+    typeInto(widget<QLineEdit>(stand, "txtIdade"), QStringLiteral("8"));
+    choose(widget<QRadioButton>(stand, "optElev"));
+    QVERIFY(press(widget<QPushButton>(stand, "cmdDPndesb")));
     auto *density = h.window<UnthinnedScreen>("Form3");
     QVERIFY(density && density->isVisible());
-    typeInto(density->txtNArvVP, QStringLiteral("1100.5"));
-    choose(density->optArvVivas);
-    QVERIFY(press(density->cmdOk));
-    QVERIFY(press(stand->cmdOk));
+    typeInto(widget<QLineEdit>(density, "txtNArvVP"), QStringLiteral("1100.5"));
+    choose(widget<QRadioButton>(density, "optArvVivas"));
+    QVERIFY(press(widget<QPushButton>(density, "cmdOk")));
+    QVERIFY(press(widget<QPushButton>(stand, "cmdOk")));
     QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
 
     // From here on the reference run's steps.
@@ -697,8 +698,8 @@ void ResultsFlowTest::throughTheEntryWindows()
     QCOMPARE(h.logBytes(), readFile(examplePath(QStringLiteral("alive-quality-class-without-bark.log"))));
     QCOMPARE(QByteArray::fromStdString(recordCsv(h.state)),
              readFile(examplePath(QStringLiteral("alive-quality-class-without-bark.record.csv"))));
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
-    QCOMPARE(h.window<SummaryScreen>("Form10")->lblV->text(), QStringLiteral("Volumes sem casca, corte a .15 m:"));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
+    QCOMPARE(widget<QLabel>(h.window<SummaryScreen>("Form10"), "lblV")->text(), QStringLiteral("Volumes sem casca, corte a .15 m:"));
 }
 
 void ResultsFlowTest::windowsFitTheScreen()
@@ -722,33 +723,33 @@ void ResultsFlowTest::windowsFitTheScreen()
     QVERIFY(h.enterStand(plantedWith(QString())));
     QVERIFY(h.playAll(plantedWith(QStringLiteral("p p m30 p p"))));
     look(h.form5(), QStringLiteral("Form5.png"));
-    QVERIFY(press(h.form5()->cmdVGraficos));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
     look(h.window("Form8"), QStringLiteral("Form8.png"));
-    QVERIFY(press(h.window<StandChartsScreen>("Form8")->cmdVoltar));
-    QVERIFY(press(h.form5()->cmdDesbastar));
-    choose(h.form6()->optDselectivo);
-    typeInto(h.form6()->txtDselectivo, QStringLiteral("19.5"));
+    QVERIFY(press(widget<QPushButton>(h.window<StandChartsScreen>("Form8"), "cmdVoltar")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdDesbastar")));
+    choose(widget<QRadioButton>(h.form6(), "optDselectivo"));
+    typeInto(widget<QLineEdit>(h.form6(), "txtDselectivo"), QStringLiteral("19.5"));
     look(h.form6(), QStringLiteral("Form6.png"));
-    QVERIFY(press(h.form6()->cmdOk));
+    QVERIFY(press(widget<QPushButton>(h.form6(), "cmdOk")));
     look(h.form7(), QStringLiteral("form7.png"));
-    QVERIFY(press(h.form7()->cmdVGrafico));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
     look(h.window("Form9"), QStringLiteral("Form9.png"));
-    QVERIFY(press(h.window<ThinningChartScreen>("Form9")->cmdVoltar));
-    QVERIFY(press(h.form7()->cmdProjectar));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.window<ThinningChartScreen>("Form9"), "cmdVoltar")));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdProjectar")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     QVERIFY(h.finish());
     look(h.window("Terminar"), QStringLiteral("Terminar.png"));
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdGrafSim")));
     look(h.window("Form10"), QStringLiteral("Form10.png"));
     QCOMPARE(checked.size(), 7);
     if (!shots.isEmpty()) {
         // The printed summary too, for a look at the paper.
         h.fake.print.accept = true;
         h.fake.print.pdfPath = QDir(shots).filePath(QStringLiteral("Form10-print.pdf"));
-        QVERIFY(press(h.window<SummaryScreen>("Form10")->cmdImprimir));
-        QVERIFY(press(h.window<SummaryScreen>("Form10")->cmdVoltar));
+        QVERIFY(press(widget<QPushButton>(h.window<SummaryScreen>("Form10"), "cmdImprimir")));
+        QVERIFY(press(widget<QPushButton>(h.window<SummaryScreen>("Form10"), "cmdVoltar")));
         h.fake.print.pdfPath = QDir(shots).filePath(QStringLiteral("log-print.pdf"));
-        QVERIFY(press(h.window<EndScreen>("Terminar")->cmdImprimirSim));
+        QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdImprimirSim")));
     }
 }
 

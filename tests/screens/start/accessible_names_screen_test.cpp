@@ -4,6 +4,7 @@
 // accessible name, its caption, or the label whose buddy it is.
 
 #include "screens/start/entrada_screen.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
@@ -110,57 +111,57 @@ void AccessibleNamesScreenTest::everyWindowOfASimulation()
     QVERIFY(entrada);
     checkLoadedWindows(h);
 
-    QVERIFY(press(entrada->cmdAjuda));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdAjuda")));
     checkLoadedWindows(h);
 
-    QVERIFY(press(entrada->cmdParametros));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdParametros")));
     checkLoadedWindows(h);
-    QVERIFY(press(h.window<OptionsScreen>("Form1")->cmdOk));
+    QVERIFY(press(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk")));
 
-    QVERIFY(press(entrada->cmdSimulacao));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdSimulacao")));
     auto *form2 = h.window<StandDataScreen>("Form2");
     QVERIFY(form2);
-    typeInto(form2->txtIdade, QStringLiteral("12"));
-    typeInto(form2->txtADominante, QStringLiteral("9"));
-    QVERIFY(press(form2->cmdDPndesb));
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(form2, "txtADominante"), QStringLiteral("9"));
+    QVERIFY(press(widget<QPushButton>(form2, "cmdDPndesb")));
     // The thinned-stand window, as "Dados povoamento desbastado" would open it.
     QVERIFY(h.ctx->windows.show(WindowId::ThinnedDensity));
     checkLoadedWindows(h);
     auto *form3 = h.window<UnthinnedScreen>("Form3");
     QVERIFY(form3);
-    choose(form3->optArvPlant);
-    typeInto(form3->txtNArvVP, QStringLiteral("1500"));
-    QVERIFY(press(form3->cmdOk));
+    choose(widget<QRadioButton>(form3, "optArvPlant"));
+    typeInto(widget<QLineEdit>(form3, "txtNArvVP"), QStringLiteral("1500"));
+    QVERIFY(press(widget<QPushButton>(form3, "cmdOk")));
     h.ctx->windows.unload(WindowId::ThinnedDensity);
-    QVERIFY(press(form2->cmdOk));
+    QVERIFY(press(widget<QPushButton>(form2, "cmdOk")));
     QVERIFY(h.form5());
     checkLoadedWindows(h);
 
-    QVERIFY(press(h.form5()->cmdVGraficos));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
     checkLoadedWindows(h);
     QVERIFY(h.thin(ScreenEntries::Thinning::Mechanical, "30"));
     QVERIFY(h.form7());
-    QVERIFY(press(h.form7()->cmdVGrafico));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
     checkLoadedWindows(h);
     QVERIFY(h.finish());
     auto *end = h.window<EndScreen>("Terminar");
     QVERIFY(end);
-    QVERIFY(press(end->cmdGrafSim));
+    QVERIFY(press(widget<QPushButton>(end, "cmdGrafSim")));
     checkLoadedWindows(h);
     // The valuation, and the search for the best regime opened from it (a
     // window of its own, owned by the valuation).
     h.ctx->windows.show(WindowId::End);
     settle();
-    QVERIFY(press(end->cmdAvaliacaoEconomica));
+    QVERIFY(press(widget<QPushButton>(end, "cmdAvaliacaoEconomica")));
     auto *economics = h.window<EconomicsScreen>("frmEconomia");
     QVERIFY(economics);
     checkLoadedWindows(h);
-    QVERIFY(press(economics->cmdMelhorRegime));
+    QVERIFY(press(widget<QPushButton>(economics, "cmdMelhorRegime")));
     QVERIFY(economics->bestRegime());
     checkedWindows_ << economics->bestRegime()->objectName();
     unnamed_ << unnamedControls(economics->bestRegime(), &controls_);
     QVERIFY2(!h.fake.exit.exited(), "the simulation ended on its own");
-    h.window<EntradaScreen>("Entrada")->Inventario->trigger();
+    widget<QAction>(h.window<EntradaScreen>("Entrada"), "Inventario")->trigger();
     settle();
     checkLoadedWindows(h);
 
@@ -178,26 +179,26 @@ void AccessibleNamesScreenTest::namesReadAsTheirLabels()
     // The boxes a robot looks for by the words on the screen.
     FlowHarness h;
     auto *entrada = h.window<EntradaScreen>("Entrada");
-    QVERIFY(press(entrada->cmdParametros));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdParametros")));
     auto *form1 = h.window<OptionsScreen>("Form1");
-    QCOMPARE(accessibleName(form1->txtAno), QStringLiteral("Ano corrente"));
-    QCOMPARE(accessibleName(form1->txtAltcorte), QStringLiteral("Altura do corte (m)"));
-    QVERIFY(press(form1->cmdOk));
-    QVERIFY(press(entrada->cmdSimulacao));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form1, "txtAno")), QStringLiteral("Ano corrente"));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form1, "txtAltcorte")), QStringLiteral("Altura do corte (m)"));
+    QVERIFY(press(widget<QPushButton>(form1, "cmdOk")));
+    QVERIFY(press(widget<QToolButton>(entrada, "cmdSimulacao")));
     auto *form2 = h.window<StandDataScreen>("Form2");
-    QCOMPARE(accessibleName(form2->txtIdade), QStringLiteral("Idade do Povoamento (anos)"));
-    QCOMPARE(accessibleName(form2->txtADominante), QStringLiteral("Altura dominante (m)"));
-    typeInto(form2->txtIdade, QStringLiteral("12"));
-    typeInto(form2->txtADominante, QStringLiteral("9"));
-    QVERIFY(press(form2->cmdDPndesb));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form2, "txtIdade")), QStringLiteral("Idade do Povoamento (anos)"));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form2, "txtADominante")), QStringLiteral("Altura dominante (m)"));
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(form2, "txtADominante"), QStringLiteral("9"));
+    QVERIFY(press(widget<QPushButton>(form2, "cmdDPndesb")));
     QVERIFY(h.ctx->windows.show(WindowId::ThinnedDensity));
     auto *form3 = h.window<UnthinnedScreen>("Form3");
-    QCOMPARE(accessibleName(form3->txtNArvVP), QStringLiteral("Nº de árvores (nº/ha)"));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form3, "txtNArvVP")), QStringLiteral("Nº de árvores (nº/ha)"));
     auto *form4 = h.window<ThinnedScreen>("Form4");
-    QCOMPARE(accessibleName(form4->txtAvivas), QStringLiteral("Nº de árvores vivas (nº/ha)"));
+    QCOMPARE(accessibleName(widget<QLineEdit>(form4, "txtAvivas")), QStringLiteral("Nº de árvores vivas (nº/ha)"));
     QCOMPARE(accessibleName(form4->txt1[0]), QStringLiteral("Nº Árvores, classe DAP 5"));
     QCOMPARE(accessibleName(form4->txt1[12]), QStringLiteral("Nº Árvores, classe DAP 65"));
-    QCOMPARE(accessibleName(entrada->cmdSimulacao), QStringLiteral("Simulação"));
+    QCOMPARE(accessibleName(widget<QToolButton>(entrada, "cmdSimulacao")), QStringLiteral("Simulação"));
 }
 
 QTEST_MAIN(AccessibleNamesScreenTest)

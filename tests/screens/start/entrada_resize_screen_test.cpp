@@ -5,6 +5,7 @@
 // Built twice, once per screen height (TAVELO_TEST_SCREEN_HEIGHT).
 
 #include "support/entry_screen_test_support.h"
+#include "support/widget_lookup.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,7 +33,7 @@ void checkRuleHolds(EntradaScreen *e)
     }
     // The photograph follows the client area.
     QWidget *client = e->centralWidget();
-    const QRect photo = e->Image1->geometry();
+    const QRect photo = widget<QLabel>(e, "Image1")->geometry();
     QCOMPARE(photo.left(), client->width() - 1 - photo.right());
     QCOMPARE(client->height() - 1 - photo.bottom(), 7);
 }

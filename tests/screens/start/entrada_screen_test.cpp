@@ -3,6 +3,7 @@
 // a new simulation and the photograph's place.
 
 #include "screens/start/about_screen.h"
+#include "support/widget_lookup.h"
 #include "support/entry_screen_test_support.h"
 #include "screens/entry/options_screen.h"
 #include "session/results/end_session.h"
@@ -36,12 +37,12 @@ struct EntryPoints {
 EntryPoints entryPoints(const EntradaScreen *e)
 {
     [&] {
-        QCOMPARE(e->OModelo->isEnabled(), e->cmdParametros->isEnabled());
-        QCOMPARE(e->Sim->isEnabled(), e->cmdSimulacao->isEnabled());
-        QCOMPARE(e->Ajuda->isEnabled(), e->cmdAjuda->isEnabled());
-        QCOMPARE(e->Sair->isEnabled(), e->cmdsair->isEnabled());
+        QCOMPARE(widget<QAction>(e, "OModelo")->isEnabled(), widget<QToolButton>(e, "cmdParametros")->isEnabled());
+        QCOMPARE(widget<QAction>(e, "Sim")->isEnabled(), widget<QToolButton>(e, "cmdSimulacao")->isEnabled());
+        QCOMPARE(widget<QAction>(e, "Ajuda")->isEnabled(), widget<QToolButton>(e, "cmdAjuda")->isEnabled());
+        QCOMPARE(widget<QAction>(e, "Sair")->isEnabled(), widget<QToolButton>(e, "cmdsair")->isEnabled());
     }();
-    return {e->OModelo->isEnabled(), e->Sim->isEnabled(), e->Ajuda->isEnabled(), e->Sair->isEnabled()};
+    return {widget<QAction>(e, "OModelo")->isEnabled(), widget<QAction>(e, "Sim")->isEnabled(), widget<QAction>(e, "Ajuda")->isEnabled(), widget<QAction>(e, "Sair")->isEnabled()};
 }
 
 constexpr EntryPoints kFresh{true, false, true, true};
@@ -94,17 +95,17 @@ void EntradaScreenTest::captionMenuAndButtons()
     QCOMPARE(captions, (QStringList{"Opções do Modelo", "Simulação", "Ajuda", "Sair", "Inventário"}));
     QCOMPARE(names, (QStringList{"OModelo", "Sim", "Ajuda", "Sair", "Inventario"}));
 
-    const QList<std::pair<QToolButton *, QString>> buttons = {{e->cmdParametros, "Opções do Modelo"},
-                                                              {e->cmdSimulacao, "Simulação"},
-                                                              {e->cmdAjuda, "Ajuda"},
-                                                              {e->cmdsair, "Sair da Aplicação"}};
+    const QList<std::pair<QToolButton *, QString>> buttons = {{widget<QToolButton>(e, "cmdParametros"), "Opções do Modelo"},
+                                                              {widget<QToolButton>(e, "cmdSimulacao"), "Simulação"},
+                                                              {widget<QToolButton>(e, "cmdAjuda"), "Ajuda"},
+                                                              {widget<QToolButton>(e, "cmdsair"), "Sair da Aplicação"}};
     for (const auto &[b, tip] : buttons) {
         QCOMPARE(b->toolTip(), tip);
         QVERIFY(!b->icon().isNull());
         QCOMPARE(e->findChild<QToolButton *>(b->objectName()), b);
     }
-    QVERIFY(e->Image1->isVisible());
-    QVERIFY(!e->Image1->pixmap().isNull());
+    QVERIFY(widget<QLabel>(e, "Image1")->isVisible());
+    QVERIFY(!widget<QLabel>(e, "Image1")->pixmap().isNull());
     QVERIFY(h.fake.messages.shown.empty());
 }
 
@@ -151,30 +152,30 @@ void EntradaScreenTest::entryPointsFollowTheSimulation()
     QCOMPARE(entryPoints(e), kFresh);
 
     // A disabled "Simulação" does nothing.
-    byMenu ? clickMenuItem(e->menuBar(), e->Sim) : click(e->cmdSimulacao);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "Sim")) : click(widget<QToolButton>(e, "cmdSimulacao"));
     QVERIFY(!h.window<QWidget>("Form2"));
 
-    byMenu ? clickMenuItem(e->menuBar(), e->OModelo) : click(e->cmdParametros);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "OModelo")) : click(widget<QToolButton>(e, "cmdParametros"));
     auto *form1 = h.window<OptionsScreen>("Form1");
     QVERIFY(form1 && form1->isVisible());
     QCOMPARE(entryPoints(e), kFresh);
-    click(form1->cmdOk);
+    click(widget<QPushButton>(form1, "cmdOk"));
     QVERIFY(!form1->isVisible());
     QCOMPARE(entryPoints(e), kReady);
 
-    byMenu ? clickMenuItem(e->menuBar(), e->Sim) : click(e->cmdSimulacao);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "Sim")) : click(widget<QToolButton>(e, "cmdSimulacao"));
     QWidget *form2 = h.window<QWidget>("Form2");
     QVERIFY(form2 && form2->isVisible());
     QCOMPARE(entryPoints(e), kSimulating);
 
     // While simulating "Simulação" shows the same stand data window again.
     form2->hide();
-    byMenu ? clickMenuItem(e->menuBar(), e->Sim) : click(e->cmdSimulacao);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "Sim")) : click(widget<QToolButton>(e, "cmdSimulacao"));
     QCOMPARE(h.window<QWidget>("Form2"), form2);
     QVERIFY(form2->isVisible());
     // "Opções do Modelo" is out of reach.
     form1->hide();
-    byMenu ? clickMenuItem(e->menuBar(), e->OModelo) : click(e->cmdParametros);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "OModelo")) : click(widget<QToolButton>(e, "cmdParametros"));
     QVERIFY(!form1->isVisible());
     QVERIFY(h.fake.messages.shown.empty());
     QVERIFY(!h.fake.exit.exited());
@@ -184,10 +185,10 @@ void EntradaScreenTest::ownedWindowsStayInFront()
 {
     ScreenHarness h;
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(h.window<OptionsScreen>("Form1")->cmdOk);
-    click(e->cmdSimulacao);
-    click(e->cmdAjuda);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    click(widget<QToolButton>(e, "cmdSimulacao"));
+    click(widget<QToolButton>(e, "cmdAjuda"));
     for (const char *name : {"Form1", "Form2", "frmAbout"}) {
         QWidget *w = h.window<QWidget>(name);
         QVERIFY2(w, name);
@@ -201,30 +202,30 @@ void EntradaScreenTest::aboutBox()
 {
     ScreenHarness h;
     EntradaScreen *e = h.start();
-    clickMenuItem(e->menuBar(), e->Ajuda);
+    clickMenuItem(e->menuBar(), widget<QAction>(e, "Ajuda"));
     auto *about = h.window<AboutScreen>("frmAbout");
     QVERIFY(about && about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("Tavelo vs 2.0"));
-    QCOMPARE(about->lblTitle->text(), QStringLiteral("Tavelo vs 2.0"));
-    QCOMPARE(about->lblTitle2->text(), about->lblTitle->text());
-    QCOMPARE(about->lblAno->text(), QStringLiteral("2001"));
-    QVERIFY(!about->lblDescricao->text().isEmpty());
-    QVERIFY(!about->lblFabricante->text().isEmpty());
-    QCOMPARE(about->lblEdicao->text(), QStringLiteral("Edição:"));
-    QCOMPARE(about->lblProducao->text(), QStringLiteral("Produção:"));
-    QCOMPARE(about->lblModelo->text(), QStringLiteral("Modelo:"));
-    for (QLabel *credit : {about->lblEdicaoTexto, about->lblProducaoTexto, about->lblModeloTexto})
+    QCOMPARE(widget<QLabel>(about, "lblTitle")->text(), QStringLiteral("Tavelo vs 2.0"));
+    QCOMPARE(widget<QLabel>(about, "lblTitle2")->text(), widget<QLabel>(about, "lblTitle")->text());
+    QCOMPARE(widget<QLabel>(about, "lblAno")->text(), QStringLiteral("2001"));
+    QVERIFY(!widget<QLabel>(about, "lblDescricao")->text().isEmpty());
+    QVERIFY(!widget<QLabel>(about, "lblFabricante")->text().isEmpty());
+    QCOMPARE(widget<QLabel>(about, "lblEdicao")->text(), QStringLiteral("Edição:"));
+    QCOMPARE(widget<QLabel>(about, "lblProducao")->text(), QStringLiteral("Produção:"));
+    QCOMPARE(widget<QLabel>(about, "lblModelo")->text(), QStringLiteral("Modelo:"));
+    for (QLabel *credit : {widget<QLabel>(about, "lblEdicaoTexto"), widget<QLabel>(about, "lblProducaoTexto"), widget<QLabel>(about, "lblModeloTexto")})
         QVERIFY(!credit->text().isEmpty());
-    for (QLabel *logo : {about->picEdicao, about->picProducao, about->picModelo})
+    for (QLabel *logo : {widget<QLabel>(about, "picEdicao"), widget<QLabel>(about, "picProducao"), widget<QLabel>(about, "picModelo")})
         QVERIFY(!logo->pixmap().isNull());
     // A fixed dialog.
     QCOMPARE(about->minimumSize(), about->maximumSize());
-    QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
+    QCOMPARE(widget<QPushButton>(about, "cmdOK")->text(), QStringLiteral("OK"));
 
-    click(about->cmdOK);
+    click(widget<QPushButton>(about, "cmdOK"));
     QVERIFY(!h.window<AboutScreen>("frmAbout"));
     QVERIFY(!about->isVisible());
-    click(e->cmdAjuda);
+    click(widget<QToolButton>(e, "cmdAjuda"));
     QVERIFY(h.window<AboutScreen>("frmAbout"));
 }
 
@@ -251,7 +252,7 @@ void EntradaScreenTest::leaveDeletesOnlyTemporaryLogs()
     for (const QString &name : present)
         touch(h.folderFile(name));
     EntradaScreen *e = h.start();
-    byMenu ? clickMenuItem(e->menuBar(), e->Sair) : click(e->cmdsair);
+    byMenu ? clickMenuItem(e->menuBar(), widget<QAction>(e, "Sair")) : click(widget<QToolButton>(e, "cmdsair"));
 
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitNormal});
     QVERIFY(h.fake.messages.shown.empty());
@@ -308,7 +309,7 @@ void EntradaScreenTest::closeBoxEndsAndKeepsTheLog()
 {
     ScreenHarness h;
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
+    click(widget<QToolButton>(e, "cmdParametros"));
     touch(QString::fromStdString(h.ctx->logPath().string())); // the stand screen has logged a state
     QVERIFY(e->close());
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitNormal});
@@ -320,8 +321,8 @@ void EntradaScreenTest::closeBoxAfterNewSimulationUnloadsTheOthers()
 {
     ScreenHarness h;
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(e->cmdAjuda);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QToolButton>(e, "cmdAjuda"));
     QVERIFY(h.window<QWidget>("Form1") && h.window<QWidget>("frmAbout"));
     h.state.newSimulationStarted = true;
     touch(QString::fromStdString(h.ctx->logPath().string()));
@@ -337,11 +338,11 @@ void EntradaScreenTest::newSimulationStartsAfresh()
 {
     ScreenHarness h;
     EntradaScreen *first = h.start();
-    click(first->cmdParametros);
+    click(widget<QToolButton>(first, "cmdParametros"));
     auto *form1 = h.window<OptionsScreen>("Form1");
-    typeInto(form1->txtAltcorte, QStringLiteral(".15"));
-    click(form1->cmdOk);
-    click(first->cmdSimulacao);
+    typeInto(widget<QLineEdit>(form1, "txtAltcorte"), QStringLiteral(".15"));
+    click(widget<QPushButton>(form1, "cmdOk"));
+    click(widget<QToolButton>(first, "cmdSimulacao"));
     QCOMPARE(entryPoints(first), kSimulating);
     touch(QString::fromStdString(h.ctx->logPath().string()));
     h.state.recordLast = 3;
@@ -364,8 +365,8 @@ void EntradaScreenTest::newSimulationStartsAfresh()
 
     // The options window starts from its design defaults again.
     QCOMPARE(h.ctx->entries.stumpHeightText, std::string("0.15"));
-    click(fresh->cmdParametros);
-    QCOMPARE(h.window<OptionsScreen>("Form1")->txtAltcorte->text(), QStringLiteral("0.15"));
+    click(widget<QToolButton>(fresh, "cmdParametros"));
+    QCOMPARE(widget<QLineEdit>(h.window<OptionsScreen>("Form1"), "txtAltcorte")->text(), QStringLiteral("0.15"));
 }
 
 void EntradaScreenTest::newSimulationRunsTheRegionalCheckAgain()
@@ -386,13 +387,13 @@ void EntradaScreenTest::photographFillsTheClientArea()
     EntradaScreen *e = h.start();
     QVERIFY(QTest::qWaitForWindowExposed(e));
     QWidget *client = e->centralWidget();
-    const QRect photo = e->Image1->geometry();
+    const QRect photo = widget<QLabel>(e, "Image1")->geometry();
     // Equal margins left and right, 100 twips (7 pixels) at the bottom, below the buttons.
     QCOMPARE(photo.left(), client->width() - 1 - photo.right());
     QCOMPARE(client->height() - 1 - photo.bottom(), 7);
-    for (QToolButton *b : {e->cmdParametros, e->cmdSimulacao, e->cmdAjuda, e->cmdsair})
+    for (QToolButton *b : {widget<QToolButton>(e, "cmdParametros"), widget<QToolButton>(e, "cmdSimulacao"), widget<QToolButton>(e, "cmdAjuda"), widget<QToolButton>(e, "cmdsair")})
         QVERIFY(b->geometry().bottom() < photo.top());
-    QCOMPARE(e->Image1->pixmap().size(), photo.size());
+    QCOMPARE(widget<QLabel>(e, "Image1")->pixmap().size(), photo.size());
 
 }
 

@@ -4,6 +4,7 @@
 // With TAVELO_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 
 #include "screens/start/about_screen.h"
+#include "support/widget_lookup.h"
 #include "support/entry_screen_test_support.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
@@ -94,9 +95,9 @@ void checkWindow(QWidget *window, const QString &shot)
 EntradaScreen *readyToSimulate(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
-    click(e->cmdParametros);
-    click(h.window<OptionsScreen>("Form1")->cmdOk);
-    click(e->cmdSimulacao);
+    click(widget<QToolButton>(e, "cmdParametros"));
+    click(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    click(widget<QToolButton>(e, "cmdSimulacao"));
     return e;
 }
 
@@ -126,7 +127,7 @@ void WindowLayoutScreenTest::startScreen()
 void WindowLayoutScreenTest::aboutBox()
 {
     ScreenHarness h;
-    click(h.start()->cmdAjuda);
+    click(widget<QToolButton>(h.start(), "cmdAjuda"));
     auto *about = h.window<AboutScreen>("frmAbout");
     checkWindow(about, QStringLiteral("frmAbout"));
     QCOMPARE(tabOrder(about), QStringLiteral("cmdOK"));
@@ -135,7 +136,7 @@ void WindowLayoutScreenTest::aboutBox()
 void WindowLayoutScreenTest::options()
 {
     ScreenHarness h;
-    click(h.start()->cmdParametros);
+    click(widget<QToolButton>(h.start(), "cmdParametros"));
     auto *f = h.window<OptionsScreen>("Form1");
     checkWindow(f, QStringLiteral("Form1"));
     QCOMPARE(tabOrder(f), QStringLiteral("optVcc optVsc txtAno txtDmin txtCmin txtAltcorte txtDdesp cmdOk"));
@@ -155,12 +156,12 @@ void WindowLayoutScreenTest::standData()
     readyToSimulate(h);
     auto *f = h.window<StandDataScreen>("Form2");
     if (classRoute) {
-        choose(f->optCQualidade);
-        typeInto(f->txtIdade, QStringLiteral("25"));
-        choose(f->optMedia);
+        choose(widget<QRadioButton>(f, "optCQualidade"));
+        typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("25"));
+        choose(widget<QRadioButton>(f, "optMedia"));
     } else {
-        typeInto(f->txtIdade, QStringLiteral("12"));
-        typeInto(f->txtADominante, QStringLiteral("9"));
+        typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+        typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
     }
     checkWindow(f, classRoute ? QStringLiteral("Form2-class") : QStringLiteral("Form2-height"));
     QCOMPARE(tabOrder(f), QStringLiteral("txtIdade optADominante txtADominante optCQualidade optMBaixa optBaixa optMedia optElev optMElev cmdDPdesb cmdDPndesb cmdOk cmdCancelar"));
@@ -171,12 +172,12 @@ void WindowLayoutScreenTest::unthinned()
     ScreenHarness h;
     readyToSimulate(h);
     auto *form2 = h.window<StandDataScreen>("Form2");
-    typeInto(form2->txtIdade, QStringLiteral("12"));
-    typeInto(form2->txtADominante, QStringLiteral("9"));
-    click(form2->cmdDPndesb);
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(form2, "txtADominante"), QStringLiteral("9"));
+    click(widget<QPushButton>(form2, "cmdDPndesb"));
     auto *f = h.window<UnthinnedScreen>("Form3");
-    choose(f->optArvPlant);
-    typeInto(f->txtNArvVP, QStringLiteral("1500"));
+    choose(widget<QRadioButton>(f, "optArvPlant"));
+    typeInto(widget<QLineEdit>(f, "txtNArvVP"), QStringLiteral("1500"));
     checkWindow(f, QStringLiteral("Form3"));
     QCOMPARE(tabOrder(f), QStringLiteral("optArvPlant optArvVivas txtNArvVP cmdOk"));
 }
@@ -194,21 +195,21 @@ void WindowLayoutScreenTest::thinned()
     ScreenHarness h;
     readyToSimulate(h);
     auto *form2 = h.window<StandDataScreen>("Form2");
-    typeInto(form2->txtIdade, QStringLiteral("30"));
-    typeInto(form2->txtADominante, QStringLiteral("14"));
-    click(form2->cmdDPdesb);
+    typeInto(widget<QLineEdit>(form2, "txtIdade"), QStringLiteral("30"));
+    typeInto(widget<QLineEdit>(form2, "txtADominante"), QStringLiteral("14"));
+    click(widget<QPushButton>(form2, "cmdDPdesb"));
     auto *f = h.window<ThinnedScreen>("Form4");
     if (classes) {
-        choose(f->optCDap);
+        choose(widget<QRadioButton>(f, "optCDap"));
         typeInto(f->txt1[1], QStringLiteral("50"));
         typeInto(f->txt1[3], QStringLiteral("50"));
         typeInto(f->txt1[12], QStringLiteral("32767"));
     } else {
-        choose(f->optPPovoamento);
-        typeInto(f->txtAvivas, QStringLiteral("601"));
-        typeInto(f->txtAbasal, QStringLiteral("22"));
-        typeInto(f->txtDmin, QStringLiteral("9"));
-        typeInto(f->txtDp93, QStringLiteral("31"));
+        choose(widget<QRadioButton>(f, "optPPovoamento"));
+        typeInto(widget<QLineEdit>(f, "txtAvivas"), QStringLiteral("601"));
+        typeInto(widget<QLineEdit>(f, "txtAbasal"), QStringLiteral("22"));
+        typeInto(widget<QLineEdit>(f, "txtDmin"), QStringLiteral("9"));
+        typeInto(widget<QLineEdit>(f, "txtDp93"), QStringLiteral("31"));
     }
     checkWindow(f, classes ? QStringLiteral("Form4-classes") : QStringLiteral("Form4-parameters"));
     QStringList order{"optPPovoamento", "txtAvivas", "txtAbasal", "txtDmin", "txtDp93", "optCDap"};

@@ -6,6 +6,7 @@
 // "Voltar a definir desbaste", the end and "Nova simulação".
 
 #include "regimes/scenario.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
@@ -119,32 +120,32 @@ public:
     bool play(const SimulationPlan &sim, Outcome &out)
     {
         EntradaScreen *e = h_.window<EntradaScreen>("Entrada");
-        if (!press(e->cmdParametros))
+        if (!press(widget<QToolButton>(e, "cmdParametros")))
             return false;
         auto *form1 = h_.window<OptionsScreen>("Form1");
-        typeInto(form1->txtAltcorte, QString::fromStdString(sim.stumpHeight));
-        if (!press(form1->cmdOk))
+        typeInto(widget<QLineEdit>(form1, "txtAltcorte"), QString::fromStdString(sim.stumpHeight));
+        if (!press(widget<QPushButton>(form1, "cmdOk")))
             return false;
         if (sim.optionsClosedAfterwards) {
-            if (!press(e->cmdParametros) || !h_.window<QWidget>("Form1")->close())
+            if (!press(widget<QToolButton>(e, "cmdParametros")) || !h_.window<QWidget>("Form1")->close())
                 return false;
             settle();
         }
-        if (!press(e->cmdSimulacao))
+        if (!press(widget<QToolButton>(e, "cmdSimulacao")))
             return false;
         auto *form2 = h_.window<StandDataScreen>("Form2");
         if (sim.cancelledStandFirst) {
             typeStandData(form2);
-            if (!press(form2->cmdDPdesb))
+            if (!press(widget<QPushButton>(form2, "cmdDPdesb")))
                 return false;
             storeThinned(thinnedByParameters());
-            if (!press(form2->cmdCancelar) || !press(e->cmdSimulacao))
+            if (!press(widget<QPushButton>(form2, "cmdCancelar")) || !press(widget<QToolButton>(e, "cmdSimulacao")))
                 return false;
             form2 = h_.window<StandDataScreen>("Form2");
         }
         typeStandData(form2);
         const bool unthinned = sim.stand == StandKind::Planted || sim.stand == StandKind::Alive;
-        if (!press(unthinned ? form2->cmdDPndesb : form2->cmdDPdesb))
+        if (!press(unthinned ? widget<QPushButton>(form2, "cmdDPndesb") : widget<QPushButton>(form2, "cmdDPdesb")))
             return false;
         if (sim.standDataWindowClosed) {
             form2->close();
@@ -152,16 +153,16 @@ public:
         }
         if (unthinned) {
             auto *form3 = h_.window<UnthinnedScreen>("Form3");
-            choose(sim.stand == StandKind::Planted ? form3->optArvPlant : form3->optArvVivas);
-            typeInto(form3->txtNArvVP, sim.stand == StandKind::Planted ? QStringLiteral("1500") : QStringLiteral("900"));
-            if (!press(form3->cmdOk))
+            choose(sim.stand == StandKind::Planted ? widget<QRadioButton>(form3, "optArvPlant") : widget<QRadioButton>(form3, "optArvVivas"));
+            typeInto(widget<QLineEdit>(form3, "txtNArvVP"), sim.stand == StandKind::Planted ? QStringLiteral("1500") : QStringLiteral("900"));
+            if (!press(widget<QPushButton>(form3, "cmdOk")))
                 return false;
         } else {
             storeThinned(sim.stand == StandKind::ByParameters ? thinnedByParameters() : thinnedByClasses());
         }
-        if (sim.standDataWindowClosed && !press(e->cmdSimulacao))
+        if (sim.standDataWindowClosed && !press(widget<QToolButton>(e, "cmdSimulacao")))
             return false;
-        if (!press(h_.window<StandDataScreen>("Form2")->cmdOk))
+        if (!press(widget<QPushButton>(h_.window<StandDataScreen>("Form2"), "cmdOk")))
             return false;
 
         for (const Step &step : sim.steps) {
@@ -178,33 +179,33 @@ public:
         return true;
     }
 
-    bool newSimulation() { return press(h_.window<EndScreen>("Terminar")->cmdNovaSimulacao); }
+    bool newSimulation() { return press(widget<QPushButton>(h_.window<EndScreen>("Terminar"), "cmdNovaSimulacao")); }
 
     int thinnings = 0; // thinnings shown on the after-thinning window
 
 private:
     void typeStandData(StandDataScreen *f)
     {
-        typeInto(f->txtIdade, QStringLiteral("12"));
-        typeInto(f->txtADominante, QStringLiteral("9"));
+        typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+        typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
     }
 
     void storeThinned(const ThinnedEntryInput &in)
     {
         auto *form4 = h_.window<ThinnedScreen>("Form4");
         if (in.choice == ThinnedEntryChoice::Parameters) {
-            choose(form4->optPPovoamento);
-            typeInto(form4->txtAvivas, QString::fromStdString(in.trees));
-            typeInto(form4->txtAbasal, QString::fromStdString(in.basalArea));
-            typeInto(form4->txtDmin, QString::fromStdString(in.minDiameter));
-            typeInto(form4->txtDp93, QString::fromStdString(in.p95));
+            choose(widget<QRadioButton>(form4, "optPPovoamento"));
+            typeInto(widget<QLineEdit>(form4, "txtAvivas"), QString::fromStdString(in.trees));
+            typeInto(widget<QLineEdit>(form4, "txtAbasal"), QString::fromStdString(in.basalArea));
+            typeInto(widget<QLineEdit>(form4, "txtDmin"), QString::fromStdString(in.minDiameter));
+            typeInto(widget<QLineEdit>(form4, "txtDp93"), QString::fromStdString(in.p95));
         } else {
-            choose(form4->optCDap);
+            choose(widget<QRadioButton>(form4, "optCDap"));
             for (int k = 0; k < ThinnedScreen::kClasses; ++k)
                 if (!in.classes[k].empty())
                     typeInto(form4->txt1[k], QString::fromStdString(in.classes[k]));
         }
-        press(form4->cmdOk);
+        press(widget<QPushButton>(form4, "cmdOk"));
     }
 
     bool playStep(const Step &step)
@@ -213,7 +214,7 @@ private:
         case 'p':
             return h_.play(simpleStep(ScenarioStep::Kind::Project));
         case 'd':
-            return h_.form7() && press(h_.form7()->cmdReDesbastar);
+            return h_.form7() && press(widget<QPushButton>(h_.form7(), "cmdReDesbastar"));
         default:
             h_.thin(step.kind == 'm' ? ScreenEntries::Thinning::Mechanical : ScreenEntries::Thinning::FromBelow,
                     amountText(h_.state, step));

@@ -4,6 +4,7 @@
 // and the printer settings chosen in the print dialog.
 
 #include "screens/entry/options_screen.h"
+#include "support/widget_lookup.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
 #include "screens/entry/unthinned_screen.h"
@@ -32,26 +33,26 @@ EntradaScreen *entrada(FlowHarness &h)
 // "Opções do Modelo", "&Ok" with the design entries, then "Simulação".
 StandDataScreen *openStandData(FlowHarness &h)
 {
-    press(entrada(h)->cmdParametros);
-    press(h.window<OptionsScreen>("Form1")->cmdOk);
-    press(entrada(h)->cmdSimulacao);
+    press(widget<QToolButton>(entrada(h), "cmdParametros"));
+    press(widget<QPushButton>(h.window<OptionsScreen>("Form1"), "cmdOk"));
+    press(widget<QToolButton>(entrada(h), "cmdSimulacao"));
     return h.window<StandDataScreen>("Form2");
 }
 
 // Age 12 and dominant height 9: both density routes are open.
 void typeStandData(StandDataScreen *f)
 {
-    typeInto(f->txtIdade, QStringLiteral("12"));
-    typeInto(f->txtADominante, QStringLiteral("9"));
+    typeInto(widget<QLineEdit>(f, "txtIdade"), QStringLiteral("12"));
+    typeInto(widget<QLineEdit>(f, "txtADominante"), QStringLiteral("9"));
 }
 
 void storePlanted(FlowHarness &h, const QString &trees)
 {
     auto *form3 = h.window<UnthinnedScreen>("Form3");
     QVERIFY(form3 && form3->isVisible());
-    choose(form3->optArvPlant);
-    typeInto(form3->txtNArvVP, trees);
-    press(form3->cmdOk);
+    choose(widget<QRadioButton>(form3, "optArvPlant"));
+    typeInto(widget<QLineEdit>(form3, "txtNArvVP"), trees);
+    press(widget<QPushButton>(form3, "cmdOk"));
 }
 
 void storeByParameters(FlowHarness &h)
@@ -59,12 +60,12 @@ void storeByParameters(FlowHarness &h)
     auto *form4 = h.window<ThinnedScreen>("Form4");
     QVERIFY(form4 && form4->isVisible());
     const ThinnedEntryInput typed = thinnedByParameters();
-    choose(form4->optPPovoamento);
-    typeInto(form4->txtAvivas, QString::fromStdString(typed.trees));
-    typeInto(form4->txtAbasal, QString::fromStdString(typed.basalArea));
-    typeInto(form4->txtDmin, QString::fromStdString(typed.minDiameter));
-    typeInto(form4->txtDp93, QString::fromStdString(typed.p95));
-    press(form4->cmdOk);
+    choose(widget<QRadioButton>(form4, "optPPovoamento"));
+    typeInto(widget<QLineEdit>(form4, "txtAvivas"), QString::fromStdString(typed.trees));
+    typeInto(widget<QLineEdit>(form4, "txtAbasal"), QString::fromStdString(typed.basalArea));
+    typeInto(widget<QLineEdit>(form4, "txtDmin"), QString::fromStdString(typed.minDiameter));
+    typeInto(widget<QLineEdit>(form4, "txtDp93"), QString::fromStdString(typed.p95));
+    press(widget<QPushButton>(form4, "cmdOk"));
 }
 
 // A thinning from below to 60 % of the current basal area, typed on the thinning screen.
@@ -108,25 +109,25 @@ void SimulationRoadTest::cancelledStandLeavesNothingInTheLog()
     FlowHarness h;
     StandDataScreen *f = openStandData(h);
     typeStandData(f);
-    QVERIFY(press(f->cmdDPdesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPdesb")));
     storeByParameters(h);
     QVERIFY(h.state.enteredUnthinned.isGiven());
-    QVERIFY(press(f->cmdCancelar));
+    QVERIFY(press(widget<QPushButton>(f, "cmdCancelar")));
     QVERIFY(!h.window<QWidget>("Form4"));
 
     // A never-thinned stand, thinned from below (which marks it as thinned) and projected.
     f = h.window<StandDataScreen>("Form2");
     QVERIFY(!f);
-    QVERIFY(press(entrada(h)->cmdSimulacao));
+    QVERIFY(press(widget<QToolButton>(entrada(h), "cmdSimulacao")));
     f = h.window<StandDataScreen>("Form2");
     typeStandData(f);
-    QVERIFY(press(f->cmdDPndesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPndesb")));
     storePlanted(h, QStringLiteral("1500"));
-    QVERIFY(press(f->cmdOk));
+    QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
     QVERIFY(h.form5());
     QVERIFY(thinFromBelow(h));
-    QVERIFY(press(h.form7()->cmdProjectar));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdProjectar")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     QCOMPARE(h.logBlocks(), 4);
     QCOMPARE(parameterLines(h.logBytes()), 0);
     QVERIFY(h.fake.messages.shown.empty());
@@ -139,22 +140,22 @@ void SimulationRoadTest::leftThinnedScreenLeavesNothingInTheLog()
     FlowHarness h;
     StandDataScreen *f = openStandData(h);
     typeStandData(f);
-    QVERIFY(press(f->cmdDPdesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPdesb")));
     storeByParameters(h);
-    QVERIFY(press(f->cmdCancelar));
-    QVERIFY(press(entrada(h)->cmdSimulacao));
+    QVERIFY(press(widget<QPushButton>(f, "cmdCancelar")));
+    QVERIFY(press(widget<QToolButton>(entrada(h), "cmdSimulacao")));
     f = h.window<StandDataScreen>("Form2");
     typeStandData(f);
-    QVERIFY(press(f->cmdDPdesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPdesb")));
     auto *form4 = h.window<ThinnedScreen>("Form4");
     QVERIFY(form4 && form4->isVisible());
-    QVERIFY(!form4->optPPovoamento->isChecked());
-    choose(form4->optCDap);
+    QVERIFY(!widget<QRadioButton>(form4, "optPPovoamento")->isChecked());
+    choose(widget<QRadioButton>(form4, "optCDap"));
     typeInto(form4->txt1[2], QStringLiteral("400"));
     typeInto(form4->txt1[3], QStringLiteral("300"));
-    QVERIFY(press(form4->cmdOk));
-    QVERIFY(press(f->cmdOk));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(form4, "cmdOk")));
+    QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     QCOMPARE(h.logBlocks(), 2);
     QCOMPARE(parameterLines(h.logBytes()), 0);
 
@@ -162,10 +163,10 @@ void SimulationRoadTest::leftThinnedScreenLeavesNothingInTheLog()
     FlowHarness byParameters;
     f = openStandData(byParameters);
     typeStandData(f);
-    QVERIFY(press(f->cmdDPdesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPdesb")));
     storeByParameters(byParameters);
-    QVERIFY(press(f->cmdOk));
-    QVERIFY(press(byParameters.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
+    QVERIFY(press(widget<QPushButton>(byParameters.form5(), "cmdProjectar")));
     QCOMPARE(parameterLines(byParameters.logBytes()), 2);
 }
 
@@ -182,7 +183,7 @@ void SimulationRoadTest::standStaysLockedAfterItsWindowWasClosed()
     FlowHarness h;
     StandDataScreen *f = openStandData(h);
     typeStandData(f);
-    QVERIFY(press(thinnedRoute ? f->cmdDPdesb : f->cmdDPndesb));
+    QVERIFY(press(thinnedRoute ? widget<QPushButton>(f, "cmdDPdesb") : widget<QPushButton>(f, "cmdDPndesb")));
     // The stand data window goes with its close box while the density window is open.
     QVERIFY(f->close());
     settle();
@@ -194,18 +195,18 @@ void SimulationRoadTest::standStaysLockedAfterItsWindowWasClosed()
     QVERIFY(h.state.enteredUnthinned.isGiven());
 
     // "Simulação" shows the stand data locked: age, height and the other route are out of reach.
-    QVERIFY(press(entrada(h)->cmdSimulacao));
+    QVERIFY(press(widget<QToolButton>(entrada(h), "cmdSimulacao")));
     f = h.window<StandDataScreen>("Form2");
     QVERIFY(f && f->isVisible());
-    QVERIFY(!f->Frame3->isEnabled());
-    QVERIFY(!f->Frame4->isEnabled());
-    QCOMPARE(f->cmdDPdesb->isEnabled(), false);
-    QCOMPARE(f->cmdDPndesb->isEnabled(), false);
+    QVERIFY(!widget<QGroupBox>(f, "Frame3")->isEnabled());
+    QVERIFY(!widget<QGroupBox>(f, "Frame4")->isEnabled());
+    QCOMPARE(widget<QPushButton>(f, "cmdDPdesb")->isEnabled(), false);
+    QCOMPARE(widget<QPushButton>(f, "cmdDPndesb")->isEnabled(), false);
 
     // "&Ok" shows the stand that was stored.
-    QVERIFY(press(f->cmdOk));
+    QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
     QVERIFY(h.form5() && h.form5()->isVisible());
-    QCOMPARE(h.form5()->txtIdade->text(), QStringLiteral("12"));
+    QCOMPARE(widget<QLabel>(h.form5(), "txtIdade")->text(), QStringLiteral("12"));
     QCOMPARE(h.state.standAge.value(), 12.0);
     QCOMPARE(h.state.dominantHeight.value(), 9.0);
 
@@ -213,52 +214,52 @@ void SimulationRoadTest::standStaysLockedAfterItsWindowWasClosed()
     FlowHarness other;
     f = openStandData(other);
     typeStandData(f);
-    QVERIFY(press(f->cmdDPndesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPndesb")));
     QVERIFY(f->close());
     settle();
     storePlanted(other, QStringLiteral("1500"));
-    QVERIFY(press(entrada(other)->cmdSimulacao));
+    QVERIFY(press(widget<QToolButton>(entrada(other), "cmdSimulacao")));
     f = other.window<StandDataScreen>("Form2");
-    QVERIFY(press(f->cmdCancelar));
-    QVERIFY(press(entrada(other)->cmdSimulacao));
+    QVERIFY(press(widget<QPushButton>(f, "cmdCancelar")));
+    QVERIFY(press(widget<QToolButton>(entrada(other), "cmdSimulacao")));
     f = other.window<StandDataScreen>("Form2");
-    QVERIFY(f->Frame3->isEnabled() && f->Frame4->isEnabled());
+    QVERIFY(widget<QGroupBox>(f, "Frame3")->isEnabled() && widget<QGroupBox>(f, "Frame4")->isEnabled());
 }
 
 void SimulationRoadTest::chartYearAfterTheOptionsWereClosed()
 {
     FlowHarness h;
-    press(entrada(h)->cmdParametros);
+    press(widget<QToolButton>(entrada(h), "cmdParametros"));
     auto *form1 = h.window<OptionsScreen>("Form1");
-    typeInto(form1->txtAno, QStringLiteral("2030"));
-    QVERIFY(press(form1->cmdOk));
+    typeInto(widget<QLineEdit>(form1, "txtAno"), QStringLiteral("2030"));
+    QVERIFY(press(widget<QPushButton>(form1, "cmdOk")));
     // Opened again and closed with its close box: a fresh options window would show this year.
-    QVERIFY(press(entrada(h)->cmdParametros));
+    QVERIFY(press(widget<QToolButton>(entrada(h), "cmdParametros")));
     form1 = h.window<OptionsScreen>("Form1");
-    QCOMPARE(form1->txtAno->text(), QStringLiteral("2030"));
+    QCOMPARE(widget<QLineEdit>(form1, "txtAno")->text(), QStringLiteral("2030"));
     QVERIFY(form1->close());
     settle();
     QVERIFY(!h.window<QWidget>("Form1"));
 
-    QVERIFY(press(entrada(h)->cmdSimulacao));
+    QVERIFY(press(widget<QToolButton>(entrada(h), "cmdSimulacao")));
     StandDataScreen *f = h.window<StandDataScreen>("Form2");
     typeStandData(f);
-    QVERIFY(press(f->cmdDPndesb));
+    QVERIFY(press(widget<QPushButton>(f, "cmdDPndesb")));
     storePlanted(h, QStringLiteral("1500"));
-    QVERIFY(press(f->cmdOk));
+    QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
     const QString thisYear = QString::number(QDate::currentDate().year());
 
-    QVERIFY(press(h.form5()->cmdVGraficos));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
     auto *form8 = h.window<DiameterChartsWindow>("Form8");
     QVERIFY(form8 && form8->isVisible());
-    QCOMPARE(form8->txtAno->text(), thisYear);
-    QVERIFY(press(form8->cmdVoltar));
+    QCOMPARE(widget<QLabel>(form8, "txtAno")->text(), thisYear);
+    QVERIFY(press(widget<QPushButton>(form8, "cmdVoltar")));
 
     QVERIFY(thinFromBelow(h));
-    QVERIFY(press(h.form7()->cmdVGrafico));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
     auto *form9 = h.window<DiameterChartsWindow>("Form9");
     QVERIFY(form9 && form9->isVisible());
-    QCOMPARE(form9->txtAno->text(), thisYear);
+    QCOMPARE(widget<QLabel>(form9, "txtAno")->text(), thisYear);
 }
 
 void SimulationRoadTest::logFailureIsToldOncePerSimulation()
@@ -272,7 +273,7 @@ void SimulationRoadTest::logFailureIsToldOncePerSimulation()
     QCOMPARE(boxTexts(h.fake.messages), QStringList{"Erro! | Erro de gravação do ficheiro..."});
 
     QVERIFY(h.finish());
-    QVERIFY(press(h.window<EndScreen>("Terminar")->cmdNovaSimulacao));
+    QVERIFY(press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdNovaSimulacao")));
     QCOMPARE(h.ctx->state.logName, std::string("Simulacao2.temp"));
     QVERIFY(QDir().mkpath(QString::fromStdString(h.ctx->logPath().string())));
     h.fake.messages.clear();
@@ -291,7 +292,7 @@ void SimulationRoadTest::printKeepsTheOrientationChosen()
     h.fake.print.accept = true;
     h.fake.print.pdfPath = pdf;
     h.fake.print.chosenOrientation = QPageLayout::Portrait;
-    QVERIFY(press(h.form5()->cmdImprimir));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdImprimir")));
     // Landscape was proposed; the user's portrait holds.
     QCOMPARE(h.fake.print.proposedOrientation, QPageLayout::Landscape);
     const QSizeF page = pdfPageSize(pdf);

@@ -4,6 +4,7 @@
 // close box discards; the grid shows the table whole; the log prints.
 
 #include "support/flow_test_support.h"
+#include "support/widget_lookup.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -119,23 +120,23 @@ void StandFlowTest::stepByStep()
 
     StandStructureScreen *f5 = h.form5();
     QVERIFY(f5 && f5->isVisible());
-    QCOMPARE(f5->txtIdade->text(), QStringLiteral("12"));
-    QCOMPARE(f5->txtAno->text(), QStringLiteral("2026"));
-    QCOMPARE(f5->Frame1->title(), QStringLiteral("Características do povoamento sem desbaste prévio"));
-    QCOMPARE(f5->lblTGrelha->text(), QStringLiteral("Volumes com casca, corte a 0.15 m:"));
+    QCOMPARE(widget<QLabel>(f5, "txtIdade")->text(), QStringLiteral("12"));
+    QCOMPARE(widget<QLabel>(f5, "txtAno")->text(), QStringLiteral("2026"));
+    QCOMPARE(widget<QGroupBox>(f5, "Frame1")->title(), QStringLiteral("Características do povoamento sem desbaste prévio"));
+    QCOMPARE(widget<QLabel>(f5, "lblTGrelha")->text(), QStringLiteral("Volumes com casca, corte a 0.15 m:"));
     QCOMPARE(h.logBlocks(), 1);
     QCOMPARE(h.recordRows(), 1);
     // The record row repeats the grid's Total row.
-    const QStringList total = gridRow(f5->Grelha, f5->Grelha->model()->rowCount() - 1);
+    const QStringList total = gridRow(widget<QTableView>(f5, "Grelha"), widget<QTableView>(f5, "Grelha")->model()->rowCount() - 1);
     QCOMPARE(total.constFirst(), QStringLiteral("Total"));
     QCOMPARE(recordRow(h, 0).mid(3), total.mid(1));
     QCOMPARE(recordRow(h, 0).mid(0, 3), (QStringList{"2026", "12", "AD"}));
 
     // Two projections: age and year 5 on each time, one block and one row each.
     for (int i = 1; i <= 2; ++i) {
-        QVERIFY(press(f5->cmdProjectar));
-        QCOMPARE(f5->txtIdade->text(), QString::number(12 + 5 * i));
-        QCOMPARE(f5->txtAno->text(), QString::number(2026 + 5 * i));
+        QVERIFY(press(widget<QPushButton>(f5, "cmdProjectar")));
+        QCOMPARE(widget<QLabel>(f5, "txtIdade")->text(), QString::number(12 + 5 * i));
+        QCOMPARE(widget<QLabel>(f5, "txtAno")->text(), QString::number(2026 + 5 * i));
         QCOMPARE(h.logBlocks(), 1 + i);
         QCOMPARE(h.recordRows(), 1 + i);
         QCOMPARE(recordRow(h, i).mid(0, 3), (QStringList{QString::number(2026 + 5 * i), QString::number(12 + 5 * i), "AD"}));
@@ -148,16 +149,16 @@ void StandFlowTest::stepByStep()
     QVERIFY(!h.form6()->isVisible());
     AfterThinningScreen *f7 = h.form7();
     QVERIFY(f7 && f7->isVisible());
-    QCOMPARE(f7->lblDesbasteMS->text(), QStringLiteral("Mecânico com 30% de árvores a retirar"));
-    QCOMPARE(f7->Frame1->title(), QStringLiteral("Características do povoamento após desbaste"));
-    QCOMPARE(f7->txtIdade->text(), QStringLiteral("22"));
-    QCOMPARE(f7->txtAno->text(), QStringLiteral("2036"));
+    QCOMPARE(widget<QLabel>(f7, "lblDesbasteMS")->text(), QStringLiteral("Mecânico com 30% de árvores a retirar"));
+    QCOMPARE(widget<QGroupBox>(f7, "Frame1")->title(), QStringLiteral("Características do povoamento após desbaste"));
+    QCOMPARE(widget<QLabel>(f7, "txtIdade")->text(), QStringLiteral("22"));
+    QCOMPARE(widget<QLabel>(f7, "txtAno")->text(), QStringLiteral("2036"));
     QCOMPARE(h.logBlocks(), 3);
     QCOMPARE(h.recordRows(), 3);
 
     // "Projectar": the thinned stand is logged and recorded "D", then a new
     // stand screen shows the stand 5 years on.
-    QVERIFY(press(f7->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(f7, "cmdProjectar")));
     QVERIFY(!h.form7());
     QVERIFY(h.form5() && h.form5()->isVisible());
     QVERIFY(h.form6() && !h.form6()->isVisible()); // kept, hidden, with its entries
@@ -165,50 +166,50 @@ void StandFlowTest::stepByStep()
     QCOMPARE(h.logBlocks(), 5);
     QCOMPARE(recordRow(h, 3).mid(0, 3), (QStringList{"2036", "22", "D"}));
     QCOMPARE(recordRow(h, 4).mid(0, 3), (QStringList{"2041", "27", "AD"}));
-    QCOMPARE(f5->txtIdade->text(), QStringLiteral("27"));
+    QCOMPARE(widget<QLabel>(f5, "txtIdade")->text(), QStringLiteral("27"));
     // A mechanical thinning keeps the stand "never thinned before".
-    QCOMPARE(f5->Frame1->title(), QStringLiteral("Características do povoamento sem desbaste prévio"));
+    QCOMPARE(widget<QGroupBox>(f5, "Frame1")->title(), QStringLiteral("Características do povoamento sem desbaste prévio"));
     QVERIFY(h.state.residualTrees.isNull() && h.state.residualBasalArea.isNull());
 
-    QVERIFY(press(f5->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(f5, "cmdProjectar")));
     QCOMPARE(h.recordRows(), 6);
 
     // The thinning screen comes back with its entries from the last thinning.
-    QVERIFY(press(f5->cmdDesbastar));
+    QVERIFY(press(widget<QPushButton>(f5, "cmdDesbastar")));
     QVERIFY(h.form6()->isVisible());
-    QVERIFY(h.form6()->optDmecanico->isChecked());
-    QCOMPARE(h.form6()->txtDmecanico->text(), QStringLiteral("30"));
+    QVERIFY(widget<QRadioButton>(h.form6(), "optDmecanico")->isChecked());
+    QCOMPARE(widget<QLineEdit>(h.form6(), "txtDmecanico")->text(), QStringLiteral("30"));
 
     // From below to 20, then "Voltar a definir desbaste": no trace.
     const QByteArray logBefore = h.logBytes();
-    choose(h.form6()->optDselectivo);
-    QVERIFY(h.form6()->txtDmecanico->text().isEmpty());
-    QVERIFY(!h.form6()->txtDmecanico->isEnabled());
-    typeInto(h.form6()->txtDselectivo, QStringLiteral("20"));
-    QVERIFY(press(h.form6()->cmdOk));
-    QCOMPARE(h.form7()->lblDesbasteMS->text(), QStringLiteral("Pelo baixo com 20 m2 de área basal residual"));
-    QVERIFY(press(h.form7()->cmdReDesbastar));
+    choose(widget<QRadioButton>(h.form6(), "optDselectivo"));
+    QVERIFY(widget<QLineEdit>(h.form6(), "txtDmecanico")->text().isEmpty());
+    QVERIFY(!widget<QLineEdit>(h.form6(), "txtDmecanico")->isEnabled());
+    typeInto(widget<QLineEdit>(h.form6(), "txtDselectivo"), QStringLiteral("20"));
+    QVERIFY(press(widget<QPushButton>(h.form6(), "cmdOk")));
+    QCOMPARE(widget<QLabel>(h.form7(), "lblDesbasteMS")->text(), QStringLiteral("Pelo baixo com 20 m2 de área basal residual"));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdReDesbastar")));
     QVERIFY(!h.form7());
     QVERIFY(!h.form6());
     QCOMPARE(h.form5(), f5);
     QVERIFY(f5->isVisible());
-    QCOMPARE(f5->txtIdade->text(), QStringLiteral("32"));
+    QCOMPARE(widget<QLabel>(f5, "txtIdade")->text(), QStringLiteral("32"));
     QCOMPARE(h.logBytes(), logBefore);
     QCOMPARE(h.recordRows(), 6);
     QVERIFY(h.state.residualTrees.isNull());
 
     // The thinning screen starts empty again.
-    QVERIFY(press(f5->cmdDesbastar));
-    QVERIFY(!h.form6()->optDmecanico->isChecked() && !h.form6()->optDselectivo->isChecked());
-    QVERIFY(h.form6()->txtDselectivo->text().isEmpty() && !h.form6()->txtDselectivo->isEnabled());
-    choose(h.form6()->optDselectivo);
-    typeInto(h.form6()->txtDselectivo, QStringLiteral("19.5"));
-    QVERIFY(press(h.form6()->cmdOk));
-    QVERIFY(press(h.form7()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(f5, "cmdDesbastar")));
+    QVERIFY(!widget<QRadioButton>(h.form6(), "optDmecanico")->isChecked() && !widget<QRadioButton>(h.form6(), "optDselectivo")->isChecked());
+    QVERIFY(widget<QLineEdit>(h.form6(), "txtDselectivo")->text().isEmpty() && !widget<QLineEdit>(h.form6(), "txtDselectivo")->isEnabled());
+    choose(widget<QRadioButton>(h.form6(), "optDselectivo"));
+    typeInto(widget<QLineEdit>(h.form6(), "txtDselectivo"), QStringLiteral("19.5"));
+    QVERIFY(press(widget<QPushButton>(h.form6(), "cmdOk")));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdProjectar")));
     QCOMPARE(recordRow(h, 6).mid(0, 3), (QStringList{"2046", "32", "D"}));
     QCOMPARE(recordRow(h, 7).mid(0, 3), (QStringList{"2051", "37", "AD"}));
     // A thinning from below makes the stand one thinned before.
-    QCOMPARE(h.form5()->Frame1->title(), QStringLiteral("Características do povoamento com desbaste prévio"));
+    QCOMPARE(widget<QGroupBox>(h.form5(), "Frame1")->title(), QStringLiteral("Características do povoamento com desbaste prévio"));
 
     // "Terminar Simulação" on the stand screen adds nothing.
     const QByteArray logAtEnd = h.logBytes();
@@ -232,7 +233,7 @@ void StandFlowTest::closeBoxDiscards()
     QFETCH(QString, screen);
     FlowHarness h;
     QVERIFY(h.enterStand(exampleScenario(QStringLiteral("planted-two-thinnings"))));
-    QVERIFY(press(h.form5()->cmdProjectar));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     if (screen == QLatin1String("form7"))
         QVERIFY(h.thin(ScreenEntries::Thinning::Mechanical, "25"));
     const QByteArray log = h.logBytes();
@@ -262,10 +263,10 @@ void StandFlowTest::screensShowTheirTexts()
     QVERIFY(h.enterStand(exampleScenario(QStringLiteral("planted-two-thinnings"))));
     StandStructureScreen *f5 = h.form5();
     QCOMPARE(f5->windowTitle(), QStringLiteral("Estrutura do Povoamento"));
-    QCOMPARE(f5->cmdProjectar->text(), QStringLiteral("Projectar sem desbaste"));
-    QCOMPARE(f5->cmdDesbastar->text(), QStringLiteral("Realizar desbaste"));
-    QCOMPARE(f5->cmdTerminar->text(), QStringLiteral("Terminar Simulação"));
-    for (QAbstractButton *picture : {static_cast<QAbstractButton *>(f5->cmdImprimir), static_cast<QAbstractButton *>(f5->cmdVGraficos)}) {
+    QCOMPARE(widget<QPushButton>(f5, "cmdProjectar")->text(), QStringLiteral("Projectar sem desbaste"));
+    QCOMPARE(widget<QPushButton>(f5, "cmdDesbastar")->text(), QStringLiteral("Realizar desbaste"));
+    QCOMPARE(widget<QPushButton>(f5, "cmdTerminar")->text(), QStringLiteral("Terminar Simulação"));
+    for (QAbstractButton *picture : {static_cast<QAbstractButton *>(widget<QPushButton>(f5, "cmdImprimir")), static_cast<QAbstractButton *>(widget<QPushButton>(f5, "cmdVGraficos"))}) {
         QVERIFY(picture->text().isEmpty());
         QVERIFY(!picture->icon().isNull());
         QVERIFY(!picture->toolTip().isEmpty());
@@ -279,17 +280,17 @@ void StandFlowTest::screensShowTheirTexts()
     for (const char *field : {"txtIdade", "txtADom", "txtAno", "txtCQualidd", "txtDmedio", "txtA", "txtB", "txtC"})
         QVERIFY2(!f5->findChild<QLabel *>(QLatin1String(field))->text().isEmpty(), field);
     // Weibull parameters in "0.00", dominant height and mean diameter in "0.0".
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d$")).match(f5->txtB->text()).hasMatch());
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d$")).match(f5->txtADom->text()).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d\\d$")).match(widget<QLabel>(f5, "txtB")->text()).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d$")).match(widget<QLabel>(f5, "txtADom")->text()).hasMatch());
 
     QVERIFY(h.thin(ScreenEntries::Thinning::Mechanical, "20"));
     AfterThinningScreen *f7 = h.form7();
     QCOMPARE(f7->windowTitle(), QStringLiteral("Estrutura do Povoamento após Desbaste"));
-    QCOMPARE(f7->cmdProjectar->text(), QStringLiteral("Projectar"));
-    QCOMPARE(f7->cmdReDesbastar->text(), QStringLiteral("Voltar a definir desbaste"));
-    QCOMPARE(f7->cmdTerminar->text(), QStringLiteral("Terminar Simulação"));
-    QVERIFY(f7->cmdImprimir->text().isEmpty() && !f7->cmdImprimir->icon().isNull());
-    QVERIFY(f7->cmdVGrafico->text().isEmpty() && !f7->cmdVGrafico->icon().isNull());
+    QCOMPARE(widget<QPushButton>(f7, "cmdProjectar")->text(), QStringLiteral("Projectar"));
+    QCOMPARE(widget<QPushButton>(f7, "cmdReDesbastar")->text(), QStringLiteral("Voltar a definir desbaste"));
+    QCOMPARE(widget<QPushButton>(f7, "cmdTerminar")->text(), QStringLiteral("Terminar Simulação"));
+    QVERIFY(widget<QPushButton>(f7, "cmdImprimir")->text().isEmpty() && !widget<QPushButton>(f7, "cmdImprimir")->icon().isNull());
+    QVERIFY(widget<QPushButton>(f7, "cmdVGrafico")->text().isEmpty() && !widget<QPushButton>(f7, "cmdVGrafico")->icon().isNull());
     captions.clear();
     for (QLabel *l : f7->findChildren<QLabel *>())
         captions << l->text();
@@ -301,12 +302,12 @@ void StandFlowTest::gridShowsTheWholeTable()
     FlowHarness h;
     QVERIFY(h.enterStand(exampleScenario(QStringLiteral("planted-two-thinnings"))));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(press(h.form5()->cmdProjectar));
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
     QVERIFY(h.thin(ScreenEntries::Thinning::FromBelow, "22"));
     QVERIFY2(h.form7(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
 
     for (StandTableScreen *screen : {static_cast<StandTableScreen *>(h.form5()), static_cast<StandTableScreen *>(h.form7())}) {
-        QTableView *grid = screen->Grelha;
+        QTableView *grid = widget<QTableView>(screen, "Grelha");
         const QAbstractItemModel *m = grid->model();
         QCOMPARE(m->columnCount(), 8);
         QCOMPARE(gridRow(grid, -1), (QStringList{"ClasseDAP", "NArv/ha", "ABasal(m2/ha)", "Altura(m)", "V.Total(m3/ha)",
@@ -340,9 +341,9 @@ void StandFlowTest::gridShowsTheWholeTable()
     }
 
     // The stand screen shows what its last log block holds, cell for cell.
-    QVERIFY(press(h.form7()->cmdReDesbastar));
+    QVERIFY(press(widget<QPushButton>(h.form7(), "cmdReDesbastar")));
     const QList<QStringList> logged = lastLoggedTable(h.logBytes());
-    QTableView *grid = h.form5()->Grelha;
+    QTableView *grid = widget<QTableView>(h.form5(), "Grelha");
     QCOMPARE(logged.size(), grid->model()->rowCount());
     for (int r = 0; r < logged.size(); ++r)
         QCOMPARE(logged[r], gridRow(grid, r));
@@ -370,7 +371,7 @@ void StandFlowTest::printsTheLog()
     for (const ScenarioStep &step : stepsFrom(steps))
         QVERIFY(h.play(step));
     QVERIFY(h.fake.messages.shown.empty());
-    QAbstractButton *print = h.thinnedInFront() ? h.form7()->cmdImprimir : h.form5()->cmdImprimir;
+    QAbstractButton *print = h.thinnedInFront() ? widget<QPushButton>(h.form7(), "cmdImprimir") : widget<QPushButton>(h.form5(), "cmdImprimir");
     const QString pdf = h.dir.filePath(QStringLiteral("log.pdf"));
     h.fake.print.accept = true;
     h.fake.print.pdfPath = pdf;
@@ -396,7 +397,7 @@ void StandFlowTest::cancelledPrintDoesNothing()
     const QString pdf = h.dir.filePath(QStringLiteral("cancelled.pdf"));
     h.fake.print.accept = false;
     h.fake.print.pdfPath = pdf;
-    QVERIFY(press(h.form5()->cmdImprimir));
+    QVERIFY(press(widget<QPushButton>(h.form5(), "cmdImprimir")));
     QCOMPARE(h.fake.print.asked, 1);
     QVERIFY(!QFile::exists(pdf));
     QVERIFY(h.fake.messages.shown.empty());
@@ -409,7 +410,7 @@ void StandFlowTest::projectionOutsideTheModelEndsTheProgram()
     QVERIFY(h.enterStand(exampleScenario(QStringLiteral("ends-outside-the-model"))));
     int presses = 0;
     while (!h.fake.exit.exited() && presses < 10) {
-        QVERIFY(press(h.form5()->cmdProjectar));
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
         ++presses;
     }
     QCOMPARE(h.fake.exit.codes, std::vector<int>{kExitModelLimit});
@@ -463,7 +464,7 @@ void StandFlowTest::recordLimit()
     QCOMPARE(h.logBlocks(), 35); // the log takes every state
     if (screen == QLatin1String("Form5")) {
         // Later states: logged, not recorded, nothing said.
-        QVERIFY(press(h.form5()->cmdProjectar));
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
         QCOMPARE(h.fake.messages.shown.size(), size_t(1));
         QCOMPARE(h.recordRows(), 34);
         QCOMPARE(h.logBlocks(), 36);
