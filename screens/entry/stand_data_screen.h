@@ -44,8 +44,8 @@ private:
     AppContext &ctx_;
     QButtonGroup *classes_ = nullptr;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QGroupBox *Frame3 = nullptr;
     QLabel *Label3 = nullptr;
     QLineEdit *txtIdade = nullptr;

@@ -35,8 +35,8 @@ private:
 
     AppContext &ctx_;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QRadioButton *optPPovoamento = nullptr;
     QRadioButton *optCDap = nullptr;
     QRadioButton *optInvisivel = nullptr; // never shown: neither visible option is chosen at first

@@ -61,8 +61,8 @@ private:
     std::atomic<bool> cancel_{false};
     std::thread worker_;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QComboBox *cboObjectivo = nullptr;
     QPushButton *cmdProcurar = nullptr;
     QPushButton *cmdCancelar = nullptr;

@@ -43,8 +43,8 @@ private:
     TextTableModel *model_ = nullptr;
     QWidget *results_ = nullptr;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaCarbono = nullptr;

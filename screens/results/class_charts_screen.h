@@ -27,7 +27,8 @@ private:
     QWidget *chartsArea_ = nullptr;
 
 protected:
-    // The controls, found by tests and scripts through their object names.
+    // The controls, shared with the derived windows; tests and scripts find
+    // them by their object names.
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
     QLabel *txtCQualidd = nullptr;

@@ -50,8 +50,8 @@ private:
     QWidget *results_ = nullptr;
     BestRegimeScreen *bestRegime_ = nullptr;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaFluxos = nullptr;

@@ -27,8 +27,8 @@ private:
 
     AppContext &ctx_;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QPushButton *cmdGrafSim = nullptr;
     QPushButton *cmdImprimirSim = nullptr;
     QPushButton *cmdSalvarSim = nullptr;

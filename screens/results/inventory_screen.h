@@ -97,8 +97,8 @@ private:
     std::optional<std::string> typedRegime_; // a regime typed in the window, used while no file is named
     QWidget *regimeDialog_ = nullptr;         // frmRegimeEscrito while open
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QLineEdit *txtInventario = nullptr;
     QPushButton *cmdAbrirInventario = nullptr;
     QComboBox *cboCamada = nullptr;

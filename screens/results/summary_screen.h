@@ -26,8 +26,8 @@ private:
 
     TextTableModel *model_ = nullptr;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QTableView *GrelhaTotal = nullptr;
     QChartView *MSChart1 = nullptr;
     QLabel *lblV = nullptr;

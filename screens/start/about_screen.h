@@ -29,8 +29,8 @@ public:
 private:
     AppContext &ctx_;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QLabel *picIcon = nullptr;
     QLabel *lblTitle = nullptr;
     QLabel *lblTitle2 = nullptr;

@@ -62,8 +62,8 @@ private:
     AppContext &ctx_;
     bool applyingRule_ = false;
 
-protected:
-    // The controls, found by tests and scripts through their object names:
+private:
+    // The controls, which tests and scripts find by their object names:
     // menu-bar items (they act when clicked; there are no submenus), then the
     // picture buttons.
     QAction *OModelo = nullptr;

@@ -43,7 +43,8 @@ protected:
     StandTableModel *model_ = nullptr;
 
 protected:
-    // The controls, found by tests and scripts through their object names.
+    // The controls, shared with the derived windows; tests and scripts find
+    // them by their object names.
     QLabel *txtIdade = nullptr;
     QLabel *txtADom = nullptr;
     QLabel *txtAno = nullptr;
@@ -73,8 +74,8 @@ private:
     void project();
     void finish();
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QPushButton *cmdProjectar = nullptr;
     QPushButton *cmdDesbastar = nullptr;
     QPushButton *cmdImprimir = nullptr;
@@ -99,8 +100,8 @@ private:
     void defineAgain();
     void finish();
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QPushButton *cmdProjectar = nullptr;
     QPushButton *cmdReDesbastar = nullptr;
     QPushButton *cmdImprimir = nullptr;

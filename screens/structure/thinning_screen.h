@@ -34,8 +34,8 @@ private:
 
     AppContext &ctx_;
 
-protected:
-    // The controls, found by tests and scripts through their object names.
+private:
+    // The controls; tests and scripts find them by their object names.
     QGroupBox *Frame1 = nullptr;
     QRadioButton *optDmecanico = nullptr;
     QLineEdit *txtDmecanico = nullptr;
