@@ -1,5 +1,7 @@
 #include "gdal_inventory.h"
 
+
+#include "base/ascii_case.h"
 #include "inventory/sqlite_db.h"
 
 #include <gdal_priv.h>
@@ -17,12 +19,6 @@
 namespace tavelo {
 
 namespace {
-
-std::string lowerCase(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 // What GDAL reports while it is in scope, instead of printing it. GDAL keeps
 // its error handlers per thread, so this holds for the calls made here only.
@@ -65,7 +61,7 @@ private:
 
 bool ourResultsTable(const std::string &name)
 {
-    return lowerCase(name).rfind("tavelo_", 0) == 0;
+    return asciiLowerCase(name).rfind("tavelo_", 0) == 0;
 }
 
 // The layer a run reads: the one asked for, else "stands", else the only one.
@@ -118,17 +114,17 @@ public:
         const bool shapefile = ds_->GetDriver() && std::string(ds_->GetDriver()->GetDescription()) == "ESRI Shapefile";
         OGRFeatureDefn *defn = layer_->GetLayerDefn();
         for (const char *column : kInventoryColumns) {
-            const std::string want = lowerCase(column);
+            const std::string want = asciiLowerCase(column);
             int found = -1;
             for (int f = 0; f < defn->GetFieldCount() && found < 0; ++f)
                 if (defn->GetFieldDefn(f)->GetNameRef() == std::string(column))
                     found = f;
             for (int f = 0; f < defn->GetFieldCount() && found < 0; ++f)
-                if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want)
+                if (asciiLowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want)
                     found = f;
             // A Shapefile cuts column names to 10 characters.
             for (int f = 0; shapefile && want.size() > 10 && f < defn->GetFieldCount() && found < 0; ++f)
-                if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want.substr(0, 10))
+                if (asciiLowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want.substr(0, 10))
                     found = f;
             if (found < 0)
                 throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": column \"" + column +
@@ -137,7 +133,7 @@ public:
         }
         // The optional area column is read after the ten, and taken off the cells.
         for (int f = 0; f < defn->GetFieldCount(); ++f)
-            if (lowerCase(defn->GetFieldDefn(f)->GetNameRef()) == kInventoryAreaColumn) {
+            if (asciiLowerCase(defn->GetFieldDefn(f)->GetNameRef()) == kInventoryAreaColumn) {
                 fields_.push_back(f);
                 hasArea_ = true;
                 break;
@@ -336,7 +332,7 @@ private:
 bool gdalReadsInventory(const std::filesystem::path &path)
 {
     std::error_code ec;
-    if (lowerCase(path.extension().string()) == ".csv" || !std::filesystem::is_regular_file(path, ec))
+    if (asciiLowerCase(path.extension().string()) == ".csv" || !std::filesystem::is_regular_file(path, ec))
         return false;
     GDALAllRegister();
     GdalMessages quiet;

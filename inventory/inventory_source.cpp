@@ -1,5 +1,7 @@
 #include "inventory_source.h"
 
+
+#include "base/ascii_case.h"
 #include "inventory/gdal_inventory.h"
 #include "base/csv.h"
 #include "base/shown_text.h"
@@ -17,16 +19,6 @@
 #include <string_view>
 
 namespace tavelo {
-
-namespace {
-
-std::string lowerCase(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-} // namespace
 
 std::string ContentHash::hex() const
 {
@@ -143,7 +135,7 @@ private:
 
 bool isDatabaseFile(const std::filesystem::path &path)
 {
-    const std::string ext = lowerCase(path.extension().string());
+    const std::string ext = asciiLowerCase(path.extension().string());
     return ext == ".sqlite" || ext == ".db" || ext == ".gpkg";
 }
 

@@ -1,5 +1,7 @@
 #include "results_db.h"
 
+
+#include "base/ascii_case.h"
 #include "base/version.h"
 #include "base/shown_text.h"
 #include "inventory/results_map.h"
@@ -31,15 +33,9 @@ constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
 constexpr const char *kCarbonColumns = "stand_id, start, \"end\", balance, mean_stock";
 constexpr const char *kEventColumns = "stand_id, year, age, event, cause, text";
 
-std::string lowerCase(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 bool isGeoPackageName(const std::filesystem::path &path)
 {
-    return lowerCase(path.extension().string()) == ".gpkg";
+    return asciiLowerCase(path.extension().string()) == ".gpkg";
 }
 
 // Our tables, views and index, with the columns a table of an earlier run
@@ -234,7 +230,7 @@ void checkOurSchema(SqliteDb &db)
         SqliteStatement info = db.prepare("PRAGMA table_info(" + sqlIdentifier(name) + ")");
         std::vector<std::string> present;
         while (info.step())
-            present.push_back(lowerCase(info.text(1)));
+            present.push_back(asciiLowerCase(info.text(1)));
         for (const char *column : ours.columns) {
             if (!column)
                 break;
@@ -286,7 +282,7 @@ void ResultsDb::createSchema()
         bool hasFingerprint = false;
         SqliteStatement info = db_.prepare("PRAGMA table_info(tavelo_runs)");
         while (info.step())
-            hasFingerprint = hasFingerprint || lowerCase(info.text(1)) == "inventory_hash";
+            hasFingerprint = hasFingerprint || asciiLowerCase(info.text(1)) == "inventory_hash";
         if (!hasFingerprint) {
             db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_rows INTEGER");
             db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_hash TEXT");

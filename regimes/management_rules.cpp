@@ -3,6 +3,7 @@
 #include "base/csv.h"
 #include "base/numeric_text.h"
 #include "base/shown_text.h"
+#include "regimes/json_keys.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -54,17 +55,6 @@ QJsonObject objectAt(const QJsonValue &v, const std::string &path)
     if (!v.isObject())
         throw RulesError{path + ": must be an object"};
     return v.toObject();
-}
-
-void checkKeys(const QJsonObject &o, const std::string &path, std::initializer_list<const char *> allowed)
-{
-    for (const QString &k : o.keys()) {
-        bool known = false;
-        for (const char *a : allowed)
-            known = known || k == QLatin1String(a);
-        if (!known)
-            throw RulesError{path + "." + key(k) + ": unknown key"};
-    }
 }
 
 // A number written as a text, as it would be typed.
@@ -127,7 +117,7 @@ RuleCondition parseCondition(const QJsonValue &v, const std::string &path)
 ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
 {
     const QJsonObject o = objectAt(v, path);
-    checkKeys(o, path, {"if", "thin", "percent", "residualBasalArea", "residualBasalAreaPercent"});
+    rejectUnknownKeys<RulesError>(o, path, {"if", "thin", "percent", "residualBasalArea", "residualBasalAreaPercent"});
     ThinningRule rule;
     rule.keyPath = path;
     if (o.contains(QLatin1String("if")))
@@ -166,7 +156,7 @@ ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
 ManagementRules parseRules(const QJsonValue &section)
 {
     const QJsonObject o = objectAt(section, "rules");
-    checkKeys(o, "rules", {"maxAge", "finalFelling", "thinnings"});
+    rejectUnknownKeys<RulesError>(o, "rules", {"maxAge", "finalFelling", "thinnings"});
     ManagementRules rules;
     const auto maxAge = optionalNumber(o, "maxAge", "rules");
     if (!maxAge)
@@ -181,7 +171,7 @@ ManagementRules parseRules(const QJsonValue &section)
         return rules;
     const std::string path = "rules.thinnings";
     const QJsonObject t = objectAt(o.value(QLatin1String("thinnings")), path);
-    checkKeys(t, path, {"firstAge", "minInterval", "max", "when"});
+    rejectUnknownKeys<RulesError>(t, path, {"firstAge", "minInterval", "max", "when"});
     rules.firstThinningAge = optionalNumber(t, "firstAge", path).value_or(0.0);
     rules.minThinningInterval = optionalNumber(t, "minInterval", path).value_or(0.0);
     if (const auto max = optionalNumber(t, "max", path)) {

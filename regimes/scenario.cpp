@@ -2,6 +2,7 @@
 
 #include "regimes/economics_section.h"
 #include "base/shown_text.h"
+#include "regimes/json_keys.h"
 #include "regimes/carbon_run.h"
 #include "model/model_error.h"
 #include "session/structure/sim_record.h"
@@ -12,7 +13,6 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
-#include <set>
 
 namespace tavelo {
 
@@ -22,15 +22,6 @@ struct ParseError {
     std::string what;
 };
 
-std::string str(const QString &s) { return s.toStdString(); }
-
-void checkKeys(const QJsonObject &o, const std::string &where, const std::set<std::string> &allowed)
-{
-    for (const QString &k : o.keys())
-        if (!allowed.count(str(k)))
-            throw ParseError{where + "." + shownText(str(k)) + ": unknown key"};
-}
-
 std::optional<std::string> text(const QJsonObject &o, const char *key, const std::string &where)
 {
     const QJsonValue v = o.value(QLatin1String(key));
@@ -38,7 +29,7 @@ std::optional<std::string> text(const QJsonObject &o, const char *key, const std
         return std::nullopt;
     if (!v.isString())
         throw ParseError{where + "." + key + ": must be a string (the text as typed)"};
-    return str(v.toString());
+    return utf8(v.toString());
 }
 
 QJsonObject object(const QJsonObject &o, const char *key, bool required)
@@ -56,7 +47,7 @@ QJsonObject object(const QJsonObject &o, const char *key, bool required)
 
 OptionsInput parseOptions(const QJsonObject &o, const std::string &defaultYear)
 {
-    checkKeys(o, "options", {"volumes", "year", "sawlogMinDiameter", "sawlogMinLength", "stumpHeight", "topDiameter"});
+    rejectUnknownKeys<ParseError>(o, "options", {"volumes", "year", "sawlogMinDiameter", "sawlogMinLength", "stumpHeight", "topDiameter"});
     OptionsInput in;
     in.year = defaultYear;
     if (auto v = text(o, "volumes", "options")) {
@@ -82,7 +73,7 @@ OptionsInput parseOptions(const QJsonObject &o, const std::string &defaultYear)
 
 StandDataInput parseStand(const QJsonObject &o)
 {
-    checkKeys(o, "stand", {"age", "dominantHeight", "qualityClass"});
+    rejectUnknownKeys<ParseError>(o, "stand", {"age", "dominantHeight", "qualityClass"});
     StandDataInput in;
     const auto age = text(o, "age", "stand");
     if (!age)
@@ -109,7 +100,7 @@ StandDataInput parseStand(const QJsonObject &o)
 
 std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject &o)
 {
-    checkKeys(o, "density", {"planted", "alive", "trees", "basalArea", "minDiameter", "p95", "classes"});
+    rejectUnknownKeys<ParseError>(o, "density", {"planted", "alive", "trees", "basalArea", "minDiameter", "p95", "classes"});
     const bool unthinned = o.contains("planted") || o.contains("alive");
     const bool parameters = o.contains("trees") || o.contains("basalArea") || o.contains("minDiameter") ||
                             o.contains("p95");
@@ -147,7 +138,7 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
     for (int i = 0; i < 13; ++i) {
         if (!a[i].isString())
             throw ParseError{"density.classes[" + std::to_string(i) + "]: must be a string (\"\" for an empty box)"};
-        in.classes[i] = str(a[i].toString());
+        in.classes[i] = utf8(a[i].toString());
     }
     return in;
 }
@@ -197,7 +188,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
         const std::string where = "steps[" + std::to_string(i) + "]";
         ScenarioStep s;
         if (a[i].isString()) {
-            const std::string k = str(a[i].toString());
+            const std::string k = utf8(a[i].toString());
             if (k == "project")
                 s.kind = ScenarioStep::Kind::Project;
             else if (k == "discard")
@@ -208,7 +199,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
                 throw ParseError{where + ": unknown step \"" + shownText(k) + "\" (project, discard, end or a thin object)"};
         } else if (a[i].isObject()) {
             const QJsonObject o = a[i].toObject();
-            checkKeys(o, where, {"thin", "percent", "residualBasalArea"});
+            rejectUnknownKeys<ParseError>(o, where, {"thin", "percent", "residualBasalArea"});
             s.kind = ScenarioStep::Kind::Thin;
             const auto kind = text(o, "thin", where);
             if (kind == "mechanical") {
@@ -250,7 +241,7 @@ std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
             ++col;
         }
     }
-    return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + str(err.errorString());
+    return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + utf8(err.errorString());
 }
 
 // Reads `json` as one JSON object, the `what` of the file, and hands it to
@@ -276,7 +267,7 @@ std::variant<T, std::string> parseDocument(const std::string &json, const char *
 std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
-        checkKeys(root, "scenario", {"options", "stand", "density", "steps", "rules", "economics", "carbon"});
+        rejectUnknownKeys<ParseError>(root, "scenario", {"options", "stand", "density", "steps", "rules", "economics", "carbon"});
         Scenario s;
         s.options = parseOptions(object(root, "options", false), defaultYear);
         s.stand = parseStand(object(root, "stand", true));
@@ -292,7 +283,7 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
 std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
-        checkKeys(root, "regime", {"options", "steps", "rules", "economics", "carbon"});
+        rejectUnknownKeys<ParseError>(root, "regime", {"options", "steps", "rules", "economics", "carbon"});
         Regime r;
         r.options = parseOptions(object(root, "options", false), defaultYear);
         r.steps = parseSteps(root.value("steps"));

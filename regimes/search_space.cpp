@@ -2,6 +2,7 @@
 
 #include "base/numeric_text.h"
 #include "base/shown_text.h"
+#include "regimes/json_keys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,13 +30,10 @@ struct Failure {
     throw Failure{{std::move(what), true}};
 }
 
-std::string str(const QString &s) { return s.toStdString(); }
-
-void checkKeys(const QJsonObject &o, const std::string &where, const std::set<std::string> &allowed)
+void checkSpaceKeys(const QJsonObject &o, const std::string &where, std::initializer_list<const char *> allowed)
 {
-    for (const QString &k : o.keys())
-        if (!allowed.count(str(k)))
-            malformed(where + "." + shownText(str(k)) + ": unknown key");
+    if (auto why = unknownKeyError(o, where, allowed))
+        malformed(std::move(*why));
 }
 
 // A number typed as text, read with the program's strict rule.
@@ -47,7 +45,7 @@ std::optional<double> number(const QJsonObject &o, const char *key, const std::s
     const std::string path = where + "." + key;
     if (!v.isString())
         malformed(path + ": must be a string (the text as typed)");
-    const std::string typed = str(v.toString());
+    const std::string typed = utf8(v.toString());
     const auto n = parseNumber(typed);
     if (!n)
         refused(path + ": \"" + shownText(typed) + "\" is not a number");
@@ -79,7 +77,7 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
         const std::string path = where + "[" + std::to_string(i) + "]";
         if (!a[i].isString())
             malformed(path + ": must be a string (the text as typed)");
-        const std::string typed = str(a[i].toString());
+        const std::string typed = utf8(a[i].toString());
         const auto n = parseNumber(typed);
         if (!n)
             refused(path + ": \"" + shownText(typed) + "\" is not a number");
@@ -99,19 +97,19 @@ std::variant<SearchSpace, SearchSpaceError> parseSearchSpace(const std::string &
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
     if (err.error != QJsonParseError::NoError)
-        return SearchSpaceError{"offset " + std::to_string(err.offset) + ": " + str(err.errorString()), false};
+        return SearchSpaceError{"offset " + std::to_string(err.offset) + ": " + utf8(err.errorString()), false};
     if (!doc.isObject())
         return SearchSpaceError{"the search space must be a JSON object", false};
     try {
         const QJsonObject root = doc.object();
-        checkKeys(root, "space", {"rotation", "thinnings"});
+        checkSpaceKeys(root, "space", {"rotation", "thinnings"});
         SearchSpace s;
 
         const QJsonValue rotation = root.value("rotation");
         if (!rotation.isObject())
             malformed(rotation.isUndefined() ? "rotation: missing" : "rotation: must be an object");
         const QJsonObject r = rotation.toObject();
-        checkKeys(r, "rotation", {"from", "to"});
+        checkSpaceKeys(r, "rotation", {"from", "to"});
         s.rotationFrom = required(r, "from", "rotation");
         s.rotationTo = required(r, "to", "rotation");
         if (s.rotationFrom <= 0.0)
@@ -125,7 +123,7 @@ std::variant<SearchSpace, SearchSpaceError> parseSearchSpace(const std::string &
         if (!thinnings.isObject())
             malformed("thinnings: must be an object");
         const QJsonObject t = thinnings.toObject();
-        checkKeys(t, "thinnings", {"max", "minInterval", "firstAge", "mechanical", "below"});
+        checkSpaceKeys(t, "thinnings", {"max", "minInterval", "firstAge", "mechanical", "below"});
         const double max = required(t, "max", "thinnings");
         if (max < 0.0 || max != std::floor(max) || max > 30.0)
             refused("thinnings.max: must be a whole number from 0 to 30");

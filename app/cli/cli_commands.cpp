@@ -30,9 +30,15 @@
 
 namespace tavelo {
 
-namespace {
+int cliUsageError(std::ostream &err, const std::string &why)
+{
+    if (!why.empty())
+        err << "tavelo-cli: " << why << "\n";
+    err << cliUsage();
+    return kCliUsage;
+}
 
-bool readFile(const std::string &path, std::string &out)
+bool readInputFile(const std::string &path, std::string &out)
 {
     std::optional<std::string> bytes = readWholeFile(path);
     if (bytes)
@@ -40,15 +46,17 @@ bool readFile(const std::string &path, std::string &out)
     return bytes.has_value();
 }
 
-// Writes an output whole or not at all; says what and why when it fails.
-bool writeOutput(const std::string &path, std::string_view bytes, std::ostream &err)
+bool writeOutputFile(const std::filesystem::path &path, std::string_view bytes, std::ostream &err)
 {
     if (auto why = writeWholeFile(path, bytes)) {
-        err << "tavelo-cli: cannot write " << path << ": " << *why << "\n";
+        err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
         return false;
     }
     return true;
 }
+
+namespace {
+
 
 // An output named on the command line must not destroy anything: not a device
 // or folder, not an input, not another output of the same run. Empty when fine.
@@ -75,14 +83,6 @@ std::string clobberingProblem(const std::vector<NamedPath> &outputs, const std::
     return {};
 }
 
-int usage(std::ostream &err, const std::string &why)
-{
-    if (!why.empty())
-        err << "tavelo-cli: " << why << "\n";
-    err << cliUsage();
-    return kCliUsage;
-}
-
 void printMessage(std::ostream &err, const char *what, const Message &m)
 {
     err << what << ": " << shownText(m.title) << ": " << shownText(m.text) << "\n";
@@ -100,7 +100,7 @@ std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err,
 {
     std::string bytes;
     failure = kCliUsage;
-    if (!readFile(path, bytes)) {
+    if (!readInputFile(path, bytes)) {
         err << "tavelo-cli: cannot read " << path << "\n";
         return std::nullopt;
     }
@@ -193,7 +193,7 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (const std::string why = repeatedOrEmptyOption(
             args, {"--log", "--economics", "--record", "--carbon", "--steps", "--events"}, {});
         !why.empty())
-        return usage(err, why);
+        return cliUsageError(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--log" && i + 1 < args.size())
             logPath = args[++i];
@@ -210,10 +210,10 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         else if (!args[i].empty() && args[i][0] != '-' && scenarioPath.empty())
             scenarioPath = args[i];
         else
-            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
+            return cliUsageError(err, "unexpected argument \"" + shownText(args[i]) + "\"");
     }
     if (scenarioPath.empty() || logPath.empty())
-        return usage(err, "run needs a scenario file and --log");
+        return cliUsageError(err, "run needs a scenario file and --log");
     // Refused before anything is touched.
     const std::string problem =
         clobberingProblem({{"--log", logPath}, {"--record", recordPath}, {"--economics", economicsPath},
@@ -230,7 +230,7 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
     if (!scenario)
         return failure;
     if (!economicsPath.empty() && !scenario->economics)
-        return usage(err, "--economics needs an \"economics\" section in " + scenarioPath);
+        return cliUsageError(err, "--economics needs an \"economics\" section in " + scenarioPath);
     // A bad economics value refuses the scenario before anything is written.
     const CheckedEconomics checked = checkEconomics(scenario->economics, scenarioPath, err);
     if (!checked.accepted)
@@ -258,7 +258,7 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         err << "tavelo-cli: cannot write " << logPath << ": " << logFailure << "\n";
         outputsWritten = false;
     }
-    if (!recordPath.empty() && !writeOutput(recordPath, recordCsv(state), err))
+    if (!recordPath.empty() && !writeOutputFile(recordPath, recordCsv(state), err))
         outputsWritten = false;
     if (!economicsPath.empty() && economics && result.status == RunResult::Status::Completed &&
         !writeEconomicsJson(economicsPath, state, *economics, err))
@@ -268,14 +268,14 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         outputsWritten = false;
     // The steps played, as a scenario that replays this run.
     if (!stepsPath.empty() &&
-        !writeOutput(stepsPath, regimeScenarioJson(scenarioText, scenario->options.year, result.stepsTaken), err))
+        !writeOutputFile(stepsPath, regimeScenarioJson(scenarioText, scenario->options.year, result.stepsTaken), err))
         outputsWritten = false;
     if (!eventsPath.empty()) {
         std::string events = kEventsCsvHeader;
         const std::string id = std::filesystem::path(scenarioPath).stem().string();
         for (const ManagementEvent &e : result.events)
             events += eventsCsvLine(id, e);
-        if (!writeOutput(eventsPath, events, err))
+        if (!writeOutputFile(eventsPath, events, err))
             outputsWritten = false;
     }
     return outputsWritten ? static_cast<int>(result.status) : kCliOutputFailed;
@@ -291,12 +291,12 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     if (const std::string why = repeatedOrEmptyOption(
             args, {"--db", "--table", "--shard", "--regime", "--out", "--jobs"}, {"--resume", "--overwrite"});
         !why.empty())
-        return usage(err, why);
+        return cliUsageError(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--db" && i + 1 < args.size()) {
             options.database = args[++i];
             if (!isDatabaseFile(options.database))
-                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+                return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
         } else if ((args[i] == "--layer" || args[i] == "--table") && i + 1 < args.size()) {
             options.table = args[++i];
         } else if (args[i] == "--resume") {
@@ -304,7 +304,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         } else if (args[i] == "--shard" && i + 1 < args.size()) {
             const auto shard = parseShard(args[++i]);
             if (!shard)
-                return usage(err, "--shard must be K/N with K from 1 to N");
+                return cliUsageError(err, "--shard must be K/N with K from 1 to N");
             options.shardIndex = shard->index;
             options.shardCount = shard->count;
         } else if (args[i] == "--regime" && i + 1 < args.size()) {
@@ -316,7 +316,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
             char *end = nullptr;
             const unsigned long v = std::strtoul(j.c_str(), &end, 10);
             if (j.empty() || *end != '\0' || v == 0 || v > 1024)
-                return usage(err, "--jobs must be a whole number from 1 to 1024");
+                return cliUsageError(err, "--jobs must be a whole number from 1 to 1024");
             jobs = static_cast<unsigned>(v);
             options.jobs = jobs;
         } else if (args[i] == "--overwrite") {
@@ -324,22 +324,22 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
         } else if (!args[i].empty() && args[i][0] != '-' && inventory.empty()) {
             inventory = args[i];
         } else {
-            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
+            return cliUsageError(err, "unexpected argument \"" + shownText(args[i]) + "\"");
         }
     }
     if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
-        return usage(err, "batch needs an inventory, --regime, and --out or --db");
+        return cliUsageError(err, "batch needs an inventory, --regime, and --out or --db");
     if (!options.table.empty() && !gdalReadsInventory(inventory))
-        return usage(err, "--layer (or --table) names a layer of a GIS inventory, not of a CSV file");
+        return cliUsageError(err, "--layer (or --table) names a layer of a GIS inventory, not of a CSV file");
     if (options.resume && options.database.empty())
-        return usage(err, "--resume continues a run in the results database given with --db");
+        return cliUsageError(err, "--resume continues a run in the results database given with --db");
     // The folder's files would hold only the stands of the resumed part.
     if (options.resume && !outDir.empty())
-        return usage(err, "--resume continues the run in the results database only; leave out --out");
+        return cliUsageError(err, "--resume continues the run in the results database only; leave out --out");
 
     std::string json;
-    if (!readFile(regimePath, json))
-        return usage(err, "cannot read " + regimePath);
+    if (!readInputFile(regimePath, json))
+        return cliUsageError(err, "cannot read " + regimePath);
     const auto regime = parseRegime(json, thisYear());
     if (const auto *error = std::get_if<std::string>(&regime)) {
         err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
@@ -391,13 +391,13 @@ int cliMerge(const std::vector<std::string> &args, std::ostream &err)
     std::vector<std::filesystem::path> files;
     for (const std::string &a : args) {
         if (a.empty() || a[0] == '-')
-            return usage(err, "unexpected argument \"" + shownText(a) + "\"");
+            return cliUsageError(err, "unexpected argument \"" + shownText(a) + "\"");
         files.emplace_back(a);
     }
     if (files.size() < 2)
-        return usage(err, "merge needs a target database and at least one shard database");
+        return cliUsageError(err, "merge needs a target database and at least one shard database");
     if (!isDatabaseFile(files.front()))
-        return usage(err, "the merge target must be a .sqlite, .db or .gpkg file");
+        return cliUsageError(err, "the merge target must be a .sqlite, .db or .gpkg file");
     try {
         const MergeSummary s = mergeShards(files.front(), {files.begin() + 1, files.end()});
         err << s.shards << " shards merged: run " << s.runId << " with " << s.stands << " stands\n";        if (s.mapLeftOut)
@@ -413,7 +413,7 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
     std::vector<std::string> scenarios;
     std::string chartPath, csvPath;
     if (const std::string why = repeatedOrEmptyOption(args, {"--chart", "--csv"}, {}); !why.empty())
-        return usage(err, why);
+        return cliUsageError(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--chart" && i + 1 < args.size())
             chartPath = args[++i];
@@ -422,14 +422,14 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
         else if (!args[i].empty() && args[i][0] != '-')
             scenarios.push_back(args[i]);
         else
-            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
+            return cliUsageError(err, "unexpected argument \"" + shownText(args[i]) + "\"");
     }
     if (scenarios.empty() || chartPath.empty())
-        return usage(err, "compare needs at least one scenario and --chart");
+        return cliUsageError(err, "compare needs at least one scenario and --chart");
     const QString chart = QString::fromStdString(chartPath);
     if (!chart.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !chart.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        return usage(err, "--chart must name a .png or .svg file");
+        return cliUsageError(err, "--chart must name a .png or .svg file");
 
     std::vector<NamedPath> inputs;
     for (const std::string &sc : scenarios)
@@ -480,12 +480,12 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
                                                                                         : QStringLiteral("svg");
     bool outputsWritten = true;
     if (const auto bytes = renderComparisonChart(regimes, format)) {
-        outputsWritten = writeOutput(chartPath, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), err);
+        outputsWritten = writeOutputFile(chartPath, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())), err);
     } else {
         err << "tavelo-cli: cannot write " << chartPath << ": the chart could not be drawn\n";
         outputsWritten = false;
     }
-    if (!csvPath.empty() && !writeOutput(csvPath, comparisonCsv(regimes), err))
+    if (!csvPath.empty() && !writeOutputFile(csvPath, comparisonCsv(regimes), err))
         outputsWritten = false;
     return outputsWritten ? status : kCliOutputFailed;
 }

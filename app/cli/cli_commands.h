@@ -3,9 +3,11 @@
 // The commands of tavelo-cli, callable from tests.
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavelo {
@@ -24,6 +26,15 @@ int fileErrorStatus(const std::string &error);
 // 4 for an output that could not be written, 1 for anything else (an
 // inventory that cannot be read, a database refused).
 int reportFailure(std::ostream &err);
+
+// Writes "tavelo-cli: why" (when there is a why) and the usage; gives the usage status.
+int cliUsageError(std::ostream &err, const std::string &why);
+
+// An input file's bytes into `out`; false when it cannot be read to its end.
+bool readInputFile(const std::string &path, std::string &out);
+
+// Writes an output whole or not at all; says what and why on `err` when it fails.
+bool writeOutputFile(const std::filesystem::path &path, std::string_view bytes, std::ostream &err);
 
 // run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json] [--carbon OUT.json]
 // [--steps OUT.json] [--events OUT.csv]: 0 done, 1 usage or

@@ -37,24 +37,6 @@ constexpr int kCannotWrite = kCliOutputFailed;
 // --max-regimes beyond this would only mean "for ever".
 constexpr size_t kLargestMaxRegimes = 1000000000000ULL;
 
-bool readWhole(const std::string &path, std::string &out)
-{
-    std::optional<std::string> bytes = readWholeFile(path);
-    if (bytes)
-        out = std::move(*bytes);
-    return bytes.has_value();
-}
-
-// Replaced whole or not at all; says what and why when it fails.
-bool saveWhole(const std::filesystem::path &path, const std::string &bytes, std::ostream &err)
-{
-    if (auto why = writeWholeFile(path, bytes)) {
-        err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
-        return false;
-    }
-    return true;
-}
-
 // The results folder must be empty or new, so that the results of two runs
 // never mix. With `overwrite` a folder holding files is accepted and the
 // earlier run's results in it (the files `isResult` names) are removed first;
@@ -76,12 +58,6 @@ bool isOptimizeResult(const std::string &name)
         return false;
     const std::string number = name.substr(head.size(), name.size() - head.size() - tail.size());
     return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-int usage(std::ostream &err, const std::string &why)
-{
-    err << "tavelo-cli: " << why << "\n" << cliUsage();
-    return kCliUsage;
 }
 
 std::optional<size_t> wholeNumber(const std::string &text, size_t max)
@@ -130,7 +106,7 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
                                                        "--jobs", "--db", "--max-regimes"},
                                                       {"--overwrite"});
         !why.empty())
-        return usage(err, why);
+        return cliUsageError(err, why);
     for (size_t i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         if (args[i] == spaceFlag && hasValue) {
@@ -144,44 +120,44 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
         } else if (!call.batch && args[i] == "--top" && hasValue) {
             const auto n = wholeNumber(args[++i], 1000);
             if (!n)
-                return usage(err, "--top must be a whole number from 1 to 1000");
+                return cliUsageError(err, "--top must be a whole number from 1 to 1000");
             call.top = *n;
         } else if (args[i] == "--max-regimes" && hasValue) {
             const auto n = wholeNumber(args[++i], kLargestMaxRegimes);
             if (!n)
-                return usage(err, "--max-regimes must be a whole number from 1 to " +
+                return cliUsageError(err, "--max-regimes must be a whole number from 1 to " +
                                       std::to_string(kLargestMaxRegimes));
             call.maxRegimes = static_cast<double>(*n);
         } else if (args[i] == "--jobs" && hasValue) {
             const auto n = wholeNumber(args[++i], 1024);
             if (!n)
-                return usage(err, "--jobs must be a whole number from 1 to 1024");
+                return cliUsageError(err, "--jobs must be a whole number from 1 to 1024");
             call.jobs = static_cast<unsigned>(*n);
         } else if (call.batch && args[i] == "--db" && hasValue) {
             call.database = args[++i];
             if (!isDatabaseFile(call.database))
-                return usage(err, "--db must name a .sqlite, .db or .gpkg file");
+                return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
         } else if (args[i] == "--overwrite") {
             call.overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
             call.input = args[i];
         } else {
-            return usage(err, "unexpected argument \"" + shownText(args[i]) + "\"");
+            return cliUsageError(err, "unexpected argument \"" + shownText(args[i]) + "\"");
         }
     }
     if (call.batch && (call.input.empty() || call.regimePath.empty() || call.spacePath.empty() ||
                        call.objectiveText.empty() || call.outDir.empty()))
-        return usage(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
+        return cliUsageError(err, "batch --optimize needs an inventory, --regime, --optimize, --objective and --out");
     if (!call.batch && (call.input.empty() || call.spacePath.empty() || call.objectiveText.empty() ||
                         call.outDir.empty()))
-        return usage(err, "optimize needs a stand file, --space, --objective and --out");
+        return cliUsageError(err, "optimize needs a stand file, --space, --objective and --out");
     const auto objective = objectiveFromName(call.objectiveText);
     if (!objective)
-        return usage(err, "--objective must be npv, lev, volume, sawlog or carbon");
+        return cliUsageError(err, "--objective must be npv, lev, volume, sawlog or carbon");
     call.objective = *objective;
 
     std::string spaceJson;
-    if (!readWhole(call.spacePath, spaceJson)) {
+    if (!readInputFile(call.spacePath, spaceJson)) {
         err << "tavelo-cli: cannot read " << call.spacePath << "\n";
         return kCliUsage;
     }
@@ -200,7 +176,7 @@ std::optional<int> readPrices(const SearchCall &call, const std::optional<Econom
                               const std::string &file, std::optional<EconomicInputs> &inputs, std::ostream &err)
 {
     if ((call.objective == Objective::Npv || call.objective == Objective::Lev) && !texts)
-        return usage(err, "--objective " + call.objectiveText + " needs an \"economics\" section in " + file);
+        return cliUsageError(err, "--objective " + call.objectiveText + " needs an \"economics\" section in " + file);
     const CheckedEconomics economics = checkEconomics(texts, file, err);
     if (!economics.accepted)
         return kRefused;
@@ -236,7 +212,7 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     options.maxRegimes = call.maxRegimes;
 
     std::string standJson;
-    if (!readWhole(standPath, standJson)) {
+    if (!readInputFile(standPath, standJson)) {
         err << "tavelo-cli: cannot read " << standPath << "\n";
         return kCliUsage;
     }
@@ -293,10 +269,10 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     }
 
     const std::filesystem::path dir(call.outDir);
-    bool written = saveWhole(dir / "ranking.csv", rankingCsv(result.best), err);
+    bool written = writeOutputFile(dir / "ranking.csv", rankingCsv(result.best), err);
     for (size_t i = 0; i < result.best.size() && written; ++i) {
         const std::string name = "best-" + std::to_string(i + 1) + ".json";
-        written = saveWhole(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps), err);
+        written = writeOutputFile(dir / name, regimeScenarioJson(standJson, year, result.best[i].steps), err);
     }
     return written ? kCliOk : kCannotWrite;
 }
@@ -314,7 +290,7 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     options.database = call.database;
 
     std::string regimeJson;
-    if (!readWhole(call.regimePath, regimeJson)) {
+    if (!readInputFile(call.regimePath, regimeJson)) {
         err << "tavelo-cli: cannot read " << call.regimePath << "\n";
         return kCliUsage;
     }

@@ -29,31 +29,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 
 namespace tavelo {
 
 namespace {
-
-bool readText(const std::string &path, std::string &out)
-{
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-int planUsage(std::ostream &err, const std::string &why)
-{
-    err << "tavelo-cli: " << why << "\n" << cliUsage();
-    return kCliUsage;
-}
 
 // A percentage typed on the command line, with the program's numeric rule.
 std::optional<double> percentArgument(const std::string &text, double largest)
@@ -139,7 +119,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             while (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
                 regimePaths.push_back(args[++i]);
             if (regimePaths.empty())
-                return planUsage(err, "--regimes needs at least one regime file");
+                return cliUsageError(err, "--regimes needs at least one regime file");
         } else if (a == "--economics" && hasValue)
             economicsPath = args[++i];
         else if (a == "--horizon" && hasValue)
@@ -169,55 +149,55 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         else if (!a.empty() && a[0] != '-' && inventory.empty())
             inventory = a;
         else
-            return planUsage(err, "unexpected argument \"" + a + "\"");
+            return cliUsageError(err, "unexpected argument \"" + a + "\"");
     }
     if (inventory.empty() || economicsPath.empty() || horizonText.empty())
-        return planUsage(err, "plan needs an inventory, --space or --regimes, --economics and --horizon");
+        return cliUsageError(err, "plan needs an inventory, --space or --regimes, --economics and --horizon");
     if (spacePath.empty() == regimePaths.empty())
-        return planUsage(err, "plan needs either --space or --regimes");
+        return cliUsageError(err, "plan needs either --space or --regimes");
     if (outDir.empty() && database.empty())
-        return planUsage(err, "plan needs --out or --db");
+        return cliUsageError(err, "plan needs --out or --db");
     if (!database.empty() && !isDatabaseFile(database))
-        return planUsage(err, "--db must name a .sqlite, .db or .gpkg file");
+        return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
     if (chartFormat != "png" && chartFormat != "svg")
-        return planUsage(err, "--chart must be png or svg");
+        return cliUsageError(err, "--chart must be png or svg");
 
     PlanConstraints constraints;
     const auto horizon = parseNumber(horizonText);
     if (!horizon || *horizon < kPlanPeriodYears || *horizon > 200 ||
         std::fmod(*horizon, kPlanPeriodYears) != 0.0)
-        return planUsage(err, "--horizon must be a number of years, a multiple of 5 from 5 to 200");
+        return cliUsageError(err, "--horizon must be a number of years, a multiple of 5 from 5 to 200");
     if (flowText == "nondecreasing") {
         constraints.flow = FlowRule::Nondecreasing;
     } else if (flowText.rfind("even:", 0) == 0) {
         const auto pct = percentArgument(flowText.substr(5), 100.0);
         if (!pct)
-            return planUsage(err, "--flow even:PCT needs a percentage from 0 to 100");
+            return cliUsageError(err, "--flow even:PCT needs a percentage from 0 to 100");
         constraints.flow = FlowRule::Even;
         constraints.evenPercent = *pct;
     } else if (!flowText.empty()) {
-        return planUsage(err, "--flow must be even:PCT or nondecreasing");
+        return cliUsageError(err, "--flow must be even:PCT or nondecreasing");
     }
     if (flowOn == "sawlog")
         constraints.basis = FlowBasis::Sawlog;
     else if (flowOn != "total")
-        return planUsage(err, "--flow-on must be total or sawlog");
+        return cliUsageError(err, "--flow-on must be total or sawlog");
     if (!endingText.empty()) {
         const auto pct = percentArgument(endingText, 1000.0);
         if (!pct)
-            return planUsage(err, "--ending-stock must be a percentage from 0 to 1000");
+            return cliUsageError(err, "--ending-stock must be a percentage from 0 to 1000");
         constraints.endingStockPercent = *pct;
     }
     if (!gapText.empty()) {
         const auto pct = percentArgument(gapText, 100.0);
         if (!pct)
-            return planUsage(err, "--gap must be a percentage from 0 to 100");
+            return cliUsageError(err, "--gap must be a percentage from 0 to 100");
         constraints.gapPercent = *pct;
     }
     if (!timeLimitText.empty()) {
         const auto limit = parseNumber(timeLimitText);
         if (!limit || *limit <= 0.0 || *limit > 1e7)
-            return planUsage(err, "--time-limit must be a number of seconds above 0");
+            return cliUsageError(err, "--time-limit must be a number of seconds above 0");
         constraints.maxSeconds = *limit;
     }
     unsigned jobs = 0;
@@ -225,15 +205,15 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         char *end = nullptr;
         const unsigned long v = std::strtoul(jobsText.c_str(), &end, 10);
         if (*end != '\0' || v == 0 || v > 1024)
-            return planUsage(err, "--jobs must be a whole number from 1 to 1024");
+            return cliUsageError(err, "--jobs must be a whole number from 1 to 1024");
         jobs = static_cast<unsigned>(v);
     }
 
     // The economics file: a regime file whose options give the model options
     // and the plan's first year, and whose economics section the prices.
     std::string econJson;
-    if (!readText(economicsPath, econJson))
-        return planUsage(err, "cannot read " + economicsPath);
+    if (!readInputFile(economicsPath, econJson))
+        return cliUsageError(err, "cannot read " + economicsPath);
     const auto econ = parseRegime(econJson, thisYear());
     if (const auto *why = std::get_if<std::string>(&econ)) {
         err << "tavelo-cli: " << economicsPath << ": " << *why << "\n";
@@ -241,7 +221,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     }
     const Regime &econRegime = std::get<Regime>(econ);
     if (!econRegime.economics)
-        return planUsage(err, "--economics needs an \"economics\" section in " + economicsPath);
+        return cliUsageError(err, "--economics needs an \"economics\" section in " + economicsPath);
     const CheckedEconomics checked = checkEconomics(econRegime.economics, economicsPath, err);
     if (!checked.accepted)
         return kCliRefused;
@@ -266,8 +246,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     CandidateSource source;
     if (!spacePath.empty()) {
         std::string json;
-        if (!readText(spacePath, json))
-            return planUsage(err, "cannot read " + spacePath);
+        if (!readInputFile(spacePath, json))
+            return cliUsageError(err, "cannot read " + spacePath);
         auto space = parseSearchSpace(json);
         if (const auto *e = std::get_if<SearchSpaceError>(&space)) {
             err << "tavelo-cli: " << spacePath << ": " << e->what << "\n";
@@ -278,8 +258,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     const std::vector<std::string> labels = regimePaths.empty() ? std::vector<std::string>{} : regimeLabels(regimePaths);
     for (size_t i = 0; i < regimePaths.size(); ++i) {
         std::string json;
-        if (!readText(regimePaths[i], json))
-            return planUsage(err, "cannot read " + regimePaths[i]);
+        if (!readInputFile(regimePaths[i], json))
+            return cliUsageError(err, "cannot read " + regimePaths[i]);
         auto regime = parseRegime(json, thisYear());
         if (const auto *why = std::get_if<std::string>(&regime)) {
             err << "tavelo-cli: " << regimePaths[i] << ": " << *why << "\n";

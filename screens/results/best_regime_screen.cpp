@@ -36,8 +36,8 @@ QStringList headers()
 }
 
 // Column widths (twips) of the table of regimes; the schedule takes the rest.
-const std::vector<int> kWidthsTwips = {500, 1000, 1000, 900, 1000, 900, 900, 800, 4000};
-constexpr int kVisibleRows = 10;
+const std::vector<int> kRegimeColumnTwips = {500, 1000, 1000, 900, 1000, 900, 900, 800, 4000};
+constexpr int kVisibleRegimes = 10;
 constexpr int kScheduleColumn = 8;
 // The widest the table grows before it scrolls: the window stays within 1024 pixels.
 constexpr int kWidestTable = 960;
@@ -112,9 +112,9 @@ BestRegimeScreen::BestRegimeScreen(AppContext &ctx, QWidget *owner, std::optiona
     GrelhaRegimes->setModel(model_);
     GrelhaRegimes->setSelectionBehavior(QAbstractItemView::SelectRows);
     GrelhaRegimes->setSelectionMode(QAbstractItemView::SingleSelection);
-    sizeColumns(*GrelhaRegimes, kWidthsTwips);
+    sizeColumns(*GrelhaRegimes, kRegimeColumnTwips);
     GrelhaRegimes->horizontalHeader()->setStretchLastSection(true);
-    ui::fitGridHeight(*GrelhaRegimes, kVisibleRows);
+    ui::fitGridHeight(*GrelhaRegimes, kVisibleRegimes);
 
     cmdGuardar = ui::button(this, "cmdGuardar", QStringLiteral("Guardar regime"));
     cmdGuardar->setEnabled(false);
@@ -233,7 +233,7 @@ void BestRegimeScreen::finished(const OptimizeResult &result)
             rows << row;
         }
         model_->setTable(headers(), rows);
-        sizeColumns(*GrelhaRegimes, kWidthsTwips);
+        sizeColumns(*GrelhaRegimes, kRegimeColumnTwips);
         GrelhaRegimes->resizeColumnToContents(kScheduleColumn);
         GrelhaRegimes->setMinimumWidth(std::min(kWidestTable, fullTableWidth(*GrelhaRegimes, false)));
         if (!rows.isEmpty())

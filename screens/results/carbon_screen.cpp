@@ -29,10 +29,10 @@ namespace tavelo {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Balanço de Carbono");
+const QString kCarbonCaption = QStringLiteral("Balanço de Carbono");
 // Column widths (twips) of the table by record row.
-const std::vector<int> kWidthsTwips = {800, 700, 600, 1300, 1200, 1200, 1100};
-constexpr int kVisibleRows = 6;
+const std::vector<int> kCarbonColumnTwips = {800, 700, 600, 1300, 1200, 1200, 1100};
+constexpr int kVisibleCarbonRows = 6;
 
 // The stand, the products and their sum over age, in t C/ha; the old chart goes.
 void drawCarbon(QChartView *view, const CarbonChart &lines)
@@ -104,7 +104,7 @@ QString carbonSettingsKey(CarbonField field)
 
 CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Carbon, WindowId::End)
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kCarbonCaption);
 
     // The factors, filled with what was typed last time; an empty box shows its default.
     auto *factors = new QGroupBox(QStringLiteral("Factores (vazio: valor por omissão)"), this);
@@ -141,9 +141,9 @@ CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Car
     lblUnidades->setObjectName(QStringLiteral("lblUnidades"));
     GrelhaCarbono = ui::grid(results_, "GrelhaCarbono");
     GrelhaCarbono->setModel(model_);
-    sizeColumns(*GrelhaCarbono, kWidthsTwips);
+    sizeColumns(*GrelhaCarbono, kCarbonColumnTwips);
     GrelhaCarbono->setMinimumWidth(fullTableWidth(*GrelhaCarbono, true));
-    ui::fitGridHeight(*GrelhaCarbono, kVisibleRows);
+    ui::fitGridHeight(*GrelhaCarbono, kVisibleCarbonRows);
     const char *totalNames[] = {"lblInicio", "lblFim", "lblBalanco", "lblStockMedio", "lblMedias", "lblEmitido"};
     auto *totals = new QVBoxLayout;
     totals->setSpacing(4);
@@ -249,8 +249,8 @@ void CarbonScreen::showAccount(const CarbonAccount &account)
         rows << row;
     }
     model_->setTable(headerTexts(), rows);
-    sizeColumns(*GrelhaCarbono, kWidthsTwips);
-    GrelhaCarbono->setMinimumWidth(fullTableWidth(*GrelhaCarbono, model_->rowCount() > kVisibleRows));
+    sizeColumns(*GrelhaCarbono, kCarbonColumnTwips);
+    GrelhaCarbono->setMinimumWidth(fullTableWidth(*GrelhaCarbono, model_->rowCount() > kVisibleCarbonRows));
     const std::vector<std::string> lines = carbonTotalsLines(account);
     for (size_t i = 0; i < lblTotais.size() && i < lines.size(); ++i)
         lblTotais[i]->setText(qs(lines[i]));

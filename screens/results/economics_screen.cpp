@@ -29,10 +29,10 @@ namespace tavelo {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Avaliação Económica");
+const QString kValuationCaption = QStringLiteral("Avaliação Económica");
 // Column widths (twips) of the cash-flow table.
-const std::vector<int> kWidthsTwips = {900, 700, 1300, 1000, 1000, 900, 1000, 1200, 1100, 1200, 1500};
-constexpr int kVisibleRows = 6;
+const std::vector<int> kValuationColumnTwips = {900, 700, 1300, 1000, 1000, 900, 1000, 1200, 1100, 1200, 1500};
+constexpr int kVisibleValuationRows = 6;
 
 // A line chart of euros per hectare; the old chart of the view goes.
 void drawLine(QChartView *view, const std::vector<ChartPoint> &points, const QString &series, const QString &xTitle,
@@ -102,7 +102,7 @@ QString economicsSettingsKey(EconomicField field)
 EconomicsScreen::EconomicsScreen(AppContext &ctx)
     : ReturningWindow(ctx, WindowId::Economics, WindowId::End)
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kValuationCaption);
 
     // The inputs, filled with what was typed last time.
     auto *prices = new QGroupBox(QStringLiteral("Preços e custos"), this);
@@ -140,9 +140,9 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     lblUnidades->setObjectName(QStringLiteral("lblUnidades"));
     GrelhaFluxos = ui::grid(results_, "GrelhaFluxos");
     GrelhaFluxos->setModel(model_);
-    sizeColumns(*GrelhaFluxos, kWidthsTwips);
+    sizeColumns(*GrelhaFluxos, kValuationColumnTwips);
     GrelhaFluxos->setMinimumWidth(fullTableWidth(*GrelhaFluxos, true));
-    ui::fitGridHeight(*GrelhaFluxos, kVisibleRows);
+    ui::fitGridHeight(*GrelhaFluxos, kVisibleValuationRows);
     lblVAL = new QLabel(results_);
     lblVAL->setObjectName(QStringLiteral("lblVAL"));
     QFont bold = lblVAL->font();
@@ -265,8 +265,8 @@ void EconomicsScreen::showValuation(const Valuation &valuation)
         headers << QString::fromUtf8(h);
     model_->setTable(headers, rows);
     // Wide enough for the longest text now shown ("Custos anuais", "2027–2056").
-    sizeColumns(*GrelhaFluxos, kWidthsTwips);
-    GrelhaFluxos->setMinimumWidth(fullTableWidth(*GrelhaFluxos, model_->rowCount() > kVisibleRows));
+    sizeColumns(*GrelhaFluxos, kValuationColumnTwips);
+    GrelhaFluxos->setMinimumWidth(fullTableWidth(*GrelhaFluxos, model_->rowCount() > kVisibleValuationRows));
     lblVAL->setText(qs(npvLine(valuation)));
     lblVAE->setText(qs(eaaLine(valuation)));
     lblVES->setText(qs(levLine(valuation)));

@@ -20,16 +20,16 @@ namespace tavelo {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Características Simuladas do Povoamento");
+const QString kSummaryCaption = QStringLiteral("Características Simuladas do Povoamento");
 // Rows shown without scrolling; the chart needs the rest of a 768-pixel screen.
-constexpr int kVisibleRows = 9;
+constexpr int kVisibleSummaryRows = 9;
 
 } // namespace
 
 SummaryScreen::SummaryScreen(AppContext &ctx)
     : ReturningWindow(ctx, WindowId::Summary, WindowId::End)
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kSummaryCaption);
 
     // The table: the title line and one row per recorded state.
     const SummaryTable table = summaryTable(ctx.state, ctx.entries);
@@ -55,8 +55,8 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
     GrelhaTotal = ui::grid(this, "GrelhaTotal");
     GrelhaTotal->setModel(model_);
     sizeColumns(*GrelhaTotal, std::vector<int>(kSummaryWidthsTwips.begin(), kSummaryWidthsTwips.end()));
-    GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal, model_->rowCount() > kVisibleRows));
-    ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleRows));
+    GrelhaTotal->setFixedWidth(fullTableWidth(*GrelhaTotal, model_->rowCount() > kVisibleSummaryRows));
+    ui::fitGridHeight(*GrelhaTotal, std::min(model_->rowCount(), kVisibleSummaryRows));
 
     // The chart: built from the table just filled. The legend names three long
     // series; 8-point type keeps it readable at a glance.
@@ -95,7 +95,7 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
 void SummaryScreen::print()
 {
     const QPixmap chart = sharpPicture(MSChart1);
-    whileBusy([&] { printSummary(ctx_, this, kCaption, lblV->text(), chart); });
+    whileBusy([&] { printSummary(ctx_, this, kSummaryCaption, lblV->text(), chart); });
 }
 
 QWidget *createSummaryScreen(AppContext &ctx)

@@ -21,8 +21,6 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-
 const char *kStand = R"({"options": {"volumes": "com casca", "year": "2026"},
  "stand": {"age": "12", "dominantHeight": "9"}, "density": {"planted": "1500"}})";
 

@@ -18,8 +18,6 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-
 const char *kCarbon = R"("carbon": {"basicDensity": "0.44", "expansionFactor": "1.3", "rootToShoot": "0.29",
   "carbonFraction": "0.5", "halfLives": {"sawlog": "35", "roundwood": "25"}})";
 
@@ -30,11 +28,6 @@ std::string example(const std::string &volumes, const std::string &section = kCa
     json.replace(json.find("com casca"), 9, volumes);
     const size_t brace = json.rfind('}');
     return json.substr(0, brace) + (section.empty() ? "" : ",\n" + section) + "\n}\n";
-}
-
-QJsonObject jsonFile(const fs::path &p)
-{
-    return QJsonDocument::fromJson(QByteArray::fromStdString(readBytes(p))).object();
 }
 
 class CarbonRun : public ::testing::TestWithParam<const char *> {};

@@ -16,9 +16,6 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-const fs::path kOwnRuns = TAVELO_TEST_DATA_DIR;
-
 const char *kMinimal = R"({"options": {"year": "2026"},
  "stand": {"age": "12", "dominantHeight": "9"},
  "density": {"planted": "1500"},

@@ -17,8 +17,6 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-
 const char *kEconomics = R"("economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
   "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15", "establishment": "1200"},
   "discountRate": "3"})";
@@ -29,11 +27,6 @@ std::string withEconomics(const std::string &scenarioFile, const std::string &ec
     std::string json = readBytes(kExamples / scenarioFile);
     const size_t brace = json.rfind('}');
     return json.substr(0, brace) + ",\n" + economics + "\n}\n";
-}
-
-QJsonObject jsonFile(const fs::path &p)
-{
-    return QJsonDocument::fromJson(QByteArray::fromStdString(readBytes(p))).object();
 }
 
 TEST(EconomicsCli, RunWritesTheValuation)

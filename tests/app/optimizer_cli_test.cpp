@@ -15,9 +15,7 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-
-const char *kStand = R"({"options": {"volumes": "com casca", "year": "2026"},
+const char *kOptimizedStand = R"({"options": {"volumes": "com casca", "year": "2026"},
  "stand": {"age": "12", "dominantHeight": "9"},
  "density": {"planted": "1500"}})";
 
@@ -71,7 +69,7 @@ std::string volumeOfRecord(const std::string &csv, bool sawlog)
 TEST(CliOptimize, WritesTheRankingAndScenarioFilesReadyForRun)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", kSpace);
     const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "sawlog", "--out",
                              "out", "--top", "5", "--jobs", "2"},
@@ -163,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Objectives, CliOptimizeValued,
 TEST(CliOptimize, NpvWithoutPricesIsAUsageError)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", kSpace);
     const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "npv", "--out", "out"},
                             tmp);
@@ -204,7 +202,7 @@ TEST(CliOptimize, LevOfAStandEnteredAliveIsRefused)
 TEST(CliOptimize, SameOutputWithOneAndTwoJobs)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", kSpace);
     for (const char *jobs : {"1", "2"}) {
         const CliRun r = runCli({"optimize", "stand.json", "--space", "space.json", "--objective", "volume",
@@ -249,7 +247,7 @@ TEST_P(CliOptimizeStatus, ExitsWithItsStatusAndSaysWhy)
 {
     const StatusCase &c = GetParam();
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", c.space);
     tmp.touch("file");
     const CliRun r = runCli(c.args, tmp);
@@ -294,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CliOptimize, TheResultsOfTwoRunsNeverMix)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", kSpace);
     ASSERT_EQ(runCli(callWith({"--top", "5"}), tmp).status, 0);
     writeBytes(tmp / "out" / "notes.txt", "mine");
@@ -322,19 +320,19 @@ TEST(CliOptimize, AnInputAmongTheResultsIsRefused)
     TempFolder tmp;
     writeBytes(tmp / "space.json", kSpace);
     fs::create_directories(tmp / "out");
-    writeBytes(tmp / "out" / "best-1.json", kStand); // the stand file kept among the results
+    writeBytes(tmp / "out" / "best-1.json", kOptimizedStand); // the stand file kept among the results
     const CliRun r = runCli({"optimize", "out/best-1.json", "--space", "space.json", "--objective", "volume", "--out",
                              "out", "--overwrite"},
                             tmp);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("it would be overwritten"), std::string::npos) << r.err;
-    EXPECT_EQ(readBytes(tmp / "out" / "best-1.json"), kStand);
+    EXPECT_EQ(readBytes(tmp / "out" / "best-1.json"), kOptimizedStand);
 }
 
 TEST(CliOptimize, AResultThatCannotBeWrittenExitsWithFour)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stand.json", kStand);
+    writeBytes(tmp / "stand.json", kOptimizedStand);
     writeBytes(tmp / "space.json", R"({"rotation": {"from": "20", "to": "25"}})");
     fs::create_directories(tmp / "out" / "ranking.csv"); // a folder where the file should go
     const CliRun r = runCli(callWith({"--overwrite"}), tmp);
@@ -348,14 +346,14 @@ namespace batch {
 
 // A stand of each route, a malformed line, a stand the model ends as it is
 // entered and one whose entry is refused.
-const char *kInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+const char *kBatchInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
                          "p1,12,9,,1500,,,,,\n"
                          "bad,12,9\n"
                          "dense,30,16,,,,2000,50,10,25\n"
                          "a1,10,,Média,,1100.5,,,,\n"
                          "zero,12,9,,0,,,,,\n";
 
-const char *kRegime = R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["project"]})";
+const char *kProjectOnly = R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["project"]})";
 
 const char *kBatchSpace = R"({"rotation": {"from": "30", "to": "40"},
   "thinnings": {"max": "2", "mechanical": ["30"], "below": ["14", "18"]}})";
@@ -369,8 +367,8 @@ std::vector<std::string> batchCall(const std::string &out, const std::string &jo
 TEST(CliBatchOptimize, EachStandsBestRegimeIsTheOneOptimizeFinds)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stands.csv", kInventory);
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "stands.csv", kBatchInventory);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", kBatchSpace);
     const CliRun r = runCli(batchCall("out", "2"), tmp);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -446,7 +444,7 @@ TEST(CliBatchOptimize, ReadsTheInventoryAsAnOrdinaryBatchDoes)
     writeBytes(tmp / "stands.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
                                    "\"p\n1\",12,9,,1500,,,,,\n"
                                    "a1,10,,Média,,1100.5,,,,\n");
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", kBatchSpace);
     const CliRun r = runCli(batchCall("out", "1"), tmp);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -465,8 +463,8 @@ TEST(CliBatchOptimize, ReadsTheInventoryAsAnOrdinaryBatchDoes)
 TEST(CliBatchOptimize, NpvWithoutPricesIsAUsageError)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stands.csv", kInventory);
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "stands.csv", kBatchInventory);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", kBatchSpace);
     const CliRun r = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--optimize",
                              "space.json", "--objective", "npv"},
@@ -478,8 +476,8 @@ TEST(CliBatchOptimize, NpvWithoutPricesIsAUsageError)
 TEST(CliBatchOptimize, SameOutputWithOneAndTwoJobs)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stands.csv", kInventory);
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "stands.csv", kBatchInventory);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", kBatchSpace);
     ASSERT_EQ(runCli(batchCall("out1", "1"), tmp).status, 0);
     ASSERT_EQ(runCli(batchCall("out2", "2"), tmp).status, 0);
@@ -490,8 +488,8 @@ TEST(CliBatchOptimize, SameOutputWithOneAndTwoJobs)
 TEST(CliBatchOptimize, AFileInPlaceOfTheResultsExitsWithFour)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stands.csv", kInventory);
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "stands.csv", kBatchInventory);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", kBatchSpace);
     fs::create_directories(tmp / "out" / "best.csv");
     std::vector<std::string> args = batchCall("out", "1");
@@ -504,8 +502,8 @@ TEST(CliBatchOptimize, AFileInPlaceOfTheResultsExitsWithFour)
 TEST(CliBatchOptimize, ABadSpaceValueExitsWithTwo)
 {
     TempFolder tmp;
-    writeBytes(tmp / "stands.csv", kInventory);
-    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "stands.csv", kBatchInventory);
+    writeBytes(tmp / "regime.json", kProjectOnly);
     writeBytes(tmp / "space.json", R"({"rotation": {"from": "30", "to": "2O"}})");
     const CliRun r = runCli(batchCall("out", "1"), tmp);
     EXPECT_EQ(r.status, 2) << r.err;

@@ -17,7 +17,7 @@
 namespace tavelo::test {
 namespace {
 
-const char *kMinimal = R"({"options": {"year": "2026"},
+const char *kTwoProjections = R"({"options": {"year": "2026"},
  "stand": {"age": "12", "dominantHeight": "9"},
  "density": {"planted": "1500"},
  "steps": ["project", "project"]})";
@@ -73,14 +73,14 @@ class CliClobbering : public ::testing::TestWithParam<ClobberCase> {};
 TEST_P(CliClobbering, ExitsWithOneAndTouchesNothing)
 {
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     writeBytes(tmp / "same.txt", "an earlier file");
     writeBytes(tmp / "l.log", "an earlier log");
     fs::create_directories(tmp / "folder");
     const CliRun r = runCli(GetParam().args, tmp);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
-    EXPECT_EQ(readBytes(tmp / "s.json"), kMinimal);
+    EXPECT_EQ(readBytes(tmp / "s.json"), kTwoProjections);
     EXPECT_EQ(readBytes(tmp / "same.txt"), "an earlier file");
     EXPECT_EQ(readBytes(tmp / "l.log"), "an earlier log");
     EXPECT_TRUE(fs::is_directory(tmp / "folder"));
@@ -127,7 +127,7 @@ TEST(CliLog, ARefusedRunKeepsAnEarlierLog)
 TEST(CliLog, ARunReplacesAnEarlierLogWhole)
 {
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     writeBytes(tmp / "l.log", std::string(500000, 'o'));
     const CliRun r = runCli({"run", "s.json", "--log", "l.log"}, tmp);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -140,7 +140,7 @@ TEST(CliLog, ARunReplacesAnEarlierLogWhole)
 TEST(CliLog, AFolderThatIsMissingExitsWithFour)
 {
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     const CliRun r = runCli({"run", "s.json", "--log", "missing/l.log", "--record", "r.csv"}, tmp);
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("tavelo-cli: cannot write missing/l.log: No such file or directory"), std::string::npos)
@@ -156,7 +156,7 @@ TEST(CliLog, AReadOnlyFolderExitsWithFour)
     if (!disk.mounted())
         GTEST_SKIP() << disk.whyNot();
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     const CliRun r = runCli({"run", "s.json", "--log", (disk / "l.log").string()}, tmp);
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("cannot write " + (disk / "l.log").string() + ": Read-only file system"), std::string::npos)
@@ -171,7 +171,7 @@ TEST(CliLog, AFullDiskKeepsTheEarlierLogAndExitsWithFour)
     if (!disk.mounted())
         GTEST_SKIP() << disk.whyNot();
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     writeBytes(disk / "l.log", "an earlier log");
     disk.fill();
     const CliRun r = runCli({"run", "s.json", "--log", (disk / "l.log").string()}, tmp);
@@ -190,7 +190,7 @@ TEST(CliLog, ADiskThatFillsUpMidwayLeavesWholeBlocksOnly)
     if (!disk.mounted())
         GTEST_SKIP() << disk.whyNot();
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     const CliRun r = runCli({"run", "s.json", "--log", (disk / "l.log").string()}, tmp);
     EXPECT_EQ(r.status, 4) << r.err;
     const std::string log = readBytes(disk / "l.log");
@@ -210,7 +210,7 @@ TEST(CliRecord, AFullDiskKeepsTheEarlierRecordAndExitsWithFour)
     if (!disk.mounted())
         GTEST_SKIP() << disk.whyNot();
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     writeBytes(disk / "r.csv", "an earlier record\n");
     disk.fill();
     const CliRun r = runCli({"run", "s.json", "--log", "l.log", "--record", (disk / "r.csv").string()}, tmp);
@@ -225,7 +225,7 @@ TEST(CliRecord, AFullDiskKeepsTheEarlierRecordAndExitsWithFour)
 TEST(CliRecord, AMissingFolderExitsWithFourAfterTheRun)
 {
     TempFolder tmp;
-    writeBytes(tmp / "s.json", kMinimal);
+    writeBytes(tmp / "s.json", kTwoProjections);
     const CliRun r = runCli({"run", "s.json", "--log", "l.log", "--record", "missing/r.csv"}, tmp);
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("cannot write missing/r.csv: No such file or directory"), std::string::npos) << r.err;

@@ -21,7 +21,7 @@ namespace tavelo::test {
 namespace {
 
 // Young planted stands and older ones entered by their trees, one without an area.
-const char *kInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
+const char *kPlanInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
                          "n1,12,9,,1500,,,,,,2.5\n"
                          "n2,14,10,,1400,,,,,,4\n"
                          "n3,25,13,,,,601,22,9,31,1.5\n"
@@ -32,7 +32,7 @@ const char *kInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees
                          "n7,33,17,,,,500,28,12,36,2\n"
                          "n8,38,18,,,,450,30,14,38,3\n";
 
-const char *kEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
+const char *kPlanEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
  "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
                "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
                "discountRate": "3", "landValue": "800"}})";
@@ -50,16 +50,16 @@ const std::map<std::string, std::string> kRegimes = {
                                 "end"]})"},
 };
 
-const char *kSpace = R"({"rotation": {"from": "30", "to": "50"},
+const char *kPlanSpace = R"({"rotation": {"from": "30", "to": "50"},
   "thinnings": {"max": "1", "minInterval": "5", "firstAge": "15", "mechanical": ["25"], "below": []}})";
 
 class PlanCli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeBytes(dir / "stands.csv", kInventory);
-        writeBytes(dir / "econ.json", kEconomics);
-        writeBytes(dir / "space.json", kSpace);
+        writeBytes(dir / "stands.csv", kPlanInventory);
+        writeBytes(dir / "econ.json", kPlanEconomics);
+        writeBytes(dir / "space.json", kPlanSpace);
         for (const auto &[name, json] : kRegimes)
             writeBytes(dir / name, json);
     }
@@ -96,7 +96,7 @@ TEST_F(PlanCli, EveryChosenCandidateReplaysToItsValueAndVolumes)
         const auto stand = std::find_if(inventory.begin(), inventory.end(), [&](auto &s) { return s[0] == row[0]; });
         ASSERT_NE(stand, inventory.end());
         const double area = std::stod(row[1]);
-        QJsonObject econ = QJsonDocument::fromJson(kEconomics).object();
+        QJsonObject econ = QJsonDocument::fromJson(kPlanEconomics).object();
         QJsonObject section = econ.value("economics").toObject();
         section.remove("landValue"); // "run" knows no land value
         std::string scenario = standScenario(*stand, kRegimes.at(row[3]));
@@ -237,7 +237,7 @@ TEST_F(PlanCli, AGeoPackageInventoryGetsTheMapOfThePlan)
 {
     // The inventory with a 100 m square for each stand, side by side.
     std::string withWkt;
-    std::istringstream lines(kInventory);
+    std::istringstream lines(kPlanInventory);
     int row = 0;
     for (std::string line; std::getline(lines, line); ++row) {
         const std::string x0 = std::to_string(100 * row), x1 = std::to_string(100 * row + 100);

@@ -18,9 +18,6 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kExamples = TAVELO_EXAMPLES_DIR;
-const fs::path kOwnRuns = TAVELO_TEST_DATA_DIR;
-
 std::string thisYear()
 {
     const std::time_t now = std::time(nullptr);

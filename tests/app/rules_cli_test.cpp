@@ -15,7 +15,7 @@
 namespace tavelo::test {
 namespace {
 
-const fs::path kInventory = fs::path(TAVELO_TEST_DATA_DIR) / ".." / "inventory.csv";
+const fs::path kInventoryFile = fs::path(TAVELO_TEST_DATA_DIR) / ".." / "inventory.csv";
 
 const char *kRules = R"("rules": {"maxAge": "40",
   "finalFelling": {"any": [{"age": {"atLeast": "45"}}, {"quadraticMeanDiameter": {"atLeast": "30"}}]},
@@ -29,14 +29,14 @@ TEST(RulesFromTheCommandLine, ABatchGivesEachStandTheEventsAndLogOfItsOwnRunWhos
 {
     TempFolder tmp;
     writeBytes(tmp / "regime.json", std::string("{\"options\": {\"year\": \"2026\"}, ") + kRules + "}");
-    const CliRun batch = runCli({"batch", kInventory.string(), "--regime", "regime.json", "--out", "out", "--db",
+    const CliRun batch = runCli({"batch", kInventoryFile.string(), "--regime", "regime.json", "--out", "out", "--db",
                                  "r.sqlite", "--jobs", "2"},
                                 tmp);
     ASSERT_EQ(batch.status, 0) << batch.err;
 
     const std::string regime = readBytes(tmp / "regime.json");
     std::string expectedEvents = "id,year,age,event,cause,text\n";
-    const auto inventory = csvTable(readBytes(kInventory));
+    const auto inventory = csvTable(readBytes(kInventoryFile));
     for (size_t r = 1; r < inventory.size(); ++r) {
         const std::string id = inventory[r][0];
         writeBytes(tmp / (id + ".json"), standScenario(inventory[r], regime));
@@ -97,7 +97,7 @@ TEST_P(BadRulesFromTheCommandLine, AreRefusedBeforeAnythingIsWritten)
     std::vector<std::string> args = GetParam().args;
     for (std::string &a : args)
         if (a == "INVENTORY")
-            a = kInventory.string();
+            a = kInventoryFile.string();
     const CliRun r = runCli(args, tmp);
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_NE(r.err.find(GetParam().keyPath), std::string::npos) << r.err;

@@ -12,7 +12,7 @@
 namespace tavelo::test {
 namespace {
 
-const char *kRegime = R"({
+const char *kThinOnceRegime = R"({
   "options": {"volumes": "com casca", "year": "2026"},
   "steps": ["project", {"thin": "mechanical", "percent": "25"}, "project", "project"]
 })";
@@ -74,7 +74,7 @@ TEST(GisInventory, EveryFormatGivesTheRowsOfTheCsv)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kThinOnceRegime);
     ASSERT_EQ(runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "csv.sqlite"}, dir).status, 0);
     const std::string expected = results(dir / "csv.sqlite", 2);
     ASSERT_NE(expected.find("a1|1|"), std::string::npos) << expected;
@@ -108,7 +108,7 @@ TEST(GisInventory, LayerChosenByNameOrRefusedWithTheList)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kThinOnceRegime);
     ogr2ogr(dir, "two.gpkg", "-f GPKG -nln norte");
     ogr2ogr(dir, "two.gpkg", "-f GPKG -update -nln sul -where \"id = 'h'\"");
     const CliRun several = runCli({"batch", "two.gpkg", "--regime", "regime.json", "--db", "r.sqlite"}, dir);
@@ -131,7 +131,7 @@ TEST(GisInventory, AFeatureGdalCannotReadStopsTheRun)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kThinOnceRegime);
     ogr2ogr(dir, "stands.shp", "-f 'ESRI Shapefile'");
     // The shapes of the later stands are cut off.
     fs::resize_file(dir / "stands.shp", fs::file_size(dir / "stands.shp") / 2);
@@ -158,7 +158,7 @@ TEST(ResultsMap, HoldsTheInputsGeometriesWithTheValuesAtTheEnd)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
-    writeBytes(dir / "regime.json", std::string(kRegime).insert(1, R"("economics": {"prices": {"sawlog": "45",
+    writeBytes(dir / "regime.json", std::string(kThinOnceRegime).insert(1, R"("economics": {"prices": {"sawlog": "45",
         "roundwood": "30", "firewood": "8"}, "discountRate": "3"}, "carbon": {},)"));
     ogr2ogr(dir, "stands.gpkg", "-f GPKG -nlt POLYGON -nln stands");
     const std::string input = geometries(dir, "stands.gpkg", "stands");
@@ -218,7 +218,7 @@ TEST(ResultsMap, MergedShardsHoldTheMapOfTheWholeRun)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kStands);
-    writeBytes(dir / "regime.json", std::string(kRegime).insert(1, R"("carbon": {},)"));
+    writeBytes(dir / "regime.json", std::string(kThinOnceRegime).insert(1, R"("carbon": {},)"));
     ogr2ogr(dir, "stands.gpkg", "-f GPKG -nlt POLYGON -nln stands");
     const std::string columns = "SELECT position, stand_id, status, year, age, code, trees, basal_area, height, "
                                 "v_total, v_sawlog, carbon_balance, hex(geom) FROM tavelo_map ORDER BY position";

@@ -103,14 +103,14 @@ TEST(BasalAreaDensity, ShapeJustAboveOneIsFine)
     EXPECT_EQ(BasalAreaDensity(4.0, 15.0, std::nextafter(1.0, 2.0), 600.0, 4.0), 0.0);
 }
 
-struct HeightCase {
+struct TreeHeightCase {
     double d;
     const char *h;
 };
 
-void PrintTo(const HeightCase &c, std::ostream *os) { *os << "d=" << c.d << " h=" << c.h; }
+void PrintTo(const TreeHeightCase &c, std::ostream *os) { *os << "d=" << c.d << " h=" << c.h; }
 
-class TreeHeightTest : public ::testing::TestWithParam<HeightCase> {};
+class TreeHeightTest : public ::testing::TestWithParam<TreeHeightCase> {};
 
 TEST_P(TreeHeightTest, WorkedStand)
 {
@@ -118,8 +118,8 @@ TEST_P(TreeHeightTest, WorkedStand)
 }
 
 INSTANTIATE_TEST_SUITE_P(Diameters, TreeHeightTest,
-                         ::testing::Values(HeightCase{5.0, "1.731244"}, HeightCase{20.0, "10.41364"},
-                                           HeightCase{40.0, "14.04353"}));
+                         ::testing::Values(TreeHeightCase{5.0, "1.731244"}, TreeHeightCase{20.0, "10.41364"},
+                                           TreeHeightCase{40.0, "14.04353"}));
 
 TEST(TreeHeight, DirectionOfEachInput)
 {

@@ -25,7 +25,7 @@ size_t countOf(const std::string &bytes, const std::string &what)
     return n;
 }
 
-const std::string kRule = "\r\n" + std::string(160, '*') + "\r\n";
+const std::string kBlockRule = "\r\n" + std::string(160, '*') + "\r\n";
 // Line 11 of a block, as Windows-1252 bytes.
 const std::string kParameters = "Par\xe2metros iniciais do povoamento";
 
@@ -134,7 +134,7 @@ TEST_F(FlowObject, ACancelledStandTakesItsParametersAlong)
     flow.project();
     flow.loadStandScreen();
     flow.project();
-    EXPECT_EQ(countOf(log(), kRule), 4u);
+    EXPECT_EQ(countOf(log(), kBlockRule), 4u);
     EXPECT_EQ(countOf(log(), kParameters), 0u);
 }
 
@@ -158,10 +158,10 @@ TEST_F(FlowObject, TheProjectedStandAfterAThinningIsLoggedOnce)
     ASSERT_EQ(flow.thin(ThinningInput::mechanical("30")).kind, ThinningOutcome::Kind::ShowThinnedStand);
     flow.project();
     EXPECT_EQ(flow.stage(), Stage::StandScreen);
-    EXPECT_EQ(countOf(log(), kRule), 3u);
+    EXPECT_EQ(countOf(log(), kBlockRule), 3u);
     // The stand screen that opens shows the projected stand without a second block.
     EXPECT_TRUE(flow.loadStandScreen().empty());
-    EXPECT_EQ(countOf(log(), kRule), 3u);
+    EXPECT_EQ(countOf(log(), kBlockRule), 3u);
     EXPECT_EQ(recordRowCount(state), 3);
     EXPECT_EQ(state.standAge.value(), 17.0);
 }

@@ -7,7 +7,7 @@
 namespace tavelo::test {
 namespace {
 
-const Message kDataInvalid = Message::warning("Dados Inválidos", "Dados Inválidos");
+const Message kDataInvalidWarning = Message::warning("Dados Inválidos", "Dados Inválidos");
 const Message kBadDate = Message::warning("Dados Inválidos", "Data Inválida");
 const Message kNegative = Message::warning("Dados Inválidos", "Parâmetros negativos não são aceitáveis...");
 
@@ -84,7 +84,7 @@ TEST(ModelOptions, EmptyLengthStoresTheDiameterThenRefuses)
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
     ASSERT_EQ(out.messages.size(), 1u);
-    EXPECT_EQ(out.messages[0], kDataInvalid);
+    EXPECT_EQ(out.messages[0], kDataInvalidWarning);
     EXPECT_EQ(s.sawlogMinDiameter, StateValue(25.0));
     EXPECT_TRUE(s.sawlogMinLength.isEmpty());
     EXPECT_TRUE(s.stumpHeight.isEmpty());
@@ -102,7 +102,7 @@ TEST(ModelOptions, ANotNumericDimensionKeepsTheEarlierValuesOfTheLaterBoxes)
     in.topDiameter = "9";
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
-    EXPECT_EQ(out.messages, Messages{kDataInvalid});
+    EXPECT_EQ(out.messages, Messages{kDataInvalidWarning});
     EXPECT_EQ(s.sawlogMinDiameter, StateValue(25.0));
     EXPECT_EQ(s.sawlogMinLength, StateValue(2.5));
     EXPECT_EQ(s.stumpHeight, StateValue(0.15)); // the value confirmed before
@@ -126,7 +126,7 @@ TEST_P(ModelOptionsBadDimension, RefusedAndNoDimensionStored)
     *boxes[c.box] = c.text;
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
-    EXPECT_EQ(out.messages, Messages{c.negative ? kNegative : kDataInvalid});
+    EXPECT_EQ(out.messages, Messages{c.negative ? kNegative : kDataInvalidWarning});
     expectNoDimensions(s);
 }
 
@@ -157,7 +157,7 @@ TEST(ModelOptions, NegativeBesideANotNumericBoxIsNeverStored)
     in.sawlogMinLength = "";
     const OptionsOutcome out = confirmOptions(s, in);
     EXPECT_FALSE(out.accepted);
-    EXPECT_EQ(out.messages, Messages{kDataInvalid});
+    EXPECT_EQ(out.messages, Messages{kDataInvalidWarning});
     EXPECT_TRUE(s.sawlogMinDiameter.isEmpty());
 }
 

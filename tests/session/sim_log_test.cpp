@@ -13,7 +13,7 @@ namespace tavelo::test {
 namespace {
 
 const std::string kStars(160, '*');
-const std::string kRule(160, '-');
+const std::string kDashRule(160, '-');
 const std::string kBlanks11(11, ' ');
 
 // --- Print zones -------------------------------------------------------------------------------
@@ -126,7 +126,7 @@ const std::vector<std::string> kTableLines = {
         "  0.83" + kBlanks11 + "  0.00" + kBlanks11 + "  0.17" + kBlanks11,
     "    15" + kBlanks11 + "   150" + kBlanks11 + "   2.8" + kBlanks11 + "   9.8" + kBlanks11 + " 11.84" + kBlanks11 +
         " 11.10" + kBlanks11 + "  0.00" + kBlanks11 + "  0.74" + kBlanks11,
-    kRule,
+    kDashRule,
     " Total" + kBlanks11 + "   186" + kBlanks11 + "   3.2" + kBlanks11 + "   9.2" + kBlanks11 + " 12.84" + kBlanks11 +
         " 11.93" + kBlanks11 + "  0.00" + kBlanks11 + "  0.91" + kBlanks11};
 
@@ -145,7 +145,7 @@ TEST(standLogBlock, StandScreenBlock)
                                 "Idade = 30", "Altura Dominante(m)= 14.0", "Classe de Qualidade = 18",
                                 "Diâmetro médio(cm)= 21.6",
                                 "Parâmetros de Weibul: A = 8.10            B = 14.35     C = 2.35", "",
-                                "Volumes com casca, corte a 0.15 m:", kRule}));
+                                "Volumes com casca, corte a 0.15 m:", kDashRule}));
 }
 
 TEST(standLogBlock, InitialParametersLineForAStandEnteredByItsParameters)
@@ -207,7 +207,7 @@ TEST(thinnedStandLogBlock, AfterThinningBlock)
                          "Ano 2026", "Idade = 30", "Altura Dominante(m) = 14.0", "Classe de Qualidade = 18",
                          "Diâmetro médio(cm)= 21.6", "",
                          "Parâmetros de Weibul: A = 8.10            B = 14.35     C = 2.35",
-                         "Volumes com casca, corte a 0.15 m:", kRule}));
+                         "Volumes com casca, corte a 0.15 m:", kDashRule}));
 }
 
 TEST(standLogBlock, TableWithoutClassRows)
@@ -219,7 +219,7 @@ TEST(standLogBlock, TableWithoutClassRows)
     const auto lines = standLogBlock(t, s, ScreenEntries{});
     ASSERT_GE(lines.size(), 3u);
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{kRule, kHeaderLine, kRule,
+    EXPECT_EQ(tail, (std::vector<std::string>{kDashRule, kHeaderLine, kDashRule,
                                               " Total" + kBlanks11 + "     0" + kBlanks11 + "   0.0" + kBlanks11 +
                                                   "   0.0" + kBlanks11 + "  0.00" + kBlanks11 + "  0.00" +
                                                   kBlanks11 + "  0.00" + kBlanks11 + "  0.00" + kBlanks11}));

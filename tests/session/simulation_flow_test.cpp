@@ -26,9 +26,9 @@ size_t blocksIn(const fs::path &log)
 
 std::string cell(const StandState &s, int row, int col) { return recordCellText(s.record[row][col]); }
 
-class SimulationFlow : public ::testing::Test {
+class SimulationFlowTest : public ::testing::Test {
 protected:
-    SimulationFlow() : state(plantedStand()), sim(state, entries)
+    SimulationFlowTest() : state(plantedStand()), sim(state, entries)
     {
         state.logName = "Simulacao1.temp";
         sim.log().setPath(logPath());
@@ -46,7 +46,7 @@ protected:
     Simulation sim;
 };
 
-TEST_F(SimulationFlow, OpeningShowsLogsAndRecordsTheStand)
+TEST_F(SimulationFlowTest, OpeningShowsLogsAndRecordsTheStand)
 {
     EXPECT_TRUE(sim.openStandScreen().empty());
     ASSERT_TRUE(sim.standTable().has_value());
@@ -62,7 +62,7 @@ TEST_F(SimulationFlow, OpeningShowsLogsAndRecordsTheStand)
     EXPECT_FALSE(state.projected);
 }
 
-TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
+TEST_F(SimulationFlowTest, EachProjectionAdvancesByFiveYears)
 {
     sim.openStandScreen();
     for (int step = 1; step <= 3; ++step) {
@@ -88,7 +88,7 @@ TEST_F(SimulationFlow, EachProjectionAdvancesByFiveYears)
     EXPECT_TRUE(std::holds_alternative<double>(state.record[1][0]));
 }
 
-TEST_F(SimulationFlow, ProjectedThinningAddsDThenAD)
+TEST_F(SimulationFlowTest, ProjectedThinningAddsDThenAD)
 {
     sim.openStandScreen();
     sim.projectWithoutThinning();
@@ -126,7 +126,7 @@ TEST_F(SimulationFlow, ProjectedThinningAddsDThenAD)
     EXPECT_EQ(state.enteredUnthinned, StateValue(1.0));
 }
 
-TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
+TEST_F(SimulationFlowTest, DiscardedThinningLeavesNoTrace)
 {
     sim.openStandScreen();
     sim.projectWithoutThinning();
@@ -162,7 +162,7 @@ TEST_F(SimulationFlow, DiscardedThinningLeavesNoTrace)
     EXPECT_EQ(mentions20, 1u);
 }
 
-TEST_F(SimulationFlow, ThinningFromBelowSwitchesTheCaptionEvenWhenDiscarded)
+TEST_F(SimulationFlowTest, ThinningFromBelowSwitchesTheCaptionEvenWhenDiscarded)
 {
     sim.openStandScreen();
     sim.projectWithoutThinning();
@@ -175,7 +175,7 @@ TEST_F(SimulationFlow, ThinningFromBelowSwitchesTheCaptionEvenWhenDiscarded)
     EXPECT_EQ(sim.standTable()->frameCaption, "Características do povoamento com desbaste prévio");
 }
 
-TEST_F(SimulationFlow, EndingOnTheThinnedScreenRecordsTheThinnedStand)
+TEST_F(SimulationFlowTest, EndingOnTheThinnedScreenRecordsTheThinnedStand)
 {
     sim.openStandScreen();
     sim.projectWithoutThinning();
@@ -189,7 +189,7 @@ TEST_F(SimulationFlow, EndingOnTheThinnedScreenRecordsTheThinnedStand)
     EXPECT_EQ(sim.thinnedTable()->totalRow()[2], formatFixed(std::stod(midResidual()), 1));
 }
 
-TEST_F(SimulationFlow, ClosingTheThinnedScreenDiscardsItSilently)
+TEST_F(SimulationFlowTest, ClosingTheThinnedScreenDiscardsItSilently)
 {
     sim.openStandScreen();
     ASSERT_EQ(sim.thin(ThinningInput::mechanical("25")).kind, ThinningOutcome::Kind::ShowThinnedStand);
@@ -204,7 +204,7 @@ TEST_F(SimulationFlow, ClosingTheThinnedScreenDiscardsItSilently)
     EXPECT_FALSE(sim.standTable().has_value());
 }
 
-TEST_F(SimulationFlow, RefusedThinningChangesNothing)
+TEST_F(SimulationFlowTest, RefusedThinningChangesNothing)
 {
     sim.openStandScreen();
     const ThinningOutcome out = sim.thin(ThinningInput::mechanical("60"));
@@ -213,7 +213,7 @@ TEST_F(SimulationFlow, RefusedThinningChangesNothing)
     EXPECT_EQ(blocksIn(logPath()), 1u);
 }
 
-TEST_F(SimulationFlow, LogFailureIsReportedOnceAndTheSimulationGoesOn)
+TEST_F(SimulationFlowTest, LogFailureIsReportedOnceAndTheSimulationGoesOn)
 {
     sim.log().setPath(tmp / "no-such-folder" / "Simulacao1.temp");
     EXPECT_EQ(sim.openStandScreen(), Messages{Message::error("Erro!", "Erro de gravação do ficheiro...")});
@@ -225,7 +225,7 @@ TEST_F(SimulationFlow, LogFailureIsReportedOnceAndTheSimulationGoesOn)
     EXPECT_FALSE(fs::exists(tmp / "no-such-folder"));
 }
 
-TEST_F(SimulationFlow, RecordLimitReachedFromTheThinnedScreen)
+TEST_F(SimulationFlowTest, RecordLimitReachedFromTheThinnedScreen)
 {
     sim.openStandScreen();
     state.recordLast = 33; // as after 34 recorded states
@@ -241,7 +241,7 @@ TEST_F(SimulationFlow, RecordLimitReachedFromTheThinnedScreen)
     EXPECT_TRUE(std::holds_alternative<std::monostate>(state.record[34][0]));
 }
 
-TEST_F(SimulationFlow, ProjectionLeavingTheModelWritesNothingMore)
+TEST_F(SimulationFlowTest, ProjectionLeavingTheModelWritesNothingMore)
 {
     // A dense stand on a good site: its basal area leaves the model within a few steps.
     StandState dense;

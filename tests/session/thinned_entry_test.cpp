@@ -43,7 +43,7 @@ double percentileOf(const StandState &s)
     return s.weibullA.value() + s.weibullB.value() * std::pow(2.99573, 1.0 / s.weibullC.value());
 }
 
-void expectNothingStored(const StandState &s)
+void expectNoThinnedEntryStored(const StandState &s)
 {
     EXPECT_TRUE(s.enteredUnthinned.isEmpty());
     EXPECT_TRUE(s.treesAlive.isEmpty());
@@ -113,7 +113,7 @@ TEST_P(ThinnedByParametersRefused, StandParametersInvalid)
     const ThinnedEntryOutcome out = confirmThinnedEntry(s, entries, parameters(c.trees, c.g, c.dmin, c.p95));
     EXPECT_EQ(out.kind, DensityOutcome::Kind::Refused);
     EXPECT_EQ(out.message, kBadParameters);
-    expectNothingStored(s);
+    expectNoThinnedEntryStored(s);
     EXPECT_FALSE(entries.thinnedByParameters);
 }
 
@@ -137,7 +137,7 @@ TEST(ThinnedByParameters, BasalAreaAbove45EndsWithTheConvergenceMessage)
         EXPECT_EQ(e.title(), "Dados Inconsistentes");
         EXPECT_EQ(e.text(), "Os dados introduzidos não permitem a convergência do modelo!A simulação vai terminar.");
     }
-    expectNothingStored(s);
+    expectNoThinnedEntryStored(s);
 }
 
 TEST(ThinnedByParameters, BasalAreaOfExactly45Passes)
@@ -207,7 +207,7 @@ TEST_P(ThinnedByClassesNoTrees, AsksForTreesAndFillsTheEmptyBoxesWithZero)
     ASSERT_TRUE(out.classTexts.has_value());
     for (size_t k = 0; k < 13; ++k)
         EXPECT_EQ((*out.classTexts)[k], GetParam()[k].empty() ? std::string("0") : GetParam()[k]) << k;
-    expectNothingStored(s);
+    expectNoThinnedEntryStored(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, ThinnedByClassesNoTrees,
@@ -235,7 +235,7 @@ TEST_P(ThinnedByClassesBadCount, InvalidCountAndBoxesUntouched)
     EXPECT_EQ(out.kind, DensityOutcome::Kind::Refused);
     EXPECT_EQ(out.message, kBadCount);
     EXPECT_FALSE(out.classTexts.has_value()); // no box was changed to "0"
-    expectNothingStored(s);
+    expectNoThinnedEntryStored(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, ThinnedByClassesBadCount,
@@ -284,7 +284,7 @@ TEST(ThinnedEntry, NeitherOptionAsksToLeave)
     EXPECT_EQ(out.leave->reminder,
               (Message{Message::Icon::None, Message::Buttons::YesNo, "Insuficiência de Dados...",
                        "Para continuar necessita de preencher todos os requesitos."}));
-    expectNothingStored(s);
+    expectNoThinnedEntryStored(s);
 }
 
 } // namespace

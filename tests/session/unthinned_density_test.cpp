@@ -7,11 +7,11 @@
 namespace tavelo::test {
 namespace {
 
-const Message kDataInvalid = Message::error("Dados Inválidos", "Dados Inválidos");
+const Message kDataInvalidError = Message::error("Dados Inválidos", "Dados Inválidos");
 
 StandState young() { return standEntered(byHeight("12", "9")); }
 
-void expectNothingStored(const StandState &s)
+void expectNoDensityStored(const StandState &s)
 {
     EXPECT_TRUE(s.enteredUnthinned.isEmpty());
     EXPECT_TRUE(s.treesPlanted.isEmpty());
@@ -32,7 +32,7 @@ TEST(UnthinnedDensity, EmptyAsksToLeaveAndRemindsWithoutIcon)
     EXPECT_EQ(out.leave->reminder,
               (Message{Message::Icon::None, Message::Buttons::YesNo, "Insuficiência de Dados...",
                        "Para continuar necessita de preencher todos os requesitos."}));
-    expectNothingStored(s);
+    expectNoDensityStored(s);
 }
 
 struct RefusedCase {
@@ -47,8 +47,8 @@ TEST_P(UnthinnedDensityRefused, DataInvalidAndNothingStored)
     StandState s = young();
     const DensityOutcome out = confirmUnthinnedDensity(s, GetParam().text, GetParam().choice);
     EXPECT_EQ(out.kind, DensityOutcome::Kind::Refused);
-    EXPECT_EQ(out.message, kDataInvalid);
-    expectNothingStored(s);
+    EXPECT_EQ(out.message, kDataInvalidError);
+    expectNoDensityStored(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -67,7 +67,7 @@ TEST(UnthinnedDensity, NeitherOptionChosen)
     EXPECT_EQ(out.kind, DensityOutcome::Kind::Refused);
     EXPECT_EQ(out.message,
               Message::error("Dados Inválidos", "Escolha o nº de árvores plantadas ou o nº de árvores vivas"));
-    expectNothingStored(s);
+    expectNoDensityStored(s);
 }
 
 struct PlantedCase {

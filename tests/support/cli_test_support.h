@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +30,11 @@ namespace tavelo::test {
 
 namespace fs = std::filesystem;
 
+// The reference runs and this project's own runs, both in the repository.
+inline const fs::path kExamples = TAVELO_EXAMPLES_DIR;
+#ifdef TAVELO_TEST_DATA_DIR
+inline const fs::path kOwnRuns = TAVELO_TEST_DATA_DIR;
+#endif
 
 // Single quotes for the shell.
 inline std::string shellQuoted(const std::string &s)
@@ -38,6 +47,12 @@ inline std::string shellQuoted(const std::string &s)
             q += c;
     }
     return q + "'";
+}
+
+// A JSON file the program wrote, as an object (empty when it is not one).
+inline QJsonObject jsonFile(const fs::path &p)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(readBytes(p))).object();
 }
 
 struct CliRun {

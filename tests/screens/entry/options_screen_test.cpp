@@ -4,6 +4,7 @@
 #include "support/entry_screen_test_support.h"
 #include "support/widget_lookup.h"
 #include "screens/entry/options_screen.h"
+#include "support/qtest_runner.h"
 
 #include <QDate>
 #include <QGroupBox>
@@ -224,5 +225,5 @@ void OptionsScreenTest::closeBoxBringsTheDefaultsBack()
     QCOMPARE(widget<QLineEdit>(h.window<OptionsScreen>("Form1"), "txtAltcorte")->text(), QStringLiteral("0.15"));
 }
 
-QTEST_MAIN(OptionsScreenTest)
+TAVELO_QTEST_CLASS(OptionsScreenTest)
 #include "options_screen_test.moc"

@@ -8,6 +8,7 @@
 #include "screens/entry/unthinned_screen.h"
 #include "model/growth_model.h"
 #include "model/model_error.h"
+#include "support/qtest_runner.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -416,5 +417,5 @@ void StandDataScreenTest::cancelClearsTheStand()
     QVERIFY(widget<QGroupBox>(again, "Frame3")->isEnabled() && widget<QGroupBox>(again, "Frame4")->isEnabled());
 }
 
-QTEST_MAIN(StandDataScreenTest)
+TAVELO_QTEST_CLASS(StandDataScreenTest)
 #include "stand_data_screen_test.moc"

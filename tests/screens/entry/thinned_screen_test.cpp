@@ -7,6 +7,7 @@
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
+#include "support/qtest_runner.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -439,5 +440,5 @@ void ThinnedScreenTest::nothingChosenAsksToLeave()
     QVERIFY(f->isVisible());
 }
 
-QTEST_MAIN(ThinnedScreenTest)
+TAVELO_QTEST_CLASS(ThinnedScreenTest)
 #include "thinned_screen_test.moc"

@@ -4,6 +4,7 @@
 
 #include "support/flow_test_support.h"
 #include "support/widget_lookup.h"
+#include "support/qtest_runner.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -246,5 +247,5 @@ void ThinningFlowTest::residualOutsideTheModelEndsTheProgram()
     QVERIFY(!h.form7());
 }
 
-QTEST_MAIN(ThinningFlowTest)
+TAVELO_QTEST_CLASS(ThinningFlowTest)
 #include "thinning_flow_test.moc"

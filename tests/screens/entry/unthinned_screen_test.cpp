@@ -7,6 +7,7 @@
 #include "screens/entry/options_screen.h"
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/unthinned_screen.h"
+#include "support/qtest_runner.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -245,5 +246,5 @@ void UnthinnedScreenTest::cancelOnStandDataUnloadsIt()
     QVERIFY(h.state.treesAlive.isNull());
 }
 
-QTEST_MAIN(UnthinnedScreenTest)
+TAVELO_QTEST_CLASS(UnthinnedScreenTest)
 #include "unthinned_screen_test.moc"

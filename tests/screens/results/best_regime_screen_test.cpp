@@ -9,6 +9,7 @@
 #include "screens/results/economics_screen.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -327,5 +328,5 @@ void BestRegimeScreenTest::refusesBadInput()
     QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), 0);
 }
 
-QTEST_MAIN(BestRegimeScreenTest)
+TAVELO_QTEST_CLASS(BestRegimeScreenTest)
 #include "best_regime_screen_test.moc"

@@ -7,6 +7,7 @@
 #include "support/widget_lookup.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
 
 #include <QChart>
 #include <QChartView>
@@ -223,5 +224,5 @@ void CarbonScreenTest::exportsAndPrints()
     QVERIFY(h.shown("frmCarbono"));
 }
 
-QTEST_MAIN(CarbonScreenTest)
+TAVELO_QTEST_CLASS(CarbonScreenTest)
 #include "carbon_screen_test.moc"

@@ -6,6 +6,7 @@
 #include "support/widget_lookup.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
 
 #include <QChart>
 #include <QChartView>
@@ -252,5 +253,5 @@ void EconomicsScreenTest::exportsTableAndCharts()
     QVERIFY(h.shown("frmEconomia"));
 }
 
-QTEST_MAIN(EconomicsScreenTest)
+TAVELO_QTEST_CLASS(EconomicsScreenTest)
 #include "economics_screen_test.moc"

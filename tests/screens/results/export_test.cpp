@@ -8,6 +8,7 @@
 #include "screens/results/end_screen.h"
 #include "screens/shell/export.h"
 #include "screens/results/summary_screen.h"
+#include "support/qtest_runner.h"
 
 #include <QChartView>
 #include <QImage>
@@ -178,5 +179,6 @@ void ExportTest::cancelAndFailure()
 
 } // namespace tavelo::testing
 
-QTEST_MAIN(tavelo::testing::ExportTest)
+using tavelo::testing::ExportTest;
+TAVELO_QTEST_CLASS(ExportTest)
 #include "export_test.moc"

@@ -10,6 +10,7 @@
 #include "base/numeric_text.h"
 #include "support/flow_test_support.h"
 #include "support/gpkg_validator.h"
+#include "support/qtest_runner.h"
 
 #include <QAction>
 #include <QApplication>
@@ -257,5 +258,5 @@ void InventoryScreenTest::typesARulesRegimeAndReusesARecentFile()
     delete w;
 }
 
-QTEST_MAIN(InventoryScreenTest)
+TAVELO_QTEST_CLASS(InventoryScreenTest)
 #include "inventory_screen_test.moc"

@@ -13,6 +13,7 @@
 #include "screens/results/end_screen.h"
 #include "screens/results/summary_screen.h"
 #include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
 
 #include <QAction>
 #include <QApplication>
@@ -753,5 +754,5 @@ void ResultsFlowTest::windowsFitTheScreen()
     }
 }
 
-QTEST_MAIN(ResultsFlowTest)
+TAVELO_QTEST_CLASS(ResultsFlowTest)
 #include "results_flow_test.moc"

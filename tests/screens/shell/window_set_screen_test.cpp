@@ -4,6 +4,7 @@
 #include "model/model_error.h"
 #include "screens/shell/app_context.h"
 #include "support/fake_services.h"
+#include "support/qtest_runner.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,5 +117,5 @@ void WindowSetTest::aModelLimitEndsTheProgramOnce()
     QCOMPARE(p.fake.messages.last().title, std::string("Resultados Inconsistentes"));
 }
 
-QTEST_MAIN(WindowSetTest)
+TAVELO_QTEST_CLASS(WindowSetTest)
 #include "window_set_screen_test.moc"

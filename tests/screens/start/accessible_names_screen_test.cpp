@@ -13,6 +13,7 @@
 #include "screens/results/economics_screen.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSlider>
@@ -201,5 +202,5 @@ void AccessibleNamesScreenTest::namesReadAsTheirLabels()
     QCOMPARE(accessibleName(widget<QToolButton>(entrada, "cmdSimulacao")), QStringLiteral("Simulação"));
 }
 
-QTEST_MAIN(AccessibleNamesScreenTest)
+TAVELO_QTEST_CLASS(AccessibleNamesScreenTest)
 #include "accessible_names_screen_test.moc"

@@ -7,6 +7,7 @@
 #include "support/entry_screen_test_support.h"
 #include "screens/entry/options_screen.h"
 #include "session/results/end_session.h"
+#include "support/qtest_runner.h"
 
 #include <QApplication>
 #include <QDir>
@@ -397,5 +398,5 @@ void EntradaScreenTest::photographFillsTheClientArea()
 
 }
 
-QTEST_MAIN(EntradaScreenTest)
+TAVELO_QTEST_CLASS(EntradaScreenTest)
 #include "entrada_screen_test.moc"

@@ -7,6 +7,7 @@
 #include "screens/shell/app_context.h"
 #include "screens/start/qt_translations.h"
 #include "screens/shell/services.h"
+#include "support/qtest_runner.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -165,15 +166,6 @@ void QtTranslationsScreenTest::printDialog()
     QCOMPARE(printDialogButtons(), (QStringList{"Cancelar", "Imprimir", QStringLiteral("Opções >>")}));
 }
 
-// A Portuguese desktop, whatever the environment the test runs in.
-int main(int argc, char **argv)
-{
-    qputenv("LC_ALL", "pt_PT.UTF-8");
-    qputenv("LANG", "pt_PT.UTF-8");
-    qputenv("LANGUAGE", "pt_PT");
-    QApplication app(argc, argv);
-    QtTranslationsScreenTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TAVELO_QTEST_CLASS(QtTranslationsScreenTest)
 
 #include "qt_translations_screen_test.moc"

@@ -10,12 +10,11 @@
 #include "screens/entry/stand_data_screen.h"
 #include "screens/entry/thinned_screen.h"
 #include "screens/entry/unthinned_screen.h"
+#include "support/qtest_runner.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tavelo;
@@ -222,21 +221,6 @@ void WindowLayoutScreenTest::thinned()
     QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(QStringLiteral("32767")) + 8);
 }
 
-// The offscreen platform with a 1024 x 768 screen.
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("screen.json"));
-    QFile f(config);
-    if (!f.open(QIODevice::WriteOnly))
-        return 1;
-    f.write(R"({"screens": [{"name": "test", "x": 0, "y": 0, "width": 1024, "height": 768,
-                "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    f.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    QApplication app(argc, argv);
-    WindowLayoutScreenTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TAVELO_QTEST_CLASS(WindowLayoutScreenTest)
 
 #include "window_layout_screen_test.moc"

@@ -15,6 +15,7 @@
 #include "support/flow_test_support.h"
 #include "session/structure/simulation_flow.h"
 #include "support/stand_inputs.h"
+#include "support/qtest_runner.h"
 
 #include <QDate>
 #include <QToolButton>
@@ -363,5 +364,5 @@ void RandomRoadsTest::windowsAndFlowLeaveTheSameLogAndRecord()
     QVERIFY(thinnings > 0);
 }
 
-QTEST_MAIN(RandomRoadsTest)
+TAVELO_QTEST_CLASS(RandomRoadsTest)
 #include "random_roads_test.moc"

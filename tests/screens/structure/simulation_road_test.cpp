@@ -12,6 +12,7 @@
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
 #include "support/stand_inputs.h"
+#include "support/qtest_runner.h"
 
 #include <QDate>
 #include <QDir>
@@ -301,5 +302,5 @@ void SimulationRoadTest::printKeepsTheOrientationChosen()
     QVERIFY2(printedAsLog(pdf, logLinesOf(h.logBytes()), &why), qPrintable(why));
 }
 
-QTEST_MAIN(SimulationRoadTest)
+TAVELO_QTEST_CLASS(SimulationRoadTest)
 #include "simulation_road_test.moc"

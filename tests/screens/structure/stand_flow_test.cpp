@@ -5,6 +5,7 @@
 
 #include "support/flow_test_support.h"
 #include "support/widget_lookup.h"
+#include "support/qtest_runner.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -471,5 +472,5 @@ void StandFlowTest::recordLimit()
     }
 }
 
-QTEST_MAIN(StandFlowTest)
+TAVELO_QTEST_CLASS(StandFlowTest)
 #include "stand_flow_test.moc"
