@@ -24,10 +24,6 @@ public:
 
     explicit ThinnedScreen(AppContext &ctx);
 
-    // Box k holds the trees of the class centred on 5 (k + 1) cm ("txt1_0" ... "txt1_12").
-    std::array<QLineEdit *, kClasses> txt1{};
-    std::array<QLabel *, kClasses> lbl1{};
-
 private:
     void parametersChosen(bool checked);
     void classesChosen(bool checked);
@@ -37,6 +33,9 @@ private:
 
 private:
     // The controls; tests and scripts find them by their object names.
+    // Box k holds the trees of the class centred on 5 (k + 1) cm ("txt1_0" ... "txt1_12").
+    std::array<QLineEdit *, kClasses> txt1{};
+    std::array<QLabel *, kClasses> lbl1{};
     QRadioButton *optPPovoamento = nullptr;
     QRadioButton *optCDap = nullptr;
     QRadioButton *optInvisivel = nullptr; // never shown: neither visible option is chosen at first

@@ -36,9 +36,6 @@ public:
     BestRegimeScreen(AppContext &ctx, QWidget *owner, std::optional<EconomicTexts> economics);
     ~BestRegimeScreen() override;
 
-    std::array<QLineEdit *, kSearchFieldCount> inputs{};
-    QLineEdit *input(SearchField f) const { return inputs[static_cast<size_t>(f)]; }
-
     bool searching() const { return worker_.joinable(); }
     // The prices and costs searched with are those of the valuation window now.
     void setEconomics(std::optional<EconomicTexts> economics) { economics_ = std::move(economics); }
@@ -63,6 +60,9 @@ private:
 
 private:
     // The controls; tests and scripts find them by their object names.
+    std::array<QLineEdit *, kSearchFieldCount> inputs{};
+    QLineEdit *input(SearchField f) const { return inputs[static_cast<size_t>(f)]; }
+
     QComboBox *cboObjectivo = nullptr;
     QPushButton *cmdProcurar = nullptr;
     QPushButton *cmdCancelar = nullptr;

@@ -28,12 +28,6 @@ class CarbonScreen : public ReturningWindow {
 public:
     explicit CarbonScreen(AppContext &ctx);
 
-    // The factors in the order of the account's fields (objectNames there).
-    std::array<QLineEdit *, kCarbonFieldCount> inputs{};
-    QLineEdit *input(CarbonField f) const { return inputs[static_cast<size_t>(f)]; }
-    // Start, end, balance, mean stock, its parts and the emissions, one line each.
-    std::array<QLabel *, 6> lblTotais{};
-
 private:
     // Reads the factors; a refused value gets its box and changes nothing.
     void calculate(bool quiet);
@@ -45,6 +39,11 @@ private:
 
 private:
     // The controls; tests and scripts find them by their object names.
+    // The factors in the order of the account's fields (objectNames there).
+    std::array<QLineEdit *, kCarbonFieldCount> inputs{};
+    QLineEdit *input(CarbonField f) const { return inputs[static_cast<size_t>(f)]; }
+    // Start, end, balance, mean stock, its parts and the emissions, one line each.
+    std::array<QLabel *, 6> lblTotais{};
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaCarbono = nullptr;

@@ -30,9 +30,6 @@ class EconomicsScreen : public ReturningWindow {
 public:
     explicit EconomicsScreen(AppContext &ctx);
 
-    // The inputs in the order of the valuation's fields (objectNames there).
-    std::array<QLineEdit *, kEconomicFieldCount> inputs{};
-    QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
     // The search window, once opened; it lives as long as this window.
     BestRegimeScreen *bestRegime() const { return bestRegime_; }
 
@@ -52,6 +49,9 @@ private:
 
 private:
     // The controls; tests and scripts find them by their object names.
+    // The inputs in the order of the valuation's fields (objectNames there).
+    std::array<QLineEdit *, kEconomicFieldCount> inputs{};
+    QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaFluxos = nullptr;

@@ -8,6 +8,7 @@
 #include "screens/start/entrada_screen.h"
 #include "screens/start/screens.h"
 #include "support/fake_services.h"
+#include "support/gestures.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -69,24 +70,9 @@ public:
     std::unique_ptr<AppContext> ctx;
 };
 
-// Replaces the text of a box by typing, as a user selects all and types over it.
-inline void typeInto(QLineEdit *box, const QString &text)
-{
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Delete);
-    if (!text.isEmpty())
-        QTest::keyClicks(box, text);
-}
-
 inline void click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Clicks an option on its round mark (the widget may be wider than its caption).
-inline void choose(QRadioButton *option)
-{
-    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
 }
 
 inline void clickMenuItem(QMenuBar *bar, QAction *item)

@@ -15,6 +15,7 @@
 #include "session/structure/sim_record.h"
 #include "screens/structure/stand_screen.h"
 #include "support/fake_services.h"
+#include "support/gestures.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
@@ -113,21 +114,6 @@ inline ReferenceRun runReference(const Scenario &scenario, const QString &folder
     r.log = readFile(QString::fromStdString(log.string()));
     r.record = recordCsv(state);
     return r;
-}
-
-// Replaces the text of a box by typing, as a user selects all and types over it.
-inline void typeInto(QLineEdit *box, const QString &text)
-{
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Delete);
-    if (!text.isEmpty())
-        QTest::keyClicks(box, text);
-}
-
-// Clicks an option on its round mark.
-inline void choose(QRadioButton *option)
-{
-    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(8, option->height() / 2));
 }
 
 // What a gesture set going has happened before the next one: the windows
@@ -425,5 +411,13 @@ private:
         return false;
     }
 };
+
+// The planted stand thinned twice, ended on its stand screen, at "Terminar".
+inline bool finishedPlantedStand(FlowHarness &h, bool withBark = true)
+{
+    Scenario s = exampleScenario(QStringLiteral("planted-two-thinnings"));
+    s.options.withBark = withBark;
+    return h.enterStand(s) && h.playAll(s) && h.finish() && h.shown("Terminar");
+}
 
 } // namespace tavelo::testing

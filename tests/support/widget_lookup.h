@@ -3,6 +3,8 @@
 // A window's control found by its object name, as a user's script finds it:
 // the windows do not hand their widgets out.
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QObject>
 #include <QString>
 
@@ -22,6 +24,23 @@ Widget *widget(const QObject *window, const char *name)
         std::abort();
     }
     return w;
+}
+
+template <typename Widget>
+Widget *widget(const QObject *window, const QString &name)
+{
+    return widget<Widget>(window, name.toLatin1().constData());
+}
+
+// The thinned stand window's trees box and label of diameter class k, the
+// class centred on 5 (k + 1) cm ("txt1_0" ... "txt1_12", "lbl1_0" ...).
+inline QLineEdit *classBox(const QObject *window, int k)
+{
+    return widget<QLineEdit>(window, QStringLiteral("txt1_%1").arg(k));
+}
+inline QLabel *classLabel(const QObject *window, int k)
+{
+    return widget<QLabel>(window, QStringLiteral("lbl1_%1").arg(k));
 }
 
 } // namespace tavelo::testing

@@ -15,12 +15,12 @@ using namespace tavelo::testing;
 
 namespace {
 
-struct Opened {
+struct OpenedOptions {
     EntradaScreen *entrada;
     OptionsScreen *form1;
 };
 
-Opened openOptions(ScreenHarness &h)
+OpenedOptions openOptions(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
     click(widget<QToolButton>(e, "cmdParametros"));

@@ -21,14 +21,14 @@ using namespace tavelo::testing;
 
 namespace {
 
-struct Opened {
+struct OpenedThinned {
     StandDataScreen *form2 = nullptr;
     ThinnedScreen *form4 = nullptr;
 };
 
 // Options confirmed, a stand of 25 years in quality class "Média", then
 // "Dados povoamento desbastado".
-Opened openThinned(ScreenHarness &h)
+OpenedThinned openThinned(ScreenHarness &h)
 {
     EntradaScreen *e = h.start();
     click(widget<QToolButton>(e, "cmdParametros"));
@@ -47,15 +47,15 @@ void typeClasses(ThinnedScreen *f, const QString &classes)
 {
     for (const QString &pair : classes.split(';', Qt::SkipEmptyParts)) {
         const QStringList kv = pair.split('=');
-        typeInto(f->txt1[kv[0].toInt()], kv[1]);
+        typeInto(classBox(f, kv[0].toInt()), kv[1]);
     }
 }
 
 QStringList classTexts(const ThinnedScreen *f)
 {
     QStringList out;
-    for (const QLineEdit *t : f->txt1)
-        out << t->text();
+    for (int k = 0; k < ThinnedScreen::kClasses; ++k)
+        out << classBox(f, k)->text();
     return out;
 }
 
@@ -72,7 +72,7 @@ bool nothingStored(const StandState &s)
            s.weibullA.isEmpty() && s.weibullB.isEmpty() && s.weibullC.isEmpty();
 }
 
-void checkStoredAndLocked(ScreenHarness &h, const Opened &o)
+void checkStoredAndLocked(ScreenHarness &h, const OpenedThinned &o)
 {
     QVERIFY2(h.fake.messages.shown.empty(), qPrintable(boxTexts(h.fake.messages).join('\n')));
     QCOMPARE(h.state.enteredUnthinned.value(), 0.0);
@@ -129,11 +129,11 @@ void ThinnedScreenTest::designState()
     QCOMPARE(widget<QLabel>(f, "lblClasseDap")->text(), QStringLiteral("Classe DAP"));
     QCOMPARE(widget<QLabel>(f, "lblNArvores")->text(), QStringLiteral("Nº Árvores"));
     for (int k = 0; k < ThinnedScreen::kClasses; ++k) {
-        QCOMPARE(f->txt1[k]->objectName(), QStringLiteral("txt1_%1").arg(k));
-        QCOMPARE(f->findChild<QLineEdit *>(QStringLiteral("txt1_%1").arg(k)), f->txt1[k]);
-        QCOMPARE(f->lbl1[k]->text(), QString::number(5 * (k + 1)));
-        QVERIFY(f->txt1[k]->text().isEmpty());
-        QCOMPARE(f->txt1[k]->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmCDap")));
+        // Found by its name "txt1_k", or the lookup stops the test.
+        QLineEdit *box = classBox(f, k);
+        QCOMPARE(classLabel(f, k)->text(), QString::number(5 * (k + 1)));
+        QVERIFY(box->text().isEmpty());
+        QCOMPARE(box->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmCDap")));
     }
     for (QLineEdit *t : {widget<QLineEdit>(f, "txtAvivas"), widget<QLineEdit>(f, "txtAbasal"), widget<QLineEdit>(f, "txtDmin"), widget<QLineEdit>(f, "txtDp93")})
         QCOMPARE(t->parentWidget(), static_cast<QWidget *>(widget<QGroupBox>(f, "frmPPovoamento")));
@@ -187,7 +187,7 @@ void ThinnedScreenTest::classes()
     QFETCH(double, basalArea);
     QFETCH(double, percentile);
     ScreenHarness h;
-    Opened o = openThinned(h);
+    OpenedThinned o = openThinned(h);
     choose(widget<QRadioButton>(o.form4, "optCDap"));
     typeClasses(o.form4, typed);
     click(widget<QPushButton>(o.form4, "cmdOk"));
@@ -278,7 +278,7 @@ void ThinnedScreenTest::classBasalAreaLimit()
     QFETCH(QString, typed);
     QFETCH(bool, ends);
     ScreenHarness h;
-    Opened o = openThinned(h);
+    OpenedThinned o = openThinned(h);
     choose(widget<QRadioButton>(o.form4, "optCDap"));
     typeClasses(o.form4, typed);
     click(widget<QPushButton>(o.form4, "cmdOk"));
@@ -313,7 +313,7 @@ void ThinnedScreenTest::parameters()
     QFETCH(QString, trees);
     QFETCH(double, stored);
     ScreenHarness h;
-    Opened o = openThinned(h);
+    OpenedThinned o = openThinned(h);
     choose(widget<QRadioButton>(o.form4, "optPPovoamento"));
     typeInto(widget<QLineEdit>(o.form4, "txtAvivas"), trees);
     typeInto(widget<QLineEdit>(o.form4, "txtAbasal"), QStringLiteral("22"));
@@ -380,7 +380,7 @@ void ThinnedScreenTest::parameterBasalAreaLimit()
     QFETCH(QString, basalArea);
     QFETCH(bool, ends);
     ScreenHarness h;
-    Opened o = openThinned(h);
+    OpenedThinned o = openThinned(h);
     choose(widget<QRadioButton>(o.form4, "optPPovoamento"));
     typeInto(widget<QLineEdit>(o.form4, "txtAvivas"), QStringLiteral("1200"));
     typeInto(widget<QLineEdit>(o.form4, "txtAbasal"), basalArea);

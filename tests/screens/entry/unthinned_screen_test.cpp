@@ -18,14 +18,14 @@ using namespace tavelo::testing;
 
 namespace {
 
-struct Opened {
+struct OpenedUnthinned {
     StandDataScreen *form2 = nullptr;
     UnthinnedScreen *form3 = nullptr;
 };
 
 // Options confirmed, a stand of `age` years and dominant height `height`, then
 // "Dados povoamento não desbastado".
-Opened openUnthinned(ScreenHarness &h, const QString &age = QStringLiteral("12"),
+OpenedUnthinned openUnthinned(ScreenHarness &h, const QString &age = QStringLiteral("12"),
                      const QString &height = QStringLiteral("9"))
 {
     EntradaScreen *e = h.start();

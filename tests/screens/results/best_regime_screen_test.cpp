@@ -4,6 +4,7 @@
 // cancelled, a regime saved and played again, bad input refused.
 
 #include "regimes/best_regime_search.h"
+#include "support/field_boxes.h"
 #include "support/widget_lookup.h"
 #include "screens/results/best_regime_screen.h"
 #include "screens/results/economics_screen.h"
@@ -27,12 +28,6 @@ namespace {
 
 constexpr int kSearchTimeoutMs = 120000;
 
-bool finishedPlantedStand(FlowHarness &h)
-{
-    const Scenario s = exampleScenario(QStringLiteral("planted-two-thinnings"));
-    return h.enterStand(s) && h.playAll(s) && h.finish() && h.shown("Terminar");
-}
-
 // The valuation window with the prices of the guides' example, valued.
 EconomicsScreen *valuedWindow(FlowHarness &h)
 {
@@ -41,15 +36,15 @@ EconomicsScreen *valuedWindow(FlowHarness &h)
     auto *w = h.window<EconomicsScreen>("frmEconomia");
     if (!w)
         return nullptr;
-    typeInto(w->input(EconomicField::SawlogPrice), QStringLiteral("45"));
-    typeInto(w->input(EconomicField::RoundwoodPrice), QStringLiteral("30"));
-    typeInto(w->input(EconomicField::FirewoodPrice), QStringLiteral("8"));
-    typeInto(w->input(EconomicField::ThinningCost), QStringLiteral("250"));
-    typeInto(w->input(EconomicField::FinalFellingCost), QStringLiteral("400"));
-    typeInto(w->input(EconomicField::CostPerCubicMetre), QStringLiteral("4"));
-    typeInto(w->input(EconomicField::AnnualCost), QStringLiteral("15"));
-    typeInto(w->input(EconomicField::EstablishmentCost), QStringLiteral("1200"));
-    typeInto(w->input(EconomicField::DiscountRate), QStringLiteral("3"));
+    typeInto(fieldBox(w, EconomicField::SawlogPrice), QStringLiteral("45"));
+    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30"));
+    typeInto(fieldBox(w, EconomicField::FirewoodPrice), QStringLiteral("8"));
+    typeInto(fieldBox(w, EconomicField::ThinningCost), QStringLiteral("250"));
+    typeInto(fieldBox(w, EconomicField::FinalFellingCost), QStringLiteral("400"));
+    typeInto(fieldBox(w, EconomicField::CostPerCubicMetre), QStringLiteral("4"));
+    typeInto(fieldBox(w, EconomicField::AnnualCost), QStringLiteral("15"));
+    typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
+    typeInto(fieldBox(w, EconomicField::DiscountRate), QStringLiteral("3"));
     return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
 }
 
@@ -63,13 +58,13 @@ BestRegimeScreen *openSearch(EconomicsScreen *w)
 void typeSpace(BestRegimeScreen *s, const char *from, const char *to, const char *max, const char *interval,
                const char *first, const char *mechanical, const char *below)
 {
-    typeInto(s->input(SearchField::RotationFrom), QString::fromUtf8(from));
-    typeInto(s->input(SearchField::RotationTo), QString::fromUtf8(to));
-    typeInto(s->input(SearchField::MaxThinnings), QString::fromUtf8(max));
-    typeInto(s->input(SearchField::MinInterval), QString::fromUtf8(interval));
-    typeInto(s->input(SearchField::FirstAge), QString::fromUtf8(first));
-    typeInto(s->input(SearchField::Mechanical), QString::fromUtf8(mechanical));
-    typeInto(s->input(SearchField::Below), QString::fromUtf8(below));
+    typeInto(fieldBox(s, SearchField::RotationFrom), QString::fromUtf8(from));
+    typeInto(fieldBox(s, SearchField::RotationTo), QString::fromUtf8(to));
+    typeInto(fieldBox(s, SearchField::MaxThinnings), QString::fromUtf8(max));
+    typeInto(fieldBox(s, SearchField::MinInterval), QString::fromUtf8(interval));
+    typeInto(fieldBox(s, SearchField::FirstAge), QString::fromUtf8(first));
+    typeInto(fieldBox(s, SearchField::Mechanical), QString::fromUtf8(mechanical));
+    typeInto(fieldBox(s, SearchField::Below), QString::fromUtf8(below));
 }
 
 void chooseObjective(BestRegimeScreen *s, const QString &label)
@@ -306,7 +301,7 @@ void BestRegimeScreenTest::refusesBadInput()
         QVERIFY2(h.fake.messages.last().text.find(c.says) != std::string::npos, h.fake.messages.last().text.c_str());
         QCOMPARE(h.fake.messages.shown.back().parentName, QStringLiteral("frmMelhorRegime"));
         // The text stays as typed, nothing is searched or shown.
-        QCOMPARE(s->input(SearchField::RotationTo)->text(), QString::fromUtf8(t[1]));
+        QCOMPARE(fieldBox(s, SearchField::RotationTo)->text(), QString::fromUtf8(t[1]));
         QCOMPARE(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount(), 0);
         QVERIFY(widget<QLabel>(s, "lblResumo")->text().isEmpty());
     }
@@ -315,7 +310,7 @@ void BestRegimeScreenTest::refusesBadInput()
     // valued again at 0 % while the search window stays open, the search
     // takes the new rate and is refused before searching.
     auto *w = h.window<EconomicsScreen>("frmEconomia");
-    typeInto(w->input(EconomicField::DiscountRate), QStringLiteral("0"));
+    typeInto(fieldBox(w, EconomicField::DiscountRate), QStringLiteral("0"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QVERIFY(s->isVisible());
     h.fake.messages.clear();

@@ -4,6 +4,7 @@
 // factors remembered for the next opening, the exports and the printout.
 
 #include "screens/results/carbon_screen.h"
+#include "support/field_boxes.h"
 #include "support/widget_lookup.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
@@ -22,14 +23,6 @@ using namespace tavelo::testing;
 
 namespace {
 
-// The planted stand thinned twice, ended on its stand screen.
-bool finishedPlantedStand(FlowHarness &h, bool withBark = true)
-{
-    Scenario s = exampleScenario(QStringLiteral("planted-two-thinnings"));
-    s.options.withBark = withBark;
-    return h.enterStand(s) && h.playAll(s) && h.finish() && h.shown("Terminar");
-}
-
 CarbonScreen *openCarbon(FlowHarness &h)
 {
     if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdBalancoCarbono")))
@@ -39,12 +32,12 @@ CarbonScreen *openCarbon(FlowHarness &h)
 
 void typeExample(CarbonScreen *w)
 {
-    typeInto(w->input(CarbonField::BasicDensity), QStringLiteral("0.44"));
-    typeInto(w->input(CarbonField::ExpansionFactor), QStringLiteral("1.3"));
-    typeInto(w->input(CarbonField::RootToShoot), QStringLiteral("0.29"));
-    typeInto(w->input(CarbonField::CarbonFraction), QStringLiteral("0.5"));
-    typeInto(w->input(CarbonField::SawlogHalfLife), QStringLiteral("35"));
-    typeInto(w->input(CarbonField::RoundwoodHalfLife), QStringLiteral("25"));
+    typeInto(fieldBox(w, CarbonField::BasicDensity), QStringLiteral("0.44"));
+    typeInto(fieldBox(w, CarbonField::ExpansionFactor), QStringLiteral("1.3"));
+    typeInto(fieldBox(w, CarbonField::RootToShoot), QStringLiteral("0.29"));
+    typeInto(fieldBox(w, CarbonField::CarbonFraction), QStringLiteral("0.5"));
+    typeInto(fieldBox(w, CarbonField::SawlogHalfLife), QStringLiteral("35"));
+    typeInto(fieldBox(w, CarbonField::RoundwoodHalfLife), QStringLiteral("25"));
 }
 
 QList<QPointF> linePoints(QChartView *view, const QString &name)
@@ -85,7 +78,7 @@ void CarbonScreenTest::buttonOnTheEndScreen()
     QCOMPARE(w->windowTitle(), QStringLiteral("Balanço de Carbono"));
     QVERIFY(!h.shown("Terminar"));
     // Nothing typed: the defaults, shown in grey, give the account at once.
-    QCOMPARE(w->input(CarbonField::CarbonFraction)->placeholderText(), QStringLiteral("0.51"));
+    QCOMPARE(fieldBox(w, CarbonField::CarbonFraction)->placeholderText(), QStringLiteral("0.51"));
     QCOMPARE(widget<QTableView>(w, "GrelhaCarbono")->model()->rowCount(), 9);
     // 48.05 x 0.44 x 1.3 x 1.29 x 0.51 = 18.08
     QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 0), QStringList({"2026", "12", "AD", "18.08", "0.00", "0.00", "18.08"}));
@@ -122,12 +115,12 @@ void CarbonScreenTest::accountOfTheSimulation()
     QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 3), QStringList({"2036", "22", "D", "45.15", "0.00", "7.50", "45.15"}));
     QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 4), QStringList({"2041", "27", "AD", "67.45", "9.23", "7.50", "76.68"}));
     QCOMPARE(gridRow(widget<QTableView>(w, "GrelhaCarbono"), 8), QStringList({"2056", "42", "AD", "86.13", "26.00", "59.78", "112.13"}));
-    QCOMPARE(w->lblTotais[0]->text(), QStringLiteral("Stock no início (12 anos): 17.73 t C/ha (65.00 t CO2e/ha)"));
-    QCOMPARE(w->lblTotais[1]->text(), QStringLiteral("Stock no fim (42 anos): 112.13 t C/ha (411.15 t CO2e/ha)"));
-    QCOMPARE(w->lblTotais[2]->text(), QStringLiteral("Balanço líquido: 94.41 t C/ha (346.15 t CO2e/ha)"));
-    QCOMPARE(w->lblTotais[3]->text(), QStringLiteral("Stock médio total: 70.88 t C/ha (259.89 t CO2e/ha)"));
-    QCOMPARE(w->lblTotais[4]->text(), QStringLiteral("Média do povoamento 58.20 e dos produtos 12.68 t C/ha"));
-    QCOMPARE(w->lblTotais[5]->text(), QStringLiteral("Emitido acumulado: 59.78 t C/ha (219.21 t CO2e/ha)"));
+    QCOMPARE(widget<QLabel>(w, "lblInicio")->text(), QStringLiteral("Stock no início (12 anos): 17.73 t C/ha (65.00 t CO2e/ha)"));
+    QCOMPARE(widget<QLabel>(w, "lblFim")->text(), QStringLiteral("Stock no fim (42 anos): 112.13 t C/ha (411.15 t CO2e/ha)"));
+    QCOMPARE(widget<QLabel>(w, "lblBalanco")->text(), QStringLiteral("Balanço líquido: 94.41 t C/ha (346.15 t CO2e/ha)"));
+    QCOMPARE(widget<QLabel>(w, "lblStockMedio")->text(), QStringLiteral("Stock médio total: 70.88 t C/ha (259.89 t CO2e/ha)"));
+    QCOMPARE(widget<QLabel>(w, "lblMedias")->text(), QStringLiteral("Média do povoamento 58.20 e dos produtos 12.68 t C/ha"));
+    QCOMPARE(widget<QLabel>(w, "lblEmitido")->text(), QStringLiteral("Emitido acumulado: 59.78 t C/ha (219.21 t CO2e/ha)"));
 
     // The chart: the stand by record row, the products and the total year by year.
     const QList<QPointF> stand = linePoints(widget<QChartView>(w, "chtCarbono"), QStringLiteral("Povoamento"));
@@ -159,7 +152,7 @@ void CarbonScreenTest::refusesABadFactor()
     QVERIFY(w);
     typeExample(w);
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
-    typeInto(w->input(CarbonField::ExpansionFactor), QStringLiteral("1,3"));
+    typeInto(fieldBox(w, CarbonField::ExpansionFactor), QStringLiteral("1,3"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last().title, std::string("Dados Inválidos"));
@@ -167,8 +160,8 @@ void CarbonScreenTest::refusesABadFactor()
              std::string("O campo \"Factor de expansão da biomassa\" deve ser um número entre 1 e 10."));
     QCOMPARE(h.fake.messages.shown.back().parentName, QStringLiteral("frmCarbono"));
     // The entry stays as typed, the last account stays, the factor is not remembered.
-    QCOMPARE(w->input(CarbonField::ExpansionFactor)->text(), QStringLiteral("1,3"));
-    QVERIFY(w->lblTotais[3]->text().startsWith(QStringLiteral("Stock médio total: 70.88 t C/ha")));
+    QCOMPARE(fieldBox(w, CarbonField::ExpansionFactor)->text(), QStringLiteral("1,3"));
+    QVERIFY(widget<QLabel>(w, "lblStockMedio")->text().startsWith(QStringLiteral("Stock médio total: 70.88 t C/ha")));
     QCOMPARE(h.fake.settings.values[carbonSettingsKey(CarbonField::ExpansionFactor)], QStringLiteral("1.3"));
     QVERIFY(h.shown("frmCarbono"));
 }
@@ -187,8 +180,8 @@ void CarbonScreenTest::remembersTheFactors()
     // Opened again (as in the next run of the program): the texts are back and counted at once.
     auto *again = openCarbon(h);
     QVERIFY(again);
-    QCOMPARE(again->input(CarbonField::CarbonFraction)->text(), QStringLiteral("0.5"));
-    QVERIFY(again->lblTotais[3]->text().startsWith(QStringLiteral("Stock médio total: 70.88 t C/ha")));
+    QCOMPARE(fieldBox(again, CarbonField::CarbonFraction)->text(), QStringLiteral("0.5"));
+    QVERIFY(widget<QLabel>(again, "lblStockMedio")->text().startsWith(QStringLiteral("Stock médio total: 70.88 t C/ha")));
 }
 
 void CarbonScreenTest::exportsAndPrints()

@@ -3,6 +3,7 @@
 // value refused, the inputs remembered for the next opening, the exports.
 
 #include "screens/results/economics_screen.h"
+#include "support/field_boxes.h"
 #include "support/widget_lookup.h"
 #include "screens/results/end_screen.h"
 #include "support/flow_test_support.h"
@@ -21,13 +22,6 @@ using namespace tavelo::testing;
 
 namespace {
 
-// The planted stand thinned twice, ended on its stand screen.
-bool finishedPlantedStand(FlowHarness &h)
-{
-    const Scenario s = exampleScenario(QStringLiteral("planted-two-thinnings"));
-    return h.enterStand(s) && h.playAll(s) && h.finish() && h.shown("Terminar");
-}
-
 EconomicsScreen *openValuation(FlowHarness &h)
 {
     if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdAvaliacaoEconomica")))
@@ -37,15 +31,15 @@ EconomicsScreen *openValuation(FlowHarness &h)
 
 void typeExample(EconomicsScreen *w, const QString &annual, const QString &rate)
 {
-    typeInto(w->input(EconomicField::SawlogPrice), QStringLiteral("45"));
-    typeInto(w->input(EconomicField::RoundwoodPrice), QStringLiteral("30"));
-    typeInto(w->input(EconomicField::FirewoodPrice), QStringLiteral("8"));
-    typeInto(w->input(EconomicField::ThinningCost), QStringLiteral("250"));
-    typeInto(w->input(EconomicField::FinalFellingCost), QStringLiteral("400"));
-    typeInto(w->input(EconomicField::CostPerCubicMetre), QStringLiteral("4"));
-    typeInto(w->input(EconomicField::AnnualCost), annual);
-    typeInto(w->input(EconomicField::EstablishmentCost), QStringLiteral("1200"));
-    typeInto(w->input(EconomicField::DiscountRate), rate);
+    typeInto(fieldBox(w, EconomicField::SawlogPrice), QStringLiteral("45"));
+    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30"));
+    typeInto(fieldBox(w, EconomicField::FirewoodPrice), QStringLiteral("8"));
+    typeInto(fieldBox(w, EconomicField::ThinningCost), QStringLiteral("250"));
+    typeInto(fieldBox(w, EconomicField::FinalFellingCost), QStringLiteral("400"));
+    typeInto(fieldBox(w, EconomicField::CostPerCubicMetre), QStringLiteral("4"));
+    typeInto(fieldBox(w, EconomicField::AnnualCost), annual);
+    typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
+    typeInto(fieldBox(w, EconomicField::DiscountRate), rate);
 }
 
 QList<QPointF> linePoints(QChartView *view)
@@ -140,8 +134,8 @@ void EconomicsScreenTest::valuesTheSimulation()
     QVERIFY(std::abs(byRate.first().y() - 13035.32) < 0.01);
 
     // Without discounting and without the annual cost: no LEV.
-    typeInto(w->input(EconomicField::AnnualCost), QString());
-    typeInto(w->input(EconomicField::DiscountRate), QStringLiteral("0"));
+    typeInto(fieldBox(w, EconomicField::AnnualCost), QString());
+    typeInto(fieldBox(w, EconomicField::DiscountRate), QStringLiteral("0"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(widget<QTableView>(w, "GrelhaFluxos")->model()->rowCount(), 4);
     QCOMPARE(widget<QLabel>(w, "lblVAL")->text(), QStringLiteral("Valor actual líquido (VAL): 13485.32 €/ha"));
@@ -161,7 +155,7 @@ void EconomicsScreenTest::refusesABadValue()
     QVERIFY(w);
     typeExample(w, QStringLiteral("15"), QStringLiteral("3"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
-    typeInto(w->input(EconomicField::RoundwoodPrice), QStringLiteral("30,5"));
+    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30,5"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last().title, std::string("Dados Inválidos"));
@@ -169,7 +163,7 @@ void EconomicsScreenTest::refusesABadValue()
              std::string("O campo \"Preço da rolaria (€/m3)\" deve ser um número entre 0 e 1000000."));
     QCOMPARE(h.fake.messages.shown.back().parentName, QStringLiteral("frmEconomia"));
     // The entry stays as typed, the last valuation stays on screen, the window stays open.
-    QCOMPARE(w->input(EconomicField::RoundwoodPrice)->text(), QStringLiteral("30,5"));
+    QCOMPARE(fieldBox(w, EconomicField::RoundwoodPrice)->text(), QStringLiteral("30,5"));
     QCOMPARE(widget<QLabel>(w, "lblVAL")->text(), QStringLiteral("Valor actual líquido (VAL): 6205.95 €/ha"));
     QVERIFY(h.shown("frmEconomia"));
     // A refused value is not remembered.
@@ -191,13 +185,13 @@ void EconomicsScreenTest::remembersTheInputs()
     // Opened again (as in the next run of the program): the texts are back and valued at once.
     auto *again = openValuation(h);
     QVERIFY(again);
-    QCOMPARE(again->input(EconomicField::CostPerCubicMetre)->text(), QStringLiteral("4"));
+    QCOMPARE(fieldBox(again, EconomicField::CostPerCubicMetre)->text(), QStringLiteral("4"));
     QCOMPARE(widget<QLabel>(again, "lblVAL")->text(), QStringLiteral("Valor actual líquido (VAL): 6205.95 €/ha"));
     QCOMPARE(widget<QTableView>(again, "GrelhaFluxos")->model()->rowCount(), 5);
 
     // A store that fails says so and keeps the valuation.
     h.fake.settings.refuse = true;
-    typeInto(again->input(EconomicField::DiscountRate), QStringLiteral("4"));
+    typeInto(fieldBox(again, EconomicField::DiscountRate), QStringLiteral("4"));
     QVERIFY(press(widget<QPushButton>(again, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
     QCOMPARE(h.fake.messages.last().icon, Message::Icon::Warning);

@@ -197,8 +197,8 @@ void AccessibleNamesScreenTest::namesReadAsTheirLabels()
     QCOMPARE(accessibleName(widget<QLineEdit>(form3, "txtNArvVP")), QStringLiteral("Nº de árvores (nº/ha)"));
     auto *form4 = h.window<ThinnedScreen>("Form4");
     QCOMPARE(accessibleName(widget<QLineEdit>(form4, "txtAvivas")), QStringLiteral("Nº de árvores vivas (nº/ha)"));
-    QCOMPARE(accessibleName(form4->txt1[0]), QStringLiteral("Nº Árvores, classe DAP 5"));
-    QCOMPARE(accessibleName(form4->txt1[12]), QStringLiteral("Nº Árvores, classe DAP 65"));
+    QCOMPARE(accessibleName(classBox(form4, 0)), QStringLiteral("Nº Árvores, classe DAP 5"));
+    QCOMPARE(accessibleName(classBox(form4, 12)), QStringLiteral("Nº Árvores, classe DAP 65"));
     QCOMPARE(accessibleName(widget<QToolButton>(entrada, "cmdSimulacao")), QStringLiteral("Simulação"));
 }
 

@@ -200,9 +200,9 @@ void WindowLayoutScreenTest::thinned()
     auto *f = h.window<ThinnedScreen>("Form4");
     if (classes) {
         choose(widget<QRadioButton>(f, "optCDap"));
-        typeInto(f->txt1[1], QStringLiteral("50"));
-        typeInto(f->txt1[3], QStringLiteral("50"));
-        typeInto(f->txt1[12], QStringLiteral("32767"));
+        typeInto(classBox(f, 1), QStringLiteral("50"));
+        typeInto(classBox(f, 3), QStringLiteral("50"));
+        typeInto(classBox(f, 12), QStringLiteral("32767"));
     } else {
         choose(widget<QRadioButton>(f, "optPPovoamento"));
         typeInto(widget<QLineEdit>(f, "txtAvivas"), QStringLiteral("601"));
@@ -217,7 +217,7 @@ void WindowLayoutScreenTest::thinned()
     order << "cmdOk";
     QCOMPARE(tabOrder(f), order.join(QLatin1Char(' ')));
     // A five-digit count fits its box.
-    QLineEdit *box = f->txt1[12];
+    QLineEdit *box = classBox(f, 12);
     QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(QStringLiteral("32767")) + 8);
 }
 

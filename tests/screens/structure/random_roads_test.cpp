@@ -204,7 +204,7 @@ private:
             choose(widget<QRadioButton>(form4, "optCDap"));
             for (int k = 0; k < ThinnedScreen::kClasses; ++k)
                 if (!in.classes[k].empty())
-                    typeInto(form4->txt1[k], QString::fromStdString(in.classes[k]));
+                    typeInto(classBox(form4, k), QString::fromStdString(in.classes[k]));
         }
         press(widget<QPushButton>(form4, "cmdOk"));
     }

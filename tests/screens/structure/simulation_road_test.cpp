@@ -152,8 +152,8 @@ void SimulationRoadTest::leftThinnedScreenLeavesNothingInTheLog()
     QVERIFY(form4 && form4->isVisible());
     QVERIFY(!widget<QRadioButton>(form4, "optPPovoamento")->isChecked());
     choose(widget<QRadioButton>(form4, "optCDap"));
-    typeInto(form4->txt1[2], QStringLiteral("400"));
-    typeInto(form4->txt1[3], QStringLiteral("300"));
+    typeInto(classBox(form4, 2), QStringLiteral("400"));
+    typeInto(classBox(form4, 3), QStringLiteral("300"));
     QVERIFY(press(widget<QPushButton>(form4, "cmdOk")));
     QVERIFY(press(widget<QPushButton>(f, "cmdOk")));
     QVERIFY(press(widget<QPushButton>(h.form5(), "cmdProjectar")));
