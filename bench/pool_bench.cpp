@@ -12,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -97,6 +98,8 @@ double simulationAlone(const fs::path &inventory, const tavelo::Regime &regime)
     return processSeconds() - c;
 }
 
+constexpr int kRounds = 5;
+
 // One run of everything; the figures are the counters.
 void BM_PoolRatios(benchmark::State &state)
 {
@@ -106,9 +109,17 @@ void BM_PoolRatios(benchmark::State &state)
     const fs::path inventory = writeInventory(dir, stands);
     const tavelo::Regime regime = std::get<tavelo::Regime>(tavelo::parseRegime(kRegime, "2026"));
     for (auto _ : state) {
-        const double alone = simulationAlone(inventory, regime);
-        const Timing one = batchIntoDatabase(inventory, regime, dir / "one.sqlite", 1);
-        const Timing two = batchIntoDatabase(inventory, regime, dir / "two.sqlite", 2);
+        // Rounds of the three, interleaved; each side's quickest round stands
+        // for it, as a neighbour's load only ever adds time.
+        double alone = 1e300;
+        Timing one{1e300, 1e300}, two{1e300, 1e300};
+        for (int round = 0; round < kRounds; ++round) {
+            alone = std::min(alone, simulationAlone(inventory, regime));
+            const Timing a = batchIntoDatabase(inventory, regime, dir / ("one" + std::to_string(round) + ".sqlite"), 1);
+            const Timing b = batchIntoDatabase(inventory, regime, dir / ("two" + std::to_string(round) + ".sqlite"), 2);
+            one = {std::min(one.wall, a.wall), std::min(one.cpu, a.cpu)};
+            two = {std::min(two.wall, b.wall), std::min(two.cpu, b.cpu)};
+        }
         state.counters["stands_per_s_1_job"] = static_cast<double>(stands) / one.wall;
         state.counters["stands_per_s_2_jobs"] = static_cast<double>(stands) / two.wall;
         state.counters["speedup"] = one.wall / two.wall;           // target >= 1.85
