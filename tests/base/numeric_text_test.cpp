@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <random>
+
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -145,6 +149,30 @@ TEST(PlainNumberText, ShowsStoredNumbersWithoutPattern)
     EXPECT_EQ(plainNumberText(-7.25), "-7.25");
     EXPECT_EQ(plainNumberText(0.0), "0");
     EXPECT_EQ(plainNumberText(0.1 + 0.2), "0.3"); // 15 significant digits
+}
+
+// printf's "%.15g" is the oracle, over every magnitude and the halves between
+// digits; only the exponent's spelling ("1E+20") is the program's own.
+TEST(PlainNumberText, DigitsAreThoseOfPrintf)
+{
+    std::mt19937_64 random(20261209);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int i = 0; i < 200000; ++i) {
+        double v = mantissa(random) * std::pow(10.0, exponent(random));
+        if (i % 4 == 0)
+            v = std::round(v * 1e4) / 1e4 + 0.00005; // a half at the fifth decimal
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.15g", v);
+        std::string got = plainNumberText(v);
+        if (const size_t e = got.find('E'); e != std::string::npos) {
+            std::string ex = got.substr(e + 2);
+            while (ex.size() > 2 && ex[0] == '0')
+                ex.erase(0, 1);
+            got = got.substr(0, e) + "e" + got[e + 1] + ex;
+        }
+        ASSERT_EQ(got, expected) << "for " << v;
+    }
 }
 
 // --- Windows-1252 ---------------------------------------------------------------
