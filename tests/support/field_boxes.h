@@ -6,9 +6,11 @@
 #include "regimes/best_regime_search.h"
 #include "session/results/carbon.h"
 #include "session/results/economics.h"
+#include "support/gestures.h"
 #include "support/widget_lookup.h"
 
 #include <QLineEdit>
+#include <QString>
 
 namespace tavelo::testing {
 
@@ -25,6 +27,21 @@ inline QLineEdit *fieldBox(const QObject *window, CarbonField f)
 inline QLineEdit *fieldBox(const QObject *window, SearchField f)
 {
     return widget<QLineEdit>(window, kSearchFields[static_cast<size_t>(f)].name);
+}
+
+// The prices and costs of the guide's example typed into the valuation window.
+inline void typeValuationExample(const QObject *w, const QString &annual = QStringLiteral("15"),
+                                 const QString &rate = QStringLiteral("3"))
+{
+    typeInto(fieldBox(w, EconomicField::SawlogPrice), QStringLiteral("45"));
+    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30"));
+    typeInto(fieldBox(w, EconomicField::FirewoodPrice), QStringLiteral("8"));
+    typeInto(fieldBox(w, EconomicField::ThinningCost), QStringLiteral("250"));
+    typeInto(fieldBox(w, EconomicField::FinalFellingCost), QStringLiteral("400"));
+    typeInto(fieldBox(w, EconomicField::CostPerCubicMetre), QStringLiteral("4"));
+    typeInto(fieldBox(w, EconomicField::AnnualCost), annual);
+    typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
+    typeInto(fieldBox(w, EconomicField::DiscountRate), rate);
 }
 
 } // namespace tavelo::testing

@@ -36,15 +36,7 @@ EconomicsScreen *valuedWindow(FlowHarness &h)
     auto *w = h.window<EconomicsScreen>("frmEconomia");
     if (!w)
         return nullptr;
-    typeInto(fieldBox(w, EconomicField::SawlogPrice), QStringLiteral("45"));
-    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30"));
-    typeInto(fieldBox(w, EconomicField::FirewoodPrice), QStringLiteral("8"));
-    typeInto(fieldBox(w, EconomicField::ThinningCost), QStringLiteral("250"));
-    typeInto(fieldBox(w, EconomicField::FinalFellingCost), QStringLiteral("400"));
-    typeInto(fieldBox(w, EconomicField::CostPerCubicMetre), QStringLiteral("4"));
-    typeInto(fieldBox(w, EconomicField::AnnualCost), QStringLiteral("15"));
-    typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
-    typeInto(fieldBox(w, EconomicField::DiscountRate), QStringLiteral("3"));
+    typeValuationExample(w);
     return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
 }
 

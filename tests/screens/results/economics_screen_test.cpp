@@ -29,19 +29,6 @@ EconomicsScreen *openValuation(FlowHarness &h)
     return h.window<EconomicsScreen>("frmEconomia");
 }
 
-void typeExample(EconomicsScreen *w, const QString &annual, const QString &rate)
-{
-    typeInto(fieldBox(w, EconomicField::SawlogPrice), QStringLiteral("45"));
-    typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30"));
-    typeInto(fieldBox(w, EconomicField::FirewoodPrice), QStringLiteral("8"));
-    typeInto(fieldBox(w, EconomicField::ThinningCost), QStringLiteral("250"));
-    typeInto(fieldBox(w, EconomicField::FinalFellingCost), QStringLiteral("400"));
-    typeInto(fieldBox(w, EconomicField::CostPerCubicMetre), QStringLiteral("4"));
-    typeInto(fieldBox(w, EconomicField::AnnualCost), annual);
-    typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
-    typeInto(fieldBox(w, EconomicField::DiscountRate), rate);
-}
-
 QList<QPointF> linePoints(QChartView *view)
 {
     const auto series = view->chart()->series();
@@ -91,7 +78,7 @@ void EconomicsScreenTest::valuesTheSimulation()
     const QByteArray log = h.logBytes();
     auto *w = openValuation(h);
     QVERIFY(w);
-    typeExample(w, QStringLiteral("15"), QStringLiteral("3"));
+    typeValuationExample(w);
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QVERIFY(h.fake.messages.shown.empty());
 
@@ -153,7 +140,7 @@ void EconomicsScreenTest::refusesABadValue()
     QVERIFY(finishedPlantedStand(h));
     auto *w = openValuation(h);
     QVERIFY(w);
-    typeExample(w, QStringLiteral("15"), QStringLiteral("3"));
+    typeValuationExample(w);
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30,5"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
@@ -176,7 +163,7 @@ void EconomicsScreenTest::remembersTheInputs()
     QVERIFY(finishedPlantedStand(h));
     auto *w = openValuation(h);
     QVERIFY(w);
-    typeExample(w, QStringLiteral("15"), QStringLiteral("3"));
+    typeValuationExample(w);
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.settings.values[QStringLiteral("economia/prices.sawlog")], QStringLiteral("45"));
     QCOMPARE(h.fake.settings.values[QStringLiteral("economia/discountRate")], QStringLiteral("3"));
@@ -204,7 +191,7 @@ void EconomicsScreenTest::exportsTableAndCharts()
     QVERIFY(finishedPlantedStand(h));
     auto *w = openValuation(h);
     QVERIFY(w);
-    typeExample(w, QStringLiteral("15"), QStringLiteral("3"));
+    typeValuationExample(w);
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("economia"));
