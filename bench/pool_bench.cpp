@@ -98,7 +98,7 @@ double simulationAlone(const fs::path &inventory, const tavelo::Regime &regime)
     return processSeconds() - c;
 }
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 9;
 
 // One run of everything; the figures are the counters.
 void BM_PoolRatios(benchmark::State &state)
@@ -129,6 +129,6 @@ void BM_PoolRatios(benchmark::State &state)
     }
     fs::remove_all(dir);
 }
-BENCHMARK(BM_PoolRatios)->Arg(4000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_PoolRatios)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

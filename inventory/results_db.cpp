@@ -28,6 +28,9 @@ constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tave
 constexpr const char *kStandColumns = "position, stand_id, line, status";
 constexpr const char *kRecordColumnsSql =
     "stand_id, \"row\", year, age, code, trees, basal_area, height, v_total, v_roundwood, v_sawlog, v_firewood";
+// run_id, then the record's columns.
+constexpr int kRecordInsertColumns = 1 + 12;
+static_assert(kRecordInsertColumns == 3 + kRecordColumns, "run_id, stand_id, row and the record");
 constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
 constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
 constexpr const char *kCarbonColumns = "stand_id, start, \"end\", balance, mean_stock";
@@ -162,8 +165,6 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
     }
     insertStand_.emplace(db_, std::string("INSERT INTO tavelo_stands (run_id, ") + kStandColumns +
                                   ") VALUES (?1, ?2, ?3, ?4, ?5)");
-    insertRecord_.emplace(db_, std::string("INSERT INTO tavelo_record (run_id, ") + kRecordColumnsSql +
-                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
     insertError_.emplace(db_, std::string("INSERT INTO tavelo_errors (run_id, ") + kErrorColumns +
                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     insertEconomics_.emplace(db_, std::string("INSERT INTO tavelo_economics (run_id, ") + kEconomicsColumns +
@@ -249,7 +250,7 @@ ResultsDb::~ResultsDb()
 {
     map_.reset();
     insertStand_.reset();
-    insertRecord_.reset();
+    insertRecordRows_.clear();
     insertError_.reset();
     insertEconomics_.reset();
     insertCarbon_.reset();
@@ -427,6 +428,24 @@ std::vector<size_t> ResultsDb::completedPositions(int64_t runId)
     return positions;
 }
 
+SqliteStatement &ResultsDb::recordInsert(size_t rows)
+{
+    if (insertRecordRows_.size() < rows)
+        insertRecordRows_.resize(rows);
+    std::optional<SqliteStatement> &insert = insertRecordRows_[rows - 1];
+    if (!insert) {
+        std::string sql = std::string("INSERT INTO tavelo_record (run_id, ") + kRecordColumnsSql + ") VALUES ";
+        std::string one = "(?";
+        for (int c = 1; c < kRecordInsertColumns; ++c)
+            one += ", ?";
+        one += ")";
+        for (size_t row = 0; row < rows; ++row)
+            sql += (row ? ", " : "") + one;
+        insert.emplace(db_, sql);
+    }
+    return *insert;
+}
+
 void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands)
 {
     SqliteTransaction tx(db_);
@@ -434,11 +453,15 @@ void ResultsDb::addStands(int64_t runId, const std::vector<StandOutcome> &stands
         insertStand_->bind(1, runId).bind(2, static_cast<int64_t>(stand.position)).bind(3, stand.id);
         insertStand_->bind(4, static_cast<int64_t>(stand.line)).bind(5, std::string(standStatusName(stand.kind)));
         insertStand_->run();
-        for (size_t row = 0; row < stand.record.size(); ++row) {
-            insertRecord_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(row + 1));
-            for (int c = 0; c < kRecordColumns; ++c)
-                insertRecord_->bindShown(4 + c, stand.record[row][c]);
-            insertRecord_->run();
+        if (!stand.record.empty()) {
+            SqliteStatement &insert = recordInsert(stand.record.size());
+            for (size_t row = 0; row < stand.record.size(); ++row) {
+                const int first = static_cast<int>(row) * kRecordInsertColumns;
+                insert.bind(first + 1, runId).bind(first + 2, stand.id).bind(first + 3, static_cast<int64_t>(row + 1));
+                for (int c = 0; c < kRecordColumns; ++c)
+                    insert.bindShown(first + 4 + c, stand.record[row][c]);
+            }
+            insert.run();
         }
         for (const StandOutcome::Error &e : stand.errors) {
             insertError_->bind(1, runId).bind(2, stand.id).bind(3, static_cast<int64_t>(stand.line));

@@ -110,7 +110,11 @@ private:
     std::string journalModeBefore_;
     bool geoPackage_ = false;
     std::optional<SqliteStatement> insertStand_;
-    std::optional<SqliteStatement> insertRecord_;
+    // The record rows of a stand go in one statement, prepared once for each
+    // number of rows: a statement a row spent about as long in SQLite's
+    // statement machinery as in the insert itself.
+    SqliteStatement &recordInsert(size_t rows);
+    std::vector<std::optional<SqliteStatement>> insertRecordRows_;
     std::optional<SqliteStatement> insertError_;
     std::optional<SqliteStatement> insertEconomics_;
     std::unique_ptr<ResultsMap> map_;
