@@ -1,6 +1,5 @@
 #include "gdal_inventory.h"
 
-
 #include "base/ascii_case.h"
 #include "inventory/sqlite_db.h"
 
@@ -10,7 +9,6 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <map>
 #include <stdexcept>

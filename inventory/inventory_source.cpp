@@ -1,6 +1,5 @@
 #include "inventory_source.h"
 
-
 #include "base/ascii_case.h"
 #include "inventory/gdal_inventory.h"
 #include "base/csv.h"
@@ -10,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>

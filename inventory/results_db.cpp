@@ -1,6 +1,5 @@
 #include "results_db.h"
 
-
 #include "base/ascii_case.h"
 #include "base/version.h"
 #include "base/shown_text.h"
@@ -8,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <stdexcept>

@@ -57,7 +57,6 @@ bool writeOutputFile(const std::filesystem::path &path, std::string_view bytes, 
 
 namespace {
 
-
 // An output named on the command line must not destroy anything: not a device
 // or folder, not an input, not another output of the same run. Empty when fine.
 struct NamedPath {

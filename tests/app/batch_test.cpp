@@ -23,12 +23,6 @@
 namespace tavelo::test {
 namespace {
 
-const char *kTwoThinnings = R"({
-  "options": {"volumes": "com casca", "year": "2026"},
-  "steps": ["project", {"thin": "mechanical", "percent": "25"}, "project", "project",
-            {"thin": "below", "residualBasalArea": "20"}, "project", "project"]
-})";
-
 // Stands of every route, a stand the model refuses, one it ends, and malformed rows.
 const char *kInventory =
     "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
@@ -45,7 +39,7 @@ const char *kInventory =
 
 Regime regime()
 {
-    return std::get<Regime>(parseRegime(kTwoThinnings, "2026"));
+    return std::get<Regime>(parseRegime(kTwoThinningsRegime, "2026"));
 }
 
 struct BatchOutput {
@@ -163,7 +157,7 @@ TEST(Batch, InventoryWithoutTheColumnsIsRefusedWhole)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", "id,age,dominantHeight\np1,12,9\n");
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun run = runCli({"batch", (dir / "stands.csv").string(), "--regime", (dir / "regime.json").string(),
                                "--out", (dir / "out").string()},
                               dir);
@@ -175,7 +169,7 @@ TEST(Batch, CommandLineReportsASummary)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun run = runCli({"batch", (dir / "stands.csv").string(), "--regime", (dir / "regime.json").string(),
                                "--out", (dir / "out").string(), "--jobs", "2"},
                               dir);
@@ -284,7 +278,7 @@ TEST(BatchInput, AnInventoryReadFromAPipe)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun run = runCli(batchArgs(dir, "/dev/stdin", "out"), dir, {"", (dir / "stands.csv").string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("10 stands: 3 done, 3 refused, 1 ended by the model, 3 malformed rows;"),
@@ -323,7 +317,7 @@ TEST(BatchOutputFolder, ARerunNeedsOverwriteAndThenStartsClean)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     ASSERT_EQ(runCli(batchArgs(dir, "stands.csv", "out"), dir).status, 0);
     const std::string record = readBytes(dir / "out" / "record.csv");
     writeBytes(dir / "out" / "gone.txt", "a stand of an earlier inventory");
@@ -362,7 +356,7 @@ TEST(BatchOutputFolder, AStandWhoseLogFailedIsNotDone)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     fs::create_directories(dir / "out" / "p1.txt"); // a folder where p1's log must go
     auto args = batchArgs(dir, "stands.csv", "out");
     args.push_back("--overwrite");
@@ -386,7 +380,7 @@ TEST(BatchOutputFolder, AFullDiskExitsWithFourAndLeavesNoPartOfAFile)
         GTEST_SKIP() << disk.whyNot();
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const BatchOutput full = runInto(dir, "full", 2);
     const CliRun run = runCli({"batch", "stands.csv", "--regime", "regime.json", "--out", (disk / "out").string()},
                               dir);
@@ -414,7 +408,7 @@ TEST(BatchOutputFolder, AnInterruptedRunLeavesWholeLogsOnly)
     for (int i = 0; i < 3000; ++i)
         inventory += "s" + std::to_string(i) + ",12,9,," + std::to_string(1000 + i % 900) + ",,,,,\n";
     writeBytes(dir / "stands.csv", inventory);
-    writeBytes(dir / "regime.json", kTwoThinnings);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     // Interrupted once some logs are written.
     const CliRun cut = interruptCli({"batch", "stands.csv", "--regime", "regime.json", "--out", "cut", "--jobs", "2"},
                                     dir, [&] { return fs::exists(dir / "cut" / "s40.txt"); });

@@ -25,12 +25,6 @@
 namespace tavelo::test {
 namespace {
 
-const char *kRegime = R"({
-  "options": {"volumes": "com casca", "year": "2026"},
-  "steps": ["project", {"thin": "mechanical", "percent": "25"}, "project", "project",
-            {"thin": "below", "residualBasalArea": "20"}, "project", "project"]
-})";
-
 // Every route, a stand refused, one the model ends, a repeated id, a comma in an id.
 const char *kInventory =
     "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
@@ -47,7 +41,7 @@ const char *kInventory =
 
 Regime regime()
 {
-    return std::get<Regime>(parseRegime(kRegime, "2026"));
+    return std::get<Regime>(parseRegime(kTwoThinningsRegime, "2026"));
 }
 
 // The CSV inventory as a table: typed columns in another order and case, a
@@ -123,7 +117,7 @@ BatchSummary runInto(const fs::path &inventory, const fs::path &out, const fs::p
     options.database = db;
     if (!options.jobs)
         options.jobs = 2;
-    options.regimeJson = kRegime;
+    options.regimeJson = kTwoThinningsRegime;
     return runBatch(inventory, regime(), out, options);
 }
 
@@ -186,7 +180,7 @@ TEST(DatabaseInventory, WithoutTheTableOrAColumnIsRefusedWhole)
         SqliteDb db(dir / "s.db", SqliteDb::Mode::ReadWrite);
         db.exec("CREATE TABLE stands (id TEXT, age INTEGER, dominantHeight REAL)");
     }
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun noColumn = runCli({"batch", "s.db", "--regime", "regime.json", "--db", "r.db"}, dir);
     EXPECT_EQ(noColumn.status, 1);
     EXPECT_NE(noColumn.err.find("layer \"stands\": column \"qualityClass\" missing"), std::string::npos)
@@ -282,7 +276,7 @@ TEST(ResultsDatabase, RowsEqualTheCsvOutputOfTheSameRun)
 
     // The run, and the last row of each stand that has a record.
     EXPECT_EQ(dump(dir / "r.sqlite", "SELECT run_id, program_version, stands, regime, shard FROM tavelo_runs", 0),
-              std::string("1|2.0.0|10|") + kRegime + "|\n");
+              std::string("1|2.0.0|10|") + kTwoThinningsRegime + "|\n");
     EXPECT_EQ(scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_runs WHERE finished >= started AND started "
                                        "GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]T*Z'"),
               1);
@@ -294,7 +288,7 @@ TEST(ResultsDatabase, TheValueOfEveryStandEqualsEconomicsCsv)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    std::string json = kRegime;
+    std::string json = kTwoThinningsRegime;
     json.insert(json.rfind('}'), R"(, "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
       "costs": {"thinning": "250", "finalFelling": "400", "perCubicMetre": "4", "annual": "15",
                 "establishment": "1200"}, "discountRate": "3"})");
@@ -404,7 +398,7 @@ TEST(ResultsDatabase, ShardsRunEveryNthStandAndMergeIntoOneRun)
     EXPECT_EQ(dump(dir / "shard2.sqlite", "SELECT stand_id, status FROM tavelo_errors WHERE line = 9", 0),
               "p1|malformed\n");
 
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun missing = runCli({"merge", "merged.gpkg", "shard1.sqlite", "shard3.sqlite"}, dir);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("shard 2/3 is missing"), std::string::npos) << missing.err;
@@ -505,7 +499,7 @@ TEST(ResultsDatabase, ARunInterruptedPartWayResumesToTheUninterruptedResult)
     TempFolder dir;
     constexpr int kStands = 1000;
     writeBytes(dir / "stands.csv", largeInventory(kStands));
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const CliRun whole = runCli({"batch", "stands.csv", "--regime", "regime.json", "--db", "whole.sqlite"}, dir);
     ASSERT_EQ(whole.status, 0) << whole.err;
 
@@ -582,7 +576,7 @@ TEST(ResultsDatabase, LockedOrUnwritableGivesExitFourAndKeepsWhatWasThere)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     runInto(dir / "stands.csv", "", dir / "r.sqlite");
     const std::string before = runContents(dir / "r.sqlite", 1);
     {
@@ -631,7 +625,7 @@ TEST(ResultsDatabase, CommandLineArguments)
 {
     TempFolder dir;
     writeBytes(dir / "stands.csv", kInventory);
-    writeBytes(dir / "regime.json", kRegime);
+    writeBytes(dir / "regime.json", kTwoThinningsRegime);
     const struct {
         std::vector<std::string> args;
         const char *says;

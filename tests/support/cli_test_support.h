@@ -32,6 +32,12 @@ namespace fs = std::filesystem;
 
 // The reference runs and this project's own runs, both in the repository.
 inline const fs::path kExamples = TAVELO_EXAMPLES_DIR;
+// A regime of both kinds of thinning, for the batch and database tests.
+inline const char *const kTwoThinningsRegime = R"({
+  "options": {"volumes": "com casca", "year": "2026"},
+  "steps": ["project", {"thin": "mechanical", "percent": "25"}, "project", "project",
+            {"thin": "below", "residualBasalArea": "20"}, "project", "project"]
+})";
 #ifdef TAVELO_TEST_DATA_DIR
 inline const fs::path kOwnRuns = TAVELO_TEST_DATA_DIR;
 #endif

@@ -1,11 +1,15 @@
 #pragma once
 
 // The boxes of the valuation, carbon and best-regime windows, found by the
-// objectName that each field's table gives, as a user's script finds them.
+// objectName that each field's table gives, as a user's script finds them;
+// and the valuation window of a finished simulation, as the tests open it.
 
 #include "regimes/best_regime_search.h"
 #include "session/results/carbon.h"
+#include "screens/results/economics_screen.h"
+#include "screens/results/end_screen.h"
 #include "session/results/economics.h"
+#include "support/flow_test_support.h"
 #include "support/gestures.h"
 #include "support/widget_lookup.h"
 
@@ -42,6 +46,24 @@ inline void typeValuationExample(const QObject *w, const QString &annual = QStri
     typeInto(fieldBox(w, EconomicField::AnnualCost), annual);
     typeInto(fieldBox(w, EconomicField::EstablishmentCost), QStringLiteral("1200"));
     typeInto(fieldBox(w, EconomicField::DiscountRate), rate);
+}
+
+// "Avaliação económica" pressed on the stand's "Terminar" window.
+inline EconomicsScreen *openValuation(FlowHarness &h)
+{
+    if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdAvaliacaoEconomica")))
+        return nullptr;
+    return h.window<EconomicsScreen>("frmEconomia");
+}
+
+// The same window with the guide's example typed and valued.
+inline EconomicsScreen *valuedWindow(FlowHarness &h)
+{
+    EconomicsScreen *w = openValuation(h);
+    if (!w)
+        return nullptr;
+    typeValuationExample(w);
+    return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
 }
 
 } // namespace tavelo::testing

@@ -28,18 +28,6 @@ namespace {
 
 constexpr int kSearchTimeoutMs = 120000;
 
-// The valuation window with the prices of the guides' example, valued.
-EconomicsScreen *valuedWindow(FlowHarness &h)
-{
-    if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdAvaliacaoEconomica")))
-        return nullptr;
-    auto *w = h.window<EconomicsScreen>("frmEconomia");
-    if (!w)
-        return nullptr;
-    typeValuationExample(w);
-    return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
-}
-
 BestRegimeScreen *openSearch(EconomicsScreen *w)
 {
     if (!w || !press(widget<QPushButton>(w, "cmdMelhorRegime")))
@@ -62,6 +50,19 @@ void typeSpace(BestRegimeScreen *s, const char *from, const char *to, const char
 void chooseObjective(BestRegimeScreen *s, const QString &label)
 {
     widget<QComboBox>(s, "cboObjectivo")->setCurrentIndex(widget<QComboBox>(s, "cboObjectivo")->findText(label));
+}
+
+// The finished planted stand's search over the small space, by NPV, done.
+BestRegimeScreen *searchedSmallSpace(FlowHarness &h)
+{
+    BestRegimeScreen *s = finishedPlantedStand(h) ? openSearch(valuedWindow(h)) : nullptr;
+    if (!s)
+        return nullptr;
+    typeSpace(s, "30", "42", "2", "10", "15", "20, 30", "16 18");
+    chooseObjective(s, QStringLiteral("VAL"));
+    if (!press(widget<QPushButton>(s, "cmdProcurar")))
+        return nullptr;
+    return QTest::qWaitFor([s] { return !s->searching(); }, kSearchTimeoutMs) ? s : nullptr;
 }
 
 // The same stand and prices as typed in the windows, for the optimizer called directly.
@@ -142,13 +143,8 @@ void BestRegimeScreenTest::buttonOnTheValuationWindow()
 void BestRegimeScreenTest::findsWhatTheOptimizerFinds()
 {
     FlowHarness h;
-    QVERIFY(finishedPlantedStand(h));
-    auto *s = openSearch(valuedWindow(h));
+    auto *s = searchedSmallSpace(h);
     QVERIFY(s);
-    typeSpace(s, "30", "42", "2", "10", "15", "20, 30", "16 18");
-    chooseObjective(s, QStringLiteral("VAL"));
-    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
-    QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), kSearchTimeoutMs);
     QVERIFY(h.fake.messages.shown.empty());
     QCOMPARE(widget<QProgressBar>(s, "barProgresso")->value(), 100);
     QVERIFY(widget<QPushButton>(s, "cmdGuardar")->isEnabled());
@@ -203,13 +199,8 @@ void BestRegimeScreenTest::cancelsALongSearch()
 void BestRegimeScreenTest::savesARegimeThatPlaysAgainToItsValue()
 {
     FlowHarness h;
-    QVERIFY(finishedPlantedStand(h));
-    auto *s = openSearch(valuedWindow(h));
+    auto *s = searchedSmallSpace(h);
     QVERIFY(s);
-    typeSpace(s, "30", "42", "2", "10", "15", "20, 30", "16 18");
-    chooseObjective(s, QStringLiteral("VAL"));
-    QVERIFY(press(widget<QPushButton>(s, "cmdProcurar")));
-    QTRY_VERIFY_WITH_TIMEOUT(!s->searching(), kSearchTimeoutMs);
     QVERIFY(widget<QTableView>(s, "GrelhaRegimes")->model()->rowCount() >= 2);
 
     // The second regime, chosen in the table.

@@ -40,6 +40,16 @@ void typeExample(CarbonScreen *w)
     typeInto(fieldBox(w, CarbonField::RoundwoodHalfLife), QStringLiteral("25"));
 }
 
+// The planted stand ended, its carbon window opened and the example counted.
+CarbonScreen *countedExample(FlowHarness &h)
+{
+    CarbonScreen *w = finishedPlantedStand(h) ? openCarbon(h) : nullptr;
+    if (!w)
+        return nullptr;
+    typeExample(w);
+    return press(widget<QPushButton>(w, "cmdCalcular")) ? w : nullptr;
+}
+
 QList<QPointF> linePoints(QChartView *view, const QString &name)
 {
     for (QAbstractSeries *s : view->chart()->series())
@@ -147,11 +157,8 @@ void CarbonScreenTest::accountOfTheSimulation()
 void CarbonScreenTest::refusesABadFactor()
 {
     FlowHarness h;
-    QVERIFY(finishedPlantedStand(h));
-    auto *w = openCarbon(h);
+    auto *w = countedExample(h);
     QVERIFY(w);
-    typeExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     typeInto(fieldBox(w, CarbonField::ExpansionFactor), QStringLiteral("1,3"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
@@ -169,11 +176,8 @@ void CarbonScreenTest::refusesABadFactor()
 void CarbonScreenTest::remembersTheFactors()
 {
     FlowHarness h;
-    QVERIFY(finishedPlantedStand(h));
-    auto *w = openCarbon(h);
+    auto *w = countedExample(h);
     QVERIFY(w);
-    typeExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.settings.values[QStringLiteral("carbono/halfLives.sawlog")], QStringLiteral("35"));
     QVERIFY(press(widget<QPushButton>(w, "cmdVoltar")));
 
@@ -187,11 +191,8 @@ void CarbonScreenTest::remembersTheFactors()
 void CarbonScreenTest::exportsAndPrints()
 {
     FlowHarness h;
-    QVERIFY(finishedPlantedStand(h));
-    auto *w = openCarbon(h);
+    auto *w = countedExample(h);
     QVERIFY(w);
-    typeExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("carbono"));
     QVERIFY(press(widget<QPushButton>(w, "cmdExportarTabela")));

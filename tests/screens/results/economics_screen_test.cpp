@@ -22,13 +22,6 @@ using namespace tavelo::testing;
 
 namespace {
 
-EconomicsScreen *openValuation(FlowHarness &h)
-{
-    if (!press(widget<QPushButton>(h.window<EndScreen>("Terminar"), "cmdAvaliacaoEconomica")))
-        return nullptr;
-    return h.window<EconomicsScreen>("frmEconomia");
-}
-
 QList<QPointF> linePoints(QChartView *view)
 {
     const auto series = view->chart()->series();
@@ -138,10 +131,8 @@ void EconomicsScreenTest::refusesABadValue()
 {
     FlowHarness h;
     QVERIFY(finishedPlantedStand(h));
-    auto *w = openValuation(h);
+    auto *w = valuedWindow(h);
     QVERIFY(w);
-    typeValuationExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     typeInto(fieldBox(w, EconomicField::RoundwoodPrice), QStringLiteral("30,5"));
     QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.messages.shown.size(), size_t(1));
@@ -161,10 +152,8 @@ void EconomicsScreenTest::remembersTheInputs()
 {
     FlowHarness h;
     QVERIFY(finishedPlantedStand(h));
-    auto *w = openValuation(h);
+    auto *w = valuedWindow(h);
     QVERIFY(w);
-    typeValuationExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
     QCOMPARE(h.fake.settings.values[QStringLiteral("economia/prices.sawlog")], QStringLiteral("45"));
     QCOMPARE(h.fake.settings.values[QStringLiteral("economia/discountRate")], QStringLiteral("3"));
     QVERIFY(press(widget<QPushButton>(w, "cmdVoltar")));
@@ -189,10 +178,8 @@ void EconomicsScreenTest::exportsTableAndCharts()
 {
     FlowHarness h;
     QVERIFY(finishedPlantedStand(h));
-    auto *w = openValuation(h);
+    auto *w = valuedWindow(h);
     QVERIFY(w);
-    typeValuationExample(w);
-    QVERIFY(press(widget<QPushButton>(w, "cmdCalcular")));
 
     h.fake.files.answer = h.dir.filePath(QStringLiteral("economia"));
     QVERIFY(press(widget<QPushButton>(w, "cmdExportarTabela")));
