@@ -28,6 +28,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 [ -x "$prefix/bin/tavelo" ] && [ -x "$prefix/bin/tavelo-cli" ] || fail "the programs were not installed"
 [ -f "$prefix/share/applications/tavelo.desktop" ] || fail "no desktop entry"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/tavelo.svg" ] || fail "no icon"
+[ -f "$prefix/share/man/man1/tavelo-cli.1" ] || fail "no manual page for tavelo-cli"
 chmod -R a-w "$work/prefix"
 
 # Root writes anywhere: run the program as an ordinary user then.

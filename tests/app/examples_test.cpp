@@ -25,6 +25,9 @@ TEST(Examples, InventoryAsCsvAndGeoPackageGivesTheSameRecords)
     EXPECT_EQ(readBytes(tmp / "gpkg" / "economics.csv"), readBytes(tmp / "csv" / "economics.csv"));
     for (const char *id : {"T01", "T02", "T03", "T04", "T05", "T06"})
         EXPECT_NE(record.find(std::string("\n") + id + ","), std::string::npos) << id << " has no record";
+    // Every stand simulated to its end: none refused, none ended by the model.
+    EXPECT_EQ(readBytes(tmp / "csv" / "errors.csv"), "id,status,title,text\n");
+    EXPECT_EQ(readBytes(tmp / "gpkg" / "errors.csv"), "id,status,title,text\n");
 }
 
 // The worked example of the README and the guides: the guide's rules on the
@@ -64,6 +67,21 @@ TEST(Examples, TheStandsBestRegimeReplaysToItsValue)
     ASSERT_EQ(replay.status, 0) << replay.err;
     EXPECT_NE(readBytes(tmp / "replay.json").find("\"npv\": " + npv), std::string::npos)
         << "ranked " << npv << ", replayed " << readBytes(tmp / "replay.json");
+}
+
+// The forest plan of the guides, from the shipped files: its value, and the
+// stand without an area left out.
+TEST(Examples, TheForestPlanIsWorthWhatTheGuidesSay)
+{
+    TempFolder tmp;
+    const CliRun r = runCli({"plan", (kSamples / "forest.csv").string(), "--space",
+                             (kSamples / "plan-space.json").string(), "--economics",
+                             (kSamples / "plan-economics.json").string(), "--horizon", "30", "--flow", "even:30",
+                             "--out", "plan"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("objective 141678.43 €"), std::string::npos) << r.err;
+    EXPECT_NE(readBytes(tmp / "plan" / "errors.csv").find("\nnoarea,"), std::string::npos);
 }
 
 } // namespace
