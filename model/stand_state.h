@@ -32,7 +32,32 @@ private:
 using RecordCell = std::variant<std::monostate, std::string, double>;
 
 inline constexpr int kRecordRows = 36;
-inline constexpr int kRecordColumns = 10;
+
+// The record's columns, in order: when and where the row was taken, then the
+// stand table's Total row from the trees on.
+enum class RecordColumn {
+    Year,
+    Age,
+    Code, // "AD" on the stand screen, "D" right after a thinning
+    Trees,
+    BasalArea,
+    Height,
+    TotalVolume,
+    RoundwoodVolume,
+    SawlogVolume,
+    FirewoodVolume,
+};
+inline constexpr int kRecordColumns = static_cast<int>(RecordColumn::FirewoodVolume) + 1;
+using RecordRow = std::array<RecordCell, kRecordColumns>;
+
+inline const RecordCell &recordCell(const RecordRow &row, RecordColumn column)
+{
+    return row[static_cast<size_t>(column)];
+}
+inline RecordCell &recordCell(RecordRow &row, RecordColumn column)
+{
+    return row[static_cast<size_t>(column)];
+}
 inline constexpr int kRecordMaxWritten = 34;
 
 // The stand state shared by every screen and the model for one simulation.
@@ -67,7 +92,7 @@ struct StandState {
 
     // Bookkeeping
     std::string logName;
-    std::array<std::array<RecordCell, kRecordColumns>, kRecordRows> record{};
+    std::array<RecordRow, kRecordRows> record{};
     int recordLast = -1;
     // Beside a record shown under bark, each row's volumes with bark (total,
     // roundwood, sawlog, fuelwood as the table would show them): the carbon

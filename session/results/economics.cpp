@@ -154,14 +154,14 @@ std::optional<std::vector<ValuationRow>> valuationRows(const StandState &state)
     for (int i = 0; i < n; ++i) {
         const auto &cells = state.record[i];
         ValuationRow r;
-        r.year = recordCellText(cells[0]);
-        r.ageText = recordCellText(cells[1]);
-        r.afterThinning = recordCellText(cells[2]) == "D";
+        r.year = recordText(cells, RecordColumn::Year);
+        r.ageText = recordText(cells, RecordColumn::Age);
+        r.afterThinning = recordText(cells, RecordColumn::Code) == "D";
         const auto age = parseNumber(r.ageText);
-        const auto total = parseNumber(recordCellText(cells[6]));
-        const auto roundwood = parseNumber(recordCellText(cells[7]));
-        const auto sawlog = parseNumber(recordCellText(cells[8]));
-        const auto firewood = parseNumber(recordCellText(cells[9]));
+        const auto total = parseNumber(recordText(cells, RecordColumn::TotalVolume));
+        const auto roundwood = parseNumber(recordText(cells, RecordColumn::RoundwoodVolume));
+        const auto sawlog = parseNumber(recordText(cells, RecordColumn::SawlogVolume));
+        const auto firewood = parseNumber(recordText(cells, RecordColumn::FirewoodVolume));
         if (!age || !total || !roundwood || !sawlog || !firewood)
             return std::nullopt;
         r.age = *age;

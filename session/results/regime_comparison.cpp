@@ -18,8 +18,8 @@ RegimeSeries regimeSeries(const std::string &name, const StandState &state)
     double removed = 0.0;
     const int rows = recordRowCount(state);
     for (int r = 0; r < rows; ++r) {
-        const double age = parseNumber(recordCellText(state.record[r][1])).value_or(0.0);
-        const double volume = parseNumber(recordCellText(state.record[r][6])).value_or(0.0);
+        const double age = parseNumber(recordText(state.record[r], RecordColumn::Age)).value_or(0.0);
+        const double volume = parseNumber(recordText(state.record[r], RecordColumn::TotalVolume)).value_or(0.0);
         if (!s.points.empty() && s.points.back().age == age) {
             // The stand left by a thinning at the same age.
             removed += s.points.back().standing - volume;

@@ -4,9 +4,16 @@
 
 namespace tavelo {
 
-const std::array<const char *, kRecordColumns> kRecordHeaders = {
-    "Ano", "Idade", "Cod", "NArv/ha", "ABasal(m2/ha)", "Altura(m)",
-    "V.Total(m3/ha)", "V.Rolaria(m3/ha)", "V.Madeira(m3/ha)", "V.Lenha(m3/ha)"};
+static_assert([] {
+    for (size_t c = 0; c < kRecordColumnNames.size(); ++c)
+        if (static_cast<size_t>(kRecordColumnNames[c].column) != c)
+            return false;
+    return true;
+}(), "the record's names are listed in column order");
+
+// The record continues the stand table's Total row from the trees on.
+static_assert(kRecordColumns - static_cast<int>(RecordColumn::Trees) ==
+              kStandTableColumns - static_cast<int>(TableColumn::Trees));
 
 std::optional<Message> recordStand(StandState &state, const StandTable &table, RecordSource source)
 {
@@ -24,18 +31,20 @@ std::optional<Message> recordStand(StandState &state, const StandTable &table, R
     if (k > kRecordMaxWritten)
         return std::nullopt;
 
-    auto &row = state.record[k];
+    RecordRow &row = state.record[k];
+    RecordCell &year = recordCell(row, RecordColumn::Year);
     if (state.currentYear.isText())
-        row[0] = state.currentYear.text();
+        year = state.currentYear.text();
     else if (state.currentYear.isNumber())
-        row[0] = state.currentYear.number();
+        year = state.currentYear.number();
     else
-        row[0] = std::string(); // a null year is written as an empty text
-    row[1] = state.standAge.value();
-    row[2] = std::string(source == RecordSource::StandScreen ? "AD" : "D");
+        year = std::string(); // a null year is written as an empty text
+    recordCell(row, RecordColumn::Age) = state.standAge.value();
+    recordCell(row, RecordColumn::Code) = std::string(source == RecordSource::StandScreen ? "AD" : "D");
     const TableRow &total = table.totalRow();
-    for (int c = 1; c < kStandTableColumns; ++c)
-        row[c + 2] = total[c];
+    constexpr int shift = static_cast<int>(RecordColumn::Trees) - static_cast<int>(TableColumn::Trees);
+    for (int c = static_cast<int>(TableColumn::Trees); c < kStandTableColumns; ++c)
+        row[static_cast<size_t>(c + shift)] = total[static_cast<size_t>(c)];
     return std::nullopt;
 }
 
@@ -52,8 +61,9 @@ int recordRowCount(const StandState &state)
 {
     int n = 0;
     // The summary reads up to index 34; rows 34 and 35 are never written.
-    while (n < kRecordRows - 1 && !std::holds_alternative<std::monostate>(state.record[n][0]) &&
-           !recordCellText(state.record[n][0]).empty())
+    while (n < kRecordRows - 1 &&
+           !std::holds_alternative<std::monostate>(recordCell(state.record[n], RecordColumn::Year)) &&
+           !recordText(state.record[n], RecordColumn::Year).empty())
         ++n;
     return n;
 }

@@ -9,8 +9,33 @@
 
 namespace tavelo {
 
-// The ten column headers of a record row, as the summary table shows them.
-extern const std::array<const char *, kRecordColumns> kRecordHeaders;
+// Each record column's heading, as the summary table shows it, and its name
+// where results are stored (CSV files, databases).
+struct RecordColumnName {
+    RecordColumn column;
+    const char *heading;
+    const char *stored;
+};
+inline constexpr std::array<RecordColumnName, kRecordColumns> kRecordColumnNames = {{
+    {RecordColumn::Year, "Ano", "year"},
+    {RecordColumn::Age, "Idade", "age"},
+    {RecordColumn::Code, "Cod", "code"},
+    {RecordColumn::Trees, "NArv/ha", "trees"},
+    {RecordColumn::BasalArea, "ABasal(m2/ha)", "basal_area"},
+    {RecordColumn::Height, "Altura(m)", "height"},
+    {RecordColumn::TotalVolume, "V.Total(m3/ha)", "v_total"},
+    {RecordColumn::RoundwoodVolume, "V.Rolaria(m3/ha)", "v_roundwood"},
+    {RecordColumn::SawlogVolume, "V.Madeira(m3/ha)", "v_sawlog"},
+    {RecordColumn::FirewoodVolume, "V.Lenha(m3/ha)", "v_firewood"},
+}};
+
+// The headings alone, in column order.
+inline constexpr std::array<const char *, kRecordColumns> kRecordHeaders = [] {
+    std::array<const char *, kRecordColumns> headings{};
+    for (size_t c = 0; c < headings.size(); ++c)
+        headings[c] = kRecordColumnNames[c].heading;
+    return headings;
+}();
 
 // Which screen adds the row: the stand structure screen ("AD") or the
 // after-thinning screen ("D"); the limit message differs between them.
@@ -22,6 +47,10 @@ std::optional<Message> recordStand(StandState &state, const StandTable &table, R
 
 // The text form of a record cell, as the summary shows it.
 std::string recordCellText(const RecordCell &cell);
+inline std::string recordText(const RecordRow &row, RecordColumn column)
+{
+    return recordCellText(recordCell(row, column));
+}
 // The number of filled rows (the reader stops at the first empty year cell).
 int recordRowCount(const StandState &state);
 void clearRecord(StandState &state);

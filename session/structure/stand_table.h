@@ -9,8 +9,24 @@
 
 namespace tavelo {
 
-inline constexpr int kStandTableColumns = 8;
+// The stand table's columns, in order.
+enum class TableColumn {
+    DiameterClass,
+    Trees,
+    BasalArea,
+    Height,
+    TotalVolume,
+    RoundwoodVolume,
+    SawlogVolume,
+    FirewoodVolume,
+};
+inline constexpr int kStandTableColumns = static_cast<int>(TableColumn::FirewoodVolume) + 1;
 using TableRow = std::array<std::string, kStandTableColumns>;
+
+inline const std::string &tableCell(const TableRow &row, TableColumn column)
+{
+    return row[static_cast<size_t>(column)];
+}
 
 // Column headers and widths (twips) of the stand table grid.
 extern const std::array<const char *, kStandTableColumns> kStandTableHeaders;
