@@ -116,8 +116,8 @@ StandChartsScreen::StandChartsScreen(AppContext &ctx)
 {
     const auto &stand = ctx.simulation.standTable();
     showStand(stand);
-    // The year typed on the options screen: the simulation's first year.
-    txtAno->setText(qs(ctx.entries.yearText));
+    // The shown stand's own year, as its stand screen and the record give it.
+    txtAno->setText(qs(stand ? stand->txtAno : ctx.entries.yearText));
 
     const StandTable none;
     const StandTable &t = stand ? *stand : none;
@@ -135,7 +135,7 @@ ThinningChartScreen::ThinningChartScreen(AppContext &ctx)
 {
     const auto &after = ctx.simulation.thinnedTable();
     showStand(after);
-    txtAno->setText(qs(ctx.entries.yearText));
+    txtAno->setText(qs(after ? after->txtAno : ctx.entries.yearText));
     if (after)
         lblCDesbaste->setText(qs(after->lblDesbasteMS));
 

@@ -157,6 +157,8 @@ private slots:
     void summaryShowsTheRecord();
     void standCharts();
     void thinningChart();
+    void chartsShowTheStandsYear_data();
+    void chartsShowTheStandsYear();
     void windowsHandBack_data();
     void windowsHandBack();
     void prints_data();
@@ -361,8 +363,8 @@ void ResultsFlowTest::standCharts()
     QCOMPARE(widget<QLabel>(charts, "txtADom")->text(), widget<QLabel>(f5, "txtADom")->text());
     QCOMPARE(widget<QLabel>(charts, "txtCQualidd")->text(), widget<QLabel>(f5, "txtCQualidd")->text());
     QCOMPARE(widget<QLabel>(charts, "txtDmedio")->text(), widget<QLabel>(f5, "txtDmedio")->text());
-    // The year typed on the options screen, while the stand is 10 years on.
-    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2026"));
+    // The stand's own year, 10 years on from the year typed on the options screen.
+    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2036"));
     QCOMPARE(widget<QLabel>(f5, "txtAno")->text(), QStringLiteral("2036"));
     QCOMPARE(widget<QPushButton>(charts, "cmdVoltar")->text(), QStringLiteral("Voltar à simulação"));
     QVERIFY(widget<QPushButton>(charts, "cmdImprimir")->text().isEmpty() && !widget<QPushButton>(charts, "cmdImprimir")->icon().isNull());
@@ -414,7 +416,7 @@ void ResultsFlowTest::thinningChart()
     QCOMPARE(widget<QLabel>(charts, "lblCDesbaste")->text(), QStringLiteral("Pelo baixo com 17 m2 de área basal residual"));
     QCOMPARE(widget<QLabel>(charts, "txtIdade")->text(), widget<QLabel>(f7, "txtIdade")->text());
     QCOMPARE(widget<QLabel>(charts, "txtDmedio")->text(), widget<QLabel>(f7, "txtDmedio")->text());
-    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2026"));
+    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), QStringLiteral("2036"));
     QVERIFY(!charts->findChild<QChartView *>(QStringLiteral("MSChart2")));
 
     // The classes before the thinning, with the trees left where a class remains.
@@ -441,6 +443,45 @@ void ResultsFlowTest::thinningChart()
     QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Horizontal), QStringLiteral("Classe Dap (cm)"));
     QCOMPARE(axisTitle(widget<QChartView>(charts, "MSChart1"), Qt::Vertical), QStringLiteral("Nº de Árvores (nº/ha)"));
     QCOMPARE(widget<QChartView>(charts, "MSChart1")->chart()->legend()->alignment(), Qt::Alignment(Qt::AlignTop));
+}
+
+// A stand planted at 12 years in 2026: each chart window shows the year of the
+// stand it draws, the year its stand screen and the record's row give it.
+void ResultsFlowTest::chartsShowTheStandsYear_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<bool>("afterThinning");
+    QTest::addColumn<QString>("age");
+    QTest::addColumn<QString>("year");
+    QTest::newRow("stand at 22") << "p p" << false << "22" << "2036";
+    QTest::newRow("thinned at 22") << "p p b17" << true << "22" << "2036";
+    QTest::newRow("stand at 27, thinned at 22") << "p p b17 p" << false << "27" << "2041";
+    QTest::newRow("thinned at 27") << "p p b17 p m30" << true << "27" << "2041";
+}
+
+void ResultsFlowTest::chartsShowTheStandsYear()
+{
+    QFETCH(QString, steps);
+    QFETCH(bool, afterThinning);
+    QFETCH(QString, age);
+    QFETCH(QString, year);
+    FlowHarness h;
+    const Scenario s = plantedWith(steps);
+    QVERIFY(h.enterStand(s));
+    QVERIFY(h.playAll(s));
+    QWidget *charts = nullptr;
+    if (afterThinning) {
+        QVERIFY(press(widget<QPushButton>(h.form7(), "cmdVGrafico")));
+        charts = h.window<ThinningChartScreen>("Form9");
+    } else {
+        QVERIFY(press(widget<QPushButton>(h.form5(), "cmdVGraficos")));
+        charts = h.window<StandChartsScreen>("Form8");
+    }
+    QVERIFY(charts && charts->isVisible());
+    QCOMPARE(widget<QLabel>(charts, "txtIdade")->text(), age);
+    QCOMPARE(widget<QLabel>(charts, "txtAno")->text(), year);
+    // The record's last row is the stand drawn, with the same year.
+    QCOMPARE(h.recordCell(h.recordRows() - 1, 0), year);
 }
 
 void ResultsFlowTest::windowsHandBack_data()
