@@ -44,9 +44,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavelo"));
     QApplication::setApplicationVersion(QString::fromLatin1(tavelo::kProgramVersionShort));
-    // The message boxes' and dialogs' own buttons in the user's language where Qt has it.
+    // The message boxes' and dialogs' own texts in Portuguese, as the rest of
+    // the program, whatever the desktop's language.
     QTranslator qtTexts;
-    if (tavelo::loadQtTranslations(qtTexts, QLocale::system()))
+    if (tavelo::loadQtTranslations(qtTexts))
         QApplication::installTranslator(&qtTexts);
     tavelo::initPictures();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavelo/app_icon.png")));

@@ -53,6 +53,8 @@ QString WidgetFileDialogService::openFileName(QWidget *parent, const QString &ti
 {
     QFileDialog dialog(parent, title, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt's own dialog speaks the program's Portuguese; a desktop's would speak its own language.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -66,6 +68,7 @@ QString WidgetFileDialogService::saveFileName(QWidget *parent, const QString &ti
     const QString qtFilter = filter.section(QLatin1Char('|'), 0, 0);
     QFileDialog dialog(parent, title, QString(), qtFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

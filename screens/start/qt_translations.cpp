@@ -5,12 +5,11 @@
 
 namespace tavelo {
 
-bool loadQtTranslations(QTranslator &translator, const QLocale &locale)
+bool loadQtTranslations(QTranslator &translator)
 {
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (translator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
-        return true;
-    return locale.language() == QLocale::Portuguese && translator.load(QStringLiteral("qtbase_pt_BR"), folder);
+    return translator.load(QStringLiteral("qtbase_pt_PT"), folder) ||
+           translator.load(QStringLiteral("qtbase_pt_BR"), folder);
 }
 
 } // namespace tavelo

@@ -1,19 +1,18 @@
 #pragma once
 
-// Qt's own texts (the buttons of the message boxes, the save dialog and the
-// print dialog) in the user's language, from the translations Debian ships in
-// qt6-translations-l10n.
-
-#include <QLocale>
+// Qt's own texts (the buttons of the message boxes, the file dialogs and the
+// print dialog) in Portuguese, from the translations Debian ships in
+// qt6-translations-l10n. The program speaks Portuguese whatever the desktop's
+// language, so Qt's texts do too.
 
 class QTranslator;
 
 namespace tavelo {
 
-// Loads Qt's translation for `locale` into `translator`; a Portuguese locale
-// without its own variant (Portugal has none for Qt 6) gets the Brazilian one,
-// whose buttons read "Sim", "Não", "Cancelar" and "Imprimir" as in Portugal.
-// False when no translation is found; the texts then stay in English.
-bool loadQtTranslations(QTranslator &translator, const QLocale &locale);
+// Loads Qt's Portuguese translation into `translator`: Portugal's own when Qt
+// has one, else the Brazilian one, whose buttons read "Sim", "Não", "Cancelar"
+// and "Imprimir" as in Portugal. False when neither is found; the texts then
+// stay in English.
+bool loadQtTranslations(QTranslator &translator);
 
 } // namespace tavelo

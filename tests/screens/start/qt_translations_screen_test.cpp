@@ -1,8 +1,9 @@
-// Qt's own texts under a Portuguese desktop (pt_PT.UTF-8): loaded the way the
-// program loads them, the question box's buttons read "Sim" and "Não", and
-// the save and print dialogs' buttons are Portuguese too. Each check first
-// reads the English texts without the translation, so it can only pass
-// because the translation is there.
+// Qt's own texts in Portuguese whatever the desktop's language: loaded the way
+// the program loads them, the question box's buttons read "Sim" and "Não",
+// and the file and print dialogs speak Portuguese too. Each check first reads
+// the English texts without the translation, so it can only pass because the
+// translation is there. Every desktop language is played in a fresh process
+// of its own, as the program would start under it.
 
 #include "screens/shell/app_context.h"
 #include "screens/start/qt_translations.h"
@@ -15,7 +16,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QLabel>
 #include <QPrinter>
+#include <QProcess>
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
@@ -79,7 +82,9 @@ QStringList saveDialogButtons()
     bool seen = false;
     whenShown<QFileDialog>(
         [&](QFileDialog *d) {
-            if (auto *box = d->findChild<QDialogButtonBox *>())
+            if (!d->testOption(QFileDialog::DontUseNativeDialog))
+                texts = QStringList{QStringLiteral("(the desktop's own dialog)")};
+            else if (auto *box = d->findChild<QDialogButtonBox *>())
                 texts = buttonTexts(box->buttons());
         },
         [](QFileDialog *d) { d->reject(); }, seen);
@@ -88,6 +93,33 @@ QStringList saveDialogButtons()
                                               QStringLiteral("Simulacao.txt"), QStringLiteral("text (*.txt)|*.txt"));
     if (!seen || !chosen.isEmpty())
         return {QStringLiteral("(the dialog was not cancelled)")};
+    return texts;
+}
+
+// The open dialog's captions ("Look in:", "File name:", "Files of type:") and
+// buttons, checking that it is Qt's own dialog, which the translation reaches.
+QStringList openDialogTexts()
+{
+    QStringList texts;
+    bool seen = false;
+    bool qtsOwn = false;
+    whenShown<QFileDialog>(
+        [&](QFileDialog *d) {
+            qtsOwn = d->testOption(QFileDialog::DontUseNativeDialog);
+            for (const char *name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                if (auto *label = d->findChild<QLabel *>(QLatin1String(name)))
+                    texts << label->text().remove(QLatin1Char('&'));
+            if (auto *box = d->findChild<QDialogButtonBox *>())
+                texts << buttonTexts(box->buttons());
+        },
+        [](QFileDialog *d) { d->reject(); }, seen);
+    WidgetFileDialogService files;
+    const QString chosen =
+        files.openFileName(nullptr, QStringLiteral("Abrir regime"), QStringLiteral("Regimes (*.json)"));
+    if (!seen || !chosen.isEmpty())
+        return {QStringLiteral("(the dialog was not cancelled)")};
+    if (!qtsOwn)
+        return {QStringLiteral("(the desktop's own dialog, which Qt's translation does not reach)")};
     return texts;
 }
 
@@ -113,32 +145,40 @@ QStringList printDialogButtons()
 class QtTranslationsScreenTest : public QObject {
     Q_OBJECT
 private slots:
-    void portugueseDesktop();
+    void desktopLanguage();
     void questionBox();
     void saveDialog();
+    void openDialog();
     void printDialog();
+    void everyDesktopLanguage_data();
+    void everyDesktopLanguage();
     void cleanup();
 
 private:
     // Installs Qt's translation the way the program does at start.
     void installAsTheProgramDoes()
     {
-        QVERIFY2(loadQtTranslations(translator_, QLocale::system()),
+        QVERIFY2(loadQtTranslations(translator_),
                  "no Qt translation for Portuguese: is qt6-translations-l10n installed?");
         QVERIFY(QCoreApplication::installTranslator(&translator_));
     }
     QTranslator translator_;
 };
 
+// The desktop language the process was started under: pt_PT as ctest starts
+// it, or the one everyDesktopLanguage names.
+constexpr const char *kDesktopVariable = "TAVELO_TEST_DESKTOP_LANGUAGE";
+
 void QtTranslationsScreenTest::cleanup()
 {
     QCoreApplication::removeTranslator(&translator_);
 }
 
-void QtTranslationsScreenTest::portugueseDesktop()
+void QtTranslationsScreenTest::desktopLanguage()
 {
-    QCOMPARE(QLocale::system().name(), QStringLiteral("pt_PT"));
-    QCOMPARE(QLocale::system().language(), QLocale::Portuguese);
+    const QString expected = qEnvironmentVariableIsSet(kDesktopVariable) ? qEnvironmentVariable(kDesktopVariable)
+                                                                          : QStringLiteral("pt_PT");
+    QCOMPARE(QLocale::system().name(), expected);
 }
 
 void QtTranslationsScreenTest::questionBox()
@@ -159,11 +199,53 @@ void QtTranslationsScreenTest::saveDialog()
              qPrintable(texts.join(QLatin1Char('|'))));
 }
 
+void QtTranslationsScreenTest::openDialog()
+{
+    QCOMPARE(openDialogTexts(), (QStringList{"Look in:", "File name:", "Files of type:", "Cancel", "Open"}));
+    installAsTheProgramDoes();
+    const QStringList texts = openDialogTexts();
+    const QString shown = texts.join(QLatin1Char('|'));
+    QCOMPARE(texts.size(), 5);
+    for (const char *english : {"Look in:", "File name:", "Files of type:", "Open"})
+        QVERIFY2(!texts.contains(QLatin1String(english)), qPrintable(shown));
+    QVERIFY2(texts.contains(QStringLiteral("Cancelar")) && texts.contains(QStringLiteral("Abrir")), qPrintable(shown));
+}
+
 void QtTranslationsScreenTest::printDialog()
 {
     QCOMPARE(printDialogButtons(), (QStringList{"Cancel", "Options >>", "Print"}));
     installAsTheProgramDoes();
     QCOMPARE(printDialogButtons(), (QStringList{"Cancelar", "Imprimir", QStringLiteral("Opções >>")}));
+}
+
+// The checks above in a fresh process started under each desktop language,
+// as the program would be.
+void QtTranslationsScreenTest::everyDesktopLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("systemName");
+    QTest::newRow("C") << "C" << "C";
+    QTest::newRow("en_US") << "en_US" << "en_US";
+    QTest::newRow("pt_PT") << "pt_PT" << "pt_PT";
+    QTest::newRow("pt_BR") << "pt_BR" << "pt_BR";
+}
+
+void QtTranslationsScreenTest::everyDesktopLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, systemName);
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(kDesktopVariable), systemName);
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("QtTranslationsScreenTest"), QStringLiteral("--locale"), locale,
+               QStringLiteral("desktopLanguage"), QStringLiteral("questionBox"), QStringLiteral("saveDialog"),
+               QStringLiteral("openDialog"), QStringLiteral("printDialog")});
+    QVERIFY(run.waitForFinished(120000));
+    const QByteArray output = run.readAll();
+    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, output.constData());
 }
 
 TAVELO_QTEST_CLASS(QtTranslationsScreenTest)
