@@ -1,5 +1,8 @@
 #include "inventory_screen.h"
 
+#include "colour_classes.h"
+#include "regime_check.h"
+
 #include "inventory/batch.h"
 #include "inventory/gdal_inventory.h"
 #include "inventory/results_db.h"
@@ -9,14 +12,11 @@
 #include "screens/shell/app_context.h"
 #include "session/structure/sim_record.h"
 
-#include <ogr_geometry.h>
-
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
-#include <QGraphicsScene>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -29,7 +29,6 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +59,34 @@ QString regimeDescription(const Regime &r)
            (r.economics ? QStringLiteral(", com avaliação económica") : QString());
 }
 
+// A value of the regime that no stand could take, naming its key.
+QString regimeProblemText(const RegimeProblem &problem)
+{
+    return QStringLiteral("O valor de \"%1\" no regime é inválido: %2").arg(qs(problem.keyPath), qs(problem.text));
+}
+
+// Why an inventory cannot be used, around what its reader said (in English
+// for now: this sentence is the one place that shows it).
+Message inventoryProblem(const QString &file, const std::string &readerText)
+{
+    return Message::error("Inventário", "Não é possível usar o inventário " + file.toStdString() +
+                                            ". O leitor do ficheiro diz: " + readerText);
+}
+
+// A stand's status in the list of refused or ended stands.
+QString statusText(const std::string &status)
+{
+    if (status == "refused")
+        return QStringLiteral("recusado");
+    if (status == "ended")
+        return QStringLiteral("terminado pelo modelo");
+    if (status == "malformed")
+        return QStringLiteral("linha inválida");
+    if (status == "log-failed")
+        return QStringLiteral("registo não escrito");
+    return qs(status);
+}
+
 const QString kInventoryFilter =
     QStringLiteral("Inventários (*.gpkg *.shp *.geojson *.json *.fgb *.sqlite *.db *.csv);;GeoPackage (*.gpkg);;"
                    "Shapefile (*.shp);;GeoJSON (*.geojson *.json);;FlatGeobuf (*.fgb);;SQLite (*.sqlite *.db);;"
@@ -79,11 +106,6 @@ constexpr Column kColumns[] = {
 constexpr int kNpvColumn = 8;
 constexpr int kCarbonColumn = 9;
 
-// Five classes from light to dark green.
-const QColor kClassColours[] = {QColor(237, 248, 233), QColor(186, 228, 179), QColor(116, 196, 118),
-                                QColor(49, 163, 84), QColor(0, 109, 44)};
-const QColor kNoValue(200, 200, 200);
-
 QString cellOf(const StandOutcome &s, int recordColumn)
 {
     if (recordColumn == -1)
@@ -93,46 +115,6 @@ QString cellOf(const StandOutcome &s, int recordColumn)
     if (recordColumn == -3)
         return s.carbon ? qs(s.carbon->balance) : QString();
     return s.record.empty() ? QString() : qs(s.record.back()[recordColumn]);
-}
-
-void addRing(QPainterPath &path, const OGRLinearRing *ring)
-{
-    if (!ring || ring->getNumPoints() == 0)
-        return;
-    path.moveTo(ring->getX(0), ring->getY(0));
-    for (int i = 1; i < ring->getNumPoints(); ++i)
-        path.lineTo(ring->getX(i), ring->getY(i));
-    path.closeSubpath();
-}
-
-void addPolygon(QPainterPath &path, const OGRPolygon *polygon)
-{
-    addRing(path, polygon->getExteriorRing());
-    for (int i = 0; i < polygon->getNumInteriorRings(); ++i)
-        addRing(path, polygon->getInteriorRing(i));
-}
-
-// The stand's outline; points and lines get a small square each.
-QPainterPath outline(const StandGeometry &g)
-{
-    QPainterPath path;
-    path.setFillRule(Qt::OddEvenFill);
-    OGRGeometry *geometry = nullptr;
-    if (OGRGeometryFactory::createFromWkb(g.wkb.data(), nullptr, &geometry, g.wkb.size()) != OGRERR_NONE ||
-        !geometry)
-        return path;
-    const std::unique_ptr<OGRGeometry> owned(geometry);
-    const OGRwkbGeometryType type = wkbFlatten(geometry->getGeometryType());
-    if (type == wkbPolygon) {
-        addPolygon(path, geometry->toPolygon());
-    } else if (type == wkbMultiPolygon) {
-        for (const OGRPolygon *p : *geometry->toMultiPolygon())
-            addPolygon(path, p);
-    } else {
-        const double side = std::max({g.maxX - g.minX, g.maxY - g.minY, 1.0});
-        path.addRect(QRectF(g.minX, g.minY, side, side));
-    }
-    return path;
 }
 
 class Collector : public ResultSink {
@@ -163,35 +145,31 @@ template <typename W> W *named(W *w, const char *name, const QString &accessible
 } // namespace
 
 struct InventoryScreen::RunOutput {
+    QString inventory;
+    QString layer;
+    std::string regime;
     std::vector<StandOutcome> stands;
+    std::vector<MapOutline> outlines; // by stand
     BatchSummary summary;
     std::optional<MapLayer> map;
     std::string error; // why the run could not be done
 };
 
-StandMapView::StandMapView(QWidget *parent) : QGraphicsView(parent)
-{
-    setDragMode(QGraphicsView::ScrollHandDrag);
-    setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
-    setRenderHint(QPainter::Antialiasing);
-    // Map coordinates grow northwards.
-    setTransform(QTransform::fromScale(1, -1));
-}
-
-void StandMapView::fit()
-{
-    if (scene() && !scene()->itemsBoundingRect().isEmpty())
-        fitInView(scene()->itemsBoundingRect().marginsAdded(QMarginsF(10, 10, 10, 10)), Qt::KeepAspectRatio);
-}
-
-void StandMapView::wheelEvent(QWheelEvent *event)
-{
-    const double factor = std::pow(1.0015, event->angleDelta().y());
-    scale(factor, factor);
-    event->accept();
-}
+struct InventoryScreen::OutlinesRead {
+    std::vector<MapOutline> stands;
+    std::string error; // why a row could not be read
+};
 
 InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
+{
+    buildWindow();
+    connectControls();
+    restoreLastFiles();
+    setRunning(false);
+    colour();
+}
+
+void InventoryScreen::buildWindow()
 {
     setObjectName(QStringLiteral("frmInventario"));
     setWindowTitle(QStringLiteral("Simulação de Inventário"));
@@ -271,8 +249,6 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     rightLayout->addLayout(mapRow);
     auto *mapAndLegend = new QHBoxLayout;
     mapa = named(new StandMapView(right), "mapa", QStringLiteral("Mapa dos povoamentos"));
-    scene_ = new QGraphicsScene(mapa);
-    mapa->setScene(scene_);
     legenda = named(new QWidget(right), "legenda", QStringLiteral("Legenda do mapa"));
     legenda->setMinimumWidth(150);
     legendLayout_ = new QVBoxLayout(legenda);
@@ -301,10 +277,14 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
             cboCor->addItem(QString::fromUtf8(c.caption), c.recordColumn);
     cboCor->addItem(QString::fromUtf8(kColumns[kNpvColumn].caption), -2);
     cboCor->addItem(QString::fromUtf8(kColumns[kCarbonColumn].caption), -3);
+}
 
+void InventoryScreen::connectControls()
+{
     connect(cmdAbrirInventario, &QPushButton::clicked, this, &InventoryScreen::chooseInventory);
+    connect(txtInventario, &QLineEdit::editingFinished, this, &InventoryScreen::inventoryTyped);
+    connect(cboCamada, &QComboBox::activated, this, &InventoryScreen::layerChosen);
     connect(cmdAbrirRegime, &QPushButton::clicked, this, &InventoryScreen::chooseRegime);
-    connect(txtInventario, &QLineEdit::editingFinished, this, &InventoryScreen::inventoryChanged);
     connect(txtRegime, &QLineEdit::editingFinished, this, &InventoryScreen::regimeChanged);
     connect(cmdEscreverRegime, &QPushButton::clicked, this, &InventoryScreen::writeRegime);
     connect(cboRegimesRecentes, &QComboBox::activated, this, &InventoryScreen::recentRegimeChosen);
@@ -313,37 +293,41 @@ InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
     connect(cboCor, &QComboBox::currentIndexChanged, this, &InventoryScreen::colour);
     connect(cmdAjustar, &QPushButton::clicked, mapa, &StandMapView::fit);
     connect(tblResultados, &QTableWidget::itemSelectionChanged, this, &InventoryScreen::tableSelectionChanged);
-    connect(scene_, &QGraphicsScene::selectionChanged, this, &InventoryScreen::mapSelectionChanged);
+    connect(lstProblemas, &QListWidget::itemSelectionChanged, this, &InventoryScreen::problemChosen);
+    connect(mapa, &StandMapView::standPicked, this, &InventoryScreen::pickStand);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &InventoryScreen::showLog);
     connect(cmdGuardar, &QPushButton::clicked, this, &InventoryScreen::save);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
+}
 
-    // The files of the last run, when they are still there.
-    if (ctx_.services.settings) {
-        const QString inventory = ctx_.services.settings->value(kLastInventory).value_or(QString());
-        const QString regime = ctx_.services.settings->value(kLastRegime).value_or(QString());
-        if (!inventory.isEmpty() && QFileInfo::exists(inventory)) {
-            txtInventario->setText(inventory);
-            inventoryChanged();
-            const int layer = cboCamada->findText(ctx_.services.settings->value(kLastLayer).value_or(QString()));
-            if (layer >= 0)
-                cboCamada->setCurrentIndex(layer);
-        }
-        if (!regime.isEmpty() && QFileInfo::exists(regime)) {
-            txtRegime->setText(regime);
-            regimeChanged();
-        }
-        for (const QString &f : ctx_.services.settings->value(kRecentRegimes).value_or(QString()).split(u'\n'))
-            if (!f.isEmpty() && QFileInfo::exists(f))
-                cboRegimesRecentes->addItem(f);
+// The files of the last run, when they are still there and still read.
+void InventoryScreen::restoreLastFiles()
+{
+    if (!ctx_.services.settings)
+        return;
+    const QString inventory = ctx_.services.settings->value(kLastInventory).value_or(QString());
+    const QString regime = ctx_.services.settings->value(kLastRegime).value_or(QString());
+    if (!inventory.isEmpty() && QFileInfo::exists(inventory)) {
+        const QString layer = ctx_.services.settings->value(kLastLayer).value_or(QString());
+        if (!useInventory(inventory, layer.isEmpty() ? std::nullopt : std::optional<QString>(layer), true))
+            useInventory(inventory, std::nullopt, true);
     }
-    setRunning(false);
+    if (!regime.isEmpty() && QFileInfo::exists(regime)) {
+        txtRegime->setText(regime);
+        regimeChanged();
+    }
+    for (const QString &f : ctx_.services.settings->value(kRecentRegimes).value_or(QString()).split(u'\n'))
+        if (!f.isEmpty() && QFileInfo::exists(f))
+            cboRegimesRecentes->addItem(f);
 }
 
 InventoryScreen::~InventoryScreen()
 {
-    // The scene goes after the table it would update.
-    disconnect(scene_, nullptr, this, nullptr);
+    // The controls go after this part of the window: a box losing its focus,
+    // the map's selection, must not reach it.
+    for (QObject *control : findChildren<QObject *>())
+        disconnect(control, nullptr, this, nullptr);
+    stopReadingOutlines();
     stop_ = true;
     if (worker_.joinable())
         worker_.join();
@@ -355,7 +339,135 @@ void InventoryScreen::chooseInventory()
     if (f.isEmpty())
         return;
     txtInventario->setText(f);
-    inventoryChanged();
+    useInventory(f, std::nullopt, false);
+}
+
+void InventoryScreen::inventoryTyped()
+{
+    // An empty box leaves the choice to "Simular", which asks for one.
+    if (txtInventario->text().isEmpty() || txtInventario->text() == inventory_)
+        return;
+    useInventory(txtInventario->text(), std::nullopt, false);
+}
+
+void InventoryScreen::layerChosen()
+{
+    if (cboCamada->currentText() != layer_)
+        useInventory(inventory_, cboCamada->currentText(), false);
+}
+
+bool InventoryScreen::useInventory(const QString &file, std::optional<QString> layer, bool quiet)
+{
+    const std::filesystem::path path = file.toStdString();
+    QStringList layers;
+    std::unique_ptr<InventorySource> source;
+    try {
+        // A GIS dataset's layers: "stands" unless another is asked for, else the first.
+        if (gdalReadsInventory(path)) {
+            for (const std::string &name : gdalLayerNames(path))
+                layers << qs(name);
+            if (!layer || !layers.contains(*layer))
+                layer = layers.contains(QStringLiteral("stands")) || layers.isEmpty() ? QStringLiteral("stands")
+                                                                                       : layers.first();
+        } else {
+            layer = QString();
+        }
+        source = openInventory(path, layer->toStdString());
+        inventoryStands_ = source->count();
+    } catch (const std::exception &e) {
+        // The inventory before stays, with its results.
+        txtInventario->setText(inventory_);
+        cboCamada->clear();
+        cboCamada->addItems(layers_);
+        cboCamada->setCurrentIndex(std::max<qsizetype>(0, layers_.indexOf(layer_)));
+        cboCamada->setEnabled(!running() && cboCamada->count() > 1);
+        if (!quiet)
+            ctx_.show(this, inventoryProblem(file, e.what()));
+        return false;
+    }
+    txtInventario->setText(file);
+    cboCamada->clear();
+    cboCamada->addItems(layers);
+    cboCamada->setCurrentIndex(std::max<qsizetype>(0, layers.indexOf(*layer)));
+    cboCamada->setEnabled(!running() && cboCamada->count() > 1);
+    if (file == inventory_ && *layer == layer_)
+        return true;
+    inventory_ = file;
+    layer_ = *layer;
+    layers_ = layers;
+    // Results are shown only beside the inventory they came from.
+    if (!stands_.empty() && (ranInventory_ != inventory_ || ranLayer_ != layer_))
+        clearResults();
+    if (stands_.empty()) {
+        mapa->setOutlines({});
+        readOutlines(std::move(source));
+        lblResumo->setText(QStringLiteral("Inventário com %1 povoamentos, por simular.").arg(inventoryStands_));
+        summary_ = lblResumo->text();
+    }
+    return true;
+}
+
+void InventoryScreen::clearResults()
+{
+    stands_.clear();
+    map_.reset();
+    valued_ = withCarbon_ = false;
+    pickedStand_ = -1;
+    ranInventory_.clear();
+    ranLayer_.clear();
+    ranRegime_.clear();
+    fillTable();
+    fillProblems();
+    pbProgresso->setRange(0, 1);
+    pbProgresso->setValue(0);
+    setRunning(running());
+}
+
+// The outlines are read apart from the window: a large inventory takes a while.
+void InventoryScreen::readOutlines(std::unique_ptr<InventorySource> source)
+{
+    stopReadingOutlines();
+    stopOutlines_ = false;
+    const int generation = ++outlinesGeneration_;
+    outlineWorker_ = std::thread([this, generation, source = std::move(source)]() mutable {
+        auto read = std::make_shared<OutlinesRead>();
+        try {
+            InventoryRow row;
+            while (!stopOutlines_ && source->next(row))
+                read->stands.push_back({qs(row.rawId), outlineOf(row.geometry)});
+        } catch (const std::exception &e) {
+            read->error = e.what();
+        }
+        source.reset(); // closed on the thread that read it
+        QMetaObject::invokeMethod(this, [this, generation, read] { outlinesRead(generation, read); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void InventoryScreen::stopReadingOutlines()
+{
+    ++outlinesGeneration_; // what the stopped read posts is not wanted
+    stopOutlines_ = true;
+    if (outlineWorker_.joinable())
+        outlineWorker_.join();
+}
+
+void InventoryScreen::outlinesRead(int generation, const std::shared_ptr<OutlinesRead> &read)
+{
+    // A read stopped for a later choice was joined then.
+    if (generation != outlinesGeneration_)
+        return;
+    outlineWorker_.join();
+    if (!read->error.empty()) {
+        ctx_.show(this, inventoryProblem(inventory_, read->error));
+        return;
+    }
+    // A run's own map may already be there.
+    if (!stands_.empty())
+        return;
+    mapa->setOutlines(read->stands);
+    pickedStand_ = -1;
+    colour();
 }
 
 void InventoryScreen::chooseRegime()
@@ -366,27 +478,6 @@ void InventoryScreen::chooseRegime()
         return;
     txtRegime->setText(f);
     regimeChanged();
-}
-
-// The layer list of a GIS inventory; several layers let the user choose.
-void InventoryScreen::inventoryChanged()
-{
-    cboCamada->clear();
-    cboCamada->setEnabled(false);
-    const std::filesystem::path path = txtInventario->text().toStdString();
-    if (txtInventario->text().isEmpty() || !gdalReadsInventory(path))
-        return;
-    try {
-        for (const std::string &name : gdalLayerNames(path))
-            cboCamada->addItem(qs(name));
-    } catch (const std::exception &e) {
-        ctx_.show(this, Message::error("Inventário", e.what()));
-        return;
-    }
-    const int stands = cboCamada->findText(QStringLiteral("stands"));
-    if (stands >= 0)
-        cboCamada->setCurrentIndex(stands);
-    cboCamada->setEnabled(cboCamada->count() > 1);
 }
 
 void InventoryScreen::regimeChanged()
@@ -401,9 +492,9 @@ void InventoryScreen::regimeChanged()
         lblRegime->setText(qs(problem->text));
         return;
     }
-    const auto regime = parseRegime(std::get<std::string>(text), thisYear());
-    if (const auto *why = std::get_if<std::string>(&regime)) {
-        lblRegime->setText(QStringLiteral("Regime inválido: ") + qs(*why));
+    const auto regime = checkedRegime(std::get<std::string>(text));
+    if (const auto *why = std::get_if<Message>(&regime)) {
+        lblRegime->setText(QStringLiteral("Regime inválido: ") + qs(why->text));
         return;
     }
     lblRegime->setText((typedRegime_ ? QStringLiteral("Regime escrito: ") : QString()) +
@@ -420,6 +511,16 @@ std::variant<std::string, Message> InventoryScreen::regimeText() const
     if (!f.open(QIODevice::ReadOnly))
         return Message::error("Regime", "Não é possível ler " + txtRegime->text().toStdString() + ".");
     return f.readAll().toStdString();
+}
+
+std::variant<Regime, Message> InventoryScreen::checkedRegime(const std::string &json) const
+{
+    auto parsed = parseRegime(json, thisYear());
+    if (const auto *why = std::get_if<ReadProblem>(&parsed))
+        return Message::error("Regime", englishText(*why));
+    if (const auto problem = regimeProblem(std::get<Regime>(parsed)))
+        return Message::error("Regime", regimeProblemText(*problem).toStdString());
+    return std::get<Regime>(std::move(parsed));
 }
 
 // "Escrever regime...": the regime typed as a regime file holds it, steps or
@@ -460,9 +561,9 @@ void InventoryScreen::typedRegimeAccepted()
 {
     auto *editor = regimeDialog_->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
     const std::string json = editor->toPlainText().toStdString();
-    const auto regime = parseRegime(json, thisYear());
-    if (const auto *why = std::get_if<std::string>(&regime)) {
-        ctx_.show(regimeDialog_, Message::warning("Regime escrito", *why));
+    const auto regime = checkedRegime(json);
+    if (const auto *why = std::get_if<Message>(&regime)) {
+        ctx_.show(regimeDialog_, Message::warning("Regime escrito", why->text));
         return; // the text stays to be mended
     }
     typedRegime_ = json;
@@ -494,11 +595,35 @@ void InventoryScreen::setRunning(bool running)
     }
 }
 
+// The files simulated come back at the next opening, the regime among the recent ones.
+void InventoryScreen::rememberRun()
+{
+    if (!ctx_.services.settings)
+        return;
+    ctx_.services.settings->setValue(kLastInventory, inventory_);
+    ctx_.services.settings->setValue(kLastLayer, layer_);
+    ctx_.services.settings->setValue(kLastRegime, txtRegime->text());
+    if (txtRegime->text().isEmpty())
+        return;
+    QStringList recent{txtRegime->text()};
+    for (int i = 1; i < cboRegimesRecentes->count() && recent.size() < kRecentRegimesKept; ++i)
+        if (cboRegimesRecentes->itemText(i) != txtRegime->text())
+            recent << cboRegimesRecentes->itemText(i);
+    ctx_.services.settings->setValue(kRecentRegimes, recent.join(u'\n'));
+    cboRegimesRecentes->clear();
+    cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
+    cboRegimesRecentes->addItems(recent);
+}
+
 void InventoryScreen::simulate()
 {
     if (running())
         return;
-    if (txtInventario->text().isEmpty() || (txtRegime->text().isEmpty() && !typedRegime_)) {
+    // A name typed and not yet checked is checked now.
+    if (!txtInventario->text().isEmpty() && txtInventario->text() != inventory_ &&
+        !useInventory(txtInventario->text(), std::nullopt, false))
+        return;
+    if (inventory_.isEmpty() || (txtRegime->text().isEmpty() && !typedRegime_)) {
         ctx_.show(this, Message::warning("Simulação de Inventário", "Escolha o inventário e o regime."));
         return;
     }
@@ -508,42 +633,26 @@ void InventoryScreen::simulate()
         return;
     }
     const std::string json = std::get<std::string>(text);
-    auto parsed = parseRegime(json, thisYear());
-    if (const auto *why = std::get_if<std::string>(&parsed)) {
-        ctx_.show(this, Message::error("Regime", *why));
+    auto checked = checkedRegime(json);
+    if (const auto *why = std::get_if<Message>(&checked)) {
+        ctx_.show(this, *why);
         return;
     }
-    if (ctx_.services.settings) {
-        ctx_.services.settings->setValue(kLastInventory, txtInventario->text());
-        ctx_.services.settings->setValue(kLastLayer, cboCamada->currentText());
-        ctx_.services.settings->setValue(kLastRegime, txtRegime->text());
-        if (!txtRegime->text().isEmpty()) {
-            QStringList recent{txtRegime->text()};
-            for (int i = 1; i < cboRegimesRecentes->count() && recent.size() < kRecentRegimesKept; ++i)
-                if (cboRegimesRecentes->itemText(i) != txtRegime->text())
-                    recent << cboRegimesRecentes->itemText(i);
-            ctx_.services.settings->setValue(kRecentRegimes, recent.join(u'\n'));
-            cboRegimesRecentes->clear();
-            cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
-            cboRegimesRecentes->addItems(recent);
-        }
-    }
-    stands_.clear();
-    fillTable();
-    drawMap();
-    lstProblemas->clear();
+    rememberRun();
+    // The results shown stay until this run brings its own.
     lblResumo->setText(QStringLiteral("A simular..."));
     pbProgresso->setRange(0, 0);
     stop_ = false;
-    ranInventory_ = txtInventario->text();
-    ranLayer_ = cboCamada->currentText();
-    ranRegime_ = json;
+    runTotal_ = inventoryStands_;
     setRunning(true);
 
-    const std::filesystem::path inventory = ranInventory_.toStdString();
-    const std::string layer = ranLayer_.toStdString();
-    worker_ = std::thread([this, inventory, layer, regime = std::get<Regime>(std::move(parsed))] {
-        auto out = std::make_shared<RunOutput>();
+    auto out = std::make_shared<RunOutput>();
+    out->inventory = inventory_;
+    out->layer = layer_;
+    out->regime = json;
+    worker_ = std::thread([this, out, regime = std::get<Regime>(std::move(checked))] {
+        const std::filesystem::path inventory = out->inventory.toStdString();
+        const std::string layer = out->layer.toStdString();
         try {
             {
                 const auto source = openInventory(inventory, layer);
@@ -560,6 +669,8 @@ void InventoryScreen::simulate()
                 QMetaObject::invokeMethod(this, [this, done, total] { progress(done, total); }, Qt::QueuedConnection);
             };
             out->summary = runBatch(inventory, regime, {}, options);
+            for (const StandOutcome &s : out->stands)
+                out->outlines.push_back({qs(s.id), outlineOf(s.geometry)});
         } catch (const std::exception &e) {
             out->error = e.what();
         }
@@ -575,37 +686,55 @@ void InventoryScreen::cancel()
 
 void InventoryScreen::progress(size_t done, size_t total)
 {
+    runTotal_ = total;
     pbProgresso->setRange(0, static_cast<int>(std::min<size_t>(total, INT32_MAX)));
-    pbProgresso->setValue(static_cast<int>(std::min(done, total)));
+    pbProgresso->setValue(static_cast<int>(std::min({done, total, size_t{INT32_MAX}})));
 }
 
-void InventoryScreen::finished(std::shared_ptr<RunOutput> out)
+void InventoryScreen::finished(const std::shared_ptr<RunOutput> &out)
 {
     worker_.join();
-    map_ = out->map;
-    pbProgresso->setRange(0, 1);
-    pbProgresso->setValue(out->error.empty() ? 1 : 0);
     if (!out->error.empty()) {
-        lblResumo->clear();
+        // Nothing new to show: the results before stay.
+        pbProgresso->setRange(0, 1);
+        pbProgresso->setValue(0);
+        lblResumo->setText(summary_);
         setRunning(false);
-        ctx_.show(this, Message::error("Simulação de Inventário", out->error));
+        ctx_.show(this, inventoryProblem(out->inventory, out->error));
         return;
     }
+    // The stand picked before is picked again when the new run has it.
+    const QString picked = pickedStand_ >= 0 && static_cast<size_t>(pickedStand_) < stands_.size()
+                               ? qs(stands_[pickedStand_].id)
+                               : QString();
     stands_ = std::move(out->stands);
+    map_ = out->map;
+    ranInventory_ = out->inventory;
+    ranLayer_ = out->layer;
+    ranRegime_ = out->regime;
     valued_ = std::any_of(stands_.begin(), stands_.end(), [](const StandOutcome &s) { return s.economics.has_value(); });
     withCarbon_ = std::any_of(stands_.begin(), stands_.end(), [](const StandOutcome &s) { return s.carbon.has_value(); });
     const BatchSummary &s = out->summary;
-    lblResumo->setText(QString::number(s.stands) + QStringLiteral(" povoamentos: ") + QString::number(s.done) +
-                       QStringLiteral(" simulados, ") + QString::number(s.refused) + QStringLiteral(" recusados, ") +
-                       QString::number(s.endedByModel) + QStringLiteral(" terminados pelo modelo, ") +
-                       QString::number(s.malformed) + QStringLiteral(" linhas inválidas") +
-                       (s.interrupted ? QStringLiteral(" (cancelado)") : QString()));
-    for (const StandOutcome &stand : stands_)
-        for (const StandOutcome::Error &e : stand.errors)
-            lstProblemas->addItem(qs(stand.id) + QStringLiteral(" (") + qs(e.status) + QStringLiteral("): ") +
-                                  qs(e.title.empty() ? e.text : e.title + " - " + e.text));
+    // After a cancel the bar shows the share done, not a whole bar.
+    const size_t total = std::max(runTotal_, stands_.size());
+    pbProgresso->setRange(0, static_cast<int>(std::min<size_t>(std::max<size_t>(total, 1), INT32_MAX)));
+    pbProgresso->setValue(s.interrupted ? static_cast<int>(std::min<size_t>(stands_.size(), INT32_MAX))
+                                        : pbProgresso->maximum());
+    summary_ = QString::number(s.stands) + QStringLiteral(" povoamentos: ") + QString::number(s.done) +
+               QStringLiteral(" simulados, ") + QString::number(s.refused) + QStringLiteral(" recusados, ") +
+               QString::number(s.endedByModel) + QStringLiteral(" terminados pelo modelo, ") +
+               QString::number(s.malformed) + QStringLiteral(" linhas inválidas") +
+               (s.interrupted ? QStringLiteral(" (cancelado)") : QString());
+    lblResumo->setText(summary_);
+    stopReadingOutlines(); // the run's own outlines replace them
+    mapa->setOutlines(out->outlines);
+    pickedStand_ = -1;
     fillTable();
-    drawMap();
+    fillProblems();
+    colour();
+    for (size_t i = 0; i < stands_.size() && !picked.isEmpty(); ++i)
+        if (qs(stands_[i].id) == picked)
+            pickStand(static_cast<int>(i));
     setRunning(false);
 }
 
@@ -656,24 +785,22 @@ void InventoryScreen::fillTable()
         cboCor->setCurrentIndex(0);
 }
 
-void InventoryScreen::drawMap()
+// The stands refused or ended, each with its message; a choice shows it on the map.
+void InventoryScreen::fillProblems()
 {
-    scene_->clear();
-    shapes_.assign(stands_.size(), nullptr);
-    for (size_t i = 0; i < stands_.size(); ++i) {
-        if (stands_[i].geometry.wkb.empty())
-            continue;
-        auto *item = scene_->addPath(outline(stands_[i].geometry));
-        item->setFlag(QGraphicsItem::ItemIsSelectable);
-        item->setData(0, static_cast<qulonglong>(i));
-        item->setToolTip(qs(stands_[i].id));
-        shapes_[i] = item;
-    }
-    colour();
-    mapa->fit();
+    const QSignalBlocker quiet(lstProblemas);
+    lstProblemas->clear();
+    for (size_t i = 0; i < stands_.size(); ++i)
+        for (const StandOutcome::Error &e : stands_[i].errors) {
+            auto *item = new QListWidgetItem(qs(stands_[i].id) + QStringLiteral(" (") + statusText(e.status) +
+                                             QStringLiteral("): ") +
+                                             qs(e.title.empty() ? e.text : e.title + " - " + e.text));
+            item->setData(Qt::UserRole, static_cast<qulonglong>(i));
+            lstProblemas->addItem(item);
+        }
 }
 
-// Five classes of equal width between the smallest and largest value shown.
+// The map's colours: classes of the column chosen over the stands simulated.
 void InventoryScreen::colour()
 {
     while (QLayoutItem *item = legendLayout_->takeAt(0)) {
@@ -682,31 +809,19 @@ void InventoryScreen::colour()
     }
     const int column = cboCor->currentData().toInt();
     std::vector<std::optional<double>> values(stands_.size());
-    double lo = 0, hi = 0;
-    bool any = false;
     for (size_t i = 0; i < stands_.size(); ++i) {
         bool ok = false;
         const double v = cellOf(stands_[i], column).toDouble(&ok);
-        if (!ok || stands_[i].kind != StandOutcome::Kind::Done)
-            continue;
-        values[i] = v;
-        lo = any ? std::min(lo, v) : v;
-        hi = any ? std::max(hi, v) : v;
-        any = true;
+        if (ok && stands_[i].kind == StandOutcome::Kind::Done)
+            values[i] = v;
     }
-    const int classes = static_cast<int>(std::size(kClassColours));
-    const double width = hi > lo ? (hi - lo) / classes : 1.0;
-    for (size_t i = 0; i < stands_.size(); ++i) {
-        QGraphicsPathItem *shape = shapes_[i];
-        if (!shape)
-            continue;
-        const int k = values[i] ? std::clamp(static_cast<int>((*values[i] - lo) / width), 0, classes - 1) : -1;
-        shape->setBrush(k < 0 ? kNoValue : kClassColours[k]);
-        QPen pen(shape->isSelected() ? QColor(220, 30, 30) : QColor(60, 60, 60));
-        pen.setCosmetic(true);
-        pen.setWidth(shape->isSelected() ? 3 : 1);
-        shape->setPen(pen);
-    }
+    const ColourClasses classes = colourClasses(values);
+    std::vector<QColor> colours(std::max(stands_.size(), mapa->standCount()), noValueColour());
+    for (size_t i = 0; i < stands_.size(); ++i)
+        if (classes.classOf[i] >= 0)
+            colours[i] = classes.classes[classes.classOf[i]].colour;
+    mapa->setColours(colours);
+
     auto addEntry = [&](const QColor &c, const QString &text) {
         auto *label = new QLabel(legenda);
         label->setText(QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span> %2")
@@ -717,64 +832,59 @@ void InventoryScreen::colour()
     auto *title = new QLabel(QStringLiteral("<b>%1</b>").arg(cboCor->currentText().toHtmlEscaped()), legenda);
     title->setWordWrap(true);
     legendLayout_->addWidget(title);
-    if (any) {
-        for (int k = 0; k < classes && (k == 0 || hi > lo); ++k)
-            addEntry(kClassColours[hi > lo ? k : classes - 1],
-                     hi > lo ? QString::number(lo + k * width, 'f', 1) + QStringLiteral(" a ") +
-                                   QString::number(lo + (k + 1) * width, 'f', 1)
-                             : QString::number(lo, 'f', 1));
+    if (stands_.empty()) {
+        if (mapa->standCount() > 0)
+            addEntry(noValueColour(), QStringLiteral("por simular"));
+        return;
     }
-    addEntry(kNoValue, QStringLiteral("sem valor"));
+    for (const LegendEntry &entry : legendOf(classes))
+        addEntry(entry.colour, entry.text);
 }
 
-int InventoryScreen::selectedStand() const
+void InventoryScreen::pickStand(int stand)
 {
-    const auto rows = tblResultados->selectionModel() ? tblResultados->selectionModel()->selectedRows()
-                                                      : QModelIndexList();
-    if (rows.isEmpty())
-        return -1;
-    const QTableWidgetItem *item = tblResultados->item(rows.first().row(), 0);
-    return item ? static_cast<int>(item->data(Qt::UserRole).toULongLong()) : -1;
+    if (syncing_)
+        return;
+    syncing_ = true;
+    pickedStand_ = stand;
+    if (mapa->picked() != stand)
+        mapa->pick(stand);
+    tblResultados->clearSelection();
+    for (int r = 0; r < tblResultados->rowCount() && stand >= 0; ++r) {
+        if (tblResultados->item(r, 0)->data(Qt::UserRole).toInt() == stand) {
+            tblResultados->selectRow(r);
+            tblResultados->scrollToItem(tblResultados->item(r, 0));
+        }
+    }
+    lstProblemas->clearSelection();
+    for (int r = 0; r < lstProblemas->count() && stand >= 0; ++r) {
+        if (lstProblemas->item(r)->data(Qt::UserRole).toInt() == stand) {
+            lstProblemas->setCurrentRow(r);
+            lstProblemas->scrollToItem(lstProblemas->item(r));
+            break;
+        }
+    }
+    syncing_ = false;
 }
 
 void InventoryScreen::tableSelectionChanged()
 {
-    if (syncing_)
-        return;
-    syncing_ = true;
-    const int stand = selectedStand();
-    scene_->clearSelection();
-    if (stand >= 0 && shapes_[stand]) {
-        shapes_[stand]->setSelected(true);
-        mapa->ensureVisible(shapes_[stand]);
-    }
-    colour();
-    syncing_ = false;
+    const auto rows = tblResultados->selectionModel()->selectedRows();
+    const QTableWidgetItem *item = rows.isEmpty() ? nullptr : tblResultados->item(rows.first().row(), 0);
+    if (item)
+        pickStand(item->data(Qt::UserRole).toInt());
 }
 
-void InventoryScreen::mapSelectionChanged()
+void InventoryScreen::problemChosen()
 {
-    if (syncing_)
-        return;
-    syncing_ = true;
-    const auto selected = scene_->selectedItems();
-    tblResultados->clearSelection();
-    if (!selected.isEmpty()) {
-        const qulonglong stand = selected.first()->data(0).toULongLong();
-        for (int r = 0; r < tblResultados->rowCount(); ++r) {
-            if (tblResultados->item(r, 0)->data(Qt::UserRole).toULongLong() == stand) {
-                tblResultados->selectRow(r);
-                tblResultados->scrollToItem(tblResultados->item(r, 0));
-            }
-        }
-    }
-    colour();
-    syncing_ = false;
+    const auto items = lstProblemas->selectedItems();
+    if (!items.isEmpty())
+        pickStand(items.first()->data(Qt::UserRole).toInt());
 }
 
 void InventoryScreen::showLog()
 {
-    const int stand = selectedStand();
+    const int stand = pickedStand_ >= 0 && static_cast<size_t>(pickedStand_) < stands_.size() ? pickedStand_ : -1;
     if (stand < 0) {
         ctx_.show(this, Message::information("Ver simulação", "Escolha um povoamento na tabela ou no mapa."));
         return;
@@ -834,9 +944,9 @@ void InventoryScreen::save()
 
 QGraphicsPathItem *InventoryScreen::standShape(const QString &id) const
 {
-    for (size_t i = 0; i < stands_.size(); ++i)
-        if (qs(stands_[i].id) == id)
-            return shapes_[i];
+    for (size_t i = 0; i < mapa->standCount(); ++i)
+        if (QGraphicsPathItem *shape = mapa->shape(static_cast<int>(i)); shape && shape->toolTip() == id)
+            return shape;
     return nullptr;
 }
 

@@ -4,12 +4,16 @@
 // regime from the windows, through the batch's own code, on a worker thread:
 // the results table, a map of the stands coloured by a column, each stand's
 // log, and the results saved as a GeoPackage with its map layer or as CSV.
+// An inventory is checked when it is chosen and its outlines drawn at once;
+// the results shown stay until a run of the same inventory brings its own.
 
 #include "inventory/result_sink.h"
 #include "inventory/results_map.h"
 #include "regimes/scenario.h"
+#include "screens/results/stand_map_view.h"
 
-#include <QGraphicsView>
+#include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <atomic>
@@ -21,7 +25,6 @@
 
 class QComboBox;
 class QGraphicsPathItem;
-class QGraphicsScene;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -34,17 +37,6 @@ namespace tavelo {
 
 class AppContext;
 
-// The stands' map: the wheel zooms about the pointer, dragging pans.
-class StandMapView : public QGraphicsView {
-    Q_OBJECT
-public:
-    explicit StandMapView(QWidget *parent);
-    void fit();
-
-protected:
-    void wheelEvent(QWheelEvent *event) override;
-};
-
 class InventoryScreen : public QWidget {
     Q_OBJECT
 public:
@@ -52,52 +44,83 @@ public:
     ~InventoryScreen() override;
 
     bool running() const { return worker_.joinable(); }
+    // Whether the chosen inventory's outlines are still being read.
+    bool readingOutlines() const { return outlineWorker_.joinable(); }
     // The map's shape of the stand `id`, or nullptr.
     QGraphicsPathItem *standShape(const QString &id) const;
 
 private:
     struct RunOutput;
+    struct OutlinesRead;
+    void buildWindow();
+    void connectControls();
+    void restoreLastFiles();
     void chooseInventory();
+    void inventoryTyped();
+    void layerChosen();
+    // The inventory chosen, typed or picked: checked, its layers listed, its
+    // outlines read; when it cannot be used, the box says why and the one
+    // before stays. `quiet`: no box (the files of the last session).
+    bool useInventory(const QString &file, std::optional<QString> layer, bool quiet);
+    void readOutlines(std::unique_ptr<InventorySource> source);
+    void stopReadingOutlines();
+    void outlinesRead(int generation, const std::shared_ptr<OutlinesRead> &read);
+    void clearResults();
     void chooseRegime();
-    void inventoryChanged();
     void regimeChanged();
     void writeRegime();
     void typedRegimeAccepted();
     void recentRegimeChosen(int index);
+    void rememberRun();
     // The regime's text: the one typed, else the file's; an error for the user otherwise.
     std::variant<std::string, Message> regimeText() const;
+    // The regime read and checked as the command line checks it, or the box saying why not.
+    std::variant<Regime, Message> checkedRegime(const std::string &json) const;
     void simulate();
     void cancel();
     void progress(size_t done, size_t total);
-    void finished(std::shared_ptr<RunOutput> out);
+    void finished(const std::shared_ptr<RunOutput> &out);
     void fillTable();
-    void drawMap();
+    void fillProblems();
     void colour();
+    // One stand picked in the table, the list of refused or ended stands or the map: shown in all three.
+    void pickStand(int stand);
     void tableSelectionChanged();
-    void mapSelectionChanged();
+    void problemChosen();
     void showLog();
     void save();
-    int selectedStand() const; // index into stands_, or -1
     void setRunning(bool running);
 
     AppContext &ctx_;
+
+    // The inventory chosen: checked readable, its layers, its outlines on the map.
+    QString inventory_;
+    QString layer_;
+    QStringList layers_;
+    size_t inventoryStands_ = 0;
+    std::atomic<bool> stopOutlines_{false};
+    std::thread outlineWorker_;
+    int outlinesGeneration_ = 0; // the read whose outlines are wanted
+
+    // The results shown, and the inventory, layer and regime they came from.
     std::vector<StandOutcome> stands_;
     std::optional<MapLayer> map_; // the inventory's geometry type and reference system
-    std::vector<QGraphicsPathItem *> shapes_; // by stand, nullptr without geometry
-    bool valued_ = false;
-    bool withCarbon_ = false;
-    bool syncing_ = false;
-    QGraphicsScene *scene_ = nullptr;
-    QVBoxLayout *legendLayout_ = nullptr;
-    std::atomic<bool> stop_{false};
-    std::thread worker_;
-    QString ranInventory_; // the inventory and layer of the results shown
+    QString ranInventory_;
     QString ranLayer_;
     std::string ranRegime_;
+    QString summary_; // the results' summary, shown again when a later run fails
+    bool valued_ = false;
+    bool withCarbon_ = false;
+    int pickedStand_ = -1; // index into stands_ (or, before a run, the map's stands)
+    bool syncing_ = false;
+
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+    size_t runTotal_ = 0; // stands the run under way reads, as its progress last said
     std::optional<std::string> typedRegime_; // a regime typed in the window, used while no file is named
     QWidget *regimeDialog_ = nullptr;         // frmRegimeEscrito while open
+    QVBoxLayout *legendLayout_ = nullptr;
 
-private:
     // The controls; tests and scripts find them by their object names.
     QLineEdit *txtInventario = nullptr;
     QPushButton *cmdAbrirInventario = nullptr;

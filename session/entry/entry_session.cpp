@@ -394,6 +394,18 @@ ThinnedEntryOutcome confirmThinnedEntry(StandState &state, ScreenEntries &entrie
 
 // --- Thinning dialogue ----------------------------------------------------------------
 
+std::optional<Message> thinningIntensityRefusal(const ThinningInput &in)
+{
+    if (in.choice == ScreenEntries::Thinning::Mechanical) {
+        const auto p = parseNumber(in.mechanicalPercent);
+        if (!p || *p < 15.0 || *p > 50.0)
+            return Message::warning("Dados inválidos", "A % de árv. a retirar deve ter valores entre 15 e 50 %");
+    } else if (in.choice == ScreenEntries::Thinning::FromBelow && !parseNumber(in.residualBasalArea)) {
+        return Message::warning("Dados inválidos", "A área basal residual tem dados inválidos");
+    }
+    return std::nullopt;
+}
+
 ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const ThinningInput &in)
 {
     ThinningOutcome out;
@@ -409,19 +421,14 @@ ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const
                                state.weibullB.value(), state.weibullC.value()};
     WeibullStand residual;
     double u = state.enteredUnthinned.value();
+    if (auto refusal = thinningIntensityRefusal(in)) {
+        out.message = std::move(refusal);
+        return out;
+    }
     if (in.choice == Thinning::Mechanical) {
-        const auto p = parseNumber(in.mechanicalPercent);
-        if (!p || *p < 15.0 || *p > 50.0) {
-            out.message = Message::warning("Dados inválidos", "A % de árv. a retirar deve ter valores entre 15 e 50 %");
-            return out;
-        }
-        residual = ThinMechanical(current, *p / 100.0);
+        residual = ThinMechanical(current, *parseNumber(in.mechanicalPercent) / 100.0);
     } else {
         const auto target = parseNumber(in.residualBasalArea);
-        if (!target) {
-            out.message = Message::warning("Dados inválidos", "A área basal residual tem dados inválidos");
-            return out;
-        }
         const double g = state.basalArea.value();
         if (*target < 0.5 * g || *target > 0.75 * g) {
             out.message = Message::warning(

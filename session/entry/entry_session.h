@@ -147,6 +147,11 @@ struct ThinningOutcome {
     std::optional<LeaveQuestion> leave;
 };
 
+// What confirmThinning refuses whatever the stand: a mechanical percentage
+// outside 15 to 50, a residual basal area that is not a number (its range is
+// the stand's). A regime is checked with it before any stand is played.
+std::optional<Message> thinningIntensityRefusal(const ThinningInput &in);
+
 // Computes the residual stand into the residual values and records the kind and
 // intensity for the after-thinning screen.
 ThinningOutcome confirmThinning(StandState &state, ScreenEntries &entries, const ThinningInput &in);
