@@ -103,9 +103,13 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
                                 plainNumberText(b.rotationAge) + "," + csvCell(scheduleText(b.thinnings)) + "," +
                                 (b.npv ? formatFixed(*b.npv, 2) : std::string()) + "," +
                                 formatFixed(b.volumes.total, 2) + "," + formatFixed(b.volumes.sawlog, 2) + "\n";
-                } else if (!found.problem.empty()) {
+                } else if (found.refusal != OptimizeResult::Refusal::None) {
                     r.kind = StandResult::Kind::Refused;
-                    r.errorRow = errorsCsvLine(stand.id, "refused", "", found.problem);
+                    // Run by tavelo-cli, whose --max-regimes raises the limit.
+                    std::string why = refusalText(found);
+                    if (found.refusal == OptimizeResult::Refusal::BeyondLimit)
+                        why += " (give --max-regimes N to search more)";
+                    r.errorRow = errorsCsvLine(stand.id, "refused", "", why);
                 } else if (found.status == OptimizeResult::Status::Refused) {
                     r.kind = StandResult::Kind::Refused;
                     r.errorRow = errorsCsvLine(stand.id, "refused", found.message ? found.message->title : "",

@@ -1,6 +1,7 @@
 #include "gdal_inventory.h"
 
 #include "base/ascii_case.h"
+#include "base/read_problem.h"
 #include "inventory/sqlite_db.h"
 
 #include <gdal_priv.h>
@@ -57,6 +58,28 @@ private:
     std::vector<std::string> warnings_;
 };
 
+// What is wrong with the GIS inventory at `path`, thrown with its kind.
+[[noreturn]] void refuseGdalInventory(ReadProblem::Kind kind, const std::filesystem::path &path,
+                                      std::string where = {}, std::string value = {})
+{
+    ReadProblem p;
+    p.kind = kind;
+    p.file = path.string();
+    p.path = std::move(where);
+    p.value = std::move(value);
+    throw ReadError(std::move(p));
+}
+
+// A file GDAL cannot open, with GDAL's own reason when it gave one.
+[[noreturn]] void refuseUnreadable(const std::filesystem::path &path, const GdalMessages &messages)
+{
+    ReadProblem p;
+    p.kind = ReadProblem::Kind::CannotRead;
+    p.file = path.string();
+    p.detail = messages.failures();
+    throw ReadError(std::move(p));
+}
+
 bool ourResultsTable(const std::string &name)
 {
     return asciiLowerCase(name).rfind("tavelo_", 0) == 0;
@@ -73,13 +96,13 @@ OGRLayer *chooseLayer(GDALDataset &ds, const std::filesystem::path &path, const 
         std::string s;
         for (OGRLayer *l : layers)
             s += (s.empty() ? "" : ", ") + std::string("\"") + l->GetName() + "\"";
-        return s.empty() ? std::string("none") : s;
+        return s;
     };
     if (!wanted.empty()) {
         // A view or a table GDAL does not list may still be found by name.
         if (OGRLayer *l = ds.GetLayerByName(wanted.c_str()))
             return l;
-        throw std::runtime_error(path.string() + ": no layer \"" + wanted + "\" (its layers: " + names() + ")");
+        refuseGdalInventory(ReadProblem::Kind::NoSuchLayer, path, wanted, names());
     }
     for (OGRLayer *l : layers)
         if (std::string(l->GetName()) == "stands")
@@ -91,9 +114,8 @@ OGRLayer *chooseLayer(GDALDataset &ds, const std::filesystem::path &path, const 
     if (candidates.size() == 1)
         return candidates.front();
     if (candidates.empty())
-        throw std::runtime_error(path.string() + ": no layer to read");
-    throw std::runtime_error(path.string() + ": several layers and none named \"stands\"; choose one with --layer (" +
-                             names() + ")");
+        refuseGdalInventory(ReadProblem::Kind::NoLayer, path);
+    refuseGdalInventory(ReadProblem::Kind::SeveralLayers, path, {}, names());
 }
 
 class GdalInventory : public InventorySource {
@@ -105,8 +127,7 @@ public:
         ds_.reset(GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                                                      nullptr, nullptr, nullptr)));
         if (!ds_)
-            throw std::runtime_error("cannot read " + path.string() +
-                                     (messages.failed() ? ": " + messages.failures() : std::string()));
+            refuseUnreadable(path, messages);
         layer_ = chooseLayer(*ds_, path, wanted);
         name_ = layer_->GetName();
         const bool shapefile = ds_->GetDriver() && std::string(ds_->GetDriver()->GetDescription()) == "ESRI Shapefile";
@@ -125,8 +146,7 @@ public:
                 if (asciiLowerCase(defn->GetFieldDefn(f)->GetNameRef()) == want.substr(0, 10))
                     found = f;
             if (found < 0)
-                throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": column \"" + column +
-                                         "\" missing");
+                refuseGdalInventory(ReadProblem::Kind::LayerColumnMissing, path, column, name_);
             fields_.push_back(found);
         }
         // The optional area column is read after the ten, and taken off the cells.
@@ -344,8 +364,7 @@ std::vector<std::string> gdalLayerNames(const std::filesystem::path &path)
     GDALDatasetUniquePtr ds(GDALDataset::FromHandle(
         GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
     if (!ds)
-        throw std::runtime_error("cannot read " + path.string() +
-                                 (messages.failed() ? ": " + messages.failures() : std::string()));
+        refuseUnreadable(path, messages);
     std::vector<std::string> names;
     for (int i = 0; i < ds->GetLayerCount(); ++i)
         if (OGRLayer *l = ds->GetLayer(i); l && !ourResultsTable(l->GetName()))

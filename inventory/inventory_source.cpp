@@ -3,6 +3,7 @@
 #include "base/ascii_case.h"
 #include "inventory/gdal_inventory.h"
 #include "base/csv.h"
+#include "base/read_problem.h"
 #include "base/shown_text.h"
 #include "base/whole_file.h"
 
@@ -27,11 +28,22 @@ std::string ContentHash::hex() const
 
 namespace {
 
+// What is wrong with the inventory file at `path`, thrown with its kind.
+[[noreturn]] void refuseInventory(ReadProblem::Kind kind, const std::filesystem::path &path,
+                                  std::string column = {})
+{
+    ReadProblem p;
+    p.kind = kind;
+    p.file = path.string();
+    p.path = std::move(column);
+    throw ReadError(std::move(p));
+}
+
 std::string readWhole(const std::filesystem::path &path)
 {
     std::optional<std::string> bytes = readWholeFile(path);
     if (!bytes)
-        throw std::runtime_error("cannot read " + path.string());
+        refuseInventory(ReadProblem::Kind::CannotRead, path);
     return std::move(*bytes);
 }
 
@@ -47,7 +59,7 @@ public:
         records_ = splitCsvRecords(text);
         text.clear();
         if (records_.empty())
-            throw std::runtime_error(path.string() + ": the header line is missing");
+            refuseInventory(ReadProblem::Kind::HeaderMissing, path);
         const auto header = splitCsvLine(records_.front().text);
         columnOf_.assign(std::size(kInventoryColumns), -1);
         if (header) {
@@ -56,22 +68,19 @@ public:
                     if ((*header)[h] == kInventoryColumns[k]) {
                         // Which of the two would be meant cannot be told.
                         if (columnOf_[k] >= 0)
-                            throw std::runtime_error(path.string() + ": line 1: column \"" + kInventoryColumns[k] +
-                                                     "\" is named twice in the header");
+                            refuseInventory(ReadProblem::Kind::ColumnTwice, path, kInventoryColumns[k]);
                         columnOf_[k] = static_cast<int>(h);
                     }
             for (size_t h = 0; h < header->size(); ++h)
                 if ((*header)[h] == kInventoryAreaColumn) {
                     if (areaColumn_ >= 0)
-                        throw std::runtime_error(path.string() + ": line 1: column \"" + kInventoryAreaColumn +
-                                                 "\" is named twice in the header");
+                        refuseInventory(ReadProblem::Kind::ColumnTwice, path, kInventoryAreaColumn);
                     areaColumn_ = static_cast<int>(h);
                 }
         }
         for (size_t k = 0; k < columnOf_.size(); ++k)
             if (columnOf_[k] < 0)
-                throw std::runtime_error(path.string() + ": line 1: column \"" + kInventoryColumns[k] +
-                                         "\" missing from the header");
+                refuseInventory(ReadProblem::Kind::ColumnMissing, path, kInventoryColumns[k]);
         headerCells_ = header->size();
         ContentHash hash;
         hash.addCell(records_.front().text);
@@ -152,7 +161,7 @@ std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path
     if (gdalReadsInventory(path))
         return openGdalInventory(path, layer);
     if (!layer.empty())
-        throw std::runtime_error(path.string() + " is read as a CSV file, which has no layers");
+        refuseInventory(ReadProblem::Kind::CsvHasNoLayers, path);
     return std::make_unique<CsvInventory>(path);
 }
 

@@ -181,7 +181,9 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
         const OptimizeResult found = optimizeRegime(scenario, *source.space, o);
         kept = best.take();
         message = found.message;
-        problem = found.problem;
+        problem = refusalText(found);
+        if (found.refusal == OptimizeResult::Refusal::BeyondLimit)
+            problem += " (give --max-regimes N to search more)"; // tavelo-cli plan's option
         refused = found.status == OptimizeResult::Status::Refused;
     } else {
         for (const auto &[label, regime] : source.regimes) {

@@ -53,29 +53,22 @@ const char *ruleOf(SearchField f)
     return "";
 }
 
-// The box a search space key path belongs to.
-SearchField fieldOfPath(const std::string &what)
+// The box of a search space key; a space without intensities is mended in
+// the mechanical thinning's box.
+SearchField fieldOf(const std::optional<SearchSpaceKey> &key)
 {
-    const std::pair<const char *, SearchField> prefixes[] = {
-        {"rotation.from", SearchField::RotationFrom},   {"rotation.to", SearchField::RotationTo},
-        {"thinnings.max", SearchField::MaxThinnings},   {"thinnings.minInterval", SearchField::MinInterval},
-        {"thinnings.firstAge", SearchField::FirstAge},  {"thinnings.mechanical", SearchField::Mechanical},
-        {"thinnings.below", SearchField::Below},
-    };
-    for (const auto &[prefix, field] : prefixes)
-        if (what.rfind(prefix, 0) == 0)
-            return field;
-    return SearchField::Mechanical; // "thinnings: give at least one intensity"
-}
-
-// The item of a list that was refused ("thinnings.below[2]: …" -> 2).
-std::optional<size_t> listIndex(const std::string &what)
-{
-    const size_t open = what.find('[');
-    const size_t close = what.find(']');
-    if (open == std::string::npos || close == std::string::npos || close < open)
-        return std::nullopt;
-    return static_cast<size_t>(std::stoul(what.substr(open + 1, close - open - 1)));
+    if (!key)
+        return SearchField::Mechanical;
+    switch (*key) {
+    case SearchSpaceKey::RotationFrom: return SearchField::RotationFrom;
+    case SearchSpaceKey::RotationTo: return SearchField::RotationTo;
+    case SearchSpaceKey::MaxThinnings: return SearchField::MaxThinnings;
+    case SearchSpaceKey::MinInterval: return SearchField::MinInterval;
+    case SearchSpaceKey::FirstAge: return SearchField::FirstAge;
+    case SearchSpaceKey::Mechanical: return SearchField::Mechanical;
+    case SearchSpaceKey::Below: return SearchField::Below;
+    }
+    return SearchField::Mechanical;
 }
 
 QJsonArray textArray(const std::vector<std::string> &items)
@@ -128,15 +121,15 @@ std::variant<SearchSpace, SearchSpaceRefusal> readSearchSpace(const SearchSpaceT
     if (auto *space = std::get_if<SearchSpace>(&read))
         return std::move(*space);
 
-    const std::string &what = std::get<SearchSpaceError>(read).what;
-    const SearchField field = fieldOfPath(what);
+    const SearchSpaceError &error = std::get<SearchSpaceError>(read);
+    const SearchField field = fieldOf(error.key);
     std::string text = ruleOf(field);
-    if (what.rfind("thinnings:", 0) == 0) {
+    if (error.problem.kind == ReadProblem::Kind::NoIntensity) {
         text = "Indique pelo menos uma intensidade de desbaste, mecânico ou pelo baixo.";
-    } else if (const auto i = listIndex(what)) {
+    } else if (error.item) {
         const std::vector<std::string> &items = field == SearchField::Mechanical ? mechanical : below;
-        if (*i < items.size())
-            text = "\"" + items[*i] + "\" não é aceite. " + text;
+        if (*error.item < items.size())
+            text = "\"" + items[*error.item] + "\" não é aceite. " + text;
     }
     return SearchSpaceRefusal{field, Message::warning(kSearchTitle, text)};
 }
@@ -176,6 +169,34 @@ std::vector<std::array<std::string, 9>> rankingTable(const std::vector<RankedReg
     return rows;
 }
 
+namespace {
+
+// Why the search did not start, in the window's words.
+std::string refusalSentence(const OptimizeResult &result)
+{
+    using Refusal = OptimizeResult::Refusal;
+    switch (result.refusal) {
+    case Refusal::None: break;
+    case Refusal::NoRotationAge:
+        return "Nenhuma idade de rotação do intervalo coincide com um ecran do povoamento (de 5 em 5 anos a partir "
+               "da sua idade).";
+    case Refusal::BeyondLimit:
+        return "O espaço de procura tem demasiados regimes para este povoamento: reduza-o (menos idades de "
+               "rotação, desbastes ou intensidades).";
+    case Refusal::NeedsEconomics:
+        return "O VAL e o VES precisam dos preços e custos da avaliação económica: calcule-a primeiro.";
+    case Refusal::LevNeedsPlanting:
+        return "O VES só existe para um povoamento introduzido pelas árvores plantadas e com uma taxa de "
+               "actualização acima de 0.";
+    case Refusal::NeedsCarbonFactors: return "O objectivo carbono precisa dos factores do balanço de carbono.";
+    case Refusal::NoFiniteValue:
+        return "Nenhum regime viável tem um valor finito do objectivo com esta taxa de actualização.";
+    }
+    return "O povoamento não pode ser usado na procura.";
+}
+
+} // namespace
+
 SearchOutcome searchOutcome(const OptimizeResult &result)
 {
     SearchOutcome out;
@@ -184,20 +205,11 @@ SearchOutcome searchOutcome(const OptimizeResult &result)
     using Status = OptimizeResult::Status;
     switch (result.status) {
     case Status::Refused:
-        if (result.noRotationAge)
-            out.message = Message::warning(kSearchTitle, "Nenhuma idade de rotação do intervalo coincide com um ecran "
-                                                         "do povoamento (de 5 em 5 anos a partir da sua idade).");
-        else if (result.message)
+        // The stand's own refusal is shown as its screens show it.
+        if (result.refusal == OptimizeResult::Refusal::None && result.message)
             out.message = result.message;
-        else if (result.problem.rfind("no feasible regime has a finite", 0) == 0)
-            out.message = Message::warning(kSearchTitle, "Nenhum regime viável tem um valor finito do objectivo com "
-                                                         "esta taxa de actualização.");
-        else if (result.problem.rfind("the lev objective", 0) == 0)
-            out.message = Message::warning(kSearchTitle, "O VES só existe para um povoamento introduzido pelas "
-                                                         "árvores plantadas e com uma taxa de actualização acima de 0.");
         else
-            out.message = Message::warning(kSearchTitle, "O povoamento não pode ser usado na procura (" +
-                                                             result.problem + ").");
+            out.message = Message::warning(kSearchTitle, refusalSentence(result));
         return out;
     case Status::Cancelled:
         out.summary = "Procura cancelada: " + std::to_string(result.evaluated) + " regimes avaliados.";

@@ -1,14 +1,12 @@
 #pragma once
 
-// The carbon account on the command line: the "carbon" section of a scenario
-// or regime file (texts as typed), checked before a run, and the account
-// written after it.
+// The "carbon" section of a scenario or regime file (texts as typed), and the
+// accounts' CSV lines of a batch run.
 
+#include "base/read_problem.h"
 #include "model/stand_state.h"
 #include "session/results/carbon.h"
 
-#include <iosfwd>
-#include <optional>
 #include <string>
 #include <variant>
 
@@ -20,21 +18,10 @@ namespace tavelo {
 //  "halfLives": {"sawlog": …, "roundwood": …}}; on a wrong shape (unknown key,
 // a number instead of a text) says what and where. Keys left out read as
 // empty texts, which take the defaults.
-std::variant<CarbonTexts, std::string> parseCarbonSection(const QJsonValue &section);
+std::variant<CarbonTexts, ReadProblem> parseCarbonSection(const QJsonValue &section);
 
-struct CheckedCarbon {
-    bool accepted = true;
-    std::optional<CarbonFactors> factors; // none when the file has no carbon section
-};
-// Reads the section of `file`; a bad value is reported with its key path.
-CheckedCarbon checkCarbon(const std::optional<CarbonTexts> &texts, const std::string &file, std::ostream &err);
-
-// Writes the simulation's account as JSON; false (reported) when it cannot.
-bool writeCarbonJson(const std::string &path, const StandState &state, const CarbonFactors &factors,
-                     std::ostream &err);
-
-// "id,start,end,balance,meanStock" and one line per stand simulated to its end.
-inline constexpr const char *kCarbonCsvHeader = "id,start,end,balance,meanStock\n";
+// A line of carbon.csv, for a stand simulated to its end (the header is the
+// results table's, inventory/results_tables.h).
 std::string carbonCsvLine(const std::string &id, const CarbonAccount &account);
 
 } // namespace tavelo

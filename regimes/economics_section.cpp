@@ -1,5 +1,7 @@
 #include "economics_section.h"
 
+#include "regimes/json_keys.h"
+
 #include <QJsonObject>
 #include <QJsonValue>
 
@@ -7,28 +9,28 @@
 
 namespace tavelo {
 
-std::variant<EconomicTexts, std::string> parseEconomicsSection(const QJsonValue &section)
+std::variant<EconomicTexts, ReadProblem> parseEconomicsSection(const QJsonValue &section)
 {
     if (!section.isObject())
-        return std::string("economics: must be an object");
+        return keyProblem(ReadProblem::Kind::NotObject, "economics");
     const QJsonObject root = section.toObject();
     EconomicTexts texts;
     // Every key must be one the valuation knows: a typo must not read as 0.
     for (const QString &k : root.keys())
         if (k != QLatin1String("prices") && k != QLatin1String("costs") && k != QLatin1String("discountRate") &&
             k != QLatin1String("landValue"))
-            return "economics." + k.toStdString() + ": unknown key";
+            return keyProblem(ReadProblem::Kind::UnknownKey, "economics." + k.toStdString());
     for (const char *group : {"prices", "costs"}) {
         const QJsonValue g = root.value(QLatin1String(group));
         if (!g.isUndefined() && !g.isObject())
-            return std::string("economics.") + group + ": must be an object";
+            return keyProblem(ReadProblem::Kind::NotObject, std::string("economics.") + group);
         for (const QString &k : g.toObject().keys()) {
             const std::string path = std::string(group) + "." + k.toStdString();
             bool known = false;
             for (const EconomicFieldInfo &info : kEconomicFields)
                 known = known || path == info.keyPath;
             if (!known)
-                return "economics." + path + ": unknown key";
+                return keyProblem(ReadProblem::Kind::UnknownKey, "economics." + path);
         }
     }
     for (const EconomicFieldInfo &info : kEconomicFields) {
@@ -44,12 +46,12 @@ std::variant<EconomicTexts, std::string> parseEconomicsSection(const QJsonValue 
         if (v.isUndefined())
             continue;
         if (!v.isString())
-            return std::string("economics.") + info.keyPath + ": must be a string (the text as typed)";
+            return keyProblem(ReadProblem::Kind::NotText, std::string("economics.") + info.keyPath);
         texts[info.field] = v.toString().toStdString();
     }
     if (const QJsonValue land = root.value(QLatin1String("landValue")); !land.isUndefined()) {
         if (!land.isString())
-            return std::string("economics.landValue: must be a string (the text as typed)");
+            return keyProblem(ReadProblem::Kind::NotText, "economics.landValue");
         texts.landValue = land.toString().toStdString();
     }
     return texts;

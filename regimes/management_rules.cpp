@@ -19,8 +19,16 @@ namespace {
 constexpr double kMaxRuleAge = 500.0;
 
 struct RulesError {
-    std::string what;
+    ReadProblem problem;
 };
+
+// Every fault of the rules is an entry refused, not a malformed file.
+[[noreturn]] void refuseRule(ReadProblem::Kind kind, std::string path, std::string value = {})
+{
+    ReadProblem p = keyProblem(kind, std::move(path), std::move(value));
+    p.refusedValue = true;
+    throw RulesError{std::move(p)};
+}
 
 constexpr std::pair<const char *, StandVariable> kVariableNames[] = {
     {"age", StandVariable::Age},
@@ -40,6 +48,14 @@ constexpr std::pair<const char *, RuleCondition::Comparator> kComparatorNames[] 
     {"atMost", RuleCondition::Comparator::AtMost},
 };
 
+void rejectUnknownRuleKeys(const QJsonObject &o, const std::string &where, std::initializer_list<const char *> allowed)
+{
+    if (auto why = unknownKeyError(o, where, allowed)) {
+        why->refusedValue = true;
+        throw RulesError{std::move(*why)};
+    }
+}
+
 std::string names(const auto &table)
 {
     std::string out;
@@ -53,7 +69,7 @@ std::string key(const QString &k) { return shownText(k.toStdString()); }
 QJsonObject objectAt(const QJsonValue &v, const std::string &path)
 {
     if (!v.isObject())
-        throw RulesError{path + ": must be an object"};
+        refuseRule(ReadProblem::Kind::NotObject, path);
     return v.toObject();
 }
 
@@ -61,11 +77,11 @@ QJsonObject objectAt(const QJsonValue &v, const std::string &path)
 double numberAt(const QJsonValue &v, const std::string &path)
 {
     if (!v.isString())
-        throw RulesError{path + ": must be a string (the number as typed)"};
+        refuseRule(ReadProblem::Kind::NumberNotText, path);
     const std::string text = v.toString().toStdString();
     const auto n = parseNumber(text);
     if (!n)
-        throw RulesError{path + ": \"" + shownText(text) + "\" is not a number"};
+        refuseRule(ReadProblem::Kind::NotNumber, path, text);
     return *n;
 }
 
@@ -80,14 +96,14 @@ RuleCondition parseCondition(const QJsonValue &v, const std::string &path)
 {
     const QJsonObject o = objectAt(v, path);
     if (o.isEmpty())
-        throw RulesError{path + ": a condition tests at least one of " + names(kVariableNames) + " or \"any\""};
+        refuseRule(ReadProblem::Kind::EmptyCondition, path, names(kVariableNames));
     RuleCondition c;
     c.keyPath = path;
     for (auto it = o.begin(); it != o.end(); ++it) {
         const std::string where = path + "." + key(it.key());
         if (it.key() == QLatin1String("any")) {
             if (!it.value().isArray() || it.value().toArray().isEmpty())
-                throw RulesError{where + ": must be a list of conditions, one of which must hold"};
+                refuseRule(ReadProblem::Kind::AnyShape, where);
             const QJsonArray alternatives = it.value().toArray();
             std::vector<RuleCondition> group;
             for (qsizetype i = 0; i < alternatives.size(); ++i)
@@ -98,16 +114,16 @@ RuleCondition parseCondition(const QJsonValue &v, const std::string &path)
         const auto *variable = std::find_if(std::begin(kVariableNames), std::end(kVariableNames),
                                             [&](const auto &n) { return it.key() == QLatin1String(n.first); });
         if (variable == std::end(kVariableNames))
-            throw RulesError{where + ": unknown variable (" + names(kVariableNames) + ")"};
+            refuseRule(ReadProblem::Kind::UnknownVariable, where, names(kVariableNames));
         const QJsonObject tests = objectAt(it.value(), where);
         if (tests.isEmpty())
-            throw RulesError{where + ": give one of " + names(kComparatorNames)};
+            refuseRule(ReadProblem::Kind::NoComparison, where, names(kComparatorNames));
         for (auto t = tests.begin(); t != tests.end(); ++t) {
             const std::string at = where + "." + key(t.key());
             const auto *comparator = std::find_if(std::begin(kComparatorNames), std::end(kComparatorNames),
                                                   [&](const auto &n) { return t.key() == QLatin1String(n.first); });
             if (comparator == std::end(kComparatorNames))
-                throw RulesError{at + ": unknown comparison (" + names(kComparatorNames) + ")"};
+                refuseRule(ReadProblem::Kind::UnknownComparison, at, names(kComparatorNames));
             c.comparisons.push_back({variable->second, comparator->second, numberAt(t.value(), at)});
         }
     }
@@ -117,7 +133,7 @@ RuleCondition parseCondition(const QJsonValue &v, const std::string &path)
 ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
 {
     const QJsonObject o = objectAt(v, path);
-    rejectUnknownKeys<RulesError>(o, path, {"if", "thin", "percent", "residualBasalArea", "residualBasalAreaPercent"});
+    rejectUnknownRuleKeys(o, path, {"if", "thin", "percent", "residualBasalArea", "residualBasalAreaPercent"});
     ThinningRule rule;
     rule.keyPath = path;
     if (o.contains(QLatin1String("if")))
@@ -127,18 +143,16 @@ ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
     const bool residual = o.contains(QLatin1String("residualBasalArea"));
     const bool residualPercent = o.contains(QLatin1String("residualBasalAreaPercent"));
     if (thin.isUndefined())
-        throw RulesError{path + ": a when entry needs a thinning: \"thin\": \"mechanical\" with \"percent\", or "
-                                "\"below\" with \"residualBasalArea\" or \"residualBasalAreaPercent\""};
+        refuseRule(ReadProblem::Kind::RuleWithoutThinning, path);
     if (thin == QJsonValue(QStringLiteral("mechanical"))) {
         if (!percent || residual || residualPercent)
-            throw RulesError{path + ": a mechanical thinning takes \"percent\""};
+            refuseRule(ReadProblem::Kind::MechanicalTakesPercent, path);
         rule.kind = ScreenEntries::Thinning::Mechanical;
         numberAt(o.value(QLatin1String("percent")), path + ".percent");
         rule.text = o.value(QLatin1String("percent")).toString().toStdString();
     } else if (thin == QJsonValue(QStringLiteral("below"))) {
         if (percent || residual == residualPercent)
-            throw RulesError{path + ": a thinning from below takes \"residualBasalArea\" or "
-                                    "\"residualBasalAreaPercent\""};
+            refuseRule(ReadProblem::Kind::RuleBelowTakesResidual, path);
         rule.kind = ScreenEntries::Thinning::FromBelow;
         if (residual) {
             numberAt(o.value(QLatin1String("residualBasalArea")), path + ".residualBasalArea");
@@ -148,7 +162,7 @@ ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
                 numberAt(o.value(QLatin1String("residualBasalAreaPercent")), path + ".residualBasalAreaPercent");
         }
     } else {
-        throw RulesError{path + ".thin: must be \"mechanical\" or \"below\""};
+        refuseRule(ReadProblem::Kind::ThinningKind, path + ".thin");
     }
     return rule;
 }
@@ -156,14 +170,14 @@ ThinningRule parseThinningRule(const QJsonValue &v, const std::string &path)
 ManagementRules parseRules(const QJsonValue &section)
 {
     const QJsonObject o = objectAt(section, "rules");
-    rejectUnknownKeys<RulesError>(o, "rules", {"maxAge", "finalFelling", "thinnings"});
+    rejectUnknownRuleKeys(o, "rules", {"maxAge", "finalFelling", "thinnings"});
     ManagementRules rules;
     const auto maxAge = optionalNumber(o, "maxAge", "rules");
     if (!maxAge)
-        throw RulesError{"rules.maxAge: missing (the age at which the stand is felled at the latest)"};
+        refuseRule(ReadProblem::Kind::MaxAgeMissing, "rules.maxAge");
     // Each stand screen is 5 years on: a bound keeps every run finite.
     if (*maxAge > kMaxRuleAge)
-        throw RulesError{"rules.maxAge: must be at most " + plainNumberText(kMaxRuleAge) + " years"};
+        refuseRule(ReadProblem::Kind::MaxAgeTooHigh, "rules.maxAge", plainNumberText(kMaxRuleAge));
     rules.maxAge = *maxAge;
     if (o.contains(QLatin1String("finalFelling")))
         rules.finalFelling = parseCondition(o.value(QLatin1String("finalFelling")), "rules.finalFelling");
@@ -171,17 +185,17 @@ ManagementRules parseRules(const QJsonValue &section)
         return rules;
     const std::string path = "rules.thinnings";
     const QJsonObject t = objectAt(o.value(QLatin1String("thinnings")), path);
-    rejectUnknownKeys<RulesError>(t, path, {"firstAge", "minInterval", "max", "when"});
+    rejectUnknownRuleKeys(t, path, {"firstAge", "minInterval", "max", "when"});
     rules.firstThinningAge = optionalNumber(t, "firstAge", path).value_or(0.0);
     rules.minThinningInterval = optionalNumber(t, "minInterval", path).value_or(0.0);
     if (const auto max = optionalNumber(t, "max", path)) {
         if (*max < 0 || *max != std::floor(*max) || *max > 1000)
-            throw RulesError{path + ".max: must be a whole number from 0 to 1000"};
+            refuseRule(ReadProblem::Kind::WholeNumberOutOfRange, path + ".max", "1000");
         rules.maxThinnings = static_cast<int>(*max);
     }
     const QJsonValue when = t.value(QLatin1String("when"));
     if (!when.isArray() || when.toArray().isEmpty())
-        throw RulesError{path + ".when: must be a list of thinnings, each with its condition"};
+        refuseRule(ReadProblem::Kind::WhenShape, path + ".when");
     const QJsonArray entries = when.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i)
         rules.thinnings.push_back(parseThinningRule(entries[i], path + ".when[" + std::to_string(i) + "]"));
@@ -225,18 +239,13 @@ bool holds(const RuleCondition &c, const StandReading &r, std::string &cause)
 
 } // namespace
 
-std::variant<ManagementRules, std::string> parseRulesSection(const QJsonValue &section)
+std::variant<ManagementRules, ReadProblem> parseRulesSection(const QJsonValue &section)
 {
     try {
         return parseRules(section);
     } catch (const RulesError &e) {
-        return e.what;
+        return e.problem;
     }
-}
-
-bool isRulesError(const std::string &error)
-{
-    return error.rfind("rules", 0) == 0;
 }
 
 StandReading readStandScreen(const StandTable &table)

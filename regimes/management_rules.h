@@ -5,6 +5,7 @@
 // the runner types it into the same dialogues a user would, so a run under
 // rules is an ordinary sequence of steps that can be replayed.
 
+#include "base/read_problem.h"
 #include "session/entry/entry_session.h"
 #include "session/structure/stand_table.h"
 
@@ -71,12 +72,9 @@ struct ManagementRules {
     std::vector<ThinningRule> thinnings;
 };
 
-// Reads the "rules" section; an error names its key path and starts with
-// "rules" (see isRulesError).
-std::variant<ManagementRules, std::string> parseRulesSection(const QJsonValue &section);
-// A scenario or regime refused for its rules: an entry refused, not a
-// malformed file.
-bool isRulesError(const std::string &error);
+// Reads the "rules" section; a problem names its key path and is a value
+// refused (ReadProblem::refusedValue), not a malformed file.
+std::variant<ManagementRules, ReadProblem> parseRulesSection(const QJsonValue &section);
 
 // What happened to a stand under rules, one row of events.csv.
 struct ManagementEvent {
@@ -88,7 +86,7 @@ struct ManagementEvent {
     std::string text;  // the thinning as the screen describes it, or the dialogue's refusal
 };
 const char *eventKindName(ManagementEvent::Kind kind);
-inline constexpr const char *kEventsCsvHeader = "id,year,age,event,cause,text\n";
+// A line of events.csv (the header is the results table's, inventory/results_tables.h).
 std::string eventsCsvLine(const std::string &id, const ManagementEvent &event);
 
 // The thinnings made so far.

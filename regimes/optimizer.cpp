@@ -560,6 +560,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
 {
     const auto started = std::chrono::steady_clock::now();
     OptimizeResult result;
+    result.objective = options.objective;
     auto finish = [&] {
         result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         return result;
@@ -581,8 +582,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     const RotationAges rotation = rotationAges(space, initialAge);
     if (rotation.empty()) {
         result.status = OptimizeResult::Status::Refused;
-        result.noRotationAge = true;
-        result.problem = "rotation: no stand screen of this stand (every 5 years from its age) lies in the range";
+        result.refusal = OptimizeResult::Refusal::NoRotationAge;
         return finish();
     }
     // The land expectation value belongs to a regime from planting.
@@ -590,20 +590,18 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     if (options.objective == Objective::Npv || options.objective == Objective::Lev) {
         if (!options.economics) {
             result.status = OptimizeResult::Status::Refused;
-            result.problem = std::string("the ") + objectiveName(options.objective) +
-                             " objective needs an \"economics\" section";
+            result.refusal = OptimizeResult::Refusal::NeedsEconomics;
             return finish();
         }
         if (options.objective == Objective::Lev && (!planted || options.economics->discountRatePercent == 0.0)) {
             result.status = OptimizeResult::Status::Refused;
-            result.problem = "the lev objective needs a stand entered by its trees planted and a discount rate "
-                             "above 0 (there is no land expectation value otherwise)";
+            result.refusal = OptimizeResult::Refusal::LevNeedsPlanting;
             return finish();
         }
     }
     if (options.objective == Objective::Carbon && !options.carbon) {
         result.status = OptimizeResult::Status::Refused;
-        result.problem = "the carbon objective needs the carbon factors";
+        result.refusal = OptimizeResult::Refusal::NeedsCarbonFactors;
         return finish();
     }
     const bool overBark = options.objective == Objective::Carbon && start.root.state.withBark.value() == 0.0;
@@ -611,10 +609,8 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     result.regimesInSpace = tree.countRegimes(start.root);
     if (result.regimesInSpace > options.maxRegimes) {
         result.status = OptimizeResult::Status::Refused;
-        result.beyondLimit = true;
-        result.problem = "the space holds " + countText(result.regimesInSpace) +
-                         " regimes for this stand, more than the limit of " + countText(options.maxRegimes) +
-                         " (give --max-regimes N to search more)";
+        result.refusal = OptimizeResult::Refusal::BeyondLimit;
+        result.regimeLimit = options.maxRegimes;
         return finish();
     }
 
@@ -695,10 +691,31 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         // Feasible regimes, but none with a value to rank (a land expectation
         // value beyond what a number holds at a vanishing rate).
         result.status = OptimizeResult::Status::Refused;
-        result.problem = std::string("no feasible regime has a finite ") + objectiveName(options.objective) +
-                         " at this discount rate";
+        result.refusal = OptimizeResult::Refusal::NoFiniteValue;
     }
     return finish();
+}
+
+std::string refusalText(const OptimizeResult &r)
+{
+    using Refusal = OptimizeResult::Refusal;
+    switch (r.refusal) {
+    case Refusal::None: break;
+    case Refusal::NoRotationAge:
+        return "rotation: no stand screen of this stand (every 5 years from its age) lies in the range";
+    case Refusal::BeyondLimit:
+        return "the space holds " + countText(r.regimesInSpace) + " regimes for this stand, more than the limit of " +
+               countText(r.regimeLimit);
+    case Refusal::NeedsEconomics:
+        return std::string("the ") + objectiveName(r.objective) + " objective needs an \"economics\" section";
+    case Refusal::LevNeedsPlanting:
+        return "the lev objective needs a stand entered by its trees planted and a discount rate above 0 (there is "
+               "no land expectation value otherwise)";
+    case Refusal::NeedsCarbonFactors: return "the carbon objective needs the carbon factors";
+    case Refusal::NoFiniteValue:
+        return std::string("no feasible regime has a finite ") + objectiveName(r.objective) + " at this discount rate";
+    }
+    return {};
 }
 
 std::string rankingCsv(const std::vector<RankedRegime> &best)

@@ -89,13 +89,27 @@ struct OptimizeResult {
     size_t endedByModel = 0;
     size_t refusedThinnings = 0; // intensities the dialogue refused at that moment: no regime
     size_t statesComputed = 0;   // stand states played, each shared by every regime through it
-    bool noRotationAge = false; // no stand screen lies within the rotation range
-    bool beyondLimit = false;   // the space holds more regimes than maxRegimes
+    // Why the search could not start or rank, besides a refused stand.
+    enum class Refusal {
+        None,
+        NoRotationAge,      // no stand screen lies within the rotation range (the space's fault)
+        BeyondLimit,        // the space holds more regimes than maxRegimes (the space's fault)
+        NeedsEconomics,     // the npv or lev objective without prices and costs
+        LevNeedsPlanting,   // lev for a stand not entered by its trees planted, or at a rate of 0
+        NeedsCarbonFactors, // the carbon objective without its factors
+        NoFiniteValue,      // feasible regimes, none with a finite value of the objective
+    };
+    Refusal refusal = Refusal::None;
+    Objective objective = Objective::Volume; // the objective the refusal is about
     double regimesInSpace = 0;  // schedules of the space for this stand, refusals aside
-    std::string problem;        // why the search could not start, besides a refused stand
+    double regimeLimit = 0;     // BeyondLimit: the limit it broke
     double seconds = 0.0;
     std::vector<RankedRegime> best; // best first; ties in the order of the walk
 };
+
+// The refusal in English ("the npv objective needs an \"economics\" section");
+// empty when there is none.
+std::string refusalText(const OptimizeResult &result);
 
 // Searches `space` for the stand of `stand` (its steps are ignored).
 OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, const OptimizeOptions &options);

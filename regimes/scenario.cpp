@@ -19,8 +19,15 @@ namespace tavelo {
 namespace {
 
 struct ParseError {
-    std::string what;
+    ReadProblem problem;
 };
+
+using Kind = ReadProblem::Kind;
+
+[[noreturn]] void refuseScenario(Kind kind, std::string path, std::string value = {})
+{
+    throw ParseError{keyProblem(kind, std::move(path), std::move(value))};
+}
 
 std::optional<std::string> text(const QJsonObject &o, const char *key, const std::string &where)
 {
@@ -28,7 +35,7 @@ std::optional<std::string> text(const QJsonObject &o, const char *key, const std
     if (v.isUndefined())
         return std::nullopt;
     if (!v.isString())
-        throw ParseError{where + "." + key + ": must be a string (the text as typed)"};
+        refuseScenario(Kind::NotText, where + "." + key);
     return utf8(v.toString());
 }
 
@@ -37,11 +44,11 @@ QJsonObject object(const QJsonObject &o, const char *key, bool required)
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined()) {
         if (required)
-            throw ParseError{std::string(key) + ": missing"};
+            refuseScenario(Kind::Missing, key);
         return {};
     }
     if (!v.isObject())
-        throw ParseError{std::string(key) + ": must be an object"};
+        refuseScenario(Kind::NotObject, key);
     return v.toObject();
 }
 
@@ -56,7 +63,7 @@ OptionsInput parseOptions(const QJsonObject &o, const std::string &defaultYear)
         else if (*v == "sem casca")
             in.withBark = false;
         else
-            throw ParseError{"options.volumes: must be \"com casca\" or \"sem casca\""};
+            refuseScenario(Kind::VolumesChoice, "options.volumes");
     }
     if (auto v = text(o, "year", "options"))
         in.year = *v;
@@ -77,12 +84,12 @@ StandDataInput parseStand(const QJsonObject &o)
     StandDataInput in;
     const auto age = text(o, "age", "stand");
     if (!age)
-        throw ParseError{"stand.age: missing"};
+        refuseScenario(Kind::Missing, "stand.age");
     in.age = *age;
     const auto h = text(o, "dominantHeight", "stand");
     const auto q = text(o, "qualityClass", "stand");
     if (h && q)
-        throw ParseError{"stand: give either dominantHeight or qualityClass, not both"};
+        refuseScenario(Kind::SiteGivenTwice, "stand");
     if (h) {
         in.mode = SiteInput::DominantHeight;
         in.dominantHeight = *h;
@@ -90,10 +97,9 @@ StandDataInput parseStand(const QJsonObject &o)
         in.mode = SiteInput::QualityClass;
         in.qualityClass = qualityClassFromCaption(*q);
         if (!in.qualityClass)
-            throw ParseError{"stand.qualityClass: must be one of \"Muito Elevada\", \"Elevada\", \"Média\", "
-                             "\"Baixa\", \"Muito Baixa\""};
+            refuseScenario(Kind::UnknownQualityClass, "stand.qualityClass", *q);
     } else {
-        throw ParseError{"stand: dominantHeight or qualityClass missing"};
+        refuseScenario(Kind::SiteMissing, "stand");
     }
     return in;
 }
@@ -106,7 +112,7 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
                             o.contains("p95");
     const bool classes = o.contains("classes");
     if (int(unthinned) + int(parameters) + int(classes) != 1 || (o.contains("planted") && o.contains("alive")))
-        throw ParseError{"density: give one of {planted}, {alive}, {trees, basalArea, minDiameter, p95} or {classes}"};
+        refuseScenario(Kind::DensityChoice, "density");
     if (unthinned) {
         UnthinnedDensity d;
         if (auto v = text(o, "planted", "density")) {
@@ -125,7 +131,7 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
                                   std::pair{"minDiameter", &in.minDiameter}, std::pair{"p95", &in.p95}}) {
             const auto v = text(o, key, "density");
             if (!v)
-                throw ParseError{std::string("density.") + key + ": missing"};
+                refuseScenario(Kind::Missing, std::string("density.") + key);
             *field = *v;
         }
         return in;
@@ -133,11 +139,11 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
     in.choice = ThinnedEntryChoice::Classes;
     const QJsonValue v = o.value("classes");
     if (!v.isArray() || v.toArray().size() != 13)
-        throw ParseError{"density.classes: must be an array of 13 texts (classes 5 to 65 cm)"};
+        refuseScenario(Kind::ClassesShape, "density.classes");
     const QJsonArray a = v.toArray();
     for (int i = 0; i < 13; ++i) {
         if (!a[i].isString())
-            throw ParseError{"density.classes[" + std::to_string(i) + "]: must be a string (\"\" for an empty box)"};
+            refuseScenario(Kind::ClassNotText, "density.classes[" + std::to_string(i) + "]");
         in.classes[i] = utf8(a[i].toString());
     }
     return in;
@@ -148,7 +154,7 @@ std::optional<EconomicTexts> parseEconomics(const QJsonObject &root)
     if (!root.contains(QLatin1String("economics")))
         return std::nullopt;
     auto section = parseEconomicsSection(root.value(QLatin1String("economics")));
-    if (auto *error = std::get_if<std::string>(&section))
+    if (auto *error = std::get_if<ReadProblem>(&section))
         throw ParseError{*error};
     return std::get<EconomicTexts>(section);
 }
@@ -158,7 +164,7 @@ std::optional<CarbonTexts> parseCarbon(const QJsonObject &root)
     if (!root.contains(QLatin1String("carbon")))
         return std::nullopt;
     auto section = parseCarbonSection(root.value(QLatin1String("carbon")));
-    if (auto *error = std::get_if<std::string>(&section))
+    if (auto *error = std::get_if<ReadProblem>(&section))
         throw ParseError{*error};
     return std::get<CarbonTexts>(section);
 }
@@ -168,10 +174,14 @@ std::optional<ManagementRules> parseRules(const QJsonObject &root)
 {
     if (!root.contains(QLatin1String("rules")))
         return std::nullopt;
-    if (root.contains(QLatin1String("steps")))
-        throw ParseError{"rules: give either \"steps\" or \"rules\", not both"};
+    if (root.contains(QLatin1String("steps"))) {
+        // Refused as the rules are: an entry refused, not a malformed file.
+        ReadProblem p = keyProblem(Kind::StepsAndRules, "rules");
+        p.refusedValue = true;
+        throw ParseError{std::move(p)};
+    }
     auto section = parseRulesSection(root.value(QLatin1String("rules")));
-    if (auto *error = std::get_if<std::string>(&section))
+    if (auto *error = std::get_if<ReadProblem>(&section))
         throw ParseError{*error};
     return std::get<ManagementRules>(std::move(section));
 }
@@ -182,7 +192,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
     if (v.isUndefined())
         return steps;
     if (!v.isArray())
-        throw ParseError{"steps: must be an array"};
+        refuseScenario(Kind::NotArray, "steps");
     const QJsonArray a = v.toArray();
     for (int i = 0; i < a.size(); ++i) {
         const std::string where = "steps[" + std::to_string(i) + "]";
@@ -196,7 +206,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             else if (k == "end")
                 s.kind = ScenarioStep::Kind::End;
             else
-                throw ParseError{where + ": unknown step \"" + shownText(k) + "\" (project, discard, end or a thin object)"};
+                refuseScenario(Kind::UnknownStep, where, k);
         } else if (a[i].isObject()) {
             const QJsonObject o = a[i].toObject();
             rejectUnknownKeys<ParseError>(o, where, {"thin", "percent", "residualBasalArea"});
@@ -205,28 +215,28 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             if (kind == "mechanical") {
                 const auto p = text(o, "percent", where);
                 if (!p || o.contains("residualBasalArea"))
-                    throw ParseError{where + ": a mechanical thinning takes \"percent\""};
+                    refuseScenario(Kind::MechanicalTakesPercent, where);
                 s.thinning = ThinningInput::mechanical(*p);
             } else if (kind == "below") {
                 const auto g = text(o, "residualBasalArea", where);
                 if (!g || o.contains("percent"))
-                    throw ParseError{where + ": a thinning from below takes \"residualBasalArea\""};
+                    refuseScenario(Kind::BelowTakesResidual, where);
                 s.thinning = ThinningInput::fromBelow(*g);
             } else {
-                throw ParseError{where + ".thin: must be \"mechanical\" or \"below\""};
+                refuseScenario(Kind::ThinningKind, where + ".thin");
             }
         } else {
-            throw ParseError{where + ": must be a text or a thin object"};
+            refuseScenario(Kind::StepShape, where);
         }
         if (!steps.empty() && steps.back().kind == ScenarioStep::Kind::End)
-            throw ParseError{where + ": no step can follow \"end\""};
+            refuseScenario(Kind::StepAfterEnd, where);
         steps.push_back(s);
     }
     return steps;
 }
 
-// "line L, column C: what" for a JSON syntax error.
-std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
+// Where a JSON syntax error lies, by line and column.
+ReadProblem jsonSyntaxProblem(const std::string &json, const QJsonParseError &err)
 {
     // Qt's offset lies just past the character where parsing stopped; the column
     // names that character, counting letters rather than UTF-8 bytes.
@@ -241,30 +251,35 @@ std::string jsonErrorWhere(const std::string &json, const QJsonParseError &err)
             ++col;
         }
     }
-    return "line " + std::to_string(line) + ", column " + std::to_string(col) + ": " + utf8(err.errorString());
+    ReadProblem p;
+    p.kind = Kind::JsonSyntax;
+    p.line = line;
+    p.column = col;
+    p.jsonError = err.error;
+    return p;
 }
 
 // Reads `json` as one JSON object, the `what` of the file, and hands it to
 // `read`; on error, says what and where.
 template <typename T, typename Read>
-std::variant<T, std::string> parseDocument(const std::string &json, const char *what, Read &&read)
+std::variant<T, ReadProblem> parseDocument(const std::string &json, const char *what, Read &&read)
 {
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
     if (err.error != QJsonParseError::NoError)
-        return jsonErrorWhere(json, err);
+        return jsonSyntaxProblem(json, err);
     if (!doc.isObject())
-        return "the " + std::string(what) + " must be a JSON object";
+        return keyProblem(Kind::NotJsonObject, what);
     try {
         return read(doc.object());
     } catch (const ParseError &e) {
-        return e.what;
+        return e.problem;
     }
 }
 
 } // namespace
 
-std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear)
+std::variant<Scenario, ReadProblem> parseScenario(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Scenario>(json, "scenario", [&](const QJsonObject &root) {
         rejectUnknownKeys<ParseError>(root, "scenario", {"options", "stand", "density", "steps", "rules", "economics", "carbon"});
@@ -280,7 +295,7 @@ std::variant<Scenario, std::string> parseScenario(const std::string &json, const
     });
 }
 
-std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear)
+std::variant<Regime, ReadProblem> parseRegime(const std::string &json, const std::string &defaultYear)
 {
     return parseDocument<Regime>(json, "regime", [&](const QJsonObject &root) {
         rejectUnknownKeys<ParseError>(root, "regime", {"options", "steps", "rules", "economics", "carbon"});

@@ -5,6 +5,7 @@
 // screens.
 
 #include "base/message.h"
+#include "base/read_problem.h"
 #include "session/entry/entry_session.h"
 #include "model/stand_state.h"
 #include "session/results/economics.h"
@@ -41,9 +42,9 @@ struct Scenario {
     std::optional<ManagementRules> rules;   // decides the steps instead of a list of them
 };
 
-// Reads a scenario (JSON); on error, says what and where. A year left out is
+// Reads a scenario (JSON); on error, what is wrong and where. A year left out is
 // `defaultYear` (this year, as the options screen shows it).
-std::variant<Scenario, std::string> parseScenario(const std::string &json, const std::string &defaultYear);
+std::variant<Scenario, ReadProblem> parseScenario(const std::string &json, const std::string &defaultYear);
 
 struct RunResult {
     enum class Status { Completed = 0, Refused = 2, EndedByModel = 3 };
@@ -71,7 +72,7 @@ struct Regime {
     std::optional<CarbonTexts> carbon;
     std::optional<ManagementRules> rules;
 };
-std::variant<Regime, std::string> parseRegime(const std::string &json, const std::string &defaultYear);
+std::variant<Regime, ReadProblem> parseRegime(const std::string &json, const std::string &defaultYear);
 // One stand played under a regime: its options, steps or rules, prices and carbon factors.
 Scenario scenarioOf(const Regime &regime, const StandDataInput &stand,
                     const std::variant<UnthinnedDensity, ThinnedEntryInput> &density);

@@ -20,20 +20,47 @@ struct Failure {
     SearchSpaceError error;
 };
 
-[[noreturn]] void malformed(std::string what)
+using SpaceKind = ReadProblem::Kind;
+
+// The key a path of the file belongs to.
+std::optional<SearchSpaceKey> keyOf(const std::string &path)
 {
-    throw Failure{{std::move(what), false}};
+    static const std::pair<const char *, SearchSpaceKey> keys[] = {
+        {"rotation.from", SearchSpaceKey::RotationFrom},   {"rotation.to", SearchSpaceKey::RotationTo},
+        {"thinnings.max", SearchSpaceKey::MaxThinnings},   {"thinnings.minInterval", SearchSpaceKey::MinInterval},
+        {"thinnings.firstAge", SearchSpaceKey::FirstAge},  {"thinnings.mechanical", SearchSpaceKey::Mechanical},
+        {"thinnings.below", SearchSpaceKey::Below},
+    };
+    for (const auto &[name, key] : keys)
+        if (path == name)
+            return key;
+    return std::nullopt;
 }
 
-[[noreturn]] void refused(std::string what)
+// `path` is the key's own ("thinnings.below"); `item` the place in its list.
+[[noreturn]] void spaceFault(bool refusedValue, SpaceKind kind, const std::string &path, std::string value = {},
+                             std::optional<size_t> item = std::nullopt)
 {
-    throw Failure{{std::move(what), true}};
+    ReadProblem p = keyProblem(kind, item ? path + "[" + std::to_string(*item) + "]" : path, std::move(value));
+    p.refusedValue = refusedValue;
+    throw Failure{{std::move(p), keyOf(path), item}};
+}
+
+[[noreturn]] void malformed(SpaceKind kind, const std::string &path, std::optional<size_t> item = std::nullopt)
+{
+    spaceFault(false, kind, path, {}, item);
+}
+
+[[noreturn]] void refused(SpaceKind kind, const std::string &path, std::string value = {},
+                          std::optional<size_t> item = std::nullopt)
+{
+    spaceFault(true, kind, path, std::move(value), item);
 }
 
 void checkSpaceKeys(const QJsonObject &o, const std::string &where, std::initializer_list<const char *> allowed)
 {
     if (auto why = unknownKeyError(o, where, allowed))
-        malformed(std::move(*why));
+        throw Failure{{std::move(*why), std::nullopt, std::nullopt}};
 }
 
 // A number typed as text, read with the program's strict rule.
@@ -44,11 +71,11 @@ std::optional<double> number(const QJsonObject &o, const char *key, const std::s
         return std::nullopt;
     const std::string path = where + "." + key;
     if (!v.isString())
-        malformed(path + ": must be a string (the text as typed)");
+        malformed(SpaceKind::NotText, path);
     const std::string typed = utf8(v.toString());
     const auto n = parseNumber(typed);
     if (!n)
-        refused(path + ": \"" + shownText(typed) + "\" is not a number");
+        refused(SpaceKind::NotNumber, path, typed);
     return n;
 }
 
@@ -56,11 +83,11 @@ double required(const QJsonObject &o, const char *key, const std::string &where)
 {
     const auto n = number(o, key, where);
     if (!n)
-        malformed(where + "." + key + ": missing");
+        malformed(SpaceKind::Missing, where + "." + key);
     return *n;
 }
 
-// A list of intensities as typed, each checked by `check` (empty when fine).
+// A list of intensities as typed, each checked by `check` (nothing when fine).
 template <typename Check>
 std::vector<std::string> intensities(const QJsonObject &o, const char *key, Check check)
 {
@@ -70,21 +97,21 @@ std::vector<std::string> intensities(const QJsonObject &o, const char *key, Chec
         return out;
     const std::string where = std::string("thinnings.") + key;
     if (!v.isArray())
-        malformed(where + ": must be an array of texts");
+        malformed(SpaceKind::NotTextArray, where);
     const QJsonArray a = v.toArray();
     std::set<double> seen; // a long list is checked in n log n, not n²
     for (int i = 0; i < a.size(); ++i) {
-        const std::string path = where + "[" + std::to_string(i) + "]";
+        const auto item = static_cast<size_t>(i);
         if (!a[i].isString())
-            malformed(path + ": must be a string (the text as typed)");
+            malformed(SpaceKind::NotText, where, item);
         const std::string typed = utf8(a[i].toString());
         const auto n = parseNumber(typed);
         if (!n)
-            refused(path + ": \"" + shownText(typed) + "\" is not a number");
-        if (const std::string why = check(*n); !why.empty())
-            refused(path + ": \"" + shownText(typed) + "\" " + why);
+            refused(SpaceKind::NotNumber, where, typed, item);
+        if (const std::optional<SpaceKind> why = check(*n))
+            refused(*why, where, typed, item);
         if (!seen.insert(*n).second)
-            refused(path + ": \"" + shownText(typed) + "\" is already in the list");
+            refused(SpaceKind::RepeatedInList, where, typed, item);
         out.push_back(typed);
     }
     return out;
@@ -96,10 +123,15 @@ std::variant<SearchSpace, SearchSpaceError> parseSearchSpace(const std::string &
 {
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &err);
-    if (err.error != QJsonParseError::NoError)
-        return SearchSpaceError{"offset " + std::to_string(err.offset) + ": " + utf8(err.errorString()), false};
+    if (err.error != QJsonParseError::NoError) {
+        ReadProblem p;
+        p.kind = SpaceKind::JsonSyntaxAtOffset;
+        p.offset = err.offset;
+        p.jsonError = err.error;
+        return SearchSpaceError{std::move(p), std::nullopt, std::nullopt};
+    }
     if (!doc.isObject())
-        return SearchSpaceError{"the search space must be a JSON object", false};
+        return SearchSpaceError{keyProblem(SpaceKind::NotJsonObject, "search space"), std::nullopt, std::nullopt};
     try {
         const QJsonObject root = doc.object();
         checkSpaceKeys(root, "space", {"rotation", "thinnings"});
@@ -107,44 +139,43 @@ std::variant<SearchSpace, SearchSpaceError> parseSearchSpace(const std::string &
 
         const QJsonValue rotation = root.value("rotation");
         if (!rotation.isObject())
-            malformed(rotation.isUndefined() ? "rotation: missing" : "rotation: must be an object");
+            malformed(rotation.isUndefined() ? SpaceKind::Missing : SpaceKind::NotObject, "rotation");
         const QJsonObject r = rotation.toObject();
         checkSpaceKeys(r, "rotation", {"from", "to"});
         s.rotationFrom = required(r, "from", "rotation");
         s.rotationTo = required(r, "to", "rotation");
         if (s.rotationFrom <= 0.0)
-            refused("rotation.from: the rotation age must be above 0");
+            refused(SpaceKind::RotationNotPositive, "rotation.from");
         if (s.rotationTo < s.rotationFrom)
-            refused("rotation.to: must not be below rotation.from");
+            refused(SpaceKind::RotationToBelowFrom, "rotation.to");
 
         const QJsonValue thinnings = root.value("thinnings");
         if (thinnings.isUndefined())
             return s; // final felling only
         if (!thinnings.isObject())
-            malformed("thinnings: must be an object");
+            malformed(SpaceKind::NotObject, "thinnings");
         const QJsonObject t = thinnings.toObject();
         checkSpaceKeys(t, "thinnings", {"max", "minInterval", "firstAge", "mechanical", "below"});
         const double max = required(t, "max", "thinnings");
         if (max < 0.0 || max != std::floor(max) || max > 30.0)
-            refused("thinnings.max: must be a whole number from 0 to 30");
+            refused(SpaceKind::WholeNumberOutOfRange, "thinnings.max", "30");
         s.maxThinnings = static_cast<int>(max);
         if (const auto interval = number(t, "minInterval", "thinnings")) {
             if (*interval < 0.0)
-                refused("thinnings.minInterval: must not be negative");
+                refused(SpaceKind::NegativeInterval, "thinnings.minInterval");
             s.minInterval = *interval;
         }
         s.firstAge = number(t, "firstAge", "thinnings");
         // The thinning dialogue accepts 15 to 50 % whatever the stand: any
         // other value could never be part of a regime.
         s.mechanical = intensities(t, "mechanical", [](double p) {
-            return p < 15.0 || p > 50.0 ? std::string("must lie between 15 and 50 (% of trees removed)")
-                                        : std::string();
+            return p < 15.0 || p > 50.0 ? std::optional(SpaceKind::MechanicalOutOfRange) : std::nullopt;
         });
         s.below = intensities(t, "below", [](double g) {
-            return g <= 0.0 ? std::string("must be above 0 (residual basal area, m2/ha)") : std::string();
+            return g <= 0.0 ? std::optional(SpaceKind::ResidualNotPositive) : std::nullopt;
         });
         if (s.maxThinnings > 0 && s.mechanical.empty() && s.below.empty())
-            refused("thinnings: give at least one intensity in \"mechanical\" or \"below\"");
+            refused(SpaceKind::NoIntensity, "thinnings");
         return s;
     } catch (const Failure &f) {
         return f.error;

@@ -5,6 +5,8 @@
 // intensities offered for each kind of thinning. Texts are kept as typed, so
 // that a regime found is written back exactly as a user would type it.
 
+#include "base/read_problem.h"
+
 #include <optional>
 #include <string>
 #include <variant>
@@ -22,12 +24,16 @@ struct SearchSpace {
     std::vector<std::string> below;      // residual basal area (m2/ha), as typed
 };
 
+// The keys of a search space that hold a value the user gives.
+enum class SearchSpaceKey { RotationFrom, RotationTo, MaxThinnings, MinInterval, FirstAge, Mechanical, Below };
+
 // Why a search space file cannot be used: a file that is not the expected
-// JSON (`badValue` false) or a value that the program refuses (`badValue`
-// true), with its key path.
+// JSON, or a value that the program refuses (`problem.refusedValue`), with
+// the key it belongs to and, in a list, the item's place.
 struct SearchSpaceError {
-    std::string what;
-    bool badValue = false;
+    ReadProblem problem;
+    std::optional<SearchSpaceKey> key; // none for the file as a whole
+    std::optional<size_t> item;
 };
 
 std::variant<SearchSpace, SearchSpaceError> parseSearchSpace(const std::string &json);

@@ -104,9 +104,8 @@ std::optional<Scenario> loadScenario(const std::string &path, std::ostream &err,
         return std::nullopt;
     }
     auto parsed = parseScenario(bytes, thisYear());
-    if (const auto *error = std::get_if<std::string>(&parsed)) {
-        err << "tavelo-cli: " << path << ": " << *error << "\n";
-        failure = fileErrorStatus(*error);
+    if (const auto *problem = std::get_if<ReadProblem>(&parsed)) {
+        failure = reportFileProblem(err, path, *problem);
         return std::nullopt;
     }
     if (json)
@@ -340,10 +339,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     if (!readInputFile(regimePath, json))
         return cliUsageError(err, "cannot read " + regimePath);
     const auto regime = parseRegime(json, thisYear());
-    if (const auto *error = std::get_if<std::string>(&regime)) {
-        err << "tavelo-cli: " << regimePath << ": " << *error << "\n";
-        return fileErrorStatus(*error);
-    }
+    if (const auto *problem = std::get_if<ReadProblem>(&regime))
+        return reportFileProblem(err, regimePath, *problem);
 
     if (!checkEconomics(std::get<Regime>(regime).economics, regimePath, err).accepted)
         return kCliRefused;
@@ -487,11 +484,6 @@ int cliCompare(const std::vector<std::string> &args, std::ostream &err)
     if (!csvPath.empty() && !writeOutputFile(csvPath, comparisonCsv(regimes), err))
         outputsWritten = false;
     return outputsWritten ? status : kCliOutputFailed;
-}
-
-int fileErrorStatus(const std::string &error)
-{
-    return isRulesError(error) ? kCliRefused : kCliUsage;
 }
 
 int reportFailure(std::ostream &err)

@@ -2,6 +2,8 @@
 
 // The commands of tavelo-cli, callable from tests.
 
+#include "app/cli/section_checks.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -17,10 +19,6 @@ inline constexpr int kCliUsage = 1;
 inline constexpr int kCliRefused = 2;
 inline constexpr int kCliEndedByModel = 3;
 inline constexpr int kCliOutputFailed = 4; // an output could not be written
-
-// The exit status of a scenario or regime file that cannot be read as one:
-// bad rules are an entry refused (2), anything else a malformed file (1).
-int fileErrorStatus(const std::string &error);
 
 // Inside a catch block: tells the failure on `err` and gives the exit status,
 // 4 for an output that could not be written, 1 for anything else (an

@@ -162,10 +162,8 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
         return kCliUsage;
     }
     auto space = parseSearchSpace(spaceJson);
-    if (const auto *error = std::get_if<SearchSpaceError>(&space)) {
-        err << "tavelo-cli: " << call.spacePath << ": " << error->what << "\n";
-        return error->badValue ? kRefused : kCliUsage;
-    }
+    if (const auto *error = std::get_if<SearchSpaceError>(&space))
+        return reportFileProblem(err, call.spacePath, error->problem);
     call.space = std::get<SearchSpace>(std::move(space));
     return std::nullopt;
 }
@@ -218,10 +216,8 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
     }
     const std::string year = thisYear();
     const auto stand = parseScenario(standJson, year);
-    if (const auto *error = std::get_if<std::string>(&stand)) {
-        err << "tavelo-cli: " << standPath << ": " << *error << "\n";
-        return fileErrorStatus(*error);
-    }
+    if (const auto *problem = std::get_if<ReadProblem>(&stand))
+        return reportFileProblem(err, standPath, *problem);
     const Scenario &scenario = std::get<Scenario>(stand);
     if (scenario.rules)
         err << "note: " << standPath << ": its rules are not used; optimize searches its own regimes\n";
@@ -249,10 +245,14 @@ int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool pr
         return kCliInterrupted;
     }
     if (result.status == OptimizeResult::Status::Refused) {
-        if (result.noRotationAge || result.beyondLimit) {
-            err << "tavelo-cli: " << spacePath << ": " << result.problem << "\n";
-        } else if (!result.problem.empty()) {
-            err << "tavelo-cli: " << standPath << ": " << result.problem << "\n";
+        using Refusal = OptimizeResult::Refusal;
+        if (result.refusal == Refusal::NoRotationAge) {
+            err << "tavelo-cli: " << spacePath << ": " << refusalText(result) << "\n";
+        } else if (result.refusal == Refusal::BeyondLimit) {
+            err << "tavelo-cli: " << spacePath << ": " << refusalText(result)
+                << " (give --max-regimes N to search more)\n";
+        } else if (result.refusal != Refusal::None) {
+            err << "tavelo-cli: " << standPath << ": " << refusalText(result) << "\n";
         } else if (result.message) {
             err << "refused: " << shownText(result.message->title) << ": " << shownText(result.message->text) << "\n";
         }
@@ -295,10 +295,8 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
         return kCliUsage;
     }
     const auto regime = parseRegime(regimeJson, thisYear());
-    if (const auto *error = std::get_if<std::string>(&regime)) {
-        err << "tavelo-cli: " << call.regimePath << ": " << *error << "\n";
-        return fileErrorStatus(*error);
-    }
+    if (const auto *problem = std::get_if<ReadProblem>(&regime))
+        return reportFileProblem(err, call.regimePath, *problem);
     if (std::get<Regime>(regime).rules)
         err << "note: " << call.regimePath << ": its rules are not used; --optimize searches its own regimes\n";
     if (const auto status =

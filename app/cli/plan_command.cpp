@@ -215,10 +215,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     if (!readInputFile(economicsPath, econJson))
         return cliUsageError(err, "cannot read " + economicsPath);
     const auto econ = parseRegime(econJson, thisYear());
-    if (const auto *why = std::get_if<std::string>(&econ)) {
-        err << "tavelo-cli: " << economicsPath << ": " << *why << "\n";
-        return fileErrorStatus(*why);
-    }
+    if (const auto *problem = std::get_if<ReadProblem>(&econ))
+        return reportFileProblem(err, economicsPath, *problem);
     const Regime &econRegime = std::get<Regime>(econ);
     if (!econRegime.economics)
         return cliUsageError(err, "--economics needs an \"economics\" section in " + economicsPath);
@@ -249,10 +247,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         if (!readInputFile(spacePath, json))
             return cliUsageError(err, "cannot read " + spacePath);
         auto space = parseSearchSpace(json);
-        if (const auto *e = std::get_if<SearchSpaceError>(&space)) {
-            err << "tavelo-cli: " << spacePath << ": " << e->what << "\n";
-            return e->badValue ? kCliRefused : kCliUsage;
-        }
+        if (const auto *e = std::get_if<SearchSpaceError>(&space))
+            return reportFileProblem(err, spacePath, e->problem);
         source.space = std::get<SearchSpace>(space);
     }
     const std::vector<std::string> labels = regimePaths.empty() ? std::vector<std::string>{} : regimeLabels(regimePaths);
@@ -261,10 +257,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         if (!readInputFile(regimePaths[i], json))
             return cliUsageError(err, "cannot read " + regimePaths[i]);
         auto regime = parseRegime(json, thisYear());
-        if (const auto *why = std::get_if<std::string>(&regime)) {
-            err << "tavelo-cli: " << regimePaths[i] << ": " << *why << "\n";
-            return fileErrorStatus(*why);
-        }
+        if (const auto *problem = std::get_if<ReadProblem>(&regime))
+            return reportFileProblem(err, regimePaths[i], *problem);
         if (std::get<Regime>(regime).options.year != settings.options.year) {
             err << "tavelo-cli: " << regimePaths[i] << ": options.year differs from the plan's year "
                 << settings.options.year << " (" << economicsPath << ")\n";

@@ -63,7 +63,7 @@ TEST_P(ScenarioRun, RunnerWritesTheExpectedLogAndRecord)
 {
     const ScenarioFiles &run = GetParam();
     const auto parsed = parseScenario(readBytes(run.file(".json")), thisYear());
-    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << englishText(std::get<ReadProblem>(parsed));
 
     TempFolder tmp;
     const fs::path log = tmp / "Simulacao1.temp";

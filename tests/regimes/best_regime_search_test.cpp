@@ -152,7 +152,7 @@ TEST(SearchStand, WrittenBackAsAStandFileWithThePrices)
     ASSERT_TRUE(stand.has_value());
     EXPECT_EQ(stand->year, "2026");
     const auto parsed = parseScenario(stand->json, "1999");
-    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << englishText(std::get<ReadProblem>(parsed));
     const Scenario &s = std::get<Scenario>(parsed);
     EXPECT_EQ(s.options.year, "2026");
     EXPECT_EQ(s.options.stumpHeight, "0.150"); // as typed
@@ -182,7 +182,7 @@ TEST(SearchStand, ThinnedByClassesAndQualityClassWithoutPrices)
     const auto stand = searchStandOf(e, std::nullopt);
     ASSERT_TRUE(stand.has_value());
     const auto parsed = parseScenario(stand->json, "1999");
-    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << englishText(std::get<ReadProblem>(parsed));
     const Scenario &back = std::get<Scenario>(parsed);
     EXPECT_EQ(back.stand.mode, SiteInput::QualityClass);
     EXPECT_EQ(back.stand.qualityClass, QualityClass::Elevada);
@@ -266,11 +266,44 @@ TEST(SearchOutcome, ClosingLineAndBoxes)
 
     OptimizeResult noAge;
     noAge.status = OptimizeResult::Status::Refused;
-    noAge.noRotationAge = true;
+    noAge.refusal = OptimizeResult::Refusal::NoRotationAge;
     ASSERT_TRUE(searchOutcome(noAge).message.has_value());
     EXPECT_NE(searchOutcome(noAge).message->text.find("Nenhuma idade de rotação"), std::string::npos);
     EXPECT_TRUE(searchOutcome(noAge).summary.empty());
 }
+
+// Every reason a search is refused reaches the window in its own Portuguese
+// sentence, never the command line's English nor its options.
+class SearchRefusals : public ::testing::TestWithParam<OptimizeResult::Refusal> {};
+
+TEST_P(SearchRefusals, ArePortuguese)
+{
+    OptimizeResult refused;
+    refused.status = OptimizeResult::Status::Refused;
+    refused.refusal = GetParam();
+    refused.objective = Objective::Lev;
+    refused.regimesInSpace = 2e6;
+    refused.regimeLimit = 1e6;
+    const std::string english = refusalText(refused);
+    ASSERT_FALSE(english.empty());
+    const SearchOutcome outcome = searchOutcome(refused);
+    ASSERT_TRUE(outcome.message.has_value());
+    EXPECT_EQ(outcome.message->title, kSearchTitle);
+    const std::string &text = outcome.message->text;
+    EXPECT_EQ(text.find(english), std::string::npos) << text;
+    for (const char *word : {"--", "the ", "regimes for", "needs", "objective", "lev"})
+        EXPECT_EQ(text.find(word), std::string::npos) << text;
+    EXPECT_EQ(text.find("O povoamento não pode ser usado na procura"), std::string::npos) << text; // its own sentence
+    EXPECT_EQ(text.back(), '.') << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, SearchRefusals,
+                         ::testing::Values(OptimizeResult::Refusal::NoRotationAge,
+                                           OptimizeResult::Refusal::BeyondLimit,
+                                           OptimizeResult::Refusal::NeedsEconomics,
+                                           OptimizeResult::Refusal::LevNeedsPlanting,
+                                           OptimizeResult::Refusal::NeedsCarbonFactors,
+                                           OptimizeResult::Refusal::NoFiniteValue));
 
 } // namespace
 } // namespace tavelo::test

@@ -402,7 +402,7 @@ const char *kScenario = R"({"stand": {"age": "12", "dominantHeight": "9"}, "dens
 TEST(EconomicsSection, ScenarioAndRegimeHoldTheTexts)
 {
     const auto s = parseScenario(kScenario, "2026");
-    ASSERT_TRUE(std::holds_alternative<Scenario>(s)) << std::get<std::string>(s);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(s)) << englishText(std::get<ReadProblem>(s));
     const auto &e = std::get<Scenario>(s).economics;
     ASSERT_TRUE(e);
     EXPECT_EQ((*e)[EconomicField::SawlogPrice], "45");
@@ -410,7 +410,7 @@ TEST(EconomicsSection, ScenarioAndRegimeHoldTheTexts)
     EXPECT_EQ((*e)[EconomicField::DiscountRate], "3");
 
     const auto r = parseRegime(R"({"steps": ["project"], "economics": {"prices": {"sawlog": "40"}}})", "2026");
-    ASSERT_TRUE(std::holds_alternative<Regime>(r)) << std::get<std::string>(r);
+    ASSERT_TRUE(std::holds_alternative<Regime>(r)) << englishText(std::get<ReadProblem>(r));
     const auto &re = std::get<Regime>(r).economics;
     ASSERT_TRUE(re);
     EXPECT_EQ((*re)[EconomicField::SawlogPrice], "40");
@@ -436,8 +436,8 @@ TEST_P(EconomicsSectionShape, NamesWhereItIsWrong)
         "density": {"planted": "1500"}, "economics": )") +
                              GetParam().economics + "}";
     const auto s = parseScenario(json, "2026");
-    ASSERT_TRUE(std::holds_alternative<std::string>(s));
-    EXPECT_EQ(std::get<std::string>(s), GetParam().error);
+    ASSERT_TRUE(std::holds_alternative<ReadProblem>(s));
+    EXPECT_EQ(englishText(std::get<ReadProblem>(s)), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

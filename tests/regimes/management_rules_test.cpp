@@ -18,8 +18,8 @@ namespace {
 ManagementRules rulesOf(const std::string &section)
 {
     auto parsed = parseRegime(R"({"rules": )" + section + "}", "2026");
-    if (const auto *error = std::get_if<std::string>(&parsed)) {
-        ADD_FAILURE() << *error;
+    if (const auto *error = std::get_if<ReadProblem>(&parsed)) {
+        ADD_FAILURE() << englishText(*error);
         return {};
     }
     return *std::get<Regime>(parsed).rules;
@@ -120,10 +120,10 @@ class RulesRefused : public ::testing::TestWithParam<BadRules> {};
 TEST_P(RulesRefused, NamesTheKeyPath)
 {
     auto parsed = parseRegime(GetParam().regime, "2026");
-    ASSERT_TRUE(std::holds_alternative<std::string>(parsed));
-    const std::string &error = std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<ReadProblem>(parsed));
+    const std::string error = englishText(std::get<ReadProblem>(parsed));
     EXPECT_EQ(error.substr(0, std::string(GetParam().error).size()), GetParam().error) << error;
-    EXPECT_TRUE(isRulesError(error));
+    EXPECT_TRUE(std::get<ReadProblem>(parsed).refusedValue);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -198,7 +198,7 @@ class RulesReplay : public ::testing::TestWithParam<ReplayCase> {};
 TEST_P(RulesReplay, TheStepsTakenGiveTheSameLogAndRecord)
 {
     auto parsed = parseScenario(GetParam().scenario, "2026");
-    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << englishText(std::get<ReadProblem>(parsed));
     Scenario underRules = std::get<Scenario>(parsed);
     const Played first = play(underRules);
     EXPECT_EQ(first.result.status, GetParam().status);
@@ -206,7 +206,7 @@ TEST_P(RulesReplay, TheStepsTakenGiveTheSameLogAndRecord)
 
     // The file `run --steps` writes, read back and played.
     auto replayed = parseScenario(regimeScenarioJson(GetParam().scenario, "2026", first.result.stepsTaken), "2026");
-    ASSERT_TRUE(std::holds_alternative<Scenario>(replayed)) << std::get<std::string>(replayed);
+    ASSERT_TRUE(std::holds_alternative<Scenario>(replayed)) << englishText(std::get<ReadProblem>(replayed));
     ASSERT_FALSE(std::get<Scenario>(replayed).rules);
     const Played again = play(std::get<Scenario>(replayed));
     EXPECT_EQ(again.result.status, first.result.status);

@@ -55,8 +55,8 @@ inline Scenario exampleScenario(const QString &name)
 {
     const QByteArray json = readFile(examplePath(name + QStringLiteral(".json")));
     auto parsed = parseScenario(json.toStdString(), "2026");
-    if (auto *error = std::get_if<std::string>(&parsed))
-        qFatal("scenario %s: %s", qPrintable(name), error->c_str());
+    if (auto *error = std::get_if<ReadProblem>(&parsed))
+        qFatal("scenario %s: %s", qPrintable(name), englishText(*error).c_str());
     return std::get<Scenario>(parsed);
 }
 

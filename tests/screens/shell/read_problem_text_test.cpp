@@ -1,0 +1,134 @@
+// What a reader found wrong reaches the window in Portuguese: every kind of
+// fault, with its key path, column or value as the file has them, and none of
+// the command line's English words.
+
+#include "screens/shell/read_problem_text.h"
+#include "support/qtest_runner.h"
+
+#include <QJsonParseError>
+#include <QtTest>
+
+using namespace tavelo;
+
+namespace {
+
+// Words of the command line's sentences that a Portuguese one never holds.
+const char *const kEnglishWords[] = {"must", "missing", "unknown", "give ", "line ", "column ", "header",
+                                     "cannot", " the ", " is ", "takes", "needs", "offset", "tavelo-cli", "--"};
+
+ReadProblem problemOf(ReadProblem::Kind kind)
+{
+    ReadProblem p;
+    p.kind = kind;
+    p.file = "/dados/inventário.csv";
+    p.path = kind == ReadProblem::Kind::NotJsonObject ? "search space" : "steps[2].percent";
+    p.value = "3O";
+    p.line = 4;
+    p.column = 17;
+    p.offset = 123;
+    p.jsonError = QJsonParseError::IllegalValue;
+    return p;
+}
+
+} // namespace
+
+class ReadProblemTextTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyKindInPortuguese_data();
+    void everyKindInPortuguese();
+    void everyJsonFaultInPortuguese_data();
+    void everyJsonFaultInPortuguese();
+    void whatUsersMet_data();
+    void whatUsersMet();
+};
+
+void ReadProblemTextTest::everyKindInPortuguese_data()
+{
+    QTest::addColumn<int>("kind");
+    for (int k = 0; k < ReadProblem::kKindCount; ++k)
+        QTest::addRow("kind %d", k) << k;
+}
+
+void ReadProblemTextTest::everyKindInPortuguese()
+{
+    QFETCH(int, kind);
+    const ReadProblem p = problemOf(static_cast<ReadProblem::Kind>(kind));
+    const std::string english = englishText(p);
+    const std::string text = portugueseText(p);
+    QVERIFY2(text.size() > 12, text.c_str());
+    QVERIFY2(text != english, text.c_str());
+    for (const char *word : kEnglishWords)
+        QVERIFY2(text.find(word) == std::string::npos, (text + " holds \"" + word + "\"").c_str());
+    // Where the English names the file, the key path or the value, so does the
+    // Portuguese; a file that is not a JSON object is named by what it holds.
+    const std::string path = p.kind == ReadProblem::Kind::NotJsonObject ? p.file : p.path;
+    for (const std::string &named : {p.file, path, "\"" + p.value + "\"", std::string("4, coluna 17")}) {
+        const bool inEnglish = english.find(named) != std::string::npos ||
+                               (named == "4, coluna 17" && english.find("4, column 17") != std::string::npos);
+        QVERIFY2(!inEnglish || text.find(named) != std::string::npos, (text + " lacks " + named).c_str());
+    }
+    QVERIFY2(text.back() == '.', text.c_str());
+}
+
+void ReadProblemTextTest::everyJsonFaultInPortuguese_data()
+{
+    QTest::addColumn<int>("error");
+    for (int e = QJsonParseError::UnterminatedObject; e <= QJsonParseError::GarbageAtEnd; ++e)
+        QTest::addRow("error %d", e) << e;
+}
+
+void ReadProblemTextTest::everyJsonFaultInPortuguese()
+{
+    QFETCH(int, error);
+    ReadProblem p = problemOf(ReadProblem::Kind::JsonSyntax);
+    p.jsonError = error;
+    const std::string text = portugueseText(p);
+    QJsonParseError qt{};
+    qt.error = static_cast<QJsonParseError::ParseError>(error);
+    QVERIFY2(text.find(qt.errorString().toStdString()) == std::string::npos, text.c_str());
+    QVERIFY2(text.rfind("Linha 4, coluna 17: ", 0) == 0 && text.size() > 25, text.c_str());
+    QVERIFY2(text.find("erro de sintaxe") == std::string::npos, text.c_str()); // each fault has its own words
+}
+
+// The messages users met in English, word for word in Portuguese.
+void ReadProblemTextTest::whatUsersMet_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("jsonError");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("portuguese");
+    using K = ReadProblem::Kind;
+    QTest::newRow("column missing") << int(K::ColumnMissing) << "id" << 0
+                                    << "inv.csv: line 1: column \"id\" missing from the header"
+                                    << "inv.csv: linha 1: falta a coluna \"id\" no cabeçalho.";
+    QTest::newRow("illegal value") << int(K::JsonSyntax) << "" << int(QJsonParseError::IllegalValue)
+                                   << "line 1, column 1: illegal value" << "Linha 1, coluna 1: valor inválido.";
+    QTest::newRow("unterminated array") << int(K::JsonSyntax) << "" << int(QJsonParseError::UnterminatedArray)
+                                        << "line 1, column 1: unterminated array"
+                                        << "Linha 1, coluna 1: uma lista não está fechada.";
+    QTest::newRow("unknown key") << int(K::UnknownKey) << "regime.stepz" << 0 << "regime.stepz: unknown key"
+                                 << "regime.stepz: chave desconhecida.";
+}
+
+void ReadProblemTextTest::whatUsersMet()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, where);
+    QFETCH(int, jsonError);
+    QFETCH(QString, english);
+    QFETCH(QString, portuguese);
+    ReadProblem p;
+    p.kind = static_cast<ReadProblem::Kind>(kind);
+    p.file = "inv.csv";
+    p.path = where.toStdString();
+    p.line = p.column = 1;
+    p.jsonError = jsonError;
+    QCOMPARE(QString::fromStdString(englishText(p)), english);
+    QCOMPARE(QString::fromStdString(portugueseText(p)), portuguese);
+}
+
+TAVELO_QTEST_CLASS(ReadProblemTextTest)
+
+#include "read_problem_text_test.moc"
