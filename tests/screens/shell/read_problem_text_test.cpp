@@ -2,10 +2,15 @@
 // fault, with its key path, column or value as the file has them, and none of
 // the command line's English words.
 
+#include "inventory/inventory_source.h"
+#include "regimes/scenario.h"
+#include "regimes/search_space.h"
 #include "screens/shell/read_problem_text.h"
 #include "support/qtest_runner.h"
 
+#include <QFile>
 #include <QJsonParseError>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tavelo;
@@ -41,6 +46,8 @@ private slots:
     void everyJsonFaultInPortuguese();
     void whatUsersMet_data();
     void whatUsersMet();
+    void fromTheReaders_data();
+    void fromTheReaders();
 };
 
 void ReadProblemTextTest::everyKindInPortuguese_data()
@@ -127,6 +134,71 @@ void ReadProblemTextTest::whatUsersMet()
     p.jsonError = jsonError;
     QCOMPARE(QString::fromStdString(englishText(p)), english);
     QCOMPARE(QString::fromStdString(portugueseText(p)), portuguese);
+}
+
+// The readers' own problems, as the inventory window gets them: the regime
+// typed or opened, a search space, an inventory whose header lacks a column.
+void ReadProblemTextTest::fromTheReaders_data()
+{
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("portuguese");
+    QTest::newRow("regime, not JSON") << "regime" << "regime: project" << "line 1, column 1: illegal value"
+                                      << "Linha 1, coluna 1: valor inválido.";
+    QTest::newRow("regime, list not closed") << "regime" << "{\"steps\": [\n  \"project\", \"end\"}"
+                                             << "line 2, column 19: unterminated array"
+                                             << "Linha 2, coluna 19: uma lista não está fechada.";
+    QTest::newRow("regime, step") << "regime" << "{\"steps\": [\"grow\"]}"
+                                  << "steps[0]: unknown step \"grow\" (project, discard, end or a thin object)"
+                                  << "steps[0]: passo desconhecido \"grow\" (project, discard, end ou um objecto thin).";
+    QTest::newRow("regime, rules") << "regime" << "{\"rules\": {\"maxAge\": \"600\"}}"
+                                   << "rules.maxAge: must be at most 500 years"
+                                   << "rules.maxAge: tem de ser no máximo 500 anos.";
+    QTest::newRow("regime, economics") << "regime" << "{\"economics\": {\"prices\": {\"sawlog\": 40}}}"
+                                       << "economics.prices.sawlog: must be a string (the text as typed)"
+                                       << "economics.prices.sawlog: tem de ser um texto (o valor como se escreve).";
+    QTest::newRow("search space") << "space" << "{\"rotation\": {\"from\": \"0\", \"to\": \"40\"}}"
+                                  << "rotation.from: the rotation age must be above 0"
+                                  << "rotation.from: a idade de rotação tem de ser maior que 0.";
+    QTest::newRow("inventory header") << "inventory" << "stand,age\n1,12\n"
+                                      << "FILE: line 1: column \"id\" missing from the header"
+                                      << "FILE: linha 1: falta a coluna \"id\" no cabeçalho.";
+}
+
+void ReadProblemTextTest::fromTheReaders()
+{
+    QFETCH(QString, reader);
+    QFETCH(QString, input);
+    QFETCH(QString, english);
+    QFETCH(QString, portuguese);
+    ReadProblem problem;
+    if (reader == QLatin1String("regime")) {
+        const auto read = parseRegime(input.toStdString(), "2026");
+        QVERIFY(std::holds_alternative<ReadProblem>(read));
+        problem = std::get<ReadProblem>(read);
+    } else if (reader == QLatin1String("space")) {
+        const auto read = parseSearchSpace(input.toStdString());
+        QVERIFY(std::holds_alternative<SearchSpaceError>(read));
+        problem = std::get<SearchSpaceError>(read).problem;
+    } else {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("inventário.csv"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(input.toUtf8()) == input.toUtf8().size());
+        f.close();
+        english.replace(QLatin1String("FILE"), file);
+        portuguese.replace(QLatin1String("FILE"), file);
+        try {
+            openInventory(file.toStdString(), {});
+            QFAIL("the inventory was read");
+        } catch (const ReadError &e) {
+            QCOMPARE(QString::fromStdString(e.what()), english);
+            problem = e.problem();
+        }
+    }
+    QCOMPARE(QString::fromStdString(englishText(problem)), english);
+    QCOMPARE(QString::fromStdString(portugueseText(problem)), portuguese);
 }
 
 TAVELO_QTEST_CLASS(ReadProblemTextTest)
