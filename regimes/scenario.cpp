@@ -22,9 +22,9 @@ struct ParseError {
     ReadProblem problem;
 };
 
-using Kind = ReadProblem::Kind;
+using ScenarioFault = ReadProblem::Kind;
 
-[[noreturn]] void refuseScenario(Kind kind, std::string path, std::string value = {})
+[[noreturn]] void refuseScenario(ScenarioFault kind, std::string path, std::string value = {})
 {
     throw ParseError{keyProblem(kind, std::move(path), std::move(value))};
 }
@@ -35,7 +35,7 @@ std::optional<std::string> text(const QJsonObject &o, const char *key, const std
     if (v.isUndefined())
         return std::nullopt;
     if (!v.isString())
-        refuseScenario(Kind::NotText, where + "." + key);
+        refuseScenario(ScenarioFault::NotText, where + "." + key);
     return utf8(v.toString());
 }
 
@@ -44,11 +44,11 @@ QJsonObject object(const QJsonObject &o, const char *key, bool required)
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined()) {
         if (required)
-            refuseScenario(Kind::Missing, key);
+            refuseScenario(ScenarioFault::Missing, key);
         return {};
     }
     if (!v.isObject())
-        refuseScenario(Kind::NotObject, key);
+        refuseScenario(ScenarioFault::NotObject, key);
     return v.toObject();
 }
 
@@ -63,7 +63,7 @@ OptionsInput parseOptions(const QJsonObject &o, const std::string &defaultYear)
         else if (*v == "sem casca")
             in.withBark = false;
         else
-            refuseScenario(Kind::VolumesChoice, "options.volumes");
+            refuseScenario(ScenarioFault::VolumesChoice, "options.volumes");
     }
     if (auto v = text(o, "year", "options"))
         in.year = *v;
@@ -84,12 +84,12 @@ StandDataInput parseStand(const QJsonObject &o)
     StandDataInput in;
     const auto age = text(o, "age", "stand");
     if (!age)
-        refuseScenario(Kind::Missing, "stand.age");
+        refuseScenario(ScenarioFault::Missing, "stand.age");
     in.age = *age;
     const auto h = text(o, "dominantHeight", "stand");
     const auto q = text(o, "qualityClass", "stand");
     if (h && q)
-        refuseScenario(Kind::SiteGivenTwice, "stand");
+        refuseScenario(ScenarioFault::SiteGivenTwice, "stand");
     if (h) {
         in.mode = SiteInput::DominantHeight;
         in.dominantHeight = *h;
@@ -97,9 +97,9 @@ StandDataInput parseStand(const QJsonObject &o)
         in.mode = SiteInput::QualityClass;
         in.qualityClass = qualityClassFromCaption(*q);
         if (!in.qualityClass)
-            refuseScenario(Kind::UnknownQualityClass, "stand.qualityClass", *q);
+            refuseScenario(ScenarioFault::UnknownQualityClass, "stand.qualityClass", *q);
     } else {
-        refuseScenario(Kind::SiteMissing, "stand");
+        refuseScenario(ScenarioFault::SiteMissing, "stand");
     }
     return in;
 }
@@ -112,7 +112,7 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
                             o.contains("p95");
     const bool classes = o.contains("classes");
     if (int(unthinned) + int(parameters) + int(classes) != 1 || (o.contains("planted") && o.contains("alive")))
-        refuseScenario(Kind::DensityChoice, "density");
+        refuseScenario(ScenarioFault::DensityChoice, "density");
     if (unthinned) {
         UnthinnedDensity d;
         if (auto v = text(o, "planted", "density")) {
@@ -131,7 +131,7 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
                                   std::pair{"minDiameter", &in.minDiameter}, std::pair{"p95", &in.p95}}) {
             const auto v = text(o, key, "density");
             if (!v)
-                refuseScenario(Kind::Missing, std::string("density.") + key);
+                refuseScenario(ScenarioFault::Missing, std::string("density.") + key);
             *field = *v;
         }
         return in;
@@ -139,11 +139,11 @@ std::variant<UnthinnedDensity, ThinnedEntryInput> parseDensity(const QJsonObject
     in.choice = ThinnedEntryChoice::Classes;
     const QJsonValue v = o.value("classes");
     if (!v.isArray() || v.toArray().size() != 13)
-        refuseScenario(Kind::ClassesShape, "density.classes");
+        refuseScenario(ScenarioFault::ClassesShape, "density.classes");
     const QJsonArray a = v.toArray();
     for (int i = 0; i < 13; ++i) {
         if (!a[i].isString())
-            refuseScenario(Kind::ClassNotText, "density.classes[" + std::to_string(i) + "]");
+            refuseScenario(ScenarioFault::ClassNotText, "density.classes[" + std::to_string(i) + "]");
         in.classes[i] = utf8(a[i].toString());
     }
     return in;
@@ -176,7 +176,7 @@ std::optional<ManagementRules> parseRules(const QJsonObject &root)
         return std::nullopt;
     if (root.contains(QLatin1String("steps"))) {
         // Refused as the rules are: an entry refused, not a malformed file.
-        ReadProblem p = keyProblem(Kind::StepsAndRules, "rules");
+        ReadProblem p = keyProblem(ScenarioFault::StepsAndRules, "rules");
         p.refusedValue = true;
         throw ParseError{std::move(p)};
     }
@@ -192,7 +192,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
     if (v.isUndefined())
         return steps;
     if (!v.isArray())
-        refuseScenario(Kind::NotArray, "steps");
+        refuseScenario(ScenarioFault::NotArray, "steps");
     const QJsonArray a = v.toArray();
     for (int i = 0; i < a.size(); ++i) {
         const std::string where = "steps[" + std::to_string(i) + "]";
@@ -206,7 +206,7 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             else if (k == "end")
                 s.kind = ScenarioStep::Kind::End;
             else
-                refuseScenario(Kind::UnknownStep, where, k);
+                refuseScenario(ScenarioFault::UnknownStep, where, k);
         } else if (a[i].isObject()) {
             const QJsonObject o = a[i].toObject();
             rejectUnknownKeys<ParseError>(o, where, {"thin", "percent", "residualBasalArea"});
@@ -215,21 +215,21 @@ std::vector<ScenarioStep> parseSteps(const QJsonValue &v)
             if (kind == "mechanical") {
                 const auto p = text(o, "percent", where);
                 if (!p || o.contains("residualBasalArea"))
-                    refuseScenario(Kind::MechanicalTakesPercent, where);
+                    refuseScenario(ScenarioFault::MechanicalTakesPercent, where);
                 s.thinning = ThinningInput::mechanical(*p);
             } else if (kind == "below") {
                 const auto g = text(o, "residualBasalArea", where);
                 if (!g || o.contains("percent"))
-                    refuseScenario(Kind::BelowTakesResidual, where);
+                    refuseScenario(ScenarioFault::BelowTakesResidual, where);
                 s.thinning = ThinningInput::fromBelow(*g);
             } else {
-                refuseScenario(Kind::ThinningKind, where + ".thin");
+                refuseScenario(ScenarioFault::ThinningKind, where + ".thin");
             }
         } else {
-            refuseScenario(Kind::StepShape, where);
+            refuseScenario(ScenarioFault::StepShape, where);
         }
         if (!steps.empty() && steps.back().kind == ScenarioStep::Kind::End)
-            refuseScenario(Kind::StepAfterEnd, where);
+            refuseScenario(ScenarioFault::StepAfterEnd, where);
         steps.push_back(s);
     }
     return steps;
@@ -252,7 +252,7 @@ ReadProblem jsonSyntaxProblem(const std::string &json, const QJsonParseError &er
         }
     }
     ReadProblem p;
-    p.kind = Kind::JsonSyntax;
+    p.kind = ScenarioFault::JsonSyntax;
     p.line = line;
     p.column = col;
     p.jsonError = err.error;
@@ -269,7 +269,7 @@ std::variant<T, ReadProblem> parseDocument(const std::string &json, const char *
     if (err.error != QJsonParseError::NoError)
         return jsonSyntaxProblem(json, err);
     if (!doc.isObject())
-        return keyProblem(Kind::NotJsonObject, what);
+        return keyProblem(ScenarioFault::NotJsonObject, what);
     try {
         return read(doc.object());
     } catch (const ParseError &e) {
