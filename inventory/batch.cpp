@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "regimes/economics_run.h"
+#include "inventory/results_tables.h"
 #include "inventory/results_db.h"
 #include "inventory/results_map.h"
 #include "regimes/carbon_run.h"
@@ -217,28 +218,20 @@ bool isBatchOutput(const std::string &name)
 
 namespace {
 
-std::string recordHeader()
-{
-    std::string h = "id";
-    for (const char *c : kRecordHeaders)
-        h += std::string(",") + c;
-    return h + "\n";
-}
-
 // record.csv and errors.csv in an output folder (the logs are written by the workers).
 class FileSink : public ResultSink {
 public:
     FileSink(const std::filesystem::path &record, const std::filesystem::path &errors,
              const std::filesystem::path *economics, const std::filesystem::path *carbon = nullptr,
              const std::filesystem::path *events = nullptr)
-        : record_(record, recordHeader()), errors_(errors, kErrorsCsvHeader)
+        : record_(record, csvHeader(kRecordTable)), errors_(errors, csvHeader(kErrorsTable))
     {
         if (events)
-            events_.emplace(*events, kEventsCsvHeader);
+            events_.emplace(*events, csvHeader(kEventsTable));
         if (economics)
-            economics_.emplace(*economics, kEconomicsCsvHeader);
+            economics_.emplace(*economics, csvHeader(kEconomicsTable));
         if (carbon)
-            carbon_.emplace(*carbon, kCarbonCsvHeader);
+            carbon_.emplace(*carbon, csvHeader(kCarbonTable));
     }
     void add(const std::vector<StandOutcome> &stands) override
     {
@@ -368,6 +361,7 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
             throw std::runtime_error(problem->why);
     std::vector<bool> alreadyDone;
     BatchSummary summary;
+    summary.warnings = source->warnings();
     if (!options.database.empty()) {
         std::optional<MapLayer> map;
         if (!source->geometryType().empty())

@@ -5,6 +5,7 @@
 
 #include "inventory/inventory_source.h"
 #include "inventory/result_sink.h"
+#include "inventory/sqlite_db.h"
 #include "regimes/scenario.h"
 #include "base/csv.h"
 
@@ -51,7 +52,7 @@ struct BatchOptions {
     // Only the stands at positions p (from 0) with p mod shardCount = shardIndex - 1.
     unsigned shardIndex = 1;
     unsigned shardCount = 1;
-    int busyTimeoutMs = 5000; // how long to wait for another writer of the database
+    int busyTimeoutMs = kBusyTimeoutMs;
     // Also receives every stand (a window showing the results), from the
     // thread that called runBatch; it may be the only output.
     ResultSink *extraSink = nullptr;
@@ -59,8 +60,8 @@ struct BatchOptions {
     bool keepLogs = false;
 };
 
-// errors.csv: its header, and the line of a stand refused, ended or malformed.
-inline constexpr const char *kErrorsCsvHeader = "id,status,title,text\n";
+// errors.csv's line of a stand refused, ended or malformed (its header is
+// csvHeader(kErrorsTable)).
 std::string errorsCsvLine(const std::string &id, const std::string &status, const std::string &title,
                           const std::string &text);
 
@@ -76,6 +77,7 @@ struct BatchSummary {
     size_t alreadyDone = 0; // skipped: a resumed run had done them
     bool resumed = false;
     double seconds = 0.0;
+    std::vector<InventoryWarning> warnings; // about the inventory as read
 };
 
 // Runs `regime` over every stand of `inventory` (a CSV file, read once so that

@@ -1,5 +1,6 @@
 #include "batch_optimize.h"
 
+#include "inventory/results_tables.h"
 #include "inventory/inventory_source.h"
 #include "inventory/results_db.h"
 #include "base/csv.h"
@@ -142,8 +143,8 @@ BatchOptimizeSummary runBatchOptimize(const std::filesystem::path &inventory, co
         return summary;
     }
 
-    std::string best = "id,objective,rotationAge,schedule,npv,volume,sawlog\n";
-    std::string errors = kErrorsCsvHeader;
+    std::string best = csvHeader(kBestTable);
+    std::string errors = csvHeader(kErrorsTable);
     for (size_t i = 0; i < stands.size(); ++i) {
         best += results[i].bestRow;
         errors += results[i].errorRow;

@@ -1,6 +1,18 @@
 #include "forest_plan.h"
 
+// The C interface's model shown as the structure it is, so that a stop can
+// be handed to the CbcModel and ClpSimplex inside it.
+#include <CbcEventHandler.hpp>
+#include <CbcModel.hpp>
+#include <CbcSolver.hpp>
+#include <ClpEventHandler.hpp>
+#include <ClpSimplex.hpp>
+#include <OsiClpSolverInterface.hpp>
+#include <string>
+#include <vector>
+#define CBC_EXTERN_C
 #include <Cbc_C_Interface.h>
+#undef CBC_EXTERN_C
 
 #include <algorithm>
 #include <chrono>
@@ -35,6 +47,42 @@ struct ModelDeleter {
     void operator()(Cbc_Model *m) const { Cbc_deleteModel(m); }
 };
 using ModelPtr = std::unique_ptr<Cbc_Model, ModelDeleter>;
+
+// The search asks between two nodes whether to go on; the simplex between two
+// iterations (a large root relaxation takes seconds). Each copy the solver
+// makes of its model takes a copy of these along.
+class StopBetweenNodes : public CbcEventHandler {
+public:
+    explicit StopBetweenNodes(const std::atomic<bool> *stop) : stop_(stop) {}
+    CbcAction event(CbcEvent whichEvent) override
+    {
+        return stop_->load() ? CbcAction::stop : CbcEventHandler::event(whichEvent);
+    }
+    CbcEventHandler *clone() const override { return new StopBetweenNodes(*this); }
+
+private:
+    const std::atomic<bool> *stop_;
+};
+
+class StopBetweenIterations : public ClpEventHandler {
+public:
+    explicit StopBetweenIterations(const std::atomic<bool> *stop) : stop_(stop) {}
+    int event(Event whichEvent) override
+    {
+        if (whichEvent == endOfIteration && stop_->load())
+            return 0; // stopped by the event
+        return ClpEventHandler::event(whichEvent);
+    }
+    ClpEventHandler *clone() const override { return new StopBetweenIterations(*this); }
+
+private:
+    const std::atomic<bool> *stop_;
+};
+
+bool stopAsked(const std::atomic<bool> *stop)
+{
+    return stop && stop->load();
+}
 
 // The programme in CBC's column form: one binary per candidate, then one
 // continuous harvest per period when a flow is asked for, and for an even flow
@@ -163,11 +211,20 @@ private:
 };
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-                       bool withEnding)
+                       bool withEnding, const std::atomic<bool> *stop)
 {
     PlanSolution out;
+    out.status = PlanSolution::Status::Interrupted;
+    if (stopAsked(stop))
+        return out;
     const PlanModel built(stands, periods, c, withFlow, withEnding);
     ModelPtr m = built.load();
+    if (stop) {
+        const StopBetweenNodes nodes(stop);
+        m->model_->passInEventHandler(&nodes);
+        const StopBetweenIterations iterations(stop);
+        m->solver_->getModelPtr()->passInEventHandler(&iterations);
+    }
     Cbc_setLogLevel(m.get(), 0);
     Cbc_setParameter(m.get(), "log", "0");
     Cbc_setParameter(m.get(), "slog", "0");
@@ -175,6 +232,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     if (c.maxSeconds)
         Cbc_setMaximumSeconds(m.get(), *c.maxSeconds);
     Cbc_solve(m.get());
+    // What the solver left after a stop is no answer.
+    if (stopAsked(stop))
+        return out;
 
     const double *x = Cbc_bestSolution(m.get());
     if (Cbc_isProvenInfeasible(m.get()) || (!x && Cbc_status(m.get()) == 0)) {
@@ -211,23 +271,31 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
 
 } // namespace
 
-PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c)
+PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
+                       const std::atomic<bool> *stop)
 {
     const auto started = std::chrono::steady_clock::now();
-    PlanSolution out = solveOnce(stands, periods, c, true, true);
+    const auto once = [&](bool withFlow, bool withEnding) {
+        return solveOnce(stands, periods, c, withFlow, withEnding, stop);
+    };
+    PlanSolution out = once(true, true);
     if (out.status == PlanSolution::Status::Infeasible) {
         // Each family left out in turn: the one whose absence makes the plan
         // feasible is the one that cannot be met.
         const bool flow = c.flow != FlowRule::None;
         const bool ending = c.endingStockPercent.has_value();
-        if (flow && solveOnce(stands, periods, c, false, true).status != PlanSolution::Status::Infeasible)
+        if (flow && once(false, true).status != PlanSolution::Status::Infeasible)
             out.blocking = ConstraintFamily::Flow;
-        if (ending && solveOnce(stands, periods, c, true, false).status != PlanSolution::Status::Infeasible)
+        if (ending && once(true, false).status != PlanSolution::Status::Infeasible)
             out.blocking = out.blocking ? ConstraintFamily::FlowWithEndingStock : ConstraintFamily::EndingStock;
         if (!out.blocking && flow && ending)
             out.blocking = ConstraintFamily::FlowWithEndingStock;
         else if (!out.blocking)
             out.blocking = flow ? ConstraintFamily::Flow : ConstraintFamily::EndingStock;
+    }
+    if (stopAsked(stop)) {
+        out = PlanSolution{};
+        out.status = PlanSolution::Status::Interrupted;
     }
     out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return out;

@@ -4,6 +4,7 @@
 // value under constraints on the forest's harvest over time, as a mixed
 // integer programme solved by COIN-OR CBC.
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -45,7 +46,8 @@ enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock };
 const char *constraintFamilyText(ConstraintFamily family, FlowRule flow);
 
 struct PlanSolution {
-    enum class Status { Optimal, Stopped, Infeasible, NoSolution };
+    // Interrupted: the caller's stop came before the solver finished; nothing to show.
+    enum class Status { Optimal, Stopped, Infeasible, NoSolution, Interrupted };
     Status status = Status::NoSolution;
     std::vector<size_t> chosen; // per stand, the index of its candidate
     double objective = 0.0;
@@ -59,7 +61,9 @@ struct PlanSolution {
 double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);
 
 // Solves the plan over `periods` periods. Every stand needs at least one
-// candidate with `periods` values per period list.
-PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &constraints);
+// candidate with `periods` values per period list. Once `stop` is set the
+// solver gives up between two of its simplex iterations or search nodes.
+PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &constraints,
+                       const std::atomic<bool> *stop = nullptr);
 
 } // namespace tavelo

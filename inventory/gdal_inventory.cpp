@@ -174,6 +174,8 @@ public:
                     crs.wkt = wkt;
                 CPLFree(wkt);
                 crs_ = crs;
+            } else if (shapefile) {
+                noteUnreadablePrj(messages);
             }
         }
         findMisplacedValues();
@@ -229,6 +231,26 @@ public:
         }
     }
 
+    // A shapefile whose .prj GDAL could not make sense of: the stands can
+    // still be read, without a reference system, and the caller is told
+    // (GDAL passes over some such files in silence).
+    void noteUnreadablePrj(GdalMessages &messages)
+    {
+        std::filesystem::path prj = path_;
+        for (const char *extension : {".prj", ".PRJ"}) {
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(prj.replace_extension(extension), ec)) {
+                std::string detail = messages.failures();
+                if (messages.warned())
+                    detail += (detail.empty() ? "" : "; ") + messages.warnings();
+                warnings_.push_back({InventoryWarning::Kind::UnreadableReferenceSystem, prj, detail});
+                messages.clear(); // said with the warning
+                return;
+            }
+        }
+    }
+
+    std::vector<InventoryWarning> warnings() const override { return warnings_; }
     size_t count() const override { return count_; }
     bool hasArea() const override { return hasArea_; }
     // Every feature read once, its cells as next() gives them and its geometry,
@@ -341,6 +363,7 @@ private:
     OGRwkbGeometryType geometryType_ = wkbNone;
     bool multiPolygons_ = false;
     std::optional<InventoryCrs> crs_;
+    std::vector<InventoryWarning> warnings_;
     size_t count_ = 0;
     size_t rowNo_ = 0;
 };
@@ -370,6 +393,15 @@ std::vector<std::string> gdalLayerNames(const std::filesystem::path &path)
         if (OGRLayer *l = ds->GetLayer(i); l && !ourResultsTable(l->GetName()))
             names.emplace_back(l->GetName());
     return names;
+}
+
+std::string gdalOpenFailure(const std::filesystem::path &path)
+{
+    GDALAllRegister();
+    GdalMessages messages;
+    GDALDatasetUniquePtr ds(GDALDataset::FromHandle(
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
+    return ds ? std::string() : messages.failures();
 }
 
 std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer)

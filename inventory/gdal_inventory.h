@@ -27,6 +27,10 @@ bool gdalReadsInventory(const std::filesystem::path &path);
 // when it cannot be opened.
 std::vector<std::string> gdalLayerNames(const std::filesystem::path &path);
 
+// What GDAL says when it tries to open `path` as a vector dataset and
+// cannot; empty when it opens it or says nothing.
+std::string gdalOpenFailure(const std::filesystem::path &path);
+
 std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer);
 
 } // namespace tavelo

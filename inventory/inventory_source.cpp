@@ -2,6 +2,7 @@
 
 #include "base/ascii_case.h"
 #include "inventory/gdal_inventory.h"
+#include "inventory/sqlite_db.h"
 #include "base/csv.h"
 #include "base/read_problem.h"
 #include "base/shown_text.h"
@@ -138,7 +139,67 @@ private:
     InventoryFingerprint fingerprint_;
 };
 
+// The names of databases and GIS datasets.
+bool hasDatasetExtension(const std::filesystem::path &path)
+{
+    static constexpr std::string_view kExtensions[] = {".sqlite", ".sqlite3", ".db",  ".gpkg", ".shp",
+                                                       ".shx",    ".dbf",     ".fgb", ".gdb",  ".geojson",
+                                                       ".gml",    ".kml",     ".kmz", ".tab",  ".mif"};
+    const std::string ext = asciiLowerCase(path.extension().string());
+    return std::find(std::begin(kExtensions), std::end(kExtensions), ext) != std::end(kExtensions);
+}
+
+enum class DatasetBytes { None, Sqlite, Other };
+
+// What the first bytes of a regular file say it is; a pipe is not read here.
+DatasetBytes datasetBytes(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return DatasetBytes::None;
+    char head[16] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.read(head, sizeof head);
+    const std::string_view bytes(head, static_cast<size_t>(in.gcount()));
+    if (bytes == std::string_view("SQLite format 3\0", 16))
+        return DatasetBytes::Sqlite;
+    // A shapefile's file code 9994 (big-endian); FlatGeobuf's "fgb" and version 3.
+    if (bytes.substr(0, 4) == std::string_view("\0\0\x27\x0a", 4) || bytes.substr(0, 4) == "fgb\x03")
+        return DatasetBytes::Other;
+    return DatasetBytes::None;
+}
+
+// Why a file that says it is a database or GIS dataset cannot be read as
+// one: SQLite's words for a damaged database, else GDAL's.
+std::string unreadableDataset(const std::filesystem::path &path)
+{
+    std::string why;
+    if (datasetBytes(path) == DatasetBytes::Sqlite || isDatabaseFile(path)) {
+        try {
+            SqliteDb db(path, SqliteDb::Mode::ReadOnly);
+            SqliteStatement check = db.prepare("PRAGMA quick_check");
+            if (check.step() && check.text(0) != "ok")
+                why = check.text(0);
+        } catch (const DatabaseError &e) {
+            why = e.sqliteMessage().empty() ? e.what() : e.sqliteMessage();
+        }
+    }
+    if (why.empty())
+        why = gdalOpenFailure(path);
+    if (why.empty())
+        why = "neither GDAL nor SQLite reads it, and it is not read as a CSV file";
+    return "cannot read " + path.string() + ": " + why;
+}
+
 } // namespace
+
+bool readAsCsv(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return !gdalReadsInventory(path);
+    return !gdalReadsInventory(path) && !hasDatasetExtension(path) && datasetBytes(path) == DatasetBytes::None;
+}
 
 bool isDatabaseFile(const std::filesystem::path &path)
 {
@@ -160,6 +221,8 @@ std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path
 {
     if (gdalReadsInventory(path))
         return openGdalInventory(path, layer);
+    if (!readAsCsv(path))
+        throw std::runtime_error(unreadableDataset(path));
     if (!layer.empty())
         refuseInventory(ReadProblem::Kind::CsvHasNoLayers, path);
     return std::make_unique<CsvInventory>(path);

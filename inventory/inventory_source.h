@@ -78,6 +78,19 @@ private:
     uint64_t value_ = 0xcbf29ce484222325ULL;
 };
 
+// Something about an inventory that does not stop a run but changes what it
+// writes, for the caller to tell.
+struct InventoryWarning {
+    enum class Kind {
+        // The .prj beside a shapefile says nothing GDAL understands: the
+        // stands are read without a reference system, and so is their map.
+        UnreadableReferenceSystem,
+    };
+    Kind kind = Kind::UnreadableReferenceSystem;
+    std::filesystem::path file; // the file it is about
+    std::string detail;         // GDAL's words, when it had any
+};
+
 class InventorySource {
 public:
     virtual ~InventorySource() = default;
@@ -97,16 +110,25 @@ public:
     // Its geometry type as GeoPackage names it ("MULTIPOLYGON"); empty when
     // its features have none.
     virtual std::string geometryType() const { return {}; }
+    // What the caller should tell about the inventory as read.
+    virtual std::vector<InventoryWarning> warnings() const { return {}; }
 };
 
 // A SQLite database or GeoPackage, told by the file name's extension
 // (.sqlite, .db, .gpkg).
 bool isDatabaseFile(const std::filesystem::path &path);
 
+// False for a file that GDAL reads or that says by its name (.sqlite, .gpkg,
+// .shp, ...) or its first bytes (SQLite's header, a shapefile's) that it is a
+// database or GIS dataset: such a file is never read as CSV, damaged or not.
+bool readAsCsv(const std::filesystem::path &path);
+
 // Opens `path`: a GIS dataset through GDAL (`layer`, or by default the one
 // named "stands", else its only layer), else a CSV file. Throws
 // std::runtime_error when the inventory cannot be used at all: missing,
-// unreadable, no such layer, a column missing, a layer given for a CSV file.
+// unreadable, no such layer, a column missing, a layer given for a CSV file,
+// a database or GIS dataset that neither GDAL nor SQLite can read (their
+// words, with the file's name).
 std::unique_ptr<InventorySource> openInventory(const std::filesystem::path &path, const std::string &layer);
 
 } // namespace tavelo

@@ -3,6 +3,8 @@
 // Gathers the runs of the shards of one inventory (batch --shard K/N, often on
 // different machines) into one run, as if a single machine had run it all.
 
+#include "inventory/sqlite_db.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -25,6 +27,6 @@ struct MergeSummary {
 // be written, std::runtime_error when the shards cannot be read or do not fit
 // together.
 MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<std::filesystem::path> &shards,
-                         int busyTimeoutMs = 5000);
+                         int busyTimeoutMs = kBusyTimeoutMs);
 
 } // namespace tavelo

@@ -1,5 +1,6 @@
 #include "plan_candidates.h"
 
+#include "inventory/results_tables.h"
 #include "inventory/batch.h"
 #include "inventory/inventory_source.h"
 #include "regimes/optimizer.h"
@@ -22,6 +23,8 @@ namespace tavelo {
 namespace {
 
 constexpr double kYearTolerance = 1e-6;
+// Larger than any stand: an area beyond it is a typing slip (square metres, a missing point).
+constexpr double kLargestStandArea = 1e6;
 
 // The period a harvest `years` after the plan's first year falls in; -1 outside.
 int periodOf(double years, size_t periods)
@@ -171,6 +174,7 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
         OptimizeOptions o;
         o.top = 0;
         o.jobs = 1; // the stands are shared out, not each stand's tree
+        o.maxRegimes = source.maxRegimes;
         o.visit = [&](const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe) {
             auto c = summariseRegime(rows, false, in.area, settings);
             if (!c || !best.wants(c->plan.fellingYear, c->plan.value))
@@ -229,9 +233,10 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
 }
 
 std::vector<StandInput> readStands(const std::filesystem::path &inventory, const std::string &table,
-                                   std::optional<MapLayer> &map)
+                                   std::optional<MapLayer> &map, std::vector<InventoryWarning> &warnings)
 {
     const std::unique_ptr<InventorySource> source = openInventory(inventory, table);
+    warnings = source->warnings();
     if (!source->geometryType().empty())
         map = MapLayer{source->geometryType(), source->crs()};
     if (!source->hasArea())
@@ -250,8 +255,9 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
             const std::optional<double> area = parseNumber(row.area);
             if (row.area.find_first_not_of(" \t") == std::string::npos)
                 s.row = std::string("area is empty; a plan needs each stand's area");
-            else if (!area || !std::isfinite(*area) || *area <= 0.0 || *area > 1e6)
-                s.row = "area \"" + row.area + "\" must be a number of hectares above 0";
+            else if (!area || !std::isfinite(*area) || *area <= 0.0 || *area > kLargestStandArea)
+                s.row = "area \"" + row.area + "\" must be a number of hectares above 0 and at most " +
+                        plainNumberText(kLargestStandArea);
             else
                 s.area = *area;
         }
@@ -268,7 +274,8 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
                                const std::atomic<bool> *stop)
 {
     std::optional<MapLayer> map;
-    const std::vector<StandInput> stands = readStands(inventory, table, map);
+    std::vector<InventoryWarning> warnings;
+    const std::vector<StandInput> stands = readStands(inventory, table, map, warnings);
     std::vector<StandOutput> results;
     results.reserve(stands.size());
     size_t produced = 0;
@@ -295,6 +302,7 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
     inv.rows = stands.size();
     inv.interrupted = interrupted;
     inv.map = map;
+    inv.warnings = std::move(warnings);
     for (size_t position = 0; position < results.size(); ++position) {
         StandOutput &r = results[position];
         if (r.stand) {
@@ -338,7 +346,7 @@ std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings
 
 std::string planCsv(const PlanInventory &inv, const PlanSolution &solution)
 {
-    std::string out = "stand,area,candidate,schedule,value,fellingYear\n";
+    std::string out = csvHeader(kPlanTable);
     for (size_t s = 0; s < inv.stands.size() && s < solution.chosen.size(); ++s) {
         const PlanStand &st = inv.stands[s];
         const size_t k = solution.chosen[s];
@@ -397,7 +405,7 @@ std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution
 
 std::string periodsCsv(const std::vector<PlanPeriod> &periods)
 {
-    std::string out = "period,years,total,sawlog,roundwood,firewood,revenue,standingAtEnd\n";
+    std::string out = csvHeader(kPlanPeriodsTable);
     for (size_t p = 0; p < periods.size(); ++p) {
         const PlanPeriod &x = periods[p];
         out += std::to_string(p) + "," + std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear) + "," +

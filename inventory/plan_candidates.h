@@ -7,6 +7,7 @@
 #include "inventory/forest_plan.h"
 #include "inventory/results_map.h"
 #include "regimes/scenario.h"
+#include "regimes/optimizer.h"
 #include "regimes/search_space.h"
 #include "session/results/economics.h"
 
@@ -54,6 +55,7 @@ std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &ro
 struct CandidateSource {
     std::optional<SearchSpace> space;
     std::vector<std::pair<std::string, Regime>> regimes; // label, regime
+    double maxRegimes = kDefaultMaxRegimes; // the most regimes the space may hold for a stand
 };
 
 struct PlanInventory {
@@ -68,6 +70,7 @@ struct PlanInventory {
     std::vector<StandGeometry> geometries;
     std::vector<size_t> positions;
     std::optional<MapLayer> map;
+    std::vector<InventoryWarning> warnings; // about the inventory as read
 };
 
 // Reads the inventory (CSV or database table, as batch does) and gathers every

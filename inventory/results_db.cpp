@@ -4,6 +4,7 @@
 #include "base/version.h"
 #include "base/shown_text.h"
 #include "inventory/results_map.h"
+#include "inventory/results_tables.h"
 
 #include <algorithm>
 #include <array>
@@ -18,53 +19,61 @@ namespace tavelo {
 
 namespace {
 
-constexpr const char *kOurTables[] = {"tavelo_runs",      "tavelo_stands", "tavelo_record", "tavelo_errors",
-                                      "tavelo_economics", "tavelo_best",   "tavelo_final",  "tavelo_carbon",
-                                      "tavelo_plan",      "tavelo_plan_periods", "tavelo_events"};
-
-// The columns copied from run to run, after run_id.
-constexpr const char *kStandColumns = "position, stand_id, line, status";
-constexpr const char *kRecordColumnsSql =
-    "stand_id, \"row\", year, age, code, trees, basal_area, height, v_total, v_roundwood, v_sawlog, v_firewood";
-// run_id, then the record's columns.
-constexpr int kRecordInsertColumns = 1 + 12;
-static_assert(kRecordInsertColumns == 3 + kRecordColumns, "run_id, stand_id, row and the record");
-constexpr const char *kErrorColumns = "stand_id, line, status, title, text";
-constexpr const char *kEconomicsColumns = "stand_id, npv, eaa, lev";
-constexpr const char *kCarbonColumns = "stand_id, start, \"end\", balance, mean_stock";
-constexpr const char *kEventColumns = "stand_id, year, age, event, cause, text";
+// run_id, stand_id, row and the record, in one row of a stand's INSERT.
+constexpr int kRecordInsertColumns = 3 + kRecordColumns;
 
 bool isGeoPackageName(const std::filesystem::path &path)
 {
     return asciiLowerCase(path.extension().string()) == ".gpkg";
 }
 
-// Our tables, views and index, with the columns a table of an earlier run
-// must have (the fingerprint columns of tavelo_runs are added when missing).
-struct OurObject {
-    const char *name;
-    const char *type;
-    std::array<const char *, 14> columns;
-};
-constexpr OurObject kOurObjects[] = {
-    {"tavelo_runs", "table",
-     {"run_id", "started", "finished", "program_version", "inventory", "regime", "stands", "inventory_table",
-      "shard"}},
-    {"tavelo_stands", "table", {"run_id", "position", "stand_id", "line", "status"}},
-    {"tavelo_record", "table",
-     {"run_id", "stand_id", "row", "year", "age", "code", "trees", "basal_area", "height", "v_total", "v_roundwood",
-      "v_sawlog", "v_firewood"}},
-    {"tavelo_errors", "table", {"run_id", "stand_id", "line", "status", "title", "text"}},
-    {"tavelo_economics", "table", {"run_id", "stand_id", "npv", "eaa", "lev"}},
-    {"tavelo_best", "table",
-     {"run_id", "stand_id", "objective", "rotation_age", "schedule", "npv", "volume", "sawlog"}},
-    {"tavelo_final", "view", {}},
-    {"tavelo_errors_run", "index", {}},
-};
+// The view of the last record row of every stand of the latest finished run
+// that has record rows (a plan or a search for best regimes has none). Files
+// of earlier versions hold it as it was, over the latest finished run
+// whatever it held: that view is replaced.
+std::string finalViewSql(bool geoPackage, bool asEarlier = false)
+{
+    const std::string latest =
+        asEarlier ? "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)"
+                  : "(SELECT max(u.run_id) FROM tavelo_runs u WHERE u.finished IS NOT NULL AND EXISTS (SELECT 1 FROM "
+                    "tavelo_record k WHERE k.run_id = u.run_id))";
+    return std::string("CREATE VIEW IF NOT EXISTS ") + kFinalView + " AS SELECT " +
+           (geoPackage ? "r.fid AS fid, " : "") +
+           "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
+           "r.code AS code, r.trees AS trees, r.basal_area AS basal_area, r.height AS height, r.v_total AS "
+           "v_total, r.v_roundwood AS v_roundwood, r.v_sawlog AS v_sawlog, r.v_firewood AS v_firewood "
+           "FROM tavelo_record r JOIN (SELECT stand_id, max(\"row\") AS last_row FROM tavelo_record WHERE run_id = " +
+           latest + " GROUP BY stand_id) l ON r.stand_id = l.stand_id AND r.\"row\" = l.last_row WHERE r.run_id = " +
+           latest;
+}
+
+// The statement as SQLite keeps it in sqlite_master.
+std::string storedSql(std::string sql)
+{
+    const std::string ifNotExists = "IF NOT EXISTS ";
+    if (const size_t at = sql.find(ifNotExists); at != std::string::npos)
+        sql.erase(at, ifNotExists.size());
+    return sql;
+}
+
+enum class FinalView { Missing, Current, Earlier };
+
+// An errors.csv row into tavelo_errors: its columns that errors.csv has.
+std::string insertErrorsCsvRow()
+{
+    std::string columns, values = "?1";
+    int n = 1;
+    for (const ResultsColumn &c : kErrorsTable.columns)
+        if (c.csvHeading) {
+            columns += ", " + sqlColumnName(c);
+            values += ", ?" + std::to_string(++n);
+        }
+    return "INSERT INTO " + std::string(kErrorsTable.name) + " (run_id" + columns + ") VALUES (" + values + ")";
+}
 
 // Throws std::runtime_error when `db` holds a table, view or index of one of
-// our names that is not ours.
-void checkOurSchema(SqliteDb &db);
+// our names that is not ours; says in what state our view is.
+FinalView checkOurSchema(SqliteDb &db);
 
 // The core tables every GeoPackage has, with the three reference systems it
 // must define.
@@ -161,16 +170,11 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    insertStand_.emplace(db_, std::string("INSERT INTO tavelo_stands (run_id, ") + kStandColumns +
-                                  ") VALUES (?1, ?2, ?3, ?4, ?5)");
-    insertError_.emplace(db_, std::string("INSERT INTO tavelo_errors (run_id, ") + kErrorColumns +
-                                  ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    insertEconomics_.emplace(db_, std::string("INSERT INTO tavelo_economics (run_id, ") + kEconomicsColumns +
-                                      ") VALUES (?1, ?2, ?3, ?4, ?5)");
-    insertCarbon_.emplace(db_, std::string("INSERT INTO tavelo_carbon (run_id, ") + kCarbonColumns +
-                                   ") VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    insertEvent_.emplace(db_, std::string("INSERT INTO tavelo_events (run_id, ") + kEventColumns +
-                                  ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    insertStand_.emplace(db_, insertSql(kStandsTable));
+    insertError_.emplace(db_, insertSql(kErrorsTable));
+    insertEconomics_.emplace(db_, insertSql(kEconomicsTable));
+    insertCarbon_.emplace(db_, insertSql(kCarbonTable));
+    insertEvent_.emplace(db_, insertSql(kEventsTable));
 } catch (const DatabaseError &e) {
     throw BatchOutputError(std::string("cannot write the results: ") + e.what());
 }
@@ -178,7 +182,7 @@ ResultsDb::ResultsDb(const std::filesystem::path &path, int busyTimeoutMs) try
 void ResultsDb::setUp(const std::filesystem::path &path)
 {
     // Nothing is changed before the file is known to take our tables.
-    checkOurSchema(db_);
+    replaceFinalView_ = checkOurSchema(db_) == FinalView::Earlier;
     // Several shards or readers may use the file at once; a commit needs no
     // disk sync, and a stand is still never half written.
     {
@@ -207,32 +211,49 @@ void ResultsDb::checkExisting(const std::filesystem::path &path)
 
 namespace {
 
-void checkOurSchema(SqliteDb &db)
+FinalView checkOurSchema(SqliteDb &db)
 {
     const std::string file = db.path().string();
-    SqliteStatement object = db.prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
-    for (const OurObject &ours : kOurObjects) {
-        object.bind(1, std::string(ours.name));
+    FinalView view = FinalView::Missing;
+    SqliteStatement object =
+        db.prepare("SELECT type, name, sql, tbl_name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE");
+    for (const ResultsObject &ours : resultsObjects()) {
+        object.bind(1, ours.name);
         if (!object.step()) {
             object.reset();
             continue;
         }
         const std::string type = object.text(0);
         const std::string name = object.text(1);
+        const std::string sql = object.text(2);
+        const std::string indexedTable = object.text(3);
         object.reset();
         if (type != ours.type)
             throw std::runtime_error(file + ": it holds a " + type + " named \"" + shownText(name) +
                                      "\" where the results need a " + ours.type +
                                      " of that name; nothing was changed (write the results to another file)");
+        if (type == "index" && asciiLowerCase(indexedTable) != ours.indexedTable)
+            throw std::runtime_error(file + ": its index \"" + shownText(name) + "\" is on the table \"" +
+                                     shownText(indexedTable) + "\", not on " + ours.indexedTable +
+                                     "; nothing was changed (write the results to another file)");
+        if (type == "view") {
+            const bool geoPackage = db.tableExists("gpkg_contents");
+            if (sql == storedSql(finalViewSql(geoPackage)))
+                view = FinalView::Current;
+            else if (sql == storedSql(finalViewSql(geoPackage, true)))
+                view = FinalView::Earlier;
+            else
+                throw std::runtime_error(file + ": its view \"" + shownText(name) +
+                                         "\" is not the view of batch results; nothing was changed (write the "
+                                         "results to another file)");
+        }
         if (type != "table")
             continue;
         SqliteStatement info = db.prepare("PRAGMA table_info(" + sqlIdentifier(name) + ")");
         std::vector<std::string> present;
         while (info.step())
             present.push_back(asciiLowerCase(info.text(1)));
-        for (const char *column : ours.columns) {
-            if (!column)
-                break;
+        for (const std::string &column : ours.requiredColumns) {
             if (std::find(present.begin(), present.end(), column) == present.end())
                 throw std::runtime_error(file + ": its table \"" + shownText(name) + "\" has no column \"" +
                                          column +
@@ -240,6 +261,7 @@ void checkOurSchema(SqliteDb &db)
                                          "the results to another file)");
         }
     }
+    return view;
 }
 
 } // namespace
@@ -269,75 +291,33 @@ void ResultsDb::createSchema()
     SqliteTransaction tx(db_);
     if (geoPackage_ && !db_.tableExists("gpkg_contents"))
         createGeoPackageCore(db_);
-    // A GeoPackage wants an integer key on every attribute table; elsewhere the
-    // natural keys are the primary keys.
-    const std::string fid = geoPackage_ ? "fid INTEGER PRIMARY KEY AUTOINCREMENT, " : "";
-    const std::string key = geoPackage_ ? "UNIQUE" : "PRIMARY KEY";
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_runs (run_id INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT, "
-             "finished TEXT, program_version TEXT, inventory TEXT, regime TEXT, stands INTEGER, "
-             "inventory_table TEXT, shard TEXT, inventory_rows INTEGER, inventory_hash TEXT)");
-    // A file of an earlier version: its runs keep no fingerprint.
-    {
-        bool hasFingerprint = false;
-        SqliteStatement info = db_.prepare("PRAGMA table_info(tavelo_runs)");
-        while (info.step())
-            hasFingerprint = hasFingerprint || asciiLowerCase(info.text(1)) == "inventory_hash";
-        if (!hasFingerprint) {
-            db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_rows INTEGER");
-            db_.exec("ALTER TABLE tavelo_runs ADD COLUMN inventory_hash TEXT");
-        }
+    for (const ResultsTable *table : kResultsTables) {
+        db_.exec(createTableSql(*table, geoPackage_));
+        // A file of an earlier version: columns added since.
+        std::vector<std::string> present;
+        for (SqliteStatement info = db_.prepare("PRAGMA table_info(" + std::string(table->name) + ")"); info.step();)
+            present.push_back(asciiLowerCase(info.text(1)));
+        for (const ResultsColumn &c : table->columns)
+            if (c.addedLater && std::find(present.begin(), present.end(), c.name) == present.end())
+                db_.exec("ALTER TABLE " + std::string(table->name) + " ADD COLUMN " + sqlColumnName(c) + " " + c.type);
+        if (table->index)
+            db_.exec("CREATE INDEX IF NOT EXISTS " + std::string(table->index) + " ON " + table->name + " (" +
+                     table->indexColumns + ")");
     }
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_stands (" + fid +
-             "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, " + key +
-             " (run_id, position))");
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_record (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, \"row\" INTEGER NOT NULL, year INTEGER, age INTEGER, "
-             "code TEXT, trees REAL, basal_area REAL, height REAL, v_total REAL, v_roundwood REAL, v_sawlog REAL, "
-             "v_firewood REAL, " +
-             key + " (run_id, stand_id, \"row\"))");
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_errors (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT, line INTEGER, status TEXT, title TEXT, text TEXT)");
-    db_.exec("CREATE INDEX IF NOT EXISTS tavelo_errors_run ON tavelo_errors (run_id)");
-    // Filled when the regime has prices and costs.
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_economics (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, npv REAL, eaa REAL, lev REAL, " + key +
-             " (run_id, stand_id))");
-    // Filled when the regime has a carbon section (t C/ha).
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_carbon (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, start REAL, \"end\" REAL, balance REAL, "
-             "mean_stock REAL, " + key + " (run_id, stand_id))");
-    // Filled under management rules: what they decided for each stand, in order.
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_events (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, year INTEGER, age INTEGER, event TEXT, cause TEXT, "
-             "text TEXT)");
-    db_.exec("CREATE INDEX IF NOT EXISTS tavelo_events_run ON tavelo_events (run_id, stand_id)");
-    // Filled by a search for every stand's best regime.
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_best (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, objective REAL, rotation_age REAL, schedule TEXT, "
-             "npv REAL, volume REAL, sawlog REAL, " +
-             key + " (run_id, stand_id))");
-    // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_plan (" + fid +
-             "run_id INTEGER NOT NULL, stand_id TEXT NOT NULL, area REAL, candidate INTEGER, schedule TEXT, "
-             "value REAL, felling_year INTEGER, " +
-             key + " (run_id, stand_id))");
-    db_.exec("CREATE TABLE IF NOT EXISTS tavelo_plan_periods (" + fid +
-             "run_id INTEGER NOT NULL, period INTEGER NOT NULL, years TEXT, total REAL, sawlog REAL, roundwood REAL, "
-             "firewood REAL, revenue REAL, standing_at_end REAL, " +
-             key + " (run_id, period))");
-    const std::string latest = "(SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL)";
-    db_.exec("CREATE VIEW IF NOT EXISTS tavelo_final AS SELECT " + std::string(geoPackage_ ? "r.fid AS fid, " : "") +
-             "r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", r.year AS year, r.age AS age, "
-             "r.code AS code, r.trees AS trees, r.basal_area AS basal_area, r.height AS height, r.v_total AS "
-             "v_total, r.v_roundwood AS v_roundwood, r.v_sawlog AS v_sawlog, r.v_firewood AS v_firewood "
-             "FROM tavelo_record r JOIN (SELECT stand_id, max(\"row\") AS last_row FROM tavelo_record WHERE run_id = " +
-             latest + " GROUP BY stand_id) l ON r.stand_id = l.stand_id AND r.\"row\" = l.last_row WHERE r.run_id = " +
-             latest);
+    if (replaceFinalView_)
+        db_.exec(std::string("DROP VIEW ") + kFinalView);
+    db_.exec(finalViewSql(geoPackage_));
     if (geoPackage_) {
         SqliteStatement reg = db_.prepare(
             "INSERT OR IGNORE INTO gpkg_contents (table_name, data_type, identifier, description, last_change) "
             "VALUES (?1, 'attributes', ?1, ?2, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
-        for (const char *table : kOurTables) {
+        // In the order the first versions registered them, so that a new file is as theirs.
+        const char *const registered[] = {kRunsTable.name,   kStandsTable.name,  kRecordTable.name,
+                                          kErrorsTable.name, kEconomicsTable.name, kBestTable.name,
+                                          kFinalView,        kCarbonTable.name,  kPlanTable.name,
+                                          kPlanPeriodsTable.name, kEventsTable.name};
+        static_assert(std::size(registered) == 11, "every table and the view");
+        for (const char *table : registered) {
             reg.bind(1, std::string(table)).bind(2, std::string("Tavelo batch results"));
             reg.run();
         }
@@ -432,7 +412,8 @@ SqliteStatement &ResultsDb::recordInsert(size_t rows)
         insertRecordRows_.resize(rows);
     std::optional<SqliteStatement> &insert = insertRecordRows_[rows - 1];
     if (!insert) {
-        std::string sql = std::string("INSERT INTO tavelo_record (run_id, ") + kRecordColumnsSql + ") VALUES ";
+        std::string sql = "INSERT INTO " + std::string(kRecordTable.name) + " (run_id, " + columnList(kRecordTable) +
+                          ") VALUES ";
         std::string one = "(?";
         for (int c = 1; c < kRecordInsertColumns; ++c)
             one += ", ?";
@@ -516,30 +497,18 @@ void ResultsDb::finishRun(int64_t runId)
 
 bool ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
 {
-    const struct {
-        const char *table;
-        const char *columns;
-        int count;
-    } tables[] = {{"tavelo_stands", kStandColumns, 4},
-                  {"tavelo_record", kRecordColumnsSql, 12},
-                  {"tavelo_errors", kErrorColumns, 5},
-                  {"tavelo_economics", kEconomicsColumns, 4},
-                  {"tavelo_carbon", kCarbonColumns, 5},
-                  {"tavelo_events", kEventColumns, 6}};
-    for (const auto &t : tables) {
-        if (!from.tableExists(t.table)) // a shard written before the table existed
+    for (const ResultsTable *t : kResultsTables) {
+        if (!t->perStand || !from.tableExists(t->name)) // a shard written before the table existed
             continue;
-        SqliteStatement read = from.prepare(std::string("SELECT ") + t.columns + " FROM " + t.table +
+        const std::string columns = columnList(*t);
+        SqliteStatement read = from.prepare("SELECT " + columns + " FROM " + t->name +
                                             " WHERE run_id = ?1 ORDER BY rowid");
         read.bind(1, fromRun);
-        std::string values = "?1";
-        for (int c = 0; c < t.count; ++c)
-            values += ", ?" + std::to_string(c + 2);
-        SqliteStatement write = db_.prepare(std::string("INSERT INTO ") + t.table + " (run_id, " + t.columns +
-                                            ") VALUES (" + values + ")");
+        SqliteStatement write = db_.prepare(insertSql(*t));
+        const int count = static_cast<int>(t->columns.size());
         while (read.step()) {
             write.bind(1, toRun);
-            for (int c = 0; c < t.count; ++c)
+            for (int c = 0; c < count; ++c)
                 write.bindColumn(c + 2, read, c);
             write.run();
         }
@@ -562,9 +531,7 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
     try {
         SqliteTransaction tx(out.db());
         const int64_t run = out.startRun(identity, stands);
-        SqliteStatement insertBest = out.db().prepare(
-            "INSERT INTO tavelo_best (run_id, stand_id, objective, rotation_age, schedule, npv, volume, sawlog) "
-            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        SqliteStatement insertBest = out.db().prepare(insertSql(kBestTable));
         for (const auto &row : best) {
             insertBest.bind(1, run);
             for (size_t c = 0; c < row.size() && c < 7; ++c) {
@@ -575,8 +542,7 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
             }
             insertBest.run();
         }
-        SqliteStatement insertError = out.db().prepare(
-            "INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)");
+        SqliteStatement insertError = out.db().prepare(insertErrorsCsvRow());
         for (const auto &row : errors) {
             insertError.bind(1, run);
             for (size_t c = 0; c < row.size() && c < 4; ++c)
@@ -617,14 +583,9 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
                 insert.run();
             }
         };
-        insertAll("INSERT INTO tavelo_plan (run_id, stand_id, area, candidate, schedule, value, felling_year) "
-                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
-                  plan, {0, 3});
-        insertAll("INSERT INTO tavelo_plan_periods (run_id, period, years, total, sawlog, roundwood, firewood, "
-                  "revenue, standing_at_end) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
-                  periods, {1});
-        insertAll("INSERT INTO tavelo_errors (run_id, stand_id, status, title, text) VALUES (?1, ?2, ?3, ?4, ?5)",
-                  errors, {0, 1, 2, 3});
+        insertAll(insertSql(kPlanTable), plan, {0, 3});
+        insertAll(insertSql(kPlanPeriodsTable), periods, {1});
+        insertAll(insertErrorsCsvRow(), errors, {0, 1, 2, 3});
         if (map && planned) {
             ResultsMap layer(out.db(), out.geoPackage(), *map);
             for (const PlannedStand &p : *planned)

@@ -7,7 +7,8 @@
 // management rules decided in tavelo_events, the
 // best regime of each stand in tavelo_best (a regime search), and
 // the view tavelo_final (the last record row of every stand of the latest
-// finished run). Each stand is committed whole, with its completion, so an
+// finished run that has record rows). The tables are defined in
+// results_tables.h. Each stand is committed whole, with its completion, so an
 // interrupted run never leaves half a stand and can be resumed.
 
 #include "inventory/result_sink.h"
@@ -72,7 +73,7 @@ public:
     // Throws BatchOutputError when the file cannot be written, and
     // std::runtime_error, before anything is changed, when the file holds
     // tables or views of our names that are not ours.
-    explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = 5000);
+    explicit ResultsDb(const std::filesystem::path &path, int busyTimeoutMs = kBusyTimeoutMs);
     // The same check of an existing file's tables, read only, for a run that
     // touches other outputs before it opens the results: throws
     // std::runtime_error when they are not ours. Nothing for a new file.
@@ -109,6 +110,7 @@ private:
     SqliteDb db_;
     std::string journalModeBefore_;
     bool geoPackage_ = false;
+    bool replaceFinalView_ = false; // the file holds tavelo_final as earlier versions defined it
     std::optional<SqliteStatement> insertStand_;
     // The record rows of a stand go in one statement, prepared once for each
     // number of rows: a statement a row spent about as long in SQLite's
@@ -132,7 +134,7 @@ std::optional<RunInfo> readRun(SqliteDb &db, int64_t runId);
 // cannot be written.
 void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
                      const std::vector<std::vector<std::string>> &best,
-                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000);
+                     const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = kBusyTimeoutMs);
 
 // A forest plan as one finished run: the rows of plan.csv in tavelo_plan,
 // those of periods.csv in tavelo_plan_periods and the stands without
@@ -143,7 +145,7 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 struct PlannedStand;
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
-              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = 5000,
+              const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = kBusyTimeoutMs,
               const MapLayer *map = nullptr, const std::vector<PlannedStand> *planned = nullptr);
 
 // A ResultSink into a results database: starts or resumes a run.

@@ -30,6 +30,9 @@ private:
     std::string sqliteMessage_;
 };
 
+// How long a connection waits for another writer of the same file to let go.
+inline constexpr int kBusyTimeoutMs = 5000;
+
 class SqliteStatement;
 
 class SqliteDb {
@@ -40,7 +43,7 @@ public:
     enum class Mode { ReadOnly, ReadWrite, Immutable };
     // Opens (ReadWrite also creates) `path`; waits up to `busyTimeoutMs` for
     // another writer to let go.
-    SqliteDb(const std::filesystem::path &path, Mode mode, int busyTimeoutMs = 5000);
+    SqliteDb(const std::filesystem::path &path, Mode mode, int busyTimeoutMs = kBusyTimeoutMs);
     ~SqliteDb();
     SqliteDb(const SqliteDb &) = delete;
     SqliteDb &operator=(const SqliteDb &) = delete;

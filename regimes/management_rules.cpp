@@ -178,6 +178,8 @@ ManagementRules parseRules(const QJsonValue &section)
     // Each stand screen is 5 years on: a bound keeps every run finite.
     if (*maxAge > kMaxRuleAge)
         refuseRule(ReadProblem::Kind::MaxAgeTooHigh, "rules.maxAge", plainNumberText(kMaxRuleAge));
+    if (*maxAge < 0.0)
+        refuseRule(ReadProblem::Kind::NegativeInterval, "rules.maxAge");
     rules.maxAge = *maxAge;
     if (o.contains(QLatin1String("finalFelling")))
         rules.finalFelling = parseCondition(o.value(QLatin1String("finalFelling")), "rules.finalFelling");
@@ -188,6 +190,11 @@ ManagementRules parseRules(const QJsonValue &section)
     rejectUnknownRuleKeys(t, path, {"firstAge", "minInterval", "max", "when"});
     rules.firstThinningAge = optionalNumber(t, "firstAge", path).value_or(0.0);
     rules.minThinningInterval = optionalNumber(t, "minInterval", path).value_or(0.0);
+    // An age or a time between thinnings below 0 is a typing slip, not a rule.
+    if (rules.firstThinningAge < 0.0)
+        refuseRule(ReadProblem::Kind::NegativeInterval, path + ".firstAge");
+    if (rules.minThinningInterval < 0.0)
+        refuseRule(ReadProblem::Kind::NegativeInterval, path + ".minInterval");
     if (const auto max = optionalNumber(t, "max", path)) {
         if (*max < 0 || *max != std::floor(*max) || *max > 1000)
             refuseRule(ReadProblem::Kind::WholeNumberOutOfRange, path + ".max", "1000");

@@ -3,6 +3,7 @@
 #include "inventory/batch.h"
 #include "inventory/merge.h"
 #include "inventory/results_db.h"
+#include "inventory/results_tables.h"
 #include "regimes/economics_run.h"
 #include "regimes/scenario.h"
 #include "base/calendar.h"
@@ -36,6 +37,47 @@ int cliUsageError(std::ostream &err, const std::string &why)
         err << "tavelo-cli: " << why << "\n";
     err << cliUsage();
     return kCliUsage;
+}
+
+std::optional<int> refusedResultsDatabase(const std::string &path, std::ostream &err)
+{
+    if (!isDatabaseFile(path))
+        return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
+    try {
+        ResultsDb::checkExisting(path);
+    } catch (const std::exception &e) {
+        err << "tavelo-cli: " << e.what() << "\n";
+        return kCliUsage;
+    }
+    return std::nullopt;
+}
+
+void printInventoryWarnings(std::ostream &err, const std::vector<InventoryWarning> &warnings)
+{
+    for (const InventoryWarning &w : warnings) {
+        switch (w.kind) {
+        case InventoryWarning::Kind::UnreadableReferenceSystem:
+            err << "note: " << w.file.string()
+                << ": GDAL cannot read this reference system; the stands are read without one";
+            break;
+        }
+        if (!w.detail.empty())
+            err << " (" << w.detail << ")";
+        err << "\n";
+    }
+}
+
+std::optional<int> readMaxRegimes(const std::string &text, double &maxRegimes, std::ostream &err)
+{
+    // Beyond this a limit would only mean "for ever".
+    constexpr unsigned long long kLargestMaxRegimes = 1000000000000ULL;
+    char *end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end != '\0' || v == 0 || v > kLargestMaxRegimes)
+        return cliUsageError(err, "--max-regimes must be a whole number from 1 to " +
+                                      std::to_string(kLargestMaxRegimes));
+    maxRegimes = static_cast<double>(v);
+    return std::nullopt;
 }
 
 bool readInputFile(const std::string &path, std::string &out)
@@ -173,7 +215,7 @@ std::string cliUsage()
            "       tavelo-cli plan STANDS.csv|.sqlite|.db|.gpkg (--space SPACE.json | --regimes R.json...)\n"
            "                  --economics ECON.json --horizon YEARS [--flow even:PCT | nondecreasing]\n"
            "                  [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT] [--time-limit SECONDS]\n"
-           "                  [--chart png|svg]\n"
+           "                  [--chart png|svg] [--max-regimes N]\n"
            "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--layer NAME]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
@@ -269,7 +311,7 @@ int cliRun(const std::vector<std::string> &args, std::ostream &err)
         !writeOutputFile(stepsPath, regimeScenarioJson(scenarioText, scenario->options.year, result.stepsTaken), err))
         outputsWritten = false;
     if (!eventsPath.empty()) {
-        std::string events = kEventsCsvHeader;
+        std::string events = csvHeader(kEventsTable);
         const std::string id = std::filesystem::path(scenarioPath).stem().string();
         for (const ManagementEvent &e : result.events)
             events += eventsCsvLine(id, e);
@@ -293,8 +335,8 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--db" && i + 1 < args.size()) {
             options.database = args[++i];
-            if (!isDatabaseFile(options.database))
-                return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
+            if (const auto refused = refusedResultsDatabase(options.database, err))
+                return *refused;
         } else if ((args[i] == "--layer" || args[i] == "--table") && i + 1 < args.size()) {
             options.table = args[++i];
         } else if (args[i] == "--resume") {
@@ -327,7 +369,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
     if (inventory.empty() || regimePath.empty() || (outDir.empty() && options.database.empty()))
         return cliUsageError(err, "batch needs an inventory, --regime, and --out or --db");
-    if (!options.table.empty() && !gdalReadsInventory(inventory))
+    if (!options.table.empty() && readAsCsv(inventory))
         return cliUsageError(err, "--layer (or --table) names a layer of a GIS inventory, not of a CSV file");
     if (options.resume && options.database.empty())
         return cliUsageError(err, "--resume continues a run in the results database given with --db");
@@ -361,6 +403,7 @@ int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progr
     }
     if (progressBar)
         err << "\n";
+    printInventoryWarnings(err, s.warnings);
     if (s.logFailed > 0)
         err << "tavelo-cli: cannot write " << s.firstLogFailure
             << (s.logFailed > 1 ? " (and " + std::to_string(s.logFailed - 1) + " more logs)" : std::string()) << "\n";

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -27,6 +28,20 @@ int reportFailure(std::ostream &err);
 
 // Writes "tavelo-cli: why" (when there is a why) and the usage; gives the usage status.
 int cliUsageError(std::ostream &err, const std::string &why);
+
+// --db's file, for batch, optimize and plan, checked before any work: named
+// as a database, and when it exists holding no table, view or index of the
+// results' names that is not theirs. The status to exit with (the reason
+// said on `err`, the file untouched) when it cannot take the results.
+std::optional<int> refusedResultsDatabase(const std::string &path, std::ostream &err);
+
+// "note: ..." on `err` for each warning about an inventory.
+struct InventoryWarning;
+void printInventoryWarnings(std::ostream &err, const std::vector<InventoryWarning> &warnings);
+
+// --max-regimes N of optimize and plan: how many regimes a search space may
+// hold; the usage status (said on `err`) when `text` is not such a number.
+std::optional<int> readMaxRegimes(const std::string &text, double &maxRegimes, std::ostream &err);
 
 // An input file's bytes into `out`; false when it cannot be read to its end.
 bool readInputFile(const std::string &path, std::string &out);

@@ -34,8 +34,6 @@ namespace {
 constexpr int kRefused = kCliRefused;
 constexpr int kEndedByModel = kCliEndedByModel;
 constexpr int kCannotWrite = kCliOutputFailed;
-// --max-regimes beyond this would only mean "for ever".
-constexpr size_t kLargestMaxRegimes = 1000000000000ULL;
 
 // The results folder must be empty or new, so that the results of two runs
 // never mix. With `overwrite` a folder holding files is accepted and the
@@ -123,11 +121,8 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
                 return cliUsageError(err, "--top must be a whole number from 1 to 1000");
             call.top = *n;
         } else if (args[i] == "--max-regimes" && hasValue) {
-            const auto n = wholeNumber(args[++i], kLargestMaxRegimes);
-            if (!n)
-                return cliUsageError(err, "--max-regimes must be a whole number from 1 to " +
-                                      std::to_string(kLargestMaxRegimes));
-            call.maxRegimes = static_cast<double>(*n);
+            if (const auto refused = readMaxRegimes(args[++i], call.maxRegimes, err))
+                return *refused;
         } else if (args[i] == "--jobs" && hasValue) {
             const auto n = wholeNumber(args[++i], 1024);
             if (!n)
@@ -135,8 +130,8 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
             call.jobs = static_cast<unsigned>(*n);
         } else if (call.batch && args[i] == "--db" && hasValue) {
             call.database = args[++i];
-            if (!isDatabaseFile(call.database))
-                return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
+            if (const auto refused = refusedResultsDatabase(call.database, err))
+                return *refused;
         } else if (args[i] == "--overwrite") {
             call.overwrite = true;
         } else if (!args[i].empty() && args[i][0] != '-' && call.input.empty()) {
@@ -305,14 +300,11 @@ int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bo
     if (const auto status = readCarbonFactorsOf(std::get<Regime>(regime).carbon, call.regimePath, options.carbon, err))
         return *status;
     options.regimeJson = regimeJson;
-    // A database inventory is read whole once, and the results file checked to
-    // be ours, before the earlier results go: they stay when either fails.
-    if (isDatabaseFile(call.input) || !call.database.empty()) {
+    // A database inventory is read whole once before the earlier results go:
+    // they stay when it fails (the results file was checked with the call).
+    if (isDatabaseFile(call.input)) {
         try {
-            if (isDatabaseFile(call.input))
-                openInventory(call.input, BatchOptions{}.table)->fingerprint();
-            if (!call.database.empty())
-                ResultsDb::checkExisting(call.database);
+            openInventory(call.input, BatchOptions{}.table)->fingerprint();
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             return kCliUsage;

@@ -11,6 +11,7 @@
 #include "inventory/inventory_source.h"
 #include "inventory/plan_candidates.h"
 #include "inventory/results_db.h"
+#include "inventory/results_tables.h"
 #include "regimes/search_space.h"
 #include "base/csv.h"
 #include "base/numeric_text.h"
@@ -110,6 +111,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     bool overwrite = false;
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
         chartFormat = "png";
+    CandidateSource source;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -136,8 +138,15 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             timeLimitText = args[++i];
         else if (a == "--out" && hasValue)
             outDir = args[++i];
-        else if (a == "--db" && hasValue)
+        else if (a == "--db" && hasValue) {
             database = args[++i];
+            // Checked before any work, as batch does: a file that cannot take the results stays as it is.
+            if (const auto refused = refusedResultsDatabase(database, err))
+                return *refused;
+        } else if (a == "--max-regimes" && hasValue) {
+            if (const auto refused = readMaxRegimes(args[++i], source.maxRegimes, err))
+                return *refused;
+        }
         else if ((a == "--layer" || a == "--table") && hasValue)
             table = args[++i];
         else if (a == "--jobs" && hasValue)
@@ -157,8 +166,6 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return cliUsageError(err, "plan needs either --space or --regimes");
     if (outDir.empty() && database.empty())
         return cliUsageError(err, "plan needs --out or --db");
-    if (!database.empty() && !isDatabaseFile(database))
-        return cliUsageError(err, "--db must name a .sqlite, .db or .gpkg file");
     if (chartFormat != "png" && chartFormat != "svg")
         return cliUsageError(err, "--chart must be png or svg");
 
@@ -241,7 +248,6 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     settings.startYear = static_cast<int>(*year);
     settings.horizonYears = static_cast<int>(*horizon);
 
-    CandidateSource source;
     if (!spacePath.empty()) {
         std::string json;
         if (!readInputFile(spacePath, json))
@@ -299,6 +305,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     }
     if (progressBar)
         err << "\n";
+    printInventoryWarnings(err, inv.warnings);
     if (inv.interrupted || stopOnSignals.flag()->load())
         return interrupted("while gathering the candidates: nothing written");
     size_t candidates = 0;
@@ -315,19 +322,21 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             written = false;
         }
     };
-    save("errors.csv", kErrorsCsvHeader + inv.errorsCsv);
+    save("errors.csv", csvHeader(kErrorsTable) + inv.errorsCsv);
     save("candidates.csv", candidatesCsv(inv, settings, constraints.basis));
 
     err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
-        << " without candidates (see errors.csv); " << candidates << " candidates\n";
+        << " without candidates (see " << (outDir.empty() ? kErrorsTable.name : "errors.csv") << "); " << candidates
+        << " candidates\n";
     if (inv.stands.empty()) {
         err << "tavelo-cli: no stand of " << inventory << " has a candidate regime; nothing to plan\n";
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
-    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints);
-    if (stopOnSignals.flag()->load())
-        return interrupted(outDir.empty() ? "while solving: no plan written"
-                                          : "while solving: candidates.csv and errors.csv written, no plan");
+    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints, stopOnSignals.flag());
+    const char *stoppedSolving = outDir.empty() ? "while solving: no plan written"
+                                                : "while solving: candidates.csv and errors.csv written, no plan";
+    if (solution.status == PlanSolution::Status::Interrupted || stopOnSignals.flag()->load())
+        return interrupted(stoppedSolving);
     if (solution.status == PlanSolution::Status::Infeasible) {
         const ConstraintFamily family = solution.blocking.value_or(ConstraintFamily::Flow);
         err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
@@ -348,6 +357,9 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         << "; "
         << fixed(solution.seconds, 2) << " s\n";
 
+    // A stop that came with the solution still writes no plan.
+    if (stopOnSignals.flag()->load())
+        return interrupted(stoppedSolving);
     const std::string plan = planCsv(inv, solution);
     const std::vector<PlanPeriod> periods = planPeriods(inv, solution, settings);
     const std::string periodTable = periodsCsv(periods);
@@ -367,7 +379,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         try {
             const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
             savePlan(database, identity, static_cast<int64_t>(inv.rows), csvRows(plan), csvRows(periodTable),
-                     inv.errorRows, 5000, inv.map ? &*inv.map : nullptr, &planned);
+                     inv.errorRows, kBusyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned);
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             written = false;

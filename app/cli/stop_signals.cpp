@@ -1,40 +1,63 @@
 #include "stop_signals.h"
 
+#include <pthread.h>
+
+#include <ctime>
+
 namespace tavelo {
 
 namespace {
 
-// A signal handler can reach nothing but a flag of static storage.
-std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-extern "C" void requestStop(int)
+sigset_t stopSignals()
 {
-    stopRequested.store(true);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
 }
 
 } // namespace
 
 StopOnSignals::StopOnSignals()
 {
-    stopRequested.store(false);
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &oldInt_);
-    sigaction(SIGTERM, &action, &oldTerm_);
+    const sigset_t set = stopSignals();
+    // Threads started from here on inherit the mask.
+    pthread_sigmask(SIG_BLOCK, &set, &maskBefore_);
+    taker_ = std::thread(&StopOnSignals::takeSignals, this);
 }
 
 StopOnSignals::~StopOnSignals()
 {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
+    over_.store(true);
+    taker_.join();
+    pthread_sigmask(SIG_SETMASK, &maskBefore_, nullptr);
 }
 
 const std::atomic<bool> *StopOnSignals::flag() const
 {
-    return &stopRequested;
+    return &stop_;
+}
+
+void StopOnSignals::takeSignals()
+{
+    const sigset_t set = stopSignals();
+    // Woken now and then to see whether the command is over.
+    const timespec wait{0, 50'000'000};
+    while (!over_.load()) {
+        const int signal = sigtimedwait(&set, nullptr, &wait);
+        if (signal < 0)
+            continue;
+        if (!stop_.exchange(true))
+            continue;
+        // The second: the program ends as the signal would end it.
+        std::signal(signal, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        std::raise(signal);
+    }
 }
 
 } // namespace tavelo

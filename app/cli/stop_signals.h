@@ -5,11 +5,15 @@
 
 #include <atomic>
 #include <csignal>
+#include <thread>
 
 namespace tavelo {
 
 // Catches SIGINT and SIGTERM for as long as it lives; a second signal ends the
-// program at once. One at a time.
+// program at once. One at a time, made before the command starts its own
+// threads. The signals are blocked in every thread and taken by a thread of
+// its own, so that no handler a library installs meanwhile (the MIP solver
+// sets one for SIGINT) can swallow them.
 class StopOnSignals {
 public:
     StopOnSignals();
@@ -21,8 +25,11 @@ public:
     const std::atomic<bool> *flag() const;
 
 private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
+    void takeSignals();
+    sigset_t maskBefore_ {};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> over_{false};
+    std::thread taker_;
 };
 
 // The exit status of a command stopped by a signal.

@@ -4,6 +4,7 @@
 // vanishing discount rates, and calls that would silently mean something else.
 
 #include "regimes/optimizer.h"
+#include "inventory/results_tables.h"
 #include "inventory/sqlite_db.h"
 #include "base/whole_file.h"
 #include "support/cli_test_support.h"
@@ -198,6 +199,24 @@ struct CallCase {
 
 class RefusedCall : public ::testing::TestWithParam<CallCase> {};
 
+void standsTable(const fs::path &file, int n);
+
+// Files that say by their name or their first bytes that they are databases,
+// damaged or not databases at all: never read as CSV.
+void damagedDatabases(const TempFolder &tmp)
+{
+    standsTable(tmp / "whole.sqlite", 300);
+    const std::string whole = readBytes(tmp / "whole.sqlite");
+    writeBytes(tmp / "cut.sqlite", whole.substr(0, 12000));
+    writeBytes(tmp / "cut.gpkg", whole.substr(0, 12000));
+    std::string flipped = whole;
+    flipped[0] = static_cast<char>(~flipped[0]);
+    flipped[5] = static_cast<char>(~flipped[5]);
+    writeBytes(tmp / "flipped.sqlite", flipped);
+    writeBytes(tmp / "text.gpkg", inventory(3));
+    writeBytes(tmp / "shapefile.csv", std::string("\0\0\x27\x0a", 4) + inventory(3));
+}
+
 TEST_P(RefusedCall, ExitsWithOneBeforeAnythingIsWritten)
 {
     const CallCase &c = GetParam();
@@ -207,6 +226,7 @@ TEST_P(RefusedCall, ExitsWithOneBeforeAnythingIsWritten)
     writeBytes(tmp / "stands.csv", inventory(3));
     writeBytes(tmp / "twice.csv", "id,age,dominantHeight,qualityClass,planted,alive,trees,age,minDiameter,p95,basalArea\n");
     writeBytes(tmp / "space.json", R"({"rotation": {"from": "30", "to": "35"}})");
+    damagedDatabases(tmp);
     const CliRun r = runCli(c.args, tmp);
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
@@ -230,7 +250,20 @@ INSTANTIATE_TEST_SUITE_P(
         CallCase{"ColumnNamedTwice", {"batch", "twice.csv", "--regime", "regime.json", "--out", "out"},
                  "column \"age\" is named twice"},
         CallCase{"ControlCharacters", {"batch", "stands.csv", "--regime", "regime.json", "--out", "out", "--\x1b[2J"},
-                 "--\\x1b[2J"}),
+                 "--\\x1b[2J"},
+        CallCase{"CutDatabase", {"batch", "cut.sqlite", "--regime", "regime.json", "--out", "out"},
+                 "cannot read cut.sqlite: database disk image is malformed"},
+        CallCase{"CutDatabaseWithItsTable",
+                 {"batch", "cut.sqlite", "--table", "stands", "--regime", "regime.json", "--out", "out"},
+                 "cannot read cut.sqlite: database disk image is malformed"},
+        CallCase{"CutGeoPackage", {"batch", "cut.gpkg", "--regime", "regime.json", "--out", "out"},
+                 "cannot read cut.gpkg: database disk image is malformed"},
+        CallCase{"FlippedHeader", {"batch", "flipped.sqlite", "--regime", "regime.json", "--db", "r.sqlite"},
+                 "cannot read flipped.sqlite: file is not a database"},
+        CallCase{"TextNamedGeoPackage", {"batch", "text.gpkg", "--regime", "regime.json", "--out", "out"},
+                 "cannot read text.gpkg: file is not a database"},
+        CallCase{"ShapefileBytes", {"batch", "shapefile.csv", "--regime", "regime.json", "--out", "out"},
+                 "cannot read shapefile.csv: "}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // --- Inventories and results databases -----------------------------------------------------
@@ -372,6 +405,63 @@ TEST(ResultsDatabase, NotOursIsRefusedUntouched)
         EXPECT_FALSE(fs::exists(tmp / "r.sqlite-wal")) << theirs;
     }
 }
+
+// Every table, view and index the results may write: a file holding one of
+// their names that is not theirs is refused before any work, by batch and by
+// plan alike, and stays byte for byte as it was.
+struct ForeignObject {
+    ResultsObject ours;
+    const char *command;
+};
+
+class ForeignResultsObject : public ::testing::TestWithParam<ForeignObject> {};
+
+TEST_P(ForeignResultsObject, IsRefusedBeforeAnyWorkAndLeftAsItWas)
+{
+    const ResultsObject &ours = GetParam().ours;
+    TempFolder tmp;
+    writeBytes(tmp / "regime.json", kRegime);
+    writeBytes(tmp / "econ.json", readBytes(kExamples / "plan-economics.json"));
+    writeBytes(tmp / "forest.csv", readBytes(kExamples / "forest.csv"));
+    {
+        SqliteDb db(tmp / "r.sqlite", SqliteDb::Mode::ReadWrite);
+        if (std::string(ours.type) == "view")
+            db.exec("CREATE VIEW " + ours.name + " AS SELECT 1 AS x");
+        else if (std::string(ours.type) == "index")
+            db.exec("CREATE TABLE theirs (x TEXT); CREATE INDEX " + ours.name + " ON theirs (x)");
+        else
+            db.exec("CREATE TABLE " + ours.name + " (x TEXT)");
+    }
+    const std::string before = readBytes(tmp / "r.sqlite");
+    const std::string command = GetParam().command;
+    const CliRun r = runCli(command == "batch"
+                                ? std::vector<std::string>{"batch", "forest.csv", "--regime", "regime.json", "--db",
+                                                           "r.sqlite"}
+                                : std::vector<std::string>{"plan", "forest.csv", "--regimes", "regime.json",
+                                                           "--economics", "econ.json", "--horizon", "30", "--db",
+                                                           "r.sqlite"},
+                            tmp);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("\"" + ours.name + "\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("stands:"), std::string::npos) << "the work was done first: " << r.err;
+    EXPECT_EQ(readBytes(tmp / "r.sqlite"), before);
+    EXPECT_FALSE(fs::exists(tmp / "r.sqlite-wal"));
+}
+
+std::vector<ForeignObject> everyResultsObject()
+{
+    std::vector<ForeignObject> all;
+    for (const char *command : {"batch", "plan"})
+        for (const ResultsObject &o : resultsObjects())
+            all.push_back({o, command});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryName, ForeignResultsObject, ::testing::ValuesIn(everyResultsObject()),
+                         [](const auto &info) {
+                             return std::string(info.param.command) + "_" + info.param.ours.name;
+                         });
 
 // Shards started together on one new file all get through its set-up.
 TEST(ResultsDatabase, ShardsStartingTogetherOnANewFileAllRun)

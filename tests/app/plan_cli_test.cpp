@@ -12,8 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -230,6 +233,90 @@ TEST_F(PlanCli, ATimeLimitIsCheckedAndASignalStopsWithoutAPlan)
     EXPECT_FALSE(fs::exists(dir / "cut/plan.csv"));
     EXPECT_FALSE(fs::exists(dir / "cut/candidates.csv"));
 }
+
+// Ctrl-C as the solver starts, and while it works, stops it at once: no plan,
+// status 130. The 200 stands' even flow within 5 % takes the solver minutes
+// to prove, far beyond the time limit that used to let it write a plan.
+class PlanSolveSignal : public PlanCli, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PlanSolveSignal, StopsTheSolverWithinSecondsAndWritesNoPlan)
+{
+    const char *kinds[] = {"12,9,,1500,,,,,", "28,15,,,,550,24,10,33", "15,11,,1300,,,,,", "38,18,,,,450,30,14,38",
+                           "25,13,,,,601,22,9,31", "14,10,,1400,,,,,", "33,17,,,,500,28,12,36", "20,13,,,,900,21,8,28"};
+    std::string forest = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n";
+    for (int i = 0; i < 200; ++i) {
+        char area[16];
+        std::snprintf(area, sizeof area, "%.1f", 1.0 + 0.5 * (i % 10) + 0.01 * (i % 7));
+        forest += "s" + std::to_string(i) + "," + kinds[i % 8] + "," + area + "\n";
+    }
+    writeBytes(dir / "hard.csv", forest);
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> solving;
+    Clock::time_point signalled;
+    const CliRun cut = interruptCli(
+        {"plan", "hard.csv", "--space", "space.json", "--economics", "econ.json", "--horizon", "30", "--flow",
+         "even:5", "--gap", "0", "--time-limit", "20", "--out", "cut", "--jobs", "2"},
+        dir,
+        [&] {
+            if (!solving && readBytes(dir / "stderr.txt").find(" candidates\n") != std::string::npos)
+                solving = Clock::now();
+            if (!solving || Clock::now() - *solving < std::chrono::milliseconds(GetParam()))
+                return false;
+            signalled = Clock::now();
+            return true;
+        },
+        60000);
+    ASSERT_TRUE(solving) << cut.err;
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - signalled).count(), 5.0);
+    EXPECT_EQ(cut.status, 130) << cut.err;
+    EXPECT_NE(cut.err.find("interrupted while solving"), std::string::npos) << cut.err;
+    EXPECT_FALSE(fs::exists(dir / "cut/plan.csv"));
+    EXPECT_FALSE(fs::exists(dir / "cut/periods.csv"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AsTheSolveStartsAndWhileItWorks, PlanSolveSignal, ::testing::Values(0, 1500));
+
+// What a plan says points at what the user can do.
+struct PlanMessageCase {
+    const char *name;
+    std::vector<std::string> args; // after the inventory
+    const char *inventoryRow;      // added to the inventory, or nullptr
+    int status;
+    const char *file;              // where it is said: a file of the folder, or nullptr for standard error
+    const char *says;
+};
+
+class PlanMessage : public PlanCli, public ::testing::WithParamInterface<PlanMessageCase> {};
+
+TEST_P(PlanMessage, NamesWhatCanBeDone)
+{
+    const PlanMessageCase &c = GetParam();
+    if (c.inventoryRow)
+        writeBytes(dir / "stands.csv", std::string(kPlanInventory) + c.inventoryRow);
+    std::vector<std::string> args{"plan", "stands.csv", "--economics", "econ.json", "--horizon", "30"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun r = runCli(args, dir);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    const std::string said = c.file ? readBytes(dir / c.file) : r.err;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, PlanMessage,
+    ::testing::Values(
+        // The limit the stands' message names is an option of plan, as of optimize.
+        PlanMessageCase{"MaxRegimesTooFew", {"--space", "space.json", "--max-regimes", "2", "--out", "o"}, nullptr, 3,
+                        "o/errors.csv", "(give --max-regimes N to search more)"},
+        PlanMessageCase{"MaxRegimesEnough", {"--space", "space.json", "--max-regimes", "1000", "--out", "o"}, nullptr,
+                        0, nullptr, "9 stands: 8 planned"},
+        PlanMessageCase{"MaxRegimesZero", {"--space", "space.json", "--max-regimes", "0", "--out", "o"}, nullptr, 1,
+                        nullptr, "--max-regimes must be a whole number from 1 to 1000000000000"},
+        PlanMessageCase{"AreaBeyondAnyStand", {"--regimes", "short.json", "--out", "o"}, "huge,14,10,,1500,,,,,,1e7\n",
+                        0, "o/errors.csv", "must be a number of hectares above 0 and at most 1000000"},
+        // Without an output folder the stands without candidates are in the database only.
+        PlanMessageCase{"ErrorsInTheDatabaseOnly", {"--regimes", "short.json", "--db", "r.sqlite"}, nullptr, 0, nullptr,
+                        "without candidates (see tavelo_errors)"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // A GIS inventory's plan is also a map: each planned stand's outline with its
 // regime, felling year and the period plan.csv's year falls in.

@@ -381,6 +381,42 @@ TEST(ResultsDatabase, AloneWritesNoLogsAndALaterRunIsTheFinalOne)
     EXPECT_EQ(dump(dir / "r.db", "SELECT run_id, stand_id FROM tavelo_final", 0), "2|p1\n");
 }
 
+// A plan or a search for best regimes records no rows: tavelo_final stays on
+// the latest run that did, also in a file whose view an earlier version wrote.
+TEST(ResultsDatabase, TheFinalRowsAreThoseOfTheLatestRunWithRecordRows)
+{
+    const char *earlierView =
+        "CREATE VIEW tavelo_final AS SELECT r.run_id AS run_id, r.stand_id AS stand_id, r.\"row\" AS \"row\", "
+        "r.year AS year, r.age AS age, r.code AS code, r.trees AS trees, r.basal_area AS basal_area, r.height AS "
+        "height, r.v_total AS v_total, r.v_roundwood AS v_roundwood, r.v_sawlog AS v_sawlog, r.v_firewood AS "
+        "v_firewood FROM tavelo_record r JOIN (SELECT stand_id, max(\"row\") AS last_row FROM tavelo_record WHERE "
+        "run_id = (SELECT max(run_id) FROM tavelo_runs WHERE finished IS NOT NULL) GROUP BY stand_id) l ON "
+        "r.stand_id = l.stand_id AND r.\"row\" = l.last_row WHERE r.run_id = (SELECT max(run_id) FROM tavelo_runs "
+        "WHERE finished IS NOT NULL)";
+    for (const bool earlier : {false, true}) {
+        for (const std::string later : {"plan", "best"}) {
+            SCOPED_TRACE(later + (earlier ? " over the earlier view" : ""));
+            TempFolder dir;
+            writeBytes(dir / "stands.csv", kInventory);
+            runInto(dir / "stands.csv", "", dir / "r.sqlite");
+            const std::string last = dump(dir / "r.sqlite", "SELECT * FROM tavelo_final ORDER BY stand_id", 0);
+            ASSERT_FALSE(last.empty());
+            if (earlier) {
+                SqliteDb db(dir / "r.sqlite", SqliteDb::Mode::ReadWrite);
+                db.exec("DROP VIEW tavelo_final");
+                db.exec(earlierView);
+            }
+            const RunIdentity identity = runIdentityOf(dir / "stands.csv", "", "{}");
+            if (later == "plan")
+                savePlan(dir / "r.sqlite", identity, 0, {}, {}, {});
+            else
+                saveBestRegimes(dir / "r.sqlite", identity, 0, {}, {});
+            EXPECT_EQ(scalar(dir / "r.sqlite", "SELECT count(*) FROM tavelo_runs WHERE finished IS NOT NULL"), 2);
+            EXPECT_EQ(dump(dir / "r.sqlite", "SELECT * FROM tavelo_final ORDER BY stand_id", 0), last);
+        }
+    }
+}
+
 TEST(ResultsDatabase, ShardsRunEveryNthStandAndMergeIntoOneRun)
 {
     TempFolder dir;

@@ -1,6 +1,7 @@
 // Inventories in GIS formats: a Shapefile, a GeoJSON and a GeoPackage made
 // from one CSV with GDAL's own ogr2ogr give the same results as that CSV.
 
+#include "inventory/inventory_source.h"
 #include "inventory/sqlite_db.h"
 #include "support/cli_test_support.h"
 #include "support/gpkg_validator.h"
@@ -141,6 +142,30 @@ TEST(GisInventory, AFeatureGdalCannotReadStopsTheRun)
     EXPECT_NE(run.err.find("from .shp file"), std::string::npos) << run.err;
     // The inventory is read whole before anything is written: no results file is made.
     EXPECT_FALSE(fs::exists(dir / "r.sqlite"));
+}
+
+// A .prj GDAL cannot make sense of leaves the stands without a reference
+// system: the library tells it as a warning naming the file, and batch says so.
+TEST(GisInventory, AReferenceSystemGdalCannotReadIsTold)
+{
+    TempFolder dir;
+    writeBytes(dir / "stands.csv", kStands);
+    writeBytes(dir / "regime.json", kThinOnceRegime);
+    ogr2ogr(dir, "stands.shp", "-f 'ESRI Shapefile' -a_srs EPSG:3763");
+    EXPECT_TRUE(openInventory(dir / "stands.shp", "")->warnings().empty());
+    // GDAL says nothing of the first, and fails on the second.
+    for (const char *prj : {"GARBAGE[nonsense", "PROJCS[\"no such system"}) {
+        SCOPED_TRACE(prj);
+        writeBytes(dir / "stands.prj", prj);
+        const auto warnings = openInventory(dir / "stands.shp", "")->warnings();
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(warnings[0].kind, InventoryWarning::Kind::UnreadableReferenceSystem);
+        EXPECT_EQ(warnings[0].file, dir / "stands.prj");
+        const CliRun run = runCli({"batch", "stands.shp", "--regime", "regime.json", "--db", "r.sqlite"}, dir);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("note: stands.prj: GDAL cannot read this reference system"), std::string::npos)
+            << run.err;
+    }
 }
 
 // --- The results as a map layer ----------------------------------------------

@@ -156,7 +156,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "rules.thinnings.max: must be a whole number"},
         BadRules{"EmptyCondition", R"({"rules": {"maxAge": "40", "finalFelling": {}}})",
                  "rules.finalFelling: a condition tests at least one"},
-        BadRules{"UnknownKey", R"({"rules": {"maxAge": "40", "thinings": {}}})", "rules.thinings: unknown key"}),
+        BadRules{"UnknownKey", R"({"rules": {"maxAge": "40", "thinings": {}}})", "rules.thinings: unknown key"},
+        BadRules{"NegativeMaxAge", R"({"rules": {"maxAge": "-1"}})", "rules.maxAge: must not be negative"},
+        BadRules{"NegativeFirstAge",
+                 R"({"rules": {"maxAge": "40", "thinnings": {"firstAge": "-5", "when": [{"thin": "mechanical",
+                   "percent": "30"}]}}})",
+                 "rules.thinnings.firstAge: must not be negative"},
+        BadRules{"NegativeMinInterval",
+                 R"({"rules": {"maxAge": "40", "thinnings": {"minInterval": "-0.5", "when": [{"thin": "mechanical",
+                   "percent": "30"}]}}})",
+                 "rules.thinnings.minInterval: must not be negative"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // --- Replayed as steps ---------------------------------------------------------------------

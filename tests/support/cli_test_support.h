@@ -94,10 +94,10 @@ inline CliRun runCli(const std::vector<std::string> &args, const TempFolder &fol
 }
 
 // Runs tavelo-cli with `args` from `folder` and sends it SIGINT once `ready`
-// holds (asked every 10 ms, for 6 s at most). The status is -1 when the
-// signal ended the program instead of the program stopping itself.
+// holds (asked every 10 ms, for `patienceMs` at most). The status is -1 when
+// the signal ended the program instead of the program stopping itself.
 inline CliRun interruptCli(const std::vector<std::string> &args, const TempFolder &folder,
-                           const std::function<bool()> &ready)
+                           const std::function<bool()> &ready, int patienceMs = 6000)
 {
     std::string cmd = "cd " + shellQuoted(folder.path().string()) + " && exec " + shellQuoted(TAVELO_CLI_PATH);
     for (const std::string &a : args)
@@ -112,7 +112,7 @@ inline CliRun interruptCli(const std::vector<std::string> &args, const TempFolde
         execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
-    for (int i = 0; i < 600 && !ready(); ++i)
+    for (int i = 0; i < patienceMs / 10 && !ready(); ++i)
         usleep(10000);
     kill(child, SIGINT);
     int raw = 0;

@@ -1,0 +1,226 @@
+#include "results_tables.h"
+
+#include "session/structure/sim_record.h"
+
+#include <array>
+
+namespace tavelo {
+
+namespace {
+
+constexpr ResultsColumn kRunsColumns[] = {
+    {"run_id", "INTEGER PRIMARY KEY AUTOINCREMENT", nullptr},
+    {"started", "TEXT", nullptr},
+    {"finished", "TEXT", nullptr},
+    {"program_version", "TEXT", nullptr},
+    {"inventory", "TEXT", nullptr},
+    {"regime", "TEXT", nullptr},
+    {"stands", "INTEGER", nullptr},
+    {"inventory_table", "TEXT", nullptr},
+    {"shard", "TEXT", nullptr},
+    // The inventory's fingerprint, which runs of the first versions did not keep.
+    {"inventory_rows", "INTEGER", nullptr, false, true},
+    {"inventory_hash", "TEXT", nullptr, false, true},
+};
+
+constexpr ResultsColumn kStandsColumns[] = {
+    {"position", "INTEGER NOT NULL", nullptr},
+    {"stand_id", "TEXT", nullptr},
+    {"line", "INTEGER", nullptr},
+    {"status", "TEXT", nullptr},
+};
+
+constexpr const char *recordColumnType(RecordColumn column)
+{
+    switch (column) {
+    case RecordColumn::Year:
+    case RecordColumn::Age: return "INTEGER";
+    case RecordColumn::Code: return "TEXT";
+    default: return "REAL";
+    }
+}
+
+// The stand, the row's number, then the record's own columns with their
+// stored names and, in record.csv, their headings.
+constexpr std::array<ResultsColumn, 2 + kRecordColumns> kRecordColumnsDefined = [] {
+    std::array<ResultsColumn, 2 + kRecordColumns> columns{};
+    columns[0] = {"stand_id", "TEXT NOT NULL", "id"};
+    columns[1] = {"row", "INTEGER NOT NULL", nullptr, true};
+    for (size_t c = 0; c < kRecordColumnNames.size(); ++c)
+        columns[2 + c] = {kRecordColumnNames[c].stored, recordColumnType(kRecordColumnNames[c].column),
+                          kRecordColumnNames[c].heading};
+    return columns;
+}();
+
+constexpr ResultsColumn kErrorsColumns[] = {
+    {"stand_id", "TEXT", "id"},
+    {"line", "INTEGER", nullptr},
+    {"status", "TEXT", "status"},
+    {"title", "TEXT", "title"},
+    {"text", "TEXT", "text"},
+};
+
+constexpr ResultsColumn kEconomicsColumns[] = {
+    {"stand_id", "TEXT NOT NULL", "id"},
+    {"npv", "REAL", "npv"},
+    {"eaa", "REAL", "eaa"},
+    {"lev", "REAL", "lev"},
+};
+
+// t C/ha.
+constexpr ResultsColumn kCarbonColumns[] = {
+    {"stand_id", "TEXT NOT NULL", "id"},
+    {"start", "REAL", "start"},
+    {"end", "REAL", "end", true},
+    {"balance", "REAL", "balance"},
+    {"mean_stock", "REAL", "meanStock"},
+};
+
+constexpr ResultsColumn kEventsColumns[] = {
+    {"stand_id", "TEXT NOT NULL", "id"},
+    {"year", "INTEGER", "year"},
+    {"age", "INTEGER", "age"},
+    {"event", "TEXT", "event"},
+    {"cause", "TEXT", "cause"},
+    {"text", "TEXT", "text"},
+};
+
+constexpr ResultsColumn kBestColumns[] = {
+    {"stand_id", "TEXT NOT NULL", "id"},
+    {"objective", "REAL", "objective"},
+    {"rotation_age", "REAL", "rotationAge"},
+    {"schedule", "TEXT", "schedule"},
+    {"npv", "REAL", "npv"},
+    {"volume", "REAL", "volume"},
+    {"sawlog", "REAL", "sawlog"},
+};
+
+constexpr ResultsColumn kPlanColumns[] = {
+    {"stand_id", "TEXT NOT NULL", "stand"},
+    {"area", "REAL", "area"},
+    {"candidate", "INTEGER", "candidate"},
+    {"schedule", "TEXT", "schedule"},
+    {"value", "REAL", "value"},
+    {"felling_year", "INTEGER", "fellingYear"},
+};
+
+constexpr ResultsColumn kPlanPeriodsColumns[] = {
+    {"period", "INTEGER NOT NULL", "period"},
+    {"years", "TEXT", "years"},
+    {"total", "REAL", "total"},
+    {"sawlog", "REAL", "sawlog"},
+    {"roundwood", "REAL", "roundwood"},
+    {"firewood", "REAL", "firewood"},
+    {"revenue", "REAL", "revenue"},
+    {"standing_at_end", "REAL", "standingAtEnd"},
+};
+
+} // namespace
+
+const ResultsTable kRunsTable{"tavelo_runs", kRunsColumns, nullptr, nullptr, nullptr, false, false};
+const ResultsTable kStandsTable{"tavelo_stands", kStandsColumns, "run_id, position", nullptr, nullptr, true};
+const ResultsTable kRecordTable{"tavelo_record", kRecordColumnsDefined, "run_id, stand_id, \"row\"", nullptr,
+                                nullptr, true};
+const ResultsTable kErrorsTable{"tavelo_errors", kErrorsColumns, nullptr, "tavelo_errors_run", "run_id", true};
+// Filled when the regime has prices and costs.
+const ResultsTable kEconomicsTable{"tavelo_economics", kEconomicsColumns, "run_id, stand_id", nullptr, nullptr,
+                                   true};
+// Filled when the regime has a carbon section.
+const ResultsTable kCarbonTable{"tavelo_carbon", kCarbonColumns, "run_id, stand_id", nullptr, nullptr, true};
+// Filled under management rules: what they decided for each stand, in order.
+const ResultsTable kEventsTable{"tavelo_events", kEventsColumns, nullptr, "tavelo_events_run", "run_id, stand_id",
+                                true};
+// Filled by a search for every stand's best regime.
+const ResultsTable kBestTable{"tavelo_best", kBestColumns, "run_id, stand_id"};
+// Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
+const ResultsTable kPlanTable{"tavelo_plan", kPlanColumns, "run_id, stand_id"};
+const ResultsTable kPlanPeriodsTable{"tavelo_plan_periods", kPlanPeriodsColumns, "run_id, period"};
+
+namespace {
+
+constexpr std::array<const ResultsTable *, 10> kAllTables = {
+    &kRunsTable,   &kStandsTable, &kRecordTable, &kErrorsTable, &kEconomicsTable,
+    &kCarbonTable, &kEventsTable, &kBestTable,   &kPlanTable,   &kPlanPeriodsTable};
+
+} // namespace
+
+const std::span<const ResultsTable *const> kResultsTables = kAllTables;
+
+std::vector<ResultsObject> resultsObjects()
+{
+    std::vector<ResultsObject> objects;
+    for (const ResultsTable *table : kResultsTables) {
+        ResultsObject o{table->name, "table", {}, {}};
+        if (table->ofARun)
+            o.requiredColumns.emplace_back("run_id");
+        for (const ResultsColumn &c : table->columns)
+            if (!c.addedLater)
+                o.requiredColumns.emplace_back(c.name);
+        objects.push_back(std::move(o));
+        if (table->index)
+            objects.push_back({table->index, "index", {}, table->name});
+    }
+    objects.push_back({kFinalView, "view", {}, {}});
+    // The columns that tell the map of a run.
+    objects.push_back({kMapTable, "table", {"run_id", "position", "stand_id", "status"}, {}});
+    return objects;
+}
+
+std::string sqlColumnName(const ResultsColumn &column)
+{
+    return column.quoted ? "\"" + std::string(column.name) + "\"" : std::string(column.name);
+}
+
+std::string columnList(const ResultsTable &table)
+{
+    std::string list;
+    for (const ResultsColumn &c : table.columns) {
+        if (table.ofARun || std::string_view(c.name) != "run_id")
+            list += (list.empty() ? "" : ", ") + sqlColumnName(c);
+    }
+    return list;
+}
+
+std::string createTableSql(const ResultsTable &table, bool geoPackage)
+{
+    // A GeoPackage wants an integer key on every attribute table; elsewhere the
+    // natural keys are the primary keys.
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + std::string(table.name) + " (";
+    if (table.ofARun)
+        sql += std::string(geoPackage ? "fid INTEGER PRIMARY KEY AUTOINCREMENT, " : "") + "run_id INTEGER NOT NULL";
+    bool first = !table.ofARun;
+    for (const ResultsColumn &c : table.columns) {
+        sql += (first ? "" : ", ") + sqlColumnName(c) + " " + c.type;
+        first = false;
+    }
+    if (table.key)
+        sql += std::string(", ") + (geoPackage ? "UNIQUE" : "PRIMARY KEY") + " (" + table.key + ")";
+    return sql + ")";
+}
+
+std::string insertSql(const ResultsTable &table)
+{
+    std::string columns = table.ofARun ? "run_id" : "";
+    std::string values;
+    int n = 0;
+    if (table.ofARun)
+        values = "?" + std::to_string(++n);
+    for (const ResultsColumn &c : table.columns) {
+        if (!table.ofARun && std::string_view(c.name) == "run_id")
+            continue;
+        columns += (columns.empty() ? "" : ", ") + sqlColumnName(c);
+        values += (values.empty() ? "?" : ", ?") + std::to_string(++n);
+    }
+    return "INSERT INTO " + std::string(table.name) + " (" + columns + ") VALUES (" + values + ")";
+}
+
+std::string csvHeader(const ResultsTable &table)
+{
+    std::string header;
+    for (const ResultsColumn &c : table.columns)
+        if (c.csvHeading)
+            header += (header.empty() ? "" : ",") + std::string(c.csvHeading);
+    return header + "\n";
+}
+
+} // namespace tavelo
