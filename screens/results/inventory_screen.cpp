@@ -1,20 +1,18 @@
 #include "inventory_screen.h"
 
 #include "colour_classes.h"
-#include "regime_check.h"
 
 #include "inventory/batch.h"
 #include "inventory/gdal_inventory.h"
 #include "inventory/results_db.h"
 #include "inventory/results_map.h"
-#include "base/calendar.h"
 #include "base/numeric_text.h"
 #include "screens/shell/app_context.h"
+#include "screens/shell/read_problem_text.h"
 #include "session/structure/sim_record.h"
 
 #include <QComboBox>
 #include <QDialog>
-#include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
 #include <QGroupBox>
@@ -31,7 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
+#include <exception>
 
 namespace tavelo {
 
@@ -39,38 +37,19 @@ namespace {
 
 const QString kLastInventory = QStringLiteral("inventario/ficheiro");
 const QString kLastLayer = QStringLiteral("inventario/camada");
-const QString kLastRegime = QStringLiteral("inventario/regime");
-const QString kRecentRegimes = QStringLiteral("inventario/regimesRecentes"); // one file per line, newest first
-constexpr int kRecentRegimesKept = 5;
-
-// What a new typed regime starts from: options and steps, to be changed or replaced by rules.
-const char *kRegimeTemplate = R"({
-  "options": {"volumes": "com casca"},
-  "steps": ["project", {"thin": "mechanical", "percent": "30"}, "project", "project",
-            {"thin": "below", "residualBasalArea": "14"}, "project", "project", "end"]
-}
-)";
-
-QString regimeDescription(const Regime &r)
+// Why an inventory cannot be used: what its reader found, in Portuguese when
+// it says what (the one place that turns a reader's failure into words).
+Message inventoryProblem(const QString &file, const std::exception_ptr &failure)
 {
-    return (r.rules ? QStringLiteral("Regras de gestão (idade máxima ") +
-                          QString::fromStdString(plainNumberText(r.rules->maxAge)) + QStringLiteral(")")
-                    : QString::number(r.steps.size()) + QStringLiteral(" passos")) +
-           (r.economics ? QStringLiteral(", com avaliação económica") : QString());
-}
-
-// A value of the regime that no stand could take, naming its key.
-QString regimeProblemText(const RegimeProblem &problem)
-{
-    return QStringLiteral("O valor de \"%1\" no regime é inválido: %2").arg(qs(problem.keyPath), qs(problem.text));
-}
-
-// Why an inventory cannot be used, around what its reader said (in English
-// for now: this sentence is the one place that shows it).
-Message inventoryProblem(const QString &file, const std::string &readerText)
-{
-    return Message::error("Inventário", "Não é possível usar o inventário " + file.toStdString() +
-                                            ". O leitor do ficheiro diz: " + readerText);
+    std::string why;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ReadError &e) {
+        why = portugueseText(e.problem());
+    } catch (const std::exception &e) {
+        why = std::string("O leitor do ficheiro diz: ") + e.what();
+    }
+    return Message::error("Inventário", "Não é possível usar o inventário " + file.toStdString() + ". " + why);
 }
 
 // A stand's status in the list of refused or ended stands.
@@ -152,12 +131,12 @@ struct InventoryScreen::RunOutput {
     std::vector<MapOutline> outlines; // by stand
     BatchSummary summary;
     std::optional<MapLayer> map;
-    std::string error; // why the run could not be done
+    std::exception_ptr failure; // why the run could not be done
 };
 
 struct InventoryScreen::OutlinesRead {
     std::vector<MapOutline> stands;
-    std::string error; // why a row could not be read
+    std::exception_ptr failure; // why a row could not be read
 };
 
 InventoryScreen::InventoryScreen(AppContext &ctx) : ctx_(ctx)
@@ -184,27 +163,13 @@ void InventoryScreen::buildWindow()
     cmdAbrirInventario = button(files, "cmdAbrirInventario", QStringLiteral("Abrir inventário..."));
     cboCamada = named(new QComboBox(files), "cboCamada", QStringLiteral("Camada do inventário"));
     cboCamada->setEnabled(false);
-    auto *lblRegimeFile = new QLabel(QStringLiteral("Regime:"), files);
-    txtRegime = named(new QLineEdit(files), "txtRegime", QStringLiteral("Ficheiro do regime"));
-    lblRegimeFile->setBuddy(txtRegime);
-    cmdAbrirRegime = button(files, "cmdAbrirRegime", QStringLiteral("Abrir regime..."));
-    cmdEscreverRegime = button(files, "cmdEscreverRegime", QStringLiteral("Escrever regime..."));
-    cboRegimesRecentes = named(new QComboBox(files), "cboRegimesRecentes", QStringLiteral("Regimes usados há pouco"));
-    cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
-    lblRegime = named(new QLabel(files), "lblRegime", QStringLiteral("O regime"));
-    lblRegime->setWordWrap(true);
+    regime_ = new RegimeChooser(ctx_, files);
     grid->addWidget(lblInventario, 0, 0);
     grid->addWidget(txtInventario, 0, 1);
     grid->addWidget(cmdAbrirInventario, 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("Camada:"), files), 0, 3);
     grid->addWidget(cboCamada, 0, 4);
-    grid->addWidget(lblRegimeFile, 1, 0);
-    grid->addWidget(txtRegime, 1, 1);
-    grid->addWidget(cmdAbrirRegime, 1, 2);
-    grid->addWidget(cmdEscreverRegime, 1, 3);
-    grid->addWidget(cboRegimesRecentes, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Regime em uso:"), files), 2, 0);
-    grid->addWidget(lblRegime, 2, 1, 1, 4);
+    regime_->placeIn(grid, 1);
     grid->setColumnStretch(1, 1);
     main->addWidget(files);
 
@@ -284,10 +249,6 @@ void InventoryScreen::connectControls()
     connect(cmdAbrirInventario, &QPushButton::clicked, this, &InventoryScreen::chooseInventory);
     connect(txtInventario, &QLineEdit::editingFinished, this, &InventoryScreen::inventoryTyped);
     connect(cboCamada, &QComboBox::activated, this, &InventoryScreen::layerChosen);
-    connect(cmdAbrirRegime, &QPushButton::clicked, this, &InventoryScreen::chooseRegime);
-    connect(txtRegime, &QLineEdit::editingFinished, this, &InventoryScreen::regimeChanged);
-    connect(cmdEscreverRegime, &QPushButton::clicked, this, &InventoryScreen::writeRegime);
-    connect(cboRegimesRecentes, &QComboBox::activated, this, &InventoryScreen::recentRegimeChosen);
     connect(cmdSimular, &QPushButton::clicked, this, &InventoryScreen::simulate);
     connect(cmdCancelar, &QPushButton::clicked, this, &InventoryScreen::cancel);
     connect(cboCor, &QComboBox::currentIndexChanged, this, &InventoryScreen::colour);
@@ -306,19 +267,12 @@ void InventoryScreen::restoreLastFiles()
     if (!ctx_.services.settings)
         return;
     const QString inventory = ctx_.services.settings->value(kLastInventory).value_or(QString());
-    const QString regime = ctx_.services.settings->value(kLastRegime).value_or(QString());
     if (!inventory.isEmpty() && QFileInfo::exists(inventory)) {
         const QString layer = ctx_.services.settings->value(kLastLayer).value_or(QString());
         if (!useInventory(inventory, layer.isEmpty() ? std::nullopt : std::optional<QString>(layer), true))
             useInventory(inventory, std::nullopt, true);
     }
-    if (!regime.isEmpty() && QFileInfo::exists(regime)) {
-        txtRegime->setText(regime);
-        regimeChanged();
-    }
-    for (const QString &f : ctx_.services.settings->value(kRecentRegimes).value_or(QString()).split(u'\n'))
-        if (!f.isEmpty() && QFileInfo::exists(f))
-            cboRegimesRecentes->addItem(f);
+    regime_->restore();
 }
 
 InventoryScreen::~InventoryScreen()
@@ -374,7 +328,7 @@ bool InventoryScreen::useInventory(const QString &file, std::optional<QString> l
         }
         source = openInventory(path, layer->toStdString());
         inventoryStands_ = source->count();
-    } catch (const std::exception &e) {
+    } catch (const std::exception &) {
         // The inventory before stays, with its results.
         txtInventario->setText(inventory_);
         cboCamada->clear();
@@ -382,7 +336,7 @@ bool InventoryScreen::useInventory(const QString &file, std::optional<QString> l
         cboCamada->setCurrentIndex(std::max<qsizetype>(0, layers_.indexOf(layer_)));
         cboCamada->setEnabled(!running() && cboCamada->count() > 1);
         if (!quiet)
-            ctx_.show(this, inventoryProblem(file, e.what()));
+            ctx_.show(this, inventoryProblem(file, std::current_exception()));
         return false;
     }
     txtInventario->setText(file);
@@ -435,8 +389,8 @@ void InventoryScreen::readOutlines(std::unique_ptr<InventorySource> source)
             InventoryRow row;
             while (!stopOutlines_ && source->next(row))
                 read->stands.push_back({qs(row.rawId), outlineOf(row.geometry)});
-        } catch (const std::exception &e) {
-            read->error = e.what();
+        } catch (const std::exception &) {
+            read->failure = std::current_exception();
         }
         source.reset(); // closed on the thread that read it
         QMetaObject::invokeMethod(this, [this, generation, read] { outlinesRead(generation, read); },
@@ -458,8 +412,8 @@ void InventoryScreen::outlinesRead(int generation, const std::shared_ptr<Outline
     if (generation != outlinesGeneration_)
         return;
     outlineWorker_.join();
-    if (!read->error.empty()) {
-        ctx_.show(this, inventoryProblem(inventory_, read->error));
+    if (read->failure) {
+        ctx_.show(this, inventoryProblem(inventory_, read->failure));
         return;
     }
     // A run's own map may already be there.
@@ -470,123 +424,12 @@ void InventoryScreen::outlinesRead(int generation, const std::shared_ptr<Outline
     colour();
 }
 
-void InventoryScreen::chooseRegime()
-{
-    const QString f = ctx_.services.files->openFileName(this, QStringLiteral("Abrir regime"),
-                                                        QStringLiteral("Regimes (*.json);;Todos os ficheiros (*)"));
-    if (f.isEmpty())
-        return;
-    txtRegime->setText(f);
-    regimeChanged();
-}
-
-void InventoryScreen::regimeChanged()
-{
-    lblRegime->clear();
-    if (!txtRegime->text().isEmpty())
-        typedRegime_.reset(); // a file named replaces the regime typed
-    if (txtRegime->text().isEmpty() && !typedRegime_)
-        return;
-    const auto text = regimeText();
-    if (const auto *problem = std::get_if<Message>(&text)) {
-        lblRegime->setText(qs(problem->text));
-        return;
-    }
-    const auto regime = checkedRegime(std::get<std::string>(text));
-    if (const auto *why = std::get_if<Message>(&regime)) {
-        lblRegime->setText(QStringLiteral("Regime inválido: ") + qs(why->text));
-        return;
-    }
-    lblRegime->setText((typedRegime_ ? QStringLiteral("Regime escrito: ") : QString()) +
-                       regimeDescription(std::get<Regime>(regime)));
-}
-
-std::variant<std::string, Message> InventoryScreen::regimeText() const
-{
-    if (txtRegime->text().isEmpty() && typedRegime_)
-        return *typedRegime_;
-    if (txtRegime->text().isEmpty())
-        return Message::warning("Regime", "Escolha o regime.");
-    QFile f(txtRegime->text());
-    if (!f.open(QIODevice::ReadOnly))
-        return Message::error("Regime", "Não é possível ler " + txtRegime->text().toStdString() + ".");
-    return f.readAll().toStdString();
-}
-
-std::variant<Regime, Message> InventoryScreen::checkedRegime(const std::string &json) const
-{
-    auto parsed = parseRegime(json, thisYear());
-    if (const auto *why = std::get_if<ReadProblem>(&parsed))
-        return Message::error("Regime", englishText(*why));
-    if (const auto problem = regimeProblem(std::get<Regime>(parsed)))
-        return Message::error("Regime", regimeProblemText(*problem).toStdString());
-    return std::get<Regime>(std::move(parsed));
-}
-
-// "Escrever regime...": the regime typed as a regime file holds it, steps or
-// rules, with its economics and carbon sections.
-void InventoryScreen::writeRegime()
-{
-    if (regimeDialog_)
-        return;
-    auto *dialog = new QDialog(this);
-    dialog->setObjectName(QStringLiteral("frmRegimeEscrito"));
-    dialog->setWindowTitle(QStringLiteral("Regime escrito"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    auto *layout = new QVBoxLayout(dialog);
-    layout->addWidget(new QLabel(QStringLiteral("O regime, como num ficheiro de regime: \"options\" e \"steps\" "
-                                                "ou \"rules\", e as secções \"economics\" e \"carbon\"."),
-                                 dialog));
-    auto *editor = named(new QPlainTextEdit(dialog), "txtRegimeEscrito", QStringLiteral("Texto do regime"));
-    const auto current = regimeText();
-    const std::string *text = std::get_if<std::string>(&current);
-    editor->setPlainText(qs(text ? *text : kRegimeTemplate));
-    layout->addWidget(editor);
-    auto *buttons = new QHBoxLayout;
-    auto *ok = button(dialog, "cmdOkRegime", QStringLiteral("&Ok"));
-    auto *cancel = button(dialog, "cmdCancelarRegime", QStringLiteral("Cancelar"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    dialog->resize(640, 420);
-    connect(ok, &QPushButton::clicked, this, &InventoryScreen::typedRegimeAccepted);
-    connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    connect(dialog, &QObject::destroyed, this, [this] { regimeDialog_ = nullptr; });
-    regimeDialog_ = dialog;
-    dialog->open();
-}
-
-void InventoryScreen::typedRegimeAccepted()
-{
-    auto *editor = regimeDialog_->findChild<QPlainTextEdit *>(QStringLiteral("txtRegimeEscrito"));
-    const std::string json = editor->toPlainText().toStdString();
-    const auto regime = checkedRegime(json);
-    if (const auto *why = std::get_if<Message>(&regime)) {
-        ctx_.show(regimeDialog_, Message::warning("Regime escrito", why->text));
-        return; // the text stays to be mended
-    }
-    typedRegime_ = json;
-    txtRegime->clear();
-    regimeChanged();
-    static_cast<QDialog *>(regimeDialog_)->accept();
-}
-
-void InventoryScreen::recentRegimeChosen(int index)
-{
-    if (index <= 0)
-        return;
-    txtRegime->setText(cboRegimesRecentes->itemText(index));
-    cboRegimesRecentes->setCurrentIndex(0);
-    regimeChanged();
-}
-
 void InventoryScreen::setRunning(bool running)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{txtInventario, cmdAbrirInventario, txtRegime, cmdAbrirRegime,
-                                                       cmdEscreverRegime, cboRegimesRecentes,
-                                                       cmdSimular, cmdGuardar, cmdVerSimulacao})
+    for (QWidget *w : std::initializer_list<QWidget *>{txtInventario, cmdAbrirInventario, cmdSimular, cmdGuardar,
+                                                       cmdVerSimulacao})
         w->setEnabled(!running);
+    regime_->setEnabled(!running);
     cboCamada->setEnabled(!running && cboCamada->count() > 1);
     cmdCancelar->setEnabled(running);
     if (!running) {
@@ -602,17 +445,7 @@ void InventoryScreen::rememberRun()
         return;
     ctx_.services.settings->setValue(kLastInventory, inventory_);
     ctx_.services.settings->setValue(kLastLayer, layer_);
-    ctx_.services.settings->setValue(kLastRegime, txtRegime->text());
-    if (txtRegime->text().isEmpty())
-        return;
-    QStringList recent{txtRegime->text()};
-    for (int i = 1; i < cboRegimesRecentes->count() && recent.size() < kRecentRegimesKept; ++i)
-        if (cboRegimesRecentes->itemText(i) != txtRegime->text())
-            recent << cboRegimesRecentes->itemText(i);
-    ctx_.services.settings->setValue(kRecentRegimes, recent.join(u'\n'));
-    cboRegimesRecentes->clear();
-    cboRegimesRecentes->addItem(QStringLiteral("Regimes recentes"));
-    cboRegimesRecentes->addItems(recent);
+    regime_->remember();
 }
 
 void InventoryScreen::simulate()
@@ -623,21 +456,16 @@ void InventoryScreen::simulate()
     if (!txtInventario->text().isEmpty() && txtInventario->text() != inventory_ &&
         !useInventory(txtInventario->text(), std::nullopt, false))
         return;
-    if (inventory_.isEmpty() || (txtRegime->text().isEmpty() && !typedRegime_)) {
+    if (inventory_.isEmpty() || !regime_->chosen()) {
         ctx_.show(this, Message::warning("Simulação de Inventário", "Escolha o inventário e o regime."));
         return;
     }
-    const auto text = regimeText();
-    if (const auto *problem = std::get_if<Message>(&text)) {
+    auto chosen = regime_->regime();
+    if (const auto *problem = std::get_if<Message>(&chosen)) {
         ctx_.show(this, *problem);
         return;
     }
-    const std::string json = std::get<std::string>(text);
-    auto checked = checkedRegime(json);
-    if (const auto *why = std::get_if<Message>(&checked)) {
-        ctx_.show(this, *why);
-        return;
-    }
+    auto &[json, regime] = std::get<RegimeChooser::Chosen>(chosen);
     rememberRun();
     // The results shown stay until this run brings its own.
     lblResumo->setText(QStringLiteral("A simular..."));
@@ -650,7 +478,7 @@ void InventoryScreen::simulate()
     out->inventory = inventory_;
     out->layer = layer_;
     out->regime = json;
-    worker_ = std::thread([this, out, regime = std::get<Regime>(std::move(checked))] {
+    worker_ = std::thread([this, out, regime = std::move(regime)] {
         const std::filesystem::path inventory = out->inventory.toStdString();
         const std::string layer = out->layer.toStdString();
         try {
@@ -671,8 +499,8 @@ void InventoryScreen::simulate()
             out->summary = runBatch(inventory, regime, {}, options);
             for (const StandOutcome &s : out->stands)
                 out->outlines.push_back({qs(s.id), outlineOf(s.geometry)});
-        } catch (const std::exception &e) {
-            out->error = e.what();
+        } catch (const std::exception &) {
+            out->failure = std::current_exception();
         }
         QMetaObject::invokeMethod(this, [this, out] { finished(out); }, Qt::QueuedConnection);
     });
@@ -694,13 +522,13 @@ void InventoryScreen::progress(size_t done, size_t total)
 void InventoryScreen::finished(const std::shared_ptr<RunOutput> &out)
 {
     worker_.join();
-    if (!out->error.empty()) {
+    if (out->failure) {
         // Nothing new to show: the results before stay.
         pbProgresso->setRange(0, 1);
         pbProgresso->setValue(0);
         lblResumo->setText(summary_);
         setRunning(false);
-        ctx_.show(this, inventoryProblem(out->inventory, out->error));
+        ctx_.show(this, inventoryProblem(out->inventory, out->failure));
         return;
     }
     // The stand picked before is picked again when the new run has it.

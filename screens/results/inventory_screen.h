@@ -10,6 +10,7 @@
 #include "inventory/result_sink.h"
 #include "inventory/results_map.h"
 #include "regimes/scenario.h"
+#include "screens/results/regime_chooser.h"
 #include "screens/results/stand_map_view.h"
 
 #include <QString>
@@ -20,7 +21,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-#include <variant>
 #include <vector>
 
 class QComboBox;
@@ -66,16 +66,7 @@ private:
     void stopReadingOutlines();
     void outlinesRead(int generation, const std::shared_ptr<OutlinesRead> &read);
     void clearResults();
-    void chooseRegime();
-    void regimeChanged();
-    void writeRegime();
-    void typedRegimeAccepted();
-    void recentRegimeChosen(int index);
     void rememberRun();
-    // The regime's text: the one typed, else the file's; an error for the user otherwise.
-    std::variant<std::string, Message> regimeText() const;
-    // The regime read and checked as the command line checks it, or the box saying why not.
-    std::variant<Regime, Message> checkedRegime(const std::string &json) const;
     void simulate();
     void cancel();
     void progress(size_t done, size_t total);
@@ -92,6 +83,7 @@ private:
     void setRunning(bool running);
 
     AppContext &ctx_;
+    RegimeChooser *regime_ = nullptr;
 
     // The inventory chosen: checked readable, its layers, its outlines on the map.
     QString inventory_;
@@ -117,19 +109,12 @@ private:
     std::atomic<bool> stop_{false};
     std::thread worker_;
     size_t runTotal_ = 0; // stands the run under way reads, as its progress last said
-    std::optional<std::string> typedRegime_; // a regime typed in the window, used while no file is named
-    QWidget *regimeDialog_ = nullptr;         // frmRegimeEscrito while open
     QVBoxLayout *legendLayout_ = nullptr;
 
     // The controls; tests and scripts find them by their object names.
     QLineEdit *txtInventario = nullptr;
     QPushButton *cmdAbrirInventario = nullptr;
     QComboBox *cboCamada = nullptr;
-    QLineEdit *txtRegime = nullptr;
-    QPushButton *cmdAbrirRegime = nullptr;
-    QPushButton *cmdEscreverRegime = nullptr;
-    QComboBox *cboRegimesRecentes = nullptr;
-    QLabel *lblRegime = nullptr;
     QPushButton *cmdSimular = nullptr;
     QPushButton *cmdCancelar = nullptr;
     QProgressBar *pbProgresso = nullptr;
