@@ -758,7 +758,7 @@ void InventoryScreen::save()
         } else {
             const RunIdentity identity =
                 runIdentityOf(ranInventory_.toStdString(), ranLayer_.toStdString(), ranRegime_);
-            DatabaseSink db(path, identity, static_cast<int64_t>(stands_.size()), false, 5000,
+            DatabaseSink db(path, identity, static_cast<int64_t>(stands_.size()), false, kBusyTimeoutMs,
                             map_ ? &*map_ : nullptr);
             db.add(stands_);
             db.finish(true);
