@@ -355,7 +355,9 @@ bool InventoryScreen::useInventory(const QString &file, std::optional<QString> l
     if (stands_.empty()) {
         mapa->setOutlines({});
         readOutlines(std::move(source));
-        lblResumo->setText(QStringLiteral("Inventário com %1 povoamentos, por simular.").arg(inventoryStands_));
+        lblResumo->setText(inventoryStands_ == 1 ? QStringLiteral("Inventário com 1 povoamento, por simular.")
+                                                 : QStringLiteral("Inventário com %1 povoamentos, por simular.")
+                                                       .arg(inventoryStands_));
         summary_ = lblResumo->text();
     }
     return true;
