@@ -6,6 +6,8 @@
 #include "inventory/results_map.h"
 #include "inventory/results_tables.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -207,6 +209,29 @@ void ResultsDb::checkExisting(const std::filesystem::path &path)
     } catch (const DatabaseError &) {
         // A file SQLite cannot read is reported when the results are opened.
     }
+}
+
+void ResultsDb::checkWritable(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        try {
+            SqliteDb db(path, SqliteDb::Mode::ReadWrite);
+            if (db.readOnly())
+                throw BatchOutputError("cannot write " + path.string() + ": the file is read-only");
+            db.prepare("SELECT count(*) FROM sqlite_master").step();
+        } catch (const DatabaseError &e) {
+            throw BatchOutputError(std::string("cannot write the results: ") + e.what());
+        }
+        return;
+    }
+    const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    if (!std::filesystem::is_directory(folder, ec))
+        throw BatchOutputError("cannot write " + path.string() + ": its folder " + folder.string() +
+                               " does not exist");
+    if (::access(folder.c_str(), W_OK) != 0)
+        throw BatchOutputError("cannot write " + path.string() + ": its folder " + folder.string() +
+                               " cannot be written");
 }
 
 namespace {

@@ -78,6 +78,11 @@ public:
     // touches other outputs before it opens the results: throws
     // std::runtime_error when they are not ours. Nothing for a new file.
     static void checkExisting(const std::filesystem::path &path);
+    // Whether the results could be written into `path`, for a run that opens
+    // them only at its end: throws BatchOutputError when the file is
+    // read-only or SQLite cannot read it, or when a new file's folder is
+    // missing or cannot be written. Changes nothing.
+    static void checkWritable(const std::filesystem::path &path);
     ~ResultsDb();
     ResultsDb(const ResultsDb &) = delete;
     ResultsDb &operator=(const ResultsDb &) = delete;

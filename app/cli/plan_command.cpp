@@ -168,6 +168,15 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return cliUsageError(err, "plan needs --out or --db");
     if (chartFormat != "png" && chartFormat != "svg")
         return cliUsageError(err, "--chart must be png or svg");
+    // The results are written at the end: a file that could not take them stops the plan before its work.
+    if (!database.empty()) {
+        try {
+            ResultsDb::checkWritable(database);
+        } catch (const BatchOutputError &e) {
+            err << "tavelo-cli: " << e.what() << "\n";
+            return kCliOutputFailed;
+        }
+    }
 
     PlanConstraints constraints;
     const auto horizon = parseNumber(horizonText);

@@ -313,6 +313,9 @@ INSTANTIATE_TEST_SUITE_P(
                         nullptr, "--max-regimes must be a whole number from 1 to 1000000000000"},
         PlanMessageCase{"AreaBeyondAnyStand", {"--regimes", "short.json", "--out", "o"}, "huge,14,10,,1500,,,,,,1e7\n",
                         0, "o/errors.csv", "must be a number of hectares above 0 and at most 1000000"},
+        // The results file is checked before the work, not only when the plan is written.
+        PlanMessageCase{"DatabaseInAMissingFolder", {"--regimes", "short.json", "--db", "none/r.sqlite"}, nullptr, 4,
+                        nullptr, "cannot write none/r.sqlite: its folder none does not exist"},
         // Without an output folder the stands without candidates are in the database only.
         PlanMessageCase{"ErrorsInTheDatabaseOnly", {"--regimes", "short.json", "--db", "r.sqlite"}, nullptr, 0, nullptr,
                         "without candidates (see tavelo_errors)"}),
