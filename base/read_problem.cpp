@@ -93,6 +93,20 @@ std::string englishText(const ReadProblem &p)
     case Kind::SeveralLayers:
         return p.file + ": several layers and none named \"stands\"; choose one with --layer (" + p.value + ")";
     case Kind::LayerColumnMissing: return p.file + ": layer \"" + p.value + "\": column \"" + p.path + "\" missing";
+    case Kind::QuoteNotClosed: return "a quoted cell does not close";
+    case Kind::CellCount: return "expected " + p.value + " cells, found " + std::to_string(p.found);
+    case Kind::IdNotFileName: return "the id must be a usable file name (no \"/\", \"\\\" or control characters)";
+    case Kind::AgeEmpty: return "age is empty";
+    case Kind::SiteNotOne: return "give either dominantHeight or qualityClass";
+    case Kind::UnknownQualityClassCell: return "unknown qualityClass \"" + p.value + "\"";
+    case Kind::DensityNotOne: return "give one density: planted, alive, or trees, basalArea, minDiameter and p95";
+    case Kind::ThinnedNeedsAll: return "a thinned stand needs all of trees, basalArea, minDiameter and p95";
+    case Kind::IdUsedTwice: return "the id \"" + p.value + "\" was already used";
+    case Kind::CellBinary: return "column \"" + p.path + "\" holds binary data, not a text or a number";
+    case Kind::CellNotTextOrNumber: return "column \"" + p.path + "\" holds neither a text nor a number";
+    case Kind::BinaryInNumberColumn: return "column \"" + p.path + "\" holds binary data, not a number";
+    case Kind::TextInNumberColumn: return "column \"" + p.path + "\" holds a text, not a number";
+    case Kind::GdalChangedValue: return "GDAL: " + p.detail;
     default: return p.path + ": " + keyText(p);
     }
 }

@@ -71,8 +71,23 @@ struct ReadProblem {
         NoLayer,            // nothing but the results of earlier runs
         SeveralLayers,      // none named "stands"; `value`: the file's layers
         LayerColumnMissing, // `path`: the column; `value`: the layer
+        // One row of an inventory, which is then left out.
+        QuoteNotClosed,
+        CellCount,               // `value` cells expected, `found` found
+        IdNotFileName,
+        AgeEmpty,
+        SiteNotOne,              // neither or both of dominantHeight and qualityClass
+        UnknownQualityClassCell, // `value`
+        DensityNotOne,
+        ThinnedNeedsAll,
+        IdUsedTwice,          // `value`: the id
+        CellBinary,           // `path`: the column
+        CellNotTextOrNumber,  // `path`: the column
+        BinaryInNumberColumn, // `path`: the column
+        TextInNumberColumn,   // `path`: the column
+        GdalChangedValue,     // `detail`: GDAL's warnings
     };
-    static constexpr int kKindCount = static_cast<int>(Kind::LayerColumnMissing) + 1;
+    static constexpr int kKindCount = static_cast<int>(Kind::GdalChangedValue) + 1;
 
     Kind kind = Kind::CannotRead;
     std::string file;  // the file, for the readers that name it
@@ -83,9 +98,20 @@ struct ReadProblem {
     int column = 0;
     long long offset = 0;
     int jsonError = 0; // QJsonParseError::ParseError
+    long long found = 0; // CellCount
     // A value refused rather than a malformed file (rules, a search space's bounds).
     bool refusedValue = false;
 };
+
+// What is wrong with one row of an inventory.
+inline ReadProblem rowProblem(ReadProblem::Kind kind, std::string value = {}, std::string column = {})
+{
+    ReadProblem p;
+    p.kind = kind;
+    p.value = std::move(value);
+    p.path = std::move(column);
+    return p;
+}
 
 // The command line's words for `problem`.
 std::string englishText(const ReadProblem &problem);

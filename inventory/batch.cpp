@@ -45,22 +45,25 @@ std::string errorsCsvLine(const std::string &id, const std::string &status, cons
     return csvCell(id) + "," + status + "," + csvCell(title) + "," + csvCell(text) + "\n";
 }
 
-std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &c)
+std::variant<InventoryStand, ReadProblem> parseInventoryRow(const std::vector<std::string> &c)
 {
     if (c.size() != std::size(kInventoryColumns))
-        return "expected " + std::to_string(std::size(kInventoryColumns)) + " cells, found " +
-               std::to_string(c.size());
+    {
+        ReadProblem p = rowProblem(ReadProblem::Kind::CellCount, std::to_string(std::size(kInventoryColumns)));
+        p.found = static_cast<long long>(c.size());
+        return p;
+    }
     InventoryStand s;
     s.id = c[0];
     if (!safeFileName(s.id))
-        return std::string("the id must be a usable file name (no \"/\", \"\\\" or control characters)");
+        return rowProblem(ReadProblem::Kind::IdNotFileName);
     if (c[1].empty())
-        return std::string("age is empty");
+        return rowProblem(ReadProblem::Kind::AgeEmpty);
     s.stand.age = c[1];
     const bool height = !c[2].empty();
     const bool quality = !c[3].empty();
     if (height == quality)
-        return std::string("give either dominantHeight or qualityClass");
+        return rowProblem(ReadProblem::Kind::SiteNotOne);
     if (height) {
         s.stand.mode = SiteInput::DominantHeight;
         s.stand.dominantHeight = c[2];
@@ -68,18 +71,18 @@ std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<st
         s.stand.mode = SiteInput::QualityClass;
         s.stand.qualityClass = qualityClassFromCaption(c[3]);
         if (!s.stand.qualityClass)
-            return "unknown qualityClass \"" + c[3] + "\"";
+            return rowProblem(ReadProblem::Kind::UnknownQualityClassCell, c[3]);
     }
     const bool planted = !c[4].empty();
     const bool alive = !c[5].empty();
     const int parameters = int(!c[6].empty()) + int(!c[7].empty()) + int(!c[8].empty()) + int(!c[9].empty());
     if (int(planted) + int(alive) + int(parameters > 0) != 1)
-        return std::string("give one density: planted, alive, or trees, basalArea, minDiameter and p95");
+        return rowProblem(ReadProblem::Kind::DensityNotOne);
     if (planted || alive) {
         s.density = UnthinnedDensity{planted ? DensityChoice::Planted : DensityChoice::Alive, planted ? c[4] : c[5]};
     } else {
         if (parameters != 4)
-            return std::string("a thinned stand needs all of trees, basalArea, minDiameter and p95");
+            return rowProblem(ReadProblem::Kind::ThinnedNeedsAll);
         ThinnedEntryInput in;
         in.choice = ThinnedEntryChoice::Parameters;
         in.trees = c[6];
@@ -108,7 +111,7 @@ struct Job {
     size_t position = 0;
     size_t line = 0;
     std::string rawId; // the id cell as read, for the error row of a malformed line
-    std::variant<InventoryStand, std::string> row;
+    std::variant<InventoryStand, ReadProblem> row;
     StandGeometry geometry;
 };
 
@@ -123,9 +126,9 @@ StandOutcome runOne(const Job &job, const Regime &regime, const std::optional<Ec
     r.line = job.line;
     r.id = job.rawId;
     r.geometry = job.geometry;
-    if (const auto *why = std::get_if<std::string>(&job.row)) {
+    if (const auto *why = std::get_if<ReadProblem>(&job.row)) {
         r.kind = StandOutcome::Kind::Malformed;
-        r.errors.push_back({"malformed", "", *why});
+        r.errors.push_back({"malformed", "", englishText(*why), *why});
         return r;
     }
     const auto &stand = std::get<InventoryStand>(job.row);
@@ -299,13 +302,13 @@ RunIdentity runIdentity(const std::filesystem::path &inventory, const InventoryS
 
 } // namespace
 
-std::variant<InventoryStand, std::string> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen)
+std::variant<InventoryStand, ReadProblem> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen)
 {
-    if (const auto *why = std::get_if<std::string>(&row.cells))
+    if (const auto *why = std::get_if<ReadProblem>(&row.cells))
         return *why;
     auto parsed = parseInventoryRow(std::get<std::vector<std::string>>(row.cells));
     if (auto *stand = std::get_if<InventoryStand>(&parsed); stand && !seen.insert(stand->id).second)
-        return "the id \"" + stand->id + "\" was already used";
+        return rowProblem(ReadProblem::Kind::IdUsedTwice, stand->id);
     return parsed;
 }
 

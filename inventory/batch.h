@@ -28,10 +28,10 @@ struct InventoryStand {
     StandDataInput stand;
     std::variant<UnthinnedDensity, ThinnedEntryInput> density;
 };
-std::variant<InventoryStand, std::string> parseInventoryRow(const std::vector<std::string> &cells);
+std::variant<InventoryStand, ReadProblem> parseInventoryRow(const std::vector<std::string> &cells);
 // An inventory row as a stand, or why it cannot be one. `seen` holds the ids
 // already used: a repeated id is refused wherever its first use is.
-std::variant<InventoryStand, std::string> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen);
+std::variant<InventoryStand, ReadProblem> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen);
 
 struct BatchOptions {
     unsigned jobs = 0; // 0: one per core

@@ -40,7 +40,11 @@ std::vector<StandLine> readInventory(const std::filesystem::path &inventory)
         StandLine s;
         s.line = row.line;
         s.rawId = row.rawId;
-        s.row = standOfRow(row, seen);
+        // Read by tavelo-cli, which says a row's problem in English.
+        if (auto read = standOfRow(row, seen); const auto *why = std::get_if<ReadProblem>(&read))
+            s.row = englishText(*why);
+        else
+            s.row = std::get<InventoryStand>(std::move(read));
         stands.push_back(std::move(s));
     }
     return stands;

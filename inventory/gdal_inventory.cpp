@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -223,9 +224,10 @@ public:
                 const int kind = f->GetFieldIndex("kind");
                 const bool blob = kind >= 0 && std::string(f->GetFieldAsString(kind)) == "blob";
                 const int key = f->GetFieldIndex("tavelo_key");
-                misplaced_.emplace(key >= 0 ? f->GetFieldAsInteger64(key) : f->GetFID(), "column \"" + column + "\" holds " +
-                                                    (blob ? "binary data" : "a text") +
-                                           ", not a number");
+                misplaced_.emplace(key >= 0 ? f->GetFieldAsInteger64(key) : f->GetFID(),
+                                   rowProblem(blob ? ReadProblem::Kind::BinaryInNumberColumn
+                                                   : ReadProblem::Kind::TextInNumberColumn,
+                                              {}, column));
             }
             ds_->ReleaseResultSet(found);
         }
@@ -268,7 +270,7 @@ public:
                 for (const std::string &cell : *cells)
                     hash.addCell(cell);
             } else {
-                hash.addCell("!" + std::get<std::string>(row.cells));
+                hash.addCell("!" + englishText(std::get<ReadProblem>(row.cells)));
             }
             hash.addCell(row.geometry.wkb);
         }
@@ -299,7 +301,7 @@ public:
         row.line = rowNo_;
         std::vector<std::string> cells;
         cells.reserve(fields_.size());
-        std::string why;
+        std::optional<ReadProblem> why;
         for (size_t c = 0; c < fields_.size(); ++c) {
             const int f = fields_[c];
             const char *column = c < std::size(kInventoryColumns) ? kInventoryColumns[c] : kInventoryAreaColumn;
@@ -311,12 +313,12 @@ public:
                 case OFTReal: text = shortestNumberText(feature->GetFieldAsDouble(f)); break;
                 case OFTString: text = feature->GetFieldAsString(f); break;
                 case OFTBinary:
-                    if (why.empty())
-                        why = std::string("column \"") + column + "\" holds binary data, not a text or a number";
+                    if (!why)
+                        why = rowProblem(ReadProblem::Kind::CellBinary, {}, column);
                     break;
                 default:
-                    if (why.empty())
-                        why = std::string("column \"") + column + "\" holds neither a text nor a number";
+                    if (!why)
+                        why = rowProblem(ReadProblem::Kind::CellNotTextOrNumber, {}, column);
                 }
             }
             cells.push_back(std::move(text));
@@ -327,12 +329,14 @@ public:
         }
         row.rawId = cells[0];
         // A value GDAL had to change to read it (a text in a number column) is not the value typed.
-        if (why.empty() && messages.warned())
-            why = "GDAL: " + messages.warnings();
-        if (const auto m = misplaced_.find(feature->GetFID()); why.empty() && m != misplaced_.end())
+        if (!why && messages.warned()) {
+            why = rowProblem(ReadProblem::Kind::GdalChangedValue);
+            why->detail = messages.warnings();
+        }
+        if (const auto m = misplaced_.find(feature->GetFID()); !why && m != misplaced_.end())
             why = m->second;
-        if (!why.empty())
-            row.cells = why;
+        if (why)
+            row.cells = std::move(*why);
         else
             row.cells = std::move(cells);
         if (OGRGeometry *g = feature->GetGeometryRef(); g && !g->IsEmpty() && geometryType_ != wkbNone) {
@@ -358,7 +362,7 @@ private:
     OGRLayer *layer_ = nullptr;
     std::string name_;
     std::vector<int> fields_;
-    std::map<GIntBig, std::string> misplaced_; // by FID: why a number cell cannot be read
+    std::map<GIntBig, ReadProblem> misplaced_; // by FID: why a number cell cannot be read
     bool hasArea_ = false;
     OGRwkbGeometryType geometryType_ = wkbNone;
     bool multiPolygons_ = false;

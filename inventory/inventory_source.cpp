@@ -111,10 +111,11 @@ public:
             if (cells && columnOf_[0] < static_cast<int>(cells->size()))
                 row.rawId = (*cells)[columnOf_[0]];
             if (!cells) {
-                row.cells = std::string("a quoted cell does not close");
+                row.cells = rowProblem(ReadProblem::Kind::QuoteNotClosed);
             } else if (cells->size() != headerCells_) {
-                row.cells =
-                    "expected " + std::to_string(headerCells_) + " cells, found " + std::to_string(cells->size());
+                ReadProblem p = rowProblem(ReadProblem::Kind::CellCount, std::to_string(headerCells_));
+                p.found = static_cast<long long>(cells->size());
+                row.cells = std::move(p);
             } else {
                 std::vector<std::string> ordered;
                 ordered.reserve(columnOf_.size());

@@ -4,6 +4,8 @@
 // dataset GDAL reads. Either way every row becomes the ten texts a user would
 // type, in the same column order, with the stand's geometry when it has one.
 
+#include "base/read_problem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -41,7 +43,7 @@ struct InventoryRow {
     size_t line = 0;   // the CSV file's line, or the table's row counted from 1
     std::string rawId; // the id cell as read, also for a row that cannot be used
     // The ten cells in kInventoryColumns order, or why the row cannot be read.
-    std::variant<std::vector<std::string>, std::string> cells;
+    std::variant<std::vector<std::string>, ReadProblem> cells;
     std::string area; // the area cell, empty when blank or without the column
     StandGeometry geometry;
 };

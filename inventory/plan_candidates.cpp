@@ -249,7 +249,11 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
         StandInput s;
         s.line = row.line;
         s.rawId = row.rawId;
-        s.row = standOfRow(row, seen);
+        // Read by tavelo-cli, which says a row's problem in English.
+        if (auto read = standOfRow(row, seen); const auto *why = std::get_if<ReadProblem>(&read))
+            s.row = englishText(*why);
+        else
+            s.row = std::get<InventoryStand>(std::move(read));
         s.geometry = std::move(row.geometry);
         if (std::holds_alternative<InventoryStand>(s.row)) {
             const std::optional<double> area = parseNumber(row.area);

@@ -29,6 +29,7 @@ struct StandOutcome {
         std::string status; // "refused", "ended", "malformed", "log-failed"
         std::string title;
         std::string text;
+        std::optional<ReadProblem> problem = std::nullopt; // a malformed row: what was read wrong, `text` its English
     };
 
     size_t position = 0; // counted from 0 in inventory order

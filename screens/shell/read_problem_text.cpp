@@ -124,6 +124,25 @@ std::string portugueseText(const ReadProblem &p)
         return p.file + ": tem várias camadas e nenhuma se chama \"stands\"; escolha uma (" + p.value + ").";
     case Kind::LayerColumnMissing:
         return p.file + ": camada \"" + p.value + "\": falta a coluna \"" + p.path + "\".";
+    case Kind::QuoteNotClosed: return "Uma célula entre aspas não fecha.";
+    case Kind::CellCount: return "Esperavam-se " + p.value + " células; há " + std::to_string(p.found) + ".";
+    case Kind::IdNotFileName:
+        return "O id tem de servir de nome de ficheiro (sem \"/\", \"\\\" nem caracteres de controlo).";
+    case Kind::AgeEmpty: return "A idade (age) está vazia.";
+    case Kind::SiteNotOne:
+        return "Indique a altura dominante (dominantHeight) ou a classe de qualidade (qualityClass), uma só.";
+    case Kind::UnknownQualityClassCell: return "Classe de qualidade desconhecida: \"" + p.value + "\".";
+    case Kind::DensityNotOne:
+        return "Indique uma só densidade: planted, alive, ou trees, basalArea, minDiameter e p95.";
+    case Kind::ThinnedNeedsAll:
+        return "Um povoamento desbastado precisa de trees, basalArea, minDiameter e p95, todos.";
+    case Kind::IdUsedTwice: return "O id \"" + p.value + "\" já foi usado.";
+    case Kind::CellBinary: return "A coluna \"" + p.path + "\" tem dados binários, não um texto nem um número.";
+    case Kind::CellNotTextOrNumber: return "A coluna \"" + p.path + "\" não tem um texto nem um número.";
+    case Kind::BinaryInNumberColumn: return "A coluna \"" + p.path + "\" tem dados binários, não um número.";
+    case Kind::TextInNumberColumn: return "A coluna \"" + p.path + "\" tem um texto, não um número.";
+    case Kind::GdalChangedValue:
+        return "O GDAL teve de mudar um valor para o ler (o GDAL diz: " + p.detail + ").";
     default: return p.path + ": " + keyFault(p) + ".";
     }
 }

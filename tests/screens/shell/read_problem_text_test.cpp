@@ -2,6 +2,7 @@
 // fault, with its key path, column or value as the file has them, and none of
 // the command line's English words.
 
+#include "inventory/batch.h"
 #include "inventory/inventory_source.h"
 #include "regimes/scenario.h"
 #include "regimes/search_space.h"
@@ -164,6 +165,18 @@ void ReadProblemTextTest::fromTheReaders_data()
     QTest::newRow("inventory header") << "inventory" << "stand,age\n1,12\n"
                                       << "FILE: line 1: column \"id\" missing from the header"
                                       << "FILE: linha 1: falta a coluna \"id\" no cabeçalho.";
+    // A row left out, each with its reason in the inventory window's list.
+    QTest::newRow("row, cells") << "row" << "s1,12,9" << "expected 10 cells, found 3"
+                                << "Esperavam-se 10 células; há 3.";
+    QTest::newRow("row, quote") << "row" << "\"s1,12,9,,1500,,,,," << "a quoted cell does not close"
+                                << "Uma célula entre aspas não fecha.";
+    QTest::newRow("row, age") << "row" << "s1,,9,,1500,,,,," << "age is empty" << "A idade (age) está vazia.";
+    QTest::newRow("row, quality") << "row" << "s1,12,,Óptima,1500,,,,," << "unknown qualityClass \"Óptima\""
+                                  << "Classe de qualidade desconhecida: \"Óptima\".";
+    QTest::newRow("row, density")
+        << "row" << "s1,12,9,,1500,1400,,,,"
+        << "give one density: planted, alive, or trees, basalArea, minDiameter and p95"
+        << "Indique uma só densidade: planted, alive, ou trees, basalArea, minDiameter e p95.";
 }
 
 void ReadProblemTextTest::fromTheReaders()
@@ -181,6 +194,21 @@ void ReadProblemTextTest::fromTheReaders()
         const auto read = parseSearchSpace(input.toStdString());
         QVERIFY(std::holds_alternative<SearchSpaceError>(read));
         problem = std::get<SearchSpaceError>(read).problem;
+    } else if (reader == QLatin1String("row")) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("inventário.csv"));
+        QFile f(file);
+        const QByteArray text = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n" +
+                                input.toUtf8() + "\n";
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+        f.close();
+        const auto source = openInventory(file.toStdString(), {});
+        InventoryRow row;
+        QVERIFY(source->next(row));
+        std::unordered_set<std::string> seen;
+        const auto stand = standOfRow(row, seen);
+        QVERIFY(std::holds_alternative<ReadProblem>(stand));
+        problem = std::get<ReadProblem>(stand);
     } else {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("inventário.csv"));
