@@ -93,6 +93,10 @@ std::string englishText(const ReadProblem &p)
     case Kind::SeveralLayers:
         return p.file + ": several layers and none named \"stands\"; choose one with --layer (" + p.value + ")";
     case Kind::LayerColumnMissing: return p.file + ": layer \"" + p.value + "\": column \"" + p.path + "\" missing";
+    case Kind::LayerUnreadable: return p.file + ": layer \"" + p.value + "\": " + p.detail;
+    case Kind::FeatureUnreadable:
+        return p.file + ": layer \"" + p.value + "\": feature " + std::to_string(p.found) +
+               (p.path.empty() ? "" : " (FID " + p.path + ")") + ": " + p.detail;
     case Kind::QuoteNotClosed: return "a quoted cell does not close";
     case Kind::CellCount: return "expected " + p.value + " cells, found " + std::to_string(p.found);
     case Kind::IdNotFileName: return "the id must be a usable file name (no \"/\", \"\\\" or control characters)";

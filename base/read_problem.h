@@ -71,6 +71,8 @@ struct ReadProblem {
         NoLayer,            // nothing but the results of earlier runs
         SeveralLayers,      // none named "stands"; `value`: the file's layers
         LayerColumnMissing, // `path`: the column; `value`: the layer
+        LayerUnreadable,    // `value`: the layer; `detail`: GDAL's failures
+        FeatureUnreadable,  // `value`: the layer; `found`: the feature's number, `path` its FID; `detail`
         // One row of an inventory, which is then left out.
         QuoteNotClosed,
         CellCount,               // `value` cells expected, `found` found

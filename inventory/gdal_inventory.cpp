@@ -183,8 +183,14 @@ public:
         const GIntBig count = layer_->GetFeatureCount(TRUE);
         count_ = count > 0 ? static_cast<size_t>(count) : 0;
         layer_->ResetReading();
-        if (messages.failed())
-            throw std::runtime_error(path.string() + ": layer \"" + name_ + "\": " + messages.failures());
+        if (messages.failed()) {
+            ReadProblem p;
+            p.kind = ReadProblem::Kind::LayerUnreadable;
+            p.file = path.string();
+            p.value = name_;
+            p.detail = messages.failures();
+            throw ReadError(std::move(p));
+        }
     }
 
     // SQLite keeps whatever is stored in a number column, and GDAL reads a
@@ -290,10 +296,16 @@ public:
         GdalMessages messages;
         OGRFeatureUniquePtr feature(layer_->GetNextFeature());
         const size_t number = rowNo_ + 1;
-        if (messages.failed())
-            throw std::runtime_error(path_.string() + ": layer \"" + name_ + "\": feature " + std::to_string(number) +
-                                     (feature ? " (FID " + std::to_string(feature->GetFID()) + ")" : std::string()) +
-                                     ": " + messages.failures());
+        if (messages.failed()) {
+            ReadProblem p;
+            p.kind = ReadProblem::Kind::FeatureUnreadable;
+            p.file = path_.string();
+            p.value = name_;
+            p.found = static_cast<long long>(number);
+            p.path = feature ? std::to_string(feature->GetFID()) : std::string();
+            p.detail = messages.failures();
+            throw ReadError(std::move(p));
+        }
         if (!feature)
             return false;
         ++rowNo_;

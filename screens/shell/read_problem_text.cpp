@@ -124,6 +124,12 @@ std::string portugueseText(const ReadProblem &p)
         return p.file + ": tem várias camadas e nenhuma se chama \"stands\"; escolha uma (" + p.value + ").";
     case Kind::LayerColumnMissing:
         return p.file + ": camada \"" + p.value + "\": falta a coluna \"" + p.path + "\".";
+    case Kind::LayerUnreadable:
+        return p.file + ": o GDAL não consegue ler a camada \"" + p.value + "\" (o GDAL diz: " + p.detail + ").";
+    case Kind::FeatureUnreadable:
+        return p.file + ": o GDAL não consegue ler o elemento " + std::to_string(p.found) +
+               (p.path.empty() ? "" : " (FID " + p.path + ")") + " da camada \"" + p.value + "\" (o GDAL diz: " +
+               p.detail + ").";
     case Kind::QuoteNotClosed: return "Uma célula entre aspas não fecha.";
     case Kind::CellCount: return "Esperavam-se " + p.value + " células; há " + std::to_string(p.found) + ".";
     case Kind::IdNotFileName:
