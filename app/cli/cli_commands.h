@@ -43,40 +43,27 @@ void printInventoryWarnings(std::ostream &err, const std::vector<InventoryWarnin
 // hold; the usage status (said on `err`) when `text` is not such a number.
 std::optional<int> readMaxRegimes(const std::string &text, double &maxRegimes, std::ostream &err);
 
+// --jobs N of batch, optimize and plan: how many threads; the usage status
+// (said on `err`) when `text` is not a whole number from 1 to 1024.
+std::optional<int> readJobs(const std::string &text, unsigned &jobs, std::ostream &err);
+
 // An input file's bytes into `out`; false when it cannot be read to its end.
 bool readInputFile(const std::string &path, std::string &out);
 
 // Writes an output whole or not at all; says what and why on `err` when it fails.
 bool writeOutputFile(const std::filesystem::path &path, std::string_view bytes, std::ostream &err);
 
-// run SCENARIO.json --log LOG.txt [--record RECORD.csv] [--economics OUT.json] [--carbon OUT.json]
-// [--steps OUT.json] [--events OUT.csv]: 0 done, 1 usage or
-// scenario error, 2 entry refused, 3 ended by the model, 4 an output could not
-// be written (what and why on `err`).
+// The commands, each with the arguments after its name; what they take is
+// told once, by cliUsage(). Each gives the exit status.
 int cliRun(const std::vector<std::string> &args, std::ostream &err);
-// batch STANDS.csv|STANDS.sqlite|.db|.gpkg [--table NAME] --regime REGIME.json (--out DIR | --db RESULTS)
-//       [--jobs N] [--overwrite] [--resume] [--shard K/N]
 int cliBatch(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
-// merge TARGET SHARD... : the shard runs of several databases as one run.
 int cliMerge(const std::vector<std::string> &args, std::ostream &err);
-// compare A.json B.json [...] --chart OUT.png|OUT.svg [--csv OUT.csv] (needs a QApplication):
-// 2 when a regime was refused, 3 when the model ended one (the others are still
-// drawn), 4 when an output could not be written.
+// Needs a QApplication for its chart.
 int cliCompare(const std::vector<std::string> &args, std::ostream &err);
-
-// optimize STAND.json --space SPACE.json --objective npv|lev|volume|sawlog --out DIR
-// [--top N] [--jobs N] [--overwrite]: 0 done, 1 usage, 2 refused, 3 no regime stays inside
-// the model, 4 a result cannot be written.
 int cliOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
-
-// batch STANDS.csv --regime REGIME.json --out DIR --optimize SPACE.json --objective
-// npv|lev|volume|sawlog [--jobs N] [--overwrite]: every stand's best regime into best.csv.
+// batch with --optimize: every stand's best regime.
 int cliBatchOptimize(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
-
-// plan INVENTORY (--space SPACE.json | --regimes R.json...) --economics ECON.json --horizon YEARS
-// [--flow even:PCT|nondecreasing] [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT]
-// [--out DIR] [--db RESULTS] [--jobs N] [--chart png|svg] (needs a QApplication): one regime
-// per stand; 3 when the constraints cannot be met, 4 when an output cannot be written.
+// Needs a QApplication for its chart.
 int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar);
 
 std::string cliUsage();

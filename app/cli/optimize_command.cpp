@@ -124,10 +124,8 @@ std::optional<int> readSearchCall(const std::vector<std::string> &args, SearchCa
             if (const auto refused = readMaxRegimes(args[++i], call.maxRegimes, err))
                 return *refused;
         } else if (args[i] == "--jobs" && hasValue) {
-            const auto n = wholeNumber(args[++i], 1024);
-            if (!n)
-                return cliUsageError(err, "--jobs must be a whole number from 1 to 1024");
-            call.jobs = static_cast<unsigned>(*n);
+            if (const auto refused = readJobs(args[++i], call.jobs, err))
+                return *refused;
         } else if (call.batch && args[i] == "--db" && hasValue) {
             call.database = args[++i];
             if (const auto refused = refusedResultsDatabase(call.database, err))
