@@ -1,6 +1,7 @@
 #include "carbon_screen.h"
 
 #include "base/numeric_text.h"
+#include "screens/results/remembered_boxes.h"
 #include "screens/shell/export.h"
 #include "screens/shell/app_context.h"
 #include "screens/shell/log_printer.h"
@@ -29,63 +30,12 @@ namespace tavelo {
 
 namespace {
 
+// Where the typed values are remembered: "carbono/" and the field's key path.
+const QString kCarbonSettingsPrefix = QStringLiteral("carbono/");
 const QString kCarbonCaption = QStringLiteral("Balanço de Carbono");
 // Column widths (twips) of the table by record row.
 const std::vector<int> kCarbonColumnTwips = {800, 700, 600, 1300, 1200, 1200, 1100};
 constexpr int kVisibleCarbonRows = 6;
-
-// The stand, the products and their sum over age, in t C/ha; the old chart goes.
-void drawCarbon(QChartView *view, const CarbonChart &lines)
-{
-    auto *chart = new QChart;
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    auto *x = new QValueAxis;
-    x->setTitleText(QStringLiteral("Idade (anos)"));
-    x->setLabelFormat(QStringLiteral("%.0f"));
-    auto *y = new QValueAxis;
-    y->setTitleText(QStringLiteral("t C/ha"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    double left = 0.0, right = 1.0, high = 1.0;
-    bool first = true;
-    const struct {
-        const std::vector<ChartPoint> *points;
-        QString name;
-        QColor colour;
-    } series[] = {{&lines.stand, QStringLiteral("Povoamento"), chart_colours::kGreen},
-                  {&lines.products, QStringLiteral("Produtos"), chart_colours::kOrange},
-                  {&lines.total, QStringLiteral("Total"), chart_colours::kBlue}};
-    for (const auto &s : series) {
-        auto *line = new QLineSeries;
-        line->setName(s.name);
-        line->setColor(s.colour);
-        for (const ChartPoint &p : *s.points) {
-            line->append(p.x, p.y);
-            left = first ? p.x : std::min(left, p.x);
-            right = first ? p.x : std::max(right, p.x);
-            high = std::max(high, p.y);
-            first = false;
-        }
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-    }
-    if (right <= left)
-        right = left + 1.0;
-    x->setRange(left, right);
-    // Ticks on the ages of the projection steps.
-    x->setTickCount(std::clamp(static_cast<int>(std::lround((right - left) / 5.0)) + 1, 2, 13));
-    y->setRange(0.0, high);
-    y->applyNiceNumbers();
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignTop);
-    QChart *old = view->chart();
-    view->setChart(chart);
-    delete old;
-}
 
 QStringList headerTexts()
 {
@@ -99,7 +49,7 @@ QStringList headerTexts()
 
 QString carbonSettingsKey(CarbonField field)
 {
-    return QStringLiteral("carbono/") + QLatin1String(carbonFieldInfo(field).keyPath);
+    return kCarbonSettingsPrefix + QLatin1String(carbonFieldInfo(field).keyPath);
 }
 
 CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Carbon, WindowId::End)
@@ -111,17 +61,12 @@ CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Car
     factors->setObjectName(QStringLiteral("frmFactores"));
     auto *form = new QFormLayout;
     auto *form2 = new QFormLayout;
-    for (const CarbonFieldInfo &info : kCarbonFields) {
-        auto *box = new QLineEdit(factors);
-        box->setObjectName(QLatin1String(info.name));
-        box->setMaximumWidth(120);
-        box->setPlaceholderText(qs(plainNumberText(info.defaultValue)));
-        if (ctx_.services.settings)
-            if (const auto remembered = ctx_.services.settings->value(carbonSettingsKey(info.field)))
-                box->setText(*remembered);
-        inputs[static_cast<size_t>(info.field)] = box;
-        (static_cast<int>(info.field) < 3 ? form : form2)->addRow(QString::fromUtf8(info.label), box);
-    }
+    std::vector<RememberedBoxes::Field> fields = RememberedBoxes::fieldsOf(kCarbonFields, kCarbonSettingsPrefix);
+    for (const CarbonFieldInfo &info : kCarbonFields)
+        fields[static_cast<size_t>(info.field)].placeholder = qs(plainNumberText(info.defaultValue));
+    inputs_ = std::make_unique<RememberedBoxes>(ctx_, factors, fields);
+    for (size_t i = 0; i < inputs_->boxes().size(); ++i)
+        (i < 3 ? form : form2)->addRow(inputs_->label(i), inputs_->boxes()[i]);
     cmdCalcular = ui::button(factors, "cmdCalcular", QStringLiteral("Calcular"));
     auto *inputsRow = new QHBoxLayout(factors);
     inputsRow->addLayout(form);
@@ -160,41 +105,21 @@ CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Car
     tableRow->addWidget(GrelhaCarbono);
     tableRow->addSpacing(16);
     tableRow->addLayout(totals, 1);
-    chtCarbono = new QChartView(results_);
-    chtCarbono->setObjectName(QStringLiteral("chtCarbono"));
-    chtCarbono->setRenderHint(QPainter::Antialiasing);
-    chtCarbono->setFrameShape(QFrame::NoFrame);
-    chtCarbono->setBackgroundBrush(Qt::white);
-    chtCarbono->setMinimumSize(600, 260);
+    chtCarbono = resultChartView(results_, "chtCarbono", QSize(600, 260));
     auto *resultsLayout = new QVBoxLayout(results_);
     resultsLayout->setContentsMargins(0, 0, 0, 0);
     resultsLayout->addWidget(lblUnidades);
     resultsLayout->addLayout(tableRow);
     resultsLayout->addWidget(chtCarbono, 1);
 
-    cmdVoltar = ui::button(this, "cmdVoltar", QStringLiteral("Voltar ao ecran anterior"));
-    cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir o balanço"));
-    cmdExportarTabela = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
-    cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráfico (PNG)"));
+    QHBoxLayout *buttons =
+        resultButtons({QStringLiteral("Imprimir o balanço"), QStringLiteral("Exportar gráfico (PNG)"),
+                       QStringLiteral("-carbono")},
+                      *model_, chtCarbono, [this] { print(); });
     connect(cmdCalcular, &QPushButton::clicked, this, [this] { calculate(false); });
-    for (QLineEdit *box : inputs)
+    for (QLineEdit *box : inputs_->boxes())
         connect(box, &QLineEdit::returnPressed, this, [this] { calculate(false); });
-    connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
-    connect(cmdImprimir, &QPushButton::clicked, this, &CarbonScreen::print);
-    // The save dialog must not close the window.
-    connect(cmdExportarTabela, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportTableCsv(ctx_, this, *model_, exportBaseName(ctx_) + QStringLiteral("-carbono")); });
-    });
-    connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportPicturePng(ctx_, this, chtCarbono, exportBaseName(ctx_) + QStringLiteral("-carbono")); });
-    });
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdVoltar);
-    buttons->addWidget(cmdImprimir);
-    buttons->addWidget(cmdExportarTabela);
-    buttons->addWidget(cmdExportarGrafico);
-    buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(factors);
     layout->addWidget(results_, 1);
@@ -204,17 +129,19 @@ CarbonScreen::CarbonScreen(AppContext &ctx) : ReturningWindow(ctx, WindowId::Car
     calculate(true);
 }
 
+CarbonScreen::~CarbonScreen() = default;
+
 void CarbonScreen::calculate(bool quiet)
 {
+    const std::vector<std::string> typed = inputs_->texts();
     CarbonTexts texts;
     for (const CarbonFieldInfo &info : kCarbonFields)
-        texts[info.field] = input(info.field)->text().toStdString();
+        texts[info.field] = typed[static_cast<size_t>(info.field)];
     const auto read = readCarbonFactors(texts);
     if (const auto *refusal = std::get_if<CarbonRefusal>(&read)) {
         if (!quiet) {
             whileBusy([&] { ctx_.show(this, refusal->message); });
-            input(refusal->field)->setFocus();
-            input(refusal->field)->selectAll();
+            inputs_->pointAt(static_cast<size_t>(refusal->field));
         }
         return;
     }
@@ -226,17 +153,11 @@ void CarbonScreen::calculate(bool quiet)
     }
     showAccount(*account);
     // Typed once, offered again in the next run of the program.
-    if (ctx_.services.settings) {
-        bool stored = true;
-        for (const CarbonFieldInfo &info : kCarbonFields)
-            stored = ctx_.services.settings->setValue(carbonSettingsKey(info.field), input(info.field)->text()) &&
-                     stored;
-        if (!stored && !quiet)
-            whileBusy([&] {
-                ctx_.show(this, Message::warning("Balanço de Carbono",
-                                                 "Não foi possível guardar os valores para a próxima utilização."));
-            });
-    }
+    if (!inputs_->remember() && !quiet)
+        whileBusy([&] {
+            ctx_.show(this, Message::warning("Balanço de Carbono",
+                                             "Não foi possível guardar os valores para a próxima utilização."));
+        });
 }
 
 void CarbonScreen::showAccount(const CarbonAccount &account)
@@ -254,7 +175,13 @@ void CarbonScreen::showAccount(const CarbonAccount &account)
     const std::vector<std::string> lines = carbonTotalsLines(account);
     for (size_t i = 0; i < lblTotais.size() && i < lines.size(); ++i)
         lblTotais[i]->setText(qs(lines[i]));
-    drawCarbon(chtCarbono, carbonChart(account));
+    // The stand, the products and their sum over age, in t C/ha.
+    const CarbonChart chart = carbonChart(account);
+    drawLines(chtCarbono,
+              {{&chart.stand, QStringLiteral("Povoamento"), chart_colours::kGreen},
+               {&chart.products, QStringLiteral("Produtos"), chart_colours::kOrange},
+               {&chart.total, QStringLiteral("Total"), chart_colours::kBlue}},
+              {QStringLiteral("Idade (anos)"), QStringLiteral("t C/ha"), 5.0, 1.0});
 }
 
 void CarbonScreen::print()

@@ -11,6 +11,7 @@
 #include "screens/results/chart_screen.h"
 
 #include <array>
+#include <memory>
 
 class QChartView;
 class QLabel;
@@ -20,6 +21,7 @@ class QTableView;
 
 namespace tavelo {
 
+class RememberedBoxes;
 class TextTableModel;
 
 class CarbonScreen : public ReturningWindow {
@@ -27,6 +29,7 @@ class CarbonScreen : public ReturningWindow {
 
 public:
     explicit CarbonScreen(AppContext &ctx);
+    ~CarbonScreen() override;
 
 private:
     // Reads the factors; a refused value gets its box and changes nothing.
@@ -40,18 +43,13 @@ private:
 private:
     // The controls; tests and scripts find them by their object names.
     // The factors in the order of the account's fields (objectNames there).
-    std::array<QLineEdit *, kCarbonFieldCount> inputs{};
-    QLineEdit *input(CarbonField f) const { return inputs[static_cast<size_t>(f)]; }
+    std::unique_ptr<RememberedBoxes> inputs_;
     // Start, end, balance, mean stock, its parts and the emissions, one line each.
     std::array<QLabel *, 6> lblTotais{};
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaCarbono = nullptr;
     QChartView *chtCarbono = nullptr;
-    QPushButton *cmdVoltar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdExportarTabela = nullptr;
-    QPushButton *cmdExportarGrafico = nullptr;
 };
 
 QWidget *createCarbonScreen(AppContext &ctx);

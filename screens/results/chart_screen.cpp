@@ -1,6 +1,9 @@
 #include "chart_screen.h"
 
 #include "screens/shell/app_context.h"
+#include "screens/shell/export.h"
+#include "screens/shell/stand_table_model.h"
+#include "screens/shell/widget_kit.h"
 
 #include <QApplication>
 #include <QBarCategoryAxis>
@@ -10,7 +13,10 @@
 #include <QChartView>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLegend>
+#include <QLineSeries>
+#include <QPushButton>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -50,6 +56,32 @@ void ReturningWindow::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+QHBoxLayout *ReturningWindow::resultButtons(const ResultButtons &texts, const TextTableModel &table, QWidget *picture,
+                                            std::function<void()> print)
+{
+    auto *back = ui::button(this, "cmdVoltar", QStringLiteral("Voltar ao ecran anterior"));
+    auto *printButton = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), texts.printTip);
+    auto *exportTable = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
+    auto *exportPicture = ui::button(this, "cmdExportarGrafico", texts.exportCaption);
+    connect(back, &QPushButton::clicked, this, [this] { goBack(); });
+    connect(printButton, &QPushButton::clicked, this, std::move(print));
+    // The save dialog must not close the window.
+    const QString suffix = texts.nameSuffix;
+    connect(exportTable, &QPushButton::clicked, this, [this, &table, suffix] {
+        whileBusy([&] { exportTableCsv(ctx_, this, table, exportBaseName(ctx_) + suffix); });
+    });
+    connect(exportPicture, &QPushButton::clicked, this, [this, picture, suffix] {
+        whileBusy([&] { exportPicturePng(ctx_, this, picture, exportBaseName(ctx_) + suffix); });
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(back);
+    row->addWidget(printButton);
+    row->addWidget(exportTable);
+    row->addWidget(exportPicture);
+    row->addStretch(1);
+    return row;
+}
+
 bool ReturningWindow::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowDeactivate)
@@ -71,6 +103,66 @@ void ReturningWindow::deactivated()
         if (w == this)
             return;
     goBack(false);
+}
+
+// --- Line charts ------------------------------------------------------------------------------
+
+QChartView *resultChartView(QWidget *parent, const char *name, const QSize &minimum)
+{
+    auto *view = new QChartView(parent);
+    view->setObjectName(QLatin1String(name));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setBackgroundBrush(Qt::white);
+    view->setMinimumSize(minimum);
+    return view;
+}
+
+void drawLines(QChartView *view, const std::vector<ChartLine> &lines, const LineChartLook &look)
+{
+    auto *chart = new QChart;
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    auto *x = new QValueAxis;
+    x->setTitleText(look.xTitle);
+    x->setLabelFormat(QStringLiteral("%.0f"));
+    auto *y = new QValueAxis;
+    y->setTitleText(look.yTitle);
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    double low = 0.0, high = look.yAtLeast, left = 0.0, right = 1.0;
+    bool first = true;
+    for (const ChartLine &l : lines) {
+        auto *series = new QLineSeries;
+        series->setName(l.name);
+        series->setColor(l.colour);
+        for (const ChartPoint &p : *l.points) {
+            series->append(p.x, p.y);
+            low = std::min(low, p.y);
+            high = std::max(high, p.y);
+            left = first ? p.x : std::min(left, p.x);
+            right = first ? p.x : std::max(right, p.x);
+            first = false;
+        }
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    if (right <= left)
+        right = left + 1.0;
+    if (high <= low)
+        high = low + 1.0;
+    x->setRange(left, right);
+    x->setTickCount(std::clamp(static_cast<int>(std::lround((right - left) / look.xStep)) + 1, 2, 13));
+    y->setRange(low, high);
+    y->applyNiceNumbers();
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignTop);
+    QChart *old = view->chart();
+    view->setChart(chart);
+    delete old;
 }
 
 // --- Bar charts -------------------------------------------------------------------------------

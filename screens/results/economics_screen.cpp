@@ -1,6 +1,7 @@
 #include "economics_screen.h"
 
 #include "screens/results/best_regime_screen.h"
+#include "screens/results/remembered_boxes.h"
 
 #include "screens/shell/app_context.h"
 #include "screens/shell/export.h"
@@ -29,74 +30,18 @@ namespace tavelo {
 
 namespace {
 
+// Where the typed values are remembered: "economia/" and the field's key path.
+const QString kEconomicsSettingsPrefix = QStringLiteral("economia/");
 const QString kValuationCaption = QStringLiteral("Avaliação Económica");
 // Column widths (twips) of the cash-flow table.
 const std::vector<int> kValuationColumnTwips = {900, 700, 1300, 1000, 1000, 900, 1000, 1200, 1100, 1200, 1500};
 constexpr int kVisibleValuationRows = 6;
 
-// A line chart of euros per hectare; the old chart of the view goes.
-void drawLine(QChartView *view, const std::vector<ChartPoint> &points, const QString &series, const QString &xTitle,
-              double xStep, const QColor &colour)
-{
-    auto *chart = new QChart;
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    auto *line = new QLineSeries;
-    line->setName(series);
-    line->setColor(colour);
-    double low = 0.0, high = 0.0, left = 0.0, right = 1.0;
-    for (size_t i = 0; i < points.size(); ++i) {
-        line->append(points[i].x, points[i].y);
-        low = std::min(low, points[i].y);
-        high = std::max(high, points[i].y);
-        left = i == 0 ? points[i].x : std::min(left, points[i].x);
-        right = i == 0 ? points[i].x : std::max(right, points[i].x);
-    }
-    if (right <= left)
-        right = left + 1.0;
-    if (high <= low)
-        high = low + 1.0;
-    chart->addSeries(line);
-    auto *x = new QValueAxis;
-    x->setTitleText(xTitle);
-    x->setRange(left, right);
-    // Ticks on the ages of the projection steps, or on every whole rate.
-    const int ticks = static_cast<int>(std::lround((right - left) / xStep)) + 1;
-    x->setTickCount(std::clamp(ticks, 2, 13));
-    x->setLabelFormat(QStringLiteral("%.0f"));
-    auto *y = new QValueAxis;
-    y->setTitleText(QStringLiteral("€/ha"));
-    y->setRange(low, high);
-    y->applyNiceNumbers();
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    line->attachAxis(x);
-    line->attachAxis(y);
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignTop);
-    QChart *old = view->chart();
-    view->setChart(chart);
-    delete old;
-}
-
-QChartView *chartView(QWidget *parent, const char *name)
-{
-    auto *view = new QChartView(parent);
-    view->setObjectName(QLatin1String(name));
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setFrameShape(QFrame::NoFrame);
-    view->setBackgroundBrush(Qt::white);
-    view->setMinimumSize(400, 240);
-    return view;
-}
-
 } // namespace
 
 QString economicsSettingsKey(EconomicField field)
 {
-    return QStringLiteral("economia/") + QLatin1String(economicFieldInfo(field).keyPath);
+    return kEconomicsSettingsPrefix + QLatin1String(economicFieldInfo(field).keyPath);
 }
 
 EconomicsScreen::EconomicsScreen(AppContext &ctx)
@@ -109,16 +54,10 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     prices->setObjectName(QStringLiteral("frmEntradas"));
     auto *form = new QFormLayout;
     auto *form2 = new QFormLayout;
-    for (const EconomicFieldInfo &info : kEconomicFields) {
-        auto *box = new QLineEdit(prices);
-        box->setObjectName(QLatin1String(info.name));
-        box->setMaximumWidth(120);
-        if (ctx_.services.settings)
-            if (const auto remembered = ctx_.services.settings->value(economicsSettingsKey(info.field)))
-                box->setText(*remembered);
-        inputs[static_cast<size_t>(info.field)] = box;
-        (static_cast<int>(info.field) < 5 ? form : form2)->addRow(QString::fromUtf8(info.label), box);
-    }
+    inputs_ = std::make_unique<RememberedBoxes>(
+        ctx_, prices, RememberedBoxes::fieldsOf(kEconomicFields, kEconomicsSettingsPrefix));
+    for (size_t i = 0; i < inputs_->boxes().size(); ++i)
+        (i < 5 ? form : form2)->addRow(inputs_->label(i), inputs_->boxes()[i]);
     cmdCalcular = ui::button(prices, "cmdCalcular", QStringLiteral("Calcular"));
     form2->addRow(QString(), cmdCalcular);
     auto *inputsRow = new QHBoxLayout(prices);
@@ -154,8 +93,8 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     lblVES->setObjectName(QStringLiteral("lblVES"));
     charts_ = new QWidget(results_);
     charts_->setObjectName(QStringLiteral("frmGraficos"));
-    chtFluxoActualizado = chartView(charts_, "chtFluxoActualizado");
-    chtVALTaxa = chartView(charts_, "chtVALTaxa");
+    chtFluxoActualizado = resultChartView(charts_, "chtFluxoActualizado", QSize(400, 240));
+    chtVALTaxa = resultChartView(charts_, "chtVALTaxa", QSize(400, 240));
     auto *chartsRow = new QHBoxLayout(charts_);
     chartsRow->setContentsMargins(0, 0, 0, 0);
     chartsRow->addWidget(chtFluxoActualizado);
@@ -174,33 +113,17 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     resultsLayout->addLayout(values);
     resultsLayout->addWidget(charts_, 1);
 
-    cmdVoltar = ui::button(this, "cmdVoltar", QStringLiteral("Voltar ao ecran anterior"));
-    cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir a avaliação"));
-    cmdExportarTabela = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
-    cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráficos (PNG)"));
+    QHBoxLayout *buttons =
+        resultButtons({QStringLiteral("Imprimir a avaliação"), QStringLiteral("Exportar gráficos (PNG)"),
+                       QStringLiteral("-economia")},
+                      *model_, charts_, [this] { print(); });
     // Last in the tab order: nothing that was there moves.
     cmdMelhorRegime = ui::button(this, "cmdMelhorRegime", QStringLiteral("Procurar o melhor regime"));
+    buttons->addWidget(cmdMelhorRegime);
     connect(cmdMelhorRegime, &QPushButton::clicked, this, &EconomicsScreen::openBestRegime);
     connect(cmdCalcular, &QPushButton::clicked, this, [this] { calculate(false); });
-    for (QLineEdit *box : inputs)
+    for (QLineEdit *box : inputs_->boxes())
         connect(box, &QLineEdit::returnPressed, this, [this] { calculate(false); });
-    connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
-    connect(cmdImprimir, &QPushButton::clicked, this, &EconomicsScreen::print);
-    // The save dialog must not close the window.
-    connect(cmdExportarTabela, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportTableCsv(ctx_, this, *model_, exportBaseName(ctx_) + QStringLiteral("-economia")); });
-    });
-    connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportPicturePng(ctx_, this, charts_, exportBaseName(ctx_) + QStringLiteral("-economia")); });
-    });
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdVoltar);
-    buttons->addWidget(cmdImprimir);
-    buttons->addWidget(cmdExportarTabela);
-    buttons->addWidget(cmdExportarGrafico);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdMelhorRegime);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(prices);
     layout->addWidget(results_, 1);
@@ -210,17 +133,16 @@ EconomicsScreen::EconomicsScreen(AppContext &ctx)
     calculate(true);
 }
 
+EconomicsScreen::~EconomicsScreen() = default;
+
 void EconomicsScreen::calculate(bool quiet)
 {
-    EconomicTexts texts;
-    for (const EconomicFieldInfo &info : kEconomicFields)
-        texts[info.field] = input(info.field)->text().toStdString();
+    const EconomicTexts texts = typedTexts();
     const auto read = readEconomicInputs(texts);
     if (const auto *refusal = std::get_if<EconomicRefusal>(&read)) {
         if (!quiet) {
             whileBusy([&] { ctx_.show(this, refusal->message); });
-            input(refusal->field)->setFocus();
-            input(refusal->field)->selectAll();
+            inputs_->pointAt(static_cast<size_t>(refusal->field));
         }
         return;
     }
@@ -238,17 +160,11 @@ void EconomicsScreen::calculate(bool quiet)
     if (bestRegime_)
         bestRegime_->setEconomics(texts);
     // Typed once, offered again in the next run of the program.
-    if (ctx_.services.settings) {
-        bool stored = true;
-        for (const EconomicFieldInfo &info : kEconomicFields)
-            stored = ctx_.services.settings->setValue(economicsSettingsKey(info.field), input(info.field)->text()) &&
-                     stored;
-        if (!stored && !quiet)
-            whileBusy([&] {
-                ctx_.show(this, Message::warning("Avaliação Económica",
-                                                 "Não foi possível guardar os valores para a próxima utilização."));
-            });
-    }
+    if (!inputs_->remember() && !quiet)
+        whileBusy([&] {
+            ctx_.show(this, Message::warning("Avaliação Económica",
+                                             "Não foi possível guardar os valores para a próxima utilização."));
+        });
 }
 
 void EconomicsScreen::showValuation(const Valuation &valuation)
@@ -270,17 +186,26 @@ void EconomicsScreen::showValuation(const Valuation &valuation)
     lblVAL->setText(qs(npvLine(valuation)));
     lblVAE->setText(qs(eaaLine(valuation)));
     lblVES->setText(qs(levLine(valuation)));
-    drawLine(chtFluxoActualizado, cumulativeDiscountedFlow(valuation),
-             QStringLiteral("Fluxo actualizado acumulado"), QStringLiteral("Idade (anos)"), 5.0, chart_colours::kBlue);
-    drawLine(chtVALTaxa, npvByRate(valuation), QStringLiteral("VAL em função da taxa"),
-             QStringLiteral("Taxa de actualização (%)"), 1.0, chart_colours::kVermilion);
+    const std::vector<ChartPoint> flow = cumulativeDiscountedFlow(valuation);
+    drawLines(chtFluxoActualizado, {{&flow, QStringLiteral("Fluxo actualizado acumulado"), chart_colours::kBlue}},
+              {QStringLiteral("Idade (anos)"), QStringLiteral("€/ha"), 5.0});
+    const std::vector<ChartPoint> byRate = npvByRate(valuation);
+    drawLines(chtVALTaxa, {{&byRate, QStringLiteral("VAL em função da taxa"), chart_colours::kVermilion}},
+              {QStringLiteral("Taxa de actualização (%)"), QStringLiteral("€/ha"), 1.0});
+}
+
+EconomicTexts EconomicsScreen::typedTexts() const
+{
+    const std::vector<std::string> typed = inputs_->texts();
+    EconomicTexts texts;
+    for (const EconomicFieldInfo &info : kEconomicFields)
+        texts[info.field] = typed[static_cast<size_t>(info.field)];
+    return texts;
 }
 
 std::optional<EconomicTexts> EconomicsScreen::acceptedInputs() const
 {
-    EconomicTexts texts;
-    for (const EconomicFieldInfo &info : kEconomicFields)
-        texts[info.field] = input(info.field)->text().toStdString();
+    const EconomicTexts texts = typedTexts();
     if (std::holds_alternative<EconomicRefusal>(readEconomicInputs(texts)))
         return std::nullopt;
     return texts;

@@ -10,7 +10,7 @@
 #include "screens/results/chart_screen.h"
 #include "session/results/economics.h"
 
-#include <array>
+#include <memory>
 #include <optional>
 
 class QChartView;
@@ -22,6 +22,7 @@ class QTableView;
 namespace tavelo {
 
 class BestRegimeScreen;
+class RememberedBoxes;
 class TextTableModel;
 
 class EconomicsScreen : public ReturningWindow {
@@ -29,6 +30,7 @@ class EconomicsScreen : public ReturningWindow {
 
 public:
     explicit EconomicsScreen(AppContext &ctx);
+    ~EconomicsScreen() override;
 
     // The search window, once opened; it lives as long as this window.
     BestRegimeScreen *bestRegime() const { return bestRegime_; }
@@ -39,6 +41,7 @@ private:
     void showValuation(const Valuation &valuation);
     void print();
     void openBestRegime();
+    EconomicTexts typedTexts() const;
     // The inputs as typed when they are accepted, nothing otherwise.
     std::optional<EconomicTexts> acceptedInputs() const;
 
@@ -50,8 +53,7 @@ private:
 private:
     // The controls; tests and scripts find them by their object names.
     // The inputs in the order of the valuation's fields (objectNames there).
-    std::array<QLineEdit *, kEconomicFieldCount> inputs{};
-    QLineEdit *input(EconomicField f) const { return inputs[static_cast<size_t>(f)]; }
+    std::unique_ptr<RememberedBoxes> inputs_;
     QPushButton *cmdCalcular = nullptr;
     QLabel *lblUnidades = nullptr;
     QTableView *GrelhaFluxos = nullptr;
@@ -60,10 +62,6 @@ private:
     QLabel *lblVES = nullptr;
     QChartView *chtFluxoActualizado = nullptr;
     QChartView *chtVALTaxa = nullptr;
-    QPushButton *cmdVoltar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdExportarTabela = nullptr;
-    QPushButton *cmdExportarGrafico = nullptr;
     QPushButton *cmdMelhorRegime = nullptr;
 };
 

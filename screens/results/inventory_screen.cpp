@@ -624,7 +624,9 @@ void InventoryScreen::fillProblems()
         for (const StandOutcome::Error &e : stands_[i].errors) {
             auto *item = new QListWidgetItem(qs(stands_[i].id) + QStringLiteral(" (") + statusText(e.status) +
                                              QStringLiteral("): ") +
-                                             qs(e.title.empty() ? e.text : e.title + " - " + e.text));
+                                             qs(e.problem             ? portugueseText(*e.problem)
+                                                : e.title.empty() ? e.text
+                                                                  : e.title + " - " + e.text));
             item->setData(Qt::UserRole, static_cast<qulonglong>(i));
             lstProblemas->addItem(item);
         }

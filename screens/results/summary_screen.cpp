@@ -65,26 +65,9 @@ SummaryScreen::SummaryScreen(AppContext &ctx)
                          {chart_colours::kBlue, chart_colours::kGreen, chart_colours::kVermilion}, 8.0});
     MSChart1->setMinimumSize(GrelhaTotal->width(), 340);
 
-    cmdVoltar = ui::button(this, "cmdVoltar", QStringLiteral("Voltar ao ecran anterior"));
-    cmdImprimir = ui::pictureButton(this, "cmdImprimir", ui::printIcon(), QStringLiteral("Imprimir o gráfico"));
-    connect(cmdVoltar, &QPushButton::clicked, this, [this] { goBack(); });
-    connect(cmdImprimir, &QPushButton::clicked, this, &SummaryScreen::print);
-    cmdExportarTabela = ui::button(this, "cmdExportarTabela", QStringLiteral("Exportar tabela (CSV)"));
-    cmdExportarGrafico = ui::button(this, "cmdExportarGrafico", QStringLiteral("Exportar gráfico (PNG)"));
-    // The save dialog must not close the window.
-    connect(cmdExportarTabela, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportTableCsv(ctx_, this, *model_, exportBaseName(ctx_) + QStringLiteral("-resumo")); });
-    });
-    connect(cmdExportarGrafico, &QPushButton::clicked, this, [this] {
-        whileBusy([&] { exportPicturePng(ctx_, this, MSChart1, exportBaseName(ctx_) + QStringLiteral("-resumo")); });
-    });
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdVoltar);
-    buttons->addWidget(cmdImprimir);
-    buttons->addWidget(cmdExportarTabela);
-    buttons->addWidget(cmdExportarGrafico);
-    buttons->addStretch(1);
+    QHBoxLayout *buttons = resultButtons({QStringLiteral("Imprimir o gráfico"), QStringLiteral("Exportar gráfico (PNG)"),
+                                          QStringLiteral("-resumo")},
+                                         *model_, MSChart1, [this] { print(); });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblV);
     layout->addWidget(GrelhaTotal, 0, Qt::AlignHCenter);

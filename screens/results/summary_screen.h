@@ -8,7 +8,6 @@
 
 class QChartView;
 class QLabel;
-class QPushButton;
 class QTableView;
 
 namespace tavelo {
@@ -31,10 +30,6 @@ private:
     QTableView *GrelhaTotal = nullptr;
     QChartView *MSChart1 = nullptr;
     QLabel *lblV = nullptr;
-    QPushButton *cmdVoltar = nullptr;
-    QPushButton *cmdImprimir = nullptr;
-    QPushButton *cmdExportarTabela = nullptr;
-    QPushButton *cmdExportarGrafico = nullptr;
 };
 
 QWidget *createSummaryScreen(AppContext &ctx);

@@ -108,6 +108,7 @@ private slots:
     void aRegimeValueNoStandTakesIsRefused_data();
     void aRegimeValueNoStandTakesIsRefused();
     void theMapShowsWhatItKnows();
+    void aMalformedRowIsToldInPortuguese();
 };
 
 void InventoryRoadsTest::aRunWithNothingOfTheLastOneKeepsWorking_data()
@@ -289,4 +290,24 @@ void InventoryRoadsTest::theMapShowsWhatItKnows()
 }
 
 TAVELO_QTEST_CLASS(InventoryRoadsTest)
+// A row the reader cannot use is listed with the reader's reason, in Portuguese.
+void InventoryRoadsTest::aMalformedRowIsToldInPortuguese()
+{
+    FlowHarness h;
+    auto *w = new InventoryScreen(*h.ctx);
+    w->show();
+    typeInto(widget<QLineEdit>(w, "txtInventario"),
+             writeText(h.dir.path() + "/stands.csv",
+                       "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95\n"
+                       "a,12,9,,1500,,,,,\n"
+                       "b,14,,Altíssima,,1200,,,,\n"));
+    typeInto(widget<QLineEdit>(w, "txtRegime"), writeText(h.dir.path() + "/regime.json", kValuedRegime));
+    QVERIFY(simulated(w));
+    auto *problems = widget<QListWidget>(w, "lstProblemas");
+    QCOMPARE(problems->count(), 1);
+    QCOMPARE(problems->item(0)->text(),
+             QStringLiteral("b (linha inválida): Classe de qualidade desconhecida: \"Altíssima\"."));
+    delete w;
+}
+
 #include "inventory_roads_test.moc"
