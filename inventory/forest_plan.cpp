@@ -1,5 +1,7 @@
 #include "forest_plan.h"
 
+#include "base/whole_file.h"
+
 // The C interface's model shown as the structure it is, so that a stop can
 // be handed to the CbcModel and ClpSimplex inside it.
 #include <CbcEventHandler.hpp>
@@ -7,6 +9,8 @@
 #include <CbcSolver.hpp>
 #include <ClpEventHandler.hpp>
 #include <ClpSimplex.hpp>
+#include <ClpSolve.hpp>
+#include <CoinMpsIO.hpp>
 #include <OsiClpSolverInterface.hpp>
 #include <string>
 #include <vector>
@@ -15,11 +19,15 @@
 #undef CBC_EXTERN_C
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
+
+#include <unistd.h>
 
 namespace tavelo {
 
@@ -84,20 +92,60 @@ bool stopAsked(const std::atomic<bool> *stop)
     return stop && stop->load();
 }
 
-// The programme in CBC's column form: one binary per candidate, then one
-// continuous harvest per period when a flow is asked for, and for an even flow
-// the mean harvest as a column of its own, so that each band row reads
+using Clock = std::chrono::steady_clock;
+constexpr double kInfinity = std::numeric_limits<double>::max(); // what CLP and CBC read as no bound
+
+// An id as a name every MPS and LP reader takes: letters, digits, "_", "-" and
+// ".", at most 40 characters, and a number after it when that is already taken.
+class SafeNames {
+public:
+    std::string take(const std::string &id)
+    {
+        std::string base;
+        for (char ch : id.substr(0, 40))
+            base += std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '-' || ch == '.' ? ch : '_';
+        if (base.empty())
+            base = "_";
+        std::string name = base;
+        for (int n = 2; !used_.insert(name).second; ++n)
+            name = base + "_" + std::to_string(n);
+        return name;
+    }
+
+private:
+    std::set<std::string> used_;
+};
+
+// The programme in column form: one binary per candidate, then one continuous
+// harvest per period when a flow is asked for, and for an even flow the mean
+// harvest as a column of its own, so that each band row reads
 // H_p - (1 ± e) M with small round coefficients. Each column's rows are in
 // ascending order: out of order, CBC's factorisation took minutes where it now
 // takes seconds (measured on 10,000 stands).
+//
+// Stands given a fixed candidate have no columns of their own: their harvests
+// and standing volume move into the rows' bounds, which leaves the small
+// programme of the stands still open.
 class PlanModel {
 public:
     PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-              bool withEnding)
+              bool withEnding, const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false)
     {
         const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
         const bool ending = withEnding && c.endingStockPercent.has_value();
-        const int standRows = static_cast<int>(stands.size());
+        std::vector<double> fixedHarvest(flow ? periods : 0, 0.0);
+        double fixedStanding = 0.0;
+        for (size_t s = 0; s < stands.size(); ++s) {
+            if (fixed && (*fixed)[s]) {
+                const PlanCandidate &cand = stands[s].candidates[*(*fixed)[s]];
+                for (size_t p = 0; p < fixedHarvest.size(); ++p)
+                    fixedHarvest[p] += planHarvest(cand, c.basis, p);
+                fixedStanding += cand.standingAtHorizon;
+            } else {
+                open_.push_back(s);
+            }
+        }
+        const int standRows = static_cast<int>(open_.size());
         const int periodRow0 = standRows;
         const int P = flow ? static_cast<int>(periods) : 0;
         int rows = standRows + P;
@@ -114,38 +162,51 @@ public:
         rowUpper_.assign(rows, 0.0);
         for (int s = 0; s < standRows; ++s)
             rowLower_[s] = rowUpper_[s] = 1.0; // one candidate per stand
-        // Each period's harvest equals its variable, and P M their sum (rows already 0 = 0).
-        const double inf = std::numeric_limits<double>::max(); // what CBC reads as no bound
+        // Each period's harvest equals its variable, and P M their sum.
+        for (int p = 0; p < P; ++p)
+            rowLower_[periodRow0 + p] = rowUpper_[periodRow0 + p] = -fixedHarvest[p];
         for (int k = 0; k < evenRows; ++k) {
-            rowLower_[evenUpper0 + k] = -inf; // H_p - (1+e) M <= 0
+            rowLower_[evenUpper0 + k] = -kInfinity; // H_p - (1+e) M <= 0
             rowUpper_[evenUpper0 + k] = 0.0;
             rowLower_[evenUpper0 + evenRows + k] = 0.0; // H_p - (1-e) M >= 0
-            rowUpper_[evenUpper0 + evenRows + k] = inf;
+            rowUpper_[evenUpper0 + evenRows + k] = kInfinity;
         }
         for (int k = 0; k < nondecRows; ++k) {
             rowLower_[nondec0 + k] = 0.0; // H_{p+1} - H_p >= 0
-            rowUpper_[nondec0 + k] = inf;
+            rowUpper_[nondec0 + k] = kInfinity;
         }
         if (ending) {
             double initial = 0.0;
             for (const PlanStand &s : stands)
                 initial += s.standingInitial;
-            rowLower_[endingRow] = *c.endingStockPercent / 100.0 * initial;
-            rowUpper_[endingRow] = inf;
+            rowLower_[endingRow] = *c.endingStockPercent / 100.0 * initial - fixedStanding;
+            rowUpper_[endingRow] = kInfinity;
         }
 
+        SafeNames safe;
         starts_.push_back(0);
-        for (int s = 0; s < standRows; ++s) {
-            for (const PlanCandidate &cand : stands[s].candidates) {
-                add(s, 1.0);
+        for (int r = 0; r < standRows; ++r) {
+            const PlanStand &stand = stands[open_[r]];
+            const std::string id = named ? safe.take(stand.id) : std::string();
+            if (named)
+                rowNames_.push_back("stand_" + id);
+            firstColumn_.push_back(columns());
+            for (size_t k = 0; k < stand.candidates.size(); ++k) {
+                const PlanCandidate &cand = stand.candidates[k];
+                add(r, 1.0);
                 for (int p = 0; p < P; ++p)
                     if (const double v = planHarvest(cand, c.basis, p); v != 0.0)
                         add(periodRow0 + p, v);
                 if (ending && cand.standingAtHorizon != 0.0)
                     add(endingRow, cand.standingAtHorizon);
                 endColumn(0.0, 1.0, cand.value, true);
+                if (named)
+                    columnNames_.push_back("x_" + id + "_" + std::to_string(k + 1));
             }
         }
+        periodColumn0_ = columns();
+        periods_ = P;
+        withMean_ = evenRows > 0;
         for (int p = 0; p < P; ++p) {
             add(periodRow0 + p, -1.0);
             if (evenRows > 0) {
@@ -159,7 +220,7 @@ public:
                 if (p + 1 < P)
                     add(nondec0 + p, -1.0);
             }
-            endColumn(0.0, inf, 0.0, false);
+            endColumn(0.0, kInfinity, 0.0, false);
         }
         if (evenRows > 0) {
             const double e = c.evenPercent / 100.0;
@@ -168,23 +229,86 @@ public:
             for (int k = 0; k < evenRows; ++k)
                 add(evenUpper0 + evenRows + k, -(1.0 - e));
             add(meanRow, -static_cast<double>(P));
-            endColumn(0.0, inf, 0.0, false);
+            endColumn(0.0, kInfinity, 0.0, false);
+        }
+        if (named) {
+            const auto period = [](int p) { return "_p" + std::to_string(p); };
+            for (int p = 0; p < P; ++p) {
+                rowNames_.push_back("harvest" + period(p));
+                columnNames_.push_back("harvest" + period(p));
+            }
+            for (int k = 0; k < evenRows; ++k)
+                rowNames_.push_back("even_hi" + period(k));
+            for (int k = 0; k < evenRows; ++k)
+                rowNames_.push_back("even_lo" + period(k));
+            if (evenRows > 0) {
+                rowNames_.push_back("mean_harvest");
+                columnNames_.push_back("mean_harvest");
+            }
+            for (int k = 0; k < nondecRows; ++k)
+                rowNames_.push_back("nondecreasing" + period(k + 1));
+            if (ending)
+                rowNames_.push_back("ending_stock");
         }
     }
 
     int columns() const { return static_cast<int>(objective_.size()); }
+    int rows() const { return static_cast<int>(rowLower_.size()); }
+    const std::vector<size_t> &openStands() const { return open_; }
+    int firstColumn(size_t open) const { return firstColumn_[open]; }
+    const std::vector<double> &objective() const { return objective_; }
 
-    ModelPtr load() const
+    ModelPtr loadCbc() const
     {
         ModelPtr m(Cbc_newModel());
-        Cbc_loadProblem(m.get(), columns(), static_cast<int>(rowLower_.size()), starts_.data(), index_.data(),
-                        value_.data(), colLower_.data(), colUpper_.data(), objective_.data(), rowLower_.data(),
-                        rowUpper_.data());
+        Cbc_loadProblem(m.get(), columns(), rows(), starts_.data(), index_.data(), value_.data(), colLower_.data(),
+                        colUpper_.data(), objective_.data(), rowLower_.data(), rowUpper_.data());
         for (int j = 0; j < columns(); ++j)
             if (integer_[j])
                 Cbc_setInteger(m.get(), j);
         Cbc_setObjSense(m.get(), -1.0); // maximise
         return m;
+    }
+
+    void loadClp(ClpSimplex &lp) const
+    {
+        lp.loadProblem(columns(), rows(), starts_.data(), index_.data(), value_.data(), colLower_.data(),
+                       colUpper_.data(), objective_.data(), rowLower_.data(), rowUpper_.data());
+        lp.setOptimizationDirection(-1.0); // maximise
+    }
+
+    void loadOsi(OsiClpSolverInterface &osi) const
+    {
+        osi.loadProblem(columns(), rows(), starts_.data(), index_.data(), value_.data(), colLower_.data(),
+                        colUpper_.data(), objective_.data(), rowLower_.data(), rowUpper_.data());
+        for (int j = 0; j < columns(); ++j)
+            if (integer_[j])
+                osi.setInteger(j);
+        osi.setObjSense(-1.0);
+    }
+
+    const std::vector<std::string> &rowNames() const { return rowNames_; }
+    const std::vector<std::string> &columnNames() const { return columnNames_; }
+
+    // Every column's value under a choice of one candidate per open stand:
+    // the binaries, each period's harvest and their mean.
+    std::vector<double> columnValues(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen,
+                                     const PlanConstraints &c) const
+    {
+        std::vector<double> x(columns(), 0.0);
+        for (size_t r = 0; r < open_.size(); ++r) {
+            const PlanCandidate &cand = stands[open_[r]].candidates[chosen[open_[r]]];
+            x[firstColumn_[r] + static_cast<int>(chosen[open_[r]])] = 1.0;
+            for (int p = 0; p < periods_; ++p)
+                x[periodColumn0_ + p] += planHarvest(cand, c.basis, p);
+        }
+        if (withMean_) {
+            double sum = 0.0;
+            for (int p = 0; p < periods_; ++p)
+                sum += x[periodColumn0_ + p];
+            x[periodColumn0_ + periods_] = sum / periods_;
+        }
+        return x;
     }
 
 private:
@@ -202,71 +326,380 @@ private:
         integer_.push_back(integer);
     }
 
+    std::vector<size_t> open_;    // the stands with columns, in order
+    std::vector<int> firstColumn_; // per open stand, its first candidate's column
+    int periodColumn0_ = 0;
+    int periods_ = 0; // harvest columns
+    bool withMean_ = false;
     std::vector<CoinBigIndex> starts_;
     std::vector<int> index_;
     std::vector<double> value_;
     std::vector<double> colLower_, colUpper_, objective_;
     std::vector<bool> integer_;
     std::vector<double> rowLower_, rowUpper_;
+    std::vector<std::string> rowNames_, columnNames_;
 };
 
-PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-                       bool withEnding, const std::atomic<bool> *stop)
+// What is left of the whole solve's time limit, when there is one.
+class Deadline {
+public:
+    Deadline(Clock::time_point started, std::optional<double> seconds) : started_(started), seconds_(seconds) {}
+    std::optional<double> left() const
+    {
+        if (!seconds_)
+            return std::nullopt;
+        return std::max(0.001, *seconds_ - std::chrono::duration<double>(Clock::now() - started_).count());
+    }
+    bool passed() const { return seconds_ && std::chrono::duration<double>(Clock::now() - started_).count() >= *seconds_; }
+
+private:
+    Clock::time_point started_;
+    std::optional<double> seconds_;
+};
+
+struct Relaxation {
+    enum class Outcome { Solved, Infeasible, Unfinished } outcome = Outcome::Unfinished;
+    double objective = 0.0;
+    std::vector<double> x;
+    std::vector<double> reducedCosts;
+};
+
+Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline)
 {
-    PlanSolution out;
-    out.status = PlanSolution::Status::Interrupted;
+    Relaxation out;
+    ClpSimplex lp;
+    model.loadClp(lp);
+    lp.setLogLevel(0);
+    const StopBetweenIterations iterations(stop);
+    if (stop)
+        lp.passInEventHandler(&iterations);
+    if (const auto left = deadline.left())
+        lp.setMaximumWallSeconds(*left);
+    ClpSolve how; // CLP's own choice of method, presolved
+    lp.initialSolve(how);
     if (stopAsked(stop))
         return out;
-    const PlanModel built(stands, periods, c, withFlow, withEnding);
-    ModelPtr m = built.load();
+    if (lp.isProvenPrimalInfeasible()) {
+        out.outcome = Relaxation::Outcome::Infeasible;
+        return out;
+    }
+    if (!lp.isProvenOptimal())
+        return out;
+    out.outcome = Relaxation::Outcome::Solved;
+    out.x.assign(lp.primalColumnSolution(), lp.primalColumnSolution() + model.columns());
+    out.reducedCosts.assign(lp.dualColumnSolution(), lp.dualColumnSolution() + model.columns());
+    for (int j = 0; j < model.columns(); ++j)
+        out.objective += model.objective()[j] * out.x[j];
+    return out;
+}
+
+struct SearchResult {
+    enum class Outcome { Solved, TimedOut, Infeasible, NoSolution, Interrupted } outcome = Outcome::Interrupted;
+    std::vector<size_t> chosen; // per open stand of the model
+    double bound = 0.0;
+};
+
+// CBC's branch and bound over `model`, from `start` (every column's value) when given.
+SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> &stands, double gapFraction,
+                           const Deadline &deadline, const std::atomic<bool> *stop,
+                           const std::vector<double> *start = nullptr)
+{
+    SearchResult out;
+    if (stopAsked(stop))
+        return out;
+    ModelPtr m = model.loadCbc();
+    const StopBetweenNodes nodes(stop);
+    const StopBetweenIterations iterations(stop);
     if (stop) {
-        const StopBetweenNodes nodes(stop);
         m->model_->passInEventHandler(&nodes);
-        const StopBetweenIterations iterations(stop);
         m->solver_->getModelPtr()->passInEventHandler(&iterations);
     }
     Cbc_setLogLevel(m.get(), 0);
     Cbc_setParameter(m.get(), "log", "0");
     Cbc_setParameter(m.get(), "slog", "0");
-    Cbc_setAllowableFractionGap(m.get(), c.gapPercent / 100.0);
-    if (c.maxSeconds)
-        Cbc_setMaximumSeconds(m.get(), *c.maxSeconds);
+    Cbc_setAllowableFractionGap(m.get(), gapFraction);
+    if (const auto left = deadline.left()) {
+        // The limit is the user's clock: processor seconds run slow on a busy machine.
+        Cbc_setParameter(m.get(), "timeMode", "elapsed");
+        Cbc_setMaximumSeconds(m.get(), *left);
+    }
+    std::vector<int> all;
+    if (start) {
+        all.resize(model.columns());
+        for (int j = 0; j < model.columns(); ++j)
+            all[j] = j;
+        Cbc_setMIPStartI(m.get(), model.columns(), all.data(), start->data());
+    }
     Cbc_solve(m.get());
     // What the solver left after a stop is no answer.
     if (stopAsked(stop))
         return out;
-
     const double *x = Cbc_bestSolution(m.get());
     if (Cbc_isProvenInfeasible(m.get()) || (!x && Cbc_status(m.get()) == 0)) {
+        out.outcome = SearchResult::Outcome::Infeasible;
+        return out;
+    }
+    out.bound = Cbc_getBestPossibleObjValue(m.get());
+    if (!x) {
+        out.outcome = SearchResult::Outcome::NoSolution;
+        return out;
+    }
+    const std::vector<size_t> &open = model.openStands();
+    for (size_t r = 0; r < open.size(); ++r) {
+        const size_t n = stands[open[r]].candidates.size();
+        const double *own = x + model.firstColumn(r);
+        out.chosen.push_back(static_cast<size_t>(std::max_element(own, own + n) - own));
+    }
+    const bool stoppedEarly = Cbc_isSecondsLimitReached(m.get()) || Cbc_isNodeLimitReached(m.get());
+    out.outcome = stoppedEarly ? SearchResult::Outcome::TimedOut : SearchResult::Outcome::Solved;
+    return out;
+}
+
+// Whether a whole plan keeps every row, checked on its own sums rather than
+// trusted from a solver's tolerances.
+bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen, size_t periods,
+                   const PlanConstraints &c, bool withFlow, bool withEnding)
+{
+    const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
+    std::vector<double> h(flow ? periods : 0, 0.0);
+    double standing = 0.0, initial = 0.0, scale = 1.0;
+    for (size_t s = 0; s < stands.size(); ++s) {
+        const PlanCandidate &cand = stands[s].candidates[chosen[s]];
+        for (size_t p = 0; p < h.size(); ++p)
+            h[p] += planHarvest(cand, c.basis, p);
+        standing += cand.standingAtHorizon;
+        initial += stands[s].standingInitial;
+    }
+    double mean = 0.0;
+    for (double v : h) {
+        mean += v / static_cast<double>(h.size());
+        scale = std::max(scale, std::abs(v));
+    }
+    const double tol = 1e-9 * scale;
+    if (flow && c.flow == FlowRule::Even)
+        for (double v : h)
+            if (std::abs(v - mean) > c.evenPercent / 100.0 * mean + tol)
+                return false;
+    if (flow && c.flow == FlowRule::Nondecreasing)
+        for (size_t p = 1; p < h.size(); ++p)
+            if (h[p] < h[p - 1] - tol)
+                return false;
+    return !(withEnding && c.endingStockPercent &&
+             standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
+}
+
+double planValue(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen)
+{
+    double v = 0.0;
+    for (size_t s = 0; s < stands.size(); ++s)
+        v += stands[s].candidates[chosen[s]].value;
+    return v;
+}
+
+double gapOf(double bound, double objective)
+{
+    const double scale = std::max(std::abs(objective), 1e-9);
+    return std::max(0.0, (bound - objective) / scale * 100.0);
+}
+
+// The split stands settled by a search over them alone, every whole stand
+// kept. When no choice of theirs keeps the rows, or the best misses the gap,
+// more stands are opened with them: those the relaxation's reduced costs say
+// are cheapest to move to another candidate.
+std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand> &stands, size_t periods,
+                                                     const PlanConstraints &c, bool withFlow, bool withEnding,
+                                                     const std::vector<std::optional<size_t>> &whole,
+                                                     const PlanModel &full, const Relaxation &lp,
+                                                     const Deadline &deadline, const std::atomic<bool> *stop)
+{
+    size_t split = 0;
+    std::vector<std::pair<double, size_t>> switchCost; // per whole stand
+    for (size_t s = 0; s < stands.size(); ++s) {
+        if (!whole[s]) {
+            ++split;
+            continue;
+        }
+        double cheapest = std::numeric_limits<double>::infinity();
+        for (size_t k = 0; k < stands[s].candidates.size(); ++k)
+            if (k != *whole[s])
+                cheapest = std::min(cheapest, std::abs(lp.reducedCosts[full.firstColumn(s) + static_cast<int>(k)]));
+        switchCost.emplace_back(cheapest, s);
+    }
+    std::sort(switchCost.begin(), switchCost.end());
+    std::optional<std::vector<size_t>> best;
+    for (const size_t extra : {size_t{0}, 10 * split + 20, 100 * split + 200}) {
+        std::vector<std::optional<size_t>> fixed = whole;
+        for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
+            fixed[switchCost[i].second].reset();
+        const PlanModel small(stands, periods, c, withFlow, withEnding, &fixed);
+        const SearchResult r = searchWithCbc(small, stands, 0.0, deadline, stop);
+        if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
+            return std::nullopt;
+        if (r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut) {
+            std::vector<size_t> chosen(stands.size(), 0);
+            for (size_t s = 0; s < stands.size(); ++s)
+                if (fixed[s])
+                    chosen[s] = *fixed[s];
+            for (size_t k = 0; k < small.openStands().size(); ++k)
+                chosen[small.openStands()[k]] = r.chosen[k];
+            if (keepsEveryRow(stands, chosen, periods, c, withFlow, withEnding) &&
+                (!best || planValue(stands, chosen) > planValue(stands, *best)))
+                best = std::move(chosen);
+            if (best && gapOf(lp.objective, planValue(stands, *best)) <= c.gapPercent + 1e-9)
+                return best;
+        }
+        if (deadline.passed() || extra >= switchCost.size())
+            break;
+    }
+    return best;
+}
+
+PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
+                       bool withEnding, const std::atomic<bool> *stop, const Deadline &deadline)
+{
+    PlanSolution out;
+    out.status = PlanSolution::Status::Interrupted;
+    if (stopAsked(stop))
+        return out;
+    const PlanModel full(stands, periods, c, withFlow, withEnding);
+    const auto lpStarted = Clock::now();
+    const Relaxation lp = solveRelaxation(full, stop, deadline);
+    out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
+    if (stopAsked(stop))
+        return out;
+    if (lp.outcome == Relaxation::Outcome::Infeasible) {
         out.status = PlanSolution::Status::Infeasible;
         return out;
     }
-    if (!x) {
+    if (lp.outcome == Relaxation::Outcome::Unfinished) {
+        // Out of time before the relaxation's end: each stand's best candidate
+        // still bounds what any plan can reach.
         out.status = PlanSolution::Status::NoSolution;
-        out.bound = Cbc_getBestPossibleObjValue(m.get());
+        for (const PlanStand &s : stands) {
+            double best = s.candidates.front().value;
+            for (const PlanCandidate &cand : s.candidates)
+                best = std::max(best, cand.value);
+            out.bound += best;
+        }
         return out;
     }
-    size_t col = 0;
-    out.chosen.reserve(stands.size());
-    for (const PlanStand &s : stands) {
-        size_t best = 0;
-        for (size_t k = 1; k < s.candidates.size(); ++k)
-            if (x[col + k] > x[col + best])
-                best = k;
-        out.chosen.push_back(best);
-        out.objective += s.candidates[best].value;
-        col += s.candidates.size();
+    out.relaxationBound = lp.objective;
+
+    std::vector<std::optional<size_t>> whole(stands.size());
+    for (size_t s = 0; s < stands.size(); ++s) {
+        const double *own = lp.x.data() + full.firstColumn(s);
+        const size_t best = static_cast<size_t>(std::max_element(own, own + stands[s].candidates.size()) - own);
+        if (own[best] >= 1.0 - 1e-6)
+            whole[s] = best;
+        else
+            ++out.splitStands;
     }
-    const bool stoppedEarly = Cbc_isSecondsLimitReached(m.get()) || Cbc_isNodeLimitReached(m.get());
-    out.status = stoppedEarly ? PlanSolution::Status::Stopped : PlanSolution::Status::Optimal;
-    // CBC keeps its bound in the sense of the objective; a finished search may
-    // leave it behind the solution by round-off.
-    out.bound = std::max(Cbc_getBestPossibleObjValue(m.get()), out.objective);
-    if (!std::isfinite(out.bound))
-        out.bound = out.objective;
-    const double scale = std::max(std::abs(out.objective), 1e-9);
-    out.gapPercent = std::max(0.0, (out.bound - out.objective) / scale * 100.0);
+    std::optional<std::vector<size_t>> plan;
+    if (out.splitStands == 0) {
+        plan.emplace();
+        for (const auto &w : whole)
+            plan->push_back(*w);
+        out.way = PlanWay::Relaxation;
+    } else {
+        plan = settleSplitStands(stands, periods, c, withFlow, withEnding, whole, full, lp, deadline, stop);
+        out.way = PlanWay::SplitStandsSearch;
+        if (stopAsked(stop))
+            return out;
+    }
+    if (plan && !keepsEveryRow(stands, *plan, periods, c, withFlow, withEnding))
+        plan.reset();
+    if (plan) {
+        out.firstPlanObjective = planValue(stands, *plan);
+        out.chosen = *plan;
+        out.objective = *out.firstPlanObjective;
+        out.bound = std::max(lp.objective, out.objective);
+        out.gapPercent = gapOf(out.bound, out.objective);
+        if (out.gapPercent <= c.gapPercent + 1e-9) {
+            out.status = PlanSolution::Status::Optimal;
+            return out;
+        }
+        if (deadline.passed()) {
+            out.status = PlanSolution::Status::Stopped;
+            return out;
+        }
+    }
+
+    // The full search, from the LP's plan when there is one.
+    out.way = plan ? PlanWay::SearchFromStart : PlanWay::SearchFromScratch;
+    const std::vector<double> start = plan ? full.columnValues(stands, *plan, c) : std::vector<double>{};
+    const SearchResult r = searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &start : nullptr);
+    if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop)) {
+        out.status = PlanSolution::Status::Interrupted;
+        return out;
+    }
+    if (r.outcome == SearchResult::Outcome::Infeasible && !plan) {
+        out.status = PlanSolution::Status::Infeasible;
+        return out;
+    }
+    // CBC keeps its bound in the sense of the objective; either bound holds,
+    // and a finished search may leave it behind the solution by round-off.
+    const double cbcBound = std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
+    if (!r.chosen.empty() && (!plan || planValue(stands, r.chosen) >= out.objective)) {
+        out.chosen = r.chosen;
+        out.objective = planValue(stands, r.chosen);
+    } else if (!plan) {
+        out.status = PlanSolution::Status::NoSolution;
+        out.bound = cbcBound;
+        return out;
+    }
+    out.bound = std::max(cbcBound, out.objective);
+    out.gapPercent = gapOf(out.bound, out.objective);
+    out.status = r.outcome == SearchResult::Outcome::Solved || out.gapPercent <= c.gapPercent + 1e-9
+                     ? PlanSolution::Status::Optimal
+                     : PlanSolution::Status::Stopped;
     return out;
+}
+
+std::optional<std::string> writeModelFile(const PlanModel &model, const std::filesystem::path &path)
+{
+    OsiClpSolverInterface osi;
+    model.loadOsi(osi);
+    std::vector<const char *> rows, columns;
+    for (const std::string &n : model.rowNames())
+        rows.push_back(n.c_str());
+    rows.push_back("value"); // the LP writer's name for the objective
+    for (const std::string &n : model.columnNames())
+        columns.push_back(n.c_str());
+
+    // The writers take a file name: the model goes to a scratch file first,
+    // then whole to its place.
+    const bool lp = path.extension() == ".lp";
+    const std::string suffix = lp ? ".lp" : ".mps"; // without it the MPS writer compresses
+    std::string scratch = (std::filesystem::temp_directory_path() / ("tavelo-model-XXXXXX" + suffix)).string();
+    const int fd = mkstemps(scratch.data(), static_cast<int>(suffix.size()));
+    if (fd < 0)
+        return std::string("cannot make a scratch file in ") + std::filesystem::temp_directory_path().string();
+    close(fd);
+    // The LP writer states a maximisation as the minimisation of its negation.
+    int failed = 0;
+    if (lp) {
+        failed = osi.writeLpNative(scratch.c_str(), rows.data(), columns.data(), 1e-15, 10, 15, 0.0, true);
+    } else {
+        // MPS has no sense every reader takes: the value's negation, minimised, as in the LP file.
+        std::vector<double> negated(model.objective());
+        for (double &v : negated)
+            v = -v;
+        std::vector<char> integer(model.columns());
+        for (int j = 0; j < model.columns(); ++j)
+            integer[j] = osi.isInteger(j) ? 1 : 0;
+        CoinMpsIO writer;
+        writer.messageHandler()->setLogLevel(0);
+        writer.setMpsData(*osi.getMatrixByCol(), osi.getInfinity(), osi.getColLower(), osi.getColUpper(),
+                          negated.data(), integer.data(), osi.getRowLower(), osi.getRowUpper(), model.columnNames(),
+                          model.rowNames());
+        failed = writer.writeMps(scratch.c_str(), 0, 1, 2);
+    }
+    const std::optional<std::string> bytes = failed == 0 ? readWholeFile(scratch) : std::nullopt;
+    std::error_code ignored;
+    std::filesystem::remove(scratch, ignored);
+    if (!bytes || bytes->empty())
+        return std::string("the model could not be written out");
+    return writeWholeFile(path, *bytes);
 }
 
 } // namespace
@@ -274,9 +707,10 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
                        const std::atomic<bool> *stop)
 {
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = Clock::now();
+    const Deadline deadline(started, c.maxSeconds);
     const auto once = [&](bool withFlow, bool withEnding) {
-        return solveOnce(stands, periods, c, withFlow, withEnding, stop);
+        return solveOnce(stands, periods, c, withFlow, withEnding, stop, deadline);
     };
     PlanSolution out = once(true, true);
     if (out.status == PlanSolution::Status::Infeasible) {
@@ -297,8 +731,15 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
         out = PlanSolution{};
         out.status = PlanSolution::Status::Interrupted;
     }
-    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    out.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return out;
+}
+
+std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,
+                                          const PlanConstraints &constraints, const std::filesystem::path &path)
+{
+    const PlanModel model(stands, periods, constraints, true, true, nullptr, true);
+    return writeModelFile(model, path);
 }
 
 } // namespace tavelo

@@ -2,10 +2,14 @@
 
 // A forest plan: one candidate regime per stand, chosen for the largest total
 // value under constraints on the forest's harvest over time, as a mixed
-// integer programme solved by COIN-OR CBC.
+// integer programme. Its LP relaxation, solved first by COIN-OR CLP, leaves
+// all but a few stands whole (one candidate per stand against a dozen flow
+// rows); those few are settled by a small search, and CBC's full search runs
+// only when that plan misses the gap asked for, starting from it.
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +49,14 @@ struct PlanConstraints {
 enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock };
 const char *constraintFamilyText(ConstraintFamily family, FlowRule flow);
 
+// How a plan was found, cheapest first.
+enum class PlanWay {
+    Relaxation,       // the LP relaxation chose one candidate for every stand
+    SplitStandsSearch, // the LP's split stands settled by a search over them alone
+    SearchFromStart,  // CBC's full search, started from the LP's plan
+    SearchFromScratch // CBC's full search, the LP giving no whole plan
+};
+
 struct PlanSolution {
     // Interrupted: the caller's stop came before the solver finished; nothing to show.
     enum class Status { Optimal, Stopped, Infeasible, NoSolution, Interrupted };
@@ -55,6 +67,11 @@ struct PlanSolution {
     double gapPercent = 0.0; // |bound - objective| / |objective|
     double seconds = 0.0;
     std::optional<ConstraintFamily> blocking; // which family cannot be met, when infeasible
+    PlanWay way = PlanWay::SearchFromScratch;
+    double relaxationBound = 0.0;    // the LP relaxation's value
+    double relaxationSeconds = 0.0;
+    size_t splitStands = 0;          // stands the LP relaxation left between candidates
+    std::optional<double> firstPlanObjective; // the plan built from the LP, before any full search
 };
 
 // The harvest of period `p` under `basis` for one candidate.
@@ -65,5 +82,17 @@ double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);
 // solver gives up between two of its simplex iterations or search nodes.
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &constraints,
                        const std::atomic<bool> *stop = nullptr);
+
+// The exact programme solvePlan solves, for another solver: MPS when `path`
+// ends in .mps, CPLEX LP format when it ends in .lp, both as the minimisation
+// of the negated value (the one sense every reader takes). Columns
+// x_<stand>_<k> (candidate k, counted from 1 as in candidates.csv),
+// harvest_p<p> and mean_harvest; rows stand_<stand>, harvest_p<p>,
+// even_hi_p<p>, even_lo_p<p>, mean_harvest, nondecreasing_p<p> and
+// ending_stock, periods counted from 0 as in periods.csv; stand ids made safe
+// (letters, digits, "_", "-", "."; at most 40 characters; unique). Written
+// whole or not at all; the reason it could not be written, else nothing.
+std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,
+                                          const PlanConstraints &constraints, const std::filesystem::path &path);
 
 } // namespace tavelo

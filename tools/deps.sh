@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 gdal-bin libgdal-dev python3-gdal
-  coinor-libcbc-dev
+  coinor-libcbc-dev coinor-libclp-dev
   poppler-utils fonts-dejavu-core dpkg-dev file
   xvfb xdotool imagemagick
 )

@@ -1,11 +1,16 @@
 // The plan's programme against every combination of a small forest's
-// candidates enumerated by brute force.
+// candidates enumerated by brute force; the LP-first solve against its own
+// bound on a few hundred stands; the written model solved by CLP and CBC.
 
 #include "inventory/forest_plan.h"
 
 #include <gtest/gtest.h>
 
+#include <OsiClpSolverInterface.hpp>
+#include <CbcModel.hpp>
+
 #include <cmath>
+#include <filesystem>
 #include <optional>
 #include <random>
 
@@ -121,9 +126,12 @@ TEST_P(ForestPlanBruteForce, ChosenPlanIsTheBestCombination)
     c.evenPercent = pc.evenPercent;
     c.basis = pc.basis;
     c.endingStockPercent = pc.endingStock;
-    c.gapPercent = 0.0; // proven optimal, so that it must equal the enumeration
-    for (unsigned seed : {1u, 2u, 3u}) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
+    // At no gap the plan must equal the enumeration; at 2 % it may stop at
+    // the LP's plan, which must then be that close to the best.
+    for (const double gap : {0.0, 2.0})
+    for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+        c.gapPercent = gap;
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", gap " + std::to_string(gap));
         const std::vector<PlanStand> forest = smallForest(seed);
         const std::optional<double> best = bruteForce(forest, c);
         const PlanSolution sol = solvePlan(forest, kPeriods, c);
@@ -139,8 +147,10 @@ TEST_P(ForestPlanBruteForce, ChosenPlanIsTheBestCombination)
         ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
         ASSERT_EQ(sol.chosen.size(), forest.size());
         EXPECT_TRUE(meets(forest, sol.chosen, c, true, true));
-        EXPECT_NEAR(sol.objective, *best, 1e-6 * *best);
-        EXPECT_GE(sol.bound, sol.objective - 1e-6 * *best);
+        EXPECT_LE(sol.objective, *best + 1e-6 * *best);
+        EXPECT_GE(sol.objective, *best * (1.0 - gap / 100.0) - 1e-6 * *best);
+        EXPECT_GE(sol.bound, *best - 1e-6 * *best);
+        EXPECT_LE(sol.gapPercent, gap + 1e-9);
     }
 }
 
@@ -151,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PlanCase{"EvenSawlog60", FlowRule::Even, 60.0, FlowBasis::Sawlog, std::nullopt},
                       PlanCase{"EvenTight", FlowRule::Even, 2.0, FlowBasis::Total, std::nullopt},
                       PlanCase{"Nondecreasing", FlowRule::Nondecreasing, 0.0, FlowBasis::Total, std::nullopt},
+                      PlanCase{"NondecreasingSawlog", FlowRule::Nondecreasing, 0.0, FlowBasis::Sawlog, std::nullopt},
+                      PlanCase{"NondecreasingWithEndingStock", FlowRule::Nondecreasing, 0.0, FlowBasis::Total, 30.0},
                       PlanCase{"EndingStock", FlowRule::None, 0.0, FlowBasis::Total, 60.0},
                       PlanCase{"EvenWithEndingStock", FlowRule::Even, 50.0, FlowBasis::Total, 40.0},
                       PlanCase{"EndingStockOutOfReach", FlowRule::Even, 50.0, FlowBasis::Total, 500.0}),
@@ -169,6 +181,154 @@ TEST(ForestPlan, AnImpossibleFlowIsNamed)
     ASSERT_EQ(sol.status, PlanSolution::Status::Infeasible);
     EXPECT_EQ(sol.blocking, ConstraintFamily::Flow);
 }
+
+// Several hundred stands, each with its own felling years: the relaxation
+// leaves few stands split and the plan built from it is within the gap of the
+// LP's bound without CBC's full search.
+std::vector<PlanStand> wideForest(size_t n, size_t periods, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> volume(80.0, 600.0), value(2000.0, 20000.0);
+    std::vector<PlanStand> stands(n);
+    for (size_t s = 0; s < n; ++s) {
+        PlanStand &st = stands[s];
+        st.id = "w" + std::to_string(s);
+        st.standingInitial = volume(rng);
+        for (size_t fell = 0; fell <= periods; ++fell) {
+            PlanCandidate c;
+            c.value = value(rng);
+            c.harvestTotal.assign(periods, 0.0);
+            c.harvestSawlog.assign(periods, 0.0);
+            if (fell < periods)
+                c.harvestTotal[fell] = c.harvestSawlog[fell] = volume(rng);
+            else
+                c.standingAtHorizon = 2.0 * volume(rng);
+            st.candidates.push_back(c);
+        }
+    }
+    return stands;
+}
+
+struct WideCase {
+    const char *name;
+    FlowRule flow;
+    std::optional<double> endingStock;
+    double gap;
+};
+
+class ForestPlanWide : public ::testing::TestWithParam<WideCase> {};
+
+TEST_P(ForestPlanWide, WithinTheGapOfTheRelaxationAndEveryFlowKept)
+{
+    constexpr size_t periods = 6;
+    const std::vector<PlanStand> forest = wideForest(400, periods, 7);
+    PlanConstraints c;
+    c.flow = GetParam().flow;
+    c.evenPercent = 10.0;
+    c.endingStockPercent = GetParam().endingStock;
+    c.gapPercent = GetParam().gap;
+    const PlanSolution sol = solvePlan(forest, periods, c);
+    ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
+    ASSERT_TRUE(sol.firstPlanObjective.has_value());
+    EXPECT_LE(sol.relaxationBound - *sol.firstPlanObjective, c.gapPercent / 100.0 * *sol.firstPlanObjective);
+    EXPECT_TRUE(sol.way == PlanWay::Relaxation || sol.way == PlanWay::SplitStandsSearch);
+    // A basic solution splits at most one stand per row beyond the stands' own.
+    EXPECT_LE(sol.splitStands, 2 * periods + periods + 2);
+    EXPECT_DOUBLE_EQ(sol.bound, sol.relaxationBound);
+
+    std::vector<double> h(periods, 0.0);
+    double mean = 0.0, standing = 0.0, initial = 0.0;
+    for (size_t s = 0; s < forest.size(); ++s) {
+        const PlanCandidate &cand = forest[s].candidates[sol.chosen[s]];
+        for (size_t p = 0; p < periods; ++p)
+            h[p] += cand.harvestTotal[p];
+        standing += cand.standingAtHorizon;
+        initial += forest[s].standingInitial;
+    }
+    for (double v : h)
+        mean += v / periods;
+    for (size_t p = 0; p < periods; ++p) {
+        if (c.flow == FlowRule::Even) {
+            EXPECT_LE(std::abs(h[p] - mean), 0.1 * mean + 1e-6) << p;
+        }
+        if (c.flow == FlowRule::Nondecreasing && p > 0) {
+            EXPECT_GE(h[p], h[p - 1] - 1e-6) << p;
+        }
+    }
+    if (c.endingStockPercent) {
+        EXPECT_GE(standing, *c.endingStockPercent / 100.0 * initial - 1e-6);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Constraints, ForestPlanWide,
+                         ::testing::Values(WideCase{"Even", FlowRule::Even, std::nullopt, 0.1},
+                                           WideCase{"EvenWithEndingStock", FlowRule::Even, 80.0, 0.1},
+                                           WideCase{"Nondecreasing", FlowRule::Nondecreasing, std::nullopt, 0.5}),
+                         [](const ::testing::TestParamInfo<WideCase> &i) { return std::string(i.param.name); });
+
+TEST(ForestPlan, AStopBeforeTheRelaxationIsNoPlan)
+{
+    const std::atomic<bool> stop{true};
+    PlanConstraints c;
+    c.flow = FlowRule::Even;
+    const PlanSolution sol = solvePlan(wideForest(50, 6, 3), 6, c, &stop);
+    EXPECT_EQ(sol.status, PlanSolution::Status::Interrupted);
+    EXPECT_TRUE(sol.chosen.empty());
+}
+
+// The written model read back by CLP gives the relaxation's bound, and by CBC
+// with its integers the plan's optimum; its names say stand, candidate and period.
+class PlanModelFile : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(PlanModelFile, ReadBackGivesTheSameOptimum)
+{
+    std::vector<PlanStand> forest = smallForest(2);
+    forest[0].id = "a stand/with spaces";
+    forest[1].id = "a stand_with spaces"; // made safe, the same name as the first
+    forest[2].id = std::string(60, 'z');
+    PlanConstraints c;
+    c.flow = FlowRule::Even;
+    c.evenPercent = 40.0;
+    c.endingStockPercent = 20.0;
+    c.gapPercent = 0.0;
+    const PlanSolution sol = solvePlan(forest, kPeriods, c);
+    ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
+
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / (std::string("tavelo-plan-model-test") + GetParam());
+    const auto why = writePlanModel(forest, kPeriods, c, file);
+    ASSERT_FALSE(why.has_value()) << *why;
+    OsiClpSolverInterface read;
+    read.messageHandler()->setLogLevel(0);
+    const int errors = std::string(GetParam()) == ".lp" ? read.readLp(file.c_str()) : read.readMps(file.c_str(), "");
+    std::filesystem::remove(file);
+    ASSERT_EQ(errors, 0);
+    // Both formats minimise the negated value.
+    const double sign = -1.0;
+    int columns = static_cast<int>(kPeriods) + 1; // the harvests and their mean
+    for (const PlanStand &s : forest)
+        columns += static_cast<int>(s.candidates.size());
+    ASSERT_EQ(read.getNumCols(), columns);
+    EXPECT_EQ(read.getColName(0), "x_a_stand_with_spaces_1");
+    EXPECT_EQ(read.getRowName(1), "stand_a_stand_with_spaces_2");
+    EXPECT_EQ(read.getRowName(2), "stand_" + std::string(40, 'z'));
+    EXPECT_EQ(read.getColName(read.getNumCols() - 1), "mean_harvest");
+    EXPECT_EQ(read.getRowName(static_cast<int>(forest.size()) + 2), "harvest_p2");
+    EXPECT_EQ(read.getRowName(static_cast<int>(forest.size() + kPeriods) + 2), "even_hi_p2");
+    EXPECT_EQ(read.getRowName(read.getNumRows() - 1), "ending_stock");
+
+    read.initialSolve();
+    ASSERT_TRUE(read.isProvenOptimal());
+    EXPECT_NEAR(sign * read.getObjValue(), sol.relaxationBound, 1e-6 * sol.relaxationBound);
+    CbcModel search(read);
+    search.setLogLevel(0);
+    search.branchAndBound();
+    ASSERT_TRUE(search.isProvenOptimal());
+    EXPECT_NEAR(sign * search.getObjValue(), sol.objective, 1e-6 * sol.objective);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PlanModelFile, ::testing::Values(".mps", ".lp"),
+                         [](const ::testing::TestParamInfo<const char *> &i) { return std::string(i.param + 1); });
 
 } // namespace
 } // namespace tavelo
