@@ -1,6 +1,7 @@
 #include "results_map.h"
 
 #include "base/numeric_text.h"
+#include "inventory/results_tables.h"
 
 #include <set>
 #include <cstring>
@@ -56,11 +57,14 @@ int32_t registerSrs(SqliteDb &db, const std::optional<InventoryCrs> &crs)
     return static_cast<int32_t>(id);
 }
 
-constexpr const char *kValueColumns = "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, "
-                                      "year INTEGER, age INTEGER, code TEXT, trees REAL, basal_area REAL, height REAL, "
-                                      "v_total REAL, v_roundwood REAL, v_sawlog REAL, v_firewood REAL, npv REAL, "
-                                      "carbon_balance REAL, schedule TEXT, plan_value REAL, felling_year INTEGER, "
-                                      "felling_period INTEGER";
+// The map's columns after its geometry: the stand, the last record row's
+// columns as the record table stores them, then the values.
+std::string valueColumns()
+{
+    return "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, " + recordColumnsSql(true) +
+           ", npv REAL, carbon_balance REAL, schedule TEXT, plan_value REAL, felling_year INTEGER, "
+           "felling_period INTEGER";
+}
 
 // Columns added after the first maps were written, for a map made by an earlier version.
 constexpr std::pair<const char *, const char *> kLaterColumns[] = {{"carbon_balance", "REAL"},
@@ -99,7 +103,7 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
                                        " in srs_id " + std::to_string(srsId_));
         }
         db_.exec("CREATE TABLE IF NOT EXISTS tavelo_map (fid INTEGER PRIMARY KEY AUTOINCREMENT, geom " + type + ", " +
-                 kValueColumns + ", UNIQUE (run_id, position))");
+                 valueColumns() + ", UNIQUE (run_id, position))");
         SqliteStatement contents = db_.prepare(
             "INSERT OR IGNORE INTO gpkg_contents (table_name, data_type, identifier, description, last_change, srs_id) "
             "VALUES ('tavelo_map', 'features', 'tavelo_map', 'Tavelo batch results by stand', "
@@ -113,7 +117,7 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
         columns.run();
     } else {
         crsName_ = layer.crs ? layer.crs->name() : std::string();
-        db_.exec(std::string("CREATE TABLE IF NOT EXISTS tavelo_map (geom BLOB, crs TEXT, ") + kValueColumns +
+        db_.exec(std::string("CREATE TABLE IF NOT EXISTS tavelo_map (geom BLOB, crs TEXT, ") + valueColumns() +
                  ", PRIMARY KEY (run_id, position))");
     }
     std::set<std::string> present;
@@ -122,11 +126,14 @@ ResultsMap::ResultsMap(SqliteDb &db, bool geoPackage, const MapLayer &layer) : d
     for (const auto &[column, type] : kLaterColumns)
         if (!present.count(column))
             db_.exec(std::string("ALTER TABLE tavelo_map ADD COLUMN ") + column + " " + type);
+    // geom (and crs), the stand's four columns, the record's, npv and carbon_balance.
+    const int parameters = (geoPackage_ ? 1 : 2) + 4 + kRecordColumns + 2;
+    std::string values = "?1";
+    for (int p = 2; p <= parameters; ++p)
+        values += ", ?" + std::to_string(p);
     insert_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
-                             "run_id, position, stand_id, status, year, age, code, trees, basal_area, height, "
-                             "v_total, v_roundwood, v_sawlog, v_firewood, npv, carbon_balance) VALUES (?1, ?2, ?3, "
-                             "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17" +
-                             (geoPackage_ ? ")" : ", ?18)"));
+                             "run_id, position, stand_id, status, " + recordColumnsSql(false) +
+                             ", npv, carbon_balance) VALUES (" + values + ")");
 }
 
 void ResultsMap::add(int64_t runId, const StandOutcome &stand)
@@ -193,8 +200,7 @@ void ResultsMap::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
     std::set<std::string> present;
     for (SqliteStatement info = from.prepare("PRAGMA table_info(tavelo_map)"); info.step();)
         present.insert(info.text(1));
-    std::string columns = "position, stand_id, status, year, age, code, trees, basal_area, height, v_total, "
-                          "v_roundwood, v_sawlog, v_firewood, npv";
+    std::string columns = "position, stand_id, status, " + recordColumnsSql(false) + ", npv";
     std::string selected = columns;
     for (const auto &[column, type] : kLaterColumns) {
         columns += std::string(", ") + column;

@@ -166,6 +166,19 @@ std::vector<ResultsObject> resultsObjects()
     return objects;
 }
 
+std::string recordColumnsSql(bool withTypes)
+{
+    std::string sql;
+    for (const RecordColumnName &c : kRecordColumnNames) {
+        if (!sql.empty())
+            sql += ", ";
+        sql += c.stored;
+        if (withTypes)
+            sql += std::string(" ") + recordColumnType(c.column);
+    }
+    return sql;
+}
+
 std::string sqlColumnName(const ResultsColumn &column)
 {
     return column.quoted ? "\"" + std::string(column.name) + "\"" : std::string(column.name);

@@ -61,6 +61,10 @@ struct ResultsObject {
 };
 std::vector<ResultsObject> resultsObjects();
 
+// The record's columns as the record table stores them ("year, age, …"), with
+// their SQL types when `withTypes` ("year INTEGER, age INTEGER, …").
+std::string recordColumnsSql(bool withTypes);
+
 // The column as written in SQL: in quotes when it must be.
 std::string sqlColumnName(const ResultsColumn &column);
 // The table's columns after run_id, as a list for SQL ("stand_id, npv, eaa, lev").
