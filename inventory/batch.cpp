@@ -312,6 +312,19 @@ std::variant<InventoryStand, ReadProblem> standOfRow(const InventoryRow &row, st
     return parsed;
 }
 
+bool InventoryStands::next(StandRow &stand)
+{
+    if (!source_.next(row_))
+        return false;
+    stand.position = position_++;
+    stand.line = row_.line;
+    stand.rawId = row_.rawId;
+    stand.area = row_.area;
+    stand.geometry = std::move(row_.geometry);
+    stand.stand = standOfRow(row_, seen_);
+    return true;
+}
+
 BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regime,
                       const std::filesystem::path &outDir, const BatchOptions &options)
 {
@@ -430,20 +443,20 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
 
     // Every row is read, also those of other shards and those already done,
     // so that a repeated id is found wherever its first use is.
-    std::unordered_set<std::string> seen; // a second stand with the same id would overwrite its log
-    InventoryRow row;
+    // (A second stand with the same id would overwrite its log.)
+    InventoryStands reader(*source);
+    StandRow row;
     // A row that cannot be read (the file changed under the run) stops the
     // reading; the stands handed out are finished and kept, then it is said.
     std::exception_ptr unreadable;
     auto nextRow = [&] {
         try {
-            return source->next(row);
+            return reader.next(row);
         } catch (...) {
             unreadable = std::current_exception();
             return false;
         }
     };
-    size_t position = 0;
     bool reading = true;
     auto produce = [&](std::vector<Job> &chunk) {
         while (reading && chunk.size() < kChunk) {
@@ -457,12 +470,12 @@ BatchSummary runBatch(const std::filesystem::path &inventory, const Regime &regi
                 break;
             }
             Job job;
-            job.position = position;
+            job.position = row.position;
             job.line = row.line;
             job.rawId = row.rawId;
             job.geometry = std::move(row.geometry);
-            job.row = standOfRow(row, seen);
-            const size_t p = position++;
+            job.row = std::move(row.stand);
+            const size_t p = row.position;
             if (p % options.shardCount != options.shardIndex - 1 || (p < alreadyDone.size() && alreadyDone[p]))
                 continue;
             chunk.push_back(std::move(job));

@@ -33,6 +33,33 @@ std::variant<InventoryStand, ReadProblem> parseInventoryRow(const std::vector<st
 // already used: a repeated id is refused wherever its first use is.
 std::variant<InventoryStand, ReadProblem> standOfRow(const InventoryRow &row, std::unordered_set<std::string> &seen);
 
+// An inventory row read as a stand: where it is in the inventory, and the
+// stand or why the row cannot be one.
+struct StandRow {
+    size_t position = 0; // from 0
+    size_t line = 0;     // the CSV file's line, or the table's row counted from 1
+    std::string rawId;   // the id cell as read, also for a row that cannot be used
+    std::string area;    // the area cell, empty when blank or without the column
+    StandGeometry geometry;
+    std::variant<InventoryStand, ReadProblem> stand;
+};
+
+// The one way an inventory is read as stands, by batch, the search for best
+// regimes and the plan alike: its rows in order, a repeated id refused
+// wherever its first use is.
+class InventoryStands {
+public:
+    explicit InventoryStands(InventorySource &source) : source_(source) {}
+    // The next row into `stand`; false at the end. Throws what the source throws.
+    bool next(StandRow &stand);
+
+private:
+    InventorySource &source_;
+    std::unordered_set<std::string> seen_;
+    InventoryRow row_;
+    size_t position_ = 0;
+};
+
 struct BatchOptions {
     unsigned jobs = 0; // 0: one per core
     std::function<void(size_t done, size_t total)> progress;

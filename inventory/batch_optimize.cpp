@@ -34,17 +34,17 @@ std::vector<StandLine> readInventory(const std::filesystem::path &inventory)
     const std::unique_ptr<InventorySource> source = openInventory(inventory, BatchOptions{}.table);
     std::vector<StandLine> stands;
     stands.reserve(source->count());
-    std::unordered_set<std::string> seen;
-    InventoryRow row;
-    while (source->next(row)) {
+    InventoryStands reader(*source);
+    StandRow row;
+    while (reader.next(row)) {
         StandLine s;
         s.line = row.line;
         s.rawId = row.rawId;
         // Read by tavelo-cli, which says a row's problem in English.
-        if (auto read = standOfRow(row, seen); const auto *why = std::get_if<ReadProblem>(&read))
+        if (const auto *why = std::get_if<ReadProblem>(&row.stand))
             s.row = englishText(*why);
         else
-            s.row = std::get<InventoryStand>(std::move(read));
+            s.row = std::get<InventoryStand>(std::move(row.stand));
         stands.push_back(std::move(s));
     }
     return stands;

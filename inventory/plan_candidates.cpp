@@ -243,17 +243,17 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
         throw std::runtime_error(inventory.string() + ": column \"area\" missing; a plan needs each stand's area");
     std::vector<StandInput> stands;
     stands.reserve(source->count());
-    std::unordered_set<std::string> seen;
-    InventoryRow row;
-    while (source->next(row)) {
+    InventoryStands reader(*source);
+    StandRow row;
+    while (reader.next(row)) {
         StandInput s;
         s.line = row.line;
         s.rawId = row.rawId;
         // Read by tavelo-cli, which says a row's problem in English.
-        if (auto read = standOfRow(row, seen); const auto *why = std::get_if<ReadProblem>(&read))
+        if (const auto *why = std::get_if<ReadProblem>(&row.stand))
             s.row = englishText(*why);
         else
-            s.row = std::get<InventoryStand>(std::move(read));
+            s.row = std::get<InventoryStand>(std::move(row.stand));
         s.geometry = std::move(row.geometry);
         if (std::holds_alternative<InventoryStand>(s.row)) {
             const std::optional<double> area = parseNumber(row.area);
@@ -348,18 +348,22 @@ std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings
     return out;
 }
 
-std::string planCsv(const PlanInventory &inv, const PlanSolution &solution)
+std::vector<std::vector<std::string>> planRows(const PlanInventory &inv, const PlanSolution &solution)
 {
-    std::string out = csvHeader(kPlanTable);
+    std::vector<std::vector<std::string>> rows;
     for (size_t s = 0; s < inv.stands.size() && s < solution.chosen.size(); ++s) {
         const PlanStand &st = inv.stands[s];
         const size_t k = solution.chosen[s];
         const PlanCandidate &c = st.candidates[k];
-        out += csvCell(st.id) + "," + plainNumberText(st.area) + "," + std::to_string(k + 1) + "," +
-               csvCell(inv.details[s][k].schedule) + "," + formatFixed(c.value, 2) + "," +
-               (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) + "\n";
+        rows.push_back({st.id, plainNumberText(st.area), std::to_string(k + 1), inv.details[s][k].schedule,
+                        formatFixed(c.value, 2), c.fellingYear ? std::to_string(*c.fellingYear) : std::string()});
     }
-    return out;
+    return rows;
+}
+
+std::string planCsv(const PlanInventory &inv, const PlanSolution &solution)
+{
+    return csvHeader(kPlanTable) + csvTable(planRows(inv, solution));
 }
 
 std::vector<PlannedStand> plannedStands(const PlanInventory &inv, const PlanSolution &solution,
@@ -407,16 +411,21 @@ std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution
     return periods;
 }
 
-std::string periodsCsv(const std::vector<PlanPeriod> &periods)
+std::vector<std::vector<std::string>> periodRows(const std::vector<PlanPeriod> &periods)
 {
-    std::string out = csvHeader(kPlanPeriodsTable);
+    std::vector<std::vector<std::string>> rows;
     for (size_t p = 0; p < periods.size(); ++p) {
         const PlanPeriod &x = periods[p];
-        out += std::to_string(p) + "," + std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear) + "," +
-               volumeText(x.total) + "," + volumeText(x.sawlog) + "," + volumeText(x.roundwood) + "," +
-               volumeText(x.firewood) + "," + formatFixed(x.revenue, 2) + "," + volumeText(x.standingAtEnd) + "\n";
+        rows.push_back({std::to_string(p), std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear),
+                        volumeText(x.total), volumeText(x.sawlog), volumeText(x.roundwood), volumeText(x.firewood),
+                        formatFixed(x.revenue, 2), volumeText(x.standingAtEnd)});
     }
-    return out;
+    return rows;
+}
+
+std::string periodsCsv(const std::vector<PlanPeriod> &periods)
+{
+    return csvHeader(kPlanPeriodsTable) + csvTable(periodRows(periods));
 }
 
 } // namespace tavelo

@@ -89,6 +89,9 @@ std::vector<PlannedStand> plannedStands(const PlanInventory &inv, const PlanSolu
 // candidates.csv, plan.csv and periods.csv.
 std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis);
 std::string planCsv(const PlanInventory &inv, const PlanSolution &solution);
+// plan.csv's rows without its header, each cell as the file shows it unquoted:
+// what the results database stores.
+std::vector<std::vector<std::string>> planRows(const PlanInventory &inv, const PlanSolution &solution);
 
 struct PlanPeriod {
     int firstYear = 0, lastYear = 0;
@@ -98,5 +101,7 @@ struct PlanPeriod {
 std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution &solution,
                                     const PlanSettings &settings);
 std::string periodsCsv(const std::vector<PlanPeriod> &periods);
+// periods.csv's rows without its header, as planRows.
+std::vector<std::vector<std::string>> periodRows(const std::vector<PlanPeriod> &periods);
 
 } // namespace tavelo
