@@ -71,10 +71,10 @@ ValuationRow rowOf(const StandTable &table, double age, bool thinned)
     ValuationRow r;
     r.age = cellNumber(plainNumberText(age));
     r.afterThinning = thinned;
-    r.total = cellNumber(total[4]);
-    r.roundwood = cellNumber(total[5]);
-    r.sawlog = cellNumber(total[6]);
-    r.firewood = cellNumber(total[7]);
+    r.total = cellNumber(tableCell(total, TableColumn::TotalVolume));
+    r.roundwood = cellNumber(tableCell(total, TableColumn::RoundwoodVolume));
+    r.sawlog = cellNumber(tableCell(total, TableColumn::SawlogVolume));
+    r.firewood = cellNumber(tableCell(total, TableColumn::FirewoodVolume));
     return r;
 }
 
@@ -423,7 +423,8 @@ private:
             return;
         ValuationRow r = n.rows.back();
         const TableRow total = overBarkTotals(n.state, table.stand);
-        takeVolumes(r, {total[4], total[5], total[6], total[7]});
+        takeVolumes(r, {tableCell(total, TableColumn::TotalVolume), tableCell(total, TableColumn::RoundwoodVolume),
+                        tableCell(total, TableColumn::SawlogVolume), tableCell(total, TableColumn::FirewoodVolume)});
         n.overBarkRows.push_back(r);
     }
 

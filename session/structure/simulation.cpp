@@ -133,7 +133,9 @@ Simulation::Notices Simulation::logAndRecord(const StandTable &table, bool thinn
     const int row = state_.recordLast;
     if (table.stand.withBark == 0.0 && row >= 0 && row < kRecordMaxWritten) {
         const TableRow total = overBarkTotals(state_, table.stand);
-        state_.overBarkVolumes[row] = {total[4], total[5], total[6], total[7]};
+        state_.overBarkVolumes[row] = {
+            tableCell(total, TableColumn::TotalVolume), tableCell(total, TableColumn::RoundwoodVolume),
+            tableCell(total, TableColumn::SawlogVolume), tableCell(total, TableColumn::FirewoodVolume)};
     }
     return notices;
 }
