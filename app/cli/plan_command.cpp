@@ -1,105 +1,96 @@
 // tavelo-cli plan: one regime per stand of an inventory, chosen for the
-// forest's value under constraints on its harvest over time.
+// forest's value under constraints on its harvest over time. The arguments
+// become a request for the plan job; its outcome becomes the command line's words.
 
-#include "inventory/batch.h"
-#include "base/calendar.h"
-#include "base/output_folder.h"
-#include "app/cli/stop_signals.h"
 #include "app/cli/cli_commands.h"
-#include "regimes/economics_run.h"
-#include "inventory/forest_plan.h"
-#include "inventory/inventory_source.h"
-#include "inventory/plan_candidates.h"
+#include "app/cli/regime_chart.h"
+#include "app/cli/stop_signals.h"
+#include "base/calendar.h"
+#include "base/numeric_text.h"
+#include "base/output_folder.h"
+#include "base/whole_file.h"
+#include "inventory/batch.h"
+#include "inventory/plan_job.h"
 #include "inventory/results_db.h"
 #include "inventory/results_tables.h"
+#include "regimes/economics_run.h"
 #include "regimes/search_space.h"
-#include "base/csv.h"
-#include "base/numeric_text.h"
-#include "base/whole_file.h"
-#include "app/cli/regime_chart.h"
 #include "session/results/regime_comparison.h"
 
-#include <QBarCategoryAxis>
-#include <QStackedBarSeries>
-#include <QBarSet>
-#include <QChart>
-#include <QValueAxis>
+#include <QString>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <ostream>
 
 namespace tavelo {
 
 namespace {
 
-// A percentage typed on the command line, with the program's numeric rule.
-std::optional<double> percentArgument(const std::string &text, double largest)
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+// A number typed on the command line, with the program's numeric rule; not a
+// number (refused by the request's check) when it is none.
+double numberArgument(const std::string &text)
 {
-    const auto v = parseNumber(text);
-    if (!v || !std::isfinite(*v) || *v < 0.0 || *v > largest)
-        return std::nullopt;
-    return v;
+    return parseNumber(text).value_or(kNotANumber);
 }
 
-// The harvest per period as bars: sawlog, roundwood and fuelwood stacked by
-// period, drawn the way compare draws its chart.
-QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
+// The horizon as whole years; -1 (refused by the request's check) when it is
+// not a whole number of years.
+int horizonArgument(const std::string &text)
 {
-    QStringList categories;
-    auto *sawlog = new QBarSet(QStringLiteral("Madeira"));
-    auto *roundwood = new QBarSet(QStringLiteral("Rolaria"));
-    auto *firewood = new QBarSet(QStringLiteral("Lenha"));
-    double top = 0.0;
-    for (const PlanPeriod &p : periods) {
-        categories << QStringLiteral("%1-%2").arg(p.firstYear).arg(p.lastYear);
-        *sawlog << p.sawlog;
-        *roundwood << p.roundwood;
-        *firewood << p.firewood;
-        top = std::max(top, p.sawlog + p.roundwood + p.firewood);
+    const double years = numberArgument(text);
+    if (!std::isfinite(years) || years < 0.0 || years > 10000.0 || std::floor(years) != years)
+        return -1;
+    return static_cast<int>(years);
+}
+
+const char *requestFieldText(PlanRequestField field)
+{
+    switch (field) {
+    case PlanRequestField::Horizon:
+        return "--horizon must be a number of years, a multiple of 5 from 5 to 200";
+    case PlanRequestField::CandidateSource:
+        return "plan needs either --space or --regimes";
+    case PlanRequestField::EvenPercent:
+        return "--flow even:PCT needs a percentage from 0 to 100";
+    case PlanRequestField::EndingStockPercent:
+        return "--ending-stock must be a percentage from 0 to 1000";
+    case PlanRequestField::GapPercent:
+        return "--gap must be a percentage from 0 to 100";
+    case PlanRequestField::TimeLimit:
+        return "--time-limit must be a number of seconds above 0";
     }
-    auto *series = new QStackedBarSeries;
-    series->setBarWidth(0.8);
-    series->append(sawlog);
-    series->append(roundwood);
-    series->append(firewood);
-    auto *chart = new QChart;
-    chart->addSeries(series);
-    chart->setTitle(QStringLiteral("Volume cortado por período (m3)"));
-    auto *x = new QBarCategoryAxis;
-    x->append(categories);
-    x->setTitleText(QStringLiteral("Período"));
-    auto *y = new QValueAxis;
-    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
-    y->setTitleText(QStringLiteral("Volume (m3)"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->applyNiceNumbers();
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignRight);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    return chart;
-}
-
-std::vector<std::vector<std::string>> csvRows(const std::string &csv)
-{
-    std::vector<std::vector<std::string>> rows;
-    for (const CsvRecord &r : splitCsvRecords(csv))
-        if (r.line > 1 && !r.text.empty())
-            if (auto cells = splitCsvLine(r.text))
-                rows.push_back(std::move(*cells));
-    return rows;
+    return "";
 }
 
 std::string fixed(double v, int decimals)
 {
     return formatFixed(v, decimals);
+}
+
+// How the solver came to the plan.
+std::string planWayText(const PlanSolution &s)
+{
+    std::string text = "found by ";
+    switch (s.way) {
+    case PlanWay::Relaxation:
+        text += "the LP relaxation";
+        break;
+    case PlanWay::SplitStandsSearch:
+        text += "a search over the " + std::to_string(s.splitStands) + " stands the LP relaxation split";
+        break;
+    case PlanWay::SearchFromStart:
+        text += "the full search, started from the LP relaxation's plan";
+        break;
+    case PlanWay::SearchFromScratch:
+        text += "the full search";
+        break;
+    }
+    return text + " (LP bound " + fixed(s.relaxationBound, 2) + " €; " + fixed(s.relaxationSeconds, 2) + " s)";
 }
 
 } // namespace
@@ -110,7 +101,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     std::vector<std::string> regimePaths;
     bool overwrite = false;
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
-        chartFormat = "png";
+        chartFormat = "png", modelPath;
     CandidateSource source;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -155,6 +146,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             overwrite = true;
         else if (a == "--chart" && hasValue)
             chartFormat = args[++i];
+        else if (a == "--write-model" && hasValue) {
+            modelPath = args[++i];
+            const std::string ext = std::filesystem::path(modelPath).extension().string();
+            if (ext != ".mps" && ext != ".lp")
+                return cliUsageError(err, "--write-model must name a .mps or .lp file");
+        }
         else if (!a.empty() && a[0] != '-' && inventory.empty())
             inventory = a;
         else
@@ -178,52 +175,45 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         }
     }
 
-    PlanConstraints constraints;
-    const auto horizon = parseNumber(horizonText);
-    if (!horizon || *horizon < kPlanPeriodYears || *horizon > 200 ||
-        std::fmod(*horizon, kPlanPeriodYears) != 0.0)
-        return cliUsageError(err, "--horizon must be a number of years, a multiple of 5 from 5 to 200");
+    // Every value is checked before any file is read, in the order the options are told.
+    PlanRequest request;
+    request.settings.horizonYears = horizonArgument(horizonText);
+    PlanConstraints &constraints = request.constraints;
+    bool flowKnown = true;
     if (flowText == "nondecreasing") {
         constraints.flow = FlowRule::Nondecreasing;
     } else if (flowText.rfind("even:", 0) == 0) {
-        const auto pct = percentArgument(flowText.substr(5), 100.0);
-        if (!pct)
-            return cliUsageError(err, "--flow even:PCT needs a percentage from 0 to 100");
         constraints.flow = FlowRule::Even;
-        constraints.evenPercent = *pct;
+        constraints.evenPercent = numberArgument(flowText.substr(5));
     } else if (!flowText.empty()) {
-        return cliUsageError(err, "--flow must be even:PCT or nondecreasing");
+        flowKnown = false;
     }
+    const bool flowOnKnown = flowOn == "sawlog" || flowOn == "total";
     if (flowOn == "sawlog")
         constraints.basis = FlowBasis::Sawlog;
-    else if (flowOn != "total")
+    if (!endingText.empty())
+        constraints.endingStockPercent = numberArgument(endingText);
+    if (!gapText.empty())
+        constraints.gapPercent = numberArgument(gapText);
+    if (!timeLimitText.empty())
+        constraints.maxSeconds = numberArgument(timeLimitText);
+    // The request's own check; the candidates' source is read later.
+    auto problem = planRequestProblem(request);
+    if (problem == PlanRequestField::CandidateSource)
+        problem.reset();
+    if (problem == PlanRequestField::Horizon)
+        return cliUsageError(err, requestFieldText(*problem));
+    if (!flowKnown)
+        return cliUsageError(err, "--flow must be even:PCT or nondecreasing");
+    if (problem == PlanRequestField::EvenPercent)
+        return cliUsageError(err, requestFieldText(*problem));
+    if (!flowOnKnown)
         return cliUsageError(err, "--flow-on must be total or sawlog");
-    if (!endingText.empty()) {
-        const auto pct = percentArgument(endingText, 1000.0);
-        if (!pct)
-            return cliUsageError(err, "--ending-stock must be a percentage from 0 to 1000");
-        constraints.endingStockPercent = *pct;
-    }
-    if (!gapText.empty()) {
-        const auto pct = percentArgument(gapText, 100.0);
-        if (!pct)
-            return cliUsageError(err, "--gap must be a percentage from 0 to 100");
-        constraints.gapPercent = *pct;
-    }
-    if (!timeLimitText.empty()) {
-        const auto limit = parseNumber(timeLimitText);
-        if (!limit || *limit <= 0.0 || *limit > 1e7)
-            return cliUsageError(err, "--time-limit must be a number of seconds above 0");
-        constraints.maxSeconds = *limit;
-    }
-    unsigned jobs = 0;
-    if (!jobsText.empty()) {
-        char *end = nullptr;
-        const unsigned long v = std::strtoul(jobsText.c_str(), &end, 10);
-        if (*end != '\0' || v == 0 || v > 1024)
-            return cliUsageError(err, "--jobs must be a whole number from 1 to 1024");
-        jobs = static_cast<unsigned>(v);
-    }
+    if (problem)
+        return cliUsageError(err, requestFieldText(*problem));
+    if (!jobsText.empty())
+        if (const auto refused = readJobs(jobsText, request.jobs, err))
+            return *refused;
 
     // The economics file: a regime file whose options give the model options
     // and the plan's first year, and whose economics section the prices.
@@ -239,7 +229,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     const CheckedEconomics checked = checkEconomics(econRegime.economics, economicsPath, err);
     if (!checked.accepted)
         return kCliRefused;
-    PlanSettings settings;
+    PlanSettings &settings = request.settings;
     settings.options = econRegime.options;
     settings.economics = *checked.inputs;
     const auto land = readLandValue(*econRegime.economics);
@@ -255,7 +245,6 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return kCliRefused;
     }
     settings.startYear = static_cast<int>(*year);
-    settings.horizonYears = static_cast<int>(*horizon);
 
     if (!spacePath.empty()) {
         std::string json;
@@ -282,13 +271,17 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         source.regimes.emplace_back(labels[i], std::get<Regime>(std::move(regime)));
     }
 
+    request.inventory = inventory;
+    request.layer = table;
+    request.source = std::move(source);
+    request.economicsJson = std::move(econJson);
+    if (!modelPath.empty())
+        request.modelFile = modelPath;
+
     // The output folder is checked before the work, as batch does.
     if (!outDir.empty()) {
-        const auto isPlanOutput = [](const std::string &name) {
-            return name == "candidates.csv" || name == "plan.csv" || name == "periods.csv" || name == "errors.csv" ||
-                   name == "harvest.png" || name == "harvest.svg";
-        };
-        if (const auto problem = prepareOutputFolder(outDir, overwrite, isPlanOutput, {{"the inventory", inventory}})) {
+        if (const auto problem =
+                prepareOutputFolder(outDir, overwrite, isPlanOutputFile, {{"the inventory", inventory}})) {
             err << "tavelo-cli: " << problem->why << "\n";
             return kCliUsage;
         }
@@ -296,31 +289,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
 
     // Ctrl-C or SIGTERM: the stands under way finish and no plan is written.
     const StopOnSignals stopOnSignals;
-    auto interrupted = [&](const char *what) {
-        err << "interrupted " << what << "\n";
-        return kCliInterrupted;
-    };
-    PlanInventory inv;
-    try {
-        inv = gatherCandidates(inventory, table, source, settings, jobs,
-                               progressBar ? terminalProgressBar(err, ProgressText::Count)
-                                           : std::function<void(size_t, size_t)>{},
-                               stopOnSignals.flag());
-    } catch (const std::exception &e) {
-        if (progressBar)
+    bool barOpen = progressBar; // the bar's line ends even when the job stops before drawing it
+    const auto endBar = [&] {
+        if (barOpen)
             err << "\n";
-        err << "tavelo-cli: " << e.what() << "\n";
-        return kCliUsage;
-    }
-    if (progressBar)
-        err << "\n";
-    printInventoryWarnings(err, inv.warnings);
-    if (inv.interrupted || stopOnSignals.flag()->load())
-        return interrupted("while gathering the candidates: nothing written");
-    size_t candidates = 0;
-    for (const PlanStand &s : inv.stands)
-        candidates += s.candidates.size();
-
+        barOpen = false;
+    };
     bool written = true;
     auto save = [&](const std::string &name, std::string_view bytes) {
         if (outDir.empty())
@@ -331,52 +305,90 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             written = false;
         }
     };
-    save("errors.csv", csvHeader(kErrorsTable) + inv.errorsCsv);
-    save("candidates.csv", candidatesCsv(inv, settings, constraints.basis));
-
-    err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
-        << " without candidates (see " << (outDir.empty() ? kErrorsTable.name : "errors.csv") << "); " << candidates
-        << " candidates\n";
-    if (inv.stands.empty()) {
+    // The candidates are told, and their files written, as the solver starts (or
+    // after the job when it never starts): a long solve shows them meanwhile.
+    bool candidatesTold = false;
+    const auto tellCandidates = [&](const PlanInventory &inv) {
+        endBar();
+        printInventoryWarnings(err, inv.warnings);
+        for (const auto &[name, bytes] : candidateCsvFiles(request, inv))
+            save(name, bytes);
+        size_t candidates = 0;
+        for (const PlanStand &s : inv.stands)
+            candidates += s.candidates.size();
+        err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
+            << " without candidates (see " << (outDir.empty() ? kErrorsTable.name : "errors.csv") << "); "
+            << candidates << " candidates\n";
+        candidatesTold = true;
+    };
+    std::function<void(size_t, size_t)> bar;
+    if (progressBar)
+        bar = terminalProgressBar(err, ProgressText::Count);
+    const auto progress = [&](const PlanProgress &p) {
+        if (p.stage == PlanProgress::Stage::Candidates && bar)
+            bar(p.done, p.total);
+        else if (p.stage == PlanProgress::Stage::Solving && p.gathered)
+            tellCandidates(*p.gathered);
+    };
+    const PlanResult result = runPlan(request, progress, stopOnSignals.flag());
+    endBar();
+    auto interrupted = [&](const char *what) {
+        err << "interrupted " << what << "\n";
+        return kCliInterrupted;
+    };
+    using Kind = PlanFailure::Kind;
+    const std::optional<PlanFailure> &failure = result.failure;
+    if (failure && failure->kind == Kind::InvalidRequest && failure->field)
+        return cliUsageError(err, requestFieldText(*failure->field));
+    if (failure && failure->kind == Kind::InventoryUnusable) {
+        err << "tavelo-cli: " << failure->detail << "\n";
+        return kCliUsage;
+    }
+    if (failure && failure->kind == Kind::CancelledGathering) {
+        printInventoryWarnings(err, result.gathered.warnings);
+        return interrupted("while gathering the candidates: nothing written");
+    }
+    if (!candidatesTold)
+        tellCandidates(result.gathered);
+    if (failure && failure->kind == Kind::NoCandidates) {
         err << "tavelo-cli: no stand of " << inventory << " has a candidate regime; nothing to plan\n";
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
-    const PlanSolution solution = solvePlan(inv.stands, settings.periods(), constraints, stopOnSignals.flag());
+    if (result.modelProblem) {
+        err << "tavelo-cli: cannot write " << modelPath << ": " << *result.modelProblem << "\n";
+        written = false;
+    }
+    const PlanSolution &solution = result.solution;
     const char *stoppedSolving = outDir.empty() ? "while solving: no plan written"
                                                 : "while solving: candidates.csv and errors.csv written, no plan";
-    if (solution.status == PlanSolution::Status::Interrupted || stopOnSignals.flag()->load())
+    if (failure && failure->kind == Kind::CancelledSolving)
         return interrupted(stoppedSolving);
-    if (solution.status == PlanSolution::Status::Infeasible) {
-        const ConstraintFamily family = solution.blocking.value_or(ConstraintFamily::Flow);
+    if (failure && failure->kind == Kind::Infeasible) {
+        const ConstraintFamily family = failure->family.value_or(ConstraintFamily::Flow);
         err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
             << (family == ConstraintFamily::FlowWithEndingStock ? "; without either a plan exists\n"
                                                                 : "; without it a plan exists\n");
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
-    if (solution.status == PlanSolution::Status::NoSolution) {
-        err << "tavelo-cli: the solver stopped before finding a plan (bound " << fixed(solution.bound, 2) << ")\n";
+    if (failure && failure->kind == Kind::NoSolution) {
+        err << "tavelo-cli: the solver stopped before finding a plan (bound " << fixed(failure->bound, 2) << ")\n";
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
     err << "objective " << fixed(solution.objective, 2) << " €, bound " << fixed(solution.bound, 2) << " €, gap "
         << fixed(solution.gapPercent, 3) << " %"
-        << (solution.status != PlanSolution::Status::Stopped ? ""
-            : constraints.maxSeconds && solution.seconds >= *constraints.maxSeconds
-                ? " (stopped by the time limit before reaching the gap)"
-                : " (stopped by a limit)")
-        << "; "
-        << fixed(solution.seconds, 2) << " s\n";
+        << (result.stop == PlanStop::AtGap       ? ""
+            : result.stop == PlanStop::TimeLimit ? " (stopped by the time limit before reaching the gap)"
+                                                 : " (stopped by a limit)")
+        << "; " << fixed(solution.seconds, 2) << " s\n";
+    err << planWayText(solution) << "\n";
 
     // A stop that came with the solution still writes no plan.
     if (stopOnSignals.flag()->load())
         return interrupted(stoppedSolving);
-    const std::string plan = planCsv(inv, solution);
-    const std::vector<PlanPeriod> periods = planPeriods(inv, solution, settings);
-    const std::string periodTable = periodsCsv(periods);
-    save("plan.csv", plan);
-    save("periods.csv", periodTable);
+    for (const auto &[name, bytes] : planCsvFiles(result))
+        save(name, bytes);
     if (!outDir.empty()) {
-        const QString format = QString::fromStdString(chartFormat);
-        if (const auto bytes = renderChart(makeHarvestChart(periods), QSize(1200, 800), format))
+        if (const auto bytes = renderHarvestChart(result.periods, QString::fromStdString(chartFormat)))
             save("harvest." + chartFormat, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));
         else {
             err << "tavelo-cli: cannot write harvest." << chartFormat << ": the chart could not be drawn\n";
@@ -384,11 +396,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         }
     }
     if (!database.empty()) {
-        const RunIdentity identity = runIdentityOf(inventory, table, econJson);
         try {
-            const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
-            savePlan(database, identity, static_cast<int64_t>(inv.rows), csvRows(plan), csvRows(periodTable),
-                     inv.errorRows, kBusyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned);
+            savePlanResult(database, request, result, kBusyTimeoutMs);
         } catch (const std::exception &e) {
             err << "tavelo-cli: " << e.what() << "\n";
             written = false;

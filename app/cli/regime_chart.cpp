@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QStackedBarSeries>
 #include <QBuffer>
 #include <QChart>
 #include <QGraphicsScene>
@@ -121,6 +122,51 @@ std::optional<QByteArray> renderChart(QChart *chart, QSize size, const QString &
         return bytes;
     }
     return std::nullopt;
+}
+
+QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
+{
+    QStringList categories;
+    auto *sawlog = new QBarSet(QStringLiteral("Madeira"));
+    auto *roundwood = new QBarSet(QStringLiteral("Rolaria"));
+    auto *firewood = new QBarSet(QStringLiteral("Lenha"));
+    double top = 0.0;
+    for (const PlanPeriod &p : periods) {
+        categories << QStringLiteral("%1-%2").arg(p.firstYear).arg(p.lastYear);
+        *sawlog << p.sawlog;
+        *roundwood << p.roundwood;
+        *firewood << p.firewood;
+        top = std::max(top, p.sawlog + p.roundwood + p.firewood);
+    }
+    auto *series = new QStackedBarSeries;
+    series->setBarWidth(0.8);
+    series->append(sawlog);
+    series->append(roundwood);
+    series->append(firewood);
+    auto *chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(QStringLiteral("Volume cortado por período (m3)"));
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    x->setTitleText(QStringLiteral("Período"));
+    auto *y = new QValueAxis;
+    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
+    y->setTitleText(QStringLiteral("Volume (m3)"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+std::optional<QByteArray> renderHarvestChart(const std::vector<PlanPeriod> &periods, const QString &format)
+{
+    return renderChart(makeHarvestChart(periods), QSize(1200, 800), format);
 }
 
 } // namespace tavelo

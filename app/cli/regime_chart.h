@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inventory/plan_candidates.h"
 #include "session/results/regime_comparison.h"
 
 #include <QByteArray>
@@ -32,6 +33,10 @@ std::optional<QByteArray> renderComparisonChart(const std::vector<RegimeSeries> 
 // Any chart rendered so, at `size`; takes the chart.
 std::optional<QByteArray> renderChart(QChart *chart, QSize size, const QString &format);
 
-
+// A forest plan's harvest per period as bars: sawlog, roundwood and fuelwood
+// stacked by period, drawn the way the comparison is.
+QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods);
+// The harvest chart rendered as renderChart does, at the plan's picture size.
+std::optional<QByteArray> renderHarvestChart(const std::vector<PlanPeriod> &periods, const QString &format);
 
 } // namespace tavelo

@@ -1,0 +1,109 @@
+#pragma once
+
+// A forest plan as one job, for the command line and the windows alike: a
+// request checked before any work, the candidates gathered and the plan
+// solved with progress and a cancel flag, and a result from which every
+// output (the CSV files, the results database and its map, the chart's
+// periods) is made. The job writes nothing itself.
+
+#include "inventory/forest_plan.h"
+#include "inventory/plan_candidates.h"
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tavelo {
+
+struct PlanRequest {
+    std::filesystem::path inventory;
+    std::string layer; // the inventory's layer (or table); empty for the default one
+    CandidateSource source;
+    PlanSettings settings; // the model options, prices, first year and horizon
+    PlanConstraints constraints;
+    unsigned jobs = 0; // threads gathering the candidates; 0: one per core
+    // The economics file as read, kept with the run in a results database.
+    std::string economicsJson;
+    // Where the programme solved is also written for another solver (.mps or .lp), if anywhere.
+    std::optional<std::filesystem::path> modelFile;
+};
+
+// The first value of a request that cannot be used, in this order.
+enum class PlanRequestField { Horizon, EvenPercent, EndingStockPercent, GapPercent, TimeLimit, CandidateSource };
+std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request);
+
+struct PlanProgress {
+    enum class Stage { Candidates, Solving };
+    Stage stage = Stage::Candidates;
+    size_t done = 0, total = 0; // stands gathered of all (the candidates' stage)
+    // As the solver starts: the candidates, whose files may be written meanwhile.
+    const PlanInventory *gathered = nullptr;
+};
+
+// Why a job gave no plan.
+struct PlanFailure {
+    enum class Kind {
+        InvalidRequest,     // field
+        InventoryUnusable,  // file: the inventory; detail: the reader's words
+        CancelledGathering, // nothing gathered is kept
+        NoCandidates,       // file: the inventory; no stand has a candidate regime
+        CancelledSolving,   // the candidates are kept, no plan
+        Infeasible,         // family: the constraints that cannot be met together
+        NoSolution,         // the solver stopped before it found a plan; bound: its bound
+    };
+    Kind kind = Kind::InvalidRequest;
+    std::string file;
+    std::string detail;
+    std::optional<PlanRequestField> field;
+    std::optional<ConstraintFamily> family;
+    double bound = 0.0;
+};
+
+// How the solver ended a plan it found.
+enum class PlanStop { AtGap, TimeLimit, OtherLimit };
+
+struct PlanResult {
+    std::optional<PlanFailure> failure; // none: `solution` is a plan
+    PlanInventory gathered;             // the stands and their candidates, once gathered
+    PlanSolution solution;              // once solved
+    PlanStop stop = PlanStop::AtGap;
+    std::vector<PlanPeriod> periods;    // the plan's harvest per period, what the chart draws
+    std::optional<std::string> modelProblem; // why the request's model file could not be written
+    size_t candidates() const;
+    bool hasPlan() const { return !failure; }
+};
+
+// Gathers the candidates and solves the plan. `progress` is called from the
+// calling thread or the gathering threads, never two calls at once. Once
+// `cancel` is set the job stops between stands or within the solver's next
+// moments and returns a cancelled failure.
+PlanResult runPlan(const PlanRequest &request, const std::function<void(const PlanProgress &)> &progress = {},
+                   const std::atomic<bool> *cancel = nullptr);
+
+// The files of an output folder a plan writes, named as they are written.
+inline constexpr std::string_view kPlanErrorsFile = "errors.csv";
+inline constexpr std::string_view kPlanCandidatesFile = "candidates.csv";
+inline constexpr std::string_view kPlanFile = "plan.csv";
+inline constexpr std::string_view kPlanPeriodsFile = "periods.csv";
+bool isPlanOutputFile(const std::string &name); // also the chart, harvest.png or harvest.svg
+
+// errors.csv and candidates.csv, as soon as the candidates are gathered.
+std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanRequest &request,
+                                                                   const PlanInventory &gathered);
+// plan.csv and periods.csv of a result with a plan (none without).
+std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result);
+// Whether a result holds the gathered candidates (whatever became of the plan).
+bool hasCandidates(const PlanResult &result);
+
+// A result with a plan as one finished run of the results database `path`
+// (see savePlan). Throws BatchOutputError when it cannot be written.
+void savePlanResult(const std::filesystem::path &path, const PlanRequest &request, const PlanResult &result,
+                    int busyTimeoutMs);
+
+} // namespace tavelo

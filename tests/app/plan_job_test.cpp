@@ -1,0 +1,112 @@
+// The plan job called as a window would call it, without the command line: a
+// cancel while the candidates are gathered or while the solver works gives a
+// cancelled outcome and nothing to write, and the files of its result are the
+// command line's, byte for byte, for the same inputs.
+
+#include "inventory/plan_job.h"
+#include "base/whole_file.h"
+#include "regimes/scenario.h"
+#include "support/cli_test_support.h"
+
+#include <atomic>
+#include <variant>
+
+namespace tavelo::test {
+namespace {
+
+const char *kForest = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
+                      "a,12,9,,1500,,,,,,2.5\n"
+                      "b,25,13,,,,601,22,9,31,1.5\n"
+                      "noarea,14,10,,1500,,,,,,\n"
+                      "c,28,15,,,,550,24,10,33,2\n"
+                      "d,38,18,,,,450,30,14,38,3\n";
+
+const char *kEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
+ "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
+               "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
+               "discountRate": "3", "landValue": "800"}})";
+
+const std::vector<std::pair<std::string, std::string>> kRegimeFiles = {
+    {"now.json", R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["end"]})"},
+    {"later.json", R"({"options": {"volumes": "com casca", "year": "2026"},
+                       "steps": ["project", "project", "project", "end"]})"},
+};
+
+class PlanJob : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeBytes(dir / "stands.csv", kForest);
+        writeBytes(dir / "econ.json", kEconomics);
+        for (const auto &[name, json] : kRegimeFiles)
+            writeBytes(dir / name, json);
+
+        // What the command line makes of the same files.
+        const Regime economics = std::get<Regime>(parseRegime(kEconomics, "2026"));
+        request.inventory = dir / "stands.csv";
+        request.economicsJson = kEconomics;
+        request.settings.options = economics.options;
+        request.settings.economics = std::get<EconomicInputs>(readEconomicInputs(*economics.economics));
+        request.settings.landValue = std::get<double>(readLandValue(*economics.economics));
+        request.settings.startYear = 2026;
+        request.settings.horizonYears = 30;
+        request.constraints.basis = FlowBasis::Sawlog;
+        request.jobs = 2;
+        for (const auto &[name, json] : kRegimeFiles)
+            request.source.regimes.emplace_back(name, std::get<Regime>(parseRegime(json, "2026")));
+    }
+    TempFolder dir;
+    PlanRequest request;
+};
+
+TEST_F(PlanJob, WritesTheCommandLinesFiles)
+{
+    const PlanResult result = runPlan(request);
+    ASSERT_TRUE(result.hasPlan()) << static_cast<int>(result.failure->kind) << " " << result.failure->detail;
+    const CliRun cli = runCli({"plan", "stands.csv", "--regimes", "now.json", "later.json", "--economics", "econ.json",
+                               "--horizon", "30", "--flow-on", "sawlog", "--out", "cli", "--jobs", "2"},
+                              dir);
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    auto files = candidateCsvFiles(request, result.gathered);
+    const auto planFiles = planCsvFiles(result);
+    files.insert(files.end(), planFiles.begin(), planFiles.end());
+    ASSERT_EQ(files.size(), 4u);
+    for (const auto &[name, bytes] : files)
+        EXPECT_EQ(bytes, readBytes(dir / "cli" / name)) << name;
+}
+
+struct CancelCase {
+    const char *name;
+    PlanProgress::Stage cancelAt;
+    PlanFailure::Kind outcome;
+};
+
+class PlanJobCancel : public PlanJob, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(PlanJobCancel, GivesACancelledOutcomeAndNothingToWrite)
+{
+    std::atomic<bool> cancel{false};
+    bool solverStarted = false;
+    const auto progress = [&](const PlanProgress &p) {
+        solverStarted = solverStarted || p.stage == PlanProgress::Stage::Solving;
+        if (p.stage == GetParam().cancelAt && (p.stage == PlanProgress::Stage::Solving || p.done >= 1))
+            cancel = true;
+    };
+    const PlanResult result = runPlan(request, progress, &cancel);
+    ASSERT_TRUE(result.failure);
+    EXPECT_EQ(result.failure->kind, GetParam().outcome);
+    EXPECT_EQ(solverStarted, GetParam().cancelAt == PlanProgress::Stage::Solving);
+    EXPECT_FALSE(result.hasPlan());
+    EXPECT_TRUE(planCsvFiles(result).empty());
+    EXPECT_EQ(hasCandidates(result), GetParam().cancelAt == PlanProgress::Stage::Solving);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, PlanJobCancel,
+    ::testing::Values(
+        CancelCase{"WhileGathering", PlanProgress::Stage::Candidates, PlanFailure::Kind::CancelledGathering},
+        CancelCase{"WhileSolving", PlanProgress::Stage::Solving, PlanFailure::Kind::CancelledSolving}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tavelo::test
