@@ -318,7 +318,18 @@ INSTANTIATE_TEST_SUITE_P(
                         nullptr, "cannot write none/r.sqlite: its folder none does not exist"},
         // Without an output folder the stands without candidates are in the database only.
         PlanMessageCase{"ErrorsInTheDatabaseOnly", {"--regimes", "short.json", "--db", "r.sqlite"}, nullptr, 0, nullptr,
-                        "without candidates (see tavelo_errors)"}),
+                        "without candidates (see tavelo_errors)"},
+        // The programme for another solver, named by stand, candidate and period.
+        PlanMessageCase{"ModelAsMps", {"--space", "space.json", "--flow", "even:30", "--out", "o", "--write-model",
+                        "m.mps"}, nullptr, 0, "m.mps", " even_hi_p5 "},
+        PlanMessageCase{"ModelAsLp", {"--space", "space.json", "--out", "o", "--write-model", "m.lp"}, nullptr, 0,
+                        "m.lp", "x_n8_1"},
+        PlanMessageCase{"ModelOfAnotherKind", {"--regimes", "short.json", "--out", "o", "--write-model", "m.txt"},
+                        nullptr, 1, nullptr, "--write-model must name a .mps or .lp file"},
+        PlanMessageCase{"ModelInAMissingFolder", {"--regimes", "short.json", "--out", "o", "--write-model",
+                        "none/m.mps"}, nullptr, 4, nullptr, "cannot write none/m.mps"},
+        PlanMessageCase{"WayFound", {"--space", "space.json", "--flow", "even:30", "--out", "o"}, nullptr, 0, nullptr,
+                        "(LP bound 147003.23 €; "}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A GIS inventory's plan is also a map: each planned stand's outline with its
