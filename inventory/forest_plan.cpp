@@ -638,7 +638,8 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     }
     // CBC keeps its bound in the sense of the objective; either bound holds,
     // and a finished search may leave it behind the solution by round-off.
-    const double cbcBound = std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
+    const bool searched = r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut;
+    const double cbcBound = searched && std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
     if (!r.chosen.empty() && (!plan || planValue(stands, r.chosen) >= out.objective)) {
         out.chosen = r.chosen;
         out.objective = planValue(stands, r.chosen);
