@@ -14,19 +14,19 @@
 namespace tavelo::test {
 namespace {
 
-const char *kForest = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
+const char *kJobForest = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
                       "a,12,9,,1500,,,,,,2.5\n"
                       "b,25,13,,,,601,22,9,31,1.5\n"
                       "noarea,14,10,,1500,,,,,,\n"
                       "c,28,15,,,,550,24,10,33,2\n"
                       "d,38,18,,,,450,30,14,38,3\n";
 
-const char *kEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
+const char *kJobEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
  "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
                "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
                "discountRate": "3", "landValue": "800"}})";
 
-const std::vector<std::pair<std::string, std::string>> kRegimeFiles = {
+const std::vector<std::pair<std::string, std::string>> kJobRegimeFiles = {
     {"now.json", R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["end"]})"},
     {"later.json", R"({"options": {"volumes": "com casca", "year": "2026"},
                        "steps": ["project", "project", "project", "end"]})"},
@@ -36,15 +36,15 @@ class PlanJob : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeBytes(dir / "stands.csv", kForest);
-        writeBytes(dir / "econ.json", kEconomics);
-        for (const auto &[name, json] : kRegimeFiles)
+        writeBytes(dir / "stands.csv", kJobForest);
+        writeBytes(dir / "econ.json", kJobEconomics);
+        for (const auto &[name, json] : kJobRegimeFiles)
             writeBytes(dir / name, json);
 
         // What the command line makes of the same files.
-        const Regime economics = std::get<Regime>(parseRegime(kEconomics, "2026"));
+        const Regime economics = std::get<Regime>(parseRegime(kJobEconomics, "2026"));
         request.inventory = dir / "stands.csv";
-        request.economicsJson = kEconomics;
+        request.economicsJson = kJobEconomics;
         request.settings.options = economics.options;
         request.settings.economics = std::get<EconomicInputs>(readEconomicInputs(*economics.economics));
         request.settings.landValue = std::get<double>(readLandValue(*economics.economics));
@@ -52,7 +52,7 @@ protected:
         request.settings.horizonYears = 30;
         request.constraints.basis = FlowBasis::Sawlog;
         request.jobs = 2;
-        for (const auto &[name, json] : kRegimeFiles)
+        for (const auto &[name, json] : kJobRegimeFiles)
             request.source.regimes.emplace_back(name, std::get<Regime>(parseRegime(json, "2026")));
     }
     TempFolder dir;
