@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <chrono>
 #include <ctime>
 
 namespace tavelo {
@@ -44,11 +45,19 @@ void StopOnSignals::takeSignals()
     const sigset_t set = stopSignals();
     // Woken now and then to see whether the command is over.
     const timespec wait{0, 50'000'000};
+    // `timeout` and a shell signal the process and then its group: the copies
+    // that come within a moment of the first are the same request.
+    constexpr auto sameRequest = std::chrono::milliseconds(500);
+    std::chrono::steady_clock::time_point first;
     while (!over_.load()) {
         const int signal = sigtimedwait(&set, nullptr, &wait);
         if (signal < 0)
             continue;
-        if (!stop_.exchange(true))
+        if (!stop_.exchange(true)) {
+            first = std::chrono::steady_clock::now();
+            continue;
+        }
+        if (std::chrono::steady_clock::now() - first < sameRequest)
             continue;
         // The second: the program ends as the signal would end it.
         std::signal(signal, SIG_DFL);
