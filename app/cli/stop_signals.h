@@ -10,8 +10,8 @@
 namespace tavelo {
 
 // Catches SIGINT and SIGTERM for as long as it lives; a second signal, half a
-// second or more after the first, ends the program at once. One at a time, made before the command starts its own
-// threads. The signals are blocked in every thread and taken by a thread of
+// second or more after the first, ends the program at once. One at a time,
+// made before the command starts its own threads. The signals are blocked in every thread and taken by a thread of
 // its own, so that no handler a library installs meanwhile (the MIP solver
 // sets one for SIGINT) can swallow them.
 class StopOnSignals {
