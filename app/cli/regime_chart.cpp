@@ -18,6 +18,35 @@
 
 namespace tavelo {
 
+namespace {
+
+// Bars over categories, the value axis from 0 to a little above `top`, the
+// legend at the right (one line a set: the names are long).
+QChart *barChartOver(QAbstractBarSeries *series, const QStringList &categories, const QString &categoryTitle,
+                     const QString &valueTitle, double top)
+{
+    auto *chart = new QChart;
+    chart->addSeries(series);
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    x->setTitleText(categoryTitle);
+    auto *y = new QValueAxis;
+    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
+    y->setTitleText(valueTitle);
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+} // namespace
+
 QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes)
 {
     std::set<double> ages;
@@ -48,25 +77,8 @@ QChart *makeComparisonChart(const std::vector<RegimeSeries> &regimes)
         series->append(removed);
     }
 
-    auto *chart = new QChart;
-    chart->addSeries(series);
-    auto *x = new QBarCategoryAxis;
-    x->append(categories);
-    x->setTitleText(QString::fromUtf8(kComparisonAgeAxis));
-    auto *y = new QValueAxis;
-    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
-    y->setTitleText(QString::fromUtf8(kComparisonVolumeAxis));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->applyNiceNumbers();
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    chart->legend()->setVisible(true);
-    // One legend line per set: regime names are long.
-    chart->legend()->setAlignment(Qt::AlignRight);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    return chart;
+    return barChartOver(series, categories, QString::fromUtf8(kComparisonAgeAxis),
+                        QString::fromUtf8(kComparisonVolumeAxis), top);
 }
 
 QSize comparisonChartSize(size_t regimeCount)
@@ -143,24 +155,8 @@ QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
     series->append(sawlog);
     series->append(roundwood);
     series->append(firewood);
-    auto *chart = new QChart;
-    chart->addSeries(series);
+    QChart *chart = barChartOver(series, categories, QStringLiteral("Período"), QStringLiteral("Volume (m3)"), top);
     chart->setTitle(QStringLiteral("Volume cortado por período (m3)"));
-    auto *x = new QBarCategoryAxis;
-    x->append(categories);
-    x->setTitleText(QStringLiteral("Período"));
-    auto *y = new QValueAxis;
-    y->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
-    y->setTitleText(QStringLiteral("Volume (m3)"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
-    y->applyNiceNumbers();
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignRight);
-    chart->setAnimationOptions(QChart::NoAnimation);
     return chart;
 }
 
