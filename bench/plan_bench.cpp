@@ -5,6 +5,7 @@
 //     plan_bench [--time-limit SECONDS] [STANDS...]     (default 10000 50000)
 
 #include "inventory/batch.h"
+#include "bench/plan_bench_setup.h"
 #include "inventory/forest_plan.h"
 #include "inventory/inventory_source.h"
 #include "regimes/optimizer.h"
@@ -24,9 +25,6 @@ namespace {
 
 using namespace tavelo;
 
-const char *kSpace = R"({"rotation": {"from": "30", "to": "50"},
-  "thinnings": {"max": "2", "minInterval": "10", "firstAge": "15",
-                "mechanical": ["20", "30"], "below": ["14", "16"]}})";
 
 // Young planted stands and older ones entered by their trees (ages 12 to 38),
 // each of 1 to 5.5 ha, so that fellings can fall in every period.
@@ -63,35 +61,11 @@ double seconds(std::chrono::steady_clock::time_point since)
 
 int main(int argc, char **argv)
 {
-    std::vector<size_t> sizes;
-    std::optional<double> timeLimit; // the solver stops there and reports its bound
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--time-limit" && i + 1 < argc)
-            timeLimit = std::strtod(argv[++i], nullptr);
-        else
-            sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    }
-    if (sizes.empty())
-        sizes = {10000, 50000};
-
-    const SearchSpace space = std::get<SearchSpace>(parseSearchSpace(kSpace));
-    PlanSettings settings;
-    settings.options.year = "2026";
-    settings.startYear = 2026;
-    settings.horizonYears = 30;
-    settings.economics.sawlogPrice = 45;
-    settings.economics.roundwoodPrice = 30;
-    settings.economics.firewoodPrice = 8;
-    settings.economics.thinningCost = 250;
-    settings.economics.finalFellingCost = 400;
-    settings.economics.annualCost = 15;
-    settings.economics.discountRatePercent = 3;
-    settings.landValue = 800;
-    PlanConstraints constraints;
-    constraints.flow = FlowRule::Even;
-    constraints.evenPercent = 10.0;
-    constraints.gapPercent = 0.1;
-    constraints.maxSeconds = timeLimit;
+    const PlanBenchSetup setup = planBenchSetup(argc, argv, {10000, 50000});
+    const std::vector<size_t> &sizes = setup.sizes;
+    const SearchSpace &space = setup.space;
+    const PlanSettings &settings = setup.settings;
+    const PlanConstraints &constraints = setup.constraints;
 
     // How many regimes the space holds for the stands, counted on the first kinds.
     size_t regimes = 0, counted = 0;

@@ -10,6 +10,7 @@
 //     plan_scale_bench [--time-limit SECONDS] [STANDS...]     (default 2000 10000)
 
 #include "base/whole_file.h"
+#include "bench/plan_bench_setup.h"
 #include "inventory/forest_plan.h"
 #include "inventory/plan_candidates.h"
 #include "model/growth_model.h"
@@ -30,9 +31,6 @@ namespace {
 
 using namespace tavelo;
 
-const char *kSpace = R"({"rotation": {"from": "30", "to": "50"},
-  "thinnings": {"max": "2", "minInterval": "10", "firstAge": "15",
-                "mechanical": ["20", "30"], "below": ["14", "16"]}})";
 
 std::string number(double v, int decimals)
 {
@@ -104,35 +102,11 @@ const char *wayText(PlanWay way)
 
 int main(int argc, char **argv)
 {
-    std::vector<size_t> sizes;
-    std::optional<double> timeLimit;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--time-limit" && i + 1 < argc)
-            timeLimit = std::strtod(argv[++i], nullptr);
-        else
-            sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    }
-    if (sizes.empty())
-        sizes = {2000, 10000};
-
-    const SearchSpace space = std::get<SearchSpace>(parseSearchSpace(kSpace));
-    PlanSettings settings;
-    settings.options.year = "2026";
-    settings.startYear = 2026;
-    settings.horizonYears = 30;
-    settings.economics.sawlogPrice = 45;
-    settings.economics.roundwoodPrice = 30;
-    settings.economics.firewoodPrice = 8;
-    settings.economics.thinningCost = 250;
-    settings.economics.finalFellingCost = 400;
-    settings.economics.annualCost = 15;
-    settings.economics.discountRatePercent = 3;
-    settings.landValue = 800;
-    PlanConstraints constraints;
-    constraints.flow = FlowRule::Even;
-    constraints.evenPercent = 10.0;
-    constraints.gapPercent = 0.1;
-    constraints.maxSeconds = timeLimit;
+    const PlanBenchSetup setup = planBenchSetup(argc, argv, {2000, 10000});
+    const std::vector<size_t> &sizes = setup.sizes;
+    const SearchSpace &space = setup.space;
+    const PlanSettings &settings = setup.settings;
+    const PlanConstraints &constraints = setup.constraints;
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tavelo-plan-scale-bench";
     std::filesystem::create_directories(folder);
