@@ -691,8 +691,8 @@ std::optional<std::string> writeModelFile(const PlanModel &model, const std::fil
         CoinMpsIO writer;
         writer.messageHandler()->setLogLevel(0);
         writer.setMpsData(*osi.getMatrixByCol(), osi.getInfinity(), osi.getColLower(), osi.getColUpper(),
-                          negated.data(), integer.data(), osi.getRowLower(), osi.getRowUpper(), model.columnNames(),
-                          model.rowNames());
+                          negated.data(), integer.data(), osi.getRowLower(), osi.getRowUpper(), columns.data(),
+                          rows.data()); // the names as C strings: the overload for string vectors leaks them
         failed = writer.writeMps(scratch.c_str(), 0, 1, 2);
     }
     const std::optional<std::string> bytes = failed == 0 ? readWholeFile(scratch) : std::nullopt;
