@@ -39,7 +39,7 @@ void BM_Scenario30Steps(benchmark::State &state)
 {
     const auto parsed = tavelo::parseScenario(kScenario, "2026");
     if (!std::holds_alternative<tavelo::Scenario>(parsed)) {
-        state.SkipWithError(std::get<std::string>(parsed).c_str());
+        state.SkipWithError(tavelo::englishText(std::get<tavelo::ReadProblem>(parsed)).c_str());
         return;
     }
     const tavelo::Scenario &scenario = std::get<tavelo::Scenario>(parsed);
