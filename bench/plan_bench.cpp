@@ -52,11 +52,6 @@ std::string inventory(size_t stands)
     return csv;
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -105,12 +100,12 @@ int main(int argc, char **argv)
                                  1e-6 * static_cast<double>(before.ru_utime.tv_usec + before.ru_stime.tv_usec);
         const auto t0 = std::chrono::steady_clock::now();
         const PlanInventory inv = gatherCandidates(file, "", CandidateSource{space, {}}, settings, 2, {});
-        const double tCandidates = seconds(t0);
+        const double tCandidates = secondsSince(t0);
         size_t candidates = 0;
         for (const PlanStand &s : inv.stands)
             candidates += s.candidates.size();
         const PlanSolution sol = solvePlan(inv.stands, settings.periods(), constraints);
-        const double tTotal = seconds(t0);
+        const double tTotal = secondsSince(t0);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         // The processor time too: on a shared machine the wall clock says little.

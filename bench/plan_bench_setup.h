@@ -8,6 +8,7 @@
 #include "inventory/plan_candidates.h"
 #include "regimes/search_space.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <variant>
@@ -21,6 +22,12 @@ struct PlanBenchSetup {
     PlanSettings settings;
     PlanConstraints constraints;
 };
+
+// Seconds since `since`, on the steady clock.
+inline double secondsSince(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
 
 inline PlanBenchSetup planBenchSetup(int argc, char **argv, std::vector<size_t> defaultSizes)
 {

@@ -82,11 +82,6 @@ std::string diverseInventory(size_t stands, unsigned seed)
     return csv;
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 const char *wayText(PlanWay way)
 {
     switch (way) {
@@ -118,7 +113,7 @@ int main(int argc, char **argv)
         }
         const auto t0 = std::chrono::steady_clock::now();
         const PlanInventory inv = gatherCandidates(file, "", CandidateSource{space, {}}, settings, 2, {});
-        const double tCandidates = seconds(t0);
+        const double tCandidates = secondsSince(t0);
         size_t candidates = 0;
         for (const PlanStand &s : inv.stands)
             candidates += s.candidates.size();

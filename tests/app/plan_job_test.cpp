@@ -21,10 +21,11 @@ const char *kJobForest = "id,age,dominantHeight,qualityClass,planted,alive,trees
                       "c,28,15,,,,550,24,10,33,2\n"
                       "d,38,18,,,,450,30,14,38,3\n";
 
-const char *kJobEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
- "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
-               "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
-               "discountRate": "3", "landValue": "800"}})";
+// The guides' plan economics, as shipped.
+std::string jobEconomics()
+{
+    return readBytes(kExamples.parent_path() / "plan-economics.json");
+}
 
 const std::vector<std::pair<std::string, std::string>> kJobRegimeFiles = {
     {"now.json", R"({"options": {"volumes": "com casca", "year": "2026"}, "steps": ["end"]})"},
@@ -37,14 +38,14 @@ protected:
     void SetUp() override
     {
         writeBytes(dir / "stands.csv", kJobForest);
-        writeBytes(dir / "econ.json", kJobEconomics);
+        writeBytes(dir / "econ.json", jobEconomics());
         for (const auto &[name, json] : kJobRegimeFiles)
             writeBytes(dir / name, json);
 
         // What the command line makes of the same files.
-        const Regime economics = std::get<Regime>(parseRegime(kJobEconomics, "2026"));
+        const Regime economics = std::get<Regime>(parseRegime(jobEconomics(), "2026"));
         request.inventory = dir / "stands.csv";
-        request.economicsJson = kJobEconomics;
+        request.economicsJson = jobEconomics();
         request.settings.options = economics.options;
         request.settings.economics = std::get<EconomicInputs>(readEconomicInputs(*economics.economics));
         request.settings.landValue = std::get<double>(readLandValue(*economics.economics));
