@@ -13,6 +13,14 @@ namespace tavelo {
 
 namespace {
 
+// The run's end time, inside the save's own transaction.
+void markFinished(ResultsDb &out, int64_t run)
+{
+    SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
+    finished.bind(1, isoTimeNow()).bind(2, run);
+    finished.run();
+}
+
 // An errors.csv row into tavelo_errors: its columns that errors.csv has.
 std::string insertErrorsCsvRow()
 {
@@ -54,9 +62,7 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
                 insertError.bind(static_cast<int>(c) + 2, row[c]);
             insertError.run();
         }
-        SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
-        finished.bind(1, isoTimeNow()).bind(2, run);
-        finished.run();
+        markFinished(out, run);
         tx.commit();
     } catch (const DatabaseError &e) {
         throw BatchOutputError(std::string("cannot write the results: ") + e.what());
@@ -97,9 +103,7 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
                 layer.addPlanned(run, p);
             layer.updateExtent();
         }
-        SqliteStatement finished = out.db().prepare("UPDATE tavelo_runs SET finished = ?1 WHERE run_id = ?2");
-        finished.bind(1, isoTimeNow()).bind(2, run);
-        finished.run();
+        markFinished(out, run);
         tx.commit();
     } catch (const DatabaseError &e) {
         throw BatchOutputError(std::string("cannot write the results: ") + e.what());
