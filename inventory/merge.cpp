@@ -117,7 +117,7 @@ MergeSummary mergeShards(const std::filesystem::path &target, const std::vector<
         summary.runId = out.startRun(whole, summary.stands);
         for (unsigned k = 1; k <= count; ++k) {
             SqliteDb from(byIndex[k]->file, SqliteDb::Mode::ReadOnly, busyTimeoutMs);
-            if (!out.copyRun(from, byIndex[k]->run.id, summary.runId))
+            if (!out.copyRun(from, byIndex[k]->run.id, summary.runId, k == 1))
                 summary.mapLeftOut = true;
         }
         SqliteStatement times =

@@ -149,17 +149,12 @@ struct StandInput {
     StandGeometry geometry;
 };
 
-struct StandOutput {
-    std::optional<PlanStand> stand;
-    std::vector<CandidateDetail> details;
-    std::string error; // an errors.csv line
-};
-
-StandOutput standCandidates(const StandInput &in, const CandidateSource &source, const PlanSettings &settings)
+GatheredStand standCandidates(const StandInput &in, const CandidateSource &source, const PlanSettings &settings)
 {
-    StandOutput out;
+    GatheredStand out;
+    out.line = in.line;
     if (const auto *why = std::get_if<std::string>(&in.row)) {
-        out.error = errorsCsvLine(in.rawId, "malformed", "", "line " + std::to_string(in.line) + ": " + *why);
+        out.errorLine = errorsCsvLine(in.rawId, "malformed", "", "line " + std::to_string(in.line) + ": " + *why);
         return out;
     }
     const auto &stand = std::get<InventoryStand>(in.row);
@@ -217,7 +212,7 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
     }
     if (kept.empty()) {
         const std::string text = !problem.empty() ? problem : message ? message->text : "no regime is feasible";
-        out.error = errorsCsvLine(stand.id, refused ? "refused" : "infeasible", message ? message->title : "", text);
+        out.errorLine = errorsCsvLine(stand.id, refused ? "refused" : "infeasible", message ? message->title : "", text);
         return out;
     }
     PlanStand s;
@@ -233,10 +228,12 @@ StandOutput standCandidates(const StandInput &in, const CandidateSource &source,
 }
 
 std::vector<StandInput> readStands(const std::filesystem::path &inventory, const std::string &table,
-                                   std::optional<MapLayer> &map, std::vector<InventoryWarning> &warnings)
+                                   GatheringRead &read)
 {
     const std::unique_ptr<InventorySource> source = openInventory(inventory, table);
-    warnings = source->warnings();
+    std::optional<MapLayer> &map = read.map;
+    read.warnings = source->warnings();
+    read.fingerprint = source->fingerprint();
     if (!source->geometryType().empty())
         map = MapLayer{source->geometryType(), source->crs()};
     if (!source->hasArea())
@@ -272,54 +269,82 @@ std::vector<StandInput> readStands(const std::filesystem::path &inventory, const
 
 } // namespace
 
-PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
-                               const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
-                               const std::function<void(size_t done, size_t total)> &progress,
-                               const std::atomic<bool> *stop)
+GatheringRead gatherStandByStand(const std::filesystem::path &inventory, const std::string &table,
+                                 const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
+                                 const GatheringHooks &hooks, const std::atomic<bool> *stop)
 {
-    std::optional<MapLayer> map;
-    std::vector<InventoryWarning> warnings;
-    const std::vector<StandInput> stands = readStands(inventory, table, map, warnings);
-    std::vector<StandOutput> results;
-    results.reserve(stands.size());
-    size_t produced = 0;
-    bool interrupted = false;
+    GatheringRead read;
+    std::vector<StandInput> stands = readStands(inventory, table, read);
+    read.rows = stands.size();
+    if (hooks.ready)
+        hooks.ready(read);
+    std::vector<size_t> positions;
+    for (size_t p = 0; p < stands.size(); ++p)
+        if (!hooks.wanted || hooks.wanted(p))
+            positions.push_back(p);
+    size_t produced = 0, done = 0;
     // A stop hands out no more stands; those under way finish.
     auto next = [&](size_t &i) {
         if (stop && stop->load())
-            interrupted = produced < stands.size();
-        if (interrupted || produced == stands.size())
+            read.interrupted = produced < positions.size();
+        if (read.interrupted || produced == positions.size())
             return false;
-        i = produced++;
+        i = positions[produced++];
         return true;
     };
-    runOrdered<size_t, StandOutput>(
+    runOrdered<size_t, GatheredStand>(
         {jobs, 1, 0}, next,
-        [&](size_t &i) { return standCandidates(stands[i], source, settings); },
-        [&](StandOutput &&r) {
-            results.push_back(std::move(r));
-            if (progress)
-                progress(results.size(), stands.size());
+        [&](size_t &i) {
+            GatheredStand g = standCandidates(stands[i], source, settings);
+            g.position = i;
+            g.geometry = std::move(stands[i].geometry); // handed on, not kept twice
+            return g;
+        },
+        [&](GatheredStand &&g) {
+            hooks.take(std::move(g));
+            if (hooks.progress)
+                hooks.progress(++done, positions.size());
         });
+    return read;
+}
 
-    PlanInventory inv;
-    inv.rows = stands.size();
-    inv.interrupted = interrupted;
-    inv.map = map;
-    inv.warnings = std::move(warnings);
-    for (size_t position = 0; position < results.size(); ++position) {
-        StandOutput &r = results[position];
-        if (r.stand) {
-            inv.stands.push_back(std::move(*r.stand));
-            inv.details.push_back(std::move(r.details));
-            inv.geometries.push_back(stands[position].geometry);
-            inv.positions.push_back(position);
-        } else {
-            inv.errorsCsv += r.error;
-            if (auto cells = splitCsvLine(r.error.substr(0, r.error.size() - 1)))
-                inv.errorRows.push_back(std::move(*cells));
-        }
+void addGathered(PlanInventory &inv, GatheredStand &&g)
+{
+    if (g.stand) {
+        inv.stands.push_back(std::move(*g.stand));
+        inv.details.push_back(std::move(g.details));
+        inv.geometries.push_back(std::move(g.geometry));
+        inv.positions.push_back(g.position);
+    } else {
+        inv.errorsCsv += g.errorLine;
+        if (auto cells = splitCsvLine(g.errorLine.substr(0, g.errorLine.size() - 1)))
+            inv.errorRows.push_back(std::move(*cells));
     }
+}
+
+size_t mostCandidatesAStand(const CandidateSource &source, const PlanSettings &settings)
+{
+    if (!source.space)
+        return source.regimes.size();
+    // Regimes end at the stand's 5-year screens: one felling a period, or later.
+    return settings.periods() + 1;
+}
+
+PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
+                               const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
+                               const std::function<void(size_t done, size_t total)> &progress,
+                               const std::atomic<bool> *stop, const std::function<void(const GatheringRead &)> &ready)
+{
+    PlanInventory inv;
+    GatheringHooks hooks;
+    hooks.ready = ready;
+    hooks.take = [&inv](GatheredStand &&g) { addGathered(inv, std::move(g)); };
+    hooks.progress = progress;
+    GatheringRead read = gatherStandByStand(inventory, table, source, settings, jobs, hooks, stop);
+    inv.rows = read.rows;
+    inv.interrupted = read.interrupted;
+    inv.map = std::move(read.map);
+    inv.warnings = std::move(read.warnings);
     return inv;
 }
 

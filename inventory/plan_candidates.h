@@ -73,13 +73,60 @@ struct PlanInventory {
     std::vector<InventoryWarning> warnings; // about the inventory as read
 };
 
+// One stand's candidates as gathered: the planned stand, or the errors.csv
+// line of a stand without any.
+struct GatheredStand {
+    size_t position = 0; // in the inventory, from 0
+    size_t line = 0;     // the CSV file's line, or the table's row counted from 1
+    std::optional<PlanStand> stand;
+    std::vector<CandidateDetail> details; // per candidate
+    StandGeometry geometry;
+    std::string errorLine; // with its line end; empty for a planned stand
+};
+
+// The inventory as the gathering read it.
+struct GatheringRead {
+    size_t rows = 0;            // every row, gathered or not
+    bool interrupted = false;   // stopped before every wanted stand was gathered
+    std::optional<MapLayer> map;
+    std::vector<InventoryWarning> warnings;
+    InventoryFingerprint fingerprint;
+};
+
+// What a gathering does with the inventory it read.
+struct GatheringHooks {
+    // Called once the inventory is read, before any stand is gathered; what it
+    // throws ends the gathering and is thrown on.
+    std::function<void(const GatheringRead &)> ready;
+    // The positions to gather; every stand without it.
+    std::function<bool(size_t position)> wanted;
+    // Each stand gathered, in inventory order, from the calling thread. What
+    // it throws ends the gathering (the stands under way finish) and is thrown on.
+    std::function<void(GatheredStand &&)> take;
+    std::function<void(size_t done, size_t total)> progress;
+};
+
+// Reads the inventory and gathers the candidates of the stands `hooks` want
+// on `jobs` threads. Throws std::runtime_error when the inventory cannot be used.
+GatheringRead gatherStandByStand(const std::filesystem::path &inventory, const std::string &table,
+                                 const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
+                                 const GatheringHooks &hooks, const std::atomic<bool> *stop = nullptr);
+// Adds a gathered stand to the plan's inventory, in order.
+void addGathered(PlanInventory &inv, GatheredStand &&stand);
+
+// The most candidates a stand can have: one for each felling year within the
+// horizon and one felled later for a search space, one a regime file.
+size_t mostCandidatesAStand(const CandidateSource &source, const PlanSettings &settings);
+
 // Reads the inventory (CSV or database table, as batch does) and gathers every
 // stand's candidates on `jobs` threads; the result does not depend on the
 // number of jobs. Throws std::runtime_error when the inventory cannot be used.
+// `ready` as in GatheringHooks.
 PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std::string &table,
                                const CandidateSource &source, const PlanSettings &settings, unsigned jobs,
                                const std::function<void(size_t done, size_t total)> &progress,
-                               const std::atomic<bool> *stop = nullptr);
+                               const std::atomic<bool> *stop = nullptr,
+                               const std::function<void(const GatheringRead &)> &ready = {});
 
 // The planned stands for the map layer: each stand's chosen regime, its
 // felling year and period.

@@ -4,6 +4,7 @@
 #include "inventory/results_map.h"
 #include "inventory/results_tables.h"
 #include "base/csv.h"
+#include "base/system_memory.h"
 
 #include <cmath>
 #include <exception>
@@ -28,7 +29,45 @@ PlanFailure failureOf(PlanFailure::Kind kind)
     return f;
 }
 
+// A refusal of candidates that would not fit in the memory the request may take.
+std::optional<PlanFailure> tooLarge(const PlanRequest &request, size_t stands, size_t candidates)
+{
+    const std::optional<uint64_t> available = request.memoryBytes ? request.memoryBytes : availableMemoryBytes();
+    const uint64_t needed = planMemoryBytes(stands, candidates, request.settings.periods());
+    if (!available || needed <= *available)
+        return std::nullopt;
+    PlanFailure f = failureOf(PlanFailure::Kind::TooLarge);
+    f.size = {stands, candidates, needed, *available};
+    return f;
+}
+
+// Thrown from the gathering's first moment to refuse it.
+struct RefusedGathering {
+    PlanFailure failure;
+};
+
+std::string shardText(unsigned index, unsigned count)
+{
+    return std::to_string(index) + "/" + std::to_string(count);
+}
+
 } // namespace
+
+uint64_t planMemoryBytes(size_t stands, size_t candidates, size_t periods)
+{
+    // A candidate: its figures and schedule, and its column of the LP and of
+    // the search (the solver keeps a few copies); a stand: its id, outline
+    // and row. Both measured on diverse forests, with half again as margin.
+    const uint64_t perCandidate = 900 + 150 * static_cast<uint64_t>(periods);
+    const uint64_t perStand = 600;
+    const uint64_t programme = 64u << 20; // the program and its libraries
+    return programme + static_cast<uint64_t>(candidates) * perCandidate + static_cast<uint64_t>(stands) * perStand;
+}
+
+CandidateWork candidateWorkOf(const PlanRequest &request)
+{
+    return {request.settings.horizonYears, request.economicsJson, request.sourceJson, request.source.maxRegimes};
+}
 
 std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
 {
@@ -44,7 +83,7 @@ std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
         return PlanRequestField::GapPercent;
     if (c.maxSeconds && !(*c.maxSeconds > 0.0 && *c.maxSeconds <= kLongestSolveSeconds))
         return PlanRequestField::TimeLimit;
-    if (request.source.space.has_value() == !request.source.regimes.empty())
+    if (request.candidatesDatabase.empty() && request.source.space.has_value() == !request.source.regimes.empty())
         return PlanRequestField::CandidateSource;
     return std::nullopt;
 }
@@ -73,14 +112,53 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
         gathering = [&progress](size_t done, size_t total) {
             progress(PlanProgress{PlanProgress::Stage::Candidates, done, total});
         };
-    try {
-        result.gathered = gatherCandidates(request.inventory, request.layer, request.source, request.settings,
-                                           request.jobs, gathering, cancel);
-    } catch (const std::exception &e) {
-        result.failure = failureOf(PlanFailure::Kind::InventoryUnusable);
-        result.failure->file = request.inventory.string();
-        result.failure->detail = e.what();
-        return result;
+    if (!request.candidatesDatabase.empty()) {
+        const auto found = findGathering(request.candidatesDatabase);
+        if (const auto *problem = std::get_if<CandidateStoreProblem>(&found)) {
+            result.failure = failureOf(PlanFailure::Kind::NoGathering);
+            result.failure->file = request.candidatesDatabase.string();
+            result.failure->gathering = *problem;
+            return result;
+        }
+        const StoredGathering &stored = std::get<StoredGathering>(found);
+        if (stored.work.horizonYears != request.settings.horizonYears) {
+            result.failure = failureOf(PlanFailure::Kind::InvalidRequest);
+            result.failure->field = PlanRequestField::Horizon;
+            return result;
+        }
+        if (auto refused = tooLarge(request, stored.stands, stored.candidates)) {
+            result.failure = std::move(refused);
+            return result;
+        }
+        try {
+            result.gathered = readGathering(request.candidatesDatabase, stored);
+        } catch (const std::exception &e) {
+            result.failure = failureOf(PlanFailure::Kind::InventoryUnusable);
+            result.failure->file = request.candidatesDatabase.string();
+            result.failure->detail = e.what();
+            return result;
+        }
+        if (gathering)
+            gathering(stored.run.stands, stored.run.stands);
+    } else {
+        // Refused before any stand is gathered when even the most candidates they could have would not fit.
+        const auto admit = [&request](const GatheringRead &read) {
+            if (auto refused = tooLarge(request, read.rows, read.rows * mostCandidatesAStand(request.source,
+                                                                                             request.settings)))
+                throw RefusedGathering{std::move(*refused)};
+        };
+        try {
+            result.gathered = gatherCandidates(request.inventory, request.layer, request.source, request.settings,
+                                               request.jobs, gathering, cancel, admit);
+        } catch (const RefusedGathering &refused) {
+            result.failure = refused.failure;
+            return result;
+        } catch (const std::exception &e) {
+            result.failure = failureOf(PlanFailure::Kind::InventoryUnusable);
+            result.failure->file = request.inventory.string();
+            result.failure->detail = e.what();
+            return result;
+        }
     }
     if (result.gathered.interrupted || cancelled()) {
         // Half an inventory's candidates are of no use to anyone.
@@ -125,6 +203,77 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
                           : PlanStop::OtherLimit;
     result.periods = planPeriods(result.gathered, solution, request.settings);
     return result;
+}
+
+GatheringOutcome gatherCandidatesInto(const GatheringRequest &request,
+                                      const std::function<void(size_t done, size_t total)> &progress,
+                                      const std::atomic<bool> *cancel)
+{
+    GatheringOutcome out;
+    const PlanRequest &plan = request.plan;
+    if (const auto field = planRequestProblem(plan)) {
+        out.failure = failureOf(PlanFailure::Kind::InvalidRequest);
+        out.failure->field = field;
+        return out;
+    }
+    const unsigned index = request.shardIndex, count = request.shardCount;
+    std::optional<CandidateStoreWriter> writer;
+    std::vector<bool> done;
+    GatheringHooks hooks;
+    hooks.ready = [&](const GatheringRead &read) {
+        RunIdentity identity = runIdentityOf(plan.inventory, plan.layer, candidateWorkText(candidateWorkOf(plan)));
+        if (count > 1)
+            identity.shard = shardText(index, count);
+        identity.inventoryRows = static_cast<int64_t>(read.fingerprint.rows);
+        identity.inventoryHash = read.fingerprint.hash;
+        out.rows = read.rows;
+        out.stands = read.rows / count + (read.rows % count >= index ? 1 : 0);
+        writer.emplace(request.database, identity, static_cast<int64_t>(out.stands), request.resume,
+                       request.busyTimeoutMs);
+        if (read.map)
+            writer->setLayer(*read.map);
+        done.assign(read.rows, false);
+        for (size_t p : writer->alreadyDone())
+            if (p < done.size())
+                done[p] = true;
+        out.alreadyDone = writer->alreadyDone().size();
+        out.resumed = writer->resumed();
+    };
+    hooks.wanted = [&](size_t p) { return p % count == index - 1 && !done[p]; };
+    hooks.take = [&](GatheredStand &&g) {
+        if (g.stand) {
+            ++out.planned;
+            out.candidates += g.stand->candidates.size();
+        } else {
+            ++out.withoutCandidates;
+        }
+        writer->add(std::move(g));
+    };
+    hooks.progress = progress;
+    const auto failed = [&](PlanFailure::Kind kind, const std::string &detail) {
+        // What was committed stays; what waits is committed if it can be.
+        try {
+            if (writer)
+                writer->finish(false);
+        } catch (const std::exception &) {
+        }
+        out.failure = failureOf(kind);
+        out.failure->file = (kind == PlanFailure::Kind::OutputUnusable ? request.database : plan.inventory).string();
+        out.failure->detail = detail;
+    };
+    try {
+        const GatheringRead read = gatherStandByStand(plan.inventory, plan.layer, plan.source, plan.settings,
+                                                      plan.jobs, hooks, cancel);
+        out.warnings = read.warnings;
+        writer->finish(!read.interrupted);
+        if (read.interrupted)
+            out.failure = failureOf(PlanFailure::Kind::CancelledGathering);
+    } catch (const BatchOutputError &e) {
+        failed(PlanFailure::Kind::OutputUnusable, e.what());
+    } catch (const std::exception &e) {
+        failed(PlanFailure::Kind::InventoryUnusable, e.what());
+    }
+    return out;
 }
 
 bool isPlanOutputFile(const std::string &name)

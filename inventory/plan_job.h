@@ -7,10 +7,12 @@
 // periods) is made. The job writes nothing itself.
 
 #include "inventory/forest_plan.h"
+#include "inventory/plan_candidate_store.h"
 #include "inventory/plan_candidates.h"
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -32,6 +34,13 @@ struct PlanRequest {
     std::string economicsJson;
     // Where the programme solved is also written for another solver (.mps or .lp), if anywhere.
     std::optional<std::filesystem::path> modelFile;
+    // The candidates' source as read (candidateSourceJson), kept with gathered candidates.
+    std::string sourceJson;
+    // A results database holding gathered candidates to plan from instead of
+    // the inventory (`inventory`, `layer` and `source` are then not read).
+    std::filesystem::path candidatesDatabase;
+    // The memory the candidates and the solver may take; none: what the system has available.
+    std::optional<uint64_t> memoryBytes;
 };
 
 // The first value of a request that cannot be used, in this order.
@@ -56,6 +65,9 @@ struct PlanFailure {
         CancelledSolving,   // the candidates are kept, no plan
         Infeasible,         // family: the constraints that cannot be met together
         NoSolution,         // the solver stopped before it found a plan; bound: its bound
+        TooLarge,           // the candidates would not fit: size
+        NoGathering,        // file: the candidates database; gathering: why it has none to plan from
+        OutputUnusable,     // detail: why gathered candidates could not be written (what was committed stays)
     };
     Kind kind = Kind::InvalidRequest;
     std::string file;
@@ -63,7 +75,19 @@ struct PlanFailure {
     std::optional<PlanRequestField> field;
     std::optional<ConstraintFamily> family;
     double bound = 0.0;
+    struct Size {
+        size_t stands = 0;
+        size_t candidates = 0;  // at most this many (exactly, from gathered candidates)
+        uint64_t neededBytes = 0;
+        uint64_t availableBytes = 0;
+    } size;
+    std::optional<CandidateStoreProblem> gathering;
 };
+
+// The memory a plan of `candidates` candidates over `periods` periods takes at
+// its peak, the solver's model included (measured on diverse forests, with a
+// margin).
+uint64_t planMemoryBytes(size_t stands, size_t candidates, size_t periods);
 
 // How the solver ended a plan it found.
 enum class PlanStop { AtGap, TimeLimit, OtherLimit };
@@ -85,6 +109,37 @@ struct PlanResult {
 // moments and returns a cancelled failure.
 PlanResult runPlan(const PlanRequest &request, const std::function<void(const PlanProgress &)> &progress = {},
                    const std::atomic<bool> *cancel = nullptr);
+
+// Gathering the candidates of a share of the inventory into a results
+// database, for a plan solved later from them (PlanRequest::candidatesDatabase)
+// once every share is gathered and merged.
+struct GatheringRequest {
+    PlanRequest plan; // its constraints are not used
+    std::filesystem::path database;
+    unsigned shardIndex = 1; // the stands at positions p with p mod shardCount = shardIndex - 1
+    unsigned shardCount = 1;
+    bool resume = false; // continue the latest unfinished gathering of the same work and shard
+    int busyTimeoutMs = kBusyTimeoutMs;
+};
+
+struct GatheringOutcome {
+    // InvalidRequest, InventoryUnusable, CancelledGathering or OutputUnusable;
+    // a cancelled or failed gathering keeps every stand it committed.
+    std::optional<PlanFailure> failure;
+    size_t rows = 0;       // the inventory's
+    size_t stands = 0;     // of this share
+    size_t alreadyDone = 0; // a resumed gathering's
+    bool resumed = false;
+    size_t planned = 0, withoutCandidates = 0, candidates = 0; // this time
+    std::vector<InventoryWarning> warnings;
+};
+
+GatheringOutcome gatherCandidatesInto(const GatheringRequest &request,
+                                      const std::function<void(size_t done, size_t total)> &progress = {},
+                                      const std::atomic<bool> *cancel = nullptr);
+
+// The work a request's gathering does, as kept with its candidates.
+CandidateWork candidateWorkOf(const PlanRequest &request);
 
 // The files of an output folder a plan writes, named as they are written.
 inline constexpr std::string_view kPlanErrorsFile = "errors.csv";

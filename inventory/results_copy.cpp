@@ -7,10 +7,11 @@
 
 namespace tavelo {
 
-bool ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun)
+bool ResultsDb::copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun, bool firstShard)
 {
     for (const ResultsTable *t : kResultsTables) {
-        if (!t->perStand || !from.tableExists(t->name)) // a shard written before the table existed
+        // A shard written before the table existed has none.
+        if (!(t->perStand || (t->onceARun && firstShard)) || !from.tableExists(t->name))
             continue;
         const std::string columns = columnList(*t);
         SqliteStatement read = from.prepare("SELECT " + columns + " FROM " + t->name +

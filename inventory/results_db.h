@@ -106,7 +106,8 @@ public:
     // Copies everything of run `fromRun` of `from` into run `toRun` of this
     // database, inside the caller's transaction, its map too when both
     // databases are of one kind; false when a map was left out for that.
-    bool copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun);
+    // The tables of one row a run come from the first shard only.
+    bool copyRun(SqliteDb &from, int64_t fromRun, int64_t toRun, bool firstShard);
     SqliteDb &db() { return db_; }
 
 private:

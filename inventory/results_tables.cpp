@@ -115,6 +115,40 @@ constexpr ResultsColumn kPlanPeriodsColumns[] = {
     {"standing_at_end", "REAL", "standingAtEnd"},
 };
 
+// Gathered candidates, for a plan solved later (plan --candidates): each
+// planned stand, its outline as well-known binary with its envelope, and each
+// candidate with its per-period figures packed as little-endian doubles (see
+// plan_candidate_store.h), which read back exactly.
+constexpr ResultsColumn kPlanStandsColumns[] = {
+    {"position", "INTEGER NOT NULL", nullptr},
+    {"stand_id", "TEXT NOT NULL", nullptr},
+    {"area", "REAL", nullptr},
+    {"standing_initial", "REAL", nullptr},
+    {"outline", "BLOB", nullptr},
+    {"min_x", "REAL", nullptr},
+    {"min_y", "REAL", nullptr},
+    {"max_x", "REAL", nullptr},
+    {"max_y", "REAL", nullptr},
+};
+
+constexpr ResultsColumn kPlanCandidatesColumns[] = {
+    {"position", "INTEGER NOT NULL", nullptr},
+    {"candidate", "INTEGER NOT NULL", nullptr},
+    {"schedule", "TEXT", nullptr},
+    {"value", "REAL", nullptr},
+    {"felling_year", "INTEGER", nullptr},
+    {"standing_at_horizon", "REAL", nullptr},
+    {"periods", "BLOB", nullptr},
+};
+
+// The inventory layer's geometry type and reference system.
+constexpr ResultsColumn kPlanLayerColumns[] = {
+    {"geometry_type", "TEXT", nullptr},
+    {"crs_organization", "TEXT", nullptr},
+    {"crs_code", "INTEGER", nullptr},
+    {"crs_wkt", "TEXT", nullptr},
+};
+
 } // namespace
 
 const ResultsTable kRunsTable{"tavelo_runs", kRunsColumns, nullptr, nullptr, nullptr, false, false};
@@ -135,12 +169,20 @@ const ResultsTable kBestTable{"tavelo_best", kBestColumns, "run_id, stand_id"};
 // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
 const ResultsTable kPlanTable{"tavelo_plan", kPlanColumns, "run_id, stand_id"};
 const ResultsTable kPlanPeriodsTable{"tavelo_plan_periods", kPlanPeriodsColumns, "run_id, period"};
+// Filled by gathering a plan's candidates, stand by stand, so copied by a merge.
+const ResultsTable kPlanStandsTable{"tavelo_plan_stands", kPlanStandsColumns, "run_id, position", nullptr, nullptr,
+                                    true};
+const ResultsTable kPlanCandidatesTable{"tavelo_plan_candidates", kPlanCandidatesColumns,
+                                        "run_id, position, candidate", nullptr, nullptr, true};
+const ResultsTable kPlanLayerTable{"tavelo_plan_layer", kPlanLayerColumns, "run_id", nullptr, nullptr, false, true,
+                                   true};
 
 namespace {
 
-constexpr std::array<const ResultsTable *, 10> kAllTables = {
-    &kRunsTable,   &kStandsTable, &kRecordTable, &kErrorsTable, &kEconomicsTable,
-    &kCarbonTable, &kEventsTable, &kBestTable,   &kPlanTable,   &kPlanPeriodsTable};
+constexpr std::array<const ResultsTable *, 13> kAllTables = {
+    &kRunsTable,       &kStandsTable,         &kRecordTable,     &kErrorsTable, &kEconomicsTable,
+    &kCarbonTable,     &kEventsTable,         &kBestTable,       &kPlanTable,   &kPlanPeriodsTable,
+    &kPlanStandsTable, &kPlanCandidatesTable, &kPlanLayerTable};
 
 } // namespace
 

@@ -31,6 +31,8 @@ struct ResultsTable {
     // Every table but tavelo_runs holds rows of a run: run_id first, and in a
     // GeoPackage an integer key of its own before it.
     bool ofARun = true;
+    // One row a run, which a merge copies from its first shard only.
+    bool onceARun = false;
 };
 
 // Each table; kResultsTables lists them in the order they are created.
@@ -44,6 +46,9 @@ extern const ResultsTable kEventsTable;
 extern const ResultsTable kBestTable;
 extern const ResultsTable kPlanTable;
 extern const ResultsTable kPlanPeriodsTable;
+extern const ResultsTable kPlanStandsTable;
+extern const ResultsTable kPlanCandidatesTable;
+extern const ResultsTable kPlanLayerTable;
 extern const std::span<const ResultsTable *const> kResultsTables;
 
 // The view of the last record row of every stand, and the map layer (its

@@ -233,6 +233,14 @@ std::string SqliteStatement::text(int column) const
     return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
+std::string SqliteStatement::blob(int column) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(stmt_, column));
+    if (!p)
+        return {};
+    return std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
 std::optional<std::string> SqliteStatement::typedText(int column) const
 {
     switch (sqlite3_column_type(stmt_, column)) {

@@ -97,6 +97,7 @@ public:
     int64_t integer(int column) const;
     double real(int column) const;
     std::string text(int column) const;
+    std::string blob(int column) const; // empty for NULL
     // What a user would type for the cell: integers in decimal, reals in
     // their shortest exact form, text as it is, nothing for NULL; no value
     // for a binary cell.

@@ -93,6 +93,88 @@ std::string planWayText(const PlanSolution &s)
     return text + " (LP bound " + fixed(s.relaxationBound, 2) + " €; " + fixed(s.relaxationSeconds, 2) + " s)";
 }
 
+constexpr double kBytesAGigabyte = 1e9;
+
+std::string gigabytes(uint64_t bytes)
+{
+    const double b = static_cast<double>(bytes);
+    return b < kBytesAGigabyte ? formatFixed(b / 1e6, 0) + " MB" : formatFixed(b / kBytesAGigabyte, 1) + " GB";
+}
+
+int refusedWith(std::ostream &err, const std::string &why)
+{
+    err << "tavelo-cli: " << why << "\n";
+    return kCliUsage;
+}
+
+std::string tooLargeText(const PlanFailure::Size &size, bool limitGiven)
+{
+    return "the candidates of " + std::to_string(size.stands) + " stands (up to " + std::to_string(size.candidates) +
+           ") would need about " + gigabytes(size.neededBytes) + ", more than the " + gigabytes(size.availableBytes) +
+           (limitGiven ? " --max-memory allows" : " available") +
+           "; gather them on several machines (--candidates-only --shard K/N) and plan them on a larger one, or "
+           "plan fewer stands";
+}
+
+std::string gatheringProblemText(const std::string &file, const CandidateStoreProblem &problem)
+{
+    using Kind = CandidateStoreProblem::Kind;
+    switch (problem.kind) {
+    case Kind::Unreadable:
+        return "cannot read " + file + ": " + problem.detail;
+    case Kind::NoGathering:
+        return file + " holds no finished gathering of candidates (plan --candidates-only --db FILE)";
+    case Kind::OnlyShards:
+        return file + " holds only shards of a gathering (" + problem.detail +
+               "); merge them first (tavelo-cli merge WHOLE.sqlite SHARDS...)";
+    }
+    return {};
+}
+
+// plan --candidates-only: the candidates of a share of the inventory into a
+// results database, committed as they come.
+int gatherOnly(const PlanRequest &plan, const std::string &database, const ShardSpec &shard, bool resume,
+               std::ostream &err, bool progressBar)
+{
+    GatheringRequest request;
+    request.plan = plan;
+    request.database = database;
+    request.shardIndex = shard.index;
+    request.shardCount = shard.count;
+    request.resume = resume;
+    const StopOnSignals stopOnSignals;
+    std::function<void(size_t, size_t)> bar;
+    if (progressBar)
+        bar = terminalProgressBar(err, ProgressText::Count);
+    const GatheringOutcome out = gatherCandidatesInto(request, bar, stopOnSignals.flag());
+    if (progressBar)
+        err << "\n";
+    printInventoryWarnings(err, out.warnings);
+    using Kind = PlanFailure::Kind;
+    if (out.failure && out.failure->kind == Kind::InvalidRequest && out.failure->field)
+        return cliUsageError(err, requestFieldText(*out.failure->field));
+    if (out.failure && out.failure->kind == Kind::InventoryUnusable) {
+        err << "tavelo-cli: " << out.failure->detail << "\n";
+        return kCliUsage;
+    }
+    if (out.resumed)
+        err << "resumed: " << out.alreadyDone << " stands were already gathered\n";
+    else if (resume)
+        err << "nothing to resume in " << database << ": a new gathering was started\n";
+    err << "shard " << shard.index << "/" << shard.count << " of " << out.rows << " stands: " << out.planned
+        << " planned, " << out.withoutCandidates << " without candidates; " << out.candidates << " candidates into "
+        << database << "\n";
+    if (out.failure && out.failure->kind == Kind::OutputUnusable) {
+        err << "tavelo-cli: " << out.failure->detail << "\n";
+        return kCliOutputFailed;
+    }
+    if (out.failure && out.failure->kind == Kind::CancelledGathering) {
+        err << "interrupted: the stands gathered are kept in " << database << "; continue with --resume\n";
+        return kCliInterrupted;
+    }
+    return kCliOk;
+}
+
 } // namespace
 
 int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -101,7 +183,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     std::vector<std::string> regimePaths;
     bool overwrite = false;
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
-        chartFormat = "png", modelPath;
+        chartFormat = "png", modelPath, shardText, candidatesDb, memoryText;
+    bool candidatesOnly = false, resume = false, chartGiven = false;
     CandidateSource source;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
@@ -144,8 +227,19 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             jobsText = args[++i];
         else if (a == "--overwrite")
             overwrite = true;
-        else if (a == "--chart" && hasValue)
+        else if (a == "--chart" && hasValue) {
             chartFormat = args[++i];
+            chartGiven = true;
+        } else if (a == "--candidates-only")
+            candidatesOnly = true;
+        else if (a == "--shard" && hasValue)
+            shardText = args[++i];
+        else if (a == "--resume")
+            resume = true;
+        else if (a == "--candidates" && hasValue)
+            candidatesDb = args[++i];
+        else if (a == "--max-memory" && hasValue)
+            memoryText = args[++i];
         else if (a == "--write-model" && hasValue) {
             modelPath = args[++i];
             const std::string ext = std::filesystem::path(modelPath).extension().string();
@@ -157,14 +251,51 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         else
             return cliUsageError(err, "unexpected argument \"" + a + "\"");
     }
-    if (inventory.empty() || economicsPath.empty() || horizonText.empty())
-        return cliUsageError(err, "plan needs an inventory, --space or --regimes, --economics and --horizon");
-    if (spacePath.empty() == regimePaths.empty())
-        return cliUsageError(err, "plan needs either --space or --regimes");
-    if (outDir.empty() && database.empty())
+    // Planned from gathered candidates: their inventory, economics, horizon and source come with them.
+    std::optional<StoredGathering> stored;
+    if (!candidatesDb.empty()) {
+        if (!inventory.empty() || !spacePath.empty() || !regimePaths.empty() || !economicsPath.empty() ||
+            !horizonText.empty() || candidatesOnly)
+            return cliUsageError(err, "--candidates plans from candidates gathered with their inventory, economics and "
+                                      "horizon; leave out the inventory, --space, --regimes, --economics, --horizon "
+                                      "and --candidates-only");
+        const auto found = findGathering(candidatesDb);
+        if (const auto *problem = std::get_if<CandidateStoreProblem>(&found))
+            return refusedWith(err, gatheringProblemText(candidatesDb, *problem));
+        stored = std::get<StoredGathering>(found);
+        horizonText = std::to_string(stored->work.horizonYears);
+    } else {
+        if (inventory.empty() || economicsPath.empty() || horizonText.empty())
+            return cliUsageError(err, "plan needs an inventory, --space or --regimes, --economics and --horizon");
+        if (spacePath.empty() == regimePaths.empty())
+            return cliUsageError(err, "plan needs either --space or --regimes");
+    }
+    std::optional<ShardSpec> shard;
+    if (candidatesOnly) {
+        if (database.empty() || !outDir.empty())
+            return cliUsageError(err, "--candidates-only gathers the candidates into the results database given with "
+                                      "--db; leave out --out");
+        if (!flowText.empty() || !endingText.empty() || !gapText.empty() || !timeLimitText.empty() ||
+            !modelPath.empty() || chartGiven || !memoryText.empty())
+            return cliUsageError(err, "--candidates-only solves nothing; give --flow, --ending-stock, --gap, "
+                                      "--time-limit, --write-model, --chart and --max-memory to plan --candidates");
+        shard = parseShard(shardText.empty() ? "1/1" : shardText);
+        if (!shard)
+            return cliUsageError(err, "--shard must be K/N with K from 1 to N");
+    } else if (!shardText.empty() || resume) {
+        return cliUsageError(err, "--shard and --resume gather candidates: give them with --candidates-only");
+    } else if (outDir.empty() && database.empty()) {
         return cliUsageError(err, "plan needs --out or --db");
+    }
     if (chartFormat != "png" && chartFormat != "svg")
         return cliUsageError(err, "--chart must be png or svg");
+    std::optional<uint64_t> memoryBytes;
+    if (!memoryText.empty()) {
+        const double gb = numberArgument(memoryText);
+        if (!(gb > 0.0 && gb <= 1e6))
+            return cliUsageError(err, "--max-memory must be a number of gigabytes above 0");
+        memoryBytes = static_cast<uint64_t>(gb * kBytesAGigabyte);
+    }
     // The results are written at the end: a file that could not take them stops the plan before its work.
     if (!database.empty()) {
         try {
@@ -218,8 +349,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     // The economics file: a regime file whose options give the model options
     // and the plan's first year, and whose economics section the prices.
     std::string econJson;
-    if (!readInputFile(economicsPath, econJson))
+    if (stored) {
+        econJson = stored->work.economicsJson;
+        economicsPath = candidatesDb + " (the economics of its candidates)";
+    } else if (!readInputFile(economicsPath, econJson)) {
         return cliUsageError(err, "cannot read " + economicsPath);
+    }
     const auto econ = parseRegime(econJson, thisYear());
     if (const auto *problem = std::get_if<ReadProblem>(&econ))
         return reportFileProblem(err, economicsPath, *problem);
@@ -254,7 +389,9 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         if (const auto *e = std::get_if<SearchSpaceError>(&space))
             return reportFileProblem(err, spacePath, e->problem);
         source.space = std::get<SearchSpace>(space);
+        request.sourceJson = candidateSourceJson(json);
     }
+    std::vector<std::pair<std::string, std::string>> regimeFiles;
     const std::vector<std::string> labels = regimePaths.empty() ? std::vector<std::string>{} : regimeLabels(regimePaths);
     for (size_t i = 0; i < regimePaths.size(); ++i) {
         std::string json;
@@ -269,14 +406,27 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             return kCliUsage;
         }
         source.regimes.emplace_back(labels[i], std::get<Regime>(std::move(regime)));
+        regimeFiles.emplace_back(labels[i], std::move(json));
     }
+    if (!regimeFiles.empty())
+        request.sourceJson = candidateSourceJson(regimeFiles);
 
     request.inventory = inventory;
     request.layer = table;
+    if (stored) {
+        request.inventory = stored->run.identity.inventory;
+        request.layer = stored->run.identity.inventoryTable;
+        request.candidatesDatabase = candidatesDb;
+        inventory = candidatesDb; // what the messages name
+    }
+    request.memoryBytes = memoryBytes;
     request.source = std::move(source);
     request.economicsJson = std::move(econJson);
     if (!modelPath.empty())
         request.modelFile = modelPath;
+
+    if (candidatesOnly)
+        return gatherOnly(request, database, *shard, resume, err, progressBar);
 
     // The output folder is checked before the work, as batch does.
     if (!outDir.empty()) {
@@ -344,6 +494,10 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         err << "tavelo-cli: " << failure->detail << "\n";
         return kCliUsage;
     }
+    if (failure && failure->kind == Kind::TooLarge)
+        return refusedWith(err, tooLargeText(failure->size, memoryBytes.has_value()));
+    if (failure && failure->kind == Kind::NoGathering && failure->gathering)
+        return refusedWith(err, gatheringProblemText(failure->file, *failure->gathering));
     if (failure && failure->kind == Kind::CancelledGathering) {
         printInventoryWarnings(err, result.gathered.warnings);
         return interrupted("while gathering the candidates: nothing written");
