@@ -329,7 +329,18 @@ INSTANTIATE_TEST_SUITE_P(
         PlanMessageCase{"ModelInAMissingFolder", {"--regimes", "short.json", "--out", "o", "--write-model",
                         "none/m.mps"}, nullptr, 4, nullptr, "cannot write none/m.mps"},
         PlanMessageCase{"WayFound", {"--space", "space.json", "--flow", "even:30", "--out", "o"}, nullptr, 0, nullptr,
-                        "(LP bound 147003.23 €; "}),
+                        "(LP bound 147003.23 €; "},
+        // Candidates that would not fit are refused before any is gathered, saying what they would need.
+        PlanMessageCase{"MoreThanTheMemoryAllowed", {"--space", "space.json", "--out", "o", "--max-memory", "0.01"},
+                        nullptr, 1, nullptr, "the candidates of 9 stands (up to 63) would need about 67 MB, more than "
+                        "the 10 MB --max-memory allows"},
+        PlanMessageCase{"GatheringWithAFolder", {"--space", "space.json", "--candidates-only", "--db", "c.sqlite",
+                        "--out", "o"}, nullptr, 1, nullptr, "--candidates-only gathers the candidates into the results "
+                        "database given with --db"},
+        PlanMessageCase{"ShardOfAPlan", {"--space", "space.json", "--shard", "1/2", "--out", "o"}, nullptr, 1, nullptr,
+                        "give them with --candidates-only"},
+        PlanMessageCase{"GatheredShard", {"--space", "space.json", "--candidates-only", "--shard", "2/3", "--db",
+                        "c.sqlite"}, nullptr, 0, nullptr, "shard 2/3 of 9 stands: 2 planned, 1 without candidates"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A GIS inventory's plan is also a map: each planned stand's outline with its

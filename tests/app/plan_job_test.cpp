@@ -109,5 +109,54 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"WhileSolving", PlanProgress::Stage::Solving, PlanFailure::Kind::CancelledSolving}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Candidates gathered in two shards, one of them interrupted and resumed, then
+// merged and planned from the merged file: one run's files, byte for byte.
+TEST_F(PlanJob, ShardsResumedAndMergedPlanAsOneRun)
+{
+    std::string forest = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n";
+    for (int i = 0; i < 40; ++i) // every stand its own age, height and area
+        forest += "s" + std::to_string(i) + "," + std::to_string(12 + i % 17) + "," + std::to_string(8 + i % 7) +
+                  ",,1500,,,,,," + std::to_string(1 + i % 5) + ".5\n";
+    forest += "noarea,14,10,,1500,,,,,,\n";
+    writeBytes(dir / "stands.csv", forest);
+    std::vector<std::pair<std::string, std::string>> files(kJobRegimeFiles.begin(), kJobRegimeFiles.end());
+    request.sourceJson = candidateSourceJson(files);
+    const PlanResult one = runPlan(request);
+    ASSERT_TRUE(one.hasPlan()) << static_cast<int>(one.failure->kind) << one.failure->detail;
+
+    GatheringRequest shard{request, dir / "s1.sqlite", 1, 2};
+    shard.plan.jobs = 1;
+    std::atomic<bool> cancel{false};
+    const GatheringOutcome cut = gatherCandidatesInto(shard, [&](size_t done, size_t) { cancel = done >= 2; }, &cancel);
+    ASSERT_TRUE(cut.failure);
+    EXPECT_EQ(cut.failure->kind, PlanFailure::Kind::CancelledGathering);
+    EXPECT_LT(cut.planned + cut.withoutCandidates, 21u);
+    shard.resume = true;
+    const GatheringOutcome resumed = gatherCandidatesInto(shard);
+    EXPECT_FALSE(resumed.failure);
+    EXPECT_TRUE(resumed.resumed);
+    EXPECT_EQ(resumed.alreadyDone, cut.planned + cut.withoutCandidates);
+    EXPECT_EQ(resumed.alreadyDone + resumed.planned + resumed.withoutCandidates, 21u);
+    shard.shardIndex = 2;
+    shard.database = dir / "s2.sqlite";
+    EXPECT_FALSE(gatherCandidatesInto(shard).failure);
+    const CliRun merge = runCli({"merge", "all.sqlite", "s1.sqlite", "s2.sqlite"}, dir);
+    ASSERT_EQ(merge.status, 0) << merge.err;
+
+    PlanRequest fromGathered = request;
+    fromGathered.source = {};
+    fromGathered.candidatesDatabase = dir / "all.sqlite";
+    const PlanResult two = runPlan(fromGathered);
+    ASSERT_TRUE(two.hasPlan());
+    EXPECT_EQ(two.gathered.rows, 41u);
+    EXPECT_EQ(candidateCsvFiles(request, two.gathered), candidateCsvFiles(request, one.gathered));
+    EXPECT_EQ(planCsvFiles(two), planCsvFiles(one));
+    // The shards alone are not a whole inventory.
+    fromGathered.candidatesDatabase = dir / "s1.sqlite";
+    const PlanResult part = runPlan(fromGathered);
+    ASSERT_TRUE(part.failure && part.failure->gathering);
+    EXPECT_EQ(part.failure->gathering->kind, CandidateStoreProblem::Kind::OnlyShards);
+}
+
 } // namespace
 } // namespace tavelo::test
