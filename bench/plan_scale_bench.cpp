@@ -13,7 +13,6 @@
 #include "bench/plan_bench_setup.h"
 #include "inventory/forest_plan.h"
 #include "inventory/plan_candidates.h"
-#include "model/growth_model.h"
 #include "regimes/search_space.h"
 
 #include <sys/resource.h>
@@ -31,56 +30,6 @@ namespace {
 
 using namespace tavelo;
 
-
-std::string number(double v, int decimals)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    return text;
-}
-
-// Ages 10 to 45, site indices over the quality classes' range (7 to 23 m at
-// the reference age) giving each stand a height its age can have, areas 0.5
-// to 25 ha. Stands younger than 17 are entered by their planting (1,100 to
-// 2,500 trees/ha), older ones by their trees after thinnings, their diameters
-// growing with age and site.
-std::string diverseInventory(size_t stands, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> age(10.0, 45.0), site(8.0, 23.0), area(0.5, 25.0), planted(1100.0, 2500.0),
-        unit(0.0, 1.0);
-    std::string csv = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n";
-    for (size_t i = 0; i < stands; ++i) {
-        const double a = std::round(age(rng));
-        const double si = site(rng);
-        const double height = DominantHeightAtAge(a, si);
-        const double ha = area(rng);
-        csv += 's';
-        csv += std::to_string(i);
-        csv += ',';
-        csv += number(a, 0);
-        csv += ',';
-        csv += number(height, 1);
-        csv += ",,";
-        if (a < 17.0) { // the model takes a planting's density below that age
-            csv += number(std::round(planted(rng)), 0);
-            csv += ",,,,,,";
-        } else {
-            const double trees = std::round(1000.0 - 14.0 * (a - 20.0) - 150.0 * unit(rng));
-            const double quadMean = 8.0 + 0.55 * (a - 12.0) * si / 15.0 + 2.0 * unit(rng); // cm
-            const double basalArea = std::min(38.0, trees * 0.78539 * quadMean * quadMean / 10000.0);
-            csv += ",,";
-            for (const std::string &cell : {number(trees, 0), number(basalArea, 1), number(0.55 * quadMean, 1),
-                                            number(1.35 * quadMean, 1)}) {
-                csv += cell;
-                csv += ',';
-            }
-        }
-        csv += number(ha, 2);
-        csv += '\n';
-    }
-    return csv;
-}
 
 const char *wayText(PlanWay way)
 {
