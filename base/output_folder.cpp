@@ -20,7 +20,9 @@ std::optional<OutputFolderProblem> prepareOutputFolder(const std::filesystem::pa
     for (const auto &e : fs::directory_iterator(dir, ec)) {
         empty = false;
         std::error_code fileEc;
-        if (e.is_regular_file(fileEc) && isOutput(e.path().filename().string()))
+        // A folder of outputs is named with its slash ("front/").
+        const std::string name = e.path().filename().string();
+        if ((e.is_regular_file(fileEc) && isOutput(name)) || (e.is_directory(fileEc) && isOutput(name + "/")))
             earlier.push_back(e.path());
     }
     if (ec)
@@ -38,7 +40,7 @@ std::optional<OutputFolderProblem> prepareOutputFolder(const std::filesystem::pa
                                                " is among the outputs in the output folder; it would be overwritten",
                                            true};
     for (const fs::path &p : earlier)
-        if (!fs::remove(p, ec) && ec)
+        if (fs::remove_all(p, ec) == static_cast<std::uintmax_t>(-1) || ec)
             return OutputFolderProblem{"cannot remove " + p.string() + ": " + ec.message()};
     return std::nullopt;
 }

@@ -25,7 +25,8 @@ struct FolderInput {
     std::filesystem::path path;
 };
 
-// Creates `dir` when it is new; nothing when it can be used.
+// Creates `dir` when it is new; nothing when it can be used. `isOutput` also
+// names the folders of outputs, with their slash ("front/").
 std::optional<OutputFolderProblem>
 prepareOutputFolder(const std::filesystem::path &dir, bool overwrite,
                     const std::function<bool(const std::string &fileName)> &isOutput,

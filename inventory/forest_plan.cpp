@@ -39,6 +39,7 @@ const char *constraintFamilyText(ConstraintFamily family, FlowRule flow)
     case ConstraintFamily::FlowWithEndingStock:
         return flow == FlowRule::Even ? "the even flow and the ending stock together"
                                       : "the nondecreasing flow and the ending stock together";
+    case ConstraintFamily::Carbon: return "the carbon floor";
     }
     return "";
 }
@@ -95,6 +96,18 @@ bool stopAsked(const std::atomic<bool> *stop)
 using Clock = std::chrono::steady_clock;
 constexpr double kInfinity = std::numeric_limits<double>::max(); // what CLP and CBC read as no bound
 
+// The constraint families a model holds; each left out in turn tells which
+// one cannot be met.
+struct Families {
+    bool flow = true, ending = true, carbon = true;
+};
+
+// What the objective counts of a candidate.
+double objectiveOf(const PlanCandidate &cand, const PlanConstraints &c)
+{
+    return c.objective == PlanObjective::Carbon ? cand.carbon : cand.value;
+}
+
 // An id as a name every MPS and LP reader takes: letters, digits, "_", "-" and
 // ".", at most 40 characters, and a number after it when that is already taken.
 class SafeNames {
@@ -128,19 +141,21 @@ private:
 // programme of the stands still open.
 class PlanModel {
 public:
-    PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-              bool withEnding, const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false)
+    PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
+              const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false)
     {
-        const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
-        const bool ending = withEnding && c.endingStockPercent.has_value();
+        const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
+        const bool ending = with.ending && c.endingStockPercent.has_value();
+        const bool carbon = with.carbon && c.minCarbonPerHa.has_value();
         std::vector<double> fixedHarvest(flow ? periods : 0, 0.0);
-        double fixedStanding = 0.0;
+        double fixedStanding = 0.0, fixedCarbon = 0.0;
         for (size_t s = 0; s < stands.size(); ++s) {
             if (fixed && (*fixed)[s]) {
                 const PlanCandidate &cand = stands[s].candidates[*(*fixed)[s]];
                 for (size_t p = 0; p < fixedHarvest.size(); ++p)
                     fixedHarvest[p] += planHarvest(cand, c.basis, p);
                 fixedStanding += cand.standingAtHorizon;
+                fixedCarbon += cand.carbon;
             } else {
                 open_.push_back(s);
             }
@@ -157,6 +172,7 @@ public:
         const int nondecRows = flow && c.flow == FlowRule::Nondecreasing ? std::max(0, P - 1) : 0;
         rows += nondecRows;
         const int endingRow = ending ? rows++ : -1;
+        const int carbonRow = carbon ? rows++ : -1;
 
         rowLower_.assign(rows, 0.0);
         rowUpper_.assign(rows, 0.0);
@@ -182,6 +198,10 @@ public:
             rowLower_[endingRow] = *c.endingStockPercent / 100.0 * initial - fixedStanding;
             rowUpper_[endingRow] = kInfinity;
         }
+        if (carbon) {
+            rowLower_[carbonRow] = *c.minCarbonPerHa * plannedArea(stands) - fixedCarbon;
+            rowUpper_[carbonRow] = kInfinity;
+        }
 
         SafeNames safe;
         starts_.push_back(0);
@@ -199,7 +219,9 @@ public:
                         add(periodRow0 + p, v);
                 if (ending && cand.standingAtHorizon != 0.0)
                     add(endingRow, cand.standingAtHorizon);
-                endColumn(0.0, 1.0, cand.value, true);
+                if (carbon && cand.carbon != 0.0)
+                    add(carbonRow, cand.carbon);
+                endColumn(0.0, 1.0, objectiveOf(cand, c), true);
                 if (named)
                     columnNames_.push_back("x_" + id + "_" + std::to_string(k + 1));
             }
@@ -249,6 +271,8 @@ public:
                 rowNames_.push_back("nondecreasing" + period(k + 1));
             if (ending)
                 rowNames_.push_back("ending_stock");
+            if (carbon)
+                rowNames_.push_back("carbon_floor");
         }
     }
 
@@ -458,17 +482,23 @@ SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> 
 // Whether a whole plan keeps every row, checked on its own sums rather than
 // trusted from a solver's tolerances.
 bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen, size_t periods,
-                   const PlanConstraints &c, bool withFlow, bool withEnding)
+                   const PlanConstraints &c, Families with)
 {
-    const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
+    const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
     std::vector<double> h(flow ? periods : 0, 0.0);
-    double standing = 0.0, initial = 0.0, scale = 1.0;
+    double standing = 0.0, initial = 0.0, scale = 1.0, carbon = 0.0;
     for (size_t s = 0; s < stands.size(); ++s) {
         const PlanCandidate &cand = stands[s].candidates[chosen[s]];
         for (size_t p = 0; p < h.size(); ++p)
             h[p] += planHarvest(cand, c.basis, p);
         standing += cand.standingAtHorizon;
         initial += stands[s].standingInitial;
+        carbon += cand.carbon;
+    }
+    if (with.carbon && c.minCarbonPerHa) {
+        const double floor = *c.minCarbonPerHa * plannedArea(stands);
+        if (carbon < floor - 1e-9 * std::max(1.0, floor))
+            return false;
     }
     double mean = 0.0;
     for (double v : h) {
@@ -484,15 +514,17 @@ bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_
         for (size_t p = 1; p < h.size(); ++p)
             if (h[p] < h[p - 1] - tol)
                 return false;
-    return !(withEnding && c.endingStockPercent &&
+    return !(with.ending && c.endingStockPercent &&
              standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
 }
 
-double planValue(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen)
+// The plan's objective: its value, or its carbon.
+double planObjective(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen,
+                     const PlanConstraints &c)
 {
     double v = 0.0;
     for (size_t s = 0; s < stands.size(); ++s)
-        v += stands[s].candidates[chosen[s]].value;
+        v += objectiveOf(stands[s].candidates[chosen[s]], c);
     return v;
 }
 
@@ -507,7 +539,7 @@ double gapOf(double bound, double objective)
 // more stands are opened with them: those the relaxation's reduced costs say
 // are cheapest to move to another candidate.
 std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand> &stands, size_t periods,
-                                                     const PlanConstraints &c, bool withFlow, bool withEnding,
+                                                     const PlanConstraints &c, Families with,
                                                      const std::vector<std::optional<size_t>> &whole,
                                                      const PlanModel &full, const Relaxation &lp,
                                                      const Deadline &deadline, const std::atomic<bool> *stop)
@@ -531,7 +563,7 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
         std::vector<std::optional<size_t>> fixed = whole;
         for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
             fixed[switchCost[i].second].reset();
-        const PlanModel small(stands, periods, c, withFlow, withEnding, &fixed);
+        const PlanModel small(stands, periods, c, with, &fixed);
         const SearchResult r = searchWithCbc(small, stands, 0.0, deadline, stop);
         if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
             return std::nullopt;
@@ -542,10 +574,10 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
                     chosen[s] = *fixed[s];
             for (size_t k = 0; k < small.openStands().size(); ++k)
                 chosen[small.openStands()[k]] = r.chosen[k];
-            if (keepsEveryRow(stands, chosen, periods, c, withFlow, withEnding) &&
-                (!best || planValue(stands, chosen) > planValue(stands, *best)))
+            if (keepsEveryRow(stands, chosen, periods, c, with) &&
+                (!best || planObjective(stands, chosen, c) > planObjective(stands, *best, c)))
                 best = std::move(chosen);
-            if (best && gapOf(lp.objective, planValue(stands, *best)) <= c.gapPercent + 1e-9)
+            if (best && gapOf(lp.objective, planObjective(stands, *best, c)) <= c.gapPercent + 1e-9)
                 return best;
         }
         if (deadline.passed() || extra >= switchCost.size())
@@ -554,14 +586,15 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
     return best;
 }
 
-PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-                       bool withEnding, const std::atomic<bool> *stop, const Deadline &deadline)
+PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
+                       const std::atomic<bool> *stop, const Deadline &deadline,
+                       const std::vector<size_t> *start = nullptr)
 {
     PlanSolution out;
     out.status = PlanSolution::Status::Interrupted;
     if (stopAsked(stop))
         return out;
-    const PlanModel full(stands, periods, c, withFlow, withEnding);
+    const PlanModel full(stands, periods, c, with);
     const auto lpStarted = Clock::now();
     const Relaxation lp = solveRelaxation(full, stop, deadline);
     out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
@@ -576,9 +609,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         // still bounds what any plan can reach.
         out.status = PlanSolution::Status::NoSolution;
         for (const PlanStand &s : stands) {
-            double best = s.candidates.front().value;
+            double best = objectiveOf(s.candidates.front(), c);
             for (const PlanCandidate &cand : s.candidates)
-                best = std::max(best, cand.value);
+                best = std::max(best, objectiveOf(cand, c));
             out.bound += best;
         }
         return out;
@@ -601,15 +634,19 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
             plan->push_back(*w);
         out.way = PlanWay::Relaxation;
     } else {
-        plan = settleSplitStands(stands, periods, c, withFlow, withEnding, whole, full, lp, deadline, stop);
+        plan = settleSplitStands(stands, periods, c, with, whole, full, lp, deadline, stop);
         out.way = PlanWay::SplitStandsSearch;
         if (stopAsked(stop))
             return out;
     }
-    if (plan && !keepsEveryRow(stands, *plan, periods, c, withFlow, withEnding))
+    if (plan && !keepsEveryRow(stands, *plan, periods, c, with))
         plan.reset();
+    // A given start that keeps every row and does better is kept instead.
+    if (start && start->size() == stands.size() && keepsEveryRow(stands, *start, periods, c, with) &&
+        (!plan || planObjective(stands, *start, c) > planObjective(stands, *plan, c)))
+        plan = *start;
     if (plan) {
-        out.firstPlanObjective = planValue(stands, *plan);
+        out.firstPlanObjective = planObjective(stands, *plan, c);
         out.chosen = *plan;
         out.objective = *out.firstPlanObjective;
         out.bound = std::max(lp.objective, out.objective);
@@ -626,8 +663,8 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
 
     // The full search, from the LP's plan when there is one.
     out.way = plan ? PlanWay::SearchFromStart : PlanWay::SearchFromScratch;
-    const std::vector<double> start = plan ? full.columnValues(stands, *plan, c) : std::vector<double>{};
-    const SearchResult r = searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &start : nullptr);
+    const std::vector<double> columns = plan ? full.columnValues(stands, *plan, c) : std::vector<double>{};
+    const SearchResult r = searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &columns : nullptr);
     if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop)) {
         out.status = PlanSolution::Status::Interrupted;
         return out;
@@ -640,9 +677,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     // and a finished search may leave it behind the solution by round-off.
     const bool searched = r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut;
     const double cbcBound = searched && std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
-    if (!r.chosen.empty() && (!plan || planValue(stands, r.chosen) >= out.objective)) {
+    if (!r.chosen.empty() && (!plan || planObjective(stands, r.chosen, c) >= out.objective)) {
         out.chosen = r.chosen;
-        out.objective = planValue(stands, r.chosen);
+        out.objective = planObjective(stands, r.chosen, c);
     } else if (!plan) {
         out.status = PlanSolution::Status::NoSolution;
         out.bound = cbcBound;
@@ -705,32 +742,68 @@ std::optional<std::string> writeModelFile(const PlanModel &model, const std::fil
 
 } // namespace
 
+double plannedArea(const std::vector<PlanStand> &stands)
+{
+    double area = 0.0;
+    for (const PlanStand &s : stands)
+        area += s.area;
+    return area;
+}
+
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
-                       const std::atomic<bool> *stop)
+                       const std::atomic<bool> *stop, const std::vector<size_t> *start)
 {
     const auto started = Clock::now();
     const Deadline deadline(started, c.maxSeconds);
-    const auto once = [&](bool withFlow, bool withEnding) {
-        return solveOnce(stands, periods, c, withFlow, withEnding, stop, deadline);
+    const auto once = [&](const PlanConstraints &with, Families families, const std::vector<size_t> *from) {
+        return solveOnce(stands, periods, with, families, stop, deadline, from);
     };
-    PlanSolution out = once(true, true);
+    PlanSolution out = once(c, {}, start);
     if (out.status == PlanSolution::Status::Infeasible) {
         // Each family left out in turn: the one whose absence makes the plan
         // feasible is the one that cannot be met.
         const bool flow = c.flow != FlowRule::None;
         const bool ending = c.endingStockPercent.has_value();
-        if (flow && once(false, true).status != PlanSolution::Status::Infeasible)
+        if (c.minCarbonPerHa) {
+            // Without the floor, the most carbon the other constraints leave.
+            PlanConstraints most = c;
+            most.minCarbonPerHa.reset();
+            most.objective = PlanObjective::Carbon;
+            const PlanSolution reach = once(most, {}, nullptr);
+            if (reach.status == PlanSolution::Status::Optimal || reach.status == PlanSolution::Status::Stopped) {
+                out.blocking = ConstraintFamily::Carbon;
+                out.reachableCarbon = reach.objective;
+            }
+        }
+        if (!out.blocking && flow && once(c, {false, true, true}, nullptr).status != PlanSolution::Status::Infeasible)
             out.blocking = ConstraintFamily::Flow;
-        if (ending && once(true, false).status != PlanSolution::Status::Infeasible)
+        if (!out.reachableCarbon && ending &&
+            once(c, {true, false, true}, nullptr).status != PlanSolution::Status::Infeasible)
             out.blocking = out.blocking ? ConstraintFamily::FlowWithEndingStock : ConstraintFamily::EndingStock;
         if (!out.blocking && flow && ending)
             out.blocking = ConstraintFamily::FlowWithEndingStock;
         else if (!out.blocking)
             out.blocking = flow ? ConstraintFamily::Flow : ConstraintFamily::EndingStock;
+    } else if (c.objective == PlanObjective::Carbon && !out.chosen.empty() && !stopAsked(stop)) {
+        // Ties broken by value: the most value that keeps the carbon found.
+        PlanConstraints tie = c;
+        tie.objective = PlanObjective::Value;
+        const double area = plannedArea(stands);
+        tie.minCarbonPerHa = area > 0.0 ? out.objective / area * (1.0 - 1e-12) : 0.0;
+        tie.gapPercent = c.gapPercent;
+        const PlanSolution byValue = once(tie, {}, &out.chosen);
+        if (!byValue.chosen.empty()) {
+            out.chosen = byValue.chosen;
+            out.objective = planObjective(stands, out.chosen, c);
+        }
     }
     if (stopAsked(stop)) {
         out = PlanSolution{};
         out.status = PlanSolution::Status::Interrupted;
+    }
+    for (size_t s = 0; s < out.chosen.size() && s < stands.size(); ++s) {
+        out.value += stands[s].candidates[out.chosen[s]].value;
+        out.carbon += stands[s].candidates[out.chosen[s]].carbon;
     }
     out.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return out;
@@ -739,7 +812,7 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
 std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,
                                           const PlanConstraints &constraints, const std::filesystem::path &path)
 {
-    const PlanModel model(stands, periods, constraints, true, true, nullptr, true);
+    const PlanModel model(stands, periods, constraints, {}, nullptr, true);
     return writeModelFile(model, path);
 }
 

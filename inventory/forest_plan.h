@@ -24,6 +24,7 @@ struct PlanCandidate {
     std::vector<double> harvestTotal;   // per period
     std::vector<double> harvestSawlog;  // per period
     double standingAtHorizon = 0.0;
+    double carbon = 0.0; // t C: the mean stock over the horizon, the stand's whole area
 };
 
 struct PlanStand {
@@ -34,6 +35,8 @@ struct PlanStand {
 };
 
 enum class FlowRule { None, Even, Nondecreasing };
+// What is maximised: the value, or the forest's carbon (ties broken by value).
+enum class PlanObjective { Value, Carbon };
 enum class FlowBasis { Total, Sawlog };
 
 struct PlanConstraints {
@@ -41,12 +44,16 @@ struct PlanConstraints {
     double evenPercent = 10.0; // each period within ± this % of the mean over the periods
     FlowBasis basis = FlowBasis::Total;
     std::optional<double> endingStockPercent; // standing volume at the horizon, % of the initial
+    // The forest's mean carbon stock over the horizon at least this, t C per
+    // hectare of the planned area.
+    std::optional<double> minCarbonPerHa;
+    PlanObjective objective = PlanObjective::Value;
     double gapPercent = 0.1;                  // relative optimality gap to stop at
     std::optional<double> maxSeconds;
 };
 
 // The constraint families that can make a plan infeasible.
-enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock };
+enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock, Carbon };
 const char *constraintFamilyText(ConstraintFamily family, FlowRule flow);
 
 // How a plan was found, cheapest first.
@@ -72,7 +79,14 @@ struct PlanSolution {
     double relaxationSeconds = 0.0;
     size_t splitStands = 0;          // stands the LP relaxation left between candidates
     std::optional<double> firstPlanObjective; // the plan built from the LP, before any full search
+    double value = 0.0;  // the plan's value (€) and carbon (t C), whatever the objective
+    double carbon = 0.0;
+    // Infeasible for the carbon floor: the most carbon (t C) a plan reaches under the other constraints.
+    std::optional<double> reachableCarbon;
 };
+
+// The planned stands' area (ha).
+double plannedArea(const std::vector<PlanStand> &stands);
 
 // The harvest of period `p` under `basis` for one candidate.
 double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);
@@ -80,16 +94,18 @@ double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);
 // Solves the plan over `periods` periods. Every stand needs at least one
 // candidate with `periods` values per period list. Once `stop` is set the
 // solver gives up between two of its simplex iterations or search nodes.
+// A plan that keeps every row and is better than the relaxation's own is
+// where the solve starts from (`start`: per stand, its candidate).
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &constraints,
-                       const std::atomic<bool> *stop = nullptr);
+                       const std::atomic<bool> *stop = nullptr, const std::vector<size_t> *start = nullptr);
 
 // The exact programme solvePlan solves, for another solver: MPS when `path`
 // ends in .mps, CPLEX LP format when it ends in .lp, both as the minimisation
 // of the negated value (the one sense every reader takes). Columns
 // x_<stand>_<k> (candidate k, counted from 1 as in candidates.csv),
 // harvest_p<p> and mean_harvest; rows stand_<stand>, harvest_p<p>,
-// even_hi_p<p>, even_lo_p<p>, mean_harvest, nondecreasing_p<p> and
-// ending_stock, periods counted from 0 as in periods.csv; stand ids made safe
+// even_hi_p<p>, even_lo_p<p>, mean_harvest, nondecreasing_p<p>,
+// ending_stock and carbon_floor, periods counted from 0 as in periods.csv; stand ids made safe
 // (letters, digits, "_", "-", "."; at most 40 characters; unique). Written
 // whole or not at all; the reason it could not be written, else nothing.
 std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,

@@ -18,7 +18,7 @@ namespace {
 
 // Commits are grouped: one a stand spent more time in SQLite's journal than in the inserts.
 constexpr size_t kStandsACommit = 256;
-constexpr size_t kFiguresAPeriod = 6;
+constexpr size_t kFiguresAPeriod = 7;
 constexpr const char *kWorkKey = "planCandidates";
 
 QJsonValue jsonOf(const std::string &text)
@@ -61,7 +61,7 @@ std::string packedPeriods(const PlanCandidate &c, const CandidateDetail &d)
     bytes.reserve(c.harvestTotal.size() * kFiguresAPeriod * sizeof(double));
     for (size_t p = 0; p < c.harvestTotal.size(); ++p)
         for (double v : {c.harvestTotal[p], c.harvestSawlog[p], d.roundwood[p], d.firewood[p], d.revenue[p],
-                         d.standingEnd[p]})
+                         d.standingEnd[p], p < d.carbonEnd.size() ? d.carbonEnd[p] : 0.0})
             appendDouble(bytes, v);
     return bytes;
 }
@@ -69,7 +69,8 @@ std::string packedPeriods(const PlanCandidate &c, const CandidateDetail &d)
 void unpackPeriods(const std::string &bytes, PlanCandidate &c, CandidateDetail &d)
 {
     const size_t periods = bytes.size() / (kFiguresAPeriod * sizeof(double));
-    for (auto *v : {&c.harvestTotal, &c.harvestSawlog, &d.roundwood, &d.firewood, &d.revenue, &d.standingEnd})
+    for (auto *v : {&c.harvestTotal, &c.harvestSawlog, &d.roundwood, &d.firewood, &d.revenue, &d.standingEnd,
+                    &d.carbonEnd})
         v->resize(periods);
     for (size_t p = 0; p < periods; ++p) {
         const size_t at = p * kFiguresAPeriod;
@@ -79,6 +80,7 @@ void unpackPeriods(const std::string &bytes, PlanCandidate &c, CandidateDetail &
         d.firewood[p] = doubleAt(bytes, at + 3);
         d.revenue[p] = doubleAt(bytes, at + 4);
         d.standingEnd[p] = doubleAt(bytes, at + 5);
+        d.carbonEnd[p] = doubleAt(bytes, at + 6);
     }
 }
 
@@ -228,7 +230,7 @@ void CandidateStoreWriter::flush()
                     candidate.bind(6, static_cast<int64_t>(*c.fellingYear));
                 else
                     candidate.bindNull(6);
-                candidate.bind(7, c.standingAtHorizon).bindBlob(8, packedPeriods(c, g.details[k]));
+                candidate.bind(7, c.standingAtHorizon).bind(8, c.carbon).bindBlob(9, packedPeriods(c, g.details[k]));
                 candidate.run();
             }
         }
@@ -317,7 +319,7 @@ PlanInventory readGathering(const std::filesystem::path &path, const StoredGathe
             inv.geometries.push_back(std::move(geometry));
         }
         SqliteStatement candidates =
-            db.prepare("SELECT position, schedule, value, felling_year, standing_at_horizon, periods FROM " +
+            db.prepare("SELECT position, schedule, value, felling_year, standing_at_horizon, carbon, periods FROM " +
                        std::string(kPlanCandidatesTable.name) + " WHERE run_id = ?1 ORDER BY position, candidate");
         candidates.bind(1, run);
         size_t s = 0;
@@ -335,7 +337,8 @@ PlanInventory readGathering(const std::filesystem::path &path, const StoredGathe
             if (!candidates.isNull(3))
                 c.fellingYear = static_cast<int>(candidates.integer(3));
             c.standingAtHorizon = candidates.real(4);
-            unpackPeriods(candidates.blob(5), c, d);
+            c.carbon = candidates.real(5);
+            unpackPeriods(candidates.blob(6), c, d);
             inv.stands[s].candidates.push_back(std::move(c));
             inv.details[s].push_back(std::move(d));
         }

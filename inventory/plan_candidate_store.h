@@ -9,7 +9,7 @@
 // tavelo_plan_candidates, and the layer's geometry type and reference system
 // to tavelo_plan_layer. A candidate's per-period figures are packed as
 // little-endian doubles, period by period: total, sawlog, roundwood,
-// firewood, revenue, standing at the period's end.
+// firewood, revenue, standing volume and carbon at the period's end.
 
 #include "inventory/plan_candidates.h"
 #include "inventory/results_db.h"

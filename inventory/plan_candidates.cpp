@@ -94,6 +94,17 @@ std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &ro
     return k;
 }
 
+void addHorizonCarbon(KeptCandidate &k, const std::vector<ValuationRow> &overBarkRows, double area,
+                      const PlanSettings &settings, const CarbonFactors &factors)
+{
+    const HorizonCarbon held = horizonCarbon(carbonAccount(overBarkRows, factors), factors, settings.horizonYears,
+                                             kPlanPeriodYears);
+    k.plan.carbon = held.mean * area;
+    k.detail.carbonEnd.assign(settings.periods(), 0.0);
+    for (size_t p = 0; p < settings.periods() && p < held.atPeriodEnds.size(); ++p)
+        k.detail.carbonEnd[p] = held.atPeriodEnds[p] * area;
+}
+
 namespace {
 
 // The best regime of each felling year within the horizon, and the best one
@@ -135,6 +146,12 @@ private:
     std::optional<KeptCandidate> later_;
 };
 
+CarbonFactors factorsOr(const CarbonTexts &texts, const CarbonFactors &otherwise)
+{
+    const auto read = readCarbonFactors(texts);
+    return std::holds_alternative<CarbonFactors>(read) ? std::get<CarbonFactors>(read) : otherwise;
+}
+
 std::string spaceSchedule(const RankedRegime &r)
 {
     std::string s = r.thinnings.empty() ? std::string() : scheduleText(r.thinnings) + "; ";
@@ -170,10 +187,13 @@ GatheredStand standCandidates(const StandInput &in, const CandidateSource &sourc
         o.top = 0;
         o.jobs = 1; // the stands are shared out, not each stand's tree
         o.maxRegimes = source.maxRegimes;
-        o.visit = [&](const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe) {
+        o.carbon = settings.carbon; // the walk then keeps the rows over bark
+        o.visit = [&](const std::vector<ValuationRow> &rows, const std::vector<ValuationRow> &overBark,
+                      const std::function<RankedRegime()> &describe) {
             auto c = summariseRegime(rows, false, in.area, settings);
             if (!c || !best.wants(c->plan.fellingYear, c->plan.value))
                 return;
+            addHorizonCarbon(*c, overBark, in.area, settings, settings.carbon);
             initial = rows.front().total * in.area;
             best.offer(std::move(*c), [&] { return spaceSchedule(describe()); });
         };
@@ -201,9 +221,13 @@ GatheredStand standCandidates(const StandInput &in, const CandidateSource &sourc
                 continue;
             }
             const auto rows = valuationRows(state);
-            if (!rows)
+            const auto overBark = carbonRows(state);
+            if (!rows || !overBark)
                 continue;
+            // A regime file's own carbon section, else the plan's factors.
+            const CarbonFactors factors = regime.carbon ? factorsOr(*regime.carbon, settings.carbon) : settings.carbon;
             if (auto c = summariseRegime(*rows, enteredAsPlanted(state), in.area, settings)) {
+                addHorizonCarbon(*c, *overBark, in.area, settings, factors);
                 initial = rows->front().total * in.area;
                 c->detail.schedule = label;
                 kept.push_back(std::move(*c));
@@ -350,7 +374,7 @@ PlanInventory gatherCandidates(const std::filesystem::path &inventory, const std
 
 std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings, FlowBasis basis)
 {
-    std::string out = "stand,candidate,schedule,value,fellingYear,standingAtHorizon";
+    std::string out = "stand,candidate,schedule,value,fellingYear,standingAtHorizon,carbon";
     for (size_t p = 0; p < settings.periods(); ++p) {
         out += ",p";
         out += std::to_string(p);
@@ -362,7 +386,7 @@ std::string candidatesCsv(const PlanInventory &inv, const PlanSettings &settings
             const PlanCandidate &c = st.candidates[k];
             out += csvCell(st.id) + "," + std::to_string(k + 1) + "," + csvCell(inv.details[s][k].schedule) + "," +
                    formatFixed(c.value, 2) + "," + (c.fellingYear ? std::to_string(*c.fellingYear) : std::string()) +
-                   "," + volumeText(c.standingAtHorizon);
+                   "," + volumeText(c.standingAtHorizon) + "," + formatFixed(c.carbon, 2);
             for (size_t p = 0; p < settings.periods(); ++p) {
                 out += ',';
                 out += volumeText(planHarvest(c, basis, p));
@@ -381,7 +405,8 @@ std::vector<std::vector<std::string>> planRows(const PlanInventory &inv, const P
         const size_t k = solution.chosen[s];
         const PlanCandidate &c = st.candidates[k];
         rows.push_back({st.id, plainNumberText(st.area), std::to_string(k + 1), inv.details[s][k].schedule,
-                        formatFixed(c.value, 2), c.fellingYear ? std::to_string(*c.fellingYear) : std::string()});
+                        formatFixed(c.value, 2), c.fellingYear ? std::to_string(*c.fellingYear) : std::string(),
+                        formatFixed(c.carbon, 2)});
     }
     return rows;
 }
@@ -431,6 +456,8 @@ std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution
             periods[p].firewood += d.firewood[p];
             periods[p].revenue += d.revenue[p];
             periods[p].standingAtEnd += d.standingEnd[p];
+            if (p < d.carbonEnd.size())
+                periods[p].carbonAtEnd += d.carbonEnd[p];
         }
     }
     return periods;
@@ -443,7 +470,7 @@ std::vector<std::vector<std::string>> periodRows(const std::vector<PlanPeriod> &
         const PlanPeriod &x = periods[p];
         rows.push_back({std::to_string(p), std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear),
                         volumeText(x.total), volumeText(x.sawlog), volumeText(x.roundwood), volumeText(x.firewood),
-                        formatFixed(x.revenue, 2), volumeText(x.standingAtEnd)});
+                        formatFixed(x.revenue, 2), volumeText(x.standingAtEnd), formatFixed(x.carbonAtEnd, 2)});
     }
     return rows;
 }

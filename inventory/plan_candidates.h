@@ -9,6 +9,7 @@
 #include "regimes/scenario.h"
 #include "regimes/optimizer.h"
 #include "regimes/search_space.h"
+#include "session/results/carbon.h"
 #include "session/results/economics.h"
 
 #include <cstddef>
@@ -29,6 +30,7 @@ struct PlanSettings {
     int horizonYears = 30;  // a multiple of 5
     EconomicInputs economics;
     double landValue = 0.0; // €/ha, counted after the final felling
+    CarbonFactors carbon = defaultCarbonFactors(); // the economics file's carbon section, else these
     size_t periods() const { return static_cast<size_t>(horizonYears / kPlanPeriodYears); }
 };
 
@@ -38,6 +40,7 @@ struct CandidateDetail {
     std::string schedule;
     std::vector<double> roundwood, firewood, revenue;
     std::vector<double> standingEnd; // the standing volume at each period's end (0 once felled)
+    std::vector<double> carbonEnd;   // t C at each period's end: the stand (0 once felled) and its products
 };
 
 struct KeptCandidate {
@@ -49,6 +52,10 @@ struct KeptCandidate {
 // nothing when its value is not a finite number.
 std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &rows, bool planted, double area,
                                              const PlanSettings &settings);
+// Its carbon over the horizon, from the same rows over bark under `factors`
+// (apart, since only the candidates kept need it).
+void addHorizonCarbon(KeptCandidate &candidate, const std::vector<ValuationRow> &overBarkRows, double area,
+                      const PlanSettings &settings, const CarbonFactors &factors);
 
 // Where the candidates come from: a search space walked as `optimize` walks
 // it, or regime files each played for every stand.
@@ -144,6 +151,7 @@ struct PlanPeriod {
     int firstYear = 0, lastYear = 0;
     double total = 0.0, sawlog = 0.0, roundwood = 0.0, firewood = 0.0, revenue = 0.0;
     double standingAtEnd = 0.0;
+    double carbonAtEnd = 0.0; // t C
 };
 std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution &solution,
                                     const PlanSettings &settings);

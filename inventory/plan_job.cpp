@@ -4,6 +4,7 @@
 #include "inventory/results_map.h"
 #include "inventory/results_tables.h"
 #include "base/csv.h"
+#include "base/numeric_text.h"
 #include "base/system_memory.h"
 
 #include <cmath>
@@ -21,6 +22,7 @@ bool percentWithin(double value, double largest)
 // Beyond this a time limit would only mean "for ever".
 constexpr double kLongestSolveSeconds = 1e7;
 constexpr int kLongestHorizonYears = 200;
+constexpr double kMostCarbonPerHa = 10000.0; // far beyond any forest's stock
 
 PlanFailure failureOf(PlanFailure::Kind kind)
 {
@@ -85,6 +87,11 @@ std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
         return PlanRequestField::TimeLimit;
     if (request.candidatesDatabase.empty() && request.source.space.has_value() == !request.source.regimes.empty())
         return PlanRequestField::CandidateSource;
+    if (c.minCarbonPerHa && !percentWithin(*c.minCarbonPerHa, kMostCarbonPerHa))
+        return PlanRequestField::MinCarbon;
+    if (request.frontPoints && (*request.frontPoints < 1 || *request.frontPoints > kMostFrontPoints ||
+                                c.objective != PlanObjective::Value || c.minCarbonPerHa))
+        return PlanRequestField::FrontPoints;
     return std::nullopt;
 }
 
@@ -94,6 +101,120 @@ size_t PlanResult::candidates() const
     for (const PlanStand &s : gathered.stands)
         n += s.candidates.size();
     return n;
+}
+
+namespace {
+
+FrontPoint frontPoint(const PlanResult &result, const PlanRequest &request, PlanSolution solution,
+                      FrontPoint::Kind kind)
+{
+    FrontPoint point;
+    point.kind = kind;
+    const double area = plannedArea(result.gathered.stands);
+    point.carbonPerHa = area > 0.0 ? solution.carbon / area : 0.0;
+    point.value = solution.value;
+    point.periods = planPeriods(result.gathered, solution, request.settings);
+    point.solution = std::move(solution);
+    return point;
+}
+
+bool hasChoice(const PlanSolution &s)
+{
+    return !s.chosen.empty() &&
+           (s.status == PlanSolution::Status::Optimal || s.status == PlanSolution::Status::Stopped);
+}
+
+// The anchors and the points between them, each the most value with the
+// carbon at least its floor, solved from the plan of the floor above it
+// (which keeps every lower floor). False when cancelled.
+bool solveFront(const PlanRequest &request, PlanResult &result, const std::atomic<bool> *cancel)
+{
+    const std::vector<PlanStand> &stands = result.gathered.stands;
+    const size_t periods = request.settings.periods();
+    const double area = plannedArea(stands);
+    std::vector<FrontPoint> points{frontPoint(result, request, result.solution, FrontPoint::Kind::ValueAnchor)};
+    PlanConstraints most = request.constraints;
+    most.objective = PlanObjective::Carbon;
+    PlanSolution top = solvePlan(stands, periods, most, cancel, &result.solution.chosen);
+    if (cancel && cancel->load())
+        return false;
+    if (!hasChoice(top)) { // the value anchor already holds the most carbon the solver found
+        result.front = std::move(points);
+        return true;
+    }
+    const double low = points.front().carbonPerHa, high = top.carbon / area;
+    const std::vector<size_t> *from = &top.chosen;
+    std::vector<FrontPoint> between;
+    const size_t n = *request.frontPoints;
+    for (size_t k = n; k >= 1; --k) {
+        PlanConstraints floor = request.constraints;
+        floor.minCarbonPerHa = low + (high - low) * static_cast<double>(k) / static_cast<double>(n + 1);
+        PlanSolution s = solvePlan(stands, periods, floor, cancel, from);
+        if (cancel && cancel->load())
+            return false;
+        if (!hasChoice(s))
+            continue;
+        between.push_back(frontPoint(result, request, std::move(s), FrontPoint::Kind::Between));
+        from = &between.back().solution.chosen;
+    }
+    for (auto it = between.rbegin(); it != between.rend(); ++it)
+        points.push_back(std::move(*it));
+    points.push_back(frontPoint(result, request, std::move(top), FrontPoint::Kind::CarbonAnchor));
+    const FrontPoint &anchor = points.front();
+    for (FrontPoint &p : points) {
+        p.valueLossPercent = anchor.value != 0.0 ? (anchor.value - p.value) / std::abs(anchor.value) * 100.0 : 0.0;
+        p.carbonGainPercent =
+            anchor.carbonPerHa != 0.0 ? (p.carbonPerHa - anchor.carbonPerHa) / anchor.carbonPerHa * 100.0 : 0.0;
+    }
+    result.front = nondominated(std::move(points));
+    if (const auto knee = frontKnee(result.front))
+        result.front[*knee].knee = true;
+    return true;
+}
+
+} // namespace
+
+std::vector<FrontPoint> nondominated(std::vector<FrontPoint> points)
+{
+    std::vector<FrontPoint> kept;
+    for (size_t i = 0; i < points.size(); ++i) {
+        bool beaten = false;
+        for (size_t j = 0; j < points.size() && !beaten; ++j) {
+            const FrontPoint &a = points[j], &b = points[i];
+            if (j == i || a.value < b.value || a.carbonPerHa < b.carbonPerHa)
+                continue;
+            const bool anchorA = a.kind != FrontPoint::Kind::Between, anchorB = b.kind != FrontPoint::Kind::Between;
+            // Of two equal plans an anchor stays, else the first.
+            beaten = a.value > b.value || a.carbonPerHa > b.carbonPerHa || (anchorA && !anchorB) ||
+                     (anchorA == anchorB && j < i);
+        }
+        if (!beaten)
+            kept.push_back(std::move(points[i]));
+    }
+    return kept;
+}
+
+std::optional<size_t> frontKnee(const std::vector<FrontPoint> &front)
+{
+    if (front.size() < 3)
+        return std::nullopt;
+    const FrontPoint &a = front.front(), &b = front.back();
+    const double carbonSpan = b.carbonPerHa - a.carbonPerHa, valueSpan = a.value - b.value;
+    if (!(carbonSpan > 0.0) || !(valueSpan > 0.0))
+        return std::nullopt;
+    // Scaled, the anchors are (0, 1) and (1, 0): a point's height above the
+    // line joining them is proportional to x + y - 1.
+    std::optional<size_t> knee;
+    double farthest = 1e-12;
+    for (size_t i = 1; i + 1 < front.size(); ++i) {
+        const double x = (front[i].carbonPerHa - a.carbonPerHa) / carbonSpan;
+        const double y = (front[i].value - b.value) / valueSpan;
+        if (x + y - 1.0 > farthest) {
+            farthest = x + y - 1.0;
+            knee = i;
+        }
+    }
+    return knee;
 }
 
 PlanResult runPlan(const PlanRequest &request, const std::function<void(const PlanProgress &)> &progress,
@@ -190,6 +311,8 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
     if (solution.status == PlanSolution::Status::Infeasible) {
         result.failure = failureOf(PlanFailure::Kind::Infeasible);
         result.failure->family = solution.blocking.value_or(ConstraintFamily::Flow);
+        if (const double area = plannedArea(result.gathered.stands); solution.reachableCarbon && area > 0.0)
+            result.failure->reachableCarbonPerHa = *solution.reachableCarbon / area;
         return result;
     }
     if (solution.status == PlanSolution::Status::NoSolution) {
@@ -202,6 +325,10 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
                           ? PlanStop::TimeLimit
                           : PlanStop::OtherLimit;
     result.periods = planPeriods(result.gathered, solution, request.settings);
+    if (request.frontPoints && !solveFront(request, result, cancel)) {
+        result.failure = failureOf(PlanFailure::Kind::CancelledSolving);
+        result.front.clear();
+    }
     return result;
 }
 
@@ -279,7 +406,34 @@ GatheringOutcome gatherCandidatesInto(const GatheringRequest &request,
 bool isPlanOutputFile(const std::string &name)
 {
     return name == kPlanCandidatesFile || name == kPlanFile || name == kPlanPeriodsFile || name == kPlanErrorsFile ||
-           name == "harvest.png" || name == "harvest.svg";
+           name == "harvest.png" || name == "harvest.svg" || name == kPlanFrontFile || name == "front.png" ||
+           name == "front.svg" || name == "front/";
+}
+
+std::vector<std::pair<std::string, std::string>> frontCsvFiles(const PlanResult &result)
+{
+    if (!result.hasPlan() || result.front.empty())
+        return {};
+    std::vector<std::pair<std::string, std::string>> files{{std::string(kPlanFrontFile), csvHeader(kPlanFrontTable) +
+                                                                                              csvTable(frontRows(result.front))}};
+    for (size_t k = 0; k < result.front.size(); ++k) {
+        const std::string folder = "front/" + std::to_string(k) + "/";
+        files.emplace_back(folder + std::string(kPlanFile), planCsv(result.gathered, result.front[k].solution));
+        files.emplace_back(folder + std::string(kPlanPeriodsFile), periodsCsv(result.front[k].periods));
+    }
+    return files;
+}
+
+std::vector<std::vector<std::string>> frontRows(const std::vector<FrontPoint> &front)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (size_t k = 0; k < front.size(); ++k) {
+        const FrontPoint &p = front[k];
+        rows.push_back({std::to_string(k), formatFixed(p.carbonPerHa, 3), formatFixed(p.value, 2),
+                        formatFixed(p.valueLossPercent, 3), formatFixed(p.carbonGainPercent, 3),
+                        formatFixed(p.solution.gapPercent, 4), p.knee ? "1" : "0"});
+    }
+    return rows;
 }
 
 bool hasCandidates(const PlanResult &result)
@@ -311,8 +465,10 @@ void savePlanResult(const std::filesystem::path &path, const PlanRequest &reques
     const PlanInventory &inv = result.gathered;
     const RunIdentity identity = runIdentityOf(request.inventory, request.layer, request.economicsJson);
     const std::vector<PlannedStand> planned = plannedStands(inv, result.solution, request.settings);
+    const std::vector<std::vector<std::string>> front = frontRows(result.front);
     savePlan(path, identity, static_cast<int64_t>(inv.rows), planRows(inv, result.solution),
-             periodRows(result.periods), inv.errorRows, busyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned);
+             periodRows(result.periods), inv.errorRows, busyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned,
+             result.front.empty() ? nullptr : &front);
 }
 
 } // namespace tavelo

@@ -41,10 +41,24 @@ struct PlanRequest {
     std::filesystem::path candidatesDatabase;
     // The memory the candidates and the solver may take; none: what the system has available.
     std::optional<uint64_t> memoryBytes;
+    // The front between value and carbon: this many plans between its two
+    // anchors (the most value; the most carbon, ties broken by value).
+    std::optional<size_t> frontPoints;
 };
 
+inline constexpr size_t kMostFrontPoints = 50;
+
 // The first value of a request that cannot be used, in this order.
-enum class PlanRequestField { Horizon, EvenPercent, EndingStockPercent, GapPercent, TimeLimit, CandidateSource };
+enum class PlanRequestField {
+    Horizon,
+    EvenPercent,
+    EndingStockPercent,
+    GapPercent,
+    TimeLimit,
+    CandidateSource,
+    MinCarbon,   // a number of t C/ha from 0 to 10,000
+    FrontPoints, // 1 to kMostFrontPoints, with the value as objective and no carbon floor of its own
+};
 std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request);
 
 struct PlanProgress {
@@ -82,6 +96,8 @@ struct PlanFailure {
         uint64_t availableBytes = 0;
     } size;
     std::optional<CandidateStoreProblem> gathering;
+    // Infeasible for the carbon floor: the most a plan reaches under the other constraints (t C/ha).
+    std::optional<double> reachableCarbonPerHa;
 };
 
 // The memory a plan of `candidates` candidates over `periods` periods takes at
@@ -92,6 +108,25 @@ uint64_t planMemoryBytes(size_t stands, size_t candidates, size_t periods);
 // How the solver ended a plan it found.
 enum class PlanStop { AtGap, TimeLimit, OtherLimit };
 
+// A plan of the front between value and carbon.
+struct FrontPoint {
+    PlanSolution solution;
+    std::vector<PlanPeriod> periods;
+    double carbonPerHa = 0.0;       // the forest's mean stock over the horizon, t C/ha
+    double value = 0.0;             // €
+    double valueLossPercent = 0.0;  // below the value anchor's value
+    double carbonGainPercent = 0.0; // above the value anchor's carbon
+    enum class Kind { ValueAnchor, Between, CarbonAnchor } kind = Kind::Between;
+    bool knee = false;
+};
+
+// The knee of a front sorted by carbon, its anchors first and last: in figures
+// scaled from 0 to 1 between the anchors, the point farthest above the line
+// joining them; none when no point is.
+std::optional<size_t> frontKnee(const std::vector<FrontPoint> &front);
+// The points no other beats on both value and carbon, in their order.
+std::vector<FrontPoint> nondominated(std::vector<FrontPoint> points);
+
 struct PlanResult {
     std::optional<PlanFailure> failure; // none: `solution` is a plan
     PlanInventory gathered;             // the stands and their candidates, once gathered
@@ -99,6 +134,8 @@ struct PlanResult {
     PlanStop stop = PlanStop::AtGap;
     std::vector<PlanPeriod> periods;    // the plan's harvest per period, what the chart draws
     std::optional<std::string> modelProblem; // why the request's model file could not be written
+    // With frontPoints: the front, by carbon, the value anchor (`solution`) first.
+    std::vector<FrontPoint> front;
     size_t candidates() const;
     bool hasPlan() const { return !failure; }
 };
@@ -153,6 +190,11 @@ std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanReq
                                                                    const PlanInventory &gathered);
 // plan.csv and periods.csv of a result with a plan (none without).
 std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result);
+// front.csv and each point's plan.csv and periods.csv under front/K/ (none without a front).
+inline constexpr std::string_view kPlanFrontFile = "front.csv";
+std::vector<std::pair<std::string, std::string>> frontCsvFiles(const PlanResult &result);
+// front.csv's rows without its header, as the results database stores them.
+std::vector<std::vector<std::string>> frontRows(const std::vector<FrontPoint> &front);
 // Whether a result holds the gathered candidates (whatever became of the plan).
 bool hasCandidates(const PlanResult &result);
 

@@ -143,7 +143,8 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
                      const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = kBusyTimeoutMs);
 
 // A forest plan as one finished run: the rows of plan.csv in tavelo_plan,
-// those of periods.csv in tavelo_plan_periods and the stands without
+// those of periods.csv in tavelo_plan_periods, those of front.csv (when
+// given) in tavelo_plan_front and the stands without
 // candidates in tavelo_errors, in one transaction. Throws BatchOutputError
 // when `path` cannot be written.
 // With `map` (an inventory with geometries) the planned stands also go to
@@ -152,7 +153,8 @@ struct PlannedStand;
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
               const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = kBusyTimeoutMs,
-              const MapLayer *map = nullptr, const std::vector<PlannedStand> *planned = nullptr);
+              const MapLayer *map = nullptr, const std::vector<PlannedStand> *planned = nullptr,
+              const std::vector<std::vector<std::string>> *front = nullptr);
 
 // A ResultSink into a results database: starts or resumes a run.
 class DatabaseSink : public ResultSink {

@@ -102,6 +102,7 @@ constexpr ResultsColumn kPlanColumns[] = {
     {"schedule", "TEXT", "schedule"},
     {"value", "REAL", "value"},
     {"felling_year", "INTEGER", "fellingYear"},
+    {"carbon", "REAL", "carbon", false, true}, // t C, the mean stock over the horizon
 };
 
 constexpr ResultsColumn kPlanPeriodsColumns[] = {
@@ -113,6 +114,18 @@ constexpr ResultsColumn kPlanPeriodsColumns[] = {
     {"firewood", "REAL", "firewood"},
     {"revenue", "REAL", "revenue"},
     {"standing_at_end", "REAL", "standingAtEnd"},
+    {"carbon_at_end", "REAL", "carbonAtEnd", false, true}, // t C, the stands and their products
+};
+
+// The front between value and carbon: its points by carbon, the anchors first and last.
+constexpr ResultsColumn kPlanFrontColumns[] = {
+    {"point", "INTEGER NOT NULL", "point"},
+    {"carbon_t_per_ha", "REAL", "carbon_t_per_ha"},
+    {"value", "REAL", "value"},
+    {"value_loss_pct", "REAL", "value_loss_pct"},
+    {"carbon_gain_pct", "REAL", "carbon_gain_pct"},
+    {"gap_pct", "REAL", "gap_pct"},
+    {"knee", "INTEGER", "knee"},
 };
 
 // Gathered candidates, for a plan solved later (plan --candidates): each
@@ -138,6 +151,7 @@ constexpr ResultsColumn kPlanCandidatesColumns[] = {
     {"value", "REAL", nullptr},
     {"felling_year", "INTEGER", nullptr},
     {"standing_at_horizon", "REAL", nullptr},
+    {"carbon", "REAL", nullptr},
     {"periods", "BLOB", nullptr},
 };
 
@@ -169,6 +183,7 @@ const ResultsTable kBestTable{"tavelo_best", kBestColumns, "run_id, stand_id"};
 // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
 const ResultsTable kPlanTable{"tavelo_plan", kPlanColumns, "run_id, stand_id"};
 const ResultsTable kPlanPeriodsTable{"tavelo_plan_periods", kPlanPeriodsColumns, "run_id, period"};
+const ResultsTable kPlanFrontTable{"tavelo_plan_front", kPlanFrontColumns, "run_id, point"};
 // Filled by gathering a plan's candidates, stand by stand, so copied by a merge.
 const ResultsTable kPlanStandsTable{"tavelo_plan_stands", kPlanStandsColumns, "run_id, position", nullptr, nullptr,
                                     true};
@@ -179,10 +194,10 @@ const ResultsTable kPlanLayerTable{"tavelo_plan_layer", kPlanLayerColumns, "run_
 
 namespace {
 
-constexpr std::array<const ResultsTable *, 13> kAllTables = {
-    &kRunsTable,       &kStandsTable,         &kRecordTable,     &kErrorsTable, &kEconomicsTable,
-    &kCarbonTable,     &kEventsTable,         &kBestTable,       &kPlanTable,   &kPlanPeriodsTable,
-    &kPlanStandsTable, &kPlanCandidatesTable, &kPlanLayerTable};
+constexpr std::array<const ResultsTable *, 14> kAllTables = {
+    &kRunsTable,       &kStandsTable,         &kRecordTable,    &kErrorsTable,    &kEconomicsTable,
+    &kCarbonTable,     &kEventsTable,         &kBestTable,      &kPlanTable,      &kPlanPeriodsTable,
+    &kPlanFrontTable,  &kPlanStandsTable,     &kPlanCandidatesTable, &kPlanLayerTable};
 
 } // namespace
 

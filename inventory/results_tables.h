@@ -46,6 +46,7 @@ extern const ResultsTable kEventsTable;
 extern const ResultsTable kBestTable;
 extern const ResultsTable kPlanTable;
 extern const ResultsTable kPlanPeriodsTable;
+extern const ResultsTable kPlanFrontTable;
 extern const ResultsTable kPlanStandsTable;
 extern const ResultsTable kPlanCandidatesTable;
 extern const ResultsTable kPlanLayerTable;

@@ -367,7 +367,7 @@ public:
     {
         ++tally.feasible;
         if (options_.visit) {
-            options_.visit(n.rows, [&] {
+            options_.visit(n.rows, overBark_ ? n.overBarkRows : n.rows, [&] {
                 Candidate c;
                 c.path = n.path;
                 c.path.push_back(kEnd);
@@ -605,7 +605,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         result.refusal = OptimizeResult::Refusal::NeedsCarbonFactors;
         return finish();
     }
-    const bool overBark = options.objective == Objective::Carbon && start.root.state.withBark.value() == 0.0;
+    const bool overBark = options.carbon && start.root.state.withBark.value() == 0.0;
     const RegimeTree tree(space, rotation, options, planted, overBark, initialAge);
     result.regimesInSpace = tree.countRegimes(start.root);
     if (result.regimesInSpace > options.maxRegimes) {

@@ -57,18 +57,22 @@ inline constexpr double kDefaultMaxRegimes = 1e6;
 
 struct RankedRegime;
 
-// Every feasible regime as the walk settles it: its record's rows, and its
-// steps and schedule, built only when asked for. Called from the walking
-// threads, at the same time from several when jobs > 1.
+// Every feasible regime as the walk settles it: its record's rows, the same
+// rows over bark (for a carbon account; the rows themselves unless the
+// record is shown without bark and `carbon` is given), and its steps and
+// schedule, built only when asked for. Called from the walking threads, at
+// the same time from several when jobs > 1.
 using RegimeVisitor =
-    std::function<void(const std::vector<ValuationRow> &rows, const std::function<RankedRegime()> &describe)>;
+    std::function<void(const std::vector<ValuationRow> &rows, const std::vector<ValuationRow> &overBarkRows,
+                       const std::function<RankedRegime()> &describe)>;
 
 struct OptimizeOptions {
     Objective objective = Objective::Volume;
     // Prices, costs and rate: the npv and lev objectives need them; with them
     // every ranked regime shows its npv, eaa and lev.
     std::optional<EconomicInputs> economics;
-    // The carbon objective's factors (the mean total stock over the regime).
+    // The carbon objective's factors (the mean total stock over the regime);
+    // with them the walk also keeps the rows over bark for the visitor.
     std::optional<CarbonFactors> carbon;
     size_t top = 10;
     unsigned jobs = 0; // 0: one per core

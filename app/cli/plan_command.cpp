@@ -63,6 +63,10 @@ const char *requestFieldText(PlanRequestField field)
         return "--gap must be a percentage from 0 to 100";
     case PlanRequestField::TimeLimit:
         return "--time-limit must be a number of seconds above 0";
+    case PlanRequestField::MinCarbon:
+        return "--min-carbon must be a number of t C/ha from 0 to 10000";
+    case PlanRequestField::FrontPoints:
+        return "--front carbon:N needs N from 1 to 50, with --objective npv and without --min-carbon";
     }
     return "";
 }
@@ -73,8 +77,9 @@ std::string fixed(double v, int decimals)
 }
 
 // How the solver came to the plan.
-std::string planWayText(const PlanSolution &s)
+std::string planWayText(const PlanSolution &s, PlanObjective objective)
 {
+    const char *unit = objective == PlanObjective::Carbon ? " t C" : " €";
     std::string text = "found by ";
     switch (s.way) {
     case PlanWay::Relaxation:
@@ -90,7 +95,7 @@ std::string planWayText(const PlanSolution &s)
         text += "the full search";
         break;
     }
-    return text + " (LP bound " + fixed(s.relaxationBound, 2) + " €; " + fixed(s.relaxationSeconds, 2) + " s)";
+    return text + " (LP bound " + fixed(s.relaxationBound, 2) + unit + "; " + fixed(s.relaxationSeconds, 2) + " s)";
 }
 
 constexpr double kBytesAGigabyte = 1e9;
@@ -183,7 +188,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     std::vector<std::string> regimePaths;
     bool overwrite = false;
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
-        chartFormat = "png", modelPath, shardText, candidatesDb, memoryText;
+        chartFormat = "png", modelPath, shardText, candidatesDb, memoryText, minCarbonText, objectiveText, frontText;
     bool candidatesOnly = false, resume = false, chartGiven = false;
     CandidateSource source;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -240,6 +245,12 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             candidatesDb = args[++i];
         else if (a == "--max-memory" && hasValue)
             memoryText = args[++i];
+        else if (a == "--min-carbon" && hasValue)
+            minCarbonText = args[++i];
+        else if (a == "--objective" && hasValue)
+            objectiveText = args[++i];
+        else if (a == "--front" && hasValue)
+            frontText = args[++i];
         else if (a == "--write-model" && hasValue) {
             modelPath = args[++i];
             const std::string ext = std::filesystem::path(modelPath).extension().string();
@@ -276,9 +287,11 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             return cliUsageError(err, "--candidates-only gathers the candidates into the results database given with "
                                       "--db; leave out --out");
         if (!flowText.empty() || !endingText.empty() || !gapText.empty() || !timeLimitText.empty() ||
-            !modelPath.empty() || chartGiven || !memoryText.empty())
+            !modelPath.empty() || chartGiven || !memoryText.empty() || !minCarbonText.empty() ||
+            !objectiveText.empty() || !frontText.empty())
             return cliUsageError(err, "--candidates-only solves nothing; give --flow, --ending-stock, --gap, "
-                                      "--time-limit, --write-model, --chart and --max-memory to plan --candidates");
+                                      "--time-limit, --write-model, --chart, --max-memory, --min-carbon, "
+                                      "--objective and --front to plan --candidates");
         shard = parseShard(shardText.empty() ? "1/1" : shardText);
         if (!shard)
             return cliUsageError(err, "--shard must be K/N with K from 1 to N");
@@ -328,6 +341,18 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         constraints.gapPercent = numberArgument(gapText);
     if (!timeLimitText.empty())
         constraints.maxSeconds = numberArgument(timeLimitText);
+    if (!minCarbonText.empty())
+        constraints.minCarbonPerHa = numberArgument(minCarbonText);
+    if (objectiveText == "carbon")
+        constraints.objective = PlanObjective::Carbon;
+    else if (!objectiveText.empty() && objectiveText != "npv")
+        return cliUsageError(err, "--objective must be npv or carbon");
+    if (!frontText.empty()) {
+        const double n = frontText.rfind("carbon:", 0) == 0 ? numberArgument(frontText.substr(7)) : kNotANumber;
+        if (!(n >= 1.0 && n <= static_cast<double>(kMostFrontPoints) && std::floor(n) == n))
+            return cliUsageError(err, requestFieldText(PlanRequestField::FrontPoints));
+        request.frontPoints = static_cast<size_t>(n);
+    }
     // The request's own check; the candidates' source is read later.
     auto problem = planRequestProblem(request);
     if (problem == PlanRequestField::CandidateSource)
@@ -374,6 +399,10 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return kCliRefused;
     }
     settings.landValue = std::get<double>(land);
+    const CheckedCarbon carbon = checkCarbon(econRegime.carbon, economicsPath, err);
+    if (!carbon.accepted)
+        return kCliRefused;
+    settings.carbon = carbon.factors.value_or(defaultCarbonFactors());
     const auto year = parseNumber(settings.options.year);
     if (!year || *year < 1000 || *year > 9999 || std::floor(*year) != *year) {
         err << "tavelo-cli: " << economicsPath << ": options.year must be a year such as 2026\n";
@@ -400,6 +429,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         auto regime = parseRegime(json, thisYear());
         if (const auto *problem = std::get_if<ReadProblem>(&regime))
             return reportFileProblem(err, regimePaths[i], *problem);
+        if (!checkCarbon(std::get<Regime>(regime).carbon, regimePaths[i], err).accepted)
+            return kCliRefused;
         if (std::get<Regime>(regime).options.year != settings.options.year) {
             err << "tavelo-cli: " << regimePaths[i] << ": options.year differs from the plan's year "
                 << settings.options.year << " (" << economicsPath << ")\n";
@@ -450,6 +481,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         if (outDir.empty())
             return;
         const std::filesystem::path path = std::filesystem::path(outDir) / name;
+        std::error_code ec; // a front's plans go to folders of their own; a failure shows in the write
+        std::filesystem::create_directories(path.parent_path(), ec);
         if (auto why = writeWholeFile(path, bytes)) {
             err << "tavelo-cli: cannot write " << path.string() << ": " << *why << "\n";
             written = false;
@@ -517,6 +550,14 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
                                                 : "while solving: candidates.csv and errors.csv written, no plan";
     if (failure && failure->kind == Kind::CancelledSolving)
         return interrupted(stoppedSolving);
+    if (failure && failure->kind == Kind::Infeasible && failure->family == ConstraintFamily::Carbon) {
+        err << "tavelo-cli: no plan meets the carbon floor of " << minCarbonText << " t C/ha";
+        if (failure->reachableCarbonPerHa)
+            err << "; the most any plan reaches under the other constraints is "
+                << fixed(*failure->reachableCarbonPerHa, 3) << " t C/ha";
+        err << "\n";
+        return written ? kCliEndedByModel : kCliOutputFailed;
+    }
     if (failure && failure->kind == Kind::Infeasible) {
         const ConstraintFamily family = failure->family.value_or(ConstraintFamily::Flow);
         err << "tavelo-cli: no plan meets " << constraintFamilyText(family, constraints.flow)
@@ -528,19 +569,45 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         err << "tavelo-cli: the solver stopped before finding a plan (bound " << fixed(failure->bound, 2) << ")\n";
         return written ? kCliEndedByModel : kCliOutputFailed;
     }
-    err << "objective " << fixed(solution.objective, 2) << " €, bound " << fixed(solution.bound, 2) << " €, gap "
-        << fixed(solution.gapPercent, 3) << " %"
+    const char *unit = constraints.objective == PlanObjective::Carbon ? " t C" : " €";
+    err << "objective " << fixed(solution.objective, 2) << unit << ", bound " << fixed(solution.bound, 2) << unit
+        << ", gap " << fixed(solution.gapPercent, 3) << " %"
         << (result.stop == PlanStop::AtGap       ? ""
             : result.stop == PlanStop::TimeLimit ? " (stopped by the time limit before reaching the gap)"
                                                  : " (stopped by a limit)")
         << "; " << fixed(solution.seconds, 2) << " s\n";
-    err << planWayText(solution) << "\n";
+    err << planWayText(solution, constraints.objective) << "\n";
+    const double area = plannedArea(result.gathered.stands);
+    err << "value " << fixed(solution.value, 2) << " €; carbon " << fixed(area > 0.0 ? solution.carbon / area : 0.0, 3)
+        << " t C/ha, the mean stock over the horizon (" << fixed(solution.carbon, 2) << " t C on "
+        << fixed(area, 2) << " ha)\n";
+    if (!result.front.empty()) {
+        const FrontPoint &a = result.front.front(), &b = result.front.back();
+        err << "front: " << result.front.size() << " plans from " << fixed(a.carbonPerHa, 3) << " t C/ha, "
+            << fixed(a.value, 2) << " € to " << fixed(b.carbonPerHa, 3) << " t C/ha, " << fixed(b.value, 2)
+            << " € (see front.csv)\n";
+        for (size_t k = 0; k < result.front.size(); ++k)
+            if (result.front[k].knee)
+                err << "knee: point " << k << ", " << fixed(result.front[k].carbonPerHa, 3) << " t C/ha and "
+                    << fixed(result.front[k].value, 2) << " €: " << fixed(result.front[k].valueLossPercent, 2)
+                    << " % of the value for " << fixed(result.front[k].carbonGainPercent, 2) << " % more carbon\n";
+    }
 
     // A stop that came with the solution still writes no plan.
     if (stopOnSignals.flag()->load())
         return interrupted(stoppedSolving);
     for (const auto &[name, bytes] : planCsvFiles(result))
         save(name, bytes);
+    for (const auto &[name, bytes] : frontCsvFiles(result))
+        save(name, bytes);
+    if (!outDir.empty() && !result.front.empty()) {
+        if (const auto bytes = renderFrontChart(result.front, QString::fromStdString(chartFormat)))
+            save("front." + chartFormat, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));
+        else {
+            err << "tavelo-cli: cannot write front." << chartFormat << ": the chart could not be drawn\n";
+            written = false;
+        }
+    }
     if (!outDir.empty()) {
         if (const auto bytes = renderHarvestChart(result.periods, QString::fromStdString(chartFormat)))
             save("harvest." + chartFormat, std::string_view(bytes->constData(), static_cast<size_t>(bytes->size())));

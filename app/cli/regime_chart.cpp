@@ -5,6 +5,8 @@
 #include <QBarSet>
 #include <QStackedBarSeries>
 #include <QBuffer>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QChart>
 #include <QGraphicsScene>
 #include <QImage>
@@ -163,6 +165,64 @@ QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods)
 std::optional<QByteArray> renderHarvestChart(const std::vector<PlanPeriod> &periods, const QString &format)
 {
     return renderChart(makeHarvestChart(periods), QSize(1200, 800), format);
+}
+
+QChart *makeFrontChart(const std::vector<FrontPoint> &front)
+{
+    auto *chart = new QChart;
+    auto *line = new QLineSeries;
+    line->setName(QStringLiteral("Planos da frente"));
+    const auto marked = [](const QString &name, const QColor &colour) {
+        auto *s = new QScatterSeries;
+        s->setName(name);
+        s->setMarkerSize(14.0);
+        s->setColor(colour);
+        return s;
+    };
+    QScatterSeries *valueAnchor = marked(QStringLiteral("Âncora: mais valor"), QColor(0x1f, 0x77, 0xb4));
+    QScatterSeries *carbonAnchor = marked(QStringLiteral("Âncora: mais carbono"), QColor(0x2c, 0xa0, 0x2c));
+    QScatterSeries *knee = marked(QStringLiteral("Joelho"), QColor(0xd6, 0x27, 0x28));
+    double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
+    for (size_t i = 0; i < front.size(); ++i) {
+        const FrontPoint &p = front[i];
+        const QPointF at(p.carbonPerHa, p.value);
+        line->append(at);
+        if (p.kind == FrontPoint::Kind::ValueAnchor)
+            valueAnchor->append(at);
+        if (p.kind == FrontPoint::Kind::CarbonAnchor)
+            carbonAnchor->append(at);
+        if (p.knee)
+            knee->append(at);
+        xLow = i ? std::min(xLow, at.x()) : at.x();
+        xHigh = i ? std::max(xHigh, at.x()) : at.x();
+        yLow = i ? std::min(yLow, at.y()) : at.y();
+        yHigh = i ? std::max(yHigh, at.y()) : at.y();
+    }
+    for (QAbstractSeries *s : std::initializer_list<QAbstractSeries *>{line, valueAnchor, carbonAnchor, knee})
+        chart->addSeries(s);
+    auto *x = new QValueAxis;
+    x->setTitleText(QStringLiteral("Stock médio de carbono no horizonte (t C/ha)"));
+    auto *y = new QValueAxis;
+    y->setTitleText(QStringLiteral("Valor do plano (€)"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    // A margin around the points, so that the markers are not cut by the frame.
+    const double dx = std::max(1e-6, (xHigh - xLow) * 0.08), dy = std::max(1.0, (yHigh - yLow) * 0.08);
+    x->setRange(xLow - dx, xHigh + dx);
+    y->setRange(yLow - dy, yHigh + dy);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QAbstractSeries *s : chart->series()) {
+        s->attachAxis(x);
+        s->attachAxis(y);
+    }
+    chart->setTitle(QStringLiteral("Valor e carbono: a frente dos planos"));
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+std::optional<QByteArray> renderFrontChart(const std::vector<FrontPoint> &front, const QString &format)
+{
+    return renderChart(makeFrontChart(front), QSize(1200, 800), format);
 }
 
 } // namespace tavelo

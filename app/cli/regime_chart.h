@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inventory/plan_candidates.h"
+#include "inventory/plan_job.h"
 #include "session/results/regime_comparison.h"
 
 #include <QByteArray>
@@ -38,5 +39,10 @@ std::optional<QByteArray> renderChart(QChart *chart, QSize size, const QString &
 QChart *makeHarvestChart(const std::vector<PlanPeriod> &periods);
 // The harvest chart rendered as renderChart does, at the plan's picture size.
 std::optional<QByteArray> renderHarvestChart(const std::vector<PlanPeriod> &periods, const QString &format);
+
+// The front between value and carbon: value (€) against the forest's mean
+// carbon stock (t C/ha), its points joined, the anchors and the knee named.
+QChart *makeFrontChart(const std::vector<FrontPoint> &front);
+std::optional<QByteArray> renderFrontChart(const std::vector<FrontPoint> &front, const QString &format);
 
 } // namespace tavelo

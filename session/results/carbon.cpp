@@ -55,6 +55,11 @@ const CarbonFieldInfo &carbonFieldInfo(CarbonField field)
     return kCarbonFields[static_cast<size_t>(field)];
 }
 
+CarbonFactors defaultCarbonFactors()
+{
+    return std::get<CarbonFactors>(readCarbonFactors(CarbonTexts{}));
+}
+
 std::variant<CarbonFactors, CarbonRefusal> readCarbonFactors(const CarbonTexts &texts)
 {
     std::array<double, kCarbonFieldCount> v{};
@@ -183,6 +188,53 @@ CarbonAccount carbonAccount(const std::vector<ValuationRow> &rows, const CarbonF
     }
     a.meanStock = a.meanStand + a.meanProducts;
     return a;
+}
+
+HorizonCarbon horizonCarbon(const CarbonAccount &a, const CarbonFactors &f, int years, int periodYears)
+{
+    HorizonCarbon h;
+    if (a.rows.empty() || years <= 0 || periodYears <= 0)
+        return h;
+    const double end = a.firstAge + years;
+    // The stand: the first row at an age, so before a thinning of that year.
+    const auto standAt = [&a](double age) {
+        if (age > a.lastAge + 1e-9)
+            return 0.0; // felled
+        for (size_t i = 0; i + 1 < a.rows.size(); ++i) {
+            const CarbonRow &r = a.rows[i], &next = a.rows[i + 1];
+            if (age <= r.age + 1e-9)
+                return r.stand;
+            if (next.age > r.age && age < next.age)
+                return r.stand + (next.stand - r.stand) * (age - r.age) / (next.age - r.age);
+        }
+        return a.rows.back().stand;
+    };
+    double area = 0.0;
+    for (size_t i = 0; i + 1 < a.rows.size(); ++i) {
+        const CarbonRow &r = a.rows[i], &next = a.rows[i + 1];
+        if (!(next.age > r.age) || r.age >= end)
+            continue;
+        const double to = std::min(next.age, end);
+        area += (r.stand + standAt(to)) / 2.0 * (to - r.age);
+    }
+    // The pools, fed by every removal, on to the horizon's end.
+    const auto span = static_cast<size_t>(std::max(years, yearsAfter(a.lastAge, a.firstAge))) + 1;
+    std::vector<double> sawlogIn(span, 0.0), roundwoodIn(span, 0.0);
+    for (const CarbonRemoval &r : a.removals) {
+        const auto y = static_cast<size_t>(yearsAfter(r.age, a.firstAge));
+        sawlogIn[y] += r.sawlog;
+        roundwoodIn[y] += r.roundwood;
+    }
+    const std::vector<double> sawlog = decayingPool(sawlogIn, f.sawlogHalfLife);
+    const std::vector<double> roundwood = decayingPool(roundwoodIn, f.roundwoodHalfLife);
+    double pools = 0.0;
+    for (size_t y = 1; y <= static_cast<size_t>(years); ++y)
+        pools += sawlog[y] + roundwood[y];
+    h.mean = area / years + pools / years;
+    for (int y = periodYears; y <= years; y += periodYears)
+        h.atPeriodEnds.push_back(standAt(a.firstAge + y) + sawlog[static_cast<size_t>(y)] +
+                                 roundwood[static_cast<size_t>(y)]);
+    return h;
 }
 
 std::optional<CarbonAccount> carbonOfSimulation(const StandState &state, const CarbonFactors &factors)

@@ -58,6 +58,9 @@ struct CarbonRefusal {
     Message message;
 };
 
+// The account's default factors (those of empty texts).
+CarbonFactors defaultCarbonFactors();
+
 // Reads the texts with the program's numeric rule; the first bad field is refused.
 std::variant<CarbonFactors, CarbonRefusal> readCarbonFactors(const CarbonTexts &texts);
 
@@ -116,6 +119,18 @@ inline constexpr double kCo2PerCarbon = 44.0 / 12.0;
 CarbonAccount carbonAccount(const std::vector<ValuationRow> &rows, const CarbonFactors &factors);
 // The account of a simulation's record; nothing when it is empty or unreadable.
 std::optional<CarbonAccount> carbonOfSimulation(const StandState &state, const CarbonFactors &factors);
+
+// A regime's carbon over a plan's horizon of `years` years from its first
+// row (t C/ha): the stand linear between record rows and nothing once felled
+// within the horizon (the new plantation is not counted), the product pools
+// year by year, decaying on after the regime's end.
+struct HorizonCarbon {
+    double mean = 0.0; // over the horizon: the stand's time mean plus the pools' mean over years 1..years
+    // The stock at each 5-year step's end (years 5, 10, …), the stand as it
+    // stands before anything cut that year.
+    std::vector<double> atPeriodEnds;
+};
+HorizonCarbon horizonCarbon(const CarbonAccount &account, const CarbonFactors &factors, int years, int periodYears);
 
 // The chart's three lines over age: the stand (a thinning is a drop at its
 // age), the products year by year, and their sum.
