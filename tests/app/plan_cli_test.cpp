@@ -129,7 +129,7 @@ TEST_F(PlanCli, EveryChosenCandidateReplaysToItsValueAndVolumes)
                                        [&](auto &c) { return c[0] == row[0] && c[1] == row[2]; });
         ASSERT_NE(cand, candidates.end());
         for (size_t p = 0; p < 6; ++p)
-            EXPECT_NEAR(std::stod((*cand)[6 + p]), periods[p], 0.01 * area + 1e-6) << "period " << p;
+            EXPECT_NEAR(std::stod((*cand)[7 + p]), periods[p], 0.01 * area + 1e-6) << "period " << p;
     }
 }
 
