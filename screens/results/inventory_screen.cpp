@@ -1,6 +1,7 @@
 #include "inventory_screen.h"
 
 #include "colour_classes.h"
+#include "plan_screen.h"
 
 #include "inventory/batch.h"
 #include "inventory/gdal_inventory.h"
@@ -9,6 +10,7 @@
 #include "base/numeric_text.h"
 #include "screens/shell/app_context.h"
 #include "screens/shell/read_problem_text.h"
+#include "screens/shell/widget_kit.h"
 #include "session/structure/sim_record.h"
 
 #include <QComboBox>
@@ -233,6 +235,8 @@ void InventoryScreen::buildWindow()
     cmdFechar = button(this, "cmdFechar", QStringLiteral("Fechar"));
     bottom->addWidget(cmdVerSimulacao);
     bottom->addWidget(cmdGuardar);
+    cmdPlano = button(this, "cmdPlano", QStringLiteral("Plano florestal..."));
+    bottom->addWidget(cmdPlano);
     bottom->addStretch(1);
     bottom->addWidget(cmdFechar);
     main->addLayout(bottom);
@@ -258,6 +262,7 @@ void InventoryScreen::connectControls()
     connect(mapa, &StandMapView::standPicked, this, &InventoryScreen::pickStand);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &InventoryScreen::showLog);
     connect(cmdGuardar, &QPushButton::clicked, this, &InventoryScreen::save);
+    connect(cmdPlano, &QPushButton::clicked, this, &InventoryScreen::openPlan);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -349,6 +354,8 @@ bool InventoryScreen::useInventory(const QString &file, std::optional<QString> l
     inventory_ = file;
     layer_ = *layer;
     layers_ = layers;
+    if (plan_)
+        plan_->setInventory(inventory_, layer_);
     // Results are shown only beside the inventory they came from.
     if (!stands_.empty() && (ranInventory_ != inventory_ || ranLayer_ != layer_))
         clearResults();
@@ -772,6 +779,22 @@ void InventoryScreen::save()
         return;
     }
     ctx_.show(this, Message::information("Guardar resultados", "Resultados guardados em " + path.string() + "."));
+}
+
+// The plan is made for the inventory and layer chosen here, whether simulated or not.
+void InventoryScreen::openPlan()
+{
+    if (!txtInventario->text().isEmpty() && txtInventario->text() != inventory_ &&
+        !useInventory(txtInventario->text(), std::nullopt, false))
+        return;
+    if (!plan_) {
+        plan_ = new PlanScreen(ctx_, this);
+        ui::placeCentred(plan_, this);
+    }
+    plan_->setInventory(inventory_, layer_);
+    plan_->show();
+    plan_->raise();
+    plan_->activateWindow();
 }
 
 QGraphicsPathItem *InventoryScreen::standShape(const QString &id) const
