@@ -101,8 +101,16 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
             writePlanModel(result.gathered.stands, request.settings.periods(), request.constraints, *request.modelFile);
     if (progress)
         progress(PlanProgress{PlanProgress::Stage::Solving, 0, 0, &result.gathered});
+    SolverReport solverReport;
+    if (progress)
+        solverReport = [&progress](const SolverState &state) {
+            PlanProgress p;
+            p.stage = PlanProgress::Stage::Solving;
+            p.solver = state;
+            progress(p);
+        };
     result.solution =
-        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel);
+        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel, solverReport);
     const PlanSolution &solution = result.solution;
     // A cancel that came with the solution still sets the plan aside.
     if (solution.status == PlanSolution::Status::Interrupted || cancelled()) {
