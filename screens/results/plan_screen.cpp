@@ -526,6 +526,9 @@ void PlanScreen::plan()
                 QMetaObject::invokeMethod(
                     this, [this, done = p.done, total = p.total] { candidatesProgress(done, total); },
                     Qt::QueuedConnection);
+            } else if (p.solver) {
+                QMetaObject::invokeMethod(this, [this, state = *p.solver] { solverState(state); },
+                                          Qt::QueuedConnection);
             } else if (p.gathered) {
                 size_t candidates = 0;
                 for (const PlanStand &s : p.gathered->stands)
@@ -566,6 +569,20 @@ void PlanScreen::solving(size_t stands, size_t candidates)
         return;
     pbProgresso->setRange(0, 0);
     lblEstado->setText(QStringLiteral("A resolver o plano: %1 povoamentos, %2 candidatos...").arg(stands).arg(candidates));
+}
+
+void PlanScreen::solverState(const SolverState &state)
+{
+    if (stop_)
+        return;
+    QString text = QStringLiteral("A resolver o plano: limite %1 €").arg(qs(money(state.bound)));
+    if (state.best)
+        text += QStringLiteral(", melhor plano %1 €").arg(qs(money(*state.best)));
+    else
+        text += QStringLiteral(", ainda sem plano");
+    if (state.gapPercent)
+        text += QStringLiteral(", gap %1 %").arg(qs(formatFixed(*state.gapPercent, 3)));
+    lblEstado->setText(text + QStringLiteral("..."));
 }
 
 void PlanScreen::finished(const std::shared_ptr<Shown> &run)

@@ -72,6 +72,7 @@ private:
     void cancel();
     void candidatesProgress(size_t done, size_t total);
     void solving(size_t stands, size_t candidates);
+    void solverState(const SolverState &state);
     void finished(const std::shared_ptr<Shown> &run);
     void showPlan();
     void colourMap();
