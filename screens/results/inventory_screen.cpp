@@ -10,7 +10,6 @@
 #include "base/numeric_text.h"
 #include "screens/shell/app_context.h"
 #include "screens/shell/read_problem_text.h"
-#include "screens/shell/widget_kit.h"
 #include "session/structure/sim_record.h"
 
 #include <QComboBox>
@@ -789,7 +788,9 @@ void InventoryScreen::openPlan()
         return;
     if (!plan_) {
         plan_ = new PlanScreen(ctx_, this);
-        ui::placeCentred(plan_, this);
+        // As large as the inventory window: the map and the tables need the room.
+        plan_->resize(size());
+        plan_->move(pos());
     }
     plan_->setInventory(inventory_, layer_);
     plan_->show();

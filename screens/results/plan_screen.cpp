@@ -146,7 +146,7 @@ void PlanScreen::buildWindow()
 {
     setObjectName(QStringLiteral("frmPlano"));
     setWindowTitle(QString::fromUtf8(kTitle));
-    resize(1000, 720);
+    resize(1000, 700);
     auto *main = new QVBoxLayout(this);
     lblInventario = named(new QLabel(this), "lblInventario", QStringLiteral("Inventário do plano"));
     main->addWidget(lblInventario);
@@ -184,36 +184,38 @@ void PlanScreen::buildWindow()
         l->setBuddy(buddy);
         return l;
     };
+    // Four columns: the caption, a choice, a file (the widest) and its button;
+    // the numbers' rows span the last three.
     opcoes_->addWidget(caption(QStringLiteral("Candidatos:"), cboCandidatos), 0, 0);
     opcoes_->addWidget(cboCandidatos, 0, 1);
-    opcoes_->addWidget(txtCandidatos, 0, 2, 1, 5);
-    opcoes_->addWidget(cmdAbrirCandidatos, 0, 7);
+    opcoes_->addWidget(txtCandidatos, 0, 2);
+    opcoes_->addWidget(cmdAbrirCandidatos, 0, 3);
     opcoes_->addWidget(caption(QStringLiteral("Economia:"), cboEconomia), 1, 0);
     opcoes_->addWidget(cboEconomia, 1, 1);
-    opcoes_->addWidget(txtEconomia, 1, 2, 1, 3);
-    opcoes_->addWidget(caption(QStringLiteral("Valor do solo (€/ha):"), txtValorSolo), 1, 5);
-    opcoes_->addWidget(txtValorSolo, 1, 6);
-    opcoes_->addWidget(cmdAbrirEconomia, 1, 7);
-    auto *flowRow = new QHBoxLayout;
-    flowRow->addWidget(cboFluxo);
-    flowRow->addWidget(txtFluxoPercentagem);
-    flowRow->addWidget(caption(QStringLiteral("sobre:"), cboBaseFluxo));
-    flowRow->addWidget(cboBaseFluxo);
-    flowRow->addStretch(1);
-    opcoes_->addWidget(caption(QStringLiteral("Horizonte (anos):"), txtHorizonte), 2, 0);
-    opcoes_->addWidget(txtHorizonte, 2, 1);
-    opcoes_->addWidget(caption(QStringLiteral("Fluxo:"), cboFluxo), 2, 2);
-    opcoes_->addLayout(flowRow, 2, 3, 1, 5);
-    auto *limitsRow = new QHBoxLayout;
-    limitsRow->addWidget(caption(QStringLiteral("Gap (%):"), txtGap));
-    limitsRow->addWidget(txtGap);
-    limitsRow->addWidget(caption(QStringLiteral("Tempo máximo (s):"), txtTempoMaximo));
-    limitsRow->addWidget(txtTempoMaximo);
-    limitsRow->addStretch(1);
-    opcoes_->addWidget(caption(QStringLiteral("Stock final (%):"), txtStockFinal), 3, 0);
-    opcoes_->addWidget(txtStockFinal, 3, 1);
-    opcoes_->addLayout(limitsRow, 3, 2, 1, 6);
-    opcoes_->setColumnStretch(4, 1);
+    opcoes_->addWidget(txtEconomia, 1, 2);
+    opcoes_->addWidget(cmdAbrirEconomia, 1, 3);
+    auto row = [&](int at, const QString &text, std::initializer_list<std::pair<QString, QWidget *>> rest,
+                   QWidget *first) {
+        opcoes_->addWidget(caption(text, first), at, 0);
+        auto *line = new QHBoxLayout;
+        line->addWidget(first);
+        for (const auto &[label, w] : rest) {
+            if (!label.isEmpty())
+                line->addWidget(caption(label, w));
+            line->addWidget(w);
+        }
+        line->addStretch(1);
+        opcoes_->addLayout(line, at, 1, 1, 3);
+    };
+    row(2, QStringLiteral("Horizonte (anos):"), {{QStringLiteral("  Valor do solo (€/ha):"), txtValorSolo}},
+        txtHorizonte);
+    row(3, QStringLiteral("Fluxo:"),
+        {{QString(), txtFluxoPercentagem},
+         {QStringLiteral("sobre:"), cboBaseFluxo},
+         {QStringLiteral("  Stock final (% do inicial):"), txtStockFinal}},
+        cboFluxo);
+    row(4, QStringLiteral("Gap (%):"), {{QStringLiteral("  Tempo máximo (s):"), txtTempoMaximo}}, txtGap);
+    opcoes_->setColumnStretch(2, 1);
     main->addWidget(options);
 
     auto *runRow = new QHBoxLayout;
@@ -252,7 +254,12 @@ void PlanScreen::buildWindow()
     legendLayout_ = new QVBoxLayout(legenda);
     legendLayout_->setAlignment(Qt::AlignTop);
     mapLayout->addWidget(mapa, 1);
-    mapLayout->addWidget(legenda);
+    auto *legendSide = new QVBoxLayout;
+    cmdAjustar = button(mapSide, "cmdAjustar", QStringLiteral("Ajustar"));
+    cmdAjustar->setAccessibleName(QStringLiteral("Ajustar o mapa à janela"));
+    legendSide->addWidget(legenda, 1);
+    legendSide->addWidget(cmdAjustar);
+    mapLayout->addLayout(legendSide);
     standsTab->addWidget(tblPovoamentos);
     standsTab->addWidget(mapSide);
     standsTab->setStretchFactor(0, 1);
@@ -293,6 +300,7 @@ void PlanScreen::connectControls()
     connect(cmdPlanear, &QPushButton::clicked, this, &PlanScreen::plan);
     connect(cmdCancelar, &QPushButton::clicked, this, &PlanScreen::cancel);
     connect(mapa, &StandMapView::standPicked, this, &PlanScreen::pickStand);
+    connect(cmdAjustar, &QPushButton::clicked, mapa, &StandMapView::fit);
     connect(tblPovoamentos->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlanScreen::tableSelectionChanged);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &PlanScreen::showStand);
@@ -627,6 +635,7 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
         return;
     }
     shown_ = run;
+    setRunning(false);
     const PlanSolution &s = run->result.solution;
     pbProgresso->setValue(1);
     lblEstado->setText(QStringLiteral("Plano: valor %1 €, limite %2 €, gap %3 %, %4 s%5")

@@ -122,6 +122,7 @@ private:
     StandMapView *mapa = nullptr;
     QWidget *legenda = nullptr;
     QVBoxLayout *legendLayout_ = nullptr;
+    QPushButton *cmdAjustar = nullptr;
     QPushButton *cmdVerSimulacao = nullptr;
     QPushButton *cmdGuardar = nullptr;
     QPushButton *cmdFechar = nullptr;

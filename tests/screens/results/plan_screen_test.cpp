@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QGraphicsPathItem>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include <cmath>
@@ -139,6 +141,8 @@ void PlanScreenTest::plansAForestAsAUserWould()
     QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 60000);
     QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
     QVERIFY(w->shown());
+    QVERIFY(widget<QPushButton>(w, "cmdGuardar")->isEnabled());
+    QVERIFY(widget<QPushButton>(w, "cmdVerSimulacao")->isEnabled());
 
     // The harvest by period: periods.csv's rows, cell for cell.
     const QList<QByteArray> periods = read(dir + "/cli/periods.csv").trimmed().split('\n');
@@ -191,6 +195,22 @@ void PlanScreenTest::plansAForestAsAUserWould()
     settle();
     QVERIFY(shapeOf(QStringLiteral("n7"))->isSelected());
     QVERIFY(!shapeOf(QStringLiteral("n6"))->isSelected());
+
+    // "Ver simulação": the chosen regime of the stand picked, as plan.csv names it.
+    QString shownRegime;
+    QTimer::singleShot(0, [&] {
+        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            shownRegime = d->findChild<QLabel *>(QStringLiteral("lblRegimePovoamento"))->text();
+            d->accept();
+        }
+    });
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
+    QString n7Regime;
+    for (int r = 1; r < plan.size(); ++r)
+        if (plan[r].startsWith("n7,"))
+            n7Regime = QString::fromUtf8(plan[r].split(',')[3]);
+    QVERIFY(!n7Regime.isEmpty());
+    QCOMPARE(shownRegime, n7Regime);
 
     // A long plan cancelled: the plan shown before stays, whole.
     const PlanScreen::Shown *before = w->shown();
