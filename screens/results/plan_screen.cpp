@@ -35,6 +35,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -266,15 +267,14 @@ void PlanScreen::buildWindow()
     standsTab->setStretchFactor(1, 1);
     tabs->addTab(standsTab, QStringLiteral("Povoamentos e mapa"));
 
-    auto *harvestTab = new QSplitter(Qt::Horizontal, tabs);
-    tblPeriodos = named(new QTableWidget(harvestTab), "tblPeriodos", QStringLiteral("Colheita por período"));
+    // The harvest's table and its chart each a tab: side by side neither fits 1024 pixels.
+    tblPeriodos = named(new QTableWidget(tabs), "tblPeriodos", QStringLiteral("Colheita por período"));
     tblPeriodos->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPeriodos->verticalHeader()->setVisible(false);
-    chtColheita = named(new QChartView(harvestTab), "chtColheita", QStringLiteral("Gráfico da colheita por período"));
+    tabs->addTab(tblPeriodos, QStringLiteral("Colheita por período"));
+    chtColheita = named(new QChartView(tabs), "chtColheita", QStringLiteral("Gráfico da colheita por período"));
     chtColheita->setRenderHint(QPainter::Antialiasing);
-    harvestTab->addWidget(tblPeriodos);
-    harvestTab->addWidget(chtColheita);
-    tabs->addTab(harvestTab, QStringLiteral("Colheita por período"));
+    tabs->addTab(chtColheita, QStringLiteral("Gráfico da colheita"));
 
     lstSemCandidatos = named(new QListWidget(tabs), "lstSemCandidatos", QStringLiteral("Povoamentos sem candidatos"));
     tabs->addTab(lstSemCandidatos, QStringLiteral("Sem candidatos"));
@@ -735,6 +735,8 @@ void PlanScreen::showPlan()
     tblPovoamentos->resizeColumnsToContents();
     mapa->setOutlines(outlines);
     colourMap();
+    // Fitted again once the tab has its size: a plan shown before the window is laid out fits too small.
+    QTimer::singleShot(0, mapa, &StandMapView::fit);
 }
 
 // The map coloured by felling period, each period that holds a stand in the legend.
