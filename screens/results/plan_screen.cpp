@@ -868,6 +868,12 @@ void PlanScreen::save()
         saveToFolder(name);
         return;
     }
+    // A results file already there gains this plan as one more run, once the user agrees.
+    if (QFileInfo::exists(name) &&
+        ctx_.show(this, Message::question("Guardar plano", "O ficheiro " + name.toStdString() +
+                                                               " já existe. Juntar este plano aos resultados "
+                                                               "que lá estão?")) != MessageService::Answer::Yes)
+        return;
     try {
         savePlanResult(name.toStdString(), shown_->request, shown_->result, kBusyTimeoutMs);
     } catch (const std::exception &e) {

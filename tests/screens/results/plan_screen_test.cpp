@@ -259,6 +259,14 @@ void PlanScreenTest::plansAForestAsAUserWould()
         QCOMPARE(q.integer(0), plan.size() - 1);
         QCOMPARE(q.integer(1), plan.size() - 1);
     }
+    // Into the same file again: asked first; "No" writes nothing.
+    const QByteArray gpkg = read(dir + "/plano.gpkg");
+    h.fake.messages.clear();
+    h.fake.messages.answers = {MessageService::Answer::No};
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(h.fake.messages.shown.size(), size_t{1});
+    QCOMPARE(h.fake.messages.last().buttons, Message::Buttons::YesNo);
+    QCOMPARE(read(dir + "/plano.gpkg"), gpkg);
 }
 
 void PlanScreenTest::refusesABadValueNamingItsField_data()
