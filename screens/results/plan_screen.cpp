@@ -49,9 +49,11 @@ namespace {
 const char *const kTitle = "Plano Florestal";
 const QString kSettingsPrefix = QStringLiteral("plano/");
 
-// The plan's file boxes and combo boxes remembered between runs of the program, by settings key.
-constexpr int kSpaceSource = 0, kRegimeSource = 1;
-constexpr int kEconomicsFile = 0, kValuationFactors = 1;
+// The choices' places in their combo boxes (remembered by place): the
+// candidates' search space before the regime files, the economics file before
+// the valuation's factors, and the flows none, even, nondecreasing.
+constexpr int kSpaceSource = 0;
+constexpr int kEconomicsFile = 0;
 constexpr int kNoFlow = 0, kEvenFlow = 1, kNondecreasingFlow = 2;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
