@@ -60,17 +60,30 @@ using ModelPtr = std::unique_ptr<Cbc_Model, ModelDeleter>;
 // The search asks between two nodes whether to go on; the simplex between two
 // iterations (a large root relaxation takes seconds). Each copy the solver
 // makes of its model takes a copy of these along.
+// A search's plans as it finds them: `seen` hears each new best solution's
+// column values (from the search or from one of the smaller models its
+// heuristics solve, which the hearer must check).
+using SeenSolution = std::function<void(const double *x, int columns)>;
+
 class StopBetweenNodes : public CbcEventHandler {
 public:
-    explicit StopBetweenNodes(const std::atomic<bool> *stop) : stop_(stop) {}
+    StopBetweenNodes(const std::atomic<bool> *stop, const SeenSolution *seen) : stop_(stop), seen_(seen) {}
     CbcAction event(CbcEvent whichEvent) override
     {
-        return stop_->load() ? CbcAction::stop : CbcEventHandler::event(whichEvent);
+        if (stop_ && stop_->load())
+            return CbcAction::stop;
+        if (seen_ && *seen_ && model_ && model_->bestSolution() && model_->getMinimizationObjValue() != last_) {
+            last_ = model_->getMinimizationObjValue();
+            (*seen_)(model_->bestSolution(), model_->getNumCols());
+        }
+        return CbcEventHandler::event(whichEvent);
     }
     CbcEventHandler *clone() const override { return new StopBetweenNodes(*this); }
 
 private:
     const std::atomic<bool> *stop_;
+    const SeenSolution *seen_;
+    double last_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 class StopBetweenIterations : public ClpEventHandler {
@@ -426,18 +439,18 @@ struct SearchResult {
 // CBC's branch and bound over `model`, from `start` (every column's value) when given.
 SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> &stands, double gapFraction,
                            const Deadline &deadline, const std::atomic<bool> *stop,
-                           const std::vector<double> *start = nullptr)
+                           const std::vector<double> *start = nullptr, const SeenSolution *seen = nullptr)
 {
     SearchResult out;
     if (stopAsked(stop))
         return out;
     ModelPtr m = model.loadCbc();
-    const StopBetweenNodes nodes(stop);
+    const StopBetweenNodes nodes(stop, seen);
     const StopBetweenIterations iterations(stop);
-    if (stop) {
+    if (stop || (seen && *seen))
         m->model_->passInEventHandler(&nodes);
+    if (stop)
         m->solver_->getModelPtr()->passInEventHandler(&iterations);
-    }
     Cbc_setLogLevel(m.get(), 0);
     Cbc_setParameter(m.get(), "log", "0");
     Cbc_setParameter(m.get(), "slog", "0");
@@ -588,8 +601,12 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
                        const std::atomic<bool> *stop, const Deadline &deadline,
-                       const std::vector<size_t> *start = nullptr)
+                       const std::vector<size_t> *start = nullptr, const SolverReport *report = nullptr)
 {
+    const auto tell = [report](double bound, std::optional<double> best, std::optional<double> gap) {
+        if (report && *report)
+            (*report)(SolverState{bound, best, gap});
+    };
     PlanSolution out;
     out.status = PlanSolution::Status::Interrupted;
     if (stopAsked(stop))
@@ -617,6 +634,7 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         return out;
     }
     out.relaxationBound = lp.objective;
+    tell(lp.objective, std::nullopt, std::nullopt);
 
     std::vector<std::optional<size_t>> whole(stands.size());
     for (size_t s = 0; s < stands.size(); ++s) {
@@ -651,6 +669,7 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         out.objective = *out.firstPlanObjective;
         out.bound = std::max(lp.objective, out.objective);
         out.gapPercent = gapOf(out.bound, out.objective);
+        tell(out.bound, out.objective, out.gapPercent);
         if (out.gapPercent <= c.gapPercent + 1e-9) {
             out.status = PlanSolution::Status::Optimal;
             return out;
@@ -664,7 +683,31 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     // The full search, from the LP's plan when there is one.
     out.way = plan ? PlanWay::SearchFromStart : PlanWay::SearchFromScratch;
     const std::vector<double> columns = plan ? full.columnValues(stands, *plan, c) : std::vector<double>{};
-    const SearchResult r = searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &columns : nullptr);
+    // The search's better plans told against the LP's bound, each checked whole
+    // and against every row: a heuristic's smaller model may hand over anything.
+    double toldBest = plan ? out.objective : -std::numeric_limits<double>::infinity();
+    SeenSolution seen;
+    if (report && *report)
+        seen = [&](const double *x, int columns) {
+            if (columns != full.columns() || full.openStands().size() != stands.size())
+                return;
+            std::vector<size_t> chosen;
+            for (size_t s = 0; s < stands.size(); ++s) {
+                const double *own = x + full.firstColumn(s);
+                const size_t best = static_cast<size_t>(std::max_element(own, own + stands[s].candidates.size()) - own);
+                if (own[best] < 1.0 - 1e-6)
+                    return;
+                chosen.push_back(best);
+            }
+            const double value = planObjective(stands, chosen, c);
+            if (value <= toldBest || !keepsEveryRow(stands, chosen, periods, c, with))
+                return;
+            toldBest = value;
+            const double bound = std::max(lp.objective, value);
+            tell(bound, value, gapOf(bound, value));
+        };
+    const SearchResult r =
+        searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &columns : nullptr, &seen);
     if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop)) {
         out.status = PlanSolution::Status::Interrupted;
         return out;
@@ -751,14 +794,16 @@ double plannedArea(const std::vector<PlanStand> &stands)
 }
 
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
-                       const std::atomic<bool> *stop, const std::vector<size_t> *start)
+                       const std::atomic<bool> *stop, const SolverReport &report,
+                       const std::vector<size_t> *start)
 {
     const auto started = Clock::now();
     const Deadline deadline(started, c.maxSeconds);
     const auto once = [&](const PlanConstraints &with, Families families, const std::vector<size_t> *from) {
         return solveOnce(stands, periods, with, families, stop, deadline, from);
     };
-    PlanSolution out = once(c, {}, start);
+    // Only the plan asked for is told; the tries without a family only name the one that blocks.
+    PlanSolution out = solveOnce(stands, periods, c, {}, stop, deadline, start, &report);
     if (out.status == PlanSolution::Status::Infeasible) {
         // Each family left out in turn: the one whose absence makes the plan
         // feasible is the one that cannot be met.

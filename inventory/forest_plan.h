@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,16 +89,30 @@ struct PlanSolution {
 // The planned stands' area (ha).
 double plannedArea(const std::vector<PlanStand> &stands);
 
+// What the solver knows while it works: the most any plan can reach and the
+// best plan found so far (none yet), and the gap between them in %.
+struct SolverState {
+    double bound = 0.0;
+    std::optional<double> best;
+    std::optional<double> gapPercent;
+};
+using SolverReport = std::function<void(const SolverState &)>;
+
 // The harvest of period `p` under `basis` for one candidate.
 double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);
 
 // Solves the plan over `periods` periods. Every stand needs at least one
 // candidate with `periods` values per period list. Once `stop` is set the
 // solver gives up between two of its simplex iterations or search nodes.
+// `report` hears the solver's state after the LP relaxation, after the plan
+// built from it and as the full search finds better plans, each checked
+// against every row (on the solving thread). The bound told is the LP's: the
+// full search's own may come from the smaller models of its heuristics.
 // A plan that keeps every row and is better than the relaxation's own is
 // where the solve starts from (`start`: per stand, its candidate).
 PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &constraints,
-                       const std::atomic<bool> *stop = nullptr, const std::vector<size_t> *start = nullptr);
+                       const std::atomic<bool> *stop = nullptr, const SolverReport &report = {},
+                       const std::vector<size_t> *start = nullptr);
 
 // The exact programme solvePlan solves, for another solver: MPS when `path`
 // ends in .mps, CPLEX LP format when it ends in .lp, both as the minimisation

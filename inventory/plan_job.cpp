@@ -135,7 +135,7 @@ bool solveFront(const PlanRequest &request, PlanResult &result, const std::atomi
     std::vector<FrontPoint> points{frontPoint(result, request, result.solution, FrontPoint::Kind::ValueAnchor)};
     PlanConstraints most = request.constraints;
     most.objective = PlanObjective::Carbon;
-    PlanSolution top = solvePlan(stands, periods, most, cancel, &result.solution.chosen);
+    PlanSolution top = solvePlan(stands, periods, most, cancel, {}, &result.solution.chosen);
     if (cancel && cancel->load())
         return false;
     if (!hasChoice(top)) { // the value anchor already holds the most carbon the solver found
@@ -149,7 +149,7 @@ bool solveFront(const PlanRequest &request, PlanResult &result, const std::atomi
     for (size_t k = n; k >= 1; --k) {
         PlanConstraints floor = request.constraints;
         floor.minCarbonPerHa = low + (high - low) * static_cast<double>(k) / static_cast<double>(n + 1);
-        PlanSolution s = solvePlan(stands, periods, floor, cancel, from);
+        PlanSolution s = solvePlan(stands, periods, floor, cancel, {}, from);
         if (cancel && cancel->load())
             return false;
         if (!hasChoice(s))
@@ -300,8 +300,16 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
             writePlanModel(result.gathered.stands, request.settings.periods(), request.constraints, *request.modelFile);
     if (progress)
         progress(PlanProgress{PlanProgress::Stage::Solving, 0, 0, &result.gathered});
+    SolverReport solverReport;
+    if (progress)
+        solverReport = [&progress](const SolverState &state) {
+            PlanProgress p;
+            p.stage = PlanProgress::Stage::Solving;
+            p.solver = state;
+            progress(p);
+        };
     result.solution =
-        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel);
+        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel, solverReport);
     const PlanSolution &solution = result.solution;
     // A cancel that came with the solution still sets the plan aside.
     if (solution.status == PlanSolution::Status::Interrupted || cancelled()) {

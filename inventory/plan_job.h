@@ -67,6 +67,8 @@ struct PlanProgress {
     size_t done = 0, total = 0; // stands gathered of all (the candidates' stage)
     // As the solver starts: the candidates, whose files may be written meanwhile.
     const PlanInventory *gathered = nullptr;
+    // While the solver works (without `gathered`): its bound, best plan and gap.
+    std::optional<SolverState> solver = std::nullopt;
 };
 
 // Why a job gave no plan.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the guide's pictures from the real program under Xvfb: one simulation
 # from the start screen to the summary, then the thinned-stand entry of a new
-# simulation. Fails when a window does not appear as expected, so a broken
+# simulation, the inventory window, and in a second run the forest plan on a
+# small forest. Fails when a window does not appear as expected, so a broken
 # screen breaks the build.
 # Usage: tools/screenshots.sh [path/to/tavelo] [output folder]
 set -euo pipefail
@@ -186,5 +187,57 @@ if ls "$work"/*.temp >/dev/null 2>&1; then
   echo "Sair left log files behind" >&2
   exit 1
 fi
+# Plano Florestal: a second run of the program, its inventory window offering
+# a forest of twenty stands with their areas; the plan's options remembered
+# from the last session; planned, and the stand of the map's middle picked.
+{
+  echo "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area,wkt"
+  n=0
+  for row in 0 1 2 3; do
+    for col in 0 1 2 3 4; do
+      n=$((n + 1)); x=$((col * 120)); y=$((row * 100))
+      shape="\"POLYGON (($x $y,$((x + 110)) $((y + 5)),$((x + 104)) $((y + 95)),$((x + 6)) $((y + 92)),$x $y))\""
+      if [ $((n % 2)) = 1 ]; then   # planted stands, 10 to 14 years old
+        echo "F$n,$((10 + (n % 3) * 2)),$((7 + n % 4)),,$((1300 + (n * 70) % 500)),,,,,,$((10 + (n % 4) * 5))e-1,$shape"
+      else                          # stands thinned before, 22 to 37 years old
+        echo "F$n,$((22 + (n % 6) * 3)),$((12 + n % 5)),,,,$((500 + (n * 37) % 300)),$((20 + (n % 5) * 2)),$((8 + n % 4)),$((28 + (n % 6) * 2)),$((10 + (n % 4) * 5))e-1,$shape"
+      fi
+    done
+  done
+} > "$work/floresta.csv"
+ogr2ogr -f GPKG -nlt POLYGON -nln stands -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YES -oo GEOM_POSSIBLE_NAMES=wkt \
+  -oo KEEP_GEOM_COLUMNS=NO "$work/floresta.gpkg" "$work/floresta.csv"
+cp "$here/../examples/plan-space.json" "$here/../examples/plan-economics.json" "$work/"
+printf '[inventario]\nficheiro=%s\ncamada=stands\n[plano]\ntxtCandidatos=%s\ntxtEconomia=%s\ntxtHorizonte=30\ncboFluxo=2\n' \
+  "$work/floresta.gpkg" "$work/plan-space.json" "$work/plan-economics.json" > "$work/.config/Tavelo/Tavelo.conf"
+(cd "$work" && HOME="$work" LANG=C.UTF-8 exec ./tavelo) >"$work/program.log" 2>&1 &
+app_pid=$!
+entrada=$(win "Tavelo - vs 2.0")
+menu 329
+inventario=$(win "Simulação de Inventário")
+focus "$inventario"
+xdotool mousemove --window "$inventario" 292 677 click 1                  # Plano florestal...
+plano=$(win "Plano Florestal")
+focus "$plano"
+xdotool mousemove --window "$plano" 50 222 click 1; sleep 4              # Planear
+xdotool mousemove --window "$plano" 700 480 click 1; sleep 0.8           # a stand on the map
+xdotool mousemove --window "$plano" 893 647 click 1; sleep 0.5           # Ajustar
+shot "$plano" "$out/plano.png"
+xdotool mousemove --window "$plano" 370 293 click 1; sleep 0.8           # Gráfico da colheita
+shot "$plano" "$out/plano-colheita.png"
+focus "$plano"
+xdotool mousemove --window "$plano" 948 677 click 1                       # Fechar
+gone "Plano Florestal"
+focus "$inventario"
+xdotool mousemove --window "$inventario" 948 677 click 1                  # Fechar
+gone "Simulação de Inventário"
+menu 272
+for _ in $(seq 1 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app_pid" 2>/dev/null; then
+  echo "the program did not end on Sair" >&2
+  exit 1
+fi
+app_pid=""
+
 echo "screenshots in $out:"
 ls "$out"

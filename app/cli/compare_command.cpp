@@ -2,7 +2,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_arguments.h"
-#include "app/cli/regime_chart.h"
+#include "screens/charts/regime_chart.h"
 #include "app/cli/scenario_files.h"
 #include "regimes/carbon_run.h"
 #include "regimes/economics_run.h"

@@ -3,7 +3,7 @@
 // become a request for the plan job; its outcome becomes the command line's words.
 
 #include "app/cli/cli_commands.h"
-#include "app/cli/regime_chart.h"
+#include "screens/charts/regime_chart.h"
 #include "app/cli/stop_signals.h"
 #include "base/calendar.h"
 #include "base/numeric_text.h"

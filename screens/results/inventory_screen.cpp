@@ -1,6 +1,7 @@
 #include "inventory_screen.h"
 
 #include "colour_classes.h"
+#include "plan_screen.h"
 
 #include "inventory/batch.h"
 #include "inventory/gdal_inventory.h"
@@ -233,6 +234,8 @@ void InventoryScreen::buildWindow()
     cmdFechar = button(this, "cmdFechar", QStringLiteral("Fechar"));
     bottom->addWidget(cmdVerSimulacao);
     bottom->addWidget(cmdGuardar);
+    cmdPlano = button(this, "cmdPlano", QStringLiteral("Plano florestal..."));
+    bottom->addWidget(cmdPlano);
     bottom->addStretch(1);
     bottom->addWidget(cmdFechar);
     main->addLayout(bottom);
@@ -258,6 +261,7 @@ void InventoryScreen::connectControls()
     connect(mapa, &StandMapView::standPicked, this, &InventoryScreen::pickStand);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &InventoryScreen::showLog);
     connect(cmdGuardar, &QPushButton::clicked, this, &InventoryScreen::save);
+    connect(cmdPlano, &QPushButton::clicked, this, &InventoryScreen::openPlan);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -349,6 +353,8 @@ bool InventoryScreen::useInventory(const QString &file, std::optional<QString> l
     inventory_ = file;
     layer_ = *layer;
     layers_ = layers;
+    if (plan_)
+        plan_->setInventory(inventory_, layer_);
     // Results are shown only beside the inventory they came from.
     if (!stands_.empty() && (ranInventory_ != inventory_ || ranLayer_ != layer_))
         clearResults();
@@ -772,6 +778,24 @@ void InventoryScreen::save()
         return;
     }
     ctx_.show(this, Message::information("Guardar resultados", "Resultados guardados em " + path.string() + "."));
+}
+
+// The plan is made for the inventory and layer chosen here, whether simulated or not.
+void InventoryScreen::openPlan()
+{
+    if (!txtInventario->text().isEmpty() && txtInventario->text() != inventory_ &&
+        !useInventory(txtInventario->text(), std::nullopt, false))
+        return;
+    if (!plan_) {
+        plan_ = new PlanScreen(ctx_, this);
+        // As large as the inventory window: the map and the tables need the room.
+        plan_->resize(size());
+        plan_->move(pos());
+    }
+    plan_->setInventory(inventory_, layer_);
+    plan_->show();
+    plan_->raise();
+    plan_->activateWindow();
 }
 
 QGraphicsPathItem *InventoryScreen::standShape(const QString &id) const

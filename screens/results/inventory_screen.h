@@ -36,6 +36,7 @@ class QVBoxLayout;
 namespace tavelo {
 
 class AppContext;
+class PlanScreen;
 
 class InventoryScreen : public QWidget {
     Q_OBJECT
@@ -48,6 +49,8 @@ public:
     bool readingOutlines() const { return outlineWorker_.joinable(); }
     // The map's shape of the stand `id`, or nullptr.
     QGraphicsPathItem *standShape(const QString &id) const;
+    // The forest plan's window, once opened; it lives as long as this window.
+    PlanScreen *plan() const { return plan_; }
 
 private:
     struct RunOutput;
@@ -80,6 +83,7 @@ private:
     void problemChosen();
     void showLog();
     void save();
+    void openPlan();
     void setRunning(bool running);
 
     AppContext &ctx_;
@@ -110,6 +114,7 @@ private:
     std::thread worker_;
     size_t runTotal_ = 0; // stands the run under way reads, as its progress last said
     QVBoxLayout *legendLayout_ = nullptr;
+    PlanScreen *plan_ = nullptr;
 
     // The controls; tests and scripts find them by their object names.
     QLineEdit *txtInventario = nullptr;
@@ -127,6 +132,7 @@ private:
     QPushButton *cmdAjustar = nullptr;
     QPushButton *cmdVerSimulacao = nullptr;
     QPushButton *cmdGuardar = nullptr;
+    QPushButton *cmdPlano = nullptr;
     QPushButton *cmdFechar = nullptr;
 };
 

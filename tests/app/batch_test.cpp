@@ -5,7 +5,7 @@
 #include "app/cli/cli_commands.h"
 #include "regimes/scenario.h"
 #include "support/cli_test_support.h"
-#include "app/cli/regime_chart.h"
+#include "screens/charts/regime_chart.h"
 #include "session/results/regime_comparison.h"
 #include "session/structure/sim_record.h"
 #include "support/small_disk.h"

@@ -62,8 +62,26 @@ protected:
 
 TEST_F(PlanJob, WritesTheCommandLinesFiles)
 {
-    const PlanResult result = runPlan(request);
+    // The solver's state follows the candidates: the LP's bound alone first,
+    // never a bound below the plan found nor a plan above it.
+    std::vector<PlanProgress> solving;
+    const PlanResult result = runPlan(request, [&](const PlanProgress &p) {
+        if (p.stage == PlanProgress::Stage::Solving)
+            solving.push_back(p);
+    });
     ASSERT_TRUE(result.hasPlan()) << static_cast<int>(result.failure->kind) << " " << result.failure->detail;
+    ASSERT_GE(solving.size(), 2u);
+    EXPECT_TRUE(solving.front().gathered && !solving.front().solver);
+    ASSERT_TRUE(solving[1].solver);
+    EXPECT_FALSE(solving[1].solver->best);
+    EXPECT_DOUBLE_EQ(solving[1].solver->bound, result.solution.relaxationBound);
+    for (size_t i = 1; i < solving.size(); ++i) {
+        ASSERT_TRUE(solving[i].solver && !solving[i].gathered);
+        EXPECT_GE(solving[i].solver->bound, result.solution.objective - 1e-6);
+        if (solving[i].solver->best) {
+            EXPECT_LE(*solving[i].solver->best, result.solution.objective + 1e-6);
+        }
+    }
     const CliRun cli = runCli({"plan", "stands.csv", "--regimes", "now.json", "later.json", "--economics", "econ.json",
                                "--horizon", "30", "--flow-on", "sawlog", "--out", "cli", "--jobs", "2"},
                               dir);

@@ -134,7 +134,8 @@ TEST_P(ForestPlanBruteForce, ChosenPlanIsTheBestCombination)
         SCOPED_TRACE("seed " + std::to_string(seed) + ", gap " + std::to_string(gap));
         const std::vector<PlanStand> forest = smallForest(seed);
         const std::optional<double> best = bruteForce(forest, c);
-        const PlanSolution sol = solvePlan(forest, kPeriods, c);
+        std::vector<SolverState> told;
+        const PlanSolution sol = solvePlan(forest, kPeriods, c, nullptr, [&](const SolverState &s) { told.push_back(s); });
         if (!best) {
             ASSERT_EQ(sol.status, PlanSolution::Status::Infeasible);
             ASSERT_TRUE(sol.blocking.has_value());
@@ -151,6 +152,20 @@ TEST_P(ForestPlanBruteForce, ChosenPlanIsTheBestCombination)
         EXPECT_GE(sol.objective, *best * (1.0 - gap / 100.0) - 1e-6 * *best);
         EXPECT_GE(sol.bound, *best - 1e-6 * *best);
         EXPECT_LE(sol.gapPercent, gap + 1e-9);
+        // What the solver told while it worked: first the LP's bound alone,
+        // then never a bound below the best plan nor a plan above it.
+        ASSERT_FALSE(told.empty());
+        EXPECT_FALSE(told.front().best.has_value());
+        EXPECT_DOUBLE_EQ(told.front().bound, sol.relaxationBound);
+        for (const SolverState &s : told) {
+            EXPECT_GE(s.bound, *best - 1e-6 * *best);
+            if (s.best) {
+                EXPECT_LE(*s.best, *best + 1e-6 * *best);
+                EXPECT_LE(*s.best, s.bound + 1e-6 * *best);
+                ASSERT_TRUE(s.gapPercent.has_value());
+                EXPECT_NEAR(*s.gapPercent, (s.bound - *s.best) / *s.best * 100.0, 1e-6);
+            }
+        }
     }
 }
 

@@ -12,6 +12,8 @@
 #include "screens/results/best_regime_screen.h"
 #include "screens/results/economics_screen.h"
 #include "screens/results/end_screen.h"
+#include "screens/results/inventory_screen.h"
+#include "screens/results/plan_screen.h"
 #include "support/flow_test_support.h"
 #include "support/qtest_runner.h"
 
@@ -165,10 +167,16 @@ void AccessibleNamesScreenTest::everyWindowOfASimulation()
     widget<QAction>(h.window<EntradaScreen>("Entrada"), "Inventario")->trigger();
     settle();
     checkLoadedWindows(h);
+    // The forest plan, a window of its own owned by the inventory window.
+    auto *inventory = h.window<InventoryScreen>("frmInventario");
+    QVERIFY(press(widget<QPushButton>(inventory, "cmdPlano")));
+    QVERIFY(inventory->plan());
+    checkedWindows_ << inventory->plan()->objectName();
+    unnamed_ << unnamedControls(inventory->plan(), &controls_);
 
     const QStringList expected{"Entrada", "frmAbout", "Form1",  "Form2",    "Form3",       "Form4",
                                "Form5",   "Form6",    "form7",  "Form8",    "Form9",       "Form10",
-                               "Terminar", "frmEconomia", "frmMelhorRegime", "frmInventario"};
+                               "Terminar", "frmEconomia", "frmMelhorRegime", "frmInventario", "frmPlano"};
     for (const QString &name : expected)
         QVERIFY2(checkedWindows_.contains(name), qPrintable(name + QStringLiteral(" was not opened")));
     QVERIFY(controls_ > 40);

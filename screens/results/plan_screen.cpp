@@ -1,0 +1,960 @@
+#include "plan_screen.h"
+
+#include "colour_classes.h"
+#include "economics_screen.h"
+#include "stand_map_view.h"
+
+#include "base/calendar.h"
+#include "base/numeric_text.h"
+#include "base/output_folder.h"
+#include "base/whole_file.h"
+#include "inventory/sqlite_db.h"
+#include "screens/charts/regime_chart.h"
+#include "screens/shell/app_context.h"
+#include "screens/shell/read_problem_text.h"
+#include "session/results/regime_comparison.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace tavelo {
+
+namespace {
+
+const char *const kTitle = "Plano Florestal";
+const QString kSettingsPrefix = QStringLiteral("plano/");
+
+// The choices' places in their combo boxes (remembered by place): the
+// candidates' search space before the regime files, the economics file before
+// the valuation's factors, and the flows none, even, nondecreasing.
+constexpr int kSpaceSource = 0;
+constexpr int kEconomicsFile = 0;
+constexpr int kNoFlow = 0, kEvenFlow = 1, kNondecreasingFlow = 2;
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(caption);
+    return b;
+}
+
+template <typename W> W *named(W *w, const char *name, const QString &accessible)
+{
+    w->setObjectName(QLatin1String(name));
+    w->setAccessibleName(accessible);
+    return w;
+}
+
+QLineEdit *box(QWidget *parent, const char *name, const QString &accessible, int chars)
+{
+    auto *b = named(new QLineEdit(parent), name, accessible);
+    b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 16);
+    return b;
+}
+
+Message refused(const QString &field, const std::string &why)
+{
+    return Message::warning(kTitle, "\"" + field.toStdString() + "\": " + why);
+}
+
+std::string money(double v) { return formatFixed(v, 2); }
+
+// The felling period's colour: hues around the wheel, the first period red.
+QColor periodColour(int period, int periods)
+{
+    const int hue = periods > 0 ? (period * 300 / std::max(periods, 1)) % 360 : 0;
+    return QColor::fromHsv(hue, 150, 225);
+}
+
+// Why no plan meets the constraints, in the words of the options' boxes.
+std::string infeasibleText(ConstraintFamily family, FlowRule flow)
+{
+    const std::string flowName = flow == FlowRule::Even ? "o fluxo uniforme" : "o fluxo não decrescente";
+    switch (family) {
+    case ConstraintFamily::Flow: return "Nenhum plano cumpre " + flowName + "; sem ele há um plano.";
+    case ConstraintFamily::EndingStock: return "Nenhum plano cumpre o stock final; sem ele há um plano.";
+    case ConstraintFamily::FlowWithEndingStock:
+        return "Nenhum plano cumpre " + flowName + " e o stock final juntos; sem um dos dois há um plano.";
+    case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo.";
+    }
+    return "Nenhum plano cumpre as restrições.";
+}
+
+} // namespace
+
+PlanScreen::PlanScreen(AppContext &ctx, QWidget *owner) : QWidget(owner, Qt::Window), ctx_(ctx)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    buildWindow();
+    connectControls();
+    restoreInputs();
+    flowChosen();
+    setRunning(false);
+    colourMap();
+}
+
+PlanScreen::~PlanScreen()
+{
+    for (QObject *control : findChildren<QObject *>())
+        disconnect(control, nullptr, this, nullptr);
+    stopWorker();
+}
+
+void PlanScreen::stopWorker()
+{
+    stop_ = true;
+    if (worker_.joinable())
+        worker_.join();
+}
+
+// Closing the window stops a plan under way; the plan shown stays for the next opening.
+void PlanScreen::closeEvent(QCloseEvent *event)
+{
+    if (running()) {
+        stopWorker();
+        setRunning(false);
+        pbProgresso->setRange(0, 1);
+        pbProgresso->setValue(0);
+        lblEstado->setText(QStringLiteral("Plano cancelado."));
+    }
+    QWidget::closeEvent(event);
+}
+
+void PlanScreen::buildWindow()
+{
+    setObjectName(QStringLiteral("frmPlano"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    resize(1000, 700);
+    auto *main = new QVBoxLayout(this);
+    lblInventario = named(new QLabel(this), "lblInventario", QStringLiteral("Inventário do plano"));
+    main->addWidget(lblInventario);
+
+    // The options, a row each kind; a new option takes a row below the last.
+    auto *options = new QGroupBox(QStringLiteral("Opções do plano"), this);
+    opcoes_ = new QGridLayout(options);
+    cboCandidatos = named(new QComboBox(options), "cboCandidatos", QStringLiteral("Origem dos candidatos"));
+    cboCandidatos->addItems({QStringLiteral("Espaço de procura"), QStringLiteral("Ficheiros de regime")});
+    txtCandidatos = named(new QLineEdit(options), "txtCandidatos", QStringLiteral("Ficheiros dos candidatos"));
+    txtCandidatos->setPlaceholderText(QStringLiteral("vários regimes separados por ;"));
+    cmdAbrirCandidatos = button(options, "cmdAbrirCandidatos", QStringLiteral("Abrir..."));
+    cboEconomia = named(new QComboBox(options), "cboEconomia", QStringLiteral("Origem da economia"));
+    cboEconomia->addItems({QStringLiteral("Ficheiro de economia"), QStringLiteral("Factores da avaliação económica")});
+    txtEconomia = named(new QLineEdit(options), "txtEconomia", QStringLiteral("Ficheiro de economia"));
+    cmdAbrirEconomia = button(options, "cmdAbrirEconomia", QStringLiteral("Abrir..."));
+    cmdAbrirEconomia->setAccessibleName(QStringLiteral("Abrir ficheiro de economia"));
+    cmdAbrirCandidatos->setAccessibleName(QStringLiteral("Abrir ficheiro dos candidatos"));
+    txtValorSolo = box(options, "txtValorSolo", QStringLiteral("Valor do solo (€/ha)"), 8);
+    txtHorizonte = box(options, "txtHorizonte", QStringLiteral("Horizonte (anos)"), 5);
+    cboFluxo = named(new QComboBox(options), "cboFluxo", QStringLiteral("Fluxo de colheita"));
+    cboFluxo->addItems({QStringLiteral("Nenhum"), QStringLiteral("Uniforme ± %"), QStringLiteral("Não decrescente")});
+    txtFluxoPercentagem = box(options, "txtFluxoPercentagem", QStringLiteral("Tolerância do fluxo uniforme (%)"), 5);
+    cboBaseFluxo = named(new QComboBox(options), "cboBaseFluxo", QStringLiteral("Volume do fluxo"));
+    cboBaseFluxo->addItems({QStringLiteral("Volume total"), QStringLiteral("Madeira")});
+    txtStockFinal = box(options, "txtStockFinal", QStringLiteral("Stock final (% do inicial)"), 6);
+    txtStockFinal->setPlaceholderText(QStringLiteral("sem"));
+    txtGap = box(options, "txtGap", QStringLiteral("Gap (%)"), 6);
+    txtGap->setPlaceholderText(QStringLiteral("0.1"));
+    txtTempoMaximo = box(options, "txtTempoMaximo", QStringLiteral("Tempo máximo (s)"), 6);
+    txtTempoMaximo->setPlaceholderText(QStringLiteral("sem"));
+
+    auto caption = [&](const QString &text, QWidget *buddy) {
+        auto *l = new QLabel(text, options);
+        l->setBuddy(buddy);
+        return l;
+    };
+    // Four columns: the caption, a choice, a file (the widest) and its button;
+    // the numbers' rows span the last three.
+    opcoes_->addWidget(caption(QStringLiteral("Candidatos:"), cboCandidatos), 0, 0);
+    opcoes_->addWidget(cboCandidatos, 0, 1);
+    opcoes_->addWidget(txtCandidatos, 0, 2);
+    opcoes_->addWidget(cmdAbrirCandidatos, 0, 3);
+    opcoes_->addWidget(caption(QStringLiteral("Economia:"), cboEconomia), 1, 0);
+    opcoes_->addWidget(cboEconomia, 1, 1);
+    opcoes_->addWidget(txtEconomia, 1, 2);
+    opcoes_->addWidget(cmdAbrirEconomia, 1, 3);
+    auto row = [&](int at, const QString &text, std::initializer_list<std::pair<QString, QWidget *>> rest,
+                   QWidget *first) {
+        opcoes_->addWidget(caption(text, first), at, 0);
+        auto *line = new QHBoxLayout;
+        line->addWidget(first);
+        for (const auto &[label, w] : rest) {
+            if (!label.isEmpty())
+                line->addWidget(caption(label, w));
+            line->addWidget(w);
+        }
+        line->addStretch(1);
+        opcoes_->addLayout(line, at, 1, 1, 3);
+    };
+    row(2, QStringLiteral("Horizonte (anos):"), {{QStringLiteral("  Valor do solo (€/ha):"), txtValorSolo}},
+        txtHorizonte);
+    row(3, QStringLiteral("Fluxo:"),
+        {{QString(), txtFluxoPercentagem},
+         {QStringLiteral("sobre:"), cboBaseFluxo},
+         {QStringLiteral("  Stock final (% do inicial):"), txtStockFinal}},
+        cboFluxo);
+    row(4, QStringLiteral("Gap (%):"), {{QStringLiteral("  Tempo máximo (s):"), txtTempoMaximo}}, txtGap);
+    opcoes_->setColumnStretch(2, 1);
+    main->addWidget(options);
+
+    auto *runRow = new QHBoxLayout;
+    cmdPlanear = button(this, "cmdPlanear", QStringLiteral("Planear"));
+    cmdCancelar = button(this, "cmdCancelar", QStringLiteral("Cancelar"));
+    pbProgresso = named(new QProgressBar(this), "pbProgresso", QStringLiteral("Progresso do plano"));
+    pbProgresso->setRange(0, 1);
+    pbProgresso->setValue(0);
+    runRow->addWidget(cmdPlanear);
+    runRow->addWidget(cmdCancelar);
+    runRow->addWidget(pbProgresso, 1);
+    main->addLayout(runRow);
+    lblEstado = named(new QLabel(this), "lblEstado", QStringLiteral("Estado do resolvedor"));
+    lblResumo = named(new QLabel(this), "lblResumo", QStringLiteral("Totais do plano"));
+    lblResumo->setWordWrap(true);
+    main->addWidget(lblEstado);
+    main->addWidget(lblResumo);
+
+    auto *tabs = named(new QTabWidget(this), "tabResultados", QStringLiteral("Resultados do plano"));
+    // The stands: the table and the map side by side.
+    auto *standsTab = new QSplitter(Qt::Horizontal, tabs);
+    tblPovoamentos = named(new QTableView(standsTab), "tblPovoamentos", QStringLiteral("Povoamentos do plano"));
+    standsModel_ = new QStandardItemModel(this);
+    tblPovoamentos->setModel(standsModel_);
+    tblPovoamentos->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblPovoamentos->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblPovoamentos->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPovoamentos->verticalHeader()->setVisible(false);
+    tblPovoamentos->setSortingEnabled(true);
+    auto *mapSide = new QWidget(standsTab);
+    auto *mapLayout = new QHBoxLayout(mapSide);
+    mapLayout->setContentsMargins(0, 0, 0, 0);
+    mapa = named(new StandMapView(mapSide), "mapa", QStringLiteral("Mapa do plano por período de corte"));
+    legenda = named(new QWidget(mapSide), "legenda", QStringLiteral("Legenda do mapa"));
+    legenda->setMinimumWidth(130);
+    legendLayout_ = new QVBoxLayout(legenda);
+    legendLayout_->setAlignment(Qt::AlignTop);
+    mapLayout->addWidget(mapa, 1);
+    auto *legendSide = new QVBoxLayout;
+    cmdAjustar = button(mapSide, "cmdAjustar", QStringLiteral("Ajustar"));
+    cmdAjustar->setAccessibleName(QStringLiteral("Ajustar o mapa à janela"));
+    legendSide->addWidget(legenda, 1);
+    legendSide->addWidget(cmdAjustar);
+    mapLayout->addLayout(legendSide);
+    standsTab->addWidget(tblPovoamentos);
+    standsTab->addWidget(mapSide);
+    standsTab->setStretchFactor(0, 1);
+    standsTab->setStretchFactor(1, 1);
+    tabs->addTab(standsTab, QStringLiteral("Povoamentos e mapa"));
+
+    // The harvest's table and its chart each a tab: side by side neither fits 1024 pixels.
+    tblPeriodos = named(new QTableWidget(tabs), "tblPeriodos", QStringLiteral("Colheita por período"));
+    tblPeriodos->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPeriodos->verticalHeader()->setVisible(false);
+    tabs->addTab(tblPeriodos, QStringLiteral("Colheita por período"));
+    chtColheita = named(new QChartView(tabs), "chtColheita", QStringLiteral("Gráfico da colheita por período"));
+    chtColheita->setRenderHint(QPainter::Antialiasing);
+    tabs->addTab(chtColheita, QStringLiteral("Gráfico da colheita"));
+
+    lstSemCandidatos = named(new QListWidget(tabs), "lstSemCandidatos", QStringLiteral("Povoamentos sem candidatos"));
+    tabs->addTab(lstSemCandidatos, QStringLiteral("Sem candidatos"));
+    main->addWidget(tabs, 1);
+
+    auto *bottom = new QHBoxLayout;
+    cmdVerSimulacao = button(this, "cmdVerSimulacao", QStringLiteral("Ver simulação"));
+    cmdGuardar = button(this, "cmdGuardar", QStringLiteral("Guardar plano..."));
+    cmdFechar = button(this, "cmdFechar", QStringLiteral("Fechar"));
+    bottom->addWidget(cmdVerSimulacao);
+    bottom->addWidget(cmdGuardar);
+    bottom->addStretch(1);
+    bottom->addWidget(cmdFechar);
+    main->addLayout(bottom);
+}
+
+void PlanScreen::connectControls()
+{
+    connect(cboFluxo, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
+    connect(cboEconomia, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
+    connect(cmdAbrirCandidatos, &QPushButton::clicked, this, &PlanScreen::chooseCandidates);
+    connect(cmdAbrirEconomia, &QPushButton::clicked, this, &PlanScreen::chooseEconomics);
+    connect(cmdPlanear, &QPushButton::clicked, this, &PlanScreen::plan);
+    connect(cmdCancelar, &QPushButton::clicked, this, &PlanScreen::cancel);
+    connect(mapa, &StandMapView::standPicked, this, &PlanScreen::pickStand);
+    connect(cmdAjustar, &QPushButton::clicked, mapa, &StandMapView::fit);
+    connect(tblPovoamentos->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PlanScreen::tableSelectionChanged);
+    connect(cmdVerSimulacao, &QPushButton::clicked, this, &PlanScreen::showStand);
+    connect(cmdGuardar, &QPushButton::clicked, this, &PlanScreen::save);
+    connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// The boxes and choices typed last come back at the next opening.
+void PlanScreen::restoreInputs()
+{
+    txtHorizonte->setText(QStringLiteral("30"));
+    txtFluxoPercentagem->setText(QStringLiteral("10"));
+    SettingsService *settings = ctx_.services.settings;
+    if (!settings)
+        return;
+    for (QLineEdit *b : findChildren<QLineEdit *>())
+        if (const auto v = settings->value(kSettingsPrefix + b->objectName()))
+            b->setText(*v);
+    for (QComboBox *c : findChildren<QComboBox *>())
+        if (const auto v = settings->value(kSettingsPrefix + c->objectName())) {
+            bool ok = false;
+            const int i = v->toInt(&ok);
+            if (ok && i >= 0 && i < c->count())
+                c->setCurrentIndex(i);
+        }
+}
+
+void PlanScreen::rememberInputs() const
+{
+    SettingsService *settings = ctx_.services.settings;
+    if (!settings)
+        return;
+    for (QLineEdit *b : findChildren<QLineEdit *>())
+        settings->setValue(kSettingsPrefix + b->objectName(), b->text());
+    for (QComboBox *c : findChildren<QComboBox *>())
+        settings->setValue(kSettingsPrefix + c->objectName(), QString::number(c->currentIndex()));
+}
+
+void PlanScreen::flowChosen()
+{
+    const bool flow = cboFluxo->currentIndex() != kNoFlow;
+    txtFluxoPercentagem->setEnabled(!running() && cboFluxo->currentIndex() == kEvenFlow);
+    cboBaseFluxo->setEnabled(!running() && flow);
+    const bool file = cboEconomia->currentIndex() == kEconomicsFile;
+    txtEconomia->setEnabled(!running() && file);
+    cmdAbrirEconomia->setEnabled(!running() && file);
+    txtValorSolo->setEnabled(!running() && !file);
+}
+
+void PlanScreen::setInventory(const QString &inventory, const QString &layer)
+{
+    inventory_ = inventory;
+    layer_ = layer;
+    lblInventario->setText(inventory.isEmpty() ? QStringLiteral("Inventário: nenhum escolhido")
+                           : layer.isEmpty()   ? QStringLiteral("Inventário: %1").arg(inventory)
+                                               : QStringLiteral("Inventário: %1 (camada %2)").arg(inventory, layer));
+}
+
+void PlanScreen::chooseCandidates()
+{
+    const bool space = cboCandidatos->currentIndex() == kSpaceSource;
+    const QString f = ctx_.services.files->openFileName(
+        this, space ? QStringLiteral("Abrir espaço de procura") : QStringLiteral("Abrir regime"),
+        QStringLiteral("JSON (*.json);;Todos os ficheiros (*)"));
+    if (f.isEmpty())
+        return;
+    // Regime files gather: each one opened joins the list.
+    if (!space && !txtCandidatos->text().trimmed().isEmpty())
+        txtCandidatos->setText(txtCandidatos->text() + QStringLiteral("; ") + f);
+    else
+        txtCandidatos->setText(f);
+}
+
+void PlanScreen::chooseEconomics()
+{
+    const QString f = ctx_.services.files->openFileName(this, QStringLiteral("Abrir ficheiro de economia"),
+                                                        QStringLiteral("JSON (*.json);;Todos os ficheiros (*)"));
+    if (!f.isEmpty())
+        txtEconomia->setText(f);
+}
+
+std::variant<PlanRequest, Message> PlanScreen::readRequest()
+{
+    PlanRequest request;
+    // Refuses `field`, its box focused and its text selected for typing over.
+    auto refuse = [](QWidget *field, const std::string &why) -> std::variant<PlanRequest, Message> {
+        field->setFocus();
+        if (auto *line = qobject_cast<QLineEdit *>(field))
+            line->selectAll();
+        return refused(field->accessibleName(), why);
+    };
+    auto number = [](const QLineEdit *b) { return parseNumber(b->text().trimmed().toStdString()); };
+    if (inventory_.isEmpty())
+        return Message::warning(kTitle, "Escolha o inventário na janela \"Simulação de Inventário\".");
+
+    // The options first, in the order the boxes show them, as the command line checks them.
+    const auto years = number(txtHorizonte);
+    request.settings.horizonYears =
+        years && *years >= 0 && *years <= 10000 && std::floor(*years) == *years ? static_cast<int>(*years) : -1;
+    PlanConstraints &c = request.constraints;
+    c.flow = cboFluxo->currentIndex() == kEvenFlow           ? FlowRule::Even
+             : cboFluxo->currentIndex() == kNondecreasingFlow ? FlowRule::Nondecreasing
+                                                              : FlowRule::None;
+    if (c.flow == FlowRule::Even)
+        c.evenPercent = number(txtFluxoPercentagem).value_or(std::nan(""));
+    c.basis = cboBaseFluxo->currentIndex() == 1 ? FlowBasis::Sawlog : FlowBasis::Total;
+    if (!txtStockFinal->text().trimmed().isEmpty())
+        c.endingStockPercent = number(txtStockFinal).value_or(std::nan(""));
+    if (!txtGap->text().trimmed().isEmpty())
+        c.gapPercent = number(txtGap).value_or(std::nan(""));
+    if (!txtTempoMaximo->text().trimmed().isEmpty())
+        c.maxSeconds = number(txtTempoMaximo).value_or(std::nan(""));
+    switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
+    case PlanRequestField::Horizon:
+        return refuse(txtHorizonte, "deve ser um número de anos, múltiplo de 5, de 5 a 200.");
+    case PlanRequestField::EvenPercent:
+        return refuse(txtFluxoPercentagem, "deve ser uma percentagem de 0 a 100.");
+    case PlanRequestField::EndingStockPercent:
+        return refuse(txtStockFinal, "deve ser uma percentagem de 0 a 1000, ou nada.");
+    case PlanRequestField::GapPercent:
+        return refuse(txtGap, "deve ser uma percentagem de 0 a 100.");
+    case PlanRequestField::TimeLimit:
+        return refuse(txtTempoMaximo, "deve ser um número de segundos acima de 0, ou nada.");
+    case PlanRequestField::CandidateSource:
+    case PlanRequestField::MinCarbon:
+    case PlanRequestField::FrontPoints:
+        break; // the candidates read below; neither carbon option is asked here
+    }
+
+    // The economics: a file's options and prices, or the valuation window's factors this year.
+    PlanSettings &settings = request.settings;
+    std::optional<Regime> econRegime;
+    EconomicTexts texts;
+    if (cboEconomia->currentIndex() == kEconomicsFile) {
+        const std::string path = txtEconomia->text().trimmed().toStdString();
+        if (path.empty())
+            return refuse(txtEconomia, "escolha o ficheiro de economia.");
+        const auto json = readWholeFile(path);
+        if (!json)
+            return refuse(txtEconomia, "não é possível ler " + path + ".");
+        auto econ = parseRegime(*json, thisYear());
+        if (const auto *problem = std::get_if<ReadProblem>(&econ))
+            return refuse(txtEconomia, path + ": " + portugueseText(*problem));
+        econRegime = std::get<Regime>(std::move(econ));
+        if (!econRegime->economics)
+            return refuse(txtEconomia, path + " não tem a secção \"economics\".");
+        texts = *econRegime->economics;
+        settings.options = econRegime->options;
+        request.economicsJson = *json;
+    } else {
+        for (const EconomicFieldInfo &info : kEconomicFields)
+            if (ctx_.services.settings)
+                texts[info.field] =
+                    ctx_.services.settings->value(economicsSettingsKey(info.field)).value_or(QString()).toStdString();
+        texts.landValue = txtValorSolo->text().trimmed().toStdString();
+        settings.options.year = thisYear();
+    }
+    const auto inputs = readEconomicInputs(texts);
+    if (const auto *refusal = std::get_if<EconomicRefusal>(&inputs))
+        return refuse(cboEconomia->currentIndex() == kEconomicsFile ? static_cast<QWidget *>(txtEconomia)
+                                                                      : static_cast<QWidget *>(cboEconomia),
+                      refusal->message.text);
+    settings.economics = std::get<EconomicInputs>(inputs);
+    const auto land = readLandValue(texts);
+    if (const auto *m = std::get_if<Message>(&land))
+        return refuse(cboEconomia->currentIndex() == kEconomicsFile ? txtEconomia : txtValorSolo, m->text);
+    settings.landValue = std::get<double>(land);
+    const auto year = parseNumber(settings.options.year);
+    if (!year || *year < 1000 || *year > 9999 || std::floor(*year) != *year)
+        return refuse(txtEconomia, "o ano das opções (options.year) deve ser um ano como 2026.");
+    settings.startYear = static_cast<int>(*year);
+
+    // The candidates: one search space, or regime files separated by ";".
+    QStringList files;
+    for (const QString &f : txtCandidatos->text().split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!f.trimmed().isEmpty())
+            files << f.trimmed();
+    if (files.isEmpty())
+        return refuse(txtCandidatos, "escolha o espaço de procura ou os ficheiros de regime.");
+    if (cboCandidatos->currentIndex() == kSpaceSource) {
+        if (files.size() > 1)
+            return refuse(txtCandidatos, "um só espaço de procura.");
+        const std::string path = files.first().toStdString();
+        const auto json = readWholeFile(path);
+        if (!json)
+            return refuse(txtCandidatos, "não é possível ler " + path + ".");
+        auto space = parseSearchSpace(*json);
+        if (const auto *e = std::get_if<SearchSpaceError>(&space))
+            return refuse(txtCandidatos, path + ": " + portugueseText(e->problem));
+        request.source.space = std::get<SearchSpace>(std::move(space));
+    } else {
+        std::vector<std::string> paths;
+        for (const QString &f : files)
+            paths.push_back(f.toStdString());
+        const std::vector<std::string> labels = regimeLabels(paths);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const auto json = readWholeFile(paths[i]);
+            if (!json)
+                return refuse(txtCandidatos, "não é possível ler " + paths[i] + ".");
+            auto regime = parseRegime(*json, thisYear());
+            if (const auto *problem = std::get_if<ReadProblem>(&regime))
+                return refuse(txtCandidatos, paths[i] + ": " + portugueseText(*problem));
+            if (std::get<Regime>(regime).options.year != settings.options.year)
+                return refuse(txtCandidatos, paths[i] + ": o ano das opções difere do ano do plano (" +
+                                                 settings.options.year + ").");
+            request.source.regimes.emplace_back(labels[i], std::get<Regime>(std::move(regime)));
+        }
+    }
+    request.inventory = inventory_.toStdString();
+    request.layer = layer_.toStdString();
+    return request;
+}
+
+void PlanScreen::plan()
+{
+    if (running())
+        return;
+    auto read = readRequest();
+    if (const auto *problem = std::get_if<Message>(&read)) {
+        ctx_.show(this, *problem);
+        return;
+    }
+    rememberInputs();
+    auto run = std::make_shared<Shown>();
+    run->request = std::get<PlanRequest>(std::move(read));
+    stop_ = false;
+    pbProgresso->setRange(0, 0);
+    lblEstado->setText(QStringLiteral("A reunir os candidatos..."));
+    setRunning(true);
+    worker_ = std::thread([this, run] {
+        const auto progress = [this](const PlanProgress &p) {
+            if (p.stage == PlanProgress::Stage::Candidates) {
+                QMetaObject::invokeMethod(
+                    this, [this, done = p.done, total = p.total] { candidatesProgress(done, total); },
+                    Qt::QueuedConnection);
+            } else if (p.solver) {
+                QMetaObject::invokeMethod(this, [this, state = *p.solver] { solverState(state); },
+                                          Qt::QueuedConnection);
+            } else if (p.gathered) {
+                size_t candidates = 0;
+                for (const PlanStand &s : p.gathered->stands)
+                    candidates += s.candidates.size();
+                QMetaObject::invokeMethod(
+                    this, [this, stands = p.gathered->stands.size(), candidates] { solving(stands, candidates); },
+                    Qt::QueuedConnection);
+            }
+        };
+        try {
+            run->result = runPlan(run->request, progress, &stop_);
+        } catch (const std::exception &e) {
+            PlanFailure failure;
+            failure.kind = PlanFailure::Kind::InventoryUnusable;
+            failure.file = run->request.inventory.string();
+            failure.detail = e.what();
+            run->result.failure = std::move(failure);
+        }
+        QMetaObject::invokeMethod(this, [this, run] { finished(run); }, Qt::QueuedConnection);
+    });
+}
+
+void PlanScreen::cancel()
+{
+    stop_ = true;
+    lblEstado->setText(QStringLiteral("A cancelar..."));
+}
+
+void PlanScreen::candidatesProgress(size_t done, size_t total)
+{
+    if (stop_)
+        return;
+    pbProgresso->setRange(0, static_cast<int>(std::min<size_t>(std::max<size_t>(total, 1), INT32_MAX)));
+    pbProgresso->setValue(static_cast<int>(std::min({done, total, size_t{INT32_MAX}})));
+    lblEstado->setText(QStringLiteral("A reunir os candidatos: %1 de %2 povoamentos").arg(done).arg(total));
+}
+
+void PlanScreen::solving(size_t stands, size_t candidates)
+{
+    if (stop_)
+        return;
+    pbProgresso->setRange(0, 0);
+    lblEstado->setText(QStringLiteral("A resolver o plano: %1 povoamentos, %2 candidatos...").arg(stands).arg(candidates));
+}
+
+void PlanScreen::solverState(const SolverState &state)
+{
+    if (stop_)
+        return;
+    QString text = QStringLiteral("A resolver o plano: limite %1 €").arg(qs(money(state.bound)));
+    if (state.best)
+        text += QStringLiteral(", melhor plano %1 €").arg(qs(money(*state.best)));
+    else
+        text += QStringLiteral(", ainda sem plano");
+    if (state.gapPercent)
+        text += QStringLiteral(", gap %1 %").arg(qs(formatFixed(*state.gapPercent, 3)));
+    lblEstado->setText(text + QStringLiteral("..."));
+}
+
+void PlanScreen::finished(const std::shared_ptr<Shown> &run)
+{
+    if (worker_.joinable())
+        worker_.join();
+    setRunning(false);
+    pbProgresso->setRange(0, 1);
+    pbProgresso->setValue(0);
+    using Kind = PlanFailure::Kind;
+    if (const std::optional<PlanFailure> &failure = run->result.failure) {
+        // The plan shown before stays.
+        lblEstado->setText(QStringLiteral("Sem plano novo."));
+        std::string why;
+        switch (failure->kind) {
+        case Kind::CancelledGathering:
+        case Kind::CancelledSolving:
+            lblEstado->setText(QStringLiteral("Plano cancelado."));
+            return;
+        case Kind::InvalidRequest:
+            why = "O pedido do plano não é válido.";
+            break;
+        case Kind::InventoryUnusable:
+            why = "Não é possível usar o inventário " + failure->file + ". O leitor do ficheiro diz: " +
+                  failure->detail;
+            break;
+        case Kind::NoCandidates:
+            why = "Nenhum povoamento de " + failure->file + " tem um regime candidato; não há nada a planear.";
+            break;
+        case Kind::Infeasible:
+            why = infeasibleText(failure->family.value_or(ConstraintFamily::Flow), run->request.constraints.flow);
+            break;
+        case Kind::NoSolution:
+            why = "O resolvedor parou antes de encontrar um plano (limite " + money(failure->bound) + " €).";
+            break;
+        case Kind::TooLarge:
+            why = "Os candidatos de " + std::to_string(failure->size.stands) + " povoamentos precisariam de cerca de " +
+                  formatFixed(static_cast<double>(failure->size.neededBytes) / 1e9, 1) +
+                  " GB de memória, mais do que os " +
+                  formatFixed(static_cast<double>(failure->size.availableBytes) / 1e9, 1) +
+                  " GB disponíveis. Planeie menos povoamentos de cada vez.";
+            break;
+        case Kind::NoGathering:
+        case Kind::OutputUnusable:
+            why = "O pedido do plano não é válido.";
+            break;
+        }
+        ctx_.show(this, Message::warning(kTitle, why));
+        return;
+    }
+    if (stop_) {
+        lblEstado->setText(QStringLiteral("Plano cancelado."));
+        return;
+    }
+    shown_ = run;
+    setRunning(false);
+    const PlanSolution &s = run->result.solution;
+    pbProgresso->setValue(1);
+    lblEstado->setText(QStringLiteral("Plano: valor %1 €, limite %2 €, gap %3 %, %4 s%5")
+                           .arg(qs(money(s.objective)), qs(money(s.bound)), qs(formatFixed(s.gapPercent, 3)),
+                                qs(formatFixed(s.seconds, 2)),
+                                run->result.stop == PlanStop::AtGap       ? QString()
+                                : run->result.stop == PlanStop::TimeLimit ? QStringLiteral(" (parado pelo tempo máximo)")
+                                                                          : QStringLiteral(" (parado por um limite)")));
+    showPlan();
+}
+
+void PlanScreen::showPlan()
+{
+    const PlanInventory &inv = shown_->result.gathered;
+    const PlanSolution &solution = shown_->result.solution;
+    const PlanSettings &settings = shown_->request.settings;
+    const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
+
+    double area = 0.0;
+    for (const PlanStand &s : inv.stands)
+        area += s.area;
+    lblResumo->setText(QStringLiteral("Valor do plano: %1 €. Área planeada: %2 ha em %3 povoamentos; "
+                                      "%4 povoamentos sem candidatos; %5 candidatos.")
+                           .arg(qs(money(solution.objective)), qs(formatFixed(area, 2)))
+                           .arg(inv.stands.size())
+                           .arg(inv.errorRows.size())
+                           .arg(shown_->result.candidates()));
+
+    // The harvest by period, as periods.csv holds it.
+    const std::vector<PlanPeriod> &periods = shown_->result.periods;
+    const QStringList headers = {QStringLiteral("Período"),         QStringLiteral("Total (m3)"),
+                                 QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
+                                 QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
+                                 QStringLiteral("Existências no fim (m3)")};
+    tblPeriodos->clear();
+    tblPeriodos->setColumnCount(static_cast<int>(headers.size()));
+    tblPeriodos->setHorizontalHeaderLabels(headers);
+    tblPeriodos->setRowCount(static_cast<int>(periods.size()));
+    for (size_t p = 0; p < periods.size(); ++p) {
+        const PlanPeriod &pp = periods[p];
+        const QString cells[] = {QStringLiteral("%1-%2").arg(pp.firstYear).arg(pp.lastYear),
+                                 qs(formatFixed(pp.total, 2)),
+                                 qs(formatFixed(pp.sawlog, 2)),
+                                 qs(formatFixed(pp.roundwood, 2)),
+                                 qs(formatFixed(pp.firewood, 2)),
+                                 qs(formatFixed(pp.revenue, 2)),
+                                 qs(formatFixed(pp.standingAtEnd, 2))};
+        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if (c > 0)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            tblPeriodos->setItem(static_cast<int>(p), c, item);
+        }
+    }
+    tblPeriodos->resizeColumnsToContents();
+    QChart *old = chtColheita->chart();
+    chtColheita->setChart(makeHarvestChart(periods));
+    delete old;
+
+    lstSemCandidatos->clear();
+    for (const std::vector<std::string> &row : inv.errorRows) {
+        QStringList cells;
+        for (size_t c = 1; c < row.size(); ++c)
+            if (!row[c].empty())
+                cells << qs(row[c]);
+        lstSemCandidatos->addItem(qs(row.empty() ? std::string() : row[0]) + QStringLiteral(": ") +
+                                  cells.join(QStringLiteral(" - ")));
+    }
+
+    // The stands, each with its chosen regime; numbers sort as numbers.
+    const QSignalBlocker quiet(tblPovoamentos->selectionModel());
+    standsModel_->clear();
+    standsModel_->setHorizontalHeaderLabels({QStringLiteral("Povoamento"), QStringLiteral("Área (ha)"),
+                                             QStringLiteral("Regime"), QStringLiteral("Ano de corte"),
+                                             QStringLiteral("Período de corte"), QStringLiteral("Valor (€)")});
+    std::vector<MapOutline> outlines;
+    for (size_t s = 0; s < planned.size(); ++s) {
+        const PlannedStand &p = planned[s];
+        auto *id = new QStandardItem(qs(p.id));
+        id->setData(static_cast<qulonglong>(s), Qt::UserRole);
+        auto *areaItem = new QStandardItem;
+        areaItem->setData(inv.stands[s].area, Qt::DisplayRole);
+        auto *year = new QStandardItem;
+        auto *period = new QStandardItem;
+        if (p.fellingYear) {
+            year->setData(*p.fellingYear, Qt::DisplayRole);
+            const int first = settings.startYear + kPlanPeriodYears * p.fellingPeriod.value_or(0);
+            period->setText(QStringLiteral("%1-%2").arg(first).arg(first + kPlanPeriodYears - 1));
+        } else {
+            period->setText(QStringLiteral("não cortado"));
+        }
+        auto *value = new QStandardItem;
+        value->setData(std::round(p.value * 100.0) / 100.0, Qt::DisplayRole);
+        standsModel_->appendRow({id, areaItem, new QStandardItem(qs(p.schedule)), year, period, value});
+        outlines.push_back({qs(p.id), outlineOf(p.geometry)});
+    }
+    tblPovoamentos->resizeColumnsToContents();
+    mapa->setOutlines(outlines);
+    colourMap();
+    // Fitted again once the tab has its size: a plan shown before the window is laid out fits too small.
+    QTimer::singleShot(0, mapa, &StandMapView::fit);
+}
+
+// The map coloured by felling period, each period that holds a stand in the legend.
+void PlanScreen::colourMap()
+{
+    while (QLayoutItem *item = legendLayout_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    auto addLine = [&](const QColor &c, const QString &text) {
+        auto *label = new QLabel(legenda);
+        label->setText(QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span> %2")
+                           .arg(c.name(), text.toHtmlEscaped()));
+        label->setAccessibleName(text);
+        legendLayout_->addWidget(label);
+    };
+    auto *title = new QLabel(QStringLiteral("<b>Período de corte</b>"), legenda);
+    title->setWordWrap(true);
+    legendLayout_->addWidget(title);
+    if (!shown_)
+        return;
+    const PlanSettings &settings = shown_->request.settings;
+    const int periods = static_cast<int>(settings.periods());
+    const std::vector<PlannedStand> planned =
+        plannedStands(shown_->result.gathered, shown_->result.solution, settings);
+    std::vector<QColor> colours(planned.size(), noValueColour());
+    std::vector<bool> used(static_cast<size_t>(periods), false);
+    bool unfelled = false;
+    for (size_t s = 0; s < planned.size(); ++s) {
+        const std::optional<int> &p = planned[s].fellingPeriod;
+        if (p && *p >= 0 && *p < periods) {
+            colours[s] = periodColour(*p, periods);
+            used[static_cast<size_t>(*p)] = true;
+        } else {
+            unfelled = true;
+        }
+    }
+    mapa->setColours(colours);
+    for (int p = 0; p < periods; ++p)
+        if (used[static_cast<size_t>(p)]) {
+            const int first = settings.startYear + kPlanPeriodYears * p;
+            addLine(periodColour(p, periods), QStringLiteral("%1-%2").arg(first).arg(first + kPlanPeriodYears - 1));
+        }
+    if (unfelled)
+        addLine(noValueColour(), QStringLiteral("não cortado no horizonte"));
+}
+
+void PlanScreen::pickStand(int stand)
+{
+    if (syncing_)
+        return;
+    syncing_ = true;
+    if (mapa->picked() != stand)
+        mapa->pick(stand);
+    tblPovoamentos->clearSelection();
+    for (int r = 0; r < standsModel_->rowCount() && stand >= 0; ++r)
+        if (standsModel_->item(r, 0)->data(Qt::UserRole).toInt() == stand) {
+            tblPovoamentos->selectRow(r);
+            tblPovoamentos->scrollTo(standsModel_->index(r, 0));
+        }
+    syncing_ = false;
+}
+
+void PlanScreen::tableSelectionChanged()
+{
+    const auto rows = tblPovoamentos->selectionModel()->selectedRows();
+    if (!rows.isEmpty())
+        pickStand(standsModel_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
+}
+
+// The chosen regime of the stand picked: its schedule and its harvest per period.
+void PlanScreen::showStand()
+{
+    const int stand = mapa->picked();
+    if (!shown_ || stand < 0 || static_cast<size_t>(stand) >= shown_->result.gathered.stands.size()) {
+        ctx_.show(this, Message::information("Ver simulação", "Escolha um povoamento na tabela ou no mapa."));
+        return;
+    }
+    const PlanInventory &inv = shown_->result.gathered;
+    const PlanSettings &settings = shown_->request.settings;
+    const size_t s = static_cast<size_t>(stand);
+    const size_t k = shown_->result.solution.chosen[s];
+    const PlanCandidate &c = inv.stands[s].candidates[k];
+    const CandidateDetail &d = inv.details[s][k];
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("frmRegimePovoamento"));
+    dialog.setWindowTitle(QStringLiteral("Regime do povoamento ") + qs(inv.stands[s].id));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *schedule = named(new QLabel(qs(d.schedule), &dialog), "lblRegimePovoamento", QStringLiteral("Regime escolhido"));
+    schedule->setWordWrap(true);
+    layout->addWidget(schedule);
+    auto *table = named(new QTableWidget(&dialog), "tblRegimePovoamento", QStringLiteral("Colheita do regime por período"));
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    const size_t periods = settings.periods();
+    table->setColumnCount(6);
+    table->setHorizontalHeaderLabels({QStringLiteral("Período"), QStringLiteral("Total (m3)"),
+                                      QStringLiteral("Madeira (m3)"), QStringLiteral("Rolaria (m3)"),
+                                      QStringLiteral("Lenha (m3)"), QStringLiteral("Existências no fim (m3)")});
+    table->setRowCount(static_cast<int>(periods));
+    auto at = [](const std::vector<double> &v, size_t p) { return qs(formatFixed(p < v.size() ? v[p] : 0.0, 2)); };
+    for (size_t p = 0; p < periods; ++p) {
+        const int first = settings.startYear + static_cast<int>(kPlanPeriodYears * p);
+        const QString cells[] = {QStringLiteral("%1-%2").arg(first).arg(first + kPlanPeriodYears - 1),
+                                 at(c.harvestTotal, p), at(c.harvestSawlog, p), at(d.roundwood, p),
+                                 at(d.firewood, p), at(d.standingEnd, p)};
+        for (int col = 0; col < 6; ++col)
+            table->setItem(static_cast<int>(p), col, new QTableWidgetItem(cells[col]));
+    }
+    table->resizeColumnsToContents();
+    layout->addWidget(table);
+    auto *close = button(&dialog, "cmdFecharRegime", QStringLiteral("Fechar"));
+    connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
+    layout->addWidget(close);
+    dialog.resize(700, 420);
+    dialog.exec();
+}
+
+void PlanScreen::save()
+{
+    if (!shown_)
+        return;
+    const QString name = ctx_.services.files->saveFileName(
+        this, QStringLiteral("Guardar plano"), QStringLiteral("plano.gpkg"),
+        QStringLiteral("GeoPackage (*.gpkg);;Pasta com os ficheiros do plano (*)|*.gpkg"));
+    if (name.isEmpty())
+        return;
+    if (!name.endsWith(QStringLiteral(".gpkg"), Qt::CaseInsensitive)) {
+        saveToFolder(name);
+        return;
+    }
+    // A results file already there gains this plan as one more run, once the user agrees.
+    if (QFileInfo::exists(name) &&
+        ctx_.show(this, Message::question("Guardar plano", "O ficheiro " + name.toStdString() +
+                                                               " já existe. Juntar este plano aos resultados "
+                                                               "que lá estão?")) != MessageService::Answer::Yes)
+        return;
+    try {
+        savePlanResult(name.toStdString(), shown_->request, shown_->result, kBusyTimeoutMs);
+    } catch (const std::exception &e) {
+        ctx_.show(this, Message::error(fileWriteError().title, fileWriteError().text + " " + e.what()));
+        return;
+    }
+    ctx_.show(this, Message::information("Guardar plano", "Plano guardado em " + name.toStdString() + "."));
+}
+
+// The command line's files of the plan; a folder that holds files is used
+// only when the user agrees, and then only an earlier plan's files are replaced.
+void PlanScreen::saveToFolder(const QString &folder)
+{
+    const std::filesystem::path dir = folder.toStdString();
+    bool overwrite = false;
+    if (QDir d(folder); d.exists() && !d.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const auto answer = ctx_.show(
+            this, Message::question("Guardar plano", "A pasta " + dir.string() +
+                                                         " já tem ficheiros. Substituir os ficheiros de um plano "
+                                                         "anterior que lá estejam?"));
+        if (answer != MessageService::Answer::Yes)
+            return;
+        overwrite = true;
+    }
+    if (const auto problem = prepareOutputFolder(dir, overwrite, isPlanOutputFile,
+                                                 {{"the inventory", shown_->request.inventory}})) {
+        ctx_.show(this, Message::error("Guardar plano",
+                                       "Não é possível guardar o plano na pasta " + dir.string() +
+                                           (problem->callMustChange ? ": escolha uma pasta vazia ou nova."
+                                                                    : ". (" + problem->why + ")")));
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> files =
+        candidateCsvFiles(shown_->request, shown_->result.gathered);
+    for (auto &file : planCsvFiles(shown_->result))
+        files.push_back(std::move(file));
+    const auto chart = renderHarvestChart(shown_->result.periods, QStringLiteral("png"));
+    if (chart)
+        files.emplace_back("harvest.png", std::string(chart->constData(), static_cast<size_t>(chart->size())));
+    for (const auto &[file, bytes] : files)
+        if (const auto why = writeWholeFile(dir / file, bytes)) {
+            ctx_.show(this, Message::error(fileWriteError().title,
+                                           fileWriteError().text + " " + (dir / file).string() + ": " + *why));
+            return;
+        }
+    ctx_.show(this, Message::information("Guardar plano", "Plano guardado na pasta " + dir.string() + "."));
+}
+
+void PlanScreen::setRunning(bool running)
+{
+    for (QLineEdit *b : findChildren<QLineEdit *>())
+        b->setEnabled(!running);
+    for (QComboBox *c : findChildren<QComboBox *>())
+        c->setEnabled(!running);
+    cmdAbrirCandidatos->setEnabled(!running);
+    cmdAbrirEconomia->setEnabled(!running);
+    cmdPlanear->setEnabled(!running);
+    cmdCancelar->setEnabled(running);
+    cmdGuardar->setEnabled(!running && shown_);
+    cmdVerSimulacao->setEnabled(!running && shown_);
+    if (!running)
+        flowChosen();
+}
+
+} // namespace tavelo

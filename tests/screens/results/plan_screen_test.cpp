@@ -1,0 +1,328 @@
+// "Plano Florestal" driven as a user: opened from the inventory window on a
+// polygon GeoPackage, the options typed, the plan made and checked against
+// the files tavelo-cli writes for the same options, a stand picked on the
+// map and in the table, a long plan cancelled, the plan saved to a folder (the
+// same files) and into a GeoPackage; bad values refused by a box naming the
+// field, as tavelo-cli refuses them.
+
+#include "screens/results/inventory_screen.h"
+#include "screens/results/plan_screen.h"
+#include "screens/start/entrada_screen.h"
+#include "inventory/sqlite_db.h"
+#include "support/flow_test_support.h"
+#include "support/qtest_runner.h"
+#include "support/widget_lookup.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QGraphicsPathItem>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+#include <sys/wait.h>
+
+using namespace tavelo;
+using namespace tavelo::testing;
+
+namespace {
+
+const char *kStands =
+    "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area,wkt\n"
+    "n1,12,9,,1500,,,,,,2.5,\"POLYGON ((0 0,100 0,100 100,0 100,0 0))\"\n"
+    "n3,25,13,,,,601,22,9,31,1.5,\"POLYGON ((100 0,200 0,200 100,100 100,100 0))\"\n"
+    "zero,12,9,,0,,,,,,2,\"POLYGON ((200 0,300 0,300 100,200 100,200 0))\"\n"
+    "n5,28,15,,,,550,24,10,33,2,\"POLYGON ((0 100,100 100,100 200,0 200,0 100))\"\n"
+    "n6,20,13,,,,900,21,8,28,3.5,\"POLYGON ((100 100,200 100,200 200,100 200,100 100))\"\n"
+    "n7,33,17,,,,500,28,12,36,2,\"POLYGON ((200 100,300 100,300 200,200 200,200 100))\"\n";
+
+// Thousands of regimes a stand: long enough to be cancelled while it gathers.
+const char *kBigSpace = R"({"rotation": {"from": "25", "to": "80"},
+ "thinnings": {"max": "3", "minInterval": "5", "firstAge": "10",
+               "mechanical": ["15", "25", "35", "45"], "below": ["12", "14", "16"]}})";
+
+const QString kExamples = QStringLiteral(TAVELO_EXAMPLES_DIR "/..");
+
+void write(const QString &path, const char *text) { std::ofstream(path.toStdString(), std::ios::binary) << text; }
+
+QByteArray read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+int shell(const QString &command)
+{
+    const int status = std::system((command + QStringLiteral(" >/dev/null 2>&1")).toLocal8Bit().constData());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+QString cli(const QString &dir, const QString &args)
+{
+    return "cd '" + dir + "' && '" TAVELO_CLI_PATH "' plan " + args;
+}
+
+// The options a forester types for the small forest, and the same as tavelo-cli's.
+void typeOptions(QWidget *w, const QString &space)
+{
+    widget<QComboBox>(w, "cboCandidatos")->setCurrentIndex(0);
+    widget<QLineEdit>(w, "txtCandidatos")->setText(space);
+    widget<QComboBox>(w, "cboEconomia")->setCurrentIndex(0);
+    widget<QLineEdit>(w, "txtEconomia")->setText(kExamples + "/plan-economics.json");
+    widget<QLineEdit>(w, "txtHorizonte")->setText(QStringLiteral("30"));
+    widget<QComboBox>(w, "cboFluxo")->setCurrentIndex(2); // não decrescente
+    widget<QComboBox>(w, "cboBaseFluxo")->setCurrentIndex(0);
+    widget<QLineEdit>(w, "txtStockFinal")->clear();
+    widget<QLineEdit>(w, "txtGap")->setText(QStringLiteral("0.5"));
+    widget<QLineEdit>(w, "txtTempoMaximo")->clear();
+}
+const QString kCliOptions = QStringLiteral("--economics '%1/plan-economics.json' --horizon 30 --flow nondecreasing "
+                                           "--gap 0.5");
+
+QString selectedId(QTableView *t)
+{
+    const auto rows = t->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QString() : t->model()->index(rows.first().row(), 0).data().toString();
+}
+
+} // namespace
+
+class PlanScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void plansAForestAsAUserWould();
+    void refusesABadValueNamingItsField_data();
+    void refusesABadValueNamingItsField();
+};
+
+void PlanScreenTest::plansAForestAsAUserWould()
+{
+    FlowHarness h;
+    const QString dir = h.dir.path();
+    write(dir + "/stands.csv", kStands);
+    write(dir + "/big.json", kBigSpace);
+    QCOMPARE(shell("cd '" + dir +
+                   "' && ogr2ogr -f GPKG -nlt POLYGON -nln stands -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YES "
+                   "-oo GEOM_POSSIBLE_NAMES=wkt -oo KEEP_GEOM_COLUMNS=NO stands.gpkg stands.csv"),
+             0);
+    // The oracle: tavelo-cli's files for the same inventory and options.
+    const QString space = kExamples + "/plan-space.json";
+    QCOMPARE(shell(cli(dir, "stands.gpkg --space '" + space + "' " + kCliOptions.arg(kExamples) + " --out cli")), 0);
+
+    // From the inventory window, on the inventory chosen there.
+    widget<QAction>(h.window<EntradaScreen>("Entrada"), "Inventario")->trigger();
+    settle();
+    auto *inventory = h.window<InventoryScreen>("frmInventario");
+    h.fake.files.openAnswers = {dir + "/stands.gpkg"};
+    QVERIFY(press(widget<QPushButton>(inventory, "cmdAbrirInventario")));
+    QVERIFY(press(widget<QPushButton>(inventory, "cmdPlano")));
+    PlanScreen *w = inventory->plan();
+    QVERIFY(w && w->isVisible());
+    QCOMPARE(w->objectName(), QStringLiteral("frmPlano"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Plano Florestal"));
+    QVERIFY(w->frameGeometry().width() <= 1024 && w->frameGeometry().height() <= 768);
+    QVERIFY(widget<QLabel>(w, "lblInventario")->text().contains(QStringLiteral("stands.gpkg (camada stands)")));
+
+    typeOptions(w, space);
+    QVERIFY(press(widget<QPushButton>(w, "cmdPlanear")));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 60000);
+    QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
+    QVERIFY(w->shown());
+    QVERIFY(widget<QPushButton>(w, "cmdGuardar")->isEnabled());
+    QVERIFY(widget<QPushButton>(w, "cmdVerSimulacao")->isEnabled());
+
+    // The harvest by period: periods.csv's rows, cell for cell.
+    const QList<QByteArray> periods = read(dir + "/cli/periods.csv").trimmed().split('\n');
+    auto *table = widget<QTableWidget>(w, "tblPeriodos");
+    QCOMPARE(table->rowCount(), periods.size() - 1);
+    for (int r = 0; r < table->rowCount(); ++r) {
+        const QList<QByteArray> cells = periods[r + 1].split(',');
+        for (int c = 0; c < table->columnCount(); ++c)
+            QCOMPARE(table->item(r, c)->text(), QString::fromUtf8(cells[c + 1]));
+    }
+    // The totals: the plan's value is plan.csv's values summed; one stand without a candidate.
+    double value = 0.0;
+    const QList<QByteArray> plan = read(dir + "/cli/plan.csv").trimmed().split('\n');
+    for (int r = 1; r < plan.size(); ++r)
+        value += plan[r].split(',')[4].toDouble();
+    const QString summary = widget<QLabel>(w, "lblResumo")->text();
+    // (each value rounded to the cent in the file)
+    const QRegularExpressionMatch shownValue =
+        QRegularExpression(QStringLiteral("^Valor do plano: ([0-9.]+) €")).match(summary);
+    QVERIFY2(shownValue.hasMatch(), qPrintable(summary));
+    QVERIFY(std::abs(shownValue.captured(1).toDouble() - value) <= 0.005 * (plan.size() - 1));
+    QVERIFY2(summary.contains(QStringLiteral("11.50 ha em 5 povoamentos; 1 povoamentos sem candidatos")),
+             qPrintable(summary));
+    QCOMPARE(widget<QListWidget>(w, "lstSemCandidatos")->count(), 1);
+
+    // The stands' table holds plan.csv's stands; sorted by value, largest first.
+    auto *stands = widget<QTableView>(w, "tblPovoamentos");
+    QCOMPARE(stands->model()->rowCount(), plan.size() - 1);
+    stands->sortByColumn(5, Qt::DescendingOrder);
+    QVERIFY(stands->model()->index(0, 5).data().toDouble() >= stands->model()->index(4, 5).data().toDouble());
+
+    // A stand clicked on the map is the table's row; a row picked is the map's stand.
+    auto *map = widget<StandMapView>(w, "mapa");
+    auto shapeOf = [&](const QString &id) -> QGraphicsPathItem * {
+        for (size_t i = 0; i < map->standCount(); ++i)
+            if (map->shape(static_cast<int>(i)) && map->shape(static_cast<int>(i))->toolTip() == id)
+                return map->shape(static_cast<int>(i));
+        return nullptr;
+    };
+    QVERIFY(shapeOf(QStringLiteral("n6")) && shapeOf(QStringLiteral("n7")));
+    // Coloured by felling period: n6 (2046) and n7 (2041) differ.
+    QVERIFY(shapeOf(QStringLiteral("n6"))->brush().color() != shapeOf(QStringLiteral("n7"))->brush().color());
+    const QPoint at = map->mapFromScene(shapeOf(QStringLiteral("n6"))->boundingRect().center());
+    QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, at);
+    settle();
+    QCOMPARE(selectedId(stands), QStringLiteral("n6"));
+    for (int r = 0; r < stands->model()->rowCount(); ++r)
+        if (stands->model()->index(r, 0).data().toString() == QStringLiteral("n7"))
+            stands->selectRow(r);
+    settle();
+    QVERIFY(shapeOf(QStringLiteral("n7"))->isSelected());
+    QVERIFY(!shapeOf(QStringLiteral("n6"))->isSelected());
+
+    // "Ver simulação": the chosen regime of the stand picked, as plan.csv names it.
+    QString shownRegime;
+    QTimer::singleShot(0, [&] {
+        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            shownRegime = d->findChild<QLabel *>(QStringLiteral("lblRegimePovoamento"))->text();
+            d->accept();
+        }
+    });
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
+    QString n7Regime;
+    for (int r = 1; r < plan.size(); ++r)
+        if (plan[r].startsWith("n7,"))
+            n7Regime = QString::fromUtf8(plan[r].split(',')[3]);
+    QVERIFY(!n7Regime.isEmpty());
+    QCOMPARE(shownRegime, n7Regime);
+
+    // A long plan cancelled: the plan shown before stays, whole.
+    const PlanScreen::Shown *before = w->shown();
+    const QString summaryBefore = widget<QLabel>(w, "lblResumo")->text();
+    widget<QLineEdit>(w, "txtCandidatos")->setText(dir + "/big.json");
+    QVERIFY(press(widget<QPushButton>(w, "cmdPlanear")));
+    QVERIFY(w->running());
+    QVERIFY(press(widget<QPushButton>(w, "cmdCancelar")));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 60000);
+    QCOMPARE(widget<QLabel>(w, "lblEstado")->text(), QStringLiteral("Plano cancelado."));
+    QCOMPARE(w->shown(), before);
+    QCOMPARE(widget<QLabel>(w, "lblResumo")->text(), summaryBefore);
+    QCOMPARE(table->rowCount(), periods.size() - 1);
+    QVERIFY(h.fake.messages.shown.empty());
+    // The inputs typed come back at the next opening.
+    QCOMPARE(h.fake.settings.values[QStringLiteral("plano/txtCandidatos")], dir + "/big.json");
+
+    // Saved to a folder: tavelo-cli's files, read back byte for byte.
+    h.fake.files.answer = dir + "/saved";
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(h.fake.messages.last().title, std::string("Guardar plano"));
+    for (const char *file : {"errors.csv", "candidates.csv", "plan.csv", "periods.csv"})
+        QCOMPARE(read(dir + "/saved/" + file), read(dir + "/cli/" + file));
+    QVERIFY(read(dir + "/saved/harvest.png").startsWith("\x89PNG"));
+    // Again into the same folder: asked first; "No" leaves it as it is.
+    write(dir + "/saved/plan.csv", "kept");
+    h.fake.messages.clear();
+    h.fake.messages.answers = {MessageService::Answer::No};
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(h.fake.messages.shown.size(), size_t{1});
+    QCOMPARE(h.fake.messages.last().buttons, Message::Buttons::YesNo);
+    QCOMPARE(read(dir + "/saved/plan.csv"), QByteArray("kept"));
+    h.fake.messages.answers = {MessageService::Answer::Yes};
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(read(dir + "/saved/plan.csv"), read(dir + "/cli/plan.csv"));
+
+    // Into a GeoPackage: the plan's tables and its map layer.
+    h.fake.files.answer = dir + "/plano.gpkg";
+    h.fake.messages.clear();
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(h.fake.messages.last().icon, Message::Icon::Information);
+    {
+        SqliteDb db((dir + "/plano.gpkg").toStdString(), SqliteDb::Mode::ReadOnly);
+        SqliteStatement q = db.prepare("SELECT count(*), count(geom) FROM tavelo_map");
+        QVERIFY(q.step());
+        QCOMPARE(q.integer(0), plan.size() - 1);
+        QCOMPARE(q.integer(1), plan.size() - 1);
+    }
+    // Into the same file again: asked first; "No" writes nothing.
+    const QByteArray gpkg = read(dir + "/plano.gpkg");
+    h.fake.messages.clear();
+    h.fake.messages.answers = {MessageService::Answer::No};
+    QVERIFY(press(widget<QPushButton>(w, "cmdGuardar")));
+    QCOMPARE(h.fake.messages.shown.size(), size_t{1});
+    QCOMPARE(h.fake.messages.last().buttons, Message::Buttons::YesNo);
+    QCOMPARE(read(dir + "/plano.gpkg"), gpkg);
+}
+
+void PlanScreenTest::refusesABadValueNamingItsField_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field"); // the box's name in the message
+    QTest::addColumn<QString>("cliOption"); // tavelo-cli's option with the same value; empty: none
+    QTest::newRow("horizon not a multiple of 5") << "txtHorizonte" << "33" << "Horizonte (anos)" << "--horizon 33";
+    QTest::newRow("horizon a word") << "txtHorizonte" << "trinta" << "Horizonte (anos)" << "--horizon trinta";
+    QTest::newRow("horizon too long") << "txtHorizonte" << "205" << "Horizonte (anos)" << "--horizon 205";
+    QTest::newRow("even flow above 100 %") << "txtFluxoPercentagem" << "150"
+                                           << "Tolerância do fluxo uniforme (%)" << "--flow even:150";
+    QTest::newRow("ending stock negative") << "txtStockFinal" << "-1" << "Stock final (% do inicial)"
+                                           << "--ending-stock -1";
+    QTest::newRow("gap above 100 %") << "txtGap" << "101" << "Gap (%)" << "--gap 101";
+    QTest::newRow("no time") << "txtTempoMaximo" << "0" << "Tempo máximo (s)" << "--time-limit 0";
+    QTest::newRow("no candidates") << "txtCandidatos" << "" << "Ficheiros dos candidatos" << "";
+    QTest::newRow("candidates missing") << "txtCandidatos" << "/nowhere/space.json" << "Ficheiros dos candidatos"
+                                        << "--space /nowhere/space.json";
+    QTest::newRow("economics not json") << "txtEconomia" << (kExamples + "/forest.csv") << "Ficheiro de economia"
+                                        << ("--economics " + kExamples + "/forest.csv");
+}
+
+void PlanScreenTest::refusesABadValueNamingItsField()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QFETCH(QString, cliOption);
+    FlowHarness h;
+    PlanScreen w(*h.ctx, nullptr);
+    w.setInventory(kExamples + "/forest.csv", QString());
+    w.show();
+    typeOptions(&w, kExamples + "/plan-space.json");
+    // The flow box takes a value only for an even flow.
+    if (box == QStringLiteral("txtFluxoPercentagem"))
+        widget<QComboBox>(&w, "cboFluxo")->setCurrentIndex(1);
+    widget<QLineEdit>(&w, box.toLatin1().constData())->setText(text);
+    QVERIFY(press(widget<QPushButton>(&w, "cmdPlanear")));
+    QVERIFY(!w.running());
+    QVERIFY(!w.shown());
+    QCOMPARE(h.fake.messages.shown.size(), size_t{1});
+    const Message &m = h.fake.messages.last();
+    QCOMPARE(m.title, std::string("Plano Florestal"));
+    QVERIFY2(QString::fromStdString(m.text).startsWith("\"" + field + "\": "), m.text.c_str());
+    // The box refused is selected for typing over.
+    if (!text.isEmpty())
+        QCOMPARE(widget<QLineEdit>(&w, box.toLatin1().constData())->selectedText(), text);
+    // The command line refuses the same value as bad input.
+    if (!cliOption.isEmpty()) {
+        QString args = "'" + kExamples + "/forest.csv' --space '" + kExamples + "/plan-space.json' " +
+                       kCliOptions.arg(kExamples) + " --out '" + h.dir.path() + "/out' " + cliOption;
+        QCOMPARE(shell(cli(h.dir.path(), args)), 1);
+    }
+}
+
+TAVELO_QTEST_CLASS(PlanScreenTest)
+#include "plan_screen_test.moc"
