@@ -1,6 +1,7 @@
 #include "forest_plan.h"
 
 #include "base/whole_file.h"
+#include "inventory/plan_spatial.h"
 
 // The C interface's model shown as the structure it is, so that a stop can
 // be handed to the CbcModel and ClpSimplex inside it.
@@ -26,6 +27,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -39,6 +41,7 @@ const char *constraintFamilyText(ConstraintFamily family, FlowRule flow)
     case ConstraintFamily::FlowWithEndingStock:
         return flow == FlowRule::Even ? "the even flow and the ending stock together"
                                       : "the nondecreasing flow and the ending stock together";
+    case ConstraintFamily::Spatial: return "the neighbours' rule (green-up or largest opening)";
     }
     return "";
 }
@@ -116,6 +119,96 @@ private:
     std::set<std::string> used_;
 };
 
+// A row of the spatial rule: the sum of its members' binaries at most
+// `upper`; a soft row's excess is a column of its own, charged `price` each.
+struct SpatialRow {
+    std::vector<std::tuple<size_t, size_t, double>> members; // stand, candidate, coefficient
+    double upper = 0.0;
+    std::optional<double> price; // none: hard
+    std::string name;            // with the stands as "%a" and "%b", filled in with their safe ids
+    size_t a = 0, b = 0;
+};
+using SpatialRows = std::vector<SpatialRow>;
+
+// The candidates of `s` felled within periods [first, last).
+void addFelledWithin(SpatialRow &row, const std::vector<PlanStand> &stands, size_t s, size_t first, size_t last,
+                     size_t periods, const SpatialRule &rule, double coefficient = 1.0)
+{
+    for (size_t k = 0; k < stands[s].candidates.size(); ++k)
+        if (const auto p = fellingPeriod(stands[s].candidates[k], rule, periods); p && *p >= first && *p < last)
+            row.members.emplace_back(s, k, coefficient);
+}
+
+// The green-up alone. Hard: in each window, at most one of two neighbours
+// felled (the tighter form of the pair's rows). Soft: for each period of the
+// first stand's felling, that felling and the second's within the delay of
+// it, so that a conflicting pair is charged once.
+SpatialRows greenUpRows(const std::vector<PlanStand> &stands, size_t periods, const SpatialRule &rule)
+{
+    SpatialRows rows;
+    const size_t w = rule.windowPeriods();
+    for (const auto &[a, b] : rule.neighbours) {
+        const size_t count = rule.softPrice ? periods : windowCount(rule, periods);
+        for (size_t t = 0; t < count; ++t) {
+            SpatialRow row;
+            row.a = a;
+            row.b = b;
+            row.upper = 1.0;
+            row.price = rule.softPrice;
+            row.name = "adjacency_%a_%b_p" + std::to_string(t);
+            if (rule.softPrice) {
+                addFelledWithin(row, stands, a, t, t + 1, periods, rule);
+                addFelledWithin(row, stands, b, t + 1 > w ? t + 1 - w : 0, t + w, periods, rule);
+            } else {
+                addFelledWithin(row, stands, a, t, t + w, periods, rule);
+                addFelledWithin(row, stands, b, t, t + w, periods, rule);
+            }
+            if (row.members.size() >= 2)
+                rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+// An opening over the limit made impossible in its window: not every stand
+// of it felled there. Soft: its hectares above the limit charged when they are.
+SpatialRow openingRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &opening, size_t first,
+                      size_t periods, const SpatialRule &rule, size_t number)
+{
+    double area = 0.0;
+    for (size_t s : opening)
+        area += stands[s].area;
+    const double coefficient = rule.softPrice ? area - *rule.maxOpeningHa : 1.0;
+    SpatialRow row;
+    row.upper = coefficient * static_cast<double>(opening.size() - 1);
+    row.price = rule.softPrice;
+    row.name = "opening_" + std::to_string(number) + "_p" + std::to_string(first);
+    for (size_t s : opening)
+        addFelledWithin(row, stands, s, first, first + rule.windowPeriods(), periods, rule, coefficient);
+    return row;
+}
+
+// A row's left-hand side under a whole plan.
+double rowSum(const SpatialRow &row, const std::vector<size_t> &chosen)
+{
+    double sum = 0.0;
+    for (const auto &[s, k, v] : row.members)
+        if (chosen[s] == k)
+            sum += v;
+    return sum;
+}
+
+// The € a plan's soft rows charge.
+double spatialPenalty(const SpatialRows *rows, const std::vector<size_t> &chosen)
+{
+    double penalty = 0.0;
+    if (rows)
+        for (const SpatialRow &row : *rows)
+            if (row.price)
+                penalty += *row.price * std::max(0.0, rowSum(row, chosen) - row.upper);
+    return penalty;
+}
+
 // The programme in column form: one binary per candidate, then one continuous
 // harvest per period when a flow is asked for, and for an even flow the mean
 // harvest as a column of its own, so that each band row reads
@@ -129,7 +222,9 @@ private:
 class PlanModel {
 public:
     PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-              bool withEnding, const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false)
+              bool withEnding, const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false,
+              const SpatialRows *spatial = nullptr)
+        : spatial_(spatial)
     {
         const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
         const bool ending = withEnding && c.endingStockPercent.has_value();
@@ -157,6 +252,13 @@ public:
         const int nondecRows = flow && c.flow == FlowRule::Nondecreasing ? std::max(0, P - 1) : 0;
         rows += nondecRows;
         const int endingRow = ending ? rows++ : -1;
+        const int spatialRow0 = rows;
+        const int spatialRows = spatial ? static_cast<int>(spatial->size()) : 0;
+        rows += spatialRows;
+        // Per stand and candidate, its spatial rows in ascending order.
+        std::vector<std::vector<std::vector<std::pair<int, double>>>> spatialOf(spatial ? stands.size() : 0);
+        for (size_t s = 0; s < spatialOf.size(); ++s)
+            spatialOf[s].resize(stands[s].candidates.size());
 
         rowLower_.assign(rows, 0.0);
         rowUpper_.assign(rows, 0.0);
@@ -182,6 +284,19 @@ public:
             rowLower_[endingRow] = *c.endingStockPercent / 100.0 * initial - fixedStanding;
             rowUpper_[endingRow] = kInfinity;
         }
+        for (int r = 0; r < spatialRows; ++r) {
+            const SpatialRow &row = (*spatial)[r];
+            rowLower_[spatialRow0 + r] = -kInfinity;
+            rowUpper_[spatialRow0 + r] = row.upper;
+            for (const auto &[s, k, v] : row.members) {
+                if (fixed && (*fixed)[s]) {
+                    if (*(*fixed)[s] == k)
+                        rowUpper_[spatialRow0 + r] -= v;
+                } else {
+                    spatialOf[s][k].emplace_back(spatialRow0 + r, v);
+                }
+            }
+        }
 
         SafeNames safe;
         starts_.push_back(0);
@@ -199,6 +314,9 @@ public:
                         add(periodRow0 + p, v);
                 if (ending && cand.standingAtHorizon != 0.0)
                     add(endingRow, cand.standingAtHorizon);
+                if (spatial)
+                    for (const auto &[row, v] : spatialOf[open_[r]][k])
+                        add(row, v);
                 endColumn(0.0, 1.0, cand.value, true);
                 if (named)
                     columnNames_.push_back("x_" + id + "_" + std::to_string(k + 1));
@@ -231,6 +349,13 @@ public:
             add(meanRow, -static_cast<double>(P));
             endColumn(0.0, kInfinity, 0.0, false);
         }
+        // A soft row's excess, charged in the objective.
+        penaltyColumn0_ = columns();
+        for (int r = 0; r < spatialRows; ++r)
+            if (const SpatialRow &row = (*spatial)[r]; row.price) {
+                add(spatialRow0 + r, -1.0);
+                endColumn(0.0, kInfinity, -*row.price, false);
+            }
         if (named) {
             const auto period = [](int p) { return "_p" + std::to_string(p); };
             for (int p = 0; p < P; ++p) {
@@ -249,6 +374,20 @@ public:
                 rowNames_.push_back("nondecreasing" + period(k + 1));
             if (ending)
                 rowNames_.push_back("ending_stock");
+            // The stands' safe names, as their columns have them.
+            std::vector<std::string> standName(stands.size());
+            for (size_t r = 0; r < open_.size(); ++r)
+                standName[open_[r]] = columnNames_[firstColumn_[r]].substr(2, columnNames_[firstColumn_[r]].rfind('_') - 2);
+            for (int r = 0; r < spatialRows; ++r) {
+                const SpatialRow &row = (*spatial)[r];
+                std::string name = row.name;
+                for (const auto &[key, s] : {std::pair{std::string("%a"), row.a}, std::pair{std::string("%b"), row.b}})
+                    if (const size_t at = name.find(key); at != std::string::npos)
+                        name.replace(at, key.size(), standName[s]);
+                rowNames_.push_back(name);
+                if (row.price)
+                    columnNames_.push_back("excess_" + name);
+            }
         }
     }
 
@@ -287,6 +426,7 @@ public:
         osi.setObjSense(-1.0);
     }
 
+    const SpatialRows *spatial() const { return spatial_; }
     const std::vector<std::string> &rowNames() const { return rowNames_; }
     const std::vector<std::string> &columnNames() const { return columnNames_; }
 
@@ -307,6 +447,12 @@ public:
             for (int p = 0; p < periods_; ++p)
                 sum += x[periodColumn0_ + p];
             x[periodColumn0_ + periods_] = sum / periods_;
+        }
+        if (spatial_) {
+            int j = penaltyColumn0_;
+            for (const SpatialRow &row : *spatial_)
+                if (row.price)
+                    x[j++] = std::max(0.0, rowSum(row, chosen) - row.upper);
         }
         return x;
     }
@@ -330,6 +476,8 @@ private:
     std::vector<int> firstColumn_; // per open stand, its first candidate's column
     int periodColumn0_ = 0;
     int periods_ = 0; // harvest columns
+    int penaltyColumn0_ = 0;
+    const SpatialRows *spatial_ = nullptr;
     bool withMean_ = false;
     std::vector<CoinBigIndex> starts_;
     std::vector<int> index_;
@@ -458,8 +606,12 @@ SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> 
 // Whether a whole plan keeps every row, checked on its own sums rather than
 // trusted from a solver's tolerances.
 bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen, size_t periods,
-                   const PlanConstraints &c, bool withFlow, bool withEnding)
+                   const PlanConstraints &c, bool withFlow, bool withEnding, const SpatialRows *spatial = nullptr)
 {
+    if (spatial)
+        for (const SpatialRow &row : *spatial)
+            if (!row.price && rowSum(row, chosen) > row.upper + 1e-9)
+                return false;
     const bool flow = withFlow && c.flow != FlowRule::None && periods > 0;
     std::vector<double> h(flow ? periods : 0, 0.0);
     double standing = 0.0, initial = 0.0, scale = 1.0;
@@ -488,12 +640,14 @@ bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_
              standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
 }
 
-double planValue(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen)
+// The value less what soft spatial rows charge.
+double planValue(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen,
+                 const SpatialRows *spatial = nullptr)
 {
     double v = 0.0;
     for (size_t s = 0; s < stands.size(); ++s)
         v += stands[s].candidates[chosen[s]].value;
-    return v;
+    return v - spatialPenalty(spatial, chosen);
 }
 
 double gapOf(double bound, double objective)
@@ -531,7 +685,7 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
         std::vector<std::optional<size_t>> fixed = whole;
         for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
             fixed[switchCost[i].second].reset();
-        const PlanModel small(stands, periods, c, withFlow, withEnding, &fixed);
+        const PlanModel small(stands, periods, c, withFlow, withEnding, &fixed, false, full.spatial());
         const SearchResult r = searchWithCbc(small, stands, 0.0, deadline, stop);
         if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
             return std::nullopt;
@@ -542,10 +696,11 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
                     chosen[s] = *fixed[s];
             for (size_t k = 0; k < small.openStands().size(); ++k)
                 chosen[small.openStands()[k]] = r.chosen[k];
-            if (keepsEveryRow(stands, chosen, periods, c, withFlow, withEnding) &&
-                (!best || planValue(stands, chosen) > planValue(stands, *best)))
+            const SpatialRows *spatial = full.spatial();
+            if (keepsEveryRow(stands, chosen, periods, c, withFlow, withEnding, spatial) &&
+                (!best || planValue(stands, chosen, spatial) > planValue(stands, *best, spatial)))
                 best = std::move(chosen);
-            if (best && gapOf(lp.objective, planValue(stands, *best)) <= c.gapPercent + 1e-9)
+            if (best && gapOf(lp.objective, planValue(stands, *best, spatial)) <= c.gapPercent + 1e-9)
                 return best;
         }
         if (deadline.passed() || extra >= switchCost.size())
@@ -555,13 +710,14 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
 }
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
-                       bool withEnding, const std::atomic<bool> *stop, const Deadline &deadline)
+                       bool withEnding, const std::atomic<bool> *stop, const Deadline &deadline,
+                       const SpatialRows *spatial = nullptr)
 {
     PlanSolution out;
     out.status = PlanSolution::Status::Interrupted;
     if (stopAsked(stop))
         return out;
-    const PlanModel full(stands, periods, c, withFlow, withEnding);
+    const PlanModel full(stands, periods, c, withFlow, withEnding, nullptr, false, spatial);
     const auto lpStarted = Clock::now();
     const Relaxation lp = solveRelaxation(full, stop, deadline);
     out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
@@ -606,10 +762,10 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         if (stopAsked(stop))
             return out;
     }
-    if (plan && !keepsEveryRow(stands, *plan, periods, c, withFlow, withEnding))
+    if (plan && !keepsEveryRow(stands, *plan, periods, c, withFlow, withEnding, spatial))
         plan.reset();
     if (plan) {
-        out.firstPlanObjective = planValue(stands, *plan);
+        out.firstPlanObjective = planValue(stands, *plan, spatial);
         out.chosen = *plan;
         out.objective = *out.firstPlanObjective;
         out.bound = std::max(lp.objective, out.objective);
@@ -640,9 +796,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     // and a finished search may leave it behind the solution by round-off.
     const bool searched = r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut;
     const double cbcBound = searched && std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
-    if (!r.chosen.empty() && (!plan || planValue(stands, r.chosen) >= out.objective)) {
+    if (!r.chosen.empty() && (!plan || planValue(stands, r.chosen, spatial) >= out.objective)) {
         out.chosen = r.chosen;
-        out.objective = planValue(stands, r.chosen);
+        out.objective = planValue(stands, r.chosen, spatial);
     } else if (!plan) {
         out.status = PlanSolution::Status::NoSolution;
         out.bound = cbcBound;
@@ -653,6 +809,83 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     out.status = r.outcome == SearchResult::Outcome::Solved || out.gapPercent <= c.gapPercent + 1e-9
                      ? PlanSolution::Status::Optimal
                      : PlanSolution::Status::Stopped;
+    return out;
+}
+
+// Part of an opening over the limit that is itself over it: grown from its
+// largest stand through neighbours, largest first. Its row cuts off every
+// plan felling those stands together in the window, not this opening alone.
+std::vector<size_t> openingCore(const PlanOpening &o, const std::vector<PlanStand> &stands,
+                                const std::vector<std::vector<size_t>> &around, double limit)
+{
+    const auto larger = [&](size_t x, size_t y) { return stands[x].area < stands[y].area; };
+    std::vector<size_t> core, frontier{*std::max_element(o.stands.begin(), o.stands.end(), larger)};
+    std::set<size_t> reached(frontier.begin(), frontier.end());
+    double area = 0.0;
+    while (area <= limit + 1e-9 && !frontier.empty()) {
+        const auto next = std::max_element(frontier.begin(), frontier.end(), larger);
+        const size_t s = *next;
+        frontier.erase(next);
+        core.push_back(s);
+        area += stands[s].area;
+        for (size_t y : around[s])
+            if (std::binary_search(o.stands.begin(), o.stands.end(), y) && reached.insert(y).second)
+                frontier.push_back(y);
+    }
+    std::sort(core.begin(), core.end());
+    return core;
+}
+
+// The plan under the spatial rule, from the plan without it. A green-up
+// alone is a fixed set of rows; the openings' rows are too many to write
+// down, so those the last plan breaks are added and the plan solved again
+// until it breaks none (or, soft, pays for each it keeps).
+PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
+                          const std::atomic<bool> *stop, const Deadline &deadline, const PlanSolution &aspatial)
+{
+    const SpatialRule &rule = *c.spatial;
+    SpatialOutcome outcome;
+    outcome.aspatialObjective = aspatial.objective;
+    SpatialRows rows = rule.maxOpeningHa ? SpatialRows{} : greenUpRows(stands, periods, rule);
+    std::vector<std::vector<size_t>> around(stands.size());
+    for (const auto &[a, b] : rule.neighbours) {
+        around[a].push_back(b);
+        around[b].push_back(a);
+    }
+    std::set<std::pair<size_t, std::vector<size_t>>> added; // window, stands
+    PlanSolution out = aspatial;
+    bool again = !rows.empty();
+    for (;;) {
+        if (again) {
+            out = solveOnce(stands, periods, c, true, true, stop, deadline, &rows);
+            if (out.status == PlanSolution::Status::Infeasible)
+                out.blocking = ConstraintFamily::Spatial;
+            if (out.status == PlanSolution::Status::Infeasible || out.status == PlanSolution::Status::NoSolution ||
+                out.status == PlanSolution::Status::Interrupted)
+                return out;
+        }
+        if (!rule.maxOpeningHa)
+            break;
+        const size_t before = rows.size();
+        for (const PlanOpening &o : planOpenings(stands, out.chosen, periods, rule, false)) {
+            if (o.area <= *rule.maxOpeningHa + 1e-9)
+                continue;
+            std::vector<size_t> cut = rule.softPrice ? o.stands : openingCore(o, stands, around, *rule.maxOpeningHa);
+            if (added.emplace(o.firstPeriod, cut).second)
+                rows.push_back(openingRow(stands, cut, o.firstPeriod, periods, rule, rows.size() + 1));
+        }
+        if (rows.size() == before)
+            break;
+        if (deadline.passed() || stopAsked(stop)) {
+            out.status = PlanSolution::Status::Stopped; // openings over the limit left
+            break;
+        }
+        ++outcome.rounds;
+        again = true;
+    }
+    outcome.conflicts = spatialConflicts(stands, out.chosen, periods, rule);
+    outcome.penalty = spatialPenalty(&rows, out.chosen);
+    out.spatial = outcome;
     return out;
 }
 
@@ -728,6 +961,8 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
         else if (!out.blocking)
             out.blocking = flow ? ConstraintFamily::Flow : ConstraintFamily::EndingStock;
     }
+    if (c.spatial && !out.chosen.empty() && out.status != PlanSolution::Status::Interrupted && !stopAsked(stop))
+        out = solveSpatial(stands, periods, c, stop, deadline, out);
     if (stopAsked(stop)) {
         out = PlanSolution{};
         out.status = PlanSolution::Status::Interrupted;
@@ -739,7 +974,9 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
 std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,
                                           const PlanConstraints &constraints, const std::filesystem::path &path)
 {
-    const PlanModel model(stands, periods, constraints, true, true, nullptr, true);
+    const SpatialRule *rule = constraints.spatial ? &*constraints.spatial : nullptr;
+    const SpatialRows rows = rule && !rule->maxOpeningHa ? greenUpRows(stands, periods, *rule) : SpatialRows{};
+    const PlanModel model(stands, periods, constraints, true, true, nullptr, true, &rows);
     return writeModelFile(model, path);
 }
 

@@ -4,6 +4,8 @@
 #include "inventory/results_map.h"
 #include "inventory/results_tables.h"
 #include "base/csv.h"
+#include "base/numeric_text.h"
+#include "inventory/batch.h"
 
 #include <cmath>
 #include <exception>
@@ -28,6 +30,55 @@ PlanFailure failureOf(PlanFailure::Kind kind)
     return f;
 }
 
+std::optional<PlanRequestField> spatialRequestProblem(const PlanRequest &request)
+{
+    if (!std::isfinite(request.minSharedBoundary) || request.minSharedBoundary < 0.0)
+        return PlanRequestField::MinSharedBoundary;
+    if (!request.constraints.spatial)
+        return std::nullopt;
+    const SpatialRule &rule = *request.constraints.spatial;
+    if (rule.greenUpYears < kPlanPeriodYears || rule.greenUpYears > kLongestHorizonYears ||
+        rule.greenUpYears % kPlanPeriodYears != 0)
+        return PlanRequestField::GreenUp;
+    if (rule.maxOpeningHa && !(std::isfinite(*rule.maxOpeningHa) && *rule.maxOpeningHa > 0.0))
+        return PlanRequestField::MaxOpening;
+    if (rule.softPrice && !(std::isfinite(*rule.softPrice) && *rule.softPrice >= 0.0))
+        return PlanRequestField::SoftPrice;
+    return std::nullopt;
+}
+
+// The neighbours of the planned stands, from their outlines; a failure when
+// the map cannot give them. Invalid outlines join errors.csv.
+std::optional<PlanFailure> findNeighbours(const PlanRequest &request, PlanResult &result)
+{
+    PlanInventory &inv = result.gathered;
+    StandAdjacency found = standAdjacency(inv.geometries, inv.map ? inv.map->crs : std::nullopt,
+                                          request.minSharedBoundary);
+    if (!inv.map || found.outcome != StandAdjacency::Outcome::Built) {
+        PlanFailure f = failureOf(PlanFailure::Kind::NoProjectedMap);
+        f.file = request.inventory.string();
+        f.detail = found.crs;
+        return f;
+    }
+    for (const auto &[s, why] : found.invalid) {
+        const std::string line = errorsCsvLine(inv.stands[s].id, "invalid outline", "", why + "; planned without neighbours");
+        inv.errorsCsv += line;
+        if (auto cells = splitCsvLine(line.substr(0, line.size() - 1)))
+            inv.errorRows.push_back(std::move(*cells));
+    }
+    result.spatial = request.constraints.spatial;
+    result.spatial->startYear = request.settings.startYear;
+    for (const StandNeighbours &n : found.pairs)
+        result.spatial->neighbours.emplace_back(n.a, n.b);
+    result.adjacency = std::move(found.pairs);
+    return std::nullopt;
+}
+
+std::string areaText(double ha)
+{
+    return formatFixed(ha, 4);
+}
+
 } // namespace
 
 std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
@@ -46,7 +97,7 @@ std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
         return PlanRequestField::TimeLimit;
     if (request.source.space.has_value() == !request.source.regimes.empty())
         return PlanRequestField::CandidateSource;
-    return std::nullopt;
+    return spatialRequestProblem(request);
 }
 
 size_t PlanResult::candidates() const
@@ -96,13 +147,20 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
         return result;
     }
 
+    PlanConstraints constraints = request.constraints;
+    if (constraints.spatial) {
+        if (auto failure = findNeighbours(request, result)) {
+            result.failure = std::move(failure);
+            return result;
+        }
+        constraints.spatial = result.spatial;
+    }
     if (request.modelFile)
         result.modelProblem =
-            writePlanModel(result.gathered.stands, request.settings.periods(), request.constraints, *request.modelFile);
+            writePlanModel(result.gathered.stands, request.settings.periods(), constraints, *request.modelFile);
     if (progress)
         progress(PlanProgress{PlanProgress::Stage::Solving, 0, 0, &result.gathered});
-    result.solution =
-        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel);
+    result.solution = solvePlan(result.gathered.stands, request.settings.periods(), constraints, cancel);
     const PlanSolution &solution = result.solution;
     // A cancel that came with the solution still sets the plan aside.
     if (solution.status == PlanSolution::Status::Interrupted || cancelled()) {
@@ -130,7 +188,7 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
 bool isPlanOutputFile(const std::string &name)
 {
     return name == kPlanCandidatesFile || name == kPlanFile || name == kPlanPeriodsFile || name == kPlanErrorsFile ||
-           name == "harvest.png" || name == "harvest.svg";
+           name == kPlanAdjacencyFile || name == kPlanOpeningsFile || name == "harvest.png" || name == "harvest.svg";
 }
 
 bool hasCandidates(const PlanResult &result)
@@ -148,12 +206,49 @@ std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanReq
             {std::string(kPlanCandidatesFile), candidatesCsv(gathered, request.settings, request.constraints.basis)}};
 }
 
+std::vector<PlanOpening> resultOpenings(const PlanResult &result)
+{
+    if (!result.hasPlan() || !result.spatial)
+        return {};
+    return planOpenings(result.gathered.stands, result.solution.chosen, result.periods.size(), *result.spatial, true);
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> adjacencyRows(const PlanResult &result)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const StandNeighbours &n : result.adjacency)
+        rows.push_back({result.gathered.stands[n.a].id, result.gathered.stands[n.b].id, formatFixed(n.sharedMetres, 2)});
+    return rows;
+}
+
+std::vector<std::vector<std::string>> openingRows(const PlanResult &result)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const PlanOpening &o : resultOpenings(result)) {
+        std::string ids;
+        for (size_t s : o.stands)
+            ids += (ids.empty() ? "" : " ") + result.gathered.stands[s].id;
+        rows.push_back({std::to_string(rows.size() + 1), std::to_string(o.firstPeriod), ids, areaText(o.area)});
+    }
+    return rows;
+}
+
+} // namespace
+
 std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result)
 {
     if (!result.hasPlan())
         return {};
-    return {{std::string(kPlanFile), planCsv(result.gathered, result.solution)},
-            {std::string(kPlanPeriodsFile), periodsCsv(result.periods)}};
+    std::vector<std::pair<std::string, std::string>> files{
+        {std::string(kPlanFile), planCsv(result.gathered, result.solution)},
+        {std::string(kPlanPeriodsFile), periodsCsv(result.periods)}};
+    if (result.spatial) {
+        files.emplace_back(kPlanAdjacencyFile, csvHeader(kPlanAdjacencyTable) + csvTable(adjacencyRows(result)));
+        files.emplace_back(kPlanOpeningsFile, csvHeader(kPlanOpeningsTable) + csvTable(openingRows(result)));
+    }
+    return files;
 }
 
 void savePlanResult(const std::filesystem::path &path, const PlanRequest &request, const PlanResult &result,
@@ -161,9 +256,23 @@ void savePlanResult(const std::filesystem::path &path, const PlanRequest &reques
 {
     const PlanInventory &inv = result.gathered;
     const RunIdentity identity = runIdentityOf(request.inventory, request.layer, request.economicsJson);
-    const std::vector<PlannedStand> planned = plannedStands(inv, result.solution, request.settings);
+    std::vector<PlannedStand> planned = plannedStands(inv, result.solution, request.settings);
+    std::optional<PlanSpatialTables> spatial;
+    if (result.spatial) {
+        spatial.emplace(PlanSpatialTables{adjacencyRows(result), openingRows(result)});
+        // Each stand on the map with the largest opening it is part of.
+        const std::vector<PlanOpening> openings = resultOpenings(result);
+        std::vector<double> largest(inv.stands.size(), 0.0);
+        for (size_t o = 0; o < openings.size(); ++o)
+            for (size_t s : openings[o].stands)
+                if (openings[o].area > largest[s] && s < planned.size()) {
+                    largest[s] = openings[o].area;
+                    planned[s].openingId = static_cast<int64_t>(o + 1);
+                }
+    }
     savePlan(path, identity, static_cast<int64_t>(inv.rows), planRows(inv, result.solution),
-             periodRows(result.periods), inv.errorRows, busyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned);
+             periodRows(result.periods), inv.errorRows, busyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned,
+             spatial ? &*spatial : nullptr);
 }
 
 } // namespace tavelo

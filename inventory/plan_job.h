@@ -8,6 +8,8 @@
 
 #include "inventory/forest_plan.h"
 #include "inventory/plan_candidates.h"
+#include "inventory/plan_spatial.h"
+#include "inventory/stand_adjacency.h"
 
 #include <atomic>
 #include <cstddef>
@@ -32,10 +34,23 @@ struct PlanRequest {
     std::string economicsJson;
     // Where the programme solved is also written for another solver (.mps or .lp), if anywhere.
     std::optional<std::filesystem::path> modelFile;
+    // Neighbours share a boundary longer than this (m), with constraints.spatial.
+    double minSharedBoundary = 0.0;
 };
 
 // The first value of a request that cannot be used, in this order.
-enum class PlanRequestField { Horizon, EvenPercent, EndingStockPercent, GapPercent, TimeLimit, CandidateSource };
+enum class PlanRequestField {
+    Horizon,
+    EvenPercent,
+    EndingStockPercent,
+    GapPercent,
+    TimeLimit,
+    CandidateSource,
+    GreenUp,           // a multiple of 5 years from 5 to the longest horizon
+    MaxOpening,        // hectares above 0
+    MinSharedBoundary, // metres, 0 or more
+    SoftPrice,         // €, 0 or more
+};
 std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request);
 
 struct PlanProgress {
@@ -56,6 +71,9 @@ struct PlanFailure {
         CancelledSolving,   // the candidates are kept, no plan
         Infeasible,         // family: the constraints that cannot be met together
         NoSolution,         // the solver stopped before it found a plan; bound: its bound
+        // The spatial rule cannot read the map: detail, the layer's reference
+        // system in degrees; empty when the inventory has no outlines.
+        NoProjectedMap,
     };
     Kind kind = Kind::InvalidRequest;
     std::string file;
@@ -75,6 +93,8 @@ struct PlanResult {
     PlanStop stop = PlanStop::AtGap;
     std::vector<PlanPeriod> periods;    // the plan's harvest per period, what the chart draws
     std::optional<std::string> modelProblem; // why the request's model file could not be written
+    std::vector<StandNeighbours> adjacency;  // the planned stands' neighbours, with a spatial rule
+    std::optional<SpatialRule> spatial;      // the rule solved, its neighbours filled in
     size_t candidates() const;
     bool hasPlan() const { return !failure; }
 };
@@ -91,13 +111,20 @@ inline constexpr std::string_view kPlanErrorsFile = "errors.csv";
 inline constexpr std::string_view kPlanCandidatesFile = "candidates.csv";
 inline constexpr std::string_view kPlanFile = "plan.csv";
 inline constexpr std::string_view kPlanPeriodsFile = "periods.csv";
+inline constexpr std::string_view kPlanAdjacencyFile = "adjacency.csv";
+inline constexpr std::string_view kPlanOpeningsFile = "openings.csv";
 bool isPlanOutputFile(const std::string &name); // also the chart, harvest.png or harvest.svg
 
 // errors.csv and candidates.csv, as soon as the candidates are gathered.
 std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanRequest &request,
                                                                    const PlanInventory &gathered);
-// plan.csv and periods.csv of a result with a plan (none without).
+// plan.csv and periods.csv of a result with a plan (none without), and with a
+// spatial rule adjacency.csv and openings.csv.
 std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result);
+// The distinct openings of a result's plan, as openings.csv lists them
+// (numbered from 1 in this order); none without a spatial rule.
+std::vector<PlanOpening> resultOpenings(const PlanResult &result);
+
 // Whether a result holds the gathered candidates (whatever became of the plan).
 bool hasCandidates(const PlanResult &result);
 

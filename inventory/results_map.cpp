@@ -63,7 +63,7 @@ std::string valueColumns()
 {
     return "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, " + recordColumnsSql(true) +
            ", npv REAL, carbon_balance REAL, schedule TEXT, plan_value REAL, felling_year INTEGER, "
-           "felling_period INTEGER";
+           "felling_period INTEGER, opening_id INTEGER";
 }
 
 // Columns added after the first maps were written, for a map made by an earlier version.
@@ -71,7 +71,8 @@ constexpr std::pair<const char *, const char *> kLaterColumns[] = {{"carbon_bala
                                                                    {"schedule", "TEXT"},
                                                                    {"plan_value", "REAL"},
                                                                    {"felling_year", "INTEGER"},
-                                                                   {"felling_period", "INTEGER"}};
+                                                                   {"felling_period", "INTEGER"},
+                                                                   {"opening_id", "INTEGER"}};
 
 } // namespace
 
@@ -253,8 +254,8 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
     if (!insertPlanned_)
         insertPlanned_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
                                         "run_id, position, stand_id, status, schedule, plan_value, felling_year, "
-                                        "felling_period) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9" +
-                                        (geoPackage_ ? ")" : ", ?10)"));
+                                        "felling_period, opening_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10" +
+                                        (geoPackage_ ? ")" : ", ?11)"));
     SqliteStatement &q = *insertPlanned_;
     int i = bindStand(q, runId, stand.position, stand.id, "planned", stand.geometry);
     q.bind(i++, stand.schedule);
@@ -265,6 +266,10 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
         q.bindNull(i++);
     if (stand.fellingPeriod)
         q.bind(i++, static_cast<int64_t>(*stand.fellingPeriod));
+    else
+        q.bindNull(i++);
+    if (stand.openingId)
+        q.bind(i++, *stand.openingId);
     else
         q.bindNull(i++);
     q.run();

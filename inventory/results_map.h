@@ -36,6 +36,7 @@ struct PlannedStand {
     double value = 0.0;             // € for the stand's area
     std::optional<int> fellingYear; // none: not felled within the horizon
     std::optional<int> fellingPeriod;
+    std::optional<int64_t> openingId; // the largest opening it is part of (openings.csv), with a spatial rule
 };
 
 class ResultsMap {

@@ -72,7 +72,7 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
               const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs, const MapLayer *map,
-              const std::vector<PlannedStand> *planned)
+              const std::vector<PlannedStand> *planned, const PlanSpatialTables *spatial)
 {
     ResultsDb out(path, busyTimeoutMs);
     try {
@@ -97,6 +97,10 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
         insertAll(insertSql(kPlanTable), plan, {0, 3});
         insertAll(insertSql(kPlanPeriodsTable), periods, {1});
         insertAll(insertErrorsCsvRow(), errors, {0, 1, 2, 3});
+        if (spatial) {
+            insertAll(insertSql(kPlanAdjacencyTable), spatial->adjacency, {0, 1});
+            insertAll(insertSql(kPlanOpeningsTable), spatial->openings, {2});
+        }
         if (map && planned) {
             ResultsMap layer(out.db(), out.geoPackage(), *map);
             for (const PlannedStand &p : *planned)

@@ -115,6 +115,20 @@ constexpr ResultsColumn kPlanPeriodsColumns[] = {
     {"standing_at_end", "REAL", "standingAtEnd"},
 };
 
+// A plan under a spatial rule: its neighbours, and the openings its fellings make.
+constexpr ResultsColumn kPlanAdjacencyColumns[] = {
+    {"stand_a", "TEXT NOT NULL", "stand_a"},
+    {"stand_b", "TEXT NOT NULL", "stand_b"},
+    {"shared_boundary_m", "REAL", "shared_boundary_m"},
+};
+
+constexpr ResultsColumn kPlanOpeningsColumns[] = {
+    {"opening_id", "INTEGER NOT NULL", "opening"},
+    {"period", "INTEGER", "period"},
+    {"stands", "TEXT", "stands"},
+    {"area", "REAL", "area"},
+};
+
 } // namespace
 
 const ResultsTable kRunsTable{"tavelo_runs", kRunsColumns, nullptr, nullptr, nullptr, false, false};
@@ -135,12 +149,14 @@ const ResultsTable kBestTable{"tavelo_best", kBestColumns, "run_id, stand_id"};
 // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
 const ResultsTable kPlanTable{"tavelo_plan", kPlanColumns, "run_id, stand_id"};
 const ResultsTable kPlanPeriodsTable{"tavelo_plan_periods", kPlanPeriodsColumns, "run_id, period"};
+const ResultsTable kPlanAdjacencyTable{"tavelo_plan_adjacency", kPlanAdjacencyColumns, "run_id, stand_a, stand_b"};
+const ResultsTable kPlanOpeningsTable{"tavelo_plan_openings", kPlanOpeningsColumns, "run_id, opening_id"};
 
 namespace {
 
-constexpr std::array<const ResultsTable *, 10> kAllTables = {
-    &kRunsTable,   &kStandsTable, &kRecordTable, &kErrorsTable, &kEconomicsTable,
-    &kCarbonTable, &kEventsTable, &kBestTable,   &kPlanTable,   &kPlanPeriodsTable};
+constexpr std::array<const ResultsTable *, 12> kAllTables = {
+    &kRunsTable,   &kStandsTable, &kRecordTable, &kErrorsTable,      &kEconomicsTable,     &kCarbonTable,
+    &kEventsTable, &kBestTable,   &kPlanTable,   &kPlanPeriodsTable, &kPlanAdjacencyTable, &kPlanOpeningsTable};
 
 } // namespace
 

@@ -44,6 +44,8 @@ extern const ResultsTable kEventsTable;
 extern const ResultsTable kBestTable;
 extern const ResultsTable kPlanTable;
 extern const ResultsTable kPlanPeriodsTable;
+extern const ResultsTable kPlanAdjacencyTable;
+extern const ResultsTable kPlanOpeningsTable;
 extern const std::span<const ResultsTable *const> kResultsTables;
 
 // The view of the last record row of every stand, and the map layer (its
