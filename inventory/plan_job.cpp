@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <exception>
+#include <memory>
 
 namespace tavelo {
 
@@ -45,6 +46,28 @@ std::optional<PlanRequestField> spatialRequestProblem(const PlanRequest &request
     if (rule.softPrice && !(std::isfinite(*rule.softPrice) && *rule.softPrice >= 0.0))
         return PlanRequestField::SoftPrice;
     return std::nullopt;
+}
+
+// Whether the inventory's layer can give neighbours at all, told before the
+// candidates are gathered: a layer without outlines or in degrees cannot.
+std::optional<PlanFailure> mapRefused(const PlanRequest &request)
+{
+    std::optional<InventoryCrs> crs;
+    try {
+        const std::unique_ptr<InventorySource> source = openInventory(request.inventory, request.layer);
+        if (!source->geometryType().empty()) {
+            const StandAdjacency probe = standAdjacency({}, source->crs(), 0.0);
+            if (probe.outcome != StandAdjacency::Outcome::Geographic)
+                return std::nullopt;
+            crs = source->crs();
+        }
+    } catch (const std::exception &) {
+        return std::nullopt; // the gathering says why
+    }
+    PlanFailure f = failureOf(PlanFailure::Kind::NoProjectedMap);
+    f.file = request.inventory.string();
+    f.detail = crs ? crs->name() : std::string();
+    return f;
 }
 
 // The neighbours of the planned stands, from their outlines; a failure when
@@ -118,6 +141,12 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
         result.failure->field = field;
         return result;
     }
+
+    if (request.constraints.spatial)
+        if (auto refused = mapRefused(request)) {
+            result.failure = std::move(refused);
+            return result;
+        }
 
     std::function<void(size_t, size_t)> gathering;
     if (progress)

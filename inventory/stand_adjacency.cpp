@@ -44,13 +44,13 @@ StandAdjacency standAdjacency(const std::vector<StandGeometry> &outlines, const 
 {
     StandAdjacency out;
     const QuietGdal quiet;
-    if (std::all_of(outlines.begin(), outlines.end(), [](const StandGeometry &g) { return g.wkb.empty(); })) {
-        out.outcome = StandAdjacency::Outcome::NoGeometries;
-        return out;
-    }
     if (crs && inDegrees(*crs)) {
         out.outcome = StandAdjacency::Outcome::Geographic;
         out.crs = crs->name();
+        return out;
+    }
+    if (std::all_of(outlines.begin(), outlines.end(), [](const StandGeometry &g) { return g.wkb.empty(); })) {
+        out.outcome = StandAdjacency::Outcome::NoGeometries;
         return out;
     }
     // Each outline's boundary, the lines two neighbours share.

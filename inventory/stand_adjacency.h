@@ -29,6 +29,7 @@ struct StandAdjacency {
     std::vector<std::pair<size_t, std::string>> invalid;
 };
 
+// A reference system in degrees is refused before the outlines are looked at.
 // Envelopes prune the pairs first (a sweep along x), so that large maps take
 // seconds. `minSharedMetres` 0: any shared line, not a single point.
 StandAdjacency standAdjacency(const std::vector<StandGeometry> &outlines, const std::optional<InventoryCrs> &crs,

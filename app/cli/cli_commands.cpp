@@ -127,6 +127,8 @@ std::string cliUsage()
            "                  [--flow-on total|sawlog] [--ending-stock PCT] [--gap PCT] [--time-limit SECONDS]\n"
            "                  [--chart png|svg] [--max-regimes N] [--write-model FILE.mps|FILE.lp]\n"
            "                  (--out DIR [--overwrite] | --db RESULTS) [--jobs N] [--layer NAME]\n"
+           "                  [--green-up YEARS [--max-opening HA] [--adjacency hard|soft:EUR]\n"
+           "                  [--min-shared-boundary METRES]]\n"
            "       tavelo-cli --help\n"
            "exit status: 0 done, 1 usage or input error, 2 an entry refused, 3 ended by the model,\n"
            "             4 an output could not be written, 130 stopped by SIGINT or SIGTERM\n";

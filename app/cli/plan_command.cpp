@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace tavelo {
@@ -63,6 +64,14 @@ const char *requestFieldText(PlanRequestField field)
         return "--gap must be a percentage from 0 to 100";
     case PlanRequestField::TimeLimit:
         return "--time-limit must be a number of seconds above 0";
+    case PlanRequestField::GreenUp:
+        return "--green-up must be a number of years, a multiple of 5 from 5 to 200";
+    case PlanRequestField::MaxOpening:
+        return "--max-opening must be a number of hectares above 0";
+    case PlanRequestField::MinSharedBoundary:
+        return "--min-shared-boundary must be a number of metres, 0 or more";
+    case PlanRequestField::SoftPrice:
+        return "--adjacency soft:EUR needs a number of euros, 0 or more";
     }
     return "";
 }
@@ -93,6 +102,54 @@ std::string planWayText(const PlanSolution &s)
     return text + " (LP bound " + fixed(s.relaxationBound, 2) + " €; " + fixed(s.relaxationSeconds, 2) + " s)";
 }
 
+// The neighbours' options as typed.
+struct SpatialArguments {
+    std::string greenUp, maxOpening, minShared, adjacency;
+};
+
+// Reads them into the request; the words for a usage error, if any. Values
+// out of range are left to the request's check.
+std::optional<std::string> readSpatialArguments(const SpatialArguments &a, PlanRequest &request)
+{
+    if (a.greenUp.empty()) {
+        if (!a.maxOpening.empty() || !a.adjacency.empty() || !a.minShared.empty())
+            return "--max-opening, --adjacency and --min-shared-boundary need --green-up";
+        return std::nullopt;
+    }
+    SpatialRule rule;
+    const double years = numberArgument(a.greenUp);
+    rule.greenUpYears = std::isfinite(years) && std::floor(years) == years && std::abs(years) <= 10000.0
+                            ? static_cast<int>(years)
+                            : -1;
+    if (!a.maxOpening.empty())
+        rule.maxOpeningHa = numberArgument(a.maxOpening);
+    if (a.adjacency.rfind("soft:", 0) == 0)
+        rule.softPrice = numberArgument(a.adjacency.substr(5));
+    else if (!a.adjacency.empty() && a.adjacency != "hard")
+        return "--adjacency must be hard or soft:EUR";
+    if (!a.minShared.empty())
+        request.minSharedBoundary = numberArgument(a.minShared);
+    request.constraints.spatial = rule;
+    return std::nullopt;
+}
+
+// The summary's line on the neighbours' rule: what it forbade and what it cost.
+std::string spatialSummary(const PlanResult &result)
+{
+    const SpatialOutcome &o = *result.solution.spatial;
+    const SpatialRule &rule = *result.spatial;
+    std::string text = "neighbours: " + std::to_string(result.adjacency.size()) + " pairs; " +
+                       std::to_string(o.conflicts) +
+                       (rule.maxOpeningHa ? " openings over " + plainNumberText(*rule.maxOpeningHa) + " ha"
+                                          : std::string(" pairs felled within the green-up"));
+    if (rule.maxOpeningHa)
+        text += "; " + std::to_string(o.rounds) + (o.rounds == 1 ? " round" : " rounds") + " of added openings";
+    if (rule.softPrice)
+        text += "; charged " + fixed(o.penalty, 2) + " €";
+    return text + "; value without the rule " + fixed(o.aspatialObjective, 2) + " €, the rule costs " +
+           fixed(o.aspatialObjective - result.solution.objective, 2) + " €";
+}
+
 } // namespace
 
 int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -103,6 +160,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     std::string horizonText, flowText, flowOn = "total", endingText, gapText, jobsText, timeLimitText,
         chartFormat = "png", modelPath;
     CandidateSource source;
+    SpatialArguments spatial;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -129,6 +187,14 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             timeLimitText = args[++i];
         else if (a == "--out" && hasValue)
             outDir = args[++i];
+        else if (a == "--green-up" && hasValue)
+            spatial.greenUp = args[++i];
+        else if (a == "--max-opening" && hasValue)
+            spatial.maxOpening = args[++i];
+        else if (a == "--min-shared-boundary" && hasValue)
+            spatial.minShared = args[++i];
+        else if (a == "--adjacency" && hasValue)
+            spatial.adjacency = args[++i];
         else if (a == "--db" && hasValue) {
             database = args[++i];
             // Checked before any work, as batch does: a file that cannot take the results stays as it is.
@@ -197,6 +263,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         constraints.gapPercent = numberArgument(gapText);
     if (!timeLimitText.empty())
         constraints.maxSeconds = numberArgument(timeLimitText);
+    if (const auto why = readSpatialArguments(spatial, request))
+        return cliUsageError(err, *why);
     // The request's own check; the candidates' source is read later.
     auto problem = planRequestProblem(request);
     if (problem == PlanRequestField::CandidateSource)
@@ -344,6 +412,14 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         err << "tavelo-cli: " << failure->detail << "\n";
         return kCliUsage;
     }
+    if (failure && failure->kind == Kind::NoProjectedMap) {
+        err << "tavelo-cli: " << failure->file << ": "
+            << (failure->detail.empty() ? "the stands have no outlines; --green-up needs a map"
+                                        : "the layer's reference system " + failure->detail +
+                                              " is in degrees; --green-up needs a projected one, in metres")
+            << "\n";
+        return kCliUsage;
+    }
     if (failure && failure->kind == Kind::CancelledGathering) {
         printInventoryWarnings(err, result.gathered.warnings);
         return interrupted("while gathering the candidates: nothing written");
@@ -381,6 +457,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
                                                  : " (stopped by a limit)")
         << "; " << fixed(solution.seconds, 2) << " s\n";
     err << planWayText(solution) << "\n";
+    if (solution.spatial && result.spatial)
+        err << spatialSummary(result) << "\n";
 
     // A stop that came with the solution still writes no plan.
     if (stopOnSignals.flag()->load())
