@@ -106,6 +106,10 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
             for (const PlannedStand &p : *planned)
                 layer.addPlanned(run, p);
             layer.updateExtent();
+            std::vector<std::string> periodLabels; // periods.csv's years
+            for (const auto &row : periods)
+                periodLabels.push_back(row.size() > 1 ? row[1] : std::string());
+            layer.writePlanStyle(periodLabels);
         }
         markFinished(out, run);
         tx.commit();
