@@ -84,7 +84,7 @@ std::optional<PlanFailure> findNeighbours(const PlanRequest &request, PlanResult
         return f;
     }
     for (const auto &[s, why] : found.invalid) {
-        const std::string line = errorsCsvLine(inv.stands[s].id, "invalid outline", "", why + "; planned without neighbours");
+        const std::string line = errorsCsvLine(inv.stands[s].id, std::string(kInvalidOutlineStatus), "", why + "; planned without neighbours");
         inv.errorsCsv += line;
         if (auto cells = splitCsvLine(line.substr(0, line.size() - 1)))
             inv.errorRows.push_back(std::move(*cells));

@@ -112,6 +112,8 @@ inline constexpr std::string_view kPlanCandidatesFile = "candidates.csv";
 inline constexpr std::string_view kPlanFile = "plan.csv";
 inline constexpr std::string_view kPlanPeriodsFile = "periods.csv";
 inline constexpr std::string_view kPlanAdjacencyFile = "adjacency.csv";
+// errors.csv's status of a planned stand whose outline gives no neighbours.
+inline constexpr std::string_view kInvalidOutlineStatus = "invalid outline";
 inline constexpr std::string_view kPlanOpeningsFile = "openings.csv";
 bool isPlanOutputFile(const std::string &name); // also the chart, harvest.png or harvest.svg
 

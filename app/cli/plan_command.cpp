@@ -19,6 +19,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -384,9 +385,16 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         size_t candidates = 0;
         for (const PlanStand &s : inv.stands)
             candidates += s.candidates.size();
-        err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
+        // A planned stand whose outline is invalid has a line too.
+        const auto invalidOutlines = static_cast<size_t>(std::count_if(
+            inv.errorRows.begin(), inv.errorRows.end(),
+            [](const std::vector<std::string> &row) { return row.size() > 1 && row[1] == kInvalidOutlineStatus; }));
+        err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size() - invalidOutlines
             << " without candidates (see " << (outDir.empty() ? kErrorsTable.name : "errors.csv") << "); "
-            << candidates << " candidates\n";
+            << candidates << " candidates";
+        if (invalidOutlines > 0)
+            err << "; " << invalidOutlines << " planned without neighbours, their outlines invalid";
+        err << "\n";
         candidatesTold = true;
     };
     std::function<void(size_t, size_t)> bar;

@@ -48,7 +48,8 @@ protected:
         writeBytes(dir / "stands.csv", kGridInventory);
     }
     // The inventory as a GeoPackage layer, cell i a square of `side` units at (i % 3, i / 3).
-    void writeGrid(const std::string &file, const char *srs, double side) const
+    // With `crossed`, that cell's outline crosses itself (a bow tie).
+    void writeGrid(const std::string &file, const char *srs, double side, int crossed = -1) const
     {
         std::string csv;
         std::istringstream lines(kGridInventory);
@@ -60,8 +61,9 @@ protected:
             }
             const double x = -50000.0 * (side > 1 ? 1 : 0) + side * (row % 3), y = side * (row / 3);
             const auto at = [](double a, double b) { return std::to_string(a) + " " + std::to_string(b); };
-            csv += line + ",\"POLYGON ((" + at(x, y) + "," + at(x + side, y) + "," + at(x + side, y + side) + "," +
-                   at(x, y + side) + "," + at(x, y) + "))\"\n";
+            const bool bow = row == crossed;
+            csv += line + ",\"POLYGON ((" + at(x, y) + "," + at(x + side, bow ? y + side : y) + "," +
+                   at(x + side, bow ? y : y + side) + "," + at(x, y + side) + "," + at(x, y) + "))\"\n";
         }
         writeBytes(dir / "grid.csv", csv);
         ASSERT_EQ(std::system(("cd " + shellQuoted(dir.path().string()) + " && ogr2ogr -f GPKG -nln stands -nlt "
@@ -208,6 +210,20 @@ TEST_F(PlanSpatialCli, PlansKeepTheRuleAsTheGridCountsIt)
     if (const auto valid = validateGpkg(dir / "plan.gpkg")) {
         EXPECT_EQ(*valid, 0);
     }
+}
+
+TEST_F(PlanSpatialCli, AnInvalidOutlineIsToldByStandAndPlannedWithoutNeighbours)
+{
+    writeGrid("crossed.gpkg", "EPSG:3763", 100.0, 1); // n2
+    const CliRun r = plan("crossed.gpkg", {"--out", "o", "--green-up", "5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("8 planned, 1 without candidates (see errors.csv); 29 candidates; 1 planned without "
+                         "neighbours, their outlines invalid"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(readBytes(dir / "o/errors.csv").find("\nn2,invalid outline,"), std::string::npos);
+    EXPECT_EQ(readBytes(dir / "o/adjacency.csv").find("n2"), std::string::npos);
+    EXPECT_NE(readBytes(dir / "o/plan.csv").find("\nn2,"), std::string::npos);
 }
 
 struct RefusalCase {
