@@ -512,7 +512,17 @@ struct Relaxation {
     std::vector<double> reducedCosts;
 };
 
-Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline)
+// A relaxation's final basis, CLP's status of each column then each row.
+// The spatial rule's rounds only add rows (and, soft, columns) at the ends,
+// so the last round's basis starts the next: the dual simplex then takes
+// moments where a start from nothing took minutes on 10,000 stands.
+struct WarmBasis {
+    std::vector<unsigned char> status;
+    int columns = 0, rows = 0;
+};
+
+Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline,
+                           WarmBasis *warm = nullptr)
 {
     Relaxation out;
     ClpSimplex lp;
@@ -523,8 +533,27 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
         lp.passInEventHandler(&iterations);
     if (const auto left = deadline.left())
         lp.setMaximumWallSeconds(*left);
-    ClpSolve how; // CLP's own choice of method, presolved
-    lp.initialSolve(how);
+    bool solved = false;
+    if (warm && !warm->status.empty() && warm->columns <= model.columns() && warm->rows <= model.rows()) {
+        lp.createStatus(); // the new rows' slacks basic, the new columns at their lower bound
+        for (int j = 0; j < warm->columns; ++j)
+            lp.setColumnStatus(j, static_cast<ClpSimplex::Status>(warm->status[j]));
+        for (int j = warm->columns; j < model.columns(); ++j)
+            lp.setColumnStatus(j, ClpSimplex::atLowerBound);
+        for (int i = 0; i < warm->rows; ++i)
+            lp.setRowStatus(i, static_cast<ClpSimplex::Status>(warm->status[warm->columns + i]));
+        lp.dual();
+        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop);
+    }
+    if (!solved) {
+        ClpSolve how; // CLP's own choice of method, presolved
+        lp.initialSolve(how);
+    }
+    if (warm && lp.isProvenOptimal()) {
+        warm->status.assign(lp.statusArray(), lp.statusArray() + model.columns() + model.rows());
+        warm->columns = model.columns();
+        warm->rows = model.rows();
+    }
     if (stopAsked(stop))
         return out;
     if (lp.isProvenPrimalInfeasible()) {
@@ -711,7 +740,7 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, bool withFlow,
                        bool withEnding, const std::atomic<bool> *stop, const Deadline &deadline,
-                       const SpatialRows *spatial = nullptr)
+                       const SpatialRows *spatial = nullptr, WarmBasis *warm = nullptr)
 {
     PlanSolution out;
     out.status = PlanSolution::Status::Interrupted;
@@ -719,7 +748,7 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         return out;
     const PlanModel full(stands, periods, c, withFlow, withEnding, nullptr, false, spatial);
     const auto lpStarted = Clock::now();
-    const Relaxation lp = solveRelaxation(full, stop, deadline);
+    const Relaxation lp = solveRelaxation(full, stop, deadline, warm);
     out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
     if (stopAsked(stop))
         return out;
@@ -841,7 +870,8 @@ std::vector<size_t> openingCore(const PlanOpening &o, const std::vector<PlanStan
 // down, so those the last plan breaks are added and the plan solved again
 // until it breaks none (or, soft, pays for each it keeps).
 PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
-                          const std::atomic<bool> *stop, const Deadline &deadline, const PlanSolution &aspatial)
+                          const std::atomic<bool> *stop, const Deadline &deadline, const PlanSolution &aspatial,
+                          WarmBasis &warm)
 {
     const SpatialRule &rule = *c.spatial;
     SpatialOutcome outcome;
@@ -857,12 +887,19 @@ PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, 
     bool again = !rows.empty();
     for (;;) {
         if (again) {
-            out = solveOnce(stands, periods, c, true, true, stop, deadline, &rows);
-            if (out.status == PlanSolution::Status::Infeasible)
-                out.blocking = ConstraintFamily::Spatial;
-            if (out.status == PlanSolution::Status::Infeasible || out.status == PlanSolution::Status::NoSolution ||
-                out.status == PlanSolution::Status::Interrupted)
-                return out;
+            PlanSolution next = solveOnce(stands, periods, c, true, true, stop, deadline, &rows, &warm);
+            if (next.status == PlanSolution::Status::Infeasible)
+                next.blocking = ConstraintFamily::Spatial;
+            if (next.status == PlanSolution::Status::Infeasible || next.status == PlanSolution::Status::Interrupted)
+                return next;
+            if (next.status == PlanSolution::Status::NoSolution || next.chosen.empty()) {
+                // Out of time within a round: the last round's plan, with what it breaks.
+                if (outcome.rounds == 0)
+                    return next;
+                out.status = PlanSolution::Status::Stopped;
+                break;
+            }
+            out = std::move(next);
         }
         if (!rule.maxOpeningHa)
             break;
@@ -946,7 +983,8 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
     const auto once = [&](bool withFlow, bool withEnding) {
         return solveOnce(stands, periods, c, withFlow, withEnding, stop, deadline);
     };
-    PlanSolution out = once(true, true);
+    WarmBasis warm; // the plan's relaxation, to start the spatial rule's
+    PlanSolution out = solveOnce(stands, periods, c, true, true, stop, deadline, nullptr, &warm);
     if (out.status == PlanSolution::Status::Infeasible) {
         // Each family left out in turn: the one whose absence makes the plan
         // feasible is the one that cannot be met.
@@ -962,7 +1000,7 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
             out.blocking = flow ? ConstraintFamily::Flow : ConstraintFamily::EndingStock;
     }
     if (c.spatial && !out.chosen.empty() && out.status != PlanSolution::Status::Interrupted && !stopAsked(stop))
-        out = solveSpatial(stands, periods, c, stop, deadline, out);
+        out = solveSpatial(stands, periods, c, stop, deadline, out, warm);
     if (stopAsked(stop)) {
         out = PlanSolution{};
         out.status = PlanSolution::Status::Interrupted;
