@@ -841,14 +841,14 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     return out;
 }
 
-// Part of an opening over the limit that is itself over it: grown from its
-// largest stand through neighbours, largest first. Its row cuts off every
-// plan felling those stands together in the window, not this opening alone.
-std::vector<size_t> openingCore(const PlanOpening &o, const std::vector<PlanStand> &stands,
+// Part of an opening over the limit that is itself over it: grown from
+// `seed` through neighbours, largest first. Its row cuts off every plan
+// felling those stands together in the window, not this opening alone.
+std::vector<size_t> openingCore(const PlanOpening &o, size_t seed, const std::vector<PlanStand> &stands,
                                 const std::vector<std::vector<size_t>> &around, double limit)
 {
     const auto larger = [&](size_t x, size_t y) { return stands[x].area < stands[y].area; };
-    std::vector<size_t> core, frontier{*std::max_element(o.stands.begin(), o.stands.end(), larger)};
+    std::vector<size_t> core, frontier{seed};
     std::set<size_t> reached(frontier.begin(), frontier.end());
     double area = 0.0;
     while (area <= limit + 1e-9 && !frontier.empty()) {
@@ -864,6 +864,8 @@ std::vector<size_t> openingCore(const PlanOpening &o, const std::vector<PlanStan
     std::sort(core.begin(), core.end());
     return core;
 }
+
+constexpr size_t kCoresPerOpening = 4;
 
 // The plan under the spatial rule, from the plan without it. A green-up
 // alone is a fixed set of rows; the openings' rows are too many to write
@@ -907,9 +909,18 @@ PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, 
         for (const PlanOpening &o : planOpenings(stands, out.chosen, periods, rule, false)) {
             if (o.area <= *rule.maxOpeningHa + 1e-9)
                 continue;
-            std::vector<size_t> cut = rule.softPrice ? o.stands : openingCore(o, stands, around, *rule.maxOpeningHa);
-            if (added.emplace(o.firstPeriod, cut).second)
-                rows.push_back(openingRow(stands, cut, o.firstPeriod, periods, rule, rows.size() + 1));
+            // Soft: the opening itself, charged for its own excess. Hard: cores
+            // grown from a few of its stands, so that a round cuts off more
+            // than this one way of felling them together.
+            std::vector<std::vector<size_t>> cuts;
+            if (rule.softPrice)
+                cuts.push_back(o.stands);
+            else
+                for (size_t i = 0; i < o.stands.size(); i += std::max<size_t>(1, o.stands.size() / kCoresPerOpening))
+                    cuts.push_back(openingCore(o, o.stands[i], stands, around, *rule.maxOpeningHa));
+            for (std::vector<size_t> &cut : cuts)
+                if (added.emplace(o.firstPeriod, cut).second)
+                    rows.push_back(openingRow(stands, cut, o.firstPeriod, periods, rule, rows.size() + 1));
         }
         if (rows.size() == before)
             break;
