@@ -1161,7 +1161,13 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
         const double area = plannedArea(stands);
         tie.minCarbonPerHa = area > 0.0 ? out.objective / area * (1.0 - 1e-12) : 0.0;
         tie.gapPercent = c.gapPercent;
-        const PlanSolution byValue = once(tie, {}, &out.chosen);
+        // The tie is a narrow band a full search can spend long in: it gets
+        // as long again as the carbon took (a few seconds at least), and keeps
+        // the carbon's plan when it finds nothing better.
+        const double took = std::chrono::duration<double>(Clock::now() - started).count();
+        const std::optional<double> left = deadline.left();
+        const Deadline tieDeadline(Clock::now(), std::min(std::max(2.0, took), left.value_or(1e300)));
+        const PlanSolution byValue = solveOnce(stands, periods, tie, {}, stop, tieDeadline, &out.chosen);
         if (!byValue.chosen.empty()) {
             out.chosen = byValue.chosen;
             out.objective = planObjective(stands, out.chosen, c);
