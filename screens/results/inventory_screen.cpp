@@ -2,6 +2,7 @@
 
 #include "colour_classes.h"
 #include "plan_screen.h"
+#include "screens/shell/widget_kit.h"
 
 #include "inventory/batch.h"
 #include "inventory/gdal_inventory.h"
@@ -107,21 +108,6 @@ private:
     std::vector<StandOutcome> &out_;
 };
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    return b;
-}
-
-template <typename W> W *named(W *w, const char *name, const QString &accessible)
-{
-    w->setObjectName(QLatin1String(name));
-    w->setAccessibleName(accessible);
-    return w;
-}
-
 } // namespace
 
 struct InventoryScreen::RunOutput {
@@ -159,10 +145,10 @@ void InventoryScreen::buildWindow()
     auto *files = new QGroupBox(QStringLiteral("Ficheiros"), this);
     auto *grid = new QGridLayout(files);
     auto *lblInventario = new QLabel(QStringLiteral("Inventário:"), files);
-    txtInventario = named(new QLineEdit(files), "txtInventario", QStringLiteral("Ficheiro do inventário"));
+    txtInventario = ui::named(new QLineEdit(files), "txtInventario", QStringLiteral("Ficheiro do inventário"));
     lblInventario->setBuddy(txtInventario);
-    cmdAbrirInventario = button(files, "cmdAbrirInventario", QStringLiteral("Abrir inventário..."));
-    cboCamada = named(new QComboBox(files), "cboCamada", QStringLiteral("Camada do inventário"));
+    cmdAbrirInventario = ui::captionedButton(files, "cmdAbrirInventario", QStringLiteral("Abrir inventário..."));
+    cboCamada = ui::named(new QComboBox(files), "cboCamada", QStringLiteral("Camada do inventário"));
     cboCamada->setEnabled(false);
     regime_ = new RegimeChooser(ctx_, files);
     grid->addWidget(lblInventario, 0, 0);
@@ -175,11 +161,11 @@ void InventoryScreen::buildWindow()
     main->addWidget(files);
 
     auto *runRow = new QHBoxLayout;
-    cmdSimular = button(this, "cmdSimular", QStringLiteral("Simular"));
-    cmdCancelar = button(this, "cmdCancelar", QStringLiteral("Cancelar"));
-    pbProgresso = named(new QProgressBar(this), "pbProgresso", QStringLiteral("Progresso da simulação"));
+    cmdSimular = ui::captionedButton(this, "cmdSimular", QStringLiteral("Simular"));
+    cmdCancelar = ui::captionedButton(this, "cmdCancelar", QStringLiteral("Cancelar"));
+    pbProgresso = ui::named(new QProgressBar(this), "pbProgresso", QStringLiteral("Progresso da simulação"));
     pbProgresso->setValue(0);
-    lblResumo = named(new QLabel(this), "lblResumo", QStringLiteral("Resumo da simulação"));
+    lblResumo = ui::named(new QLabel(this), "lblResumo", QStringLiteral("Resumo da simulação"));
     runRow->addWidget(cmdSimular);
     runRow->addWidget(cmdCancelar);
     runRow->addWidget(pbProgresso, 1);
@@ -190,12 +176,12 @@ void InventoryScreen::buildWindow()
     auto *left = new QWidget(split);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    tblResultados = named(new QTableWidget(left), "tblResultados", QStringLiteral("Resultados por povoamento"));
+    tblResultados = ui::named(new QTableWidget(left), "tblResultados", QStringLiteral("Resultados por povoamento"));
     tblResultados->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblResultados->setSelectionMode(QAbstractItemView::SingleSelection);
     tblResultados->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblResultados->verticalHeader()->setVisible(false);
-    lstProblemas = named(new QListWidget(left), "lstProblemas", QStringLiteral("Povoamentos recusados ou terminados"));
+    lstProblemas = ui::named(new QListWidget(left), "lstProblemas", QStringLiteral("Povoamentos recusados ou terminados"));
     lstProblemas->setMaximumHeight(110);
     leftLayout->addWidget(tblResultados, 1);
     leftLayout->addWidget(new QLabel(QStringLiteral("Povoamentos recusados ou terminados:"), left));
@@ -206,16 +192,16 @@ void InventoryScreen::buildWindow()
     rightLayout->setContentsMargins(0, 0, 0, 0);
     auto *mapRow = new QHBoxLayout;
     auto *lblCor = new QLabel(QStringLiteral("Colorir por:"), right);
-    cboCor = named(new QComboBox(right), "cboCor", QStringLiteral("Coluna que dá a cor ao mapa"));
+    cboCor = ui::named(new QComboBox(right), "cboCor", QStringLiteral("Coluna que dá a cor ao mapa"));
     lblCor->setBuddy(cboCor);
-    cmdAjustar = button(right, "cmdAjustar", QStringLiteral("Ajustar"));
+    cmdAjustar = ui::captionedButton(right, "cmdAjustar", QStringLiteral("Ajustar"));
     mapRow->addWidget(lblCor);
     mapRow->addWidget(cboCor, 1);
     mapRow->addWidget(cmdAjustar);
     rightLayout->addLayout(mapRow);
     auto *mapAndLegend = new QHBoxLayout;
-    mapa = named(new StandMapView(right), "mapa", QStringLiteral("Mapa dos povoamentos"));
-    legenda = named(new QWidget(right), "legenda", QStringLiteral("Legenda do mapa"));
+    mapa = ui::named(new StandMapView(right), "mapa", QStringLiteral("Mapa dos povoamentos"));
+    legenda = ui::named(new QWidget(right), "legenda", QStringLiteral("Legenda do mapa"));
     legenda->setMinimumWidth(150);
     legendLayout_ = new QVBoxLayout(legenda);
     legendLayout_->setAlignment(Qt::AlignTop);
@@ -229,12 +215,12 @@ void InventoryScreen::buildWindow()
     main->addWidget(split, 1);
 
     auto *bottom = new QHBoxLayout;
-    cmdVerSimulacao = button(this, "cmdVerSimulacao", QStringLiteral("Ver simulação"));
-    cmdGuardar = button(this, "cmdGuardar", QStringLiteral("Guardar resultados"));
-    cmdFechar = button(this, "cmdFechar", QStringLiteral("Fechar"));
+    cmdVerSimulacao = ui::captionedButton(this, "cmdVerSimulacao", QStringLiteral("Ver simulação"));
+    cmdGuardar = ui::captionedButton(this, "cmdGuardar", QStringLiteral("Guardar resultados"));
+    cmdFechar = ui::captionedButton(this, "cmdFechar", QStringLiteral("Fechar"));
     bottom->addWidget(cmdVerSimulacao);
     bottom->addWidget(cmdGuardar);
-    cmdPlano = button(this, "cmdPlano", QStringLiteral("Plano florestal..."));
+    cmdPlano = ui::captionedButton(this, "cmdPlano", QStringLiteral("Plano florestal..."));
     bottom->addWidget(cmdPlano);
     bottom->addStretch(1);
     bottom->addWidget(cmdFechar);
@@ -731,12 +717,12 @@ void InventoryScreen::showLog()
     dialog.setObjectName(QStringLiteral("frmSimulacaoPovoamento"));
     dialog.setWindowTitle(QStringLiteral("Simulação do povoamento ") + qs(stands_[stand].id));
     auto *layout = new QVBoxLayout(&dialog);
-    auto *text = named(new QPlainTextEdit(&dialog), "txtSimulacao", QStringLiteral("Registo da simulação"));
+    auto *text = ui::named(new QPlainTextEdit(&dialog), "txtSimulacao", QStringLiteral("Registo da simulação"));
     text->setReadOnly(true);
     text->setFont(QFont(QStringLiteral("DejaVu Sans Mono")));
     // The log's own bytes are Windows-1252 lines ending in CR LF.
     text->setPlainText(qs(cp1252ToUtf8(stands_[stand].log)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    auto *close = button(&dialog, "cmdFecharSimulacao", QStringLiteral("Fechar"));
+    auto *close = ui::captionedButton(&dialog, "cmdFecharSimulacao", QStringLiteral("Fechar"));
     connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
     layout->addWidget(text);
     layout->addWidget(close);

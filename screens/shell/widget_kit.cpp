@@ -93,6 +93,14 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption)
     return b;
 }
 
+QPushButton *captionedButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(caption);
+    return b;
+}
+
 QPushButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip)
 {
     auto *b = new QPushButton(parent);

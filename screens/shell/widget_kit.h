@@ -26,6 +26,15 @@ namespace ui {
 QIcon printIcon();
 QIcon chartIcon();
 QPushButton *button(QWidget *parent, const char *name, const QString &caption);
+// A button read aloud by its caption, for the windows that screen readers name.
+QPushButton *captionedButton(QWidget *parent, const char *name, const QString &caption);
+// `w` with its object name and the name a screen reader says.
+template <typename W> W *named(W *w, const char *name, const QString &accessible)
+{
+    w->setObjectName(QLatin1String(name));
+    w->setAccessibleName(accessible);
+    return w;
+}
 // A button with a picture and no caption; `tip` says what it does.
 QPushButton *pictureButton(QWidget *parent, const char *name, const QIcon &icon, const QString &tip);
 // A read-only field the screen writes.
