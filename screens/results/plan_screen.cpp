@@ -1,5 +1,6 @@
 #include "plan_screen.h"
 
+#include "carbon_screen.h"
 #include "colour_classes.h"
 #include "economics_screen.h"
 #include "stand_map_view.h"
@@ -16,6 +17,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -30,6 +32,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -37,10 +40,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QXYSeries>
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 
 namespace tavelo {
 
@@ -55,6 +60,8 @@ const QString kSettingsPrefix = QStringLiteral("plano/");
 constexpr int kSpaceSource = 0;
 constexpr int kEconomicsFile = 0;
 constexpr int kNoFlow = 0, kEvenFlow = 1, kNondecreasingFlow = 2;
+constexpr int kCarbonObjective = 1; // after the value
+constexpr int kDefaultFrontPoints = 5;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
@@ -101,9 +108,29 @@ std::string infeasibleText(ConstraintFamily family, FlowRule flow)
     case ConstraintFamily::EndingStock: return "Nenhum plano cumpre o stock final; sem ele há um plano.";
     case ConstraintFamily::FlowWithEndingStock:
         return "Nenhum plano cumpre " + flowName + " e o stock final juntos; sem um dos dois há um plano.";
-    case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo.";
+    case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo."; // see carbonFloorText
     }
     return "Nenhum plano cumpre as restrições.";
+}
+
+// An impossible carbon floor, with the most carbon a plan reaches under the other constraints.
+std::string carbonFloorText(double floor, std::optional<double> reachable)
+{
+    std::string text = "Nenhum plano cumpre o carbono mínimo de " + formatFixed(floor, 3) + " t C/ha.";
+    if (reachable)
+        text += " O máximo que um plano alcança com as outras restrições é " + formatFixed(*reachable, 3) +
+                " t C/ha.";
+    return text;
+}
+
+QString frontKindText(const FrontPoint &p)
+{
+    QString kind = p.kind == FrontPoint::Kind::ValueAnchor    ? QStringLiteral("âncora: mais valor")
+                   : p.kind == FrontPoint::Kind::CarbonAnchor ? QStringLiteral("âncora: mais carbono")
+                                                              : QString();
+    if (p.knee)
+        kind += kind.isEmpty() ? QStringLiteral("joelho") : QStringLiteral(", joelho");
+    return kind;
 }
 
 } // namespace
@@ -182,6 +209,16 @@ void PlanScreen::buildWindow()
     txtGap->setPlaceholderText(QStringLiteral("0.1"));
     txtTempoMaximo = box(options, "txtTempoMaximo", QStringLiteral("Tempo máximo (s)"), 6);
     txtTempoMaximo->setPlaceholderText(QStringLiteral("sem"));
+    txtCarbonoMinimo = box(options, "txtCarbonoMinimo", QStringLiteral("Carbono mínimo (t C/ha)"), 7);
+    txtCarbonoMinimo->setPlaceholderText(QStringLiteral("sem"));
+    cboObjectivo = named(new QComboBox(options), "cboObjectivo", QStringLiteral("Objectivo do plano"));
+    cboObjectivo->addItems({QStringLiteral("Valor"), QStringLiteral("Carbono")});
+    chkFrente = named(new QCheckBox(QStringLiteral("Frente valor-carbono:"), options), "chkFrente",
+                      QStringLiteral("Frente entre valor e carbono"));
+    spnPontosFrente = named(new QSpinBox(options), "spnPontosFrente", QStringLiteral("Planos da frente entre as âncoras"));
+    spnPontosFrente->setRange(1, static_cast<int>(kMostFrontPoints));
+    spnPontosFrente->setValue(kDefaultFrontPoints);
+    spnPontosFrente->setSuffix(QStringLiteral(" planos entre as âncoras"));
 
     auto caption = [&](const QString &text, QWidget *buddy) {
         auto *l = new QLabel(text, options);
@@ -219,6 +256,11 @@ void PlanScreen::buildWindow()
          {QStringLiteral("  Stock final (% do inicial):"), txtStockFinal}},
         cboFluxo);
     row(4, QStringLiteral("Gap (%):"), {{QStringLiteral("  Tempo máximo (s):"), txtTempoMaximo}}, txtGap);
+    row(5, QStringLiteral("Carbono mínimo (t C/ha):"),
+        {{QStringLiteral("  Objectivo:"), cboObjectivo},
+         {QString(), chkFrente},
+         {QString(), spnPontosFrente}},
+        txtCarbonoMinimo);
     opcoes_->setColumnStretch(2, 1);
     main->addWidget(options);
 
@@ -281,6 +323,23 @@ void PlanScreen::buildWindow()
 
     lstSemCandidatos = named(new QListWidget(tabs), "lstSemCandidatos", QStringLiteral("Povoamentos sem candidatos"));
     tabs->addTab(lstSemCandidatos, QStringLiteral("Sem candidatos"));
+
+    // The front: its chart beside the table of its points; shown only with a front.
+    auto *frontTab = new QSplitter(Qt::Horizontal, tabs);
+    frontTab_ = frontTab;
+    chtFrente = named(new QChartView(frontTab), "chtFrente", QStringLiteral("Gráfico da frente valor-carbono"));
+    chtFrente->setRenderHint(QPainter::Antialiasing);
+    tblFrente = named(new QTableWidget(frontTab), "tblFrente", QStringLiteral("Planos da frente valor-carbono"));
+    tblFrente->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblFrente->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblFrente->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblFrente->verticalHeader()->setVisible(false);
+    frontTab->addWidget(chtFrente);
+    frontTab->addWidget(tblFrente);
+    frontTab->setStretchFactor(0, 3);
+    frontTab->setStretchFactor(1, 2);
+    tabs->addTab(frontTab, QStringLiteral("Frente valor-carbono"));
+    tabs->setTabVisible(tabs->indexOf(frontTab), false);
     main->addWidget(tabs, 1);
 
     auto *bottom = new QHBoxLayout;
@@ -307,6 +366,9 @@ void PlanScreen::connectControls()
     connect(tblPovoamentos->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlanScreen::tableSelectionChanged);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &PlanScreen::showStand);
+    connect(tblFrente, &QTableWidget::itemSelectionChanged, this, &PlanScreen::frontRowChosen);
+    connect(chkFrente, &QCheckBox::toggled, this, &PlanScreen::flowChosen);
+    connect(cboObjectivo, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
     connect(cmdGuardar, &QPushButton::clicked, this, &PlanScreen::save);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -329,6 +391,10 @@ void PlanScreen::restoreInputs()
             if (ok && i >= 0 && i < c->count())
                 c->setCurrentIndex(i);
         }
+    if (const auto v = settings->value(kSettingsPrefix + chkFrente->objectName()))
+        chkFrente->setChecked(*v == QStringLiteral("1"));
+    if (const auto v = settings->value(kSettingsPrefix + spnPontosFrente->objectName()))
+        spnPontosFrente->setValue(v->toInt()); // kept within its range
 }
 
 void PlanScreen::rememberInputs() const
@@ -340,6 +406,9 @@ void PlanScreen::rememberInputs() const
         settings->setValue(kSettingsPrefix + b->objectName(), b->text());
     for (QComboBox *c : findChildren<QComboBox *>())
         settings->setValue(kSettingsPrefix + c->objectName(), QString::number(c->currentIndex()));
+    settings->setValue(kSettingsPrefix + chkFrente->objectName(),
+                       chkFrente->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    settings->setValue(kSettingsPrefix + spnPontosFrente->objectName(), QString::number(spnPontosFrente->value()));
 }
 
 void PlanScreen::flowChosen()
@@ -351,6 +420,8 @@ void PlanScreen::flowChosen()
     txtEconomia->setEnabled(!running() && file);
     cmdAbrirEconomia->setEnabled(!running() && file);
     txtValorSolo->setEnabled(!running() && !file);
+    chkFrente->setEnabled(!running());
+    spnPontosFrente->setEnabled(!running() && chkFrente->isChecked());
 }
 
 void PlanScreen::setInventory(const QString &inventory, const QString &layer)
@@ -416,6 +487,11 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
         c.gapPercent = number(txtGap).value_or(std::nan(""));
     if (!txtTempoMaximo->text().trimmed().isEmpty())
         c.maxSeconds = number(txtTempoMaximo).value_or(std::nan(""));
+    if (!txtCarbonoMinimo->text().trimmed().isEmpty())
+        c.minCarbonPerHa = number(txtCarbonoMinimo).value_or(std::nan(""));
+    c.objective = cboObjectivo->currentIndex() == kCarbonObjective ? PlanObjective::Carbon : PlanObjective::Value;
+    if (chkFrente->isChecked())
+        request.frontPoints = static_cast<size_t>(spnPontosFrente->value());
     switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
     case PlanRequestField::Horizon:
         return refuse(txtHorizonte, "deve ser um número de anos, múltiplo de 5, de 5 a 200.");
@@ -430,7 +506,7 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     case PlanRequestField::CandidateSource:
     case PlanRequestField::MinCarbon:
     case PlanRequestField::FrontPoints:
-        break; // the candidates read below; neither carbon option is asked here
+        break; // checked once the candidates are read, below
     }
 
     // The economics: a file's options and prices, or the valuation window's factors this year.
@@ -453,6 +529,12 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
         texts = *econRegime->economics;
         settings.options = econRegime->options;
         request.economicsJson = *json;
+        if (econRegime->carbon) {
+            const auto factors = readCarbonFactors(*econRegime->carbon);
+            if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+                return refuse(txtEconomia, path + ": " + refusal->keyPath + ": " + refusal->message.text);
+            settings.carbon = std::get<CarbonFactors>(factors);
+        }
     } else {
         for (const EconomicFieldInfo &info : kEconomicFields)
             if (ctx_.services.settings)
@@ -460,6 +542,16 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
                     ctx_.services.settings->value(economicsSettingsKey(info.field)).value_or(QString()).toStdString();
         texts.landValue = txtValorSolo->text().trimmed().toStdString();
         settings.options.year = thisYear();
+        // The carbon factors typed last in the carbon window, as its account uses them.
+        CarbonTexts carbon;
+        for (const CarbonFieldInfo &info : kCarbonFields)
+            if (ctx_.services.settings)
+                carbon[info.field] =
+                    ctx_.services.settings->value(carbonSettingsKey(info.field)).value_or(QString()).toStdString();
+        const auto factors = readCarbonFactors(carbon);
+        if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+            return refuse(cboEconomia, "Balanço de Carbono: " + refusal->message.text);
+        settings.carbon = std::get<CarbonFactors>(factors);
     }
     const auto inputs = readEconomicInputs(texts);
     if (const auto *refusal = std::get_if<EconomicRefusal>(&inputs))
@@ -506,6 +598,11 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
             auto regime = parseRegime(*json, thisYear());
             if (const auto *problem = std::get_if<ReadProblem>(&regime))
                 return refuse(txtCandidatos, paths[i] + ": " + portugueseText(*problem));
+            if (const auto &carbon = std::get<Regime>(regime).carbon) {
+                const auto factors = readCarbonFactors(*carbon);
+                if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+                    return refuse(txtCandidatos, paths[i] + ": " + refusal->keyPath + ": " + refusal->message.text);
+            }
             if (std::get<Regime>(regime).options.year != settings.options.year)
                 return refuse(txtCandidatos, paths[i] + ": o ano das opções difere do ano do plano (" +
                                                  settings.options.year + ").");
@@ -514,6 +611,19 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     }
     request.inventory = inventory_.toStdString();
     request.layer = layer_.toStdString();
+    switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
+    case PlanRequestField::MinCarbon:
+        return refuse(txtCarbonoMinimo, "deve ser um número de t C/ha de 0 a 10000, ou nada.");
+    case PlanRequestField::FrontPoints:
+        return refuse(spnPontosFrente, "a frente pede o valor como objectivo e nenhum carbono mínimo.");
+    case PlanRequestField::Horizon:
+    case PlanRequestField::EvenPercent:
+    case PlanRequestField::EndingStockPercent:
+    case PlanRequestField::GapPercent:
+    case PlanRequestField::TimeLimit:
+    case PlanRequestField::CandidateSource:
+        break; // refused above
+    }
     return request;
 }
 
@@ -629,7 +739,10 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
             why = "Nenhum povoamento de " + failure->file + " tem um regime candidato; não há nada a planear.";
             break;
         case Kind::Infeasible:
-            why = infeasibleText(failure->family.value_or(ConstraintFamily::Flow), run->request.constraints.flow);
+            why = failure->family == ConstraintFamily::Carbon && run->request.constraints.minCarbonPerHa
+                      ? carbonFloorText(*run->request.constraints.minCarbonPerHa, failure->reachableCarbonPerHa)
+                      : infeasibleText(failure->family.value_or(ConstraintFamily::Flow),
+                                       run->request.constraints.flow);
             break;
         case Kind::NoSolution:
             why = "O resolvedor parou antes de encontrar um plano (limite " + money(failure->bound) + " €).";
@@ -654,61 +767,163 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
         return;
     }
     shown_ = run;
+    frontPoint_ = 0;
     setRunning(false);
     const PlanSolution &s = run->result.solution;
     pbProgresso->setValue(1);
-    lblEstado->setText(QStringLiteral("Plano: valor %1 €, limite %2 €, gap %3 %, %4 s%5")
-                           .arg(qs(money(s.objective)), qs(money(s.bound)), qs(formatFixed(s.gapPercent, 3)),
+    const bool carbon = run->request.constraints.objective == PlanObjective::Carbon;
+    const QString unit = carbon ? QStringLiteral("t C") : QStringLiteral("€");
+    lblEstado->setText(QStringLiteral("Plano: %1 %2 %7, limite %3 %7, gap %4 %, %5 s%6")
+                           .arg(carbon ? QStringLiteral("carbono") : QStringLiteral("valor"), qs(money(s.objective)),
+                                qs(money(s.bound)), qs(formatFixed(s.gapPercent, 3)),
                                 qs(formatFixed(s.seconds, 2)),
                                 run->result.stop == PlanStop::AtGap       ? QString()
                                 : run->result.stop == PlanStop::TimeLimit ? QStringLiteral(" (parado pelo tempo máximo)")
-                                                                          : QStringLiteral(" (parado por um limite)")));
+                                                                          : QStringLiteral(" (parado por um limite)"),
+                                unit));
+    showFront();
     showPlan();
+}
+
+std::optional<size_t> PlanScreen::frontPointShown() const
+{
+    if (!shown_ || shown_->result.front.empty())
+        return std::nullopt;
+    return frontPoint_;
+}
+
+const PlanSolution &PlanScreen::shownSolution() const
+{
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    return frontPoint_ < front.size() ? front[frontPoint_].solution : shown_->result.solution;
+}
+
+const std::vector<PlanPeriod> &PlanScreen::shownPeriods() const
+{
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    return frontPoint_ < front.size() ? front[frontPoint_].periods : shown_->result.periods;
+}
+
+// The front's chart and its points' table (front.csv's rows); the tab only with a front.
+void PlanScreen::showFront()
+{
+    auto *tabs = findChild<QTabWidget *>(QStringLiteral("tabResultados"));
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    tabs->setTabVisible(tabs->indexOf(frontTab_), !front.empty());
+    const QSignalBlocker quiet(tblFrente);
+    tblFrente->clear();
+    QChart *old = chtFrente->chart();
+    if (front.empty()) {
+        chtFrente->setChart(new QChart);
+        delete old;
+        tblFrente->setRowCount(0);
+        return;
+    }
+    QChart *chart = makeFrontChart(front);
+    // Every point can be clicked: on the line joining them or on an anchor's or the knee's marker.
+    for (QAbstractSeries *series : chart->series())
+        if (auto *xy = qobject_cast<QXYSeries *>(series)) {
+            xy->setPointsVisible(true);
+            connect(xy, &QXYSeries::clicked, this, &PlanScreen::frontClicked);
+        }
+    chtFrente->setChart(chart);
+    delete old;
+    const QStringList headers = {QStringLiteral("Ponto"),         QStringLiteral("Carbono (t C/ha)"),
+                                 QStringLiteral("Valor (€)"),     QStringLiteral("Perda de valor (%)"),
+                                 QStringLiteral("Ganho de carbono (%)"), QStringLiteral("Gap (%)"),
+                                 QStringLiteral("Joelho"),        QStringLiteral("Tipo")};
+    const std::vector<std::vector<std::string>> rows = frontRows(front);
+    tblFrente->setColumnCount(static_cast<int>(headers.size()));
+    tblFrente->setHorizontalHeaderLabels(headers);
+    tblFrente->setRowCount(static_cast<int>(rows.size()));
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size() && c + 1 < static_cast<size_t>(headers.size()); ++c) {
+            auto *item = new QTableWidgetItem(qs(rows[r][c]));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            tblFrente->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+        tblFrente->setItem(static_cast<int>(r), static_cast<int>(headers.size()) - 1,
+                           new QTableWidgetItem(frontKindText(front[r])));
+    }
+    tblFrente->resizeColumnsToContents();
+    tblFrente->selectRow(static_cast<int>(frontPoint_));
+    tabs->setCurrentWidget(frontTab_);
+}
+
+// The front's point nearest the click, in figures scaled between the anchors.
+void PlanScreen::frontClicked(const QPointF &at)
+{
+    if (!shown_ || shown_->result.front.empty())
+        return;
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    const double dx = std::max(1e-9, std::abs(front.back().carbonPerHa - front.front().carbonPerHa));
+    const double dy = std::max(1e-9, std::abs(front.front().value - front.back().value));
+    size_t nearest = 0;
+    double best = INFINITY;
+    for (size_t k = 0; k < front.size(); ++k) {
+        const double d = std::hypot((front[k].carbonPerHa - at.x()) / dx, (front[k].value - at.y()) / dy);
+        if (d < best) {
+            best = d;
+            nearest = k;
+        }
+    }
+    tblFrente->selectRow(static_cast<int>(nearest));
+}
+
+void PlanScreen::frontRowChosen()
+{
+    const auto rows = tblFrente->selectionModel()->selectedRows();
+    if (!shown_ || rows.isEmpty() || static_cast<size_t>(rows.first().row()) >= shown_->result.front.size())
+        return;
+    const size_t point = static_cast<size_t>(rows.first().row());
+    if (point == frontPoint_)
+        return;
+    frontPoint_ = point;
+    const int picked = mapa->picked();
+    showPlan();
+    if (picked >= 0)
+        pickStand(picked);
 }
 
 void PlanScreen::showPlan()
 {
     const PlanInventory &inv = shown_->result.gathered;
-    const PlanSolution &solution = shown_->result.solution;
+    const PlanSolution &solution = shownSolution();
     const PlanSettings &settings = shown_->request.settings;
     const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
 
-    double area = 0.0;
-    for (const PlanStand &s : inv.stands)
-        area += s.area;
-    lblResumo->setText(QStringLiteral("Valor do plano: %1 €. Área planeada: %2 ha em %3 povoamentos; "
-                                      "%4 povoamentos sem candidatos; %5 candidatos.")
-                           .arg(qs(money(solution.objective)), qs(formatFixed(area, 2)))
-                           .arg(inv.stands.size())
-                           .arg(inv.errorRows.size())
-                           .arg(shown_->result.candidates()));
+    const double area = plannedArea(inv.stands);
+    QString summary = QStringLiteral("Valor do plano: %1 €. Carbono: %2 t C/ha (%3 t C), o stock médio no horizonte. "
+                                     "Área planeada: %4 ha em %5 povoamentos; "
+                                     "%6 povoamentos sem candidatos; %7 candidatos.")
+                          .arg(qs(money(solution.value)),
+                               qs(formatFixed(area > 0.0 ? solution.carbon / area : 0.0, 3)),
+                               qs(formatFixed(solution.carbon, 2)), qs(formatFixed(area, 2)))
+                          .arg(inv.stands.size())
+                          .arg(inv.errorRows.size())
+                          .arg(shown_->result.candidates());
+    if (const auto point = frontPointShown())
+        summary += QStringLiteral(" Plano %1 da frente (%2 planos).").arg(*point).arg(shown_->result.front.size());
+    lblResumo->setText(summary);
 
-    // The harvest by period, as periods.csv holds it.
-    const std::vector<PlanPeriod> &periods = shown_->result.periods;
+    // The harvest by period, as periods.csv holds it (without its period number).
+    const std::vector<PlanPeriod> &periods = shownPeriods();
     const QStringList headers = {QStringLiteral("Período"),         QStringLiteral("Total (m3)"),
                                  QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
                                  QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
-                                 QStringLiteral("Existências no fim (m3)")};
+                                 QStringLiteral("Existências no fim (m3)"), QStringLiteral("Carbono no fim (t C)")};
+    const std::vector<std::vector<std::string>> rows = periodRows(periods);
     tblPeriodos->clear();
     tblPeriodos->setColumnCount(static_cast<int>(headers.size()));
     tblPeriodos->setHorizontalHeaderLabels(headers);
-    tblPeriodos->setRowCount(static_cast<int>(periods.size()));
-    for (size_t p = 0; p < periods.size(); ++p) {
-        const PlanPeriod &pp = periods[p];
-        const QString cells[] = {QStringLiteral("%1-%2").arg(pp.firstYear).arg(pp.lastYear),
-                                 qs(formatFixed(pp.total, 2)),
-                                 qs(formatFixed(pp.sawlog, 2)),
-                                 qs(formatFixed(pp.roundwood, 2)),
-                                 qs(formatFixed(pp.firewood, 2)),
-                                 qs(formatFixed(pp.revenue, 2)),
-                                 qs(formatFixed(pp.standingAtEnd, 2))};
-        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
-            auto *item = new QTableWidgetItem(cells[c]);
-            if (c > 0)
+    tblPeriodos->setRowCount(static_cast<int>(rows.size()));
+    for (size_t p = 0; p < rows.size(); ++p)
+        for (size_t c = 1; c < rows[p].size() && c <= static_cast<size_t>(headers.size()); ++c) {
+            auto *item = new QTableWidgetItem(qs(rows[p][c]));
+            if (c > 1)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            tblPeriodos->setItem(static_cast<int>(p), c, item);
+            tblPeriodos->setItem(static_cast<int>(p), static_cast<int>(c) - 1, item);
         }
-    }
     tblPeriodos->resizeColumnsToContents();
     QChart *old = chtColheita->chart();
     chtColheita->setChart(makeHarvestChart(periods));
@@ -779,8 +994,7 @@ void PlanScreen::colourMap()
         return;
     const PlanSettings &settings = shown_->request.settings;
     const int periods = static_cast<int>(settings.periods());
-    const std::vector<PlannedStand> planned =
-        plannedStands(shown_->result.gathered, shown_->result.solution, settings);
+    const std::vector<PlannedStand> planned = plannedStands(shown_->result.gathered, shownSolution(), settings);
     std::vector<QColor> colours(planned.size(), noValueColour());
     std::vector<bool> used(static_cast<size_t>(periods), false);
     bool unfelled = false;
@@ -837,7 +1051,7 @@ void PlanScreen::showStand()
     const PlanInventory &inv = shown_->result.gathered;
     const PlanSettings &settings = shown_->request.settings;
     const size_t s = static_cast<size_t>(stand);
-    const size_t k = shown_->result.solution.chosen[s];
+    const size_t k = shownSolution().chosen[s];
     const PlanCandidate &c = inv.stands[s].candidates[k];
     const CandidateDetail &d = inv.details[s][k];
     QDialog dialog(this);
@@ -929,15 +1143,23 @@ void PlanScreen::saveToFolder(const QString &folder)
         candidateCsvFiles(shown_->request, shown_->result.gathered);
     for (auto &file : planCsvFiles(shown_->result))
         files.push_back(std::move(file));
-    const auto chart = renderHarvestChart(shown_->result.periods, QStringLiteral("png"));
-    if (chart)
+    for (auto &file : frontCsvFiles(shown_->result))
+        files.push_back(std::move(file));
+    if (const auto chart = renderHarvestChart(shown_->result.periods, QStringLiteral("png")))
         files.emplace_back("harvest.png", std::string(chart->constData(), static_cast<size_t>(chart->size())));
-    for (const auto &[file, bytes] : files)
+    if (!shown_->result.front.empty())
+        if (const auto chart = renderFrontChart(shown_->result.front, QStringLiteral("png")))
+            files.emplace_back("front.png", std::string(chart->constData(), static_cast<size_t>(chart->size())));
+    for (const auto &[file, bytes] : files) {
+        // A front's plans go to folders of their own; a failure shows in the write.
+        std::error_code ec;
+        std::filesystem::create_directories((dir / file).parent_path(), ec);
         if (const auto why = writeWholeFile(dir / file, bytes)) {
             ctx_.show(this, Message::error(fileWriteError().title,
                                            fileWriteError().text + " " + (dir / file).string() + ": " + *why));
             return;
         }
+    }
     ctx_.show(this, Message::information("Guardar plano", "Plano guardado na pasta " + dir.string() + "."));
 }
 
@@ -949,6 +1171,8 @@ void PlanScreen::setRunning(bool running)
         c->setEnabled(!running);
     cmdAbrirCandidatos->setEnabled(!running);
     cmdAbrirEconomia->setEnabled(!running);
+    chkFrente->setEnabled(!running);
+    spnPontosFrente->setEnabled(!running);
     cmdPlanear->setEnabled(!running);
     cmdCancelar->setEnabled(running);
     cmdGuardar->setEnabled(!running && shown_);
