@@ -9,18 +9,20 @@
 #include "base/numeric_text.h"
 #include "base/output_folder.h"
 #include "base/whole_file.h"
+#include "inventory/plan_replay.h"
 #include "inventory/sqlite_db.h"
 #include "screens/charts/regime_chart.h"
 #include "screens/shell/app_context.h"
 #include "screens/shell/read_problem_text.h"
+#include "stand_replay.h"
 #include "session/results/regime_comparison.h"
 
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -1040,7 +1042,7 @@ void PlanScreen::tableSelectionChanged()
         pickStand(standsModel_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
 }
 
-// The chosen regime of the stand picked: its schedule and its harvest per period.
+// The chosen regime of the stand picked, played again in the stand windows step by step.
 void PlanScreen::showStand()
 {
     const int stand = mapa->picked();
@@ -1049,43 +1051,35 @@ void PlanScreen::showStand()
         return;
     }
     const PlanInventory &inv = shown_->result.gathered;
-    const PlanSettings &settings = shown_->request.settings;
+    const PlanRequest &request = shown_->request;
     const size_t s = static_cast<size_t>(stand);
-    const size_t k = shownSolution().chosen[s];
-    const PlanCandidate &c = inv.stands[s].candidates[k];
-    const CandidateDetail &d = inv.details[s][k];
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("frmRegimePovoamento"));
-    dialog.setWindowTitle(QStringLiteral("Regime do povoamento ") + qs(inv.stands[s].id));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *schedule = named(new QLabel(qs(d.schedule), &dialog), "lblRegimePovoamento", QStringLiteral("Regime escolhido"));
-    schedule->setWordWrap(true);
-    layout->addWidget(schedule);
-    auto *table = named(new QTableWidget(&dialog), "tblRegimePovoamento", QStringLiteral("Colheita do regime por período"));
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->setVisible(false);
-    const size_t periods = settings.periods();
-    table->setColumnCount(6);
-    table->setHorizontalHeaderLabels({QStringLiteral("Período"), QStringLiteral("Total (m3)"),
-                                      QStringLiteral("Madeira (m3)"), QStringLiteral("Rolaria (m3)"),
-                                      QStringLiteral("Lenha (m3)"), QStringLiteral("Existências no fim (m3)")});
-    table->setRowCount(static_cast<int>(periods));
-    auto at = [](const std::vector<double> &v, size_t p) { return qs(formatFixed(p < v.size() ? v[p] : 0.0, 2)); };
-    for (size_t p = 0; p < periods; ++p) {
-        const int first = settings.startYear + static_cast<int>(kPlanPeriodYears * p);
-        const QString cells[] = {QStringLiteral("%1-%2").arg(first).arg(first + kPlanPeriodYears - 1),
-                                 at(c.harvestTotal, p), at(c.harvestSawlog, p), at(d.roundwood, p),
-                                 at(d.firewood, p), at(d.standingEnd, p)};
-        for (int col = 0; col < 6; ++col)
-            table->setItem(static_cast<int>(p), col, new QTableWidgetItem(cells[col]));
+    const std::string &schedule = inv.details[s][shownSolution().chosen[s]].schedule;
+    const std::string &id = inv.stands[s].id;
+    std::variant<Scenario, ReplayFailure> found = ReplayFailure{ReplayFailure::Kind::StandMissing, {}};
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        found = chosenRegimeScenario(request.inventory, request.layer, s < inv.positions.size() ? inv.positions[s] : s,
+                                     request.source, request.settings, schedule);
+        QApplication::restoreOverrideCursor();
     }
-    table->resizeColumnsToContents();
-    layout->addWidget(table);
-    auto *close = button(&dialog, "cmdFecharRegime", QStringLiteral("Fechar"));
-    connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
-    layout->addWidget(close);
-    dialog.resize(700, 420);
-    dialog.exec();
+    if (const auto *failure = std::get_if<ReplayFailure>(&found)) {
+        using Kind = ReplayFailure::Kind;
+        const std::string why =
+            failure->kind == Kind::InventoryUnusable
+                ? "Não é possível ler o inventário " + request.inventory.string() + ": " + failure->detail
+            : failure->kind == Kind::StandMissing
+                ? "O povoamento " + id + " já não está no inventário como estava no plano."
+            : failure->kind == Kind::RegimeMissing
+                ? "O regime \"" + schedule + "\" do povoamento " + id + " já não se encontra nos candidatos."
+                : "O regime \"" + schedule + "\" do povoamento " + id + " já não chega ao fim: " + failure->detail;
+        ctx_.show(this, Message::warning("Ver simulação", why));
+        return;
+    }
+    const ReplayOutcome played = replayInStandWindows(ctx_, this, std::get<Scenario>(found));
+    if (played.kind == ReplayOutcome::Kind::StepRefused)
+        ctx_.show(this, Message::warning("Ver simulação", "O regime \"" + schedule + "\" do povoamento " + id +
+                                                              " parou no passo " + std::to_string(played.step + 1) +
+                                                              ": o botão desse passo não estava disponível."));
 }
 
 void PlanScreen::save()

@@ -229,21 +229,46 @@ void PlanScreenTest::plansAForestAsAUserWould()
     QVERIFY(shapeOf(QStringLiteral("n7"))->isSelected());
     QVERIFY(!shapeOf(QStringLiteral("n6"))->isSelected());
 
-    // "Ver simulação": the chosen regime of the stand picked, as plan.csv names it.
-    QString shownRegime;
-    QTimer::singleShot(0, [&] {
-        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            shownRegime = d->findChild<QLabel *>(QStringLiteral("lblRegimePovoamento"))->text();
-            d->accept();
-        }
-    });
-    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
-    QString n7Regime;
+    // "Ver simulação": the chosen regime of the stand picked played in the stand
+    // windows to its end; the record's thinnings and final felling are plan.csv's schedule.
+    QStringList n7;
     for (int r = 1; r < plan.size(); ++r)
         if (plan[r].startsWith("n7,"))
-            n7Regime = QString::fromUtf8(plan[r].split(',')[3]);
-    QVERIFY(!n7Regime.isEmpty());
-    QCOMPARE(shownRegime, n7Regime);
+            n7 = QString::fromUtf8(plan[r]).split(QLatin1Char(','));
+    QCOMPARE(n7.size(), 7);
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
+    QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
+    QVERIFY(h.shown("Terminar"));
+    QCOMPARE(h.ctx->flow.stage(), SimulationFlow::Stage::Ended);
+    QStringList thinnedAt; // "27: mecânico 25 %; 37: corte final": the ages before each ":"
+    for (const QString &part : n7[3].split(QStringLiteral("; ")))
+        thinnedAt << part.section(QLatin1Char(':'), 0, 0);
+    const QString finalAge = thinnedAt.takeLast();
+    QStringList recordThinnedAt;
+    for (int r = 0; r < h.recordRows(); ++r)
+        if (h.recordCell(r, 2) == QStringLiteral("D"))
+            recordThinnedAt << h.recordCell(r, 1);
+    QCOMPARE(recordThinnedAt, thinnedAt);
+    QCOMPARE(h.recordCell(h.recordRows() - 1, 1), finalAge);
+    QCOMPARE(h.recordCell(h.recordRows() - 1, 0), n7[5]);
+    // Again over the simulation now shown: asked first; "No" keeps it.
+    const int rows = h.recordRows();
+    h.fake.messages.answers = {MessageService::Answer::No};
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
+    QCOMPARE(h.fake.messages.shown.size(), size_t{1});
+    QCOMPARE(h.fake.messages.last().buttons, Message::Buttons::YesNo);
+    QCOMPARE(h.recordRows(), rows);
+    QVERIFY(h.shown("Terminar"));
+    // "Yes": the stand windows start afresh and play the regime again, the same record.
+    const QStringList lastRow = {h.recordCell(rows - 1, 0), h.recordCell(rows - 1, 1), h.recordCell(rows - 1, 3)};
+    h.fake.messages.answers = {MessageService::Answer::Yes};
+    QVERIFY(press(widget<QPushButton>(w, "cmdVerSimulacao")));
+    QCOMPARE(h.fake.messages.shown.size(), size_t{2});
+    QVERIFY(h.shown("Terminar"));
+    QCOMPARE(h.recordRows(), rows);
+    QCOMPARE(QStringList({h.recordCell(rows - 1, 0), h.recordCell(rows - 1, 1), h.recordCell(rows - 1, 3)}), lastRow);
+    QVERIFY(w->isVisible());
+    h.fake.messages.clear();
 
     // A long plan cancelled: the plan shown before stays, whole.
     const PlanScreen::Shown *before = w->shown();
