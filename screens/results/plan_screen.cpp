@@ -30,9 +30,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -127,8 +129,8 @@ std::string carbonFloorText(double floor, std::optional<double> reachable)
 
 QString frontKindText(const FrontPoint &p)
 {
-    QString kind = p.kind == FrontPoint::Kind::ValueAnchor    ? QStringLiteral("âncora: mais valor")
-                   : p.kind == FrontPoint::Kind::CarbonAnchor ? QStringLiteral("âncora: mais carbono")
+    QString kind = p.kind == FrontPoint::Kind::ValueAnchor    ? QStringLiteral("âncora valor")
+                   : p.kind == FrontPoint::Kind::CarbonAnchor ? QStringLiteral("âncora carbono")
                                                               : QString();
     if (p.knee)
         kind += kind.isEmpty() ? QStringLiteral("joelho") : QStringLiteral(", joelho");
@@ -338,8 +340,8 @@ void PlanScreen::buildWindow()
     tblFrente->verticalHeader()->setVisible(false);
     frontTab->addWidget(chtFrente);
     frontTab->addWidget(tblFrente);
-    frontTab->setStretchFactor(0, 3);
-    frontTab->setStretchFactor(1, 2);
+    frontTab->setStretchFactor(0, 1);
+    frontTab->setStretchFactor(1, 0);
     tabs->addTab(frontTab, QStringLiteral("Frente valor-carbono"));
     tabs->setTabVisible(tabs->indexOf(frontTab), false);
     main->addWidget(tabs, 1);
@@ -828,12 +830,16 @@ void PlanScreen::showFront()
             xy->setPointsVisible(true);
             connect(xy, &QXYSeries::clicked, this, &PlanScreen::frontClicked);
         }
+    // The line needs no word in the legend beside the anchors and the knee: so the legend fits.
+    if (!chart->series().isEmpty())
+        for (QLegendMarker *marker : chart->legend()->markers(chart->series().first()))
+            marker->setVisible(false);
     chtFrente->setChart(chart);
     delete old;
-    const QStringList headers = {QStringLiteral("Ponto"),         QStringLiteral("Carbono (t C/ha)"),
-                                 QStringLiteral("Valor (€)"),     QStringLiteral("Perda de valor (%)"),
-                                 QStringLiteral("Ganho de carbono (%)"), QStringLiteral("Gap (%)"),
-                                 QStringLiteral("Joelho"),        QStringLiteral("Tipo")};
+    // front.csv's first columns (the value lost and carbon gained against the value anchor), then the kind.
+    const QStringList headers = {QStringLiteral("Ponto"),     QStringLiteral("Carbono (t C/ha)"),
+                                 QStringLiteral("Valor (€)"), QStringLiteral("Perda (%)"),
+                                 QStringLiteral("Ganho (%)"), QStringLiteral("Tipo")};
     const std::vector<std::vector<std::string>> rows = frontRows(front);
     tblFrente->setColumnCount(static_cast<int>(headers.size()));
     tblFrente->setHorizontalHeaderLabels(headers);
@@ -848,6 +854,11 @@ void PlanScreen::showFront()
                            new QTableWidgetItem(frontKindText(front[r])));
     }
     tblFrente->resizeColumnsToContents();
+    // The table as wide as its columns, the chart the rest.
+    int width = tblFrente->verticalScrollBar()->sizeHint().width() + 2 * tblFrente->frameWidth();
+    for (int c = 0; c < tblFrente->columnCount(); ++c)
+        width += tblFrente->columnWidth(c);
+    tblFrente->setMinimumWidth(width);
     tblFrente->selectRow(static_cast<int>(frontPoint_));
     tabs->setCurrentWidget(frontTab_);
 }
