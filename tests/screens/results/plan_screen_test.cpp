@@ -139,6 +139,7 @@ private slots:
     void refusesABadValueNamingItsField_data();
     void refusesABadValueNamingItsField();
     void plansForCarbonAsTheCommandLine();
+    void replaysARegimeUnderRules();
 };
 
 void PlanScreenTest::plansAForestAsAUserWould()
@@ -503,6 +504,46 @@ void PlanScreenTest::plansForCarbonAsTheCommandLine()
     QVERIFY2(text.startsWith(QStringLiteral("Nenhum plano cumpre o carbono mínimo de 9999.000 t C/ha.")), qPrintable(text));
     QVERIFY2(text.endsWith(reach.captured(1) + QStringLiteral(" t C/ha.")), qPrintable(text));
     QCOMPARE(w.shown(), before);
+}
+
+// A regime file under management rules: "Ver simulação" presses the steps its
+// rules took, and the stand windows end at the felling year plan.csv gives.
+void PlanScreenTest::replaysARegimeUnderRules()
+{
+    FlowHarness h;
+    const QString dir = h.dir.path();
+    QVERIFY(makeForest(dir));
+    const QString rules = kExamples + "/rules-regime.json";
+    QCOMPARE(shell(cli(dir, "stands.gpkg --regimes '" + rules + "' --economics '" + kExamples +
+                                "/plan-economics.json' --horizon 30 --out cli")),
+             0);
+    PlanScreen w(*h.ctx, nullptr);
+    w.setInventory(dir + "/stands.gpkg", QStringLiteral("stands"));
+    w.show();
+    typeOptions(&w, rules);
+    widget<QComboBox>(&w, "cboCandidatos")->setCurrentIndex(1);
+    widget<QComboBox>(&w, "cboFluxo")->setCurrentIndex(0);
+    QVERIFY(press(widget<QPushButton>(&w, "cmdPlanear")));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.running(), 60000);
+    QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
+    const QList<QByteArray> plan = csvLines(dir + "/cli/plan.csv");
+    auto *stands = widget<QTableView>(&w, "tblPovoamentos");
+    int played = 0;
+    for (int r = 1; r < plan.size(); ++r) {
+        const QList<QByteArray> cells = plan[r].split(',');
+        if (cells[5].isEmpty())
+            continue; // not felled within the horizon: no year to compare
+        for (int row = 0; row < stands->model()->rowCount(); ++row)
+            if (stands->model()->index(row, 0).data().toString() == QString::fromUtf8(cells[0]))
+                stands->selectRow(row);
+        settle();
+        h.fake.messages.answers = {MessageService::Answer::Yes};
+        QVERIFY(press(widget<QPushButton>(&w, "cmdVerSimulacao")));
+        QVERIFY(h.shown("Terminar"));
+        QCOMPARE(h.recordCell(h.recordRows() - 1, 0), QString::fromUtf8(cells[5]));
+        ++played;
+    }
+    QVERIFY(played >= 2);
 }
 
 TAVELO_QTEST_CLASS(PlanScreenTest)
