@@ -1,7 +1,7 @@
 #pragma once
 
 // What the forest-plan benchmarks share: the sizes asked for on the
-// command line (and --time-limit SECONDS), the search space, the prices and
+// command line (and --time-limit SECONDS, --front N), the search space, the prices and
 // the even flow of ±10 % over six periods, and the diverse synthetic forest.
 
 #include "inventory/forest_plan.h"
@@ -26,6 +26,7 @@ struct PlanBenchSetup {
     SearchSpace space;
     PlanSettings settings;
     PlanConstraints constraints;
+    size_t frontPoints = 0;
 };
 
 // Seconds since `since`, on the steady clock.
@@ -88,7 +89,9 @@ inline PlanBenchSetup planBenchSetup(int argc, char **argv, std::vector<size_t> 
 {
     PlanBenchSetup s;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--time-limit" && i + 1 < argc)
+        if (std::string(argv[i]) == "--front" && i + 1 < argc)
+            s.frontPoints = std::strtoul(argv[++i], nullptr, 10); // the front between value and carbon too
+        else if (std::string(argv[i]) == "--time-limit" && i + 1 < argc)
             s.constraints.maxSeconds = std::strtod(argv[++i], nullptr); // the solver stops there and reports its bound
         else
             s.sizes.push_back(std::strtoul(argv[i], nullptr, 10));

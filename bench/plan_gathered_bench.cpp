@@ -10,6 +10,7 @@
 //
 //     plan_gathered_bench [--base N] [STANDS...]          (default --base 10000, 1000000)
 //     plan_gathered_bench --solve DATABASE               (the second process)
+//     plan_gathered_bench --keep ...                     (the databases stay, in the temporary folder)
 
 #include "base/whole_file.h"
 #include "bench/plan_bench_setup.h"
@@ -73,13 +74,16 @@ int solve(const std::filesystem::path &database, const PlanBenchSetup &setup)
 int main(int argc, char **argv)
 {
     size_t base = 10000;
+    bool keep = false;
     std::vector<char *> rest{argv[0]};
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--solve" && i + 1 < argc) {
             char *none[] = {argv[0]};
             return solve(argv[i + 1], planBenchSetup(1, none, {}));
         }
-        if (std::string(argv[i]) == "--base" && i + 1 < argc)
+        if (std::string(argv[i]) == "--keep")
+            keep = true;
+        else if (std::string(argv[i]) == "--base" && i + 1 < argc)
             base = std::strtoul(argv[++i], nullptr, 10);
         else
             rest.push_back(argv[i]);
@@ -138,7 +142,8 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         const std::string command = std::string("'") + argv[0] + "' --solve '" + database.string() + "'";
         const int status = std::system(command.c_str());
-        std::filesystem::remove(database);
+        if (!keep)
+            std::filesystem::remove(database);
         if (status != 0)
             return 1;
     }

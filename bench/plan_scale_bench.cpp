@@ -7,12 +7,16 @@
 // it, the final gap, the solve's time over the LP's, peak memory and whether
 // CBC's full search was needed.
 //
-//     plan_scale_bench [--time-limit SECONDS] [STANDS...]     (default 2000 10000)
+//     plan_scale_bench [--time-limit SECONDS] [--front N] [STANDS...]     (default 2000 10000)
+//
+// With --front N, the front between value and carbon is also solved as
+// tavelo-cli plan --front carbon:N solves it: its time, points and gaps.
 
 #include "base/whole_file.h"
 #include "bench/plan_bench_setup.h"
 #include "inventory/forest_plan.h"
 #include "inventory/plan_candidates.h"
+#include "inventory/plan_job.h"
 #include "regimes/search_space.h"
 
 #include <sys/resource.h>
@@ -94,6 +98,33 @@ int main(int argc, char **argv)
                     sol.relaxationSeconds > 0.0 ? sol.seconds / sol.relaxationSeconds : 0.0,
                     static_cast<double>(usage.ru_maxrss) / 1024.0);
         std::fflush(stdout);
+        if (setup.frontPoints > 0) {
+            PlanRequest request;
+            request.inventory = file;
+            request.source = CandidateSource{space, {}};
+            request.settings = settings;
+            request.constraints = constraints;
+            request.jobs = 2;
+            request.frontPoints = setup.frontPoints;
+            std::optional<double> candidatesDone;
+            const auto t1 = std::chrono::steady_clock::now();
+            const PlanResult front = runPlan(request, [&](const PlanProgress &p) {
+                if (p.stage == PlanProgress::Stage::Solving && !candidatesDone)
+                    candidatesDone = secondsSince(t1);
+            });
+            const double all = secondsSince(t1);
+            double worstGap = 0.0;
+            for (const FrontPoint &p : front.front)
+                worstGap = std::max(worstGap, p.solution.gapPercent);
+            std::printf("  front of %zu points asked: %zu kept in %.1f s after the candidates (%.1f s); worst gap "
+                        "%.4f %%\n",
+                        setup.frontPoints, front.front.size(), all - candidatesDone.value_or(0.0),
+                        candidatesDone.value_or(0.0), worstGap);
+            for (const FrontPoint &p : front.front)
+                std::printf("    %.3f t C/ha, %.2f EUR, gap %.4f %%%s\n", p.carbonPerHa, p.value,
+                            p.solution.gapPercent, p.knee ? " (knee)" : "");
+            std::fflush(stdout);
+        }
         std::filesystem::remove(file);
     }
     return 0;

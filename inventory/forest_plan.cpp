@@ -1,6 +1,7 @@
 #include "forest_plan.h"
 
 #include "base/whole_file.h"
+#include "inventory/plan_spatial.h"
 
 // The C interface's model shown as the structure it is, so that a stop can
 // be handed to the CbcModel and ClpSimplex inside it.
@@ -26,6 +27,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -40,6 +42,7 @@ const char *constraintFamilyText(ConstraintFamily family, FlowRule flow)
         return flow == FlowRule::Even ? "the even flow and the ending stock together"
                                       : "the nondecreasing flow and the ending stock together";
     case ConstraintFamily::Carbon: return "the carbon floor";
+    case ConstraintFamily::Spatial: return "the neighbours' rule (green-up or largest opening)";
     }
     return "";
 }
@@ -142,6 +145,96 @@ private:
     std::set<std::string> used_;
 };
 
+// A row of the spatial rule: the sum of its members' binaries at most
+// `upper`; a soft row's excess is a column of its own, charged `price` each.
+struct SpatialRow {
+    std::vector<std::tuple<size_t, size_t, double>> members; // stand, candidate, coefficient
+    double upper = 0.0;
+    std::optional<double> price; // none: hard
+    std::string name;            // with the stands as "%a" and "%b", filled in with their safe ids
+    size_t a = 0, b = 0;
+};
+using SpatialRows = std::vector<SpatialRow>;
+
+// The candidates of `s` felled within periods [first, last).
+void addFelledWithin(SpatialRow &row, const std::vector<PlanStand> &stands, size_t s, size_t first, size_t last,
+                     size_t periods, const SpatialRule &rule, double coefficient = 1.0)
+{
+    for (size_t k = 0; k < stands[s].candidates.size(); ++k)
+        if (const auto p = fellingPeriod(stands[s].candidates[k], rule, periods); p && *p >= first && *p < last)
+            row.members.emplace_back(s, k, coefficient);
+}
+
+// The green-up alone. Hard: in each window, at most one of two neighbours
+// felled (the tighter form of the pair's rows). Soft: for each period of the
+// first stand's felling, that felling and the second's within the delay of
+// it, so that a conflicting pair is charged once.
+SpatialRows greenUpRows(const std::vector<PlanStand> &stands, size_t periods, const SpatialRule &rule)
+{
+    SpatialRows rows;
+    const size_t w = rule.windowPeriods();
+    for (const auto &[a, b] : rule.neighbours) {
+        const size_t count = rule.softPrice ? periods : windowCount(rule, periods);
+        for (size_t t = 0; t < count; ++t) {
+            SpatialRow row;
+            row.a = a;
+            row.b = b;
+            row.upper = 1.0;
+            row.price = rule.softPrice;
+            row.name = "adjacency_%a_%b_p" + std::to_string(t);
+            if (rule.softPrice) {
+                addFelledWithin(row, stands, a, t, t + 1, periods, rule);
+                addFelledWithin(row, stands, b, t + 1 > w ? t + 1 - w : 0, t + w, periods, rule);
+            } else {
+                addFelledWithin(row, stands, a, t, t + w, periods, rule);
+                addFelledWithin(row, stands, b, t, t + w, periods, rule);
+            }
+            if (row.members.size() >= 2)
+                rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+// An opening over the limit made impossible in its window: not every stand
+// of it felled there. Soft: its hectares above the limit charged when they are.
+SpatialRow openingRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &opening, size_t first,
+                      size_t periods, const SpatialRule &rule, size_t number)
+{
+    double area = 0.0;
+    for (size_t s : opening)
+        area += stands[s].area;
+    const double coefficient = rule.softPrice ? area - *rule.maxOpeningHa : 1.0;
+    SpatialRow row;
+    row.upper = coefficient * static_cast<double>(opening.size() - 1);
+    row.price = rule.softPrice;
+    row.name = "opening_" + std::to_string(number) + "_p" + std::to_string(first);
+    for (size_t s : opening)
+        addFelledWithin(row, stands, s, first, first + rule.windowPeriods(), periods, rule, coefficient);
+    return row;
+}
+
+// A row's left-hand side under a whole plan.
+double rowSum(const SpatialRow &row, const std::vector<size_t> &chosen)
+{
+    double sum = 0.0;
+    for (const auto &[s, k, v] : row.members)
+        if (chosen[s] == k)
+            sum += v;
+    return sum;
+}
+
+// The € a plan's soft rows charge.
+double spatialPenalty(const SpatialRows *rows, const std::vector<size_t> &chosen)
+{
+    double penalty = 0.0;
+    if (rows)
+        for (const SpatialRow &row : *rows)
+            if (row.price)
+                penalty += *row.price * std::max(0.0, rowSum(row, chosen) - row.upper);
+    return penalty;
+}
+
 // The programme in column form: one binary per candidate, then one continuous
 // harvest per period when a flow is asked for, and for an even flow the mean
 // harvest as a column of its own, so that each band row reads
@@ -155,7 +248,9 @@ private:
 class PlanModel {
 public:
     PlanModel(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
-              const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false)
+              const std::vector<std::optional<size_t>> *fixed = nullptr, bool named = false,
+              const SpatialRows *spatial = nullptr)
+        : spatial_(spatial)
     {
         const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
         const bool ending = with.ending && c.endingStockPercent.has_value();
@@ -186,6 +281,13 @@ public:
         rows += nondecRows;
         const int endingRow = ending ? rows++ : -1;
         const int carbonRow = carbon ? rows++ : -1;
+        const int spatialRow0 = rows;
+        const int spatialRows = spatial ? static_cast<int>(spatial->size()) : 0;
+        rows += spatialRows;
+        // Per stand and candidate, its spatial rows in ascending order.
+        std::vector<std::vector<std::vector<std::pair<int, double>>>> spatialOf(spatial ? stands.size() : 0);
+        for (size_t s = 0; s < spatialOf.size(); ++s)
+            spatialOf[s].resize(stands[s].candidates.size());
 
         rowLower_.assign(rows, 0.0);
         rowUpper_.assign(rows, 0.0);
@@ -215,6 +317,19 @@ public:
             rowLower_[carbonRow] = *c.minCarbonPerHa * plannedArea(stands) - fixedCarbon;
             rowUpper_[carbonRow] = kInfinity;
         }
+        for (int r = 0; r < spatialRows; ++r) {
+            const SpatialRow &row = (*spatial)[r];
+            rowLower_[spatialRow0 + r] = -kInfinity;
+            rowUpper_[spatialRow0 + r] = row.upper;
+            for (const auto &[s, k, v] : row.members) {
+                if (fixed && (*fixed)[s]) {
+                    if (*(*fixed)[s] == k)
+                        rowUpper_[spatialRow0 + r] -= v;
+                } else {
+                    spatialOf[s][k].emplace_back(spatialRow0 + r, v);
+                }
+            }
+        }
 
         SafeNames safe;
         starts_.push_back(0);
@@ -234,6 +349,9 @@ public:
                     add(endingRow, cand.standingAtHorizon);
                 if (carbon && cand.carbon != 0.0)
                     add(carbonRow, cand.carbon);
+                if (spatial)
+                    for (const auto &[row, v] : spatialOf[open_[r]][k])
+                        add(row, v);
                 endColumn(0.0, 1.0, objectiveOf(cand, c), true);
                 if (named)
                     columnNames_.push_back("x_" + id + "_" + std::to_string(k + 1));
@@ -242,6 +360,7 @@ public:
         periodColumn0_ = columns();
         periods_ = P;
         withMean_ = evenRows > 0;
+        meanRow_ = meanRow;
         for (int p = 0; p < P; ++p) {
             add(periodRow0 + p, -1.0);
             if (evenRows > 0) {
@@ -266,6 +385,13 @@ public:
             add(meanRow, -static_cast<double>(P));
             endColumn(0.0, kInfinity, 0.0, false);
         }
+        // A soft row's excess, charged in the objective.
+        penaltyColumn0_ = columns();
+        for (int r = 0; r < spatialRows; ++r)
+            if (const SpatialRow &row = (*spatial)[r]; row.price) {
+                add(spatialRow0 + r, -1.0);
+                endColumn(0.0, kInfinity, -*row.price, false);
+            }
         if (named) {
             const auto period = [](int p) { return "_p" + std::to_string(p); };
             for (int p = 0; p < P; ++p) {
@@ -286,6 +412,20 @@ public:
                 rowNames_.push_back("ending_stock");
             if (carbon)
                 rowNames_.push_back("carbon_floor");
+            // The stands' safe names, as their columns have them.
+            std::vector<std::string> standName(stands.size());
+            for (size_t r = 0; r < open_.size(); ++r)
+                standName[open_[r]] = columnNames_[firstColumn_[r]].substr(2, columnNames_[firstColumn_[r]].rfind('_') - 2);
+            for (int r = 0; r < spatialRows; ++r) {
+                const SpatialRow &row = (*spatial)[r];
+                std::string name = row.name;
+                for (const auto &[key, s] : {std::pair{std::string("%a"), row.a}, std::pair{std::string("%b"), row.b}})
+                    if (const size_t at = name.find(key); at != std::string::npos)
+                        name.replace(at, key.size(), standName[s]);
+                rowNames_.push_back(name);
+                if (row.price)
+                    columnNames_.push_back("excess_" + name);
+            }
         }
     }
 
@@ -324,6 +464,40 @@ public:
         osi.setObjSense(-1.0);
     }
 
+    const SpatialRows *spatial() const { return spatial_; }
+
+    // A starting basis the dual simplex can take at once: each stand's best
+    // candidate basic (so every reduced cost is at most 0, the basis dual
+    // feasible), each period's harvest and the mean basic in their defining
+    // rows, every other row's slack basic. From it the simplex only mends the
+    // rows across stands, a few pivots where a start from the slacks takes
+    // one per stand at least (whose pricing made the relaxation's time grow
+    // with the square of the forest). Column statuses then row statuses, as
+    // CLP keeps them.
+    std::vector<unsigned char> crashStatus(const std::vector<PlanStand> &stands) const
+    {
+        std::vector<unsigned char> status(static_cast<size_t>(columns() + rows()),
+                                          static_cast<unsigned char>(ClpSimplex::atLowerBound));
+        const auto set = [&](int j, ClpSimplex::Status st) { status[static_cast<size_t>(j)] = static_cast<unsigned char>(st); };
+        for (size_t r = 0; r < open_.size(); ++r) {
+            const int first = firstColumn_[r];
+            const int n = static_cast<int>(stands[open_[r]].candidates.size());
+            int best = first;
+            for (int j = first + 1; j < first + n; ++j)
+                if (objective_[static_cast<size_t>(j)] > objective_[static_cast<size_t>(best)])
+                    best = j;
+            set(best, ClpSimplex::basic);
+        }
+        for (int p = 0; p < periods_ + (withMean_ ? 1 : 0); ++p)
+            set(periodColumn0_ + p, ClpSimplex::basic);
+        const int standRows = static_cast<int>(open_.size());
+        for (int i = 0; i < rows(); ++i) {
+            // The mean's row comes after the even bands; the others in order.
+            const bool defining = i < standRows + periods_ || (withMean_ && i == meanRow_);
+            set(columns() + i, defining ? ClpSimplex::isFixed : ClpSimplex::basic);
+        }
+        return status;
+    }
     const std::vector<std::string> &rowNames() const { return rowNames_; }
     const std::vector<std::string> &columnNames() const { return columnNames_; }
 
@@ -344,6 +518,12 @@ public:
             for (int p = 0; p < periods_; ++p)
                 sum += x[periodColumn0_ + p];
             x[periodColumn0_ + periods_] = sum / periods_;
+        }
+        if (spatial_) {
+            int j = penaltyColumn0_;
+            for (const SpatialRow &row : *spatial_)
+                if (row.price)
+                    x[j++] = std::max(0.0, rowSum(row, chosen) - row.upper);
         }
         return x;
     }
@@ -367,7 +547,10 @@ private:
     std::vector<int> firstColumn_; // per open stand, its first candidate's column
     int periodColumn0_ = 0;
     int periods_ = 0; // harvest columns
+    int penaltyColumn0_ = 0;
+    const SpatialRows *spatial_ = nullptr;
     bool withMean_ = false;
+    int meanRow_ = -1;
     std::vector<CoinBigIndex> starts_;
     std::vector<int> index_;
     std::vector<double> value_;
@@ -401,7 +584,17 @@ struct Relaxation {
     std::vector<double> reducedCosts;
 };
 
-Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline)
+// A relaxation's final basis, CLP's status of each column then each row.
+// The spatial rule's rounds only add rows (and, soft, columns) at the ends,
+// so the last round's basis starts the next: the dual simplex then takes
+// moments where a start from nothing took minutes on 10,000 stands.
+struct WarmBasis {
+    std::vector<unsigned char> status;
+    int columns = 0, rows = 0;
+};
+
+Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline,
+                           WarmBasis *warm = nullptr, const std::vector<PlanStand> *stands = nullptr)
 {
     Relaxation out;
     ClpSimplex lp;
@@ -412,8 +605,37 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
         lp.passInEventHandler(&iterations);
     if (const auto left = deadline.left())
         lp.setMaximumWallSeconds(*left);
-    ClpSolve how; // CLP's own choice of method, presolved
-    lp.initialSolve(how);
+    bool solved = false;
+    if (warm && !warm->status.empty() && warm->columns <= model.columns() && warm->rows <= model.rows()) {
+        lp.createStatus(); // the new rows' slacks basic, the new columns at their lower bound
+        for (int j = 0; j < warm->columns; ++j)
+            lp.setColumnStatus(j, static_cast<ClpSimplex::Status>(warm->status[j]));
+        for (int j = warm->columns; j < model.columns(); ++j)
+            lp.setColumnStatus(j, ClpSimplex::atLowerBound);
+        for (int i = 0; i < warm->rows; ++i)
+            lp.setRowStatus(i, static_cast<ClpSimplex::Status>(warm->status[warm->columns + i]));
+        lp.dual();
+        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop);
+    }
+    if (!solved && stands) {
+        const std::vector<unsigned char> crash = model.crashStatus(*stands);
+        lp.createStatus();
+        for (int j = 0; j < model.columns(); ++j)
+            lp.setColumnStatus(j, static_cast<ClpSimplex::Status>(crash[static_cast<size_t>(j)]));
+        for (int i = 0; i < model.rows(); ++i)
+            lp.setRowStatus(i, static_cast<ClpSimplex::Status>(crash[static_cast<size_t>(model.columns() + i)]));
+        lp.dual();
+        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop);
+    }
+    if (!solved) {
+        ClpSolve how; // CLP's own choice of method, presolved
+        lp.initialSolve(how);
+    }
+    if (warm && lp.isProvenOptimal()) {
+        warm->status.assign(lp.statusArray(), lp.statusArray() + model.columns() + model.rows());
+        warm->columns = model.columns();
+        warm->rows = model.rows();
+    }
     if (stopAsked(stop))
         return out;
     if (lp.isProvenPrimalInfeasible()) {
@@ -495,8 +717,12 @@ SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> 
 // Whether a whole plan keeps every row, checked on its own sums rather than
 // trusted from a solver's tolerances.
 bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen, size_t periods,
-                   const PlanConstraints &c, Families with)
+                   const PlanConstraints &c, Families with, const SpatialRows *spatial = nullptr)
 {
+    if (spatial)
+        for (const SpatialRow &row : *spatial)
+            if (!row.price && rowSum(row, chosen) > row.upper + 1e-9)
+                return false;
     const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
     std::vector<double> h(flow ? periods : 0, 0.0);
     double standing = 0.0, initial = 0.0, scale = 1.0, carbon = 0.0;
@@ -531,14 +757,14 @@ bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_
              standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
 }
 
-// The plan's objective: its value, or its carbon.
+// The plan's objective: its value, or its carbon, less what soft spatial rows charge.
 double planObjective(const std::vector<PlanStand> &stands, const std::vector<size_t> &chosen,
-                     const PlanConstraints &c)
+                     const PlanConstraints &c, const SpatialRows *spatial = nullptr)
 {
     double v = 0.0;
     for (size_t s = 0; s < stands.size(); ++s)
         v += objectiveOf(stands[s].candidates[chosen[s]], c);
-    return v;
+    return v - spatialPenalty(spatial, chosen);
 }
 
 double gapOf(double bound, double objective)
@@ -576,7 +802,7 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
         std::vector<std::optional<size_t>> fixed = whole;
         for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
             fixed[switchCost[i].second].reset();
-        const PlanModel small(stands, periods, c, with, &fixed);
+        const PlanModel small(stands, periods, c, with, &fixed, false, full.spatial());
         const SearchResult r = searchWithCbc(small, stands, 0.0, deadline, stop);
         if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
             return std::nullopt;
@@ -587,10 +813,11 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
                     chosen[s] = *fixed[s];
             for (size_t k = 0; k < small.openStands().size(); ++k)
                 chosen[small.openStands()[k]] = r.chosen[k];
-            if (keepsEveryRow(stands, chosen, periods, c, with) &&
-                (!best || planObjective(stands, chosen, c) > planObjective(stands, *best, c)))
+            const SpatialRows *spatial = full.spatial();
+            if (keepsEveryRow(stands, chosen, periods, c, with, spatial) &&
+                (!best || planObjective(stands, chosen, c, spatial) > planObjective(stands, *best, c, spatial)))
                 best = std::move(chosen);
-            if (best && gapOf(lp.objective, planObjective(stands, *best, c)) <= c.gapPercent + 1e-9)
+            if (best && gapOf(lp.objective, planObjective(stands, *best, c, spatial)) <= c.gapPercent + 1e-9)
                 return best;
         }
         if (deadline.passed() || extra >= switchCost.size())
@@ -601,7 +828,8 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
                        const std::atomic<bool> *stop, const Deadline &deadline,
-                       const std::vector<size_t> *start = nullptr, const SolverReport *report = nullptr)
+                       const std::vector<size_t> *start = nullptr, const SolverReport *report = nullptr,
+                       const SpatialRows *spatial = nullptr, WarmBasis *warm = nullptr)
 {
     const auto tell = [report](double bound, std::optional<double> best, std::optional<double> gap) {
         if (report && *report)
@@ -611,9 +839,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     out.status = PlanSolution::Status::Interrupted;
     if (stopAsked(stop))
         return out;
-    const PlanModel full(stands, periods, c, with);
+    const PlanModel full(stands, periods, c, with, nullptr, false, spatial);
     const auto lpStarted = Clock::now();
-    const Relaxation lp = solveRelaxation(full, stop, deadline);
+    const Relaxation lp = solveRelaxation(full, stop, deadline, warm, &stands);
     out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
     if (stopAsked(stop))
         return out;
@@ -657,14 +885,14 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
         if (stopAsked(stop))
             return out;
     }
-    if (plan && !keepsEveryRow(stands, *plan, periods, c, with))
+    if (plan && !keepsEveryRow(stands, *plan, periods, c, with, spatial))
         plan.reset();
     // A given start that keeps every row and does better is kept instead.
     if (start && start->size() == stands.size() && keepsEveryRow(stands, *start, periods, c, with) &&
         (!plan || planObjective(stands, *start, c) > planObjective(stands, *plan, c)))
         plan = *start;
     if (plan) {
-        out.firstPlanObjective = planObjective(stands, *plan, c);
+        out.firstPlanObjective = planObjective(stands, *plan, c, spatial);
         out.chosen = *plan;
         out.objective = *out.firstPlanObjective;
         out.bound = std::max(lp.objective, out.objective);
@@ -699,8 +927,8 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
                     return;
                 chosen.push_back(best);
             }
-            const double value = planObjective(stands, chosen, c);
-            if (value <= toldBest || !keepsEveryRow(stands, chosen, periods, c, with))
+            const double value = planObjective(stands, chosen, c, spatial);
+            if (value <= toldBest || !keepsEveryRow(stands, chosen, periods, c, with, spatial))
                 return;
             toldBest = value;
             const double bound = std::max(lp.objective, value);
@@ -720,9 +948,9 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     // and a finished search may leave it behind the solution by round-off.
     const bool searched = r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut;
     const double cbcBound = searched && std::isfinite(r.bound) ? std::min(r.bound, lp.objective) : lp.objective;
-    if (!r.chosen.empty() && (!plan || planObjective(stands, r.chosen, c) >= out.objective)) {
+    if (!r.chosen.empty() && (!plan || planObjective(stands, r.chosen, c, spatial) >= out.objective)) {
         out.chosen = r.chosen;
-        out.objective = planObjective(stands, r.chosen, c);
+        out.objective = planObjective(stands, r.chosen, c, spatial);
     } else if (!plan) {
         out.status = PlanSolution::Status::NoSolution;
         out.bound = cbcBound;
@@ -733,6 +961,102 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     out.status = r.outcome == SearchResult::Outcome::Solved || out.gapPercent <= c.gapPercent + 1e-9
                      ? PlanSolution::Status::Optimal
                      : PlanSolution::Status::Stopped;
+    return out;
+}
+
+// Part of an opening over the limit that is itself over it: grown from
+// `seed` through neighbours, largest first. Its row cuts off every plan
+// felling those stands together in the window, not this opening alone.
+std::vector<size_t> openingCore(const PlanOpening &o, size_t seed, const std::vector<PlanStand> &stands,
+                                const std::vector<std::vector<size_t>> &around, double limit)
+{
+    const auto larger = [&](size_t x, size_t y) { return stands[x].area < stands[y].area; };
+    std::vector<size_t> core, frontier{seed};
+    std::set<size_t> reached(frontier.begin(), frontier.end());
+    double area = 0.0;
+    while (area <= limit + 1e-9 && !frontier.empty()) {
+        const auto next = std::max_element(frontier.begin(), frontier.end(), larger);
+        const size_t s = *next;
+        frontier.erase(next);
+        core.push_back(s);
+        area += stands[s].area;
+        for (size_t y : around[s])
+            if (std::binary_search(o.stands.begin(), o.stands.end(), y) && reached.insert(y).second)
+                frontier.push_back(y);
+    }
+    std::sort(core.begin(), core.end());
+    return core;
+}
+
+constexpr size_t kCoresPerOpening = 4;
+
+// The plan under the spatial rule, from the plan without it. A green-up
+// alone is a fixed set of rows; the openings' rows are too many to write
+// down, so those the last plan breaks are added and the plan solved again
+// until it breaks none (or, soft, pays for each it keeps).
+PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
+                          const std::atomic<bool> *stop, const Deadline &deadline, const PlanSolution &aspatial,
+                          WarmBasis &warm)
+{
+    const SpatialRule &rule = *c.spatial;
+    SpatialOutcome outcome;
+    outcome.aspatialObjective = aspatial.objective;
+    SpatialRows rows = rule.maxOpeningHa ? SpatialRows{} : greenUpRows(stands, periods, rule);
+    std::vector<std::vector<size_t>> around(stands.size());
+    for (const auto &[a, b] : rule.neighbours) {
+        around[a].push_back(b);
+        around[b].push_back(a);
+    }
+    std::set<std::pair<size_t, std::vector<size_t>>> added; // window, stands
+    PlanSolution out = aspatial;
+    bool again = !rows.empty();
+    for (;;) {
+        if (again) {
+            PlanSolution next = solveOnce(stands, periods, c, {}, stop, deadline, nullptr, nullptr, &rows, &warm);
+            if (next.status == PlanSolution::Status::Infeasible)
+                next.blocking = ConstraintFamily::Spatial;
+            if (next.status == PlanSolution::Status::Infeasible || next.status == PlanSolution::Status::Interrupted)
+                return next;
+            if (next.status == PlanSolution::Status::NoSolution || next.chosen.empty()) {
+                // Out of time within a round: the last round's plan, with what it breaks.
+                if (outcome.rounds == 0)
+                    return next;
+                out.status = PlanSolution::Status::Stopped;
+                break;
+            }
+            out = std::move(next);
+        }
+        if (!rule.maxOpeningHa)
+            break;
+        const size_t before = rows.size();
+        for (const PlanOpening &o : planOpenings(stands, out.chosen, periods, rule, false)) {
+            if (o.area <= *rule.maxOpeningHa + 1e-9)
+                continue;
+            // Soft: the opening itself, charged for its own excess. Hard: cores
+            // grown from a few of its stands, so that a round cuts off more
+            // than this one way of felling them together.
+            std::vector<std::vector<size_t>> cuts;
+            if (rule.softPrice)
+                cuts.push_back(o.stands);
+            else
+                for (size_t i = 0; i < o.stands.size(); i += std::max<size_t>(1, o.stands.size() / kCoresPerOpening))
+                    cuts.push_back(openingCore(o, o.stands[i], stands, around, *rule.maxOpeningHa));
+            for (std::vector<size_t> &cut : cuts)
+                if (added.emplace(o.firstPeriod, cut).second)
+                    rows.push_back(openingRow(stands, cut, o.firstPeriod, periods, rule, rows.size() + 1));
+        }
+        if (rows.size() == before)
+            break;
+        if (deadline.passed() || stopAsked(stop)) {
+            out.status = PlanSolution::Status::Stopped; // openings over the limit left
+            break;
+        }
+        ++outcome.rounds;
+        again = true;
+    }
+    outcome.conflicts = spatialConflicts(stands, out.chosen, periods, rule);
+    outcome.penalty = spatialPenalty(&rows, out.chosen);
+    out.spatial = outcome;
     return out;
 }
 
@@ -803,7 +1127,8 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
         return solveOnce(stands, periods, with, families, stop, deadline, from);
     };
     // Only the plan asked for is told; the tries without a family only name the one that blocks.
-    PlanSolution out = solveOnce(stands, periods, c, {}, stop, deadline, start, &report);
+    WarmBasis warm; // the plan's relaxation, to start the spatial rule's
+    PlanSolution out = solveOnce(stands, periods, c, {}, stop, deadline, start, &report, nullptr, &warm);
     if (out.status == PlanSolution::Status::Infeasible) {
         // Each family left out in turn: the one whose absence makes the plan
         // feasible is the one that cannot be met.
@@ -829,7 +1154,7 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
             out.blocking = ConstraintFamily::FlowWithEndingStock;
         else if (!out.blocking)
             out.blocking = flow ? ConstraintFamily::Flow : ConstraintFamily::EndingStock;
-    } else if (c.objective == PlanObjective::Carbon && !out.chosen.empty() && !stopAsked(stop)) {
+    } else if (c.objective == PlanObjective::Carbon && !c.spatial && !out.chosen.empty() && !stopAsked(stop)) {
         // Ties broken by value: the most value that keeps the carbon found.
         PlanConstraints tie = c;
         tie.objective = PlanObjective::Value;
@@ -842,6 +1167,8 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
             out.objective = planObjective(stands, out.chosen, c);
         }
     }
+    if (c.spatial && !out.chosen.empty() && out.status != PlanSolution::Status::Interrupted && !stopAsked(stop))
+        out = solveSpatial(stands, periods, c, stop, deadline, out, warm);
     if (stopAsked(stop)) {
         out = PlanSolution{};
         out.status = PlanSolution::Status::Interrupted;
@@ -857,7 +1184,9 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
 std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,
                                           const PlanConstraints &constraints, const std::filesystem::path &path)
 {
-    const PlanModel model(stands, periods, constraints, {}, nullptr, true);
+    const SpatialRule *rule = constraints.spatial ? &*constraints.spatial : nullptr;
+    const SpatialRows rows = rule && !rule->maxOpeningHa ? greenUpRows(stands, periods, *rule) : SpatialRows{};
+    const PlanModel model(stands, periods, constraints, {}, nullptr, true, &rows);
     return writeModelFile(model, path);
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavelo {
@@ -35,10 +36,30 @@ struct PlanStand {
     std::vector<PlanCandidate> candidates;
 };
 
+// The plan's periods, in years: a final felling in year y falls in period
+// floor((y - first year) / kPlanPeriodYears).
+inline constexpr int kPlanPeriodYears = 5;
+
 enum class FlowRule { None, Even, Nondecreasing };
 // What is maximised: the value, or the forest's carbon (ties broken by value).
 enum class PlanObjective { Value, Carbon };
 enum class FlowBasis { Total, Sawlog };
+
+// Neighbouring stands kept apart in time. Alone, two neighbours' final
+// fellings may not fall within one window of greenUpYears / 5 consecutive
+// periods; with maxOpeningHa, the stands felled within one window that touch
+// through neighbours (an opening) may cover at most that area. Stands not
+// felled within the horizon never conflict.
+struct SpatialRule {
+    std::vector<std::pair<size_t, size_t>> neighbours; // stand indices, first < second
+    int startYear = 0;                                   // the plan's first year
+    int greenUpYears = kPlanPeriodYears;                 // a multiple of kPlanPeriodYears
+    std::optional<double> maxOpeningHa;
+    // Soft: € for each conflicting pair (each hectare above the limit, with
+    // maxOpeningHa) taken from the value; none: every conflict forbidden.
+    std::optional<double> softPrice;
+    size_t windowPeriods() const { return static_cast<size_t>(greenUpYears / kPlanPeriodYears); }
+};
 
 struct PlanConstraints {
     FlowRule flow = FlowRule::None;
@@ -51,10 +72,11 @@ struct PlanConstraints {
     PlanObjective objective = PlanObjective::Value;
     double gapPercent = 0.1;                  // relative optimality gap to stop at
     std::optional<double> maxSeconds;
+    std::optional<SpatialRule> spatial;
 };
 
 // The constraint families that can make a plan infeasible.
-enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock, Carbon };
+enum class ConstraintFamily { Flow, EndingStock, FlowWithEndingStock, Carbon, Spatial };
 const char *constraintFamilyText(ConstraintFamily family, FlowRule flow);
 
 // How a plan was found, cheapest first.
@@ -63,6 +85,14 @@ enum class PlanWay {
     SplitStandsSearch, // the LP's split stands settled by a search over them alone
     SearchFromStart,  // CBC's full search, started from the LP's plan
     SearchFromScratch // CBC's full search, the LP giving no whole plan
+};
+
+// What the spatial rule did to a plan.
+struct SpatialOutcome {
+    double aspatialObjective = 0.0; // the plan's value without the rule, solved first
+    size_t rounds = 0;              // solves again after openings over the limit were added as constraints
+    size_t conflicts = 0;           // neighbour pairs within the delay, or openings over the limit
+    double penalty = 0.0;           // € charged by a soft rule, already out of the objective
 };
 
 struct PlanSolution {
@@ -84,6 +114,7 @@ struct PlanSolution {
     double carbon = 0.0;
     // Infeasible for the carbon floor: the most carbon (t C) a plan reaches under the other constraints.
     std::optional<double> reachableCarbon;
+    std::optional<SpatialOutcome> spatial;    // with a spatial rule
 };
 
 // The planned stands' area (ha).
@@ -120,7 +151,10 @@ PlanSolution solvePlan(const std::vector<PlanStand> &stands, size_t periods, con
 // x_<stand>_<k> (candidate k, counted from 1 as in candidates.csv),
 // harvest_p<p> and mean_harvest; rows stand_<stand>, harvest_p<p>,
 // even_hi_p<p>, even_lo_p<p>, mean_harvest, nondecreasing_p<p>,
-// ending_stock and carbon_floor, periods counted from 0 as in periods.csv; stand ids made safe
+// ending_stock and carbon_floor, periods counted from 0 as in periods.csv;
+// with a green-up alone, adjacency_<a>_<b>_p<p> (and for a soft rule the
+// columns excess_adjacency_<a>_<b>_p<p>), the openings' constraints being
+// added only as a solve finds them; stand ids made safe
 // (letters, digits, "_", "-", "."; at most 40 characters; unique). Written
 // whole or not at all; the reason it could not be written, else nothing.
 std::optional<std::string> writePlanModel(const std::vector<PlanStand> &stands, size_t periods,

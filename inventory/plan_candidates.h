@@ -22,8 +22,6 @@
 
 namespace tavelo {
 
-inline constexpr int kPlanPeriodYears = 5;
-
 struct PlanSettings {
     OptionsInput options;   // the model options; their year is the plan's first year
     int startYear = 0;

@@ -6,9 +6,11 @@
 #include "base/csv.h"
 #include "base/numeric_text.h"
 #include "base/system_memory.h"
+#include "inventory/batch.h"
 
 #include <cmath>
 #include <exception>
+#include <memory>
 
 namespace tavelo {
 
@@ -53,6 +55,77 @@ std::string shardText(unsigned index, unsigned count)
     return std::to_string(index) + "/" + std::to_string(count);
 }
 
+std::optional<PlanRequestField> spatialRequestProblem(const PlanRequest &request)
+{
+    if (!std::isfinite(request.minSharedBoundary) || request.minSharedBoundary < 0.0)
+        return PlanRequestField::MinSharedBoundary;
+    if (!request.constraints.spatial)
+        return std::nullopt;
+    const SpatialRule &rule = *request.constraints.spatial;
+    if (rule.greenUpYears < kPlanPeriodYears || rule.greenUpYears > kLongestHorizonYears ||
+        rule.greenUpYears % kPlanPeriodYears != 0)
+        return PlanRequestField::GreenUp;
+    if (rule.maxOpeningHa && !(std::isfinite(*rule.maxOpeningHa) && *rule.maxOpeningHa > 0.0))
+        return PlanRequestField::MaxOpening;
+    if (rule.softPrice && !(std::isfinite(*rule.softPrice) && *rule.softPrice >= 0.0))
+        return PlanRequestField::SoftPrice;
+    return std::nullopt;
+}
+
+// Whether the inventory's layer can give neighbours at all, told before the
+// candidates are gathered: a layer without outlines or in degrees cannot.
+std::optional<PlanFailure> mapRefused(const PlanRequest &request)
+{
+    std::optional<InventoryCrs> crs;
+    try {
+        const std::unique_ptr<InventorySource> source = openInventory(request.inventory, request.layer);
+        if (!source->geometryType().empty()) {
+            const StandAdjacency probe = standAdjacency({}, source->crs(), 0.0);
+            if (probe.outcome != StandAdjacency::Outcome::Geographic)
+                return std::nullopt;
+            crs = source->crs();
+        }
+    } catch (const std::exception &) {
+        return std::nullopt; // the gathering says why
+    }
+    PlanFailure f = failureOf(PlanFailure::Kind::NoProjectedMap);
+    f.file = request.inventory.string();
+    f.detail = crs ? crs->name() : std::string();
+    return f;
+}
+
+// The neighbours of the planned stands, from their outlines; a failure when
+// the map cannot give them. Invalid outlines join errors.csv.
+std::optional<PlanFailure> findNeighbours(const PlanRequest &request, PlanResult &result)
+{
+    PlanInventory &inv = result.gathered;
+    StandAdjacency found = standAdjacency(inv.geometries, inv.map ? inv.map->crs : std::nullopt,
+                                          request.minSharedBoundary);
+    if (!inv.map || found.outcome != StandAdjacency::Outcome::Built) {
+        PlanFailure f = failureOf(PlanFailure::Kind::NoProjectedMap);
+        f.file = request.inventory.string();
+        f.detail = found.crs;
+        return f;
+    }
+    for (const auto &[s, why] : found.invalid) {
+        const std::string line = errorsCsvLine(inv.stands[s].id, std::string(kInvalidOutlineStatus), "", why + "; planned without neighbours");
+        inv.errorsCsv += line;
+        if (auto cells = splitCsvLine(line.substr(0, line.size() - 1)))
+            inv.errorRows.push_back(std::move(*cells));
+    }
+    result.spatial = request.constraints.spatial;
+    result.spatial->startYear = request.settings.startYear;
+    for (const StandNeighbours &n : found.pairs)
+        result.spatial->neighbours.emplace_back(n.a, n.b);
+    result.adjacency = std::move(found.pairs);
+    return std::nullopt;
+}
+
+std::string areaText(double ha)
+{
+    return formatFixed(ha, 4);
+}
+
 } // namespace
 
 uint64_t planMemoryBytes(size_t stands, size_t candidates, size_t periods)
@@ -92,7 +165,7 @@ std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request)
     if (request.frontPoints && (*request.frontPoints < 1 || *request.frontPoints > kMostFrontPoints ||
                                 c.objective != PlanObjective::Value || c.minCarbonPerHa))
         return PlanRequestField::FrontPoints;
-    return std::nullopt;
+    return spatialRequestProblem(request);
 }
 
 size_t PlanResult::candidates() const
@@ -127,13 +200,14 @@ bool hasChoice(const PlanSolution &s)
 // The anchors and the points between them, each the most value with the
 // carbon at least its floor, solved from the plan of the floor above it
 // (which keeps every lower floor). False when cancelled.
-bool solveFront(const PlanRequest &request, PlanResult &result, const std::atomic<bool> *cancel)
+bool solveFront(const PlanRequest &request, const PlanConstraints &constraints, PlanResult &result,
+                const std::atomic<bool> *cancel)
 {
     const std::vector<PlanStand> &stands = result.gathered.stands;
     const size_t periods = request.settings.periods();
     const double area = plannedArea(stands);
     std::vector<FrontPoint> points{frontPoint(result, request, result.solution, FrontPoint::Kind::ValueAnchor)};
-    PlanConstraints most = request.constraints;
+    PlanConstraints most = constraints;
     most.objective = PlanObjective::Carbon;
     PlanSolution top = solvePlan(stands, periods, most, cancel, {}, &result.solution.chosen);
     if (cancel && cancel->load())
@@ -147,7 +221,7 @@ bool solveFront(const PlanRequest &request, PlanResult &result, const std::atomi
     std::vector<FrontPoint> between;
     const size_t n = *request.frontPoints;
     for (size_t k = n; k >= 1; --k) {
-        PlanConstraints floor = request.constraints;
+        PlanConstraints floor = constraints;
         floor.minCarbonPerHa = low + (high - low) * static_cast<double>(k) / static_cast<double>(n + 1);
         PlanSolution s = solvePlan(stands, periods, floor, cancel, {}, from);
         if (cancel && cancel->load())
@@ -228,6 +302,12 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
         return result;
     }
 
+    if (request.constraints.spatial)
+        if (auto refused = mapRefused(request)) {
+            result.failure = std::move(refused);
+            return result;
+        }
+
     std::function<void(size_t, size_t)> gathering;
     if (progress)
         gathering = [&progress](size_t done, size_t total) {
@@ -295,9 +375,17 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
         return result;
     }
 
+    PlanConstraints constraints = request.constraints;
+    if (constraints.spatial) {
+        if (auto failure = findNeighbours(request, result)) {
+            result.failure = std::move(failure);
+            return result;
+        }
+        constraints.spatial = result.spatial;
+    }
     if (request.modelFile)
         result.modelProblem =
-            writePlanModel(result.gathered.stands, request.settings.periods(), request.constraints, *request.modelFile);
+            writePlanModel(result.gathered.stands, request.settings.periods(), constraints, *request.modelFile);
     if (progress)
         progress(PlanProgress{PlanProgress::Stage::Solving, 0, 0, &result.gathered});
     SolverReport solverReport;
@@ -309,7 +397,7 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
             progress(p);
         };
     result.solution =
-        solvePlan(result.gathered.stands, request.settings.periods(), request.constraints, cancel, solverReport);
+        solvePlan(result.gathered.stands, request.settings.periods(), constraints, cancel, solverReport);
     const PlanSolution &solution = result.solution;
     // A cancel that came with the solution still sets the plan aside.
     if (solution.status == PlanSolution::Status::Interrupted || cancelled()) {
@@ -333,7 +421,7 @@ PlanResult runPlan(const PlanRequest &request, const std::function<void(const Pl
                           ? PlanStop::TimeLimit
                           : PlanStop::OtherLimit;
     result.periods = planPeriods(result.gathered, solution, request.settings);
-    if (request.frontPoints && !solveFront(request, result, cancel)) {
+    if (request.frontPoints && !solveFront(request, constraints, result, cancel)) {
         result.failure = failureOf(PlanFailure::Kind::CancelledSolving);
         result.front.clear();
     }
@@ -414,7 +502,8 @@ GatheringOutcome gatherCandidatesInto(const GatheringRequest &request,
 bool isPlanOutputFile(const std::string &name)
 {
     return name == kPlanCandidatesFile || name == kPlanFile || name == kPlanPeriodsFile || name == kPlanErrorsFile ||
-           name == "harvest.png" || name == "harvest.svg" || name == kPlanFrontFile || name == "front.png" ||
+           name == kPlanAdjacencyFile || name == kPlanOpeningsFile || name == "harvest.png" ||
+           name == "harvest.svg" || name == kPlanFrontFile || name == "front.png" ||
            name == "front.svg" || name == "front/";
 }
 
@@ -459,12 +548,49 @@ std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanReq
             {std::string(kPlanCandidatesFile), candidatesCsv(gathered, request.settings, request.constraints.basis)}};
 }
 
+std::vector<PlanOpening> resultOpenings(const PlanResult &result)
+{
+    if (!result.hasPlan() || !result.spatial)
+        return {};
+    return planOpenings(result.gathered.stands, result.solution.chosen, result.periods.size(), *result.spatial, true);
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> adjacencyRows(const PlanResult &result)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const StandNeighbours &n : result.adjacency)
+        rows.push_back({result.gathered.stands[n.a].id, result.gathered.stands[n.b].id, formatFixed(n.sharedMetres, 2)});
+    return rows;
+}
+
+std::vector<std::vector<std::string>> openingRows(const PlanResult &result)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const PlanOpening &o : resultOpenings(result)) {
+        std::string ids;
+        for (size_t s : o.stands)
+            ids += (ids.empty() ? "" : " ") + result.gathered.stands[s].id;
+        rows.push_back({std::to_string(rows.size() + 1), std::to_string(o.firstPeriod), ids, areaText(o.area)});
+    }
+    return rows;
+}
+
+} // namespace
+
 std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result)
 {
     if (!result.hasPlan())
         return {};
-    return {{std::string(kPlanFile), planCsv(result.gathered, result.solution)},
-            {std::string(kPlanPeriodsFile), periodsCsv(result.periods)}};
+    std::vector<std::pair<std::string, std::string>> files{
+        {std::string(kPlanFile), planCsv(result.gathered, result.solution)},
+        {std::string(kPlanPeriodsFile), periodsCsv(result.periods)}};
+    if (result.spatial) {
+        files.emplace_back(kPlanAdjacencyFile, csvHeader(kPlanAdjacencyTable) + csvTable(adjacencyRows(result)));
+        files.emplace_back(kPlanOpeningsFile, csvHeader(kPlanOpeningsTable) + csvTable(openingRows(result)));
+    }
+    return files;
 }
 
 void savePlanResult(const std::filesystem::path &path, const PlanRequest &request, const PlanResult &result,
@@ -472,11 +598,24 @@ void savePlanResult(const std::filesystem::path &path, const PlanRequest &reques
 {
     const PlanInventory &inv = result.gathered;
     const RunIdentity identity = runIdentityOf(request.inventory, request.layer, request.economicsJson);
-    const std::vector<PlannedStand> planned = plannedStands(inv, result.solution, request.settings);
+    std::vector<PlannedStand> planned = plannedStands(inv, result.solution, request.settings);
     const std::vector<std::vector<std::string>> front = frontRows(result.front);
+    std::optional<PlanSpatialTables> spatial;
+    if (result.spatial) {
+        spatial.emplace(PlanSpatialTables{adjacencyRows(result), openingRows(result)});
+        // Each stand on the map with the largest opening it is part of.
+        const std::vector<PlanOpening> openings = resultOpenings(result);
+        std::vector<double> largest(inv.stands.size(), 0.0);
+        for (size_t o = 0; o < openings.size(); ++o)
+            for (size_t s : openings[o].stands)
+                if (openings[o].area > largest[s] && s < planned.size()) {
+                    largest[s] = openings[o].area;
+                    planned[s].openingId = static_cast<int64_t>(o + 1);
+                }
+    }
     savePlan(path, identity, static_cast<int64_t>(inv.rows), planRows(inv, result.solution),
              periodRows(result.periods), inv.errorRows, busyTimeoutMs, inv.map ? &*inv.map : nullptr, &planned,
-             result.front.empty() ? nullptr : &front);
+             spatial ? &*spatial : nullptr, result.front.empty() ? nullptr : &front);
 }
 
 } // namespace tavelo

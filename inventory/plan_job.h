@@ -9,6 +9,8 @@
 #include "inventory/forest_plan.h"
 #include "inventory/plan_candidate_store.h"
 #include "inventory/plan_candidates.h"
+#include "inventory/plan_spatial.h"
+#include "inventory/stand_adjacency.h"
 
 #include <atomic>
 #include <cstddef>
@@ -44,6 +46,8 @@ struct PlanRequest {
     // The front between value and carbon: this many plans between its two
     // anchors (the most value; the most carbon, ties broken by value).
     std::optional<size_t> frontPoints;
+    // Neighbours share a boundary longer than this (m), with constraints.spatial.
+    double minSharedBoundary = 0.0;
 };
 
 inline constexpr size_t kMostFrontPoints = 50;
@@ -58,6 +62,10 @@ enum class PlanRequestField {
     CandidateSource,
     MinCarbon,   // a number of t C/ha from 0 to 10,000
     FrontPoints, // 1 to kMostFrontPoints, with the value as objective and no carbon floor of its own
+    GreenUp,           // a multiple of 5 years from 5 to the longest horizon
+    MaxOpening,        // hectares above 0
+    MinSharedBoundary, // metres, 0 or more
+    SoftPrice,         // €, 0 or more
 };
 std::optional<PlanRequestField> planRequestProblem(const PlanRequest &request);
 
@@ -84,6 +92,9 @@ struct PlanFailure {
         TooLarge,           // the candidates would not fit: size
         NoGathering,        // file: the candidates database; gathering: why it has none to plan from
         OutputUnusable,     // detail: why gathered candidates could not be written (what was committed stays)
+        // The spatial rule cannot read the map: detail, the layer's reference
+        // system in degrees; empty when the inventory has no outlines.
+        NoProjectedMap,
     };
     Kind kind = Kind::InvalidRequest;
     std::string file;
@@ -138,6 +149,8 @@ struct PlanResult {
     std::optional<std::string> modelProblem; // why the request's model file could not be written
     // With frontPoints: the front, by carbon, the value anchor (`solution`) first.
     std::vector<FrontPoint> front;
+    std::vector<StandNeighbours> adjacency;  // the planned stands' neighbours, with a spatial rule
+    std::optional<SpatialRule> spatial;      // the rule solved, its neighbours filled in
     size_t candidates() const;
     bool hasPlan() const { return !failure; }
 };
@@ -185,18 +198,27 @@ inline constexpr std::string_view kPlanErrorsFile = "errors.csv";
 inline constexpr std::string_view kPlanCandidatesFile = "candidates.csv";
 inline constexpr std::string_view kPlanFile = "plan.csv";
 inline constexpr std::string_view kPlanPeriodsFile = "periods.csv";
+inline constexpr std::string_view kPlanAdjacencyFile = "adjacency.csv";
+// errors.csv's status of a planned stand whose outline gives no neighbours.
+inline constexpr std::string_view kInvalidOutlineStatus = "invalid outline";
+inline constexpr std::string_view kPlanOpeningsFile = "openings.csv";
 bool isPlanOutputFile(const std::string &name); // also the chart, harvest.png or harvest.svg
 
 // errors.csv and candidates.csv, as soon as the candidates are gathered.
 std::vector<std::pair<std::string, std::string>> candidateCsvFiles(const PlanRequest &request,
                                                                    const PlanInventory &gathered);
-// plan.csv and periods.csv of a result with a plan (none without).
+// plan.csv and periods.csv of a result with a plan (none without), and with a
+// spatial rule adjacency.csv and openings.csv.
 std::vector<std::pair<std::string, std::string>> planCsvFiles(const PlanResult &result);
 // front.csv and each point's plan.csv and periods.csv under front/K/ (none without a front).
 inline constexpr std::string_view kPlanFrontFile = "front.csv";
 std::vector<std::pair<std::string, std::string>> frontCsvFiles(const PlanResult &result);
 // front.csv's rows without its header, as the results database stores them.
 std::vector<std::vector<std::string>> frontRows(const std::vector<FrontPoint> &front);
+// The distinct openings of a result's plan, as openings.csv lists them
+// (numbered from 1 in this order); none without a spatial rule.
+std::vector<PlanOpening> resultOpenings(const PlanResult &result);
+
 // Whether a result holds the gathered candidates (whatever became of the plan).
 bool hasCandidates(const PlanResult &result);
 

@@ -149,11 +149,17 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 // when `path` cannot be written.
 // With `map` (an inventory with geometries) the planned stands also go to
 // the map layer tavelo_map, with their regime, felling year and period.
+// With `spatial`, the rows of adjacency.csv and openings.csv in
+// tavelo_plan_adjacency and tavelo_plan_openings.
 struct PlannedStand;
+struct PlanSpatialTables {
+    std::vector<std::vector<std::string>> adjacency, openings;
+};
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
               const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs = kBusyTimeoutMs,
               const MapLayer *map = nullptr, const std::vector<PlannedStand> *planned = nullptr,
+              const PlanSpatialTables *spatial = nullptr,
               const std::vector<std::vector<std::string>> *front = nullptr);
 
 // A ResultSink into a results database: starts or resumes a run.

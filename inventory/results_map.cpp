@@ -63,7 +63,7 @@ std::string valueColumns()
 {
     return "run_id INTEGER NOT NULL, position INTEGER NOT NULL, stand_id TEXT, status TEXT, " + recordColumnsSql(true) +
            ", npv REAL, carbon_balance REAL, schedule TEXT, plan_value REAL, felling_year INTEGER, "
-           "felling_period INTEGER";
+           "felling_period INTEGER, opening_id INTEGER";
 }
 
 // Columns added after the first maps were written, for a map made by an earlier version.
@@ -71,7 +71,69 @@ constexpr std::pair<const char *, const char *> kLaterColumns[] = {{"carbon_bala
                                                                    {"schedule", "TEXT"},
                                                                    {"plan_value", "REAL"},
                                                                    {"felling_year", "INTEGER"},
-                                                                   {"felling_period", "INTEGER"}};
+                                                                   {"felling_period", "INTEGER"},
+                                                                   {"opening_id", "INTEGER"}};
+
+// The columns of layer_styles as QGIS creates it, with types a GeoPackage allows.
+constexpr std::pair<const char *, const char *> kStyleColumns[] = {
+    {"f_table_catalog", "TEXT(256)"}, {"f_table_schema", "TEXT(256)"}, {"f_table_name", "TEXT(256)"},
+    {"f_geometry_column", "TEXT(256)"}, {"styleName", "TEXT(30)"}, {"styleQML", "TEXT"}, {"styleSLD", "TEXT"},
+    {"useAsDefault", "BOOLEAN"}, {"description", "TEXT"}, {"owner", "TEXT(30)"}, {"ui", "TEXT(30)"},
+    {"update_time", "DATETIME DEFAULT CURRENT_TIMESTAMP"}};
+constexpr const char *kPlanStyleName = "tavelo_plan";
+
+std::string xmlEscaped(const std::string &text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
+    return out;
+}
+
+// A fill symbol in QGIS's style file, its properties both as QGIS 3 before
+// 3.26 reads them and as later versions do.
+std::string fillSymbol(size_t name, const std::string &rgb)
+{
+    const std::pair<const char *, std::string> props[] = {{"color", rgb + ",255"},
+                                                          {"outline_color", "35,35,35,255"},
+                                                          {"outline_style", "solid"},
+                                                          {"outline_width", "0.26"},
+                                                          {"style", "solid"}};
+    std::string options, old;
+    for (const auto &[k, v] : props) {
+        options += std::string("<Option name=\"") + k + "\" type=\"QString\" value=\"" + v + "\"/>";
+        old += std::string("<prop k=\"") + k + "\" v=\"" + v + "\"/>";
+    }
+    return "<symbol type=\"fill\" name=\"" + std::to_string(name) +
+           "\" alpha=\"1\" clip_to_extent=\"1\" force_rhr=\"0\"><layer class=\"SimpleFill\" enabled=\"1\" "
+           "pass=\"0\" locked=\"0\"><Option type=\"Map\">" +
+           options + "</Option>" + old + "</layer></symbol>";
+}
+
+// The stands by felling period, from dark red (the first) to yellow (the
+// last), grey when not felled within the horizon.
+std::string planStyleQml(const std::vector<std::string> &periodLabels)
+{
+    std::string categories, symbols;
+    const size_t n = periodLabels.size();
+    for (size_t p = 0; p <= n; ++p) {
+        const bool felled = p < n;
+        const double f = n > 1 ? static_cast<double>(p) / static_cast<double>(n - 1) : 0.0;
+        const std::string rgb = felled ? std::to_string(165 + static_cast<int>(90 * f)) + "," +
+                                             std::to_string(static_cast<int>(220 * f)) + ",38"
+                                       : std::string("190,190,190");
+        categories += "<category symbol=\"" + std::to_string(p) + "\" value=\"" +
+                      (felled ? std::to_string(p) : std::string()) + "\" label=\"" +
+                      xmlEscaped(felled ? "Corte final " + periodLabels[p] : std::string("Sem corte final")) +
+                      "\" render=\"true\"/>";
+        symbols += fillSymbol(p, rgb);
+    }
+    return "<!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>\n<qgis version=\"3.22.0\" "
+           "styleCategories=\"Symbology\"><renderer-v2 type=\"categorizedSymbol\" attr=\"felling_period\" "
+           "symbollevels=\"0\" enableorderby=\"0\" forceraster=\"0\"><categories>" +
+           categories + "</categories><symbols>" + symbols + "</symbols></renderer-v2><layerGeometryType>2"
+           "</layerGeometryType></qgis>\n";
+}
 
 } // namespace
 
@@ -253,8 +315,8 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
     if (!insertPlanned_)
         insertPlanned_.emplace(db_, std::string("INSERT INTO tavelo_map (geom, ") + (geoPackage_ ? "" : "crs, ") +
                                         "run_id, position, stand_id, status, schedule, plan_value, felling_year, "
-                                        "felling_period) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9" +
-                                        (geoPackage_ ? ")" : ", ?10)"));
+                                        "felling_period, opening_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10" +
+                                        (geoPackage_ ? ")" : ", ?11)"));
     SqliteStatement &q = *insertPlanned_;
     int i = bindStand(q, runId, stand.position, stand.id, "planned", stand.geometry);
     q.bind(i++, stand.schedule);
@@ -265,6 +327,10 @@ void ResultsMap::addPlanned(int64_t runId, const PlannedStand &stand)
         q.bindNull(i++);
     if (stand.fellingPeriod)
         q.bind(i++, static_cast<int64_t>(*stand.fellingPeriod));
+    else
+        q.bindNull(i++);
+    if (stand.openingId)
+        q.bind(i++, *stand.openingId);
     else
         q.bindNull(i++);
     q.run();
@@ -304,6 +370,37 @@ void ResultsMap::widen(const StandGeometry &g)
     if (!seen_ || g.maxY > maxY_)
         maxY_ = g.maxY;
     seen_ = true;
+}
+
+void ResultsMap::writePlanStyle(const std::vector<std::string> &periodLabels)
+{
+    if (!geoPackage_)
+        return;
+    std::string columns;
+    for (const auto &[name, type] : kStyleColumns)
+        columns += std::string(", ") + name + " " + type;
+    db_.exec("CREATE TABLE IF NOT EXISTS layer_styles (id INTEGER PRIMARY KEY AUTOINCREMENT" + columns + ")");
+    std::set<std::string> present;
+    for (SqliteStatement info = db_.prepare("PRAGMA table_info(layer_styles)"); info.step();)
+        present.insert(info.text(1));
+    for (const auto &[name, type] : kStyleColumns)
+        if (!present.count(name))
+            return; // another program's table of that name, left as it is
+    db_.exec("INSERT OR IGNORE INTO gpkg_contents (table_name, data_type, identifier, description, last_change) "
+             "VALUES ('layer_styles', 'attributes', 'layer_styles', 'Map styles', "
+             "strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
+    SqliteStatement drop = db_.prepare("DELETE FROM layer_styles WHERE f_table_name = ?1 AND styleName = ?2");
+    drop.bind(1, std::string(kMapTable)).bind(2, std::string(kPlanStyleName));
+    drop.run();
+    SqliteStatement others = db_.prepare("UPDATE layer_styles SET useAsDefault = 0 WHERE f_table_name = ?1");
+    others.bind(1, std::string(kMapTable));
+    others.run();
+    SqliteStatement add = db_.prepare(
+        "INSERT INTO layer_styles (f_table_catalog, f_table_schema, f_table_name, f_geometry_column, styleName, "
+        "styleQML, styleSLD, useAsDefault, description, owner, ui) VALUES ('', '', ?1, 'geom', ?2, ?3, '', 1, "
+        "'Corte final por período', '', '')");
+    add.bind(1, std::string(kMapTable)).bind(2, std::string(kPlanStyleName)).bind(3, planStyleQml(periodLabels));
+    add.run();
 }
 
 void ResultsMap::updateExtent()

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavelo {
 
@@ -36,6 +37,7 @@ struct PlannedStand {
     double value = 0.0;             // € for the stand's area
     std::optional<int> fellingYear; // none: not felled within the horizon
     std::optional<int> fellingPeriod;
+    std::optional<int64_t> openingId; // the largest opening it is part of (openings.csv), with a spatial rule
 };
 
 class ResultsMap {
@@ -49,6 +51,11 @@ public:
     void add(int64_t runId, const StandOutcome &stand);
     // A stand of a plan: the plan's columns filled, the record's left empty.
     void addPlanned(int64_t runId, const PlannedStand &stand);
+    // In a GeoPackage, the layer's default style for a GIS (QGIS reads the
+    // table layer_styles): the stands coloured by felling period, with a
+    // legend naming each period by `periodLabels` and the stands not felled.
+    // Skipped when the file's layer_styles lacks a column QGIS gives it.
+    void writePlanStyle(const std::vector<std::string> &periodLabels);
     // Widens the layer's extent by the stands added since the last call.
     void updateExtent();
     // The map layer of another results database, when it has one of this

@@ -72,7 +72,8 @@ void saveBestRegimes(const std::filesystem::path &path, const RunIdentity &ident
 void savePlan(const std::filesystem::path &path, const RunIdentity &identity, int64_t stands,
               const std::vector<std::vector<std::string>> &plan, const std::vector<std::vector<std::string>> &periods,
               const std::vector<std::vector<std::string>> &errors, int busyTimeoutMs, const MapLayer *map,
-              const std::vector<PlannedStand> *planned, const std::vector<std::vector<std::string>> *front)
+              const std::vector<PlannedStand> *planned, const PlanSpatialTables *spatial,
+              const std::vector<std::vector<std::string>> *front)
 {
     ResultsDb out(path, busyTimeoutMs);
     try {
@@ -97,6 +98,10 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
         insertAll(insertSql(kPlanTable), plan, {0, 3});
         insertAll(insertSql(kPlanPeriodsTable), periods, {1});
         insertAll(insertErrorsCsvRow(), errors, {0, 1, 2, 3});
+        if (spatial) {
+            insertAll(insertSql(kPlanAdjacencyTable), spatial->adjacency, {0, 1});
+            insertAll(insertSql(kPlanOpeningsTable), spatial->openings, {2});
+        }
         if (front)
             insertAll(insertSql(kPlanFrontTable), *front, {});
         if (map && planned) {
@@ -104,6 +109,10 @@ void savePlan(const std::filesystem::path &path, const RunIdentity &identity, in
             for (const PlannedStand &p : *planned)
                 layer.addPlanned(run, p);
             layer.updateExtent();
+            std::vector<std::string> periodLabels; // periods.csv's years
+            for (const auto &row : periods)
+                periodLabels.push_back(row.size() > 1 ? row[1] : std::string());
+            layer.writePlanStyle(periodLabels);
         }
         markFinished(out, run);
         tx.commit();

@@ -282,8 +282,9 @@ void ResultsDb::createSchema()
         const char *const registered[] = {kRunsTable.name,   kStandsTable.name,  kRecordTable.name,
                                           kErrorsTable.name, kEconomicsTable.name, kBestTable.name,
                                           kFinalView,        kCarbonTable.name,  kPlanTable.name,
-                                          kPlanPeriodsTable.name, kEventsTable.name};
-        static_assert(std::size(registered) == 11, "every table and the view");
+                                          kPlanPeriodsTable.name, kEventsTable.name, kPlanAdjacencyTable.name,
+                                          kPlanOpeningsTable.name};
+        static_assert(std::size(registered) == 13, "every table and the view");
         for (const char *table : registered) {
             reg.bind(1, std::string(table)).bind(2, std::string("Tavelo batch results"));
             reg.run();

@@ -163,6 +163,20 @@ constexpr ResultsColumn kPlanLayerColumns[] = {
     {"crs_wkt", "TEXT", nullptr},
 };
 
+// A plan under a spatial rule: its neighbours, and the openings its fellings make.
+constexpr ResultsColumn kPlanAdjacencyColumns[] = {
+    {"stand_a", "TEXT NOT NULL", "stand_a"},
+    {"stand_b", "TEXT NOT NULL", "stand_b"},
+    {"shared_boundary_m", "REAL", "shared_boundary_m"},
+};
+
+constexpr ResultsColumn kPlanOpeningsColumns[] = {
+    {"opening_id", "INTEGER NOT NULL", "opening"},
+    {"period", "INTEGER", "period"},
+    {"stands", "TEXT", "stands"},
+    {"area", "REAL", "area"},
+};
+
 } // namespace
 
 const ResultsTable kRunsTable{"tavelo_runs", kRunsColumns, nullptr, nullptr, nullptr, false, false};
@@ -183,6 +197,8 @@ const ResultsTable kBestTable{"tavelo_best", kBestColumns, "run_id, stand_id"};
 // Filled by a forest plan: each stand's chosen candidate, and the harvest per period.
 const ResultsTable kPlanTable{"tavelo_plan", kPlanColumns, "run_id, stand_id"};
 const ResultsTable kPlanPeriodsTable{"tavelo_plan_periods", kPlanPeriodsColumns, "run_id, period"};
+const ResultsTable kPlanAdjacencyTable{"tavelo_plan_adjacency", kPlanAdjacencyColumns, "run_id, stand_a, stand_b"};
+const ResultsTable kPlanOpeningsTable{"tavelo_plan_openings", kPlanOpeningsColumns, "run_id, opening_id"};
 const ResultsTable kPlanFrontTable{"tavelo_plan_front", kPlanFrontColumns, "run_id, point"};
 // Filled by gathering a plan's candidates, stand by stand, so copied by a merge.
 const ResultsTable kPlanStandsTable{"tavelo_plan_stands", kPlanStandsColumns, "run_id, position", nullptr, nullptr,
@@ -194,10 +210,11 @@ const ResultsTable kPlanLayerTable{"tavelo_plan_layer", kPlanLayerColumns, "run_
 
 namespace {
 
-constexpr std::array<const ResultsTable *, 14> kAllTables = {
-    &kRunsTable,       &kStandsTable,         &kRecordTable,    &kErrorsTable,    &kEconomicsTable,
-    &kCarbonTable,     &kEventsTable,         &kBestTable,      &kPlanTable,      &kPlanPeriodsTable,
-    &kPlanFrontTable,  &kPlanStandsTable,     &kPlanCandidatesTable, &kPlanLayerTable};
+constexpr std::array<const ResultsTable *, 16> kAllTables = {
+    &kRunsTable,          &kStandsTable,       &kRecordTable,     &kErrorsTable,     &kEconomicsTable,
+    &kCarbonTable,        &kEventsTable,       &kBestTable,       &kPlanTable,       &kPlanPeriodsTable,
+    &kPlanAdjacencyTable, &kPlanOpeningsTable, &kPlanFrontTable,  &kPlanStandsTable, &kPlanCandidatesTable,
+    &kPlanLayerTable};
 
 } // namespace
 

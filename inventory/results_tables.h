@@ -46,6 +46,8 @@ extern const ResultsTable kEventsTable;
 extern const ResultsTable kBestTable;
 extern const ResultsTable kPlanTable;
 extern const ResultsTable kPlanPeriodsTable;
+extern const ResultsTable kPlanAdjacencyTable;
+extern const ResultsTable kPlanOpeningsTable;
 extern const ResultsTable kPlanFrontTable;
 extern const ResultsTable kPlanStandsTable;
 extern const ResultsTable kPlanCandidatesTable;

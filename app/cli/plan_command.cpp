@@ -19,10 +19,12 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace tavelo {
@@ -67,6 +69,14 @@ const char *requestFieldText(PlanRequestField field)
         return "--min-carbon must be a number of t C/ha from 0 to 10000";
     case PlanRequestField::FrontPoints:
         return "--front carbon:N needs N from 1 to 50, with --objective npv and without --min-carbon";
+    case PlanRequestField::GreenUp:
+        return "--green-up must be a number of years, a multiple of 5 from 5 to 200";
+    case PlanRequestField::MaxOpening:
+        return "--max-opening must be a number of hectares above 0";
+    case PlanRequestField::MinSharedBoundary:
+        return "--min-shared-boundary must be a number of metres, 0 or more";
+    case PlanRequestField::SoftPrice:
+        return "--adjacency soft:EUR needs a number of euros, 0 or more";
     }
     return "";
 }
@@ -180,6 +190,54 @@ int gatherOnly(const PlanRequest &plan, const std::string &database, const Shard
     return kCliOk;
 }
 
+// The neighbours' options as typed.
+struct SpatialArguments {
+    std::string greenUp, maxOpening, minShared, adjacency;
+};
+
+// Reads them into the request; the words for a usage error, if any. Values
+// out of range are left to the request's check.
+std::optional<std::string> readSpatialArguments(const SpatialArguments &a, PlanRequest &request)
+{
+    if (a.greenUp.empty()) {
+        if (!a.maxOpening.empty() || !a.adjacency.empty() || !a.minShared.empty())
+            return "--max-opening, --adjacency and --min-shared-boundary need --green-up";
+        return std::nullopt;
+    }
+    SpatialRule rule;
+    const double years = numberArgument(a.greenUp);
+    rule.greenUpYears = std::isfinite(years) && std::floor(years) == years && std::abs(years) <= 10000.0
+                            ? static_cast<int>(years)
+                            : -1;
+    if (!a.maxOpening.empty())
+        rule.maxOpeningHa = numberArgument(a.maxOpening);
+    if (a.adjacency.rfind("soft:", 0) == 0)
+        rule.softPrice = numberArgument(a.adjacency.substr(5));
+    else if (!a.adjacency.empty() && a.adjacency != "hard")
+        return "--adjacency must be hard or soft:EUR";
+    if (!a.minShared.empty())
+        request.minSharedBoundary = numberArgument(a.minShared);
+    request.constraints.spatial = rule;
+    return std::nullopt;
+}
+
+// The summary's line on the neighbours' rule: what it forbade and what it cost.
+std::string spatialSummary(const PlanResult &result)
+{
+    const SpatialOutcome &o = *result.solution.spatial;
+    const SpatialRule &rule = *result.spatial;
+    std::string text = "neighbours: " + std::to_string(result.adjacency.size()) + " pairs; " +
+                       std::to_string(o.conflicts) +
+                       (rule.maxOpeningHa ? " openings over " + plainNumberText(*rule.maxOpeningHa) + " ha"
+                                          : std::string(" pairs felled within the green-up"));
+    if (rule.maxOpeningHa)
+        text += "; " + std::to_string(o.rounds) + (o.rounds == 1 ? " round" : " rounds") + " of added openings";
+    if (rule.softPrice)
+        text += "; charged " + fixed(o.penalty, 2) + " €";
+    return text + "; value without the rule " + fixed(o.aspatialObjective, 2) + " €, the rule costs " +
+           fixed(o.aspatialObjective - result.solution.objective, 2) + " €";
+}
+
 } // namespace
 
 int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progressBar)
@@ -191,6 +249,7 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         chartFormat = "png", modelPath, shardText, candidatesDb, memoryText, minCarbonText, objectiveText, frontText;
     bool candidatesOnly = false, resume = false, chartGiven = false;
     CandidateSource source;
+    SpatialArguments spatial;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -217,6 +276,14 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             timeLimitText = args[++i];
         else if (a == "--out" && hasValue)
             outDir = args[++i];
+        else if (a == "--green-up" && hasValue)
+            spatial.greenUp = args[++i];
+        else if (a == "--max-opening" && hasValue)
+            spatial.maxOpening = args[++i];
+        else if (a == "--min-shared-boundary" && hasValue)
+            spatial.minShared = args[++i];
+        else if (a == "--adjacency" && hasValue)
+            spatial.adjacency = args[++i];
         else if (a == "--db" && hasValue) {
             database = args[++i];
             // Checked before any work, as batch does: a file that cannot take the results stays as it is.
@@ -288,10 +355,11 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
                                       "--db; leave out --out");
         if (!flowText.empty() || !endingText.empty() || !gapText.empty() || !timeLimitText.empty() ||
             !modelPath.empty() || chartGiven || !memoryText.empty() || !minCarbonText.empty() ||
-            !objectiveText.empty() || !frontText.empty())
+            !objectiveText.empty() || !frontText.empty() || !spatial.greenUp.empty() || !spatial.maxOpening.empty() ||
+            !spatial.minShared.empty() || !spatial.adjacency.empty())
             return cliUsageError(err, "--candidates-only solves nothing; give --flow, --ending-stock, --gap, "
                                       "--time-limit, --write-model, --chart, --max-memory, --min-carbon, "
-                                      "--objective and --front to plan --candidates");
+                                      "--objective, --front and the neighbours' options to plan --candidates");
         shard = parseShard(shardText.empty() ? "1/1" : shardText);
         if (!shard)
             return cliUsageError(err, "--shard must be K/N with K from 1 to N");
@@ -353,6 +421,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
             return cliUsageError(err, requestFieldText(PlanRequestField::FrontPoints));
         request.frontPoints = static_cast<size_t>(n);
     }
+    if (const auto why = readSpatialArguments(spatial, request))
+        return cliUsageError(err, *why);
     // The request's own check; the candidates' source is read later.
     auto problem = planRequestProblem(request);
     if (problem == PlanRequestField::CandidateSource)
@@ -499,9 +569,16 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         size_t candidates = 0;
         for (const PlanStand &s : inv.stands)
             candidates += s.candidates.size();
-        err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size()
+        // A planned stand whose outline is invalid has a line too.
+        const auto invalidOutlines = static_cast<size_t>(std::count_if(
+            inv.errorRows.begin(), inv.errorRows.end(),
+            [](const std::vector<std::string> &row) { return row.size() > 1 && row[1] == kInvalidOutlineStatus; }));
+        err << inv.rows << " stands: " << inv.stands.size() << " planned, " << inv.errorRows.size() - invalidOutlines
             << " without candidates (see " << (outDir.empty() ? kErrorsTable.name : "errors.csv") << "); "
-            << candidates << " candidates\n";
+            << candidates << " candidates";
+        if (invalidOutlines > 0)
+            err << "; " << invalidOutlines << " planned without neighbours, their outlines invalid";
+        err << "\n";
         candidatesTold = true;
     };
     std::function<void(size_t, size_t)> bar;
@@ -531,6 +608,14 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
         return refusedWith(err, tooLargeText(failure->size, memoryBytes.has_value()));
     if (failure && failure->kind == Kind::NoGathering && failure->gathering)
         return refusedWith(err, gatheringProblemText(failure->file, *failure->gathering));
+    if (failure && failure->kind == Kind::NoProjectedMap) {
+        err << "tavelo-cli: " << failure->file << ": "
+            << (failure->detail.empty() ? "the stands have no outlines; --green-up needs a map"
+                                        : "the layer's reference system " + failure->detail +
+                                              " is in degrees; --green-up needs a projected one, in metres")
+            << "\n";
+        return kCliUsage;
+    }
     if (failure && failure->kind == Kind::CancelledGathering) {
         printInventoryWarnings(err, result.gathered.warnings);
         return interrupted("while gathering the candidates: nothing written");
@@ -581,6 +666,8 @@ int cliPlan(const std::vector<std::string> &args, std::ostream &err, bool progre
     err << "value " << fixed(solution.value, 2) << " €; carbon " << fixed(area > 0.0 ? solution.carbon / area : 0.0, 3)
         << " t C/ha, the mean stock over the horizon (" << fixed(solution.carbon, 2) << " t C on "
         << fixed(area, 2) << " ha)\n";
+    if (solution.spatial && result.spatial)
+        err << spatialSummary(result) << "\n";
     if (!result.front.empty()) {
         const FrontPoint &a = result.front.front(), &b = result.front.back();
         err << "front: " << result.front.size() << " plans from " << fixed(a.carbonPerHa, 3) << " t C/ha, "

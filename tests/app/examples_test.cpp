@@ -84,5 +84,23 @@ TEST(Examples, TheForestPlanIsWorthWhatTheGuidesSay)
     EXPECT_NE(readBytes(tmp / "plan" / "errors.csv").find("\nnoarea,"), std::string::npos);
 }
 
+// The same forest on its map, with neighbours: the guides' value and cost of the rule.
+TEST(Examples, TheForestPlanWithNeighboursCostsWhatTheGuidesSay)
+{
+    TempFolder tmp;
+    const CliRun r = runCli({"plan", (kSamples / "forest.gpkg").string(), "--space",
+                             (kSamples / "plan-space.json").string(), "--economics",
+                             (kSamples / "plan-economics.json").string(), "--horizon", "30", "--flow", "even:30",
+                             "--green-up", "10", "--max-opening", "8", "--out", "plan"},
+                            tmp);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("objective 138869.76 €"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("neighbours: 13 pairs; 0 openings over 8 ha; 1 round of added openings; value without the "
+                         "rule 141678.43 €, the rule costs 2808.66 €"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(readBytes(tmp / "plan" / "openings.csv").find(",n1 n2,6.5000\n"), std::string::npos);
+}
+
 } // namespace
 } // namespace tavelo::test

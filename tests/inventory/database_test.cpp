@@ -481,7 +481,8 @@ TEST(ResultsDatabase, AGeoPackageGetsItsMetadataAndOurTablesRegistered)
                    "SELECT table_name, data_type FROM gpkg_contents ORDER BY table_name", 0),
               "tavelo_best|attributes\ntavelo_carbon|attributes\ntavelo_economics|attributes\ntavelo_errors|attributes\n"
               "tavelo_events|attributes\n"
-              "tavelo_final|attributes\ntavelo_plan|attributes\ntavelo_plan_periods|attributes\n"
+              "tavelo_final|attributes\ntavelo_plan|attributes\ntavelo_plan_adjacency|attributes\n"
+              "tavelo_plan_openings|attributes\ntavelo_plan_periods|attributes\n"
               "tavelo_record|attributes\n"
               "tavelo_runs|attributes\ntavelo_stands|attributes\n");
     EXPECT_EQ(scalar(dir / "r.gpkg", "SELECT count(*) FROM gpkg_spatial_ref_sys WHERE srs_id IN (-1, 0, 4326)"), 3);

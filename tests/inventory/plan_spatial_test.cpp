@@ -1,0 +1,373 @@
+// Neighbours in a plan: a 3 x 3 map of squares whose neighbours GDAL finds
+// from the outlines, and whose best plan under each spatial rule is found
+// by enumerating every combination of candidates; every plan solved is
+// checked again by an independent count of conflicts and openings.
+
+#include "inventory/forest_plan.h"
+#include "inventory/plan_spatial.h"
+#include "inventory/stand_adjacency.h"
+
+#include <gtest/gtest.h>
+
+#include <CbcModel.hpp>
+#include <OsiClpSolverInterface.hpp>
+#include <ogr_geometry.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <set>
+
+namespace tavelo {
+namespace {
+
+constexpr size_t kPeriods = 4;
+constexpr int kStart = 2026;
+constexpr int kSide = 3; // squares a side
+
+StandGeometry outline(const OGRPolygon &p)
+{
+    StandGeometry g;
+    g.wkb.resize(p.WkbSize());
+    p.exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(g.wkb.data()));
+    OGREnvelope e;
+    p.getEnvelope(&e);
+    g.minX = e.MinX;
+    g.maxX = e.MaxX;
+    g.minY = e.MinY;
+    g.maxY = e.MaxY;
+    return g;
+}
+
+// Cell r * kSide + c: a 100 m square in EPSG:3763 metres.
+StandGeometry square(int r, int c, double side = 100.0)
+{
+    const double x = -50000.0 + 100.0 * c, y = 150000.0 + 100.0 * r;
+    OGRLinearRing ring;
+    ring.addPoint(x, y);
+    ring.addPoint(x + side, y);
+    ring.addPoint(x + side, y + side);
+    ring.addPoint(x, y + side);
+    ring.addPoint(x, y);
+    OGRPolygon p;
+    p.addRing(&ring);
+    return outline(p);
+}
+
+std::vector<StandGeometry> gridOutlines()
+{
+    std::vector<StandGeometry> out;
+    for (int r = 0; r < kSide; ++r)
+        for (int c = 0; c < kSide; ++c)
+            out.push_back(square(r, c));
+    return out;
+}
+
+const InventoryCrs kProjected{"EPSG", 3763, ""};
+
+// The neighbours of a grid by its cells alone: a common side, not a corner.
+std::set<std::pair<size_t, size_t>> gridNeighbours()
+{
+    std::set<std::pair<size_t, size_t>> out;
+    for (int a = 0; a < kSide * kSide; ++a)
+        for (int b = a + 1; b < kSide * kSide; ++b)
+            if (std::abs(a / kSide - b / kSide) + std::abs(a % kSide - b % kSide) == 1)
+                out.emplace(a, b);
+    return out;
+}
+
+TEST(StandAdjacency, NeighboursShareASideNotACorner)
+{
+    const StandAdjacency found = standAdjacency(gridOutlines(), kProjected, 0.0);
+    ASSERT_EQ(found.outcome, StandAdjacency::Outcome::Built);
+    std::set<std::pair<size_t, size_t>> pairs;
+    for (const StandNeighbours &n : found.pairs) {
+        pairs.emplace(n.a, n.b);
+        EXPECT_NEAR(n.sharedMetres, 100.0, 1e-9);
+    }
+    EXPECT_EQ(pairs, gridNeighbours());
+    EXPECT_TRUE(found.invalid.empty());
+    // Shorter sides than asked for make no neighbours.
+    EXPECT_TRUE(standAdjacency(gridOutlines(), kProjected, 100.0).pairs.empty());
+    EXPECT_EQ(standAdjacency(gridOutlines(), kProjected, 99.0).pairs.size(), 12u);
+}
+
+TEST(StandAdjacency, AnInvalidOutlineIsToldAndADegreeLayerRefused)
+{
+    std::vector<StandGeometry> outlines = gridOutlines();
+    OGRLinearRing bow; // crosses itself
+    for (const auto &[x, y] : {std::pair{0.0, 0.0}, {10.0, 10.0}, {10.0, 0.0}, {0.0, 10.0}, {0.0, 0.0}})
+        bow.addPoint(-50000.0 + 100.0 + x, 150000.0 + 100.0 + y);
+    OGRPolygon p;
+    p.addRing(&bow);
+    outlines[4] = outline(p);
+    outlines[7] = StandGeometry{};
+    const StandAdjacency found = standAdjacency(outlines, kProjected, 0.0);
+    ASSERT_EQ(found.invalid.size(), 2u);
+    EXPECT_EQ(found.invalid[0].first, 4u);
+    EXPECT_EQ(found.invalid[1].first, 7u);
+    for (const StandNeighbours &n : found.pairs)
+        for (size_t s : {n.a, n.b})
+            EXPECT_TRUE(s != 4 && s != 7);
+    EXPECT_EQ(found.pairs.size(), 12u - 6u); // the centre's four sides and 7's two others
+
+    const StandAdjacency degrees = standAdjacency(gridOutlines(), InventoryCrs{"EPSG", 4326, ""}, 0.0);
+    EXPECT_EQ(degrees.outcome, StandAdjacency::Outcome::Geographic);
+    EXPECT_EQ(degrees.crs, "EPSG:4326");
+    EXPECT_EQ(standAdjacency(std::vector<StandGeometry>(3), kProjected, 0.0).outcome,
+              StandAdjacency::Outcome::NoGeometries);
+}
+
+// Nine stands of 1 to 4 ha with three candidates each, felled in a random
+// period or not within the horizon.
+std::vector<PlanStand> gridForest(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> value(1000.0, 9000.0), volume(50.0, 400.0), area(1.0, 4.0);
+    std::vector<PlanStand> stands(kSide * kSide);
+    for (size_t s = 0; s < stands.size(); ++s) {
+        stands[s].id = "g" + std::to_string(s);
+        stands[s].area = std::round(area(rng) * 2.0) / 2.0;
+        for (int k = 0; k < 3; ++k) {
+            PlanCandidate c;
+            c.value = value(rng);
+            c.harvestTotal.assign(kPeriods, 0.0);
+            c.harvestSawlog.assign(kPeriods, 0.0);
+            const size_t fell = rng() % (kPeriods + 1);
+            if (fell < kPeriods) {
+                c.fellingYear = kStart + 5 * static_cast<int>(fell) + static_cast<int>(rng() % 5);
+                c.harvestTotal[fell] = volume(rng);
+            }
+            stands[s].candidates.push_back(c);
+        }
+    }
+    return stands;
+}
+
+struct SpatialCase {
+    const char *name;
+    int greenUpYears;
+    std::optional<double> maxOpening;
+    std::optional<double> softPrice;
+    std::optional<double> evenPercent;
+};
+
+// The rule checked with nothing of the program's: periods from the felling
+// years, neighbours from the grid, openings by a union of cells.
+struct Check {
+    size_t conflicts = 0;       // neighbour pairs within the delay
+    double excess = 0.0;        // hectares above the limit, over every window's openings
+    size_t openingsOver = 0;
+};
+
+Check check(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick, const SpatialCase &c)
+{
+    const int w = c.greenUpYears / 5;
+    std::vector<int> period(stands.size(), -1);
+    for (size_t s = 0; s < stands.size(); ++s)
+        if (const auto y = stands[s].candidates[pick[s]].fellingYear; y && (*y - kStart) / 5 < int(kPeriods))
+            period[s] = (*y - kStart) / 5;
+    Check out;
+    const auto pairs = gridNeighbours();
+    for (const auto &[a, b] : pairs)
+        if (period[a] >= 0 && period[b] >= 0 && std::abs(period[a] - period[b]) < w)
+            ++out.conflicts;
+    if (c.maxOpening) {
+        for (int t = 0; t + w <= int(kPeriods) || t == 0; ++t) {
+            std::vector<size_t> root(stands.size());
+            std::iota(root.begin(), root.end(), size_t{0});
+            const auto find = [&](size_t x) {
+                while (root[x] != x)
+                    x = root[x];
+                return x;
+            };
+            const auto in = [&](size_t s) { return period[s] >= t && period[s] < t + w; };
+            for (const auto &[a, b] : pairs)
+                if (in(a) && in(b))
+                    root[find(a)] = find(b);
+            std::vector<double> area(stands.size(), 0.0);
+            for (size_t s = 0; s < stands.size(); ++s)
+                if (in(s))
+                    area[find(s)] += stands[s].area;
+            for (double a : area)
+                if (a > *c.maxOpening + 1e-9) {
+                    ++out.openingsOver;
+                    out.excess += a - *c.maxOpening;
+                }
+        }
+    }
+    return out;
+}
+
+bool evenFlowKept(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick, double percent)
+{
+    std::vector<double> h(kPeriods, 0.0);
+    for (size_t s = 0; s < stands.size(); ++s)
+        for (size_t p = 0; p < kPeriods; ++p)
+            h[p] += stands[s].candidates[pick[s]].harvestTotal[p];
+    const double mean = std::accumulate(h.begin(), h.end(), 0.0) / kPeriods;
+    return std::all_of(h.begin(), h.end(), [&](double v) { return std::abs(v - mean) <= percent / 100.0 * mean + 1e-6; });
+}
+
+// The plan's value under the rule, or none when it breaks a hard rule.
+std::optional<double> worth(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick,
+                            const SpatialCase &c)
+{
+    if (c.evenPercent && !evenFlowKept(stands, pick, *c.evenPercent))
+        return std::nullopt;
+    const Check k = check(stands, pick, c);
+    double v = 0.0;
+    for (size_t s = 0; s < stands.size(); ++s)
+        v += stands[s].candidates[pick[s]].value;
+    if (c.softPrice)
+        return v - *c.softPrice * static_cast<double>(k.conflicts);
+    if (c.maxOpening ? k.openingsOver > 0 : k.conflicts > 0)
+        return std::nullopt;
+    return v;
+}
+
+class SpatialBruteForce : public ::testing::TestWithParam<SpatialCase> {};
+
+TEST_P(SpatialBruteForce, TheBestPlanIsTheBestCombination)
+{
+    const SpatialCase &c = GetParam();
+    const StandAdjacency adjacency = standAdjacency(gridOutlines(), kProjected, 0.0);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        SCOPED_TRACE(seed);
+        const std::vector<PlanStand> stands = gridForest(seed);
+        PlanConstraints constraints;
+        constraints.gapPercent = 0.0;
+        if (c.evenPercent) {
+            constraints.flow = FlowRule::Even;
+            constraints.evenPercent = *c.evenPercent;
+        }
+        SpatialRule rule;
+        rule.startYear = kStart;
+        rule.greenUpYears = c.greenUpYears;
+        rule.maxOpeningHa = c.maxOpening;
+        rule.softPrice = c.softPrice;
+        for (const StandNeighbours &n : adjacency.pairs)
+            rule.neighbours.emplace_back(n.a, n.b);
+        constraints.spatial = rule;
+
+        std::optional<double> best, aspatial;
+        std::vector<size_t> pick(stands.size(), 0);
+        for (bool more = true; more;) {
+            if (const auto v = worth(stands, pick, c); v && (!best || *v > *best))
+                best = v;
+            double value = 0.0;
+            for (size_t s = 0; s < stands.size(); ++s)
+                value += stands[s].candidates[pick[s]].value;
+            if ((!c.evenPercent || evenFlowKept(stands, pick, *c.evenPercent)) && (!aspatial || value > *aspatial))
+                aspatial = value;
+            size_t s = 0;
+            while (s < stands.size() && ++pick[s] == stands[s].candidates.size())
+                pick[s++] = 0;
+            more = s < stands.size();
+        }
+
+        const PlanSolution solved = solvePlan(stands, kPeriods, constraints);
+        if (!best) {
+            EXPECT_EQ(solved.status, PlanSolution::Status::Infeasible);
+            if (aspatial) {
+                EXPECT_EQ(solved.blocking, ConstraintFamily::Spatial);
+            }
+            continue;
+        }
+        ASSERT_EQ(solved.status, PlanSolution::Status::Optimal);
+        EXPECT_NEAR(solved.objective, *best, 1e-6 * std::abs(*best));
+        const std::optional<double> own = worth(stands, solved.chosen, c);
+        ASSERT_TRUE(own.has_value()) << "the plan breaks a hard rule";
+        EXPECT_NEAR(*own, solved.objective, 1e-6 * std::abs(*best));
+        ASSERT_TRUE(solved.spatial.has_value());
+        EXPECT_NEAR(solved.spatial->aspatialObjective, *aspatial, 1e-6 * std::abs(*aspatial));
+        const Check k = check(stands, solved.chosen, c);
+        EXPECT_EQ(solved.spatial->conflicts, c.maxOpening ? k.openingsOver : k.conflicts);
+        if (c.softPrice) {
+            EXPECT_NEAR(solved.spatial->penalty, *c.softPrice * static_cast<double>(k.conflicts), 1e-6);
+        }
+        if (!c.maxOpening) {
+            EXPECT_EQ(solved.spatial->rounds, 0u);
+        }
+        // The program's own reading of the plan agrees with the check.
+        EXPECT_EQ(spatialConflicts(stands, solved.chosen, kPeriods, rule), solved.spatial->conflicts);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SpatialBruteForce,
+    ::testing::Values(SpatialCase{"GreenUp5", 5, std::nullopt, std::nullopt, std::nullopt},
+                      SpatialCase{"GreenUp10", 10, std::nullopt, std::nullopt, std::nullopt},
+                      SpatialCase{"GreenUp15", 15, std::nullopt, std::nullopt, std::nullopt},
+                      SpatialCase{"SoftGreenUp10", 10, std::nullopt, 1500.0, std::nullopt},
+                      SpatialCase{"SoftGreenUp5WithEvenFlow", 5, std::nullopt, 800.0, 60.0},
+                      SpatialCase{"GreenUp10WithEvenFlow", 10, std::nullopt, std::nullopt, 60.0},
+                      SpatialCase{"Opening5Ha", 10, 5.0, std::nullopt, std::nullopt},
+                      SpatialCase{"Opening3HaOnePeriod", 5, 3.0, std::nullopt, std::nullopt},
+                      SpatialCase{"Opening8HaWithEvenFlow", 10, 8.0, std::nullopt, 60.0}),
+    [](const ::testing::TestParamInfo<SpatialCase> &i) { return std::string(i.param.name); });
+
+// The written programme, green-up rows and soft excess columns named, solved
+// by CBC itself gives the plan's optimum.
+TEST(PlanSpatialModelFile, ReadBackGivesTheSameOptimum)
+{
+    const std::vector<PlanStand> stands = gridForest(3);
+    for (const std::optional<double> price : {std::optional<double>(), std::optional<double>(1500.0)}) {
+        PlanConstraints c;
+        c.gapPercent = 0.0;
+        SpatialRule rule;
+        rule.startYear = kStart;
+        rule.greenUpYears = 10;
+        rule.softPrice = price;
+        for (const auto &[a, b] : gridNeighbours())
+            rule.neighbours.emplace_back(a, b);
+        c.spatial = rule;
+        const PlanSolution sol = solvePlan(stands, kPeriods, c);
+        ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
+        const std::filesystem::path file = std::filesystem::temp_directory_path() / "tavelo-spatial-model-test.lp";
+        ASSERT_FALSE(writePlanModel(stands, kPeriods, c, file).has_value());
+        OsiClpSolverInterface read;
+        read.messageHandler()->setLogLevel(0);
+        ASSERT_EQ(read.readLp(file.c_str()), 0);
+        std::filesystem::remove(file);
+        bool named = false;
+        for (int r = 0; r < read.getNumRows(); ++r)
+            named = named || read.getRowName(r) == "adjacency_g0_g1_p0";
+        EXPECT_TRUE(named);
+        CbcModel search(read);
+        search.setLogLevel(0);
+        search.branchAndBound();
+        ASSERT_TRUE(search.isProvenOptimal());
+        EXPECT_NEAR(-search.getObjValue(), sol.objective, 1e-6 * sol.objective);
+    }
+}
+
+// openings.csv lists each window's openings once, and every felled stand is
+// in one.
+TEST(PlanOpenings, DistinctOpeningsCoverEveryFelledStand)
+{
+    const std::vector<PlanStand> stands = gridForest(7);
+    SpatialRule rule;
+    rule.startYear = kStart;
+    rule.greenUpYears = 10;
+    for (const auto &[a, b] : gridNeighbours())
+        rule.neighbours.emplace_back(a, b);
+    const std::vector<size_t> pick(stands.size(), 0);
+    const auto all = planOpenings(stands, pick, kPeriods, rule, false);
+    const auto distinct = planOpenings(stands, pick, kPeriods, rule, true);
+    std::set<std::vector<size_t>> sets;
+    for (const PlanOpening &o : all)
+        sets.insert(o.stands);
+    EXPECT_EQ(distinct.size(), sets.size());
+    std::set<size_t> covered;
+    for (const PlanOpening &o : distinct)
+        covered.insert(o.stands.begin(), o.stands.end());
+    for (size_t s = 0; s < stands.size(); ++s)
+        EXPECT_EQ(covered.count(s) == 1, fellingPeriod(stands[s].candidates[0], rule, kPeriods).has_value()) << s;
+}
+
+} // namespace
+} // namespace tavelo
