@@ -9,7 +9,10 @@
 #include "base/numeric_text.h"
 #include "base/output_folder.h"
 #include "base/whole_file.h"
+#include "inventory/inventory_source.h"
 #include "inventory/plan_replay.h"
+#include "inventory/plan_spatial.h"
+#include "inventory/stand_adjacency.h"
 #include "inventory/sqlite_db.h"
 #include "screens/charts/regime_chart.h"
 #include "screens/shell/app_context.h"
@@ -65,6 +68,7 @@ constexpr int kSpaceSource = 0;
 constexpr int kEconomicsFile = 0;
 constexpr int kNoFlow = 0, kEvenFlow = 1, kNondecreasingFlow = 2;
 constexpr int kCarbonObjective = 1; // after the value
+constexpr int kSoftAdjacency = 1;   // after the hard rule
 constexpr int kDefaultFrontPoints = 5;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
@@ -113,6 +117,8 @@ std::string infeasibleText(ConstraintFamily family, FlowRule flow)
     case ConstraintFamily::FlowWithEndingStock:
         return "Nenhum plano cumpre " + flowName + " e o stock final juntos; sem um dos dois há um plano.";
     case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo."; // see carbonFloorText
+    case ConstraintFamily::Spatial:
+        return "Nenhum plano cumpre a regra dos vizinhos; com a regra flexível há um plano que diz o que ela custa.";
     }
     return "Nenhum plano cumpre as restrições.";
 }
@@ -223,6 +229,16 @@ void PlanScreen::buildWindow()
     spnPontosFrente->setRange(1, static_cast<int>(kMostFrontPoints));
     spnPontosFrente->setValue(kDefaultFrontPoints);
     spnPontosFrente->setSuffix(QStringLiteral(" planos entre as âncoras"));
+    txtIntervaloVizinhos = box(options, "txtIntervaloVizinhos", QStringLiteral("Intervalo entre cortes vizinhos (anos)"), 5);
+    txtIntervaloVizinhos->setPlaceholderText(QStringLiteral("sem"));
+    txtAberturaMaxima = box(options, "txtAberturaMaxima", QStringLiteral("Abertura máxima (ha)"), 6);
+    txtAberturaMaxima->setPlaceholderText(QStringLiteral("sem"));
+    cboAdjacencia = named(new QComboBox(options), "cboAdjacencia", QStringLiteral("Regra dos vizinhos"));
+    cboAdjacencia->addItems({QStringLiteral("Rígida"), QStringLiteral("Flexível, €:")});
+    txtCustoConflito = box(options, "txtCustoConflito", QStringLiteral("Custo por conflito (€)"), 7);
+    txtFronteiraMinima = box(options, "txtFronteiraMinima", QStringLiteral("Fronteira partilhada mínima (m)"), 5);
+    txtFronteiraMinima->setPlaceholderText(QStringLiteral("0"));
+    lblVizinhos = named(new QLabel(options), "lblVizinhos", QStringLiteral("Mapa para a regra dos vizinhos"));
 
     auto caption = [&](const QString &text, QWidget *buddy) {
         auto *l = new QLabel(text, options);
@@ -265,6 +281,13 @@ void PlanScreen::buildWindow()
          {QString(), chkFrente},
          {QString(), spnPontosFrente}},
         txtCarbonoMinimo);
+    row(6, QStringLiteral("Vizinhos, intervalo (anos):"),
+        {{QStringLiteral("  Abertura máxima (ha):"), txtAberturaMaxima},
+         {QStringLiteral("  Regra:"), cboAdjacencia},
+         {QString(), txtCustoConflito},
+         {QStringLiteral("  Fronteira mínima (m):"), txtFronteiraMinima},
+         {QString(), lblVizinhos}},
+        txtIntervaloVizinhos);
     opcoes_->setColumnStretch(2, 1);
     main->addWidget(options);
 
@@ -373,6 +396,7 @@ void PlanScreen::connectControls()
     connect(tblFrente, &QTableWidget::itemSelectionChanged, this, &PlanScreen::frontRowChosen);
     connect(chkFrente, &QCheckBox::toggled, this, &PlanScreen::flowChosen);
     connect(cboObjectivo, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
+    connect(cboAdjacencia, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
     connect(cmdGuardar, &QPushButton::clicked, this, &PlanScreen::save);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -426,12 +450,35 @@ void PlanScreen::flowChosen()
     txtValorSolo->setEnabled(!running() && !file);
     chkFrente->setEnabled(!running());
     spnPontosFrente->setEnabled(!running() && chkFrente->isChecked());
+    const bool spatial = !running() && spatialMap_;
+    for (QWidget *w : std::initializer_list<QWidget *>{txtIntervaloVizinhos, txtAberturaMaxima, cboAdjacencia,
+                                                       txtFronteiraMinima})
+        w->setEnabled(spatial);
+    txtCustoConflito->setEnabled(spatial && cboAdjacencia->currentIndex() == kSoftAdjacency);
 }
 
 void PlanScreen::setInventory(const QString &inventory, const QString &layer)
 {
     inventory_ = inventory;
     layer_ = layer;
+    // Neighbours need outlines measured in metres: a layer in degrees or without outlines cannot give them.
+    spatialMap_ = false;
+    QString why = QStringLiteral("(sem contornos no inventário)");
+    try {
+        if (!inventory.isEmpty()) {
+            const std::unique_ptr<InventorySource> source = openInventory(inventory.toStdString(), layer.toStdString());
+            if (!source->geometryType().empty()) {
+                const StandAdjacency probe = standAdjacency({}, source->crs(), 0.0);
+                spatialMap_ = probe.outcome != StandAdjacency::Outcome::Geographic;
+                if (!spatialMap_)
+                    why = QStringLiteral("(o mapa está em graus, %1)").arg(qs(probe.crs));
+            }
+        }
+    } catch (const std::exception &) {
+        why = QStringLiteral("(o inventário não se lê)");
+    }
+    lblVizinhos->setText(spatialMap_ ? QString() : why);
+    flowChosen();
     lblInventario->setText(inventory.isEmpty() ? QStringLiteral("Inventário: nenhum escolhido")
                            : layer.isEmpty()   ? QStringLiteral("Inventário: %1").arg(inventory)
                                                : QStringLiteral("Inventário: %1 (camada %2)").arg(inventory, layer));
@@ -496,6 +543,27 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     c.objective = cboObjectivo->currentIndex() == kCarbonObjective ? PlanObjective::Carbon : PlanObjective::Value;
     if (chkFrente->isChecked())
         request.frontPoints = static_cast<size_t>(spnPontosFrente->value());
+    if (spatialMap_) {
+        const bool soft = cboAdjacencia->currentIndex() == kSoftAdjacency;
+        if (txtIntervaloVizinhos->text().trimmed().isEmpty()) {
+            for (QLineEdit *b : {txtAberturaMaxima, txtFronteiraMinima, txtCustoConflito})
+                if (!b->text().trimmed().isEmpty() && (b != txtCustoConflito || soft))
+                    return refuse(b, "precisa do intervalo entre cortes vizinhos.");
+        } else {
+            SpatialRule rule;
+            const auto years = number(txtIntervaloVizinhos);
+            rule.greenUpYears = years && std::floor(*years) == *years && std::abs(*years) <= 10000.0
+                                    ? static_cast<int>(*years)
+                                    : -1;
+            if (!txtAberturaMaxima->text().trimmed().isEmpty())
+                rule.maxOpeningHa = number(txtAberturaMaxima).value_or(std::nan(""));
+            if (soft)
+                rule.softPrice = number(txtCustoConflito).value_or(std::nan(""));
+            if (!txtFronteiraMinima->text().trimmed().isEmpty())
+                request.minSharedBoundary = number(txtFronteiraMinima).value_or(std::nan(""));
+            c.spatial = rule;
+        }
+    }
     switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
     case PlanRequestField::Horizon:
         return refuse(txtHorizonte, "deve ser um número de anos, múltiplo de 5, de 5 a 200.");
@@ -510,6 +578,10 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     case PlanRequestField::CandidateSource:
     case PlanRequestField::MinCarbon:
     case PlanRequestField::FrontPoints:
+    case PlanRequestField::GreenUp:
+    case PlanRequestField::MaxOpening:
+    case PlanRequestField::MinSharedBoundary:
+    case PlanRequestField::SoftPrice:
         break; // checked once the candidates are read, below
     }
 
@@ -620,6 +692,14 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
         return refuse(txtCarbonoMinimo, "deve ser um número de t C/ha de 0 a 10000, ou nada.");
     case PlanRequestField::FrontPoints:
         return refuse(spnPontosFrente, "a frente pede o valor como objectivo e nenhum carbono mínimo.");
+    case PlanRequestField::GreenUp:
+        return refuse(txtIntervaloVizinhos, "deve ser um número de anos, múltiplo de 5, de 5 a 200, ou nada.");
+    case PlanRequestField::MaxOpening:
+        return refuse(txtAberturaMaxima, "deve ser um número de hectares acima de 0, ou nada.");
+    case PlanRequestField::MinSharedBoundary:
+        return refuse(txtFronteiraMinima, "deve ser um número de metros, 0 ou mais, ou nada.");
+    case PlanRequestField::SoftPrice:
+        return refuse(txtCustoConflito, "deve ser um número de euros, 0 ou mais.");
     case PlanRequestField::Horizon:
     case PlanRequestField::EvenPercent:
     case PlanRequestField::EndingStockPercent:
@@ -761,6 +841,12 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
         case Kind::NoGathering:
         case Kind::OutputUnusable:
             why = "O pedido do plano não é válido.";
+            break;
+        case Kind::NoProjectedMap:
+            why = failure->detail.empty()
+                      ? "Os povoamentos de " + failure->file + " não têm contornos; a regra dos vizinhos precisa do mapa."
+                      : "O mapa de " + failure->file + " está em graus (" + failure->detail +
+                            "); a regra dos vizinhos precisa de um sistema de referência projectado, em metros.";
             break;
         }
         ctx_.show(this, Message::warning(kTitle, why));
@@ -917,6 +1003,20 @@ void PlanScreen::showPlan()
                           .arg(shown_->result.candidates());
     if (const auto point = frontPointShown())
         summary += QStringLiteral(" Plano %1 da frente (%2 planos).").arg(*point).arg(shown_->result.front.size());
+    if (const std::optional<SpatialRule> &rule = shown_->result.spatial; rule && solution.spatial) {
+        const size_t periods = shown_->result.periods.size();
+        const size_t openings = planOpenings(inv.stands, solution.chosen, periods, *rule, true).size();
+        const size_t conflicts = spatialConflicts(inv.stands, solution.chosen, periods, *rule);
+        summary += QStringLiteral(" Vizinhos: %1 pares; %2 aberturas; %3 conflitos%4. Sem a regra o valor seria %5 €.")
+                       .arg(shown_->result.adjacency.size())
+                       .arg(openings)
+                       .arg(conflicts)
+                       .arg(rule->maxOpeningHa ? QStringLiteral(" (aberturas acima de %1 ha), %2 rondas")
+                                                     .arg(qs(plainNumberText(*rule->maxOpeningHa)))
+                                                     .arg(solution.spatial->rounds)
+                                               : QStringLiteral(" (pares cortados dentro do intervalo)"))
+                       .arg(qs(money(solution.spatial->aspatialObjective)));
+    }
     lblResumo->setText(summary);
 
     // The harvest by period, as periods.csv holds it (without its period number).

@@ -105,6 +105,7 @@ private:
     std::thread worker_;
     bool syncing_ = false;
     size_t frontPoint_ = 0; // of shown_->result.front, when it has one
+    bool spatialMap_ = false; // the inventory's layer can give neighbours
 
     // The controls; tests and scripts find them by their object names.
     QLabel *lblInventario = nullptr;
@@ -127,6 +128,13 @@ private:
     QComboBox *cboObjectivo = nullptr;
     QCheckBox *chkFrente = nullptr;
     QSpinBox *spnPontosFrente = nullptr;
+    // The neighbours' rule: only for a layer of outlines in a projected reference system.
+    QLineEdit *txtIntervaloVizinhos = nullptr;
+    QLineEdit *txtAberturaMaxima = nullptr;
+    QComboBox *cboAdjacencia = nullptr;
+    QLineEdit *txtCustoConflito = nullptr;
+    QLineEdit *txtFronteiraMinima = nullptr;
+    QLabel *lblVizinhos = nullptr;
     QPushButton *cmdPlanear = nullptr;
     QPushButton *cmdCancelar = nullptr;
     QProgressBar *pbProgresso = nullptr;

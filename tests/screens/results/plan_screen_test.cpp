@@ -140,6 +140,7 @@ private slots:
     void refusesABadValueNamingItsField();
     void plansForCarbonAsTheCommandLine();
     void replaysARegimeUnderRules();
+    void plansWithNeighboursAsTheCommandLine();
 };
 
 void PlanScreenTest::plansAForestAsAUserWould()
@@ -355,6 +356,11 @@ void PlanScreenTest::refusesABadValueNamingItsField_data()
                                            << "--min-carbon 10001" << false;
     QTest::newRow("front with a carbon floor") << "txtCarbonoMinimo" << "50" << "Planos da frente entre as âncoras"
                                                << "--min-carbon 50 --front carbon:5" << true;
+    // (the neighbours' rows on examples/forest.gpkg, a map in metres)
+    QTest::newRow("green-up not a multiple of 5") << "txtIntervaloVizinhos" << "7"
+                                                  << "Intervalo entre cortes vizinhos (anos)" << "--green-up 7" << false;
+    QTest::newRow("opening without a green-up") << "txtAberturaMaxima" << "20" << "Abertura máxima (ha)"
+                                                << "--max-opening 20" << false;
     QTest::newRow("economics not json") << "txtEconomia" << (kExamples + "/forest.csv") << "Ficheiro de economia"
                                         << ("--economics " + kExamples + "/forest.csv") << false;
 }
@@ -367,8 +373,10 @@ void PlanScreenTest::refusesABadValueNamingItsField()
     QFETCH(QString, cliOption);
     QFETCH(bool, front);
     FlowHarness h;
+    const bool spatial = box == QStringLiteral("txtIntervaloVizinhos") || box == QStringLiteral("txtAberturaMaxima");
+    const QString inventory = kExamples + (spatial ? "/forest.gpkg" : "/forest.csv");
     PlanScreen w(*h.ctx, nullptr);
-    w.setInventory(kExamples + "/forest.csv", QString());
+    w.setInventory(inventory, QString());
     w.show();
     typeOptions(&w, kExamples + "/plan-space.json");
     // The flow box takes a value only for an even flow.
@@ -389,7 +397,7 @@ void PlanScreenTest::refusesABadValueNamingItsField()
         QCOMPARE(widget<QLineEdit>(&w, box.toLatin1().constData())->selectedText(), text);
     // The command line refuses the same value as bad input.
     if (!cliOption.isEmpty()) {
-        QString args = "'" + kExamples + "/forest.csv' --space '" + kExamples + "/plan-space.json' " +
+        QString args = "'" + inventory + "' --space '" + kExamples + "/plan-space.json' " +
                        kCliOptions.arg(kExamples) + " --out '" + h.dir.path() + "/out' " + cliOption;
         QCOMPARE(shell(cli(h.dir.path(), args)), 1);
     }
@@ -544,6 +552,53 @@ void PlanScreenTest::replaysARegimeUnderRules()
         ++played;
     }
     QVERIFY(played >= 2);
+}
+
+// Neighbours kept apart (a green-up of 10 years, openings of at most 4 ha):
+// the plan and its adjacency and openings saved as tavelo-cli writes them, the
+// totals counting them; a map in degrees or without outlines takes no rule.
+void PlanScreenTest::plansWithNeighboursAsTheCommandLine()
+{
+    FlowHarness h;
+    const QString dir = h.dir.path();
+    QVERIFY(makeForest(dir));
+    const QString space = kExamples + "/plan-space.json";
+    QCOMPARE(shell(cli(dir, "stands.gpkg --space '" + space + "' --economics '" + kExamples +
+                                "/plan-economics.json' --horizon 30 --gap 0.5 --green-up 10 --max-opening 4 --out cli")),
+             0);
+    PlanScreen w(*h.ctx, nullptr);
+    w.setInventory(dir + "/stands.gpkg", QStringLiteral("stands"));
+    w.show();
+    typeOptions(&w, space);
+    widget<QComboBox>(&w, "cboFluxo")->setCurrentIndex(0);
+    QVERIFY(widget<QLineEdit>(&w, "txtIntervaloVizinhos")->isEnabled());
+    widget<QLineEdit>(&w, "txtIntervaloVizinhos")->setText(QStringLiteral("10"));
+    widget<QLineEdit>(&w, "txtAberturaMaxima")->setText(QStringLiteral("4"));
+    widget<QComboBox>(&w, "cboAdjacencia")->setCurrentIndex(0);
+    QVERIFY(press(widget<QPushButton>(&w, "cmdPlanear")));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.running(), 60000);
+    QVERIFY2(h.fake.messages.shown.empty(), h.fake.messages.shown.empty() ? "" : h.fake.messages.last().text.c_str());
+    h.fake.files.answer = dir + "/saved";
+    QVERIFY(press(widget<QPushButton>(&w, "cmdGuardar")));
+    for (const char *file : {"plan.csv", "periods.csv", "adjacency.csv", "openings.csv"})
+        QCOMPARE(read(dir + "/saved/" + file), read(dir + "/cli/" + file));
+    const QString summary = widget<QLabel>(&w, "lblResumo")->text();
+    const QString counted = QStringLiteral("Vizinhos: %1 pares; %2 aberturas; 0 conflitos")
+                                .arg(csvLines(dir + "/cli/adjacency.csv").size() - 1)
+                                .arg(csvLines(dir + "/cli/openings.csv").size() - 1);
+    QVERIFY2(summary.contains(counted), qPrintable(summary + " / " + counted));
+
+    // The same stands in degrees, and a CSV inventory without outlines: the rule's boxes are off.
+    QCOMPARE(shell("cd '" + dir + "' && ogr2ogr -f GPKG -t_srs EPSG:4326 -nln stands degrees.gpkg stands.gpkg"), 0);
+    w.setInventory(dir + "/degrees.gpkg", QStringLiteral("stands"));
+    QVERIFY(!widget<QLineEdit>(&w, "txtIntervaloVizinhos")->isEnabled());
+    QVERIFY(!widget<QLineEdit>(&w, "txtAberturaMaxima")->isEnabled());
+    QVERIFY(widget<QLabel>(&w, "lblVizinhos")->text().contains(QStringLiteral("graus")));
+    w.setInventory(kExamples + "/forest.csv", QString());
+    QVERIFY(!widget<QLineEdit>(&w, "txtIntervaloVizinhos")->isEnabled());
+    QVERIFY(widget<QLabel>(&w, "lblVizinhos")->text().contains(QStringLiteral("contornos")));
+    w.setInventory(dir + "/stands.gpkg", QStringLiteral("stands"));
+    QVERIFY(widget<QLineEdit>(&w, "txtIntervaloVizinhos")->isEnabled());
 }
 
 TAVELO_QTEST_CLASS(PlanScreenTest)
