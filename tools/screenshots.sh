@@ -221,17 +221,17 @@ focus "$inventario"
 xdotool mousemove --window "$inventario" 292 677 click 1                  # Plano florestal...
 plano=$(win "Plano Florestal")
 focus "$plano"
-xdotool mousemove --window "$plano" 50 251 click 1; sleep 4              # Planear
-xdotool mousemove --window "$plano" 700 509 click 1; sleep 0.8           # a stand on the map
+xdotool mousemove --window "$plano" 50 279 click 1; sleep 4              # Planear
+xdotool mousemove --window "$plano" 700 537 click 1; sleep 0.8           # a stand on the map
 xdotool mousemove --window "$plano" 893 647 click 1; sleep 0.5           # Ajustar
 shot "$plano" "$out/plano.png"
-xdotool mousemove --window "$plano" 380 335 click 1; sleep 0.8           # Gráfico da colheita
+xdotool mousemove --window "$plano" 380 363 click 1; sleep 0.8           # Gráfico da colheita
 shot "$plano" "$out/plano-colheita.png"
 focus "$plano"
 xdotool mousemove --window "$plano" 650 98 click 1                        # the economics file
 keys ctrl+a; typ "$work/plan-economics-8.json"
 xdotool mousemove --window "$plano" 429 211 click 1                       # Frente valor-carbono
-xdotool mousemove --window "$plano" 50 251 click 1; sleep 6              # Planear
+xdotool mousemove --window "$plano" 50 279 click 1; sleep 6              # Planear
 shot "$plano" "$out/plano-frente.png"
 focus "$plano"
 xdotool mousemove --window "$plano" 948 677 click 1                       # Fechar

@@ -20,6 +20,7 @@
 #include "stand_replay.h"
 #include "session/results/regime_comparison.h"
 
+#include <QAbstractAxis>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -916,6 +917,9 @@ void PlanScreen::showFront()
             xy->setPointsVisible(true);
             connect(xy, &QXYSeries::clicked, this, &PlanScreen::frontClicked);
         }
+    // The value's axis named short: the tab is lower than the saved picture.
+    for (QAbstractAxis *axis : chart->axes(Qt::Vertical))
+        axis->setTitleText(QStringLiteral("Valor (€)"));
     // The line needs no word in the legend beside the anchors and the knee: so the legend fits.
     if (!chart->series().isEmpty())
         for (QLegendMarker *marker : chart->legend()->markers(chart->series().first()))
