@@ -152,11 +152,15 @@ CarbonFactors factorsOr(const CarbonTexts &texts, const CarbonFactors &otherwise
     return std::holds_alternative<CarbonFactors>(read) ? std::get<CarbonFactors>(read) : otherwise;
 }
 
+} // namespace
+
 std::string spaceSchedule(const RankedRegime &r)
 {
     std::string s = r.thinnings.empty() ? std::string() : scheduleText(r.thinnings) + "; ";
     return s + plainNumberText(r.rotationAge) + ": corte final";
 }
+
+namespace {
 
 struct StandInput {
     size_t line = 0;

@@ -55,6 +55,10 @@ std::optional<KeptCandidate> summariseRegime(const std::vector<ValuationRow> &ro
 void addHorizonCarbon(KeptCandidate &candidate, const std::vector<ValuationRow> &overBarkRows, double area,
                       const PlanSettings &settings, const CarbonFactors &factors);
 
+// A search space's regime as a candidate's schedule: its thinnings, then the
+// final felling ("17: mecânico 30 %; 45: corte final").
+std::string spaceSchedule(const RankedRegime &r);
+
 // Where the candidates come from: a search space walked as `optimize` walks
 // it, or regime files each played for every stand.
 struct CandidateSource {

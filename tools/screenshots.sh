@@ -190,6 +190,7 @@ fi
 # Plano Florestal: a second run of the program, its inventory window offering
 # a forest of twenty stands with their areas; the plan's options remembered
 # from the last session; planned, and the stand of the map's middle picked.
+# Then, with money dearer (8 %), the front between value and carbon.
 {
   echo "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area,wkt"
   n=0
@@ -208,6 +209,7 @@ fi
 ogr2ogr -f GPKG -nlt POLYGON -nln stands -a_srs EPSG:3763 -oo AUTODETECT_TYPE=YES -oo GEOM_POSSIBLE_NAMES=wkt \
   -oo KEEP_GEOM_COLUMNS=NO "$work/floresta.gpkg" "$work/floresta.csv"
 cp "$here/../examples/plan-space.json" "$here/../examples/plan-economics.json" "$work/"
+sed 's/"discountRate": "3"/"discountRate": "8"/' "$here/../examples/plan-economics.json" > "$work/plan-economics-8.json"
 printf '[inventario]\nficheiro=%s\ncamada=stands\n[plano]\ntxtCandidatos=%s\ntxtEconomia=%s\ntxtHorizonte=30\ncboFluxo=2\n' \
   "$work/floresta.gpkg" "$work/plan-space.json" "$work/plan-economics.json" > "$work/.config/Tavelo/Tavelo.conf"
 (cd "$work" && HOME="$work" LANG=C.UTF-8 exec ./tavelo) >"$work/program.log" 2>&1 &
@@ -219,12 +221,18 @@ focus "$inventario"
 xdotool mousemove --window "$inventario" 292 677 click 1                  # Plano florestal...
 plano=$(win "Plano Florestal")
 focus "$plano"
-xdotool mousemove --window "$plano" 50 222 click 1; sleep 4              # Planear
-xdotool mousemove --window "$plano" 700 480 click 1; sleep 0.8           # a stand on the map
+xdotool mousemove --window "$plano" 50 279 click 1; sleep 4              # Planear
+xdotool mousemove --window "$plano" 700 537 click 1; sleep 0.8           # a stand on the map
 xdotool mousemove --window "$plano" 893 647 click 1; sleep 0.5           # Ajustar
 shot "$plano" "$out/plano.png"
-xdotool mousemove --window "$plano" 370 293 click 1; sleep 0.8           # Gráfico da colheita
+xdotool mousemove --window "$plano" 380 363 click 1; sleep 0.8           # Gráfico da colheita
 shot "$plano" "$out/plano-colheita.png"
+focus "$plano"
+xdotool mousemove --window "$plano" 650 98 click 1                        # the economics file
+keys ctrl+a; typ "$work/plan-economics-8.json"
+xdotool mousemove --window "$plano" 429 211 click 1                       # Frente valor-carbono
+xdotool mousemove --window "$plano" 50 279 click 1; sleep 6              # Planear
+shot "$plano" "$out/plano-frente.png"
 focus "$plano"
 xdotool mousemove --window "$plano" 948 677 click 1                       # Fechar
 gone "Plano Florestal"

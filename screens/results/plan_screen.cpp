@@ -1,5 +1,7 @@
 #include "plan_screen.h"
+#include "screens/shell/widget_kit.h"
 
+#include "carbon_screen.h"
 #include "colour_classes.h"
 #include "economics_screen.h"
 #include "stand_map_view.h"
@@ -8,17 +10,24 @@
 #include "base/numeric_text.h"
 #include "base/output_folder.h"
 #include "base/whole_file.h"
+#include "inventory/inventory_source.h"
+#include "inventory/plan_replay.h"
+#include "inventory/plan_spatial.h"
+#include "inventory/stand_adjacency.h"
 #include "inventory/sqlite_db.h"
 #include "screens/charts/regime_chart.h"
 #include "screens/shell/app_context.h"
 #include "screens/shell/read_problem_text.h"
+#include "stand_replay.h"
 #include "session/results/regime_comparison.h"
 
+#include <QAbstractAxis>
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -26,10 +35,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -37,10 +49,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QXYSeries>
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 
 namespace tavelo {
 
@@ -55,25 +69,13 @@ const QString kSettingsPrefix = QStringLiteral("plano/");
 constexpr int kSpaceSource = 0;
 constexpr int kEconomicsFile = 0;
 constexpr int kNoFlow = 0, kEvenFlow = 1, kNondecreasingFlow = 2;
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    return b;
-}
-
-template <typename W> W *named(W *w, const char *name, const QString &accessible)
-{
-    w->setObjectName(QLatin1String(name));
-    w->setAccessibleName(accessible);
-    return w;
-}
+constexpr int kCarbonObjective = 1; // after the value
+constexpr int kSoftAdjacency = 1;   // after the hard rule
+constexpr int kDefaultFrontPoints = 5;
 
 QLineEdit *box(QWidget *parent, const char *name, const QString &accessible, int chars)
 {
-    auto *b = named(new QLineEdit(parent), name, accessible);
+    auto *b = ui::named(new QLineEdit(parent), name, accessible);
     b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 16);
     return b;
 }
@@ -101,9 +103,31 @@ std::string infeasibleText(ConstraintFamily family, FlowRule flow)
     case ConstraintFamily::EndingStock: return "Nenhum plano cumpre o stock final; sem ele há um plano.";
     case ConstraintFamily::FlowWithEndingStock:
         return "Nenhum plano cumpre " + flowName + " e o stock final juntos; sem um dos dois há um plano.";
-    case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo.";
+    case ConstraintFamily::Carbon: return "Nenhum plano cumpre o carbono mínimo."; // see carbonFloorText
+    case ConstraintFamily::Spatial:
+        return "Nenhum plano cumpre a regra dos vizinhos; com a regra flexível há um plano que diz o que ela custa.";
     }
     return "Nenhum plano cumpre as restrições.";
+}
+
+// An impossible carbon floor, with the most carbon a plan reaches under the other constraints.
+std::string carbonFloorText(double floor, std::optional<double> reachable)
+{
+    std::string text = "Nenhum plano cumpre o carbono mínimo de " + formatFixed(floor, 3) + " t C/ha.";
+    if (reachable)
+        text += " O máximo que um plano alcança com as outras restrições é " + formatFixed(*reachable, 3) +
+                " t C/ha.";
+    return text;
+}
+
+QString frontKindText(const FrontPoint &p)
+{
+    QString kind = p.kind == FrontPoint::Kind::ValueAnchor    ? QStringLiteral("âncora valor")
+                   : p.kind == FrontPoint::Kind::CarbonAnchor ? QStringLiteral("âncora carbono")
+                                                              : QString();
+    if (p.knee)
+        kind += kind.isEmpty() ? QStringLiteral("joelho") : QStringLiteral(", joelho");
+    return kind;
 }
 
 } // namespace
@@ -152,29 +176,29 @@ void PlanScreen::buildWindow()
     setWindowTitle(QString::fromUtf8(kTitle));
     resize(1000, 700);
     auto *main = new QVBoxLayout(this);
-    lblInventario = named(new QLabel(this), "lblInventario", QStringLiteral("Inventário do plano"));
+    lblInventario = ui::named(new QLabel(this), "lblInventario", QStringLiteral("Inventário do plano"));
     main->addWidget(lblInventario);
 
     // The options, a row each kind; a new option takes a row below the last.
     auto *options = new QGroupBox(QStringLiteral("Opções do plano"), this);
     opcoes_ = new QGridLayout(options);
-    cboCandidatos = named(new QComboBox(options), "cboCandidatos", QStringLiteral("Origem dos candidatos"));
+    cboCandidatos = ui::named(new QComboBox(options), "cboCandidatos", QStringLiteral("Origem dos candidatos"));
     cboCandidatos->addItems({QStringLiteral("Espaço de procura"), QStringLiteral("Ficheiros de regime")});
-    txtCandidatos = named(new QLineEdit(options), "txtCandidatos", QStringLiteral("Ficheiros dos candidatos"));
+    txtCandidatos = ui::named(new QLineEdit(options), "txtCandidatos", QStringLiteral("Ficheiros dos candidatos"));
     txtCandidatos->setPlaceholderText(QStringLiteral("vários regimes separados por ;"));
-    cmdAbrirCandidatos = button(options, "cmdAbrirCandidatos", QStringLiteral("Abrir..."));
-    cboEconomia = named(new QComboBox(options), "cboEconomia", QStringLiteral("Origem da economia"));
+    cmdAbrirCandidatos = ui::captionedButton(options, "cmdAbrirCandidatos", QStringLiteral("Abrir..."));
+    cboEconomia = ui::named(new QComboBox(options), "cboEconomia", QStringLiteral("Origem da economia"));
     cboEconomia->addItems({QStringLiteral("Ficheiro de economia"), QStringLiteral("Factores da avaliação económica")});
-    txtEconomia = named(new QLineEdit(options), "txtEconomia", QStringLiteral("Ficheiro de economia"));
-    cmdAbrirEconomia = button(options, "cmdAbrirEconomia", QStringLiteral("Abrir..."));
+    txtEconomia = ui::named(new QLineEdit(options), "txtEconomia", QStringLiteral("Ficheiro de economia"));
+    cmdAbrirEconomia = ui::captionedButton(options, "cmdAbrirEconomia", QStringLiteral("Abrir..."));
     cmdAbrirEconomia->setAccessibleName(QStringLiteral("Abrir ficheiro de economia"));
     cmdAbrirCandidatos->setAccessibleName(QStringLiteral("Abrir ficheiro dos candidatos"));
     txtValorSolo = box(options, "txtValorSolo", QStringLiteral("Valor do solo (€/ha)"), 8);
     txtHorizonte = box(options, "txtHorizonte", QStringLiteral("Horizonte (anos)"), 5);
-    cboFluxo = named(new QComboBox(options), "cboFluxo", QStringLiteral("Fluxo de colheita"));
+    cboFluxo = ui::named(new QComboBox(options), "cboFluxo", QStringLiteral("Fluxo de colheita"));
     cboFluxo->addItems({QStringLiteral("Nenhum"), QStringLiteral("Uniforme ± %"), QStringLiteral("Não decrescente")});
     txtFluxoPercentagem = box(options, "txtFluxoPercentagem", QStringLiteral("Tolerância do fluxo uniforme (%)"), 5);
-    cboBaseFluxo = named(new QComboBox(options), "cboBaseFluxo", QStringLiteral("Volume do fluxo"));
+    cboBaseFluxo = ui::named(new QComboBox(options), "cboBaseFluxo", QStringLiteral("Volume do fluxo"));
     cboBaseFluxo->addItems({QStringLiteral("Volume total"), QStringLiteral("Madeira")});
     txtStockFinal = box(options, "txtStockFinal", QStringLiteral("Stock final (% do inicial)"), 6);
     txtStockFinal->setPlaceholderText(QStringLiteral("sem"));
@@ -182,6 +206,26 @@ void PlanScreen::buildWindow()
     txtGap->setPlaceholderText(QStringLiteral("0.1"));
     txtTempoMaximo = box(options, "txtTempoMaximo", QStringLiteral("Tempo máximo (s)"), 6);
     txtTempoMaximo->setPlaceholderText(QStringLiteral("sem"));
+    txtCarbonoMinimo = box(options, "txtCarbonoMinimo", QStringLiteral("Carbono mínimo (t C/ha)"), 7);
+    txtCarbonoMinimo->setPlaceholderText(QStringLiteral("sem"));
+    cboObjectivo = ui::named(new QComboBox(options), "cboObjectivo", QStringLiteral("Objectivo do plano"));
+    cboObjectivo->addItems({QStringLiteral("Valor"), QStringLiteral("Carbono")});
+    chkFrente = ui::named(new QCheckBox(QStringLiteral("Frente valor-carbono:"), options), "chkFrente",
+                      QStringLiteral("Frente entre valor e carbono"));
+    spnPontosFrente = ui::named(new QSpinBox(options), "spnPontosFrente", QStringLiteral("Planos da frente entre as âncoras"));
+    spnPontosFrente->setRange(1, static_cast<int>(kMostFrontPoints));
+    spnPontosFrente->setValue(kDefaultFrontPoints);
+    spnPontosFrente->setSuffix(QStringLiteral(" planos entre as âncoras"));
+    txtIntervaloVizinhos = box(options, "txtIntervaloVizinhos", QStringLiteral("Intervalo entre cortes vizinhos (anos)"), 5);
+    txtIntervaloVizinhos->setPlaceholderText(QStringLiteral("sem"));
+    txtAberturaMaxima = box(options, "txtAberturaMaxima", QStringLiteral("Abertura máxima (ha)"), 6);
+    txtAberturaMaxima->setPlaceholderText(QStringLiteral("sem"));
+    cboAdjacencia = ui::named(new QComboBox(options), "cboAdjacencia", QStringLiteral("Regra dos vizinhos"));
+    cboAdjacencia->addItems({QStringLiteral("Rígida"), QStringLiteral("Flexível, €:")});
+    txtCustoConflito = box(options, "txtCustoConflito", QStringLiteral("Custo por conflito (€)"), 7);
+    txtFronteiraMinima = box(options, "txtFronteiraMinima", QStringLiteral("Fronteira partilhada mínima (m)"), 5);
+    txtFronteiraMinima->setPlaceholderText(QStringLiteral("0"));
+    lblVizinhos = ui::named(new QLabel(options), "lblVizinhos", QStringLiteral("Mapa para a regra dos vizinhos"));
 
     auto caption = [&](const QString &text, QWidget *buddy) {
         auto *l = new QLabel(text, options);
@@ -219,29 +263,41 @@ void PlanScreen::buildWindow()
          {QStringLiteral("  Stock final (% do inicial):"), txtStockFinal}},
         cboFluxo);
     row(4, QStringLiteral("Gap (%):"), {{QStringLiteral("  Tempo máximo (s):"), txtTempoMaximo}}, txtGap);
+    row(5, QStringLiteral("Carbono mínimo (t C/ha):"),
+        {{QStringLiteral("  Objectivo:"), cboObjectivo},
+         {QString(), chkFrente},
+         {QString(), spnPontosFrente}},
+        txtCarbonoMinimo);
+    row(6, QStringLiteral("Vizinhos, intervalo (anos):"),
+        {{QStringLiteral("  Abertura máxima (ha):"), txtAberturaMaxima},
+         {QStringLiteral("  Regra:"), cboAdjacencia},
+         {QString(), txtCustoConflito},
+         {QStringLiteral("  Fronteira mínima (m):"), txtFronteiraMinima},
+         {QString(), lblVizinhos}},
+        txtIntervaloVizinhos);
     opcoes_->setColumnStretch(2, 1);
     main->addWidget(options);
 
     auto *runRow = new QHBoxLayout;
-    cmdPlanear = button(this, "cmdPlanear", QStringLiteral("Planear"));
-    cmdCancelar = button(this, "cmdCancelar", QStringLiteral("Cancelar"));
-    pbProgresso = named(new QProgressBar(this), "pbProgresso", QStringLiteral("Progresso do plano"));
+    cmdPlanear = ui::captionedButton(this, "cmdPlanear", QStringLiteral("Planear"));
+    cmdCancelar = ui::captionedButton(this, "cmdCancelar", QStringLiteral("Cancelar"));
+    pbProgresso = ui::named(new QProgressBar(this), "pbProgresso", QStringLiteral("Progresso do plano"));
     pbProgresso->setRange(0, 1);
     pbProgresso->setValue(0);
     runRow->addWidget(cmdPlanear);
     runRow->addWidget(cmdCancelar);
     runRow->addWidget(pbProgresso, 1);
     main->addLayout(runRow);
-    lblEstado = named(new QLabel(this), "lblEstado", QStringLiteral("Estado do resolvedor"));
-    lblResumo = named(new QLabel(this), "lblResumo", QStringLiteral("Totais do plano"));
+    lblEstado = ui::named(new QLabel(this), "lblEstado", QStringLiteral("Estado do resolvedor"));
+    lblResumo = ui::named(new QLabel(this), "lblResumo", QStringLiteral("Totais do plano"));
     lblResumo->setWordWrap(true);
     main->addWidget(lblEstado);
     main->addWidget(lblResumo);
 
-    auto *tabs = named(new QTabWidget(this), "tabResultados", QStringLiteral("Resultados do plano"));
+    auto *tabs = ui::named(new QTabWidget(this), "tabResultados", QStringLiteral("Resultados do plano"));
     // The stands: the table and the map side by side.
     auto *standsTab = new QSplitter(Qt::Horizontal, tabs);
-    tblPovoamentos = named(new QTableView(standsTab), "tblPovoamentos", QStringLiteral("Povoamentos do plano"));
+    tblPovoamentos = ui::named(new QTableView(standsTab), "tblPovoamentos", QStringLiteral("Povoamentos do plano"));
     standsModel_ = new QStandardItemModel(this);
     tblPovoamentos->setModel(standsModel_);
     tblPovoamentos->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -252,14 +308,14 @@ void PlanScreen::buildWindow()
     auto *mapSide = new QWidget(standsTab);
     auto *mapLayout = new QHBoxLayout(mapSide);
     mapLayout->setContentsMargins(0, 0, 0, 0);
-    mapa = named(new StandMapView(mapSide), "mapa", QStringLiteral("Mapa do plano por período de corte"));
-    legenda = named(new QWidget(mapSide), "legenda", QStringLiteral("Legenda do mapa"));
+    mapa = ui::named(new StandMapView(mapSide), "mapa", QStringLiteral("Mapa do plano por período de corte"));
+    legenda = ui::named(new QWidget(mapSide), "legenda", QStringLiteral("Legenda do mapa"));
     legenda->setMinimumWidth(130);
     legendLayout_ = new QVBoxLayout(legenda);
     legendLayout_->setAlignment(Qt::AlignTop);
     mapLayout->addWidget(mapa, 1);
     auto *legendSide = new QVBoxLayout;
-    cmdAjustar = button(mapSide, "cmdAjustar", QStringLiteral("Ajustar"));
+    cmdAjustar = ui::captionedButton(mapSide, "cmdAjustar", QStringLiteral("Ajustar"));
     cmdAjustar->setAccessibleName(QStringLiteral("Ajustar o mapa à janela"));
     legendSide->addWidget(legenda, 1);
     legendSide->addWidget(cmdAjustar);
@@ -271,22 +327,39 @@ void PlanScreen::buildWindow()
     tabs->addTab(standsTab, QStringLiteral("Povoamentos e mapa"));
 
     // The harvest's table and its chart each a tab: side by side neither fits 1024 pixels.
-    tblPeriodos = named(new QTableWidget(tabs), "tblPeriodos", QStringLiteral("Colheita por período"));
+    tblPeriodos = ui::named(new QTableWidget(tabs), "tblPeriodos", QStringLiteral("Colheita por período"));
     tblPeriodos->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPeriodos->verticalHeader()->setVisible(false);
     tabs->addTab(tblPeriodos, QStringLiteral("Colheita por período"));
-    chtColheita = named(new QChartView(tabs), "chtColheita", QStringLiteral("Gráfico da colheita por período"));
+    chtColheita = ui::named(new QChartView(tabs), "chtColheita", QStringLiteral("Gráfico da colheita por período"));
     chtColheita->setRenderHint(QPainter::Antialiasing);
     tabs->addTab(chtColheita, QStringLiteral("Gráfico da colheita"));
 
-    lstSemCandidatos = named(new QListWidget(tabs), "lstSemCandidatos", QStringLiteral("Povoamentos sem candidatos"));
+    lstSemCandidatos = ui::named(new QListWidget(tabs), "lstSemCandidatos", QStringLiteral("Povoamentos sem candidatos"));
     tabs->addTab(lstSemCandidatos, QStringLiteral("Sem candidatos"));
+
+    // The front: its chart beside the table of its points; shown only with a front.
+    auto *frontTab = new QSplitter(Qt::Horizontal, tabs);
+    frontTab_ = frontTab;
+    chtFrente = ui::named(new QChartView(frontTab), "chtFrente", QStringLiteral("Gráfico da frente valor-carbono"));
+    chtFrente->setRenderHint(QPainter::Antialiasing);
+    tblFrente = ui::named(new QTableWidget(frontTab), "tblFrente", QStringLiteral("Planos da frente valor-carbono"));
+    tblFrente->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblFrente->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblFrente->setSelectionMode(QAbstractItemView::SingleSelection);
+    tblFrente->verticalHeader()->setVisible(false);
+    frontTab->addWidget(chtFrente);
+    frontTab->addWidget(tblFrente);
+    frontTab->setStretchFactor(0, 1);
+    frontTab->setStretchFactor(1, 0);
+    tabs->addTab(frontTab, QStringLiteral("Frente valor-carbono"));
+    tabs->setTabVisible(tabs->indexOf(frontTab), false);
     main->addWidget(tabs, 1);
 
     auto *bottom = new QHBoxLayout;
-    cmdVerSimulacao = button(this, "cmdVerSimulacao", QStringLiteral("Ver simulação"));
-    cmdGuardar = button(this, "cmdGuardar", QStringLiteral("Guardar plano..."));
-    cmdFechar = button(this, "cmdFechar", QStringLiteral("Fechar"));
+    cmdVerSimulacao = ui::captionedButton(this, "cmdVerSimulacao", QStringLiteral("Ver simulação"));
+    cmdGuardar = ui::captionedButton(this, "cmdGuardar", QStringLiteral("Guardar plano..."));
+    cmdFechar = ui::captionedButton(this, "cmdFechar", QStringLiteral("Fechar"));
     bottom->addWidget(cmdVerSimulacao);
     bottom->addWidget(cmdGuardar);
     bottom->addStretch(1);
@@ -307,6 +380,10 @@ void PlanScreen::connectControls()
     connect(tblPovoamentos->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PlanScreen::tableSelectionChanged);
     connect(cmdVerSimulacao, &QPushButton::clicked, this, &PlanScreen::showStand);
+    connect(tblFrente, &QTableWidget::itemSelectionChanged, this, &PlanScreen::frontRowChosen);
+    connect(chkFrente, &QCheckBox::toggled, this, &PlanScreen::flowChosen);
+    connect(cboObjectivo, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
+    connect(cboAdjacencia, &QComboBox::currentIndexChanged, this, &PlanScreen::flowChosen);
     connect(cmdGuardar, &QPushButton::clicked, this, &PlanScreen::save);
     connect(cmdFechar, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -329,6 +406,10 @@ void PlanScreen::restoreInputs()
             if (ok && i >= 0 && i < c->count())
                 c->setCurrentIndex(i);
         }
+    if (const auto v = settings->value(kSettingsPrefix + chkFrente->objectName()))
+        chkFrente->setChecked(*v == QStringLiteral("1"));
+    if (const auto v = settings->value(kSettingsPrefix + spnPontosFrente->objectName()))
+        spnPontosFrente->setValue(v->toInt()); // kept within its range
 }
 
 void PlanScreen::rememberInputs() const
@@ -340,6 +421,9 @@ void PlanScreen::rememberInputs() const
         settings->setValue(kSettingsPrefix + b->objectName(), b->text());
     for (QComboBox *c : findChildren<QComboBox *>())
         settings->setValue(kSettingsPrefix + c->objectName(), QString::number(c->currentIndex()));
+    settings->setValue(kSettingsPrefix + chkFrente->objectName(),
+                       chkFrente->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    settings->setValue(kSettingsPrefix + spnPontosFrente->objectName(), QString::number(spnPontosFrente->value()));
 }
 
 void PlanScreen::flowChosen()
@@ -351,12 +435,37 @@ void PlanScreen::flowChosen()
     txtEconomia->setEnabled(!running() && file);
     cmdAbrirEconomia->setEnabled(!running() && file);
     txtValorSolo->setEnabled(!running() && !file);
+    chkFrente->setEnabled(!running());
+    spnPontosFrente->setEnabled(!running() && chkFrente->isChecked());
+    const bool spatial = !running() && spatialMap_;
+    for (QWidget *w : std::initializer_list<QWidget *>{txtIntervaloVizinhos, txtAberturaMaxima, cboAdjacencia,
+                                                       txtFronteiraMinima})
+        w->setEnabled(spatial);
+    txtCustoConflito->setEnabled(spatial && cboAdjacencia->currentIndex() == kSoftAdjacency);
 }
 
 void PlanScreen::setInventory(const QString &inventory, const QString &layer)
 {
     inventory_ = inventory;
     layer_ = layer;
+    // Neighbours need outlines measured in metres: a layer in degrees or without outlines cannot give them.
+    spatialMap_ = false;
+    QString why = QStringLiteral("(sem contornos no inventário)");
+    try {
+        if (!inventory.isEmpty()) {
+            const std::unique_ptr<InventorySource> source = openInventory(inventory.toStdString(), layer.toStdString());
+            if (!source->geometryType().empty()) {
+                const StandAdjacency probe = standAdjacency({}, source->crs(), 0.0);
+                spatialMap_ = probe.outcome != StandAdjacency::Outcome::Geographic;
+                if (!spatialMap_)
+                    why = QStringLiteral("(o mapa está em graus, %1)").arg(qs(probe.crs));
+            }
+        }
+    } catch (const std::exception &) {
+        why = QStringLiteral("(o inventário não se lê)");
+    }
+    lblVizinhos->setText(spatialMap_ ? QString() : why);
+    flowChosen();
     lblInventario->setText(inventory.isEmpty() ? QStringLiteral("Inventário: nenhum escolhido")
                            : layer.isEmpty()   ? QStringLiteral("Inventário: %1").arg(inventory)
                                                : QStringLiteral("Inventário: %1 (camada %2)").arg(inventory, layer));
@@ -416,6 +525,32 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
         c.gapPercent = number(txtGap).value_or(std::nan(""));
     if (!txtTempoMaximo->text().trimmed().isEmpty())
         c.maxSeconds = number(txtTempoMaximo).value_or(std::nan(""));
+    if (!txtCarbonoMinimo->text().trimmed().isEmpty())
+        c.minCarbonPerHa = number(txtCarbonoMinimo).value_or(std::nan(""));
+    c.objective = cboObjectivo->currentIndex() == kCarbonObjective ? PlanObjective::Carbon : PlanObjective::Value;
+    if (chkFrente->isChecked())
+        request.frontPoints = static_cast<size_t>(spnPontosFrente->value());
+    if (spatialMap_) {
+        const bool soft = cboAdjacencia->currentIndex() == kSoftAdjacency;
+        if (txtIntervaloVizinhos->text().trimmed().isEmpty()) {
+            for (QLineEdit *b : {txtAberturaMaxima, txtFronteiraMinima, txtCustoConflito})
+                if (!b->text().trimmed().isEmpty() && (b != txtCustoConflito || soft))
+                    return refuse(b, "precisa do intervalo entre cortes vizinhos.");
+        } else {
+            SpatialRule rule;
+            const auto years = number(txtIntervaloVizinhos);
+            rule.greenUpYears = years && std::floor(*years) == *years && std::abs(*years) <= 10000.0
+                                    ? static_cast<int>(*years)
+                                    : -1;
+            if (!txtAberturaMaxima->text().trimmed().isEmpty())
+                rule.maxOpeningHa = number(txtAberturaMaxima).value_or(std::nan(""));
+            if (soft)
+                rule.softPrice = number(txtCustoConflito).value_or(std::nan(""));
+            if (!txtFronteiraMinima->text().trimmed().isEmpty())
+                request.minSharedBoundary = number(txtFronteiraMinima).value_or(std::nan(""));
+            c.spatial = rule;
+        }
+    }
     switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
     case PlanRequestField::Horizon:
         return refuse(txtHorizonte, "deve ser um número de anos, múltiplo de 5, de 5 a 200.");
@@ -430,7 +565,11 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     case PlanRequestField::CandidateSource:
     case PlanRequestField::MinCarbon:
     case PlanRequestField::FrontPoints:
-        break; // the candidates read below; neither carbon option is asked here
+    case PlanRequestField::GreenUp:
+    case PlanRequestField::MaxOpening:
+    case PlanRequestField::MinSharedBoundary:
+    case PlanRequestField::SoftPrice:
+        break; // checked once the candidates are read, below
     }
 
     // The economics: a file's options and prices, or the valuation window's factors this year.
@@ -453,6 +592,12 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
         texts = *econRegime->economics;
         settings.options = econRegime->options;
         request.economicsJson = *json;
+        if (econRegime->carbon) {
+            const auto factors = readCarbonFactors(*econRegime->carbon);
+            if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+                return refuse(txtEconomia, path + ": " + refusal->keyPath + ": " + refusal->message.text);
+            settings.carbon = std::get<CarbonFactors>(factors);
+        }
     } else {
         for (const EconomicFieldInfo &info : kEconomicFields)
             if (ctx_.services.settings)
@@ -460,6 +605,16 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
                     ctx_.services.settings->value(economicsSettingsKey(info.field)).value_or(QString()).toStdString();
         texts.landValue = txtValorSolo->text().trimmed().toStdString();
         settings.options.year = thisYear();
+        // The carbon factors typed last in the carbon window, as its account uses them.
+        CarbonTexts carbon;
+        for (const CarbonFieldInfo &info : kCarbonFields)
+            if (ctx_.services.settings)
+                carbon[info.field] =
+                    ctx_.services.settings->value(carbonSettingsKey(info.field)).value_or(QString()).toStdString();
+        const auto factors = readCarbonFactors(carbon);
+        if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+            return refuse(cboEconomia, "Balanço de Carbono: " + refusal->message.text);
+        settings.carbon = std::get<CarbonFactors>(factors);
     }
     const auto inputs = readEconomicInputs(texts);
     if (const auto *refusal = std::get_if<EconomicRefusal>(&inputs))
@@ -506,6 +661,11 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
             auto regime = parseRegime(*json, thisYear());
             if (const auto *problem = std::get_if<ReadProblem>(&regime))
                 return refuse(txtCandidatos, paths[i] + ": " + portugueseText(*problem));
+            if (const auto &carbon = std::get<Regime>(regime).carbon) {
+                const auto factors = readCarbonFactors(*carbon);
+                if (const auto *refusal = std::get_if<CarbonRefusal>(&factors))
+                    return refuse(txtCandidatos, paths[i] + ": " + refusal->keyPath + ": " + refusal->message.text);
+            }
             if (std::get<Regime>(regime).options.year != settings.options.year)
                 return refuse(txtCandidatos, paths[i] + ": o ano das opções difere do ano do plano (" +
                                                  settings.options.year + ").");
@@ -514,6 +674,27 @@ std::variant<PlanRequest, Message> PlanScreen::readRequest()
     }
     request.inventory = inventory_.toStdString();
     request.layer = layer_.toStdString();
+    switch (planRequestProblem(request).value_or(PlanRequestField::CandidateSource)) {
+    case PlanRequestField::MinCarbon:
+        return refuse(txtCarbonoMinimo, "deve ser um número de t C/ha de 0 a 10000, ou nada.");
+    case PlanRequestField::FrontPoints:
+        return refuse(spnPontosFrente, "a frente pede o valor como objectivo e nenhum carbono mínimo.");
+    case PlanRequestField::GreenUp:
+        return refuse(txtIntervaloVizinhos, "deve ser um número de anos, múltiplo de 5, de 5 a 200, ou nada.");
+    case PlanRequestField::MaxOpening:
+        return refuse(txtAberturaMaxima, "deve ser um número de hectares acima de 0, ou nada.");
+    case PlanRequestField::MinSharedBoundary:
+        return refuse(txtFronteiraMinima, "deve ser um número de metros, 0 ou mais, ou nada.");
+    case PlanRequestField::SoftPrice:
+        return refuse(txtCustoConflito, "deve ser um número de euros, 0 ou mais.");
+    case PlanRequestField::Horizon:
+    case PlanRequestField::EvenPercent:
+    case PlanRequestField::EndingStockPercent:
+    case PlanRequestField::GapPercent:
+    case PlanRequestField::TimeLimit:
+    case PlanRequestField::CandidateSource:
+        break; // refused above
+    }
     return request;
 }
 
@@ -629,7 +810,10 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
             why = "Nenhum povoamento de " + failure->file + " tem um regime candidato; não há nada a planear.";
             break;
         case Kind::Infeasible:
-            why = infeasibleText(failure->family.value_or(ConstraintFamily::Flow), run->request.constraints.flow);
+            why = failure->family == ConstraintFamily::Carbon && run->request.constraints.minCarbonPerHa
+                      ? carbonFloorText(*run->request.constraints.minCarbonPerHa, failure->reachableCarbonPerHa)
+                      : infeasibleText(failure->family.value_or(ConstraintFamily::Flow),
+                                       run->request.constraints.flow);
             break;
         case Kind::NoSolution:
             why = "O resolvedor parou antes de encontrar um plano (limite " + money(failure->bound) + " €).";
@@ -645,6 +829,12 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
         case Kind::OutputUnusable:
             why = "O pedido do plano não é válido.";
             break;
+        case Kind::NoProjectedMap:
+            why = failure->detail.empty()
+                      ? "Os povoamentos de " + failure->file + " não têm contornos; a regra dos vizinhos precisa do mapa."
+                      : "O mapa de " + failure->file + " está em graus (" + failure->detail +
+                            "); a regra dos vizinhos precisa de um sistema de referência projectado, em metros.";
+            break;
         }
         ctx_.show(this, Message::warning(kTitle, why));
         return;
@@ -654,61 +844,189 @@ void PlanScreen::finished(const std::shared_ptr<Shown> &run)
         return;
     }
     shown_ = run;
+    frontPoint_ = 0;
     setRunning(false);
     const PlanSolution &s = run->result.solution;
     pbProgresso->setValue(1);
-    lblEstado->setText(QStringLiteral("Plano: valor %1 €, limite %2 €, gap %3 %, %4 s%5")
-                           .arg(qs(money(s.objective)), qs(money(s.bound)), qs(formatFixed(s.gapPercent, 3)),
+    const bool carbon = run->request.constraints.objective == PlanObjective::Carbon;
+    const QString unit = carbon ? QStringLiteral("t C") : QStringLiteral("€");
+    lblEstado->setText(QStringLiteral("Plano: %1 %2 %7, limite %3 %7, gap %4 %, %5 s%6")
+                           .arg(carbon ? QStringLiteral("carbono") : QStringLiteral("valor"), qs(money(s.objective)),
+                                qs(money(s.bound)), qs(formatFixed(s.gapPercent, 3)),
                                 qs(formatFixed(s.seconds, 2)),
                                 run->result.stop == PlanStop::AtGap       ? QString()
                                 : run->result.stop == PlanStop::TimeLimit ? QStringLiteral(" (parado pelo tempo máximo)")
-                                                                          : QStringLiteral(" (parado por um limite)")));
+                                                                          : QStringLiteral(" (parado por um limite)"),
+                                unit));
+    showFront();
     showPlan();
+}
+
+std::optional<size_t> PlanScreen::frontPointShown() const
+{
+    if (!shown_ || shown_->result.front.empty())
+        return std::nullopt;
+    return frontPoint_;
+}
+
+const PlanSolution &PlanScreen::shownSolution() const
+{
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    return frontPoint_ < front.size() ? front[frontPoint_].solution : shown_->result.solution;
+}
+
+const std::vector<PlanPeriod> &PlanScreen::shownPeriods() const
+{
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    return frontPoint_ < front.size() ? front[frontPoint_].periods : shown_->result.periods;
+}
+
+// The front's chart and its points' table (front.csv's rows); the tab only with a front.
+void PlanScreen::showFront()
+{
+    auto *tabs = findChild<QTabWidget *>(QStringLiteral("tabResultados"));
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    tabs->setTabVisible(tabs->indexOf(frontTab_), !front.empty());
+    const QSignalBlocker quiet(tblFrente);
+    tblFrente->clear();
+    QChart *old = chtFrente->chart();
+    if (front.empty()) {
+        chtFrente->setChart(new QChart);
+        delete old;
+        tblFrente->setRowCount(0);
+        return;
+    }
+    QChart *chart = makeFrontChart(front);
+    // Every point can be clicked: on the line joining them or on an anchor's or the knee's marker.
+    for (QAbstractSeries *series : chart->series())
+        if (auto *xy = qobject_cast<QXYSeries *>(series)) {
+            xy->setPointsVisible(true);
+            connect(xy, &QXYSeries::clicked, this, &PlanScreen::frontClicked);
+        }
+    // The value's axis named short: the tab is lower than the saved picture.
+    for (QAbstractAxis *axis : chart->axes(Qt::Vertical))
+        axis->setTitleText(QStringLiteral("Valor (€)"));
+    // The line needs no word in the legend beside the anchors and the knee: so the legend fits.
+    if (!chart->series().isEmpty())
+        for (QLegendMarker *marker : chart->legend()->markers(chart->series().first()))
+            marker->setVisible(false);
+    chtFrente->setChart(chart);
+    delete old;
+    // front.csv's first columns (the value lost and carbon gained against the value anchor), then the kind.
+    const QStringList headers = {QStringLiteral("Ponto"),     QStringLiteral("Carbono (t C/ha)"),
+                                 QStringLiteral("Valor (€)"), QStringLiteral("Perda (%)"),
+                                 QStringLiteral("Ganho (%)"), QStringLiteral("Tipo")};
+    const std::vector<std::vector<std::string>> rows = frontRows(front);
+    tblFrente->setColumnCount(static_cast<int>(headers.size()));
+    tblFrente->setHorizontalHeaderLabels(headers);
+    tblFrente->setRowCount(static_cast<int>(rows.size()));
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size() && c + 1 < static_cast<size_t>(headers.size()); ++c) {
+            auto *item = new QTableWidgetItem(qs(rows[r][c]));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            tblFrente->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+        tblFrente->setItem(static_cast<int>(r), static_cast<int>(headers.size()) - 1,
+                           new QTableWidgetItem(frontKindText(front[r])));
+    }
+    tblFrente->resizeColumnsToContents();
+    // The table as wide as its columns, the chart the rest.
+    int width = tblFrente->verticalScrollBar()->sizeHint().width() + 2 * tblFrente->frameWidth();
+    for (int c = 0; c < tblFrente->columnCount(); ++c)
+        width += tblFrente->columnWidth(c);
+    tblFrente->setMinimumWidth(width);
+    tblFrente->selectRow(static_cast<int>(frontPoint_));
+    tabs->setCurrentWidget(frontTab_);
+}
+
+// The front's point nearest the click, in figures scaled between the anchors.
+void PlanScreen::frontClicked(const QPointF &at)
+{
+    if (!shown_ || shown_->result.front.empty())
+        return;
+    const std::vector<FrontPoint> &front = shown_->result.front;
+    const double dx = std::max(1e-9, std::abs(front.back().carbonPerHa - front.front().carbonPerHa));
+    const double dy = std::max(1e-9, std::abs(front.front().value - front.back().value));
+    size_t nearest = 0;
+    double best = INFINITY;
+    for (size_t k = 0; k < front.size(); ++k) {
+        const double d = std::hypot((front[k].carbonPerHa - at.x()) / dx, (front[k].value - at.y()) / dy);
+        if (d < best) {
+            best = d;
+            nearest = k;
+        }
+    }
+    tblFrente->selectRow(static_cast<int>(nearest));
+}
+
+void PlanScreen::frontRowChosen()
+{
+    const auto rows = tblFrente->selectionModel()->selectedRows();
+    if (!shown_ || rows.isEmpty() || static_cast<size_t>(rows.first().row()) >= shown_->result.front.size())
+        return;
+    const size_t point = static_cast<size_t>(rows.first().row());
+    if (point == frontPoint_)
+        return;
+    frontPoint_ = point;
+    const int picked = mapa->picked();
+    showPlan();
+    if (picked >= 0)
+        pickStand(picked);
 }
 
 void PlanScreen::showPlan()
 {
     const PlanInventory &inv = shown_->result.gathered;
-    const PlanSolution &solution = shown_->result.solution;
+    const PlanSolution &solution = shownSolution();
     const PlanSettings &settings = shown_->request.settings;
     const std::vector<PlannedStand> planned = plannedStands(inv, solution, settings);
 
-    double area = 0.0;
-    for (const PlanStand &s : inv.stands)
-        area += s.area;
-    lblResumo->setText(QStringLiteral("Valor do plano: %1 €. Área planeada: %2 ha em %3 povoamentos; "
-                                      "%4 povoamentos sem candidatos; %5 candidatos.")
-                           .arg(qs(money(solution.objective)), qs(formatFixed(area, 2)))
-                           .arg(inv.stands.size())
-                           .arg(inv.errorRows.size())
-                           .arg(shown_->result.candidates()));
+    const double area = plannedArea(inv.stands);
+    QString summary = QStringLiteral("Valor do plano: %1 €. Carbono: %2 t C/ha (%3 t C), o stock médio no horizonte. "
+                                     "Área planeada: %4 ha em %5 povoamentos; "
+                                     "%6 povoamentos sem candidatos; %7 candidatos.")
+                          .arg(qs(money(solution.value)),
+                               qs(formatFixed(area > 0.0 ? solution.carbon / area : 0.0, 3)),
+                               qs(formatFixed(solution.carbon, 2)), qs(formatFixed(area, 2)))
+                          .arg(inv.stands.size())
+                          .arg(inv.errorRows.size())
+                          .arg(shown_->result.candidates());
+    if (const auto point = frontPointShown())
+        summary += QStringLiteral(" Plano %1 da frente (%2 planos).").arg(*point).arg(shown_->result.front.size());
+    if (const std::optional<SpatialRule> &rule = shown_->result.spatial; rule && solution.spatial) {
+        const size_t periods = shown_->result.periods.size();
+        const size_t openings = planOpenings(inv.stands, solution.chosen, periods, *rule, true).size();
+        const size_t conflicts = spatialConflicts(inv.stands, solution.chosen, periods, *rule);
+        summary += QStringLiteral(" Vizinhos: %1 pares; %2 aberturas; %3 conflitos%4. Sem a regra o valor seria %5 €.")
+                       .arg(shown_->result.adjacency.size())
+                       .arg(openings)
+                       .arg(conflicts)
+                       .arg(rule->maxOpeningHa ? QStringLiteral(" (aberturas acima de %1 ha), %2 rondas")
+                                                     .arg(qs(plainNumberText(*rule->maxOpeningHa)))
+                                                     .arg(solution.spatial->rounds)
+                                               : QStringLiteral(" (pares cortados dentro do intervalo)"))
+                       .arg(qs(money(solution.spatial->aspatialObjective)));
+    }
+    lblResumo->setText(summary);
 
-    // The harvest by period, as periods.csv holds it.
-    const std::vector<PlanPeriod> &periods = shown_->result.periods;
+    // The harvest by period, as periods.csv holds it (without its period number).
+    const std::vector<PlanPeriod> &periods = shownPeriods();
     const QStringList headers = {QStringLiteral("Período"),         QStringLiteral("Total (m3)"),
                                  QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
                                  QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
-                                 QStringLiteral("Existências no fim (m3)")};
+                                 QStringLiteral("Existências no fim (m3)"), QStringLiteral("Carbono no fim (t C)")};
+    const std::vector<std::vector<std::string>> rows = periodRows(periods);
     tblPeriodos->clear();
     tblPeriodos->setColumnCount(static_cast<int>(headers.size()));
     tblPeriodos->setHorizontalHeaderLabels(headers);
-    tblPeriodos->setRowCount(static_cast<int>(periods.size()));
-    for (size_t p = 0; p < periods.size(); ++p) {
-        const PlanPeriod &pp = periods[p];
-        const QString cells[] = {QStringLiteral("%1-%2").arg(pp.firstYear).arg(pp.lastYear),
-                                 qs(formatFixed(pp.total, 2)),
-                                 qs(formatFixed(pp.sawlog, 2)),
-                                 qs(formatFixed(pp.roundwood, 2)),
-                                 qs(formatFixed(pp.firewood, 2)),
-                                 qs(formatFixed(pp.revenue, 2)),
-                                 qs(formatFixed(pp.standingAtEnd, 2))};
-        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
-            auto *item = new QTableWidgetItem(cells[c]);
-            if (c > 0)
+    tblPeriodos->setRowCount(static_cast<int>(rows.size()));
+    for (size_t p = 0; p < rows.size(); ++p)
+        for (size_t c = 1; c < rows[p].size() && c <= static_cast<size_t>(headers.size()); ++c) {
+            auto *item = new QTableWidgetItem(qs(rows[p][c]));
+            if (c > 1)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            tblPeriodos->setItem(static_cast<int>(p), c, item);
+            tblPeriodos->setItem(static_cast<int>(p), static_cast<int>(c) - 1, item);
         }
-    }
     tblPeriodos->resizeColumnsToContents();
     QChart *old = chtColheita->chart();
     chtColheita->setChart(makeHarvestChart(periods));
@@ -779,8 +1097,7 @@ void PlanScreen::colourMap()
         return;
     const PlanSettings &settings = shown_->request.settings;
     const int periods = static_cast<int>(settings.periods());
-    const std::vector<PlannedStand> planned =
-        plannedStands(shown_->result.gathered, shown_->result.solution, settings);
+    const std::vector<PlannedStand> planned = plannedStands(shown_->result.gathered, shownSolution(), settings);
     std::vector<QColor> colours(planned.size(), noValueColour());
     std::vector<bool> used(static_cast<size_t>(periods), false);
     bool unfelled = false;
@@ -826,7 +1143,7 @@ void PlanScreen::tableSelectionChanged()
         pickStand(standsModel_->item(rows.first().row(), 0)->data(Qt::UserRole).toInt());
 }
 
-// The chosen regime of the stand picked: its schedule and its harvest per period.
+// The chosen regime of the stand picked, played again in the stand windows step by step.
 void PlanScreen::showStand()
 {
     const int stand = mapa->picked();
@@ -835,43 +1152,35 @@ void PlanScreen::showStand()
         return;
     }
     const PlanInventory &inv = shown_->result.gathered;
-    const PlanSettings &settings = shown_->request.settings;
+    const PlanRequest &request = shown_->request;
     const size_t s = static_cast<size_t>(stand);
-    const size_t k = shown_->result.solution.chosen[s];
-    const PlanCandidate &c = inv.stands[s].candidates[k];
-    const CandidateDetail &d = inv.details[s][k];
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("frmRegimePovoamento"));
-    dialog.setWindowTitle(QStringLiteral("Regime do povoamento ") + qs(inv.stands[s].id));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *schedule = named(new QLabel(qs(d.schedule), &dialog), "lblRegimePovoamento", QStringLiteral("Regime escolhido"));
-    schedule->setWordWrap(true);
-    layout->addWidget(schedule);
-    auto *table = named(new QTableWidget(&dialog), "tblRegimePovoamento", QStringLiteral("Colheita do regime por período"));
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->setVisible(false);
-    const size_t periods = settings.periods();
-    table->setColumnCount(6);
-    table->setHorizontalHeaderLabels({QStringLiteral("Período"), QStringLiteral("Total (m3)"),
-                                      QStringLiteral("Madeira (m3)"), QStringLiteral("Rolaria (m3)"),
-                                      QStringLiteral("Lenha (m3)"), QStringLiteral("Existências no fim (m3)")});
-    table->setRowCount(static_cast<int>(periods));
-    auto at = [](const std::vector<double> &v, size_t p) { return qs(formatFixed(p < v.size() ? v[p] : 0.0, 2)); };
-    for (size_t p = 0; p < periods; ++p) {
-        const int first = settings.startYear + static_cast<int>(kPlanPeriodYears * p);
-        const QString cells[] = {QStringLiteral("%1-%2").arg(first).arg(first + kPlanPeriodYears - 1),
-                                 at(c.harvestTotal, p), at(c.harvestSawlog, p), at(d.roundwood, p),
-                                 at(d.firewood, p), at(d.standingEnd, p)};
-        for (int col = 0; col < 6; ++col)
-            table->setItem(static_cast<int>(p), col, new QTableWidgetItem(cells[col]));
+    const std::string &schedule = inv.details[s][shownSolution().chosen[s]].schedule;
+    const std::string &id = inv.stands[s].id;
+    std::variant<Scenario, ReplayFailure> found = ReplayFailure{ReplayFailure::Kind::StandMissing, {}};
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        found = chosenRegimeScenario(request.inventory, request.layer, s < inv.positions.size() ? inv.positions[s] : s,
+                                     request.source, request.settings, schedule);
+        QApplication::restoreOverrideCursor();
     }
-    table->resizeColumnsToContents();
-    layout->addWidget(table);
-    auto *close = button(&dialog, "cmdFecharRegime", QStringLiteral("Fechar"));
-    connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
-    layout->addWidget(close);
-    dialog.resize(700, 420);
-    dialog.exec();
+    if (const auto *failure = std::get_if<ReplayFailure>(&found)) {
+        using Kind = ReplayFailure::Kind;
+        const std::string why =
+            failure->kind == Kind::InventoryUnusable
+                ? "Não é possível ler o inventário " + request.inventory.string() + ": " + failure->detail
+            : failure->kind == Kind::StandMissing
+                ? "O povoamento " + id + " já não está no inventário como estava no plano."
+            : failure->kind == Kind::RegimeMissing
+                ? "O regime \"" + schedule + "\" do povoamento " + id + " já não se encontra nos candidatos."
+                : "O regime \"" + schedule + "\" do povoamento " + id + " já não chega ao fim: " + failure->detail;
+        ctx_.show(this, Message::warning("Ver simulação", why));
+        return;
+    }
+    const ReplayOutcome played = replayInStandWindows(ctx_, this, std::get<Scenario>(found));
+    if (played.kind == ReplayOutcome::Kind::StepRefused)
+        ctx_.show(this, Message::warning("Ver simulação", "O regime \"" + schedule + "\" do povoamento " + id +
+                                                              " parou no passo " + std::to_string(played.step + 1) +
+                                                              ": o botão desse passo não estava disponível."));
 }
 
 void PlanScreen::save()
@@ -929,15 +1238,23 @@ void PlanScreen::saveToFolder(const QString &folder)
         candidateCsvFiles(shown_->request, shown_->result.gathered);
     for (auto &file : planCsvFiles(shown_->result))
         files.push_back(std::move(file));
-    const auto chart = renderHarvestChart(shown_->result.periods, QStringLiteral("png"));
-    if (chart)
+    for (auto &file : frontCsvFiles(shown_->result))
+        files.push_back(std::move(file));
+    if (const auto chart = renderHarvestChart(shown_->result.periods, QStringLiteral("png")))
         files.emplace_back("harvest.png", std::string(chart->constData(), static_cast<size_t>(chart->size())));
-    for (const auto &[file, bytes] : files)
+    if (!shown_->result.front.empty())
+        if (const auto chart = renderFrontChart(shown_->result.front, QStringLiteral("png")))
+            files.emplace_back("front.png", std::string(chart->constData(), static_cast<size_t>(chart->size())));
+    for (const auto &[file, bytes] : files) {
+        // A front's plans go to folders of their own; a failure shows in the write.
+        std::error_code ec;
+        std::filesystem::create_directories((dir / file).parent_path(), ec);
         if (const auto why = writeWholeFile(dir / file, bytes)) {
             ctx_.show(this, Message::error(fileWriteError().title,
                                            fileWriteError().text + " " + (dir / file).string() + ": " + *why));
             return;
         }
+    }
     ctx_.show(this, Message::information("Guardar plano", "Plano guardado na pasta " + dir.string() + "."));
 }
 
@@ -949,6 +1266,8 @@ void PlanScreen::setRunning(bool running)
         c->setEnabled(!running);
     cmdAbrirCandidatos->setEnabled(!running);
     cmdAbrirEconomia->setEnabled(!running);
+    chkFrente->setEnabled(!running);
+    spnPontosFrente->setEnabled(!running);
     cmdPlanear->setEnabled(!running);
     cmdCancelar->setEnabled(running);
     cmdGuardar->setEnabled(!running && shown_);

@@ -6,7 +6,9 @@
 // "Cancelar", and the plan shown as totals, the harvest by period (table and
 // chart), the map coloured by felling period and the stands' table, selected
 // together. The plan is saved as the command line's files or into a
-// GeoPackage. A plan cancelled or refused leaves the one shown before.
+// GeoPackage. A plan cancelled or refused leaves the one shown before. With
+// a front between value and carbon, its chart and its points' table: the
+// point chosen (clicked on the chart or picked in the table) is the plan shown.
 
 #include "inventory/plan_job.h"
 
@@ -20,13 +22,16 @@
 #include <variant>
 
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPointF;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QStandardItemModel;
 class QTableView;
 class QTableWidget;
@@ -53,6 +58,8 @@ public:
         PlanResult result;
     };
     const Shown *shown() const { return shown_.get(); }
+    // The front's point whose plan is shown (0, the value anchor, after planning); none without a front.
+    std::optional<size_t> frontPointShown() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,6 +82,12 @@ private:
     void solverState(const SolverState &state);
     void finished(const std::shared_ptr<Shown> &run);
     void showPlan();
+    void showFront();
+    void frontClicked(const QPointF &at);
+    void frontRowChosen();
+    // The plan shown: the front's point chosen, else the result's own.
+    const PlanSolution &shownSolution() const;
+    const std::vector<PlanPeriod> &shownPeriods() const;
     void colourMap();
     void pickStand(int stand);
     void tableSelectionChanged();
@@ -91,6 +104,8 @@ private:
     std::atomic<bool> stop_{false};
     std::thread worker_;
     bool syncing_ = false;
+    size_t frontPoint_ = 0; // of shown_->result.front, when it has one
+    bool spatialMap_ = false; // the inventory's layer can give neighbours
 
     // The controls; tests and scripts find them by their object names.
     QLabel *lblInventario = nullptr;
@@ -109,6 +124,17 @@ private:
     QLineEdit *txtStockFinal = nullptr;
     QLineEdit *txtGap = nullptr;
     QLineEdit *txtTempoMaximo = nullptr;
+    QLineEdit *txtCarbonoMinimo = nullptr;
+    QComboBox *cboObjectivo = nullptr;
+    QCheckBox *chkFrente = nullptr;
+    QSpinBox *spnPontosFrente = nullptr;
+    // The neighbours' rule: only for a layer of outlines in a projected reference system.
+    QLineEdit *txtIntervaloVizinhos = nullptr;
+    QLineEdit *txtAberturaMaxima = nullptr;
+    QComboBox *cboAdjacencia = nullptr;
+    QLineEdit *txtCustoConflito = nullptr;
+    QLineEdit *txtFronteiraMinima = nullptr;
+    QLabel *lblVizinhos = nullptr;
     QPushButton *cmdPlanear = nullptr;
     QPushButton *cmdCancelar = nullptr;
     QProgressBar *pbProgresso = nullptr;
@@ -117,6 +143,9 @@ private:
     QTableWidget *tblPeriodos = nullptr;
     QChartView *chtColheita = nullptr;
     QListWidget *lstSemCandidatos = nullptr;
+    QWidget *frontTab_ = nullptr;
+    QChartView *chtFrente = nullptr;
+    QTableWidget *tblFrente = nullptr;
     QTableView *tblPovoamentos = nullptr;
     QStandardItemModel *standsModel_ = nullptr;
     StandMapView *mapa = nullptr;
