@@ -21,7 +21,7 @@
 #include <random>
 #include <set>
 
-namespace tavelo {
+namespace tavelo::spatial_test {
 namespace {
 
 constexpr size_t kPeriods = 4;
@@ -370,4 +370,4 @@ TEST(PlanOpenings, DistinctOpeningsCoverEveryFelledStand)
 }
 
 } // namespace
-} // namespace tavelo
+} // namespace tavelo::spatial_test
