@@ -615,7 +615,7 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
         for (int i = 0; i < warm->rows; ++i)
             lp.setRowStatus(i, static_cast<ClpSimplex::Status>(warm->status[warm->columns + i]));
         lp.dual();
-        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop);
+        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop) || deadline.passed();
     }
     if (!solved && stands) {
         const std::vector<unsigned char> crash = model.crashStatus(*stands);
@@ -625,7 +625,8 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
         for (int i = 0; i < model.rows(); ++i)
             lp.setRowStatus(i, static_cast<ClpSimplex::Status>(crash[static_cast<size_t>(model.columns() + i)]));
         lp.dual();
-        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop);
+        // Out of time too: CLP's clock starts again with each call.
+        solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop) || deadline.passed();
     }
     if (!solved) {
         ClpSolve how; // CLP's own choice of method, presolved
