@@ -19,40 +19,24 @@
 namespace tavelo::test {
 namespace {
 
-// Nine stands row by row on the grid; the centre has no area, so it is not planned.
-const char *kGridInventory = "id,age,dominantHeight,qualityClass,planted,alive,trees,basalArea,minDiameter,p95,area\n"
-                             "n1,12,9,,1500,,,,,,2.5\n"
-                             "n2,14,10,,1400,,,,,,4\n"
-                             "n3,25,13,,,,601,22,9,31,1.5\n"
-                             "n4,15,,Média,1500,,,,,,3\n"
-                             "noarea,14,10,,1500,,,,,,\n"
-                             "n5,28,15,,,,550,24,10,33,2\n"
-                             "n6,20,13,,,,900,21,8,28,3.5\n"
-                             "n7,33,17,,,,500,28,12,36,2\n"
-                             "n8,38,18,,,,450,30,14,38,3\n";
-
-const char *kEconomics = R"({"options": {"volumes": "com casca", "year": "2026"},
- "economics": {"prices": {"sawlog": "45", "roundwood": "30", "firewood": "8"},
-               "costs": {"thinning": "250", "finalFelling": "400", "annual": "15"},
-               "discountRate": "3", "landValue": "800"}})";
-
-const char *kSpace = R"({"rotation": {"from": "30", "to": "50"},
-  "thinnings": {"max": "1", "minInterval": "5", "firstAge": "15", "mechanical": ["25"], "below": []}})";
+// The shipped plan example's nine stands, row by row on the grid; the centre
+// has no area, so it is not planned. Its economics and search space too.
+const fs::path kPlanExamples = kExamples.parent_path();
 
 class PlanSpatialCli : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeBytes(dir / "econ.json", kEconomics);
-        writeBytes(dir / "space.json", kSpace);
-        writeBytes(dir / "stands.csv", kGridInventory);
+        writeBytes(dir / "econ.json", readBytes(kPlanExamples / "plan-economics.json"));
+        writeBytes(dir / "space.json", readBytes(kPlanExamples / "plan-space.json"));
+        writeBytes(dir / "stands.csv", readBytes(kPlanExamples / "forest.csv"));
     }
     // The inventory as a GeoPackage layer, cell i a square of `side` units at (i % 3, i / 3).
     // With `crossed`, that cell's outline crosses itself (a bow tie).
     void writeGrid(const std::string &file, const char *srs, double side, int crossed = -1) const
     {
         std::string csv;
-        std::istringstream lines(kGridInventory);
+        std::istringstream lines(readBytes(kPlanExamples / "forest.csv"));
         int row = -1;
         for (std::string line; std::getline(lines, line); ++row) {
             if (row < 0) {
