@@ -1,6 +1,7 @@
 #include "forest_plan.h"
 
 #include "base/whole_file.h"
+#include "inventory/plan_pricing.h"
 #include "inventory/plan_spatial.h"
 
 // The C interface's model shown as the structure it is, so that a stop can
@@ -47,6 +48,11 @@ const char *constraintFamilyText(ConstraintFamily family, FlowRule flow)
     return "";
 }
 
+double objectiveOf(const PlanCandidate &cand, const PlanConstraints &c)
+{
+    return c.objective == PlanObjective::Carbon ? cand.carbon : cand.value;
+}
+
 double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p)
 {
     const std::vector<double> &v = basis == FlowBasis::Sawlog ? c.harvestSawlog : c.harvestTotal;
@@ -70,10 +76,16 @@ using SeenSolution = std::function<void(const double *x, int columns)>;
 
 class StopBetweenNodes : public CbcEventHandler {
 public:
-    StopBetweenNodes(const std::atomic<bool> *stop, const SeenSolution *seen) : stop_(stop), seen_(seen) {}
+    StopBetweenNodes(const std::atomic<bool> *stop, const SeenSolution *seen, std::optional<double> enough = {})
+        : stop_(stop), seen_(seen), enough_(enough)
+    {
+    }
     CbcAction event(CbcEvent whichEvent) override
     {
         if (stop_ && stop_->load())
+            return CbcAction::stop;
+        // The search minimises the negated objective.
+        if (enough_ && model_ && model_->bestSolution() && -model_->getMinimizationObjValue() >= *enough_)
             return CbcAction::stop;
         if (seen_ && *seen_ && model_ && model_->bestSolution() && model_->getMinimizationObjValue() != last_) {
             last_ = model_->getMinimizationObjValue();
@@ -86,6 +98,7 @@ public:
 private:
     const std::atomic<bool> *stop_;
     const SeenSolution *seen_;
+    std::optional<double> enough_; // a plan this good ends the search
     double last_ = std::numeric_limits<double>::quiet_NaN();
 };
 
@@ -117,12 +130,6 @@ constexpr double kInfinity = std::numeric_limits<double>::max(); // what CLP and
 struct Families {
     bool flow = true, ending = true, carbon = true;
 };
-
-// What the objective counts of a candidate.
-double objectiveOf(const PlanCandidate &cand, const PlanConstraints &c)
-{
-    return c.objective == PlanObjective::Carbon ? cand.carbon : cand.value;
-}
 
 // An id as a name every MPS and LP reader takes: letters, digits, "_", "-" and
 // ".", at most 40 characters, and a number after it when that is already taken.
@@ -359,6 +366,8 @@ public:
         }
         periodColumn0_ = columns();
         periods_ = P;
+        endingRow_ = endingRow;
+        carbonRow_ = carbonRow;
         withMean_ = evenRows > 0;
         meanRow_ = meanRow;
         for (int p = 0; p < P; ++p) {
@@ -466,6 +475,18 @@ public:
 
     const SpatialRows *spatial() const { return spatial_; }
 
+    // The rows the stands share, as a relaxation's duals price them.
+    RowPrices prices(const double *rowDuals) const
+    {
+        RowPrices out;
+        const int standRows = static_cast<int>(open_.size());
+        for (int p = 0; p < periods_; ++p)
+            out.harvest.push_back(rowDuals[standRows + p]);
+        out.ending = endingRow_ >= 0 ? rowDuals[endingRow_] : 0.0;
+        out.carbon = carbonRow_ >= 0 ? rowDuals[carbonRow_] : 0.0;
+        return out;
+    }
+
     // A starting basis the dual simplex can take at once: each stand's best
     // candidate basic (so every reduced cost is at most 0, the basis dual
     // feasible), each period's harvest and the mean basic in their defining
@@ -551,6 +572,7 @@ private:
     const SpatialRows *spatial_ = nullptr;
     bool withMean_ = false;
     int meanRow_ = -1;
+    int endingRow_ = -1, carbonRow_ = -1;
     std::vector<CoinBigIndex> starts_;
     std::vector<int> index_;
     std::vector<double> value_;
@@ -580,9 +602,34 @@ private:
 struct Relaxation {
     enum class Outcome { Solved, Infeasible, Unfinished } outcome = Outcome::Unfinished;
     double objective = 0.0;
-    std::vector<double> x;
-    std::vector<double> reducedCosts;
+    std::vector<std::optional<size_t>> whole; // per stand, its candidate when the relaxation keeps it whole
+    std::vector<double> switchCost; // per whole stand, the least the relaxation loses moving it to another candidate
+    RowPrices prices;               // the shared rows' duals
 };
+
+// The relaxation's choice for each open stand of `model`: whole, with what
+// moving it would cost, or split between candidates.
+void readStands(const PlanModel &model, const std::vector<PlanStand> &stands, const double *x, const double *reduced,
+                Relaxation &out)
+{
+    out.whole.resize(stands.size());
+    out.switchCost.resize(stands.size(), 0.0);
+    const std::vector<size_t> &open = model.openStands();
+    for (size_t r = 0; r < open.size(); ++r) {
+        const size_t s = open[r], n = stands[s].candidates.size();
+        const double *own = x + model.firstColumn(r);
+        const size_t best = static_cast<size_t>(std::max_element(own, own + n) - own);
+        out.whole[s].reset();
+        if (own[best] < 1.0 - 1e-6)
+            continue;
+        out.whole[s] = best;
+        double cheapest = std::numeric_limits<double>::infinity();
+        for (size_t k = 0; k < n; ++k)
+            if (k != best)
+                cheapest = std::min(cheapest, std::abs(reduced[model.firstColumn(r) + static_cast<int>(k)]));
+        out.switchCost[s] = cheapest;
+    }
+}
 
 // A relaxation's final basis, CLP's status of each column then each row.
 // The spatial rule's rounds only add rows (and, soft, columns) at the ends,
@@ -593,8 +640,8 @@ struct WarmBasis {
     int columns = 0, rows = 0;
 };
 
-Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop, const Deadline &deadline,
-                           WarmBasis *warm = nullptr, const std::vector<PlanStand> *stands = nullptr)
+Relaxation solveRelaxation(const PlanModel &model, const std::vector<PlanStand> &stands,
+                           const std::atomic<bool> *stop, const Deadline &deadline, WarmBasis *warm = nullptr)
 {
     Relaxation out;
     ClpSimplex lp;
@@ -617,8 +664,8 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
         lp.dual();
         solved = lp.isProvenOptimal() || lp.isProvenPrimalInfeasible() || stopAsked(stop) || deadline.passed();
     }
-    if (!solved && stands) {
-        const std::vector<unsigned char> crash = model.crashStatus(*stands);
+    if (!solved) {
+        const std::vector<unsigned char> crash = model.crashStatus(stands);
         lp.createStatus();
         for (int j = 0; j < model.columns(); ++j)
             lp.setColumnStatus(j, static_cast<ClpSimplex::Status>(crash[static_cast<size_t>(j)]));
@@ -646,10 +693,97 @@ Relaxation solveRelaxation(const PlanModel &model, const std::atomic<bool> *stop
     if (!lp.isProvenOptimal())
         return out;
     out.outcome = Relaxation::Outcome::Solved;
-    out.x.assign(lp.primalColumnSolution(), lp.primalColumnSolution() + model.columns());
-    out.reducedCosts.assign(lp.dualColumnSolution(), lp.dualColumnSolution() + model.columns());
+    const double *x = lp.primalColumnSolution();
     for (int j = 0; j < model.columns(); ++j)
-        out.objective += model.objective()[j] * out.x[j];
+        out.objective += model.objective()[j] * x[j];
+    readStands(model, stands, x, lp.dualColumnSolution(), out);
+    out.prices = model.prices(lp.dualRowSolution());
+    return out;
+}
+
+// Rounds of the exact relaxation over the stands left open, each opening the
+// fixed stands its prices say would rather move.
+constexpr int kPricingRounds = 30;
+
+// The relaxation with most stands fixed: a mix of whole plans priced stand by
+// stand (see plan_pricing.h) gives the shared rows' prices; the stands on
+// which the mix agrees and that no rival candidate comes near under them are
+// fixed, and the exact relaxation of the rest is solved by CLP. Its own
+// prices must then leave every fixed stand on its best candidate, which
+// makes it the relaxation of the whole forest (a dual solution that keeps
+// every stand's row); fixed stands that would rather move are opened and the
+// rest solved again. `undecided` when it could not settle: the caller then
+// solves the whole relaxation.
+Relaxation relaxByPricing(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
+                          Families with, const std::atomic<bool> *stop, const Deadline &deadline, bool &undecided)
+{
+    Relaxation out;
+    undecided = false;
+    const CouplingRows rows{with.flow && c.flow != FlowRule::None && periods > 0,
+                            with.ending && c.endingStockPercent.has_value(),
+                            with.carbon && c.minCarbonPerHa.has_value()};
+    const CandidateRows table(stands, periods, c, rows);
+    const MixedPlans mix = mixWholePlans(stands, periods, c, rows, table, stop, [&] { return deadline.passed(); });
+    switch (mix.outcome) {
+    case MixedPlans::Outcome::Unfinished: return out;
+    case MixedPlans::Outcome::Infeasible: out.outcome = Relaxation::Outcome::Infeasible; return out;
+    case MixedPlans::Outcome::Undecided: undecided = true; return out;
+    case MixedPlans::Outcome::Solved: break;
+    }
+    // A stand's priced values, and how near two of them must come to count as rivals.
+    std::vector<double> priced;
+    const auto price = [&](size_t s, const RowPrices &prices) { table.price(s, prices, 1.0, priced); };
+    const auto scale = [&](size_t s) {
+        double most = 1.0;
+        for (const PlanCandidate &cand : stands[s].candidates)
+            most = std::max(most, std::abs(objectiveOf(cand, c)));
+        return most;
+    };
+    std::vector<std::optional<size_t>> fixed(stands.size());
+    for (size_t s = 0; s < stands.size(); ++s) {
+        const uint32_t k = mix.plans.front().second[s];
+        if (!std::all_of(mix.plans.begin(), mix.plans.end(), [&](const auto &plan) { return plan.second[s] == k; }))
+            continue;
+        price(s, mix.prices);
+        const double near = 1e-6 * scale(s);
+        bool rival = false;
+        for (size_t j = 0; j < priced.size(); ++j)
+            rival = rival || (j != k && priced[j] >= priced[k] - near);
+        if (!rival)
+            fixed[s] = k;
+    }
+    for (int round = 0; round < kPricingRounds; ++round) {
+        const PlanModel open(stands, periods, c, with, &fixed);
+        Relaxation r = solveRelaxation(open, stands, stop, deadline);
+        if (r.outcome == Relaxation::Outcome::Unfinished)
+            return r;
+        if (r.outcome == Relaxation::Outcome::Infeasible)
+            break; // the mix keeps the rows: only round-off fixes a stand it splits
+        bool moved = false;
+        for (size_t s = 0; s < stands.size(); ++s) {
+            if (!fixed[s])
+                continue;
+            price(s, r.prices);
+            const size_t k = *fixed[s];
+            double rival = -std::numeric_limits<double>::infinity();
+            for (size_t j = 0; j < priced.size(); ++j)
+                if (j != k)
+                    rival = std::max(rival, priced[j]);
+            if (rival > priced[k] + 1e-9 * scale(s)) {
+                fixed[s].reset();
+                moved = true;
+            } else {
+                r.whole[s] = k;
+                r.switchCost[s] = std::max(0.0, priced[k] - rival);
+                r.objective += objectiveOf(stands[s].candidates[k], c);
+            }
+        }
+        if (!moved)
+            return r;
+        if (stopAsked(stop) || deadline.passed())
+            return out;
+    }
+    undecided = true;
     return out;
 }
 
@@ -662,15 +796,16 @@ struct SearchResult {
 // CBC's branch and bound over `model`, from `start` (every column's value) when given.
 SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> &stands, double gapFraction,
                            const Deadline &deadline, const std::atomic<bool> *stop,
-                           const std::vector<double> *start = nullptr, const SeenSolution *seen = nullptr)
+                           const std::vector<double> *start = nullptr, const SeenSolution *seen = nullptr,
+                           std::optional<double> enough = std::nullopt)
 {
     SearchResult out;
     if (stopAsked(stop))
         return out;
     ModelPtr m = model.loadCbc();
-    const StopBetweenNodes nodes(stop, seen);
+    const StopBetweenNodes nodes(stop, seen, enough);
     const StopBetweenIterations iterations(stop);
-    if (stop || (seen && *seen))
+    if (stop || (seen && *seen) || enough)
         m->model_->passInEventHandler(&nodes);
     if (stop)
         m->solver_->getModelPtr()->passInEventHandler(&iterations);
@@ -774,37 +909,53 @@ double gapOf(double bound, double objective)
     return std::max(0.0, (bound - objective) / scale * 100.0);
 }
 
+constexpr double kSettleSeconds = 5.0;
+
 // The split stands settled by a search over them alone, every whole stand
 // kept. When no choice of theirs keeps the rows, or the best misses the gap,
 // more stands are opened with them: those the relaxation's reduced costs say
 // are cheapest to move to another candidate.
 std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand> &stands, size_t periods,
-                                                     const PlanConstraints &c, Families with,
-                                                     const std::vector<std::optional<size_t>> &whole,
-                                                     const PlanModel &full, const Relaxation &lp,
-                                                     const Deadline &deadline, const std::atomic<bool> *stop)
+                                                     const PlanConstraints &c, Families with, const Relaxation &lp,
+                                                     const SpatialRows *spatial, const Deadline &deadline,
+                                                     const std::atomic<bool> *stop, double relaxationSeconds)
 {
+    const std::vector<std::optional<size_t>> &whole = lp.whole;
     size_t split = 0;
     std::vector<std::pair<double, size_t>> switchCost; // per whole stand
     for (size_t s = 0; s < stands.size(); ++s) {
-        if (!whole[s]) {
+        if (whole[s])
+            switchCost.emplace_back(lp.switchCost[s], s);
+        else
             ++split;
-            continue;
-        }
-        double cheapest = std::numeric_limits<double>::infinity();
-        for (size_t k = 0; k < stands[s].candidates.size(); ++k)
-            if (k != *whole[s])
-                cheapest = std::min(cheapest, std::abs(lp.reducedCosts[full.firstColumn(s) + static_cast<int>(k)]));
-        switchCost.emplace_back(cheapest, s);
     }
     std::sort(switchCost.begin(), switchCost.end());
+    // A whole plan this good is within the gap of the relaxation's bound.
+    const double good = lp.objective - c.gapPercent / 100.0 * std::abs(lp.objective) / (1.0 + c.gapPercent / 100.0);
     std::optional<std::vector<size_t>> best;
     for (const size_t extra : {size_t{0}, 10 * split + 20, 100 * split + 200}) {
         std::vector<std::optional<size_t>> fixed = whole;
         for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
             fixed[switchCost[i].second].reset();
-        const PlanModel small(stands, periods, c, with, &fixed, false, full.spatial());
-        const SearchResult r = searchWithCbc(small, stands, 0.0, deadline, stop);
+        const PlanModel small(stands, periods, c, with, &fixed, false, spatial);
+        // The search ends once the stands it opens make the plan good enough
+        // (a soft spatial rule charges rows beyond them: then it searches
+        // on), and gets a share of time: with many stands open, an exact
+        // search among near ties could run for hours. It starts from the
+        // best plan so far, which fixes no stand differently.
+        std::optional<double> enough;
+        if (!spatial && lp.objective > 0.0) {
+            double fixedObjective = 0.0;
+            for (size_t s = 0; s < stands.size(); ++s)
+                if (fixed[s])
+                    fixedObjective += objectiveOf(stands[s].candidates[*fixed[s]], c);
+            enough = good - fixedObjective;
+        }
+        const std::vector<double> start = best ? small.columnValues(stands, *best, c) : std::vector<double>{};
+        const Deadline share(Clock::now(), std::min(std::max(kSettleSeconds, 2.0 * relaxationSeconds),
+                                                    deadline.left().value_or(std::numeric_limits<double>::max())));
+        const SearchResult r =
+            searchWithCbc(small, stands, 0.0, share, stop, best ? &start : nullptr, nullptr, enough);
         if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
             return std::nullopt;
         if (r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut) {
@@ -814,7 +965,6 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
                     chosen[s] = *fixed[s];
             for (size_t k = 0; k < small.openStands().size(); ++k)
                 chosen[small.openStands()[k]] = r.chosen[k];
-            const SpatialRows *spatial = full.spatial();
             if (keepsEveryRow(stands, chosen, periods, c, with, spatial) &&
                 (!best || planObjective(stands, chosen, c, spatial) > planObjective(stands, *best, c, spatial)))
                 best = std::move(chosen);
@@ -840,9 +990,21 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     out.status = PlanSolution::Status::Interrupted;
     if (stopAsked(stop))
         return out;
-    const PlanModel full(stands, periods, c, with, nullptr, false, spatial);
+    // The whole programme is built only when the relaxation or a search needs it.
+    std::optional<PlanModel> fullModel;
+    const auto full = [&]() -> const PlanModel & {
+        if (!fullModel)
+            fullModel.emplace(stands, periods, c, with, nullptr, false, spatial);
+        return *fullModel;
+    };
     const auto lpStarted = Clock::now();
-    const Relaxation lp = solveRelaxation(full, stop, deadline, warm, &stands);
+    // Neighbours' rows tie stands in pairs, beyond what pricing the shared rows settles.
+    bool whole = spatial != nullptr;
+    Relaxation lp;
+    if (!spatial)
+        lp = relaxByPricing(stands, periods, c, with, stop, deadline, whole);
+    if (whole)
+        lp = solveRelaxation(full(), stands, stop, deadline, warm);
     out.relaxationSeconds = std::chrono::duration<double>(Clock::now() - lpStarted).count();
     if (stopAsked(stop))
         return out;
@@ -865,23 +1027,15 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
     out.relaxationBound = lp.objective;
     tell(lp.objective, std::nullopt, std::nullopt);
 
-    std::vector<std::optional<size_t>> whole(stands.size());
-    for (size_t s = 0; s < stands.size(); ++s) {
-        const double *own = lp.x.data() + full.firstColumn(s);
-        const size_t best = static_cast<size_t>(std::max_element(own, own + stands[s].candidates.size()) - own);
-        if (own[best] >= 1.0 - 1e-6)
-            whole[s] = best;
-        else
-            ++out.splitStands;
-    }
+    out.splitStands = static_cast<size_t>(std::count(lp.whole.begin(), lp.whole.end(), std::nullopt));
     std::optional<std::vector<size_t>> plan;
     if (out.splitStands == 0) {
         plan.emplace();
-        for (const auto &w : whole)
+        for (const auto &w : lp.whole)
             plan->push_back(*w);
         out.way = PlanWay::Relaxation;
     } else {
-        plan = settleSplitStands(stands, periods, c, with, whole, full, lp, deadline, stop);
+        plan = settleSplitStands(stands, periods, c, with, lp, spatial, deadline, stop, out.relaxationSeconds);
         out.way = PlanWay::SplitStandsSearch;
         if (stopAsked(stop))
             return out;
@@ -911,18 +1065,18 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
 
     // The full search, from the LP's plan when there is one.
     out.way = plan ? PlanWay::SearchFromStart : PlanWay::SearchFromScratch;
-    const std::vector<double> columns = plan ? full.columnValues(stands, *plan, c) : std::vector<double>{};
+    const std::vector<double> columns = plan ? full().columnValues(stands, *plan, c) : std::vector<double>{};
     // The search's better plans told against the LP's bound, each checked whole
     // and against every row: a heuristic's smaller model may hand over anything.
     double toldBest = plan ? out.objective : -std::numeric_limits<double>::infinity();
     SeenSolution seen;
     if (report && *report)
         seen = [&](const double *x, int columns) {
-            if (columns != full.columns() || full.openStands().size() != stands.size())
+            if (columns != full().columns() || full().openStands().size() != stands.size())
                 return;
             std::vector<size_t> chosen;
             for (size_t s = 0; s < stands.size(); ++s) {
-                const double *own = x + full.firstColumn(s);
+                const double *own = x + full().firstColumn(s);
                 const size_t best = static_cast<size_t>(std::max_element(own, own + stands[s].candidates.size()) - own);
                 if (own[best] < 1.0 - 1e-6)
                     return;
@@ -936,7 +1090,7 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
             tell(bound, value, gapOf(bound, value));
         };
     const SearchResult r =
-        searchWithCbc(full, stands, c.gapPercent / 100.0, deadline, stop, plan ? &columns : nullptr, &seen);
+        searchWithCbc(full(), stands, c.gapPercent / 100.0, deadline, stop, plan ? &columns : nullptr, &seen);
     if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop)) {
         out.status = PlanSolution::Status::Interrupted;
         return out;

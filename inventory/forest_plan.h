@@ -2,10 +2,13 @@
 
 // A forest plan: one candidate regime per stand, chosen for the largest total
 // value under constraints on the forest's harvest over time, as a mixed
-// integer programme. Its LP relaxation, solved first by COIN-OR CLP, leaves
-// all but a few stands whole (one candidate per stand against a dozen flow
-// rows); those few are settled by a small search, and CBC's full search runs
-// only when that plan misses the gap asked for, starting from it.
+// integer programme. Its LP relaxation comes first: priced stand by stand
+// against the dozen rows the stands share (plan_pricing.h), then solved by
+// COIN-OR CLP over the few stands the prices leave open, so that its time
+// grows with the forest, not with its square. It leaves all but a few stands
+// whole (one candidate per stand against a dozen flow rows); those few are
+// settled by a small search, and CBC's full search runs only when that plan
+// misses the gap asked for, starting from it.
 
 #include <atomic>
 #include <cstddef>
@@ -128,6 +131,9 @@ struct SolverState {
     std::optional<double> gapPercent;
 };
 using SolverReport = std::function<void(const SolverState &)>;
+
+// What the objective counts of a candidate: its value, or its carbon.
+double objectiveOf(const PlanCandidate &cand, const PlanConstraints &c);
 
 // The harvest of period `p` under `basis` for one candidate.
 double planHarvest(const PlanCandidate &c, FlowBasis basis, size_t p);

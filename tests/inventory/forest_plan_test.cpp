@@ -208,6 +208,7 @@ std::vector<PlanStand> wideForest(size_t n, size_t periods, unsigned seed)
     for (size_t s = 0; s < n; ++s) {
         PlanStand &st = stands[s];
         st.id = "w" + std::to_string(s);
+        st.area = 1.0 + static_cast<double>(s % 3);
         st.standingInitial = volume(rng);
         for (size_t fell = 0; fell <= periods; ++fell) {
             PlanCandidate c;
@@ -218,6 +219,7 @@ std::vector<PlanStand> wideForest(size_t n, size_t periods, unsigned seed)
                 c.harvestTotal[fell] = c.harvestSawlog[fell] = volume(rng);
             else
                 c.standingAtHorizon = 2.0 * volume(rng);
+            c.carbon = 0.05 * volume(rng) * static_cast<double>(fell + 1);
             st.candidates.push_back(c);
         }
     }
@@ -229,7 +231,27 @@ struct WideCase {
     FlowRule flow;
     std::optional<double> endingStock;
     double gap;
+    std::optional<double> minCarbonPerHa = std::nullopt;
+    PlanObjective objective = PlanObjective::Value;
+    bool feasible = true;
 };
+
+// The relaxation's optimum as CLP finds it solving the written programme
+// whole; none when it has no solution.
+std::optional<double> relaxationFromFile(const std::vector<PlanStand> &forest, size_t periods,
+                                         const PlanConstraints &c)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "tavelo-plan-relaxation-test.mps";
+    EXPECT_FALSE(writePlanModel(forest, periods, c, file).has_value());
+    OsiClpSolverInterface read;
+    read.messageHandler()->setLogLevel(0);
+    EXPECT_EQ(read.readMps(file.c_str(), ""), 0);
+    std::filesystem::remove(file);
+    read.initialSolve();
+    if (!read.isProvenOptimal())
+        return std::nullopt;
+    return -read.getObjValue();
+}
 
 class ForestPlanWide : public ::testing::TestWithParam<WideCase> {};
 
@@ -242,8 +264,18 @@ TEST_P(ForestPlanWide, WithinTheGapOfTheRelaxationAndEveryFlowKept)
     c.evenPercent = 10.0;
     c.endingStockPercent = GetParam().endingStock;
     c.gapPercent = GetParam().gap;
+    c.minCarbonPerHa = GetParam().minCarbonPerHa;
+    c.objective = GetParam().objective;
     const PlanSolution sol = solvePlan(forest, periods, c);
+    // The relaxation priced stand by stand is the whole programme's, solved by another road.
+    const std::optional<double> whole = relaxationFromFile(forest, periods, c);
+    ASSERT_EQ(whole.has_value(), GetParam().feasible);
+    if (!GetParam().feasible) {
+        EXPECT_EQ(sol.status, PlanSolution::Status::Infeasible);
+        return;
+    }
     ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
+    EXPECT_NEAR(sol.relaxationBound, *whole, 1e-9 * std::abs(*whole));
     ASSERT_TRUE(sol.firstPlanObjective.has_value());
     EXPECT_LE(sol.relaxationBound - *sol.firstPlanObjective, c.gapPercent / 100.0 * *sol.firstPlanObjective);
     EXPECT_TRUE(sol.way == PlanWay::Relaxation || sol.way == PlanWay::SplitStandsSearch);
@@ -252,9 +284,10 @@ TEST_P(ForestPlanWide, WithinTheGapOfTheRelaxationAndEveryFlowKept)
     EXPECT_DOUBLE_EQ(sol.bound, sol.relaxationBound);
 
     std::vector<double> h(periods, 0.0);
-    double mean = 0.0, standing = 0.0, initial = 0.0;
+    double mean = 0.0, standing = 0.0, initial = 0.0, carbon = 0.0;
     for (size_t s = 0; s < forest.size(); ++s) {
         const PlanCandidate &cand = forest[s].candidates[sol.chosen[s]];
+        carbon += cand.carbon;
         for (size_t p = 0; p < periods; ++p)
             h[p] += cand.harvestTotal[p];
         standing += cand.standingAtHorizon;
@@ -273,12 +306,22 @@ TEST_P(ForestPlanWide, WithinTheGapOfTheRelaxationAndEveryFlowKept)
     if (c.endingStockPercent) {
         EXPECT_GE(standing, *c.endingStockPercent / 100.0 * initial - 1e-6);
     }
+    if (c.minCarbonPerHa) {
+        EXPECT_GE(carbon, *c.minCarbonPerHa * plannedArea(forest) - 1e-6);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Constraints, ForestPlanWide,
                          ::testing::Values(WideCase{"Even", FlowRule::Even, std::nullopt, 0.1},
                                            WideCase{"EvenWithEndingStock", FlowRule::Even, 80.0, 0.1},
-                                           WideCase{"Nondecreasing", FlowRule::Nondecreasing, std::nullopt, 0.5}),
+                                           WideCase{"Nondecreasing", FlowRule::Nondecreasing, std::nullopt, 0.5},
+                                           WideCase{"EvenWithCarbonFloor", FlowRule::Even, std::nullopt, 0.1, 45.0},
+                                           WideCase{"CarbonObjective", FlowRule::Even, 60.0, 0.1, std::nullopt,
+                                                    PlanObjective::Carbon},
+                                           WideCase{"ImpossibleEndingStock", FlowRule::Even, 400.0, 0.1,
+                                                    std::nullopt, PlanObjective::Value, false},
+                                           WideCase{"ImpossibleCarbonFloor", FlowRule::None, std::nullopt, 0.1,
+                                                    1e4, PlanObjective::Value, false}),
                          [](const ::testing::TestParamInfo<WideCase> &i) { return std::string(i.param.name); });
 
 TEST(ForestPlan, AStopBeforeTheRelaxationIsNoPlan)
