@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <cstdint>
 #include <exception>
@@ -464,47 +465,49 @@ private:
     std::vector<ThinningInput> thinnings_;
 };
 
-// Walks subtrees depth first, one stand state per level, reused.
+// Walks subtrees depth first, one stand state per level, reused from one
+// subtree to the next: a stand state is large, and a search walks thousands.
 class Walker {
 public:
-    Walker(const RegimeTree &tree, size_t top, const std::atomic<bool> *cancel)
-        : tree_(tree), top_(top), cancel_(cancel)
-    {
-    }
+    Walker(const RegimeTree &tree, const std::atomic<bool> *cancel) : tree_(tree), cancel_(cancel) {}
 
-    void walk(const Node &root)
+    // Settles every regime of the subtree under `root` into `tally` and `top`.
+    void walk(const Node &root, Tally &tally, TopList &top)
     {
-        if (levels_.empty())
-            levels_.resize(kRecordMaxWritten + 2);
-        levels_[0] = root;
-        visit(0);
+        tally_ = &tally;
+        top_ = &top;
+        visit(root, 0);
     }
-
-    Tally &tally() { return tally_; }
-    TopList &top() { return top_; }
 
 private:
-    void visit(size_t depth)
+    // The children of the node `depth` levels below the subtree's root go to level `depth`.
+    void visit(const Node &n, size_t depth)
     {
         if (cancel_ && cancel_->load(std::memory_order_relaxed))
             return;
-        const Node &n = levels_[depth];
         if (tree_.canEnd(n))
-            tree_.settle(n, tally_, top_, scratchPath_);
-        if (depth + 1 >= levels_.size())
+            tree_.settle(n, *tally_, *top_, scratchPath_);
+        if (depth + 1 >= kLevels)
             return;
         std::vector<Choice> choices;
         tree_.childChoices(n, choices);
+        if (choices.empty())
+            return;
+        if (levels_.size() <= depth)
+            levels_.resize(depth + 1); // a deque: the levels above stay where they are
         for (Choice c : choices)
-            if (tree_.makeChild(levels_[depth], c, levels_[depth + 1], tally_))
-                visit(depth + 1);
+            if (tree_.makeChild(n, c, levels_[depth], *tally_))
+                visit(levels_[depth], depth + 1);
     }
 
+    // The subtree's root and the levels below it: as deep as a record goes.
+    static constexpr size_t kLevels = kRecordMaxWritten + 2;
+
     const RegimeTree &tree_;
-    Tally tally_;
-    TopList top_;
     const std::atomic<bool> *cancel_;
-    std::vector<Node> levels_;
+    Tally *tally_ = nullptr;
+    TopList *top_ = nullptr;
+    std::deque<Node> levels_;
     std::vector<Choice> scratchPath_;
 };
 
@@ -632,6 +635,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         if (children > kMaxFrontier)
             break; // the walkers take these nodes whole, settling them too
         std::vector<Node> next;
+        next.reserve(children); // a stand state is large: laid out once, not moved
         bool grew = false;
         for (const Node &n : frontier) {
             if (tree.canEnd(n))
@@ -662,19 +666,30 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     size_t done = 0;
     if (options.progress)
         options.progress(0, total);
-    runOrdered<size_t, Walked>(
-        {options.jobs, 1, 0}, [&](size_t &i) { return produced < total ? (i = produced++, true) : false; },
-        [&](size_t &i) {
-            Walker w(tree, options.top, options.cancel);
-            w.walk(frontier[i]);
-            return Walked{std::move(w.tally()), std::move(w.top())};
-        },
-        [&](Walked &&w) {
-            tally.merge(w.tally);
-            top.merge(std::move(w.top));
-            if (options.progress)
-                options.progress(++done, total);
-        });
+    auto take = [&](Walked &&w) {
+        tally.merge(w.tally);
+        top.merge(std::move(w.top));
+        if (options.progress)
+            options.progress(++done, total);
+    };
+    if (poolJobs(options.jobs) == 1) {
+        // On this thread, one walker for every subtree (the plan's way: its stands are shared out).
+        Walker w(tree, options.cancel);
+        for (const Node &root : frontier) {
+            Walked walked{{}, TopList(options.top)};
+            w.walk(root, walked.tally, walked.top);
+            take(std::move(walked));
+        }
+    } else {
+        runOrdered<size_t, Walked>(
+            {options.jobs, 1, 0}, [&](size_t &i) { return produced < total ? (i = produced++, true) : false; },
+            [&](size_t &i) {
+                Walked walked{{}, TopList(options.top)};
+                Walker(tree, options.cancel).walk(frontier[i], walked.tally, walked.top);
+                return walked;
+            },
+            take);
+    }
     result.feasible = tally.feasible;
     result.endedByModel = tally.endedByModel;
     result.refusedThinnings = tally.refused;
