@@ -292,7 +292,7 @@ public:
     }
 
     // How many regimes the walk from `root` can meet: the same choices as
-    // childChoices and the same record limit as makeChild, every thinning
+    // childChoices and the same record limit as play, every thinning
     // taken as accepted. Counted over (age, thinnings, last thinning) states,
     // so it costs nothing next to the walk; a double holds any count exactly
     // enough to compare with a limit.
@@ -331,12 +331,11 @@ public:
         return count(count, 0, 0, -1);
     }
 
-    // Plays one choice on a copy of `parent` into `child`, exactly as the stand
+    // Plays one choice on `child`, a copy of its parent, exactly as the stand
     // screens would; false when it leads to no regime (counted in `tally`).
-    bool makeChild(const Node &parent, Choice choice, Node &child, Tally &tally) const
+    bool play(Node &child, Choice choice, Tally &tally) const
     {
         ++tally.states;
-        child = parent;
         child.path.push_back(choice);
         try {
             if (choice == kProject) {
@@ -495,9 +494,11 @@ private:
             return;
         if (levels_.size() <= depth)
             levels_.resize(depth + 1); // a deque: the levels above stay where they are
-        for (Choice c : choices)
-            if (tree_.makeChild(n, c, levels_[depth], *tally_))
+        for (Choice c : choices) {
+            levels_[depth] = n;
+            if (tree_.play(levels_[depth], c, *tally_))
                 visit(levels_[depth], depth + 1);
+        }
     }
 
     // The subtree's root and the levels below it: as deep as a record goes.
@@ -623,7 +624,9 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     Tally tally;
     TopList top(options.top);
     std::vector<Choice> scratch;
-    std::vector<Node> frontier;
+    // Nodes one by one, not in one block: a stand state is about 19 kB, and
+    // blocks of them, each used once, cost more to fault in than to fill.
+    std::deque<Node> frontier;
     frontier.push_back(std::move(start.root));
     std::vector<Choice> choices;
     while (frontier.size() < kMinSubtrees) {
@@ -634,16 +637,15 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         }
         if (children > kMaxFrontier)
             break; // the walkers take these nodes whole, settling them too
-        std::vector<Node> next;
-        next.reserve(children); // a stand state is large: laid out once, not moved
+        std::deque<Node> next;
         bool grew = false;
         for (const Node &n : frontier) {
             if (tree.canEnd(n))
                 tree.settle(n, tally, top, scratch);
             tree.childChoices(n, choices);
             for (Choice c : choices) {
-                next.emplace_back();
-                if (tree.makeChild(n, c, next.back(), tally))
+                next.push_back(n);
+                if (tree.play(next.back(), c, tally))
                     grew = true;
                 else
                     next.pop_back();
