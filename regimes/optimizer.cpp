@@ -431,7 +431,7 @@ private:
     // "Projectar sem desbaste".
     void projectWithoutThinning(Node &n) const
     {
-        const StandTable table = projectStandStep(n.state, n.entries);
+        const StandTable table = projectStandStep(n.state, n.entries, TableDetail::Totals);
         n.rows.push_back(rowOf(table, n.state.standAge.value(), false));
         recordOverBark(n, table);
     }
@@ -441,12 +441,12 @@ private:
     {
         StandState &s = n.state;
         const double age = s.standAge.value();
-        const ThinningStep step = thinStandStep(s, n.entries, in);
+        const ThinningStep step = thinStandStep(s, n.entries, in, TableDetail::Totals);
         if (!step.thinnedTable)
             return false;
         n.rows.push_back(rowOf(*step.thinnedTable, age, true));
         recordOverBark(n, *step.thinnedTable);
-        const StandTable table = carryThinnedStandForward(s, n.entries);
+        const StandTable table = carryThinnedStandForward(s, n.entries, TableDetail::Totals);
         n.rows.push_back(rowOf(table, s.standAge.value(), false));
         recordOverBark(n, table);
         forgetResidualStand(s);
