@@ -18,9 +18,9 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <deque>
 #include <cstdio>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <map>
 #include <tuple>
@@ -656,9 +656,9 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             break;
     }
 
-    // The subtrees on all jobs, each walked by a walker of its own; their
-    // tallies and rankings are merged in the subtrees' order, so the result
-    // does not depend on the number of jobs.
+    // The subtrees on all jobs, each walked by a walker of its own (on one
+    // job, by one walker in turn); their tallies and rankings are merged in
+    // the subtrees' order, so the result does not depend on the number of jobs.
     struct Walked {
         Tally tally;
         TopList top;
@@ -675,7 +675,7 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             options.progress(++done, total);
     };
     if (poolJobs(options.jobs) == 1) {
-        // On this thread, one walker for every subtree (the plan's way: its stands are shared out).
+        // On this thread, as a plan searches each of its stands.
         Walker w(tree, options.cancel);
         for (const Node &root : frontier) {
             Walked walked{{}, TopList(options.top)};
