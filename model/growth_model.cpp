@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tavelo {
 
@@ -78,10 +79,57 @@ double GammaFunction(double x)
     return std::exp(L - s);
 }
 
+namespace {
+
+// What the shape equation takes from the shape alone.
+struct ShapeTerms {
+    double gamma2 = 0.0, power2 = 0.0, gamma1 = 0.0, power1 = 0.0;
+};
+
+ShapeTerms shapeTerms(double c)
+{
+    return {GammaFunction(1.0 + 2.0 / c), std::pow(kMinusLn005, 2.0 / c), GammaFunction(1.0 + 1.0 / c),
+            std::pow(kMinusLn005, 1.0 / c)};
+}
+
+double shapeEquation(double p, double q, double r, const ShapeTerms &t)
+{
+    return r + q * t.gamma2 / t.power2 + p * t.gamma1 / t.power1;
+}
+
+// The bisection below always tries the same shapes: the interval's lower
+// end, then midpoints that depend only on which halves were kept. Their terms
+// are worked out once per process, the very same numbers: index 0 holds the
+// lower end, 1 the first midpoint, and 2k and 2k + 1 the midpoints of the
+// lower and upper halves of the interval whose midpoint is k.
+constexpr double kShapeLow = 0.75;
+constexpr double kShapeHigh = 30.0;
+constexpr int kTabulatedHalvings = 12; // 29.25 / 2^12 is below the 0.01 that stops the bisection
+
+const std::vector<ShapeTerms> &bisectionShapeTerms()
+{
+    static const std::vector<ShapeTerms> terms = [] {
+        std::vector<ShapeTerms> t(size_t{1} << kTabulatedHalvings);
+        t[0] = shapeTerms(kShapeLow);
+        auto fill = [&](auto &self, size_t k, double lo, double hi) -> void {
+            if (k >= t.size())
+                return;
+            const double mid = (hi + lo) / 2.0;
+            t[k] = shapeTerms(mid);
+            self(self, 2 * k, lo, mid);
+            self(self, 2 * k + 1, mid, hi);
+        };
+        fill(fill, 1, kShapeLow, kShapeHigh);
+        return t;
+    }();
+    return terms;
+}
+
+} // namespace
+
 double WeibullShapeEquation(double p, double q, double r, double c)
 {
-    return r + q * GammaFunction(1.0 + 2.0 / c) / std::pow(kMinusLn005, 2.0 / c) +
-           p * GammaFunction(1.0 + 1.0 / c) / std::pow(kMinusLn005, 1.0 / c);
+    return shapeEquation(p, q, r, shapeTerms(c));
 }
 
 double SolveWeibullShape(double basalArea, double trees, double location, double percentile95)
@@ -98,17 +146,21 @@ double SolveWeibullShape(double basalArea, double trees, double location, double
     // interval of width 29.25 / 2^12, so every stand gets a shape on that grid.
     // m(lo) is carried from one iteration to the next rather than evaluated
     // anew: the equation is a pure function, so the values are the same.
-    double lo = 0.75;
-    double hi = 30.0;
-    double mlo = WeibullShapeEquation(p, q, r, lo);
+    const std::vector<ShapeTerms> &tabulated = bisectionShapeTerms();
+    double lo = kShapeLow;
+    double hi = kShapeHigh;
+    double mlo = shapeEquation(p, q, r, tabulated[0]);
+    size_t node = 1; // the midpoint's index among the tabulated ones
     for (int i = 0; i < 50; ++i) {
         const double mid = (hi + lo) / 2.0;
-        const double mmid = WeibullShapeEquation(p, q, r, mid);
+        const double mmid = shapeEquation(p, q, r, node < tabulated.size() ? tabulated[node] : shapeTerms(mid));
         if (mmid * mlo > 0.0) {
             lo = mid;
             mlo = mmid;
+            node = 2 * node + 1;
         } else {
             hi = mid;
+            node = 2 * node;
         }
         if (std::fabs(hi - lo) < 0.01)
             break;

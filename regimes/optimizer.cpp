@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <map>
 #include <tuple>
@@ -291,7 +292,7 @@ public:
     }
 
     // How many regimes the walk from `root` can meet: the same choices as
-    // childChoices and the same record limit as makeChild, every thinning
+    // childChoices and the same record limit as play, every thinning
     // taken as accepted. Counted over (age, thinnings, last thinning) states,
     // so it costs nothing next to the walk; a double holds any count exactly
     // enough to compare with a limit.
@@ -330,12 +331,11 @@ public:
         return count(count, 0, 0, -1);
     }
 
-    // Plays one choice on a copy of `parent` into `child`, exactly as the stand
+    // Plays one choice on `child`, a copy of its parent, exactly as the stand
     // screens would; false when it leads to no regime (counted in `tally`).
-    bool makeChild(const Node &parent, Choice choice, Node &child, Tally &tally) const
+    bool play(Node &child, Choice choice, Tally &tally) const
     {
         ++tally.states;
-        child = parent;
         child.path.push_back(choice);
         try {
             if (choice == kProject) {
@@ -431,7 +431,7 @@ private:
     // "Projectar sem desbaste".
     void projectWithoutThinning(Node &n) const
     {
-        const StandTable table = projectStandStep(n.state, n.entries);
+        const StandTable table = projectStandStep(n.state, n.entries, TableDetail::Totals);
         n.rows.push_back(rowOf(table, n.state.standAge.value(), false));
         recordOverBark(n, table);
     }
@@ -441,12 +441,12 @@ private:
     {
         StandState &s = n.state;
         const double age = s.standAge.value();
-        const ThinningStep step = thinStandStep(s, n.entries, in);
+        const ThinningStep step = thinStandStep(s, n.entries, in, TableDetail::Totals);
         if (!step.thinnedTable)
             return false;
         n.rows.push_back(rowOf(*step.thinnedTable, age, true));
         recordOverBark(n, *step.thinnedTable);
-        const StandTable table = carryThinnedStandForward(s, n.entries);
+        const StandTable table = carryThinnedStandForward(s, n.entries, TableDetail::Totals);
         n.rows.push_back(rowOf(table, s.standAge.value(), false));
         recordOverBark(n, table);
         forgetResidualStand(s);
@@ -464,47 +464,51 @@ private:
     std::vector<ThinningInput> thinnings_;
 };
 
-// Walks subtrees depth first, one stand state per level, reused.
+// Walks subtrees depth first, one stand state per level, reused from one
+// subtree to the next: a stand state is large, and a search walks thousands.
 class Walker {
 public:
-    Walker(const RegimeTree &tree, size_t top, const std::atomic<bool> *cancel)
-        : tree_(tree), top_(top), cancel_(cancel)
-    {
-    }
+    Walker(const RegimeTree &tree, const std::atomic<bool> *cancel) : tree_(tree), cancel_(cancel) {}
 
-    void walk(const Node &root)
+    // Settles every regime of the subtree under `root` into `tally` and `top`.
+    void walk(const Node &root, Tally &tally, TopList &top)
     {
-        if (levels_.empty())
-            levels_.resize(kRecordMaxWritten + 2);
-        levels_[0] = root;
-        visit(0);
+        tally_ = &tally;
+        top_ = &top;
+        visit(root, 0);
     }
-
-    Tally &tally() { return tally_; }
-    TopList &top() { return top_; }
 
 private:
-    void visit(size_t depth)
+    // The children of the node `depth` levels below the subtree's root go to level `depth`.
+    void visit(const Node &n, size_t depth)
     {
         if (cancel_ && cancel_->load(std::memory_order_relaxed))
             return;
-        const Node &n = levels_[depth];
         if (tree_.canEnd(n))
-            tree_.settle(n, tally_, top_, scratchPath_);
-        if (depth + 1 >= levels_.size())
+            tree_.settle(n, *tally_, *top_, scratchPath_);
+        if (depth + 1 >= kLevels)
             return;
         std::vector<Choice> choices;
         tree_.childChoices(n, choices);
-        for (Choice c : choices)
-            if (tree_.makeChild(levels_[depth], c, levels_[depth + 1], tally_))
-                visit(depth + 1);
+        if (choices.empty())
+            return;
+        if (levels_.size() <= depth)
+            levels_.resize(depth + 1); // a deque: the levels above stay where they are
+        for (Choice c : choices) {
+            levels_[depth] = n;
+            if (tree_.play(levels_[depth], c, *tally_))
+                visit(levels_[depth], depth + 1);
+        }
     }
 
+    // The subtree's root and the levels below it: as deep as a record goes.
+    static constexpr size_t kLevels = kRecordMaxWritten + 2;
+
     const RegimeTree &tree_;
-    Tally tally_;
-    TopList top_;
     const std::atomic<bool> *cancel_;
-    std::vector<Node> levels_;
+    Tally *tally_ = nullptr;
+    TopList *top_ = nullptr;
+    std::deque<Node> levels_;
     std::vector<Choice> scratchPath_;
 };
 
@@ -620,7 +624,9 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     Tally tally;
     TopList top(options.top);
     std::vector<Choice> scratch;
-    std::vector<Node> frontier;
+    // Nodes one by one, not in one block: a stand state is about 19 kB, and
+    // blocks of them, each used once, cost more to fault in than to fill.
+    std::deque<Node> frontier;
     frontier.push_back(std::move(start.root));
     std::vector<Choice> choices;
     while (frontier.size() < kMinSubtrees) {
@@ -631,15 +637,15 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
         }
         if (children > kMaxFrontier)
             break; // the walkers take these nodes whole, settling them too
-        std::vector<Node> next;
+        std::deque<Node> next;
         bool grew = false;
         for (const Node &n : frontier) {
             if (tree.canEnd(n))
                 tree.settle(n, tally, top, scratch);
             tree.childChoices(n, choices);
             for (Choice c : choices) {
-                next.emplace_back();
-                if (tree.makeChild(n, c, next.back(), tally))
+                next.push_back(n);
+                if (tree.play(next.back(), c, tally))
                     grew = true;
                 else
                     next.pop_back();
@@ -650,9 +656,9 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
             break;
     }
 
-    // The subtrees on all jobs, each walked by a walker of its own; their
-    // tallies and rankings are merged in the subtrees' order, so the result
-    // does not depend on the number of jobs.
+    // The subtrees on all jobs, each walked by a walker of its own (on one
+    // job, by one walker in turn); their tallies and rankings are merged in
+    // the subtrees' order, so the result does not depend on the number of jobs.
     struct Walked {
         Tally tally;
         TopList top;
@@ -662,19 +668,30 @@ OptimizeResult optimizeRegime(const Scenario &stand, const SearchSpace &space, c
     size_t done = 0;
     if (options.progress)
         options.progress(0, total);
-    runOrdered<size_t, Walked>(
-        {options.jobs, 1, 0}, [&](size_t &i) { return produced < total ? (i = produced++, true) : false; },
-        [&](size_t &i) {
-            Walker w(tree, options.top, options.cancel);
-            w.walk(frontier[i]);
-            return Walked{std::move(w.tally()), std::move(w.top())};
-        },
-        [&](Walked &&w) {
-            tally.merge(w.tally);
-            top.merge(std::move(w.top));
-            if (options.progress)
-                options.progress(++done, total);
-        });
+    auto take = [&](Walked &&w) {
+        tally.merge(w.tally);
+        top.merge(std::move(w.top));
+        if (options.progress)
+            options.progress(++done, total);
+    };
+    if (poolJobs(options.jobs) == 1) {
+        // On this thread, as a plan searches each of its stands.
+        Walker w(tree, options.cancel);
+        for (const Node &root : frontier) {
+            Walked walked{{}, TopList(options.top)};
+            w.walk(root, walked.tally, walked.top);
+            take(std::move(walked));
+        }
+    } else {
+        runOrdered<size_t, Walked>(
+            {options.jobs, 1, 0}, [&](size_t &i) { return produced < total ? (i = produced++, true) : false; },
+            [&](size_t &i) {
+                Walked walked{{}, TopList(options.top)};
+                Walker(tree, options.cancel).walk(frontier[i], walked.tally, walked.top);
+                return walked;
+            },
+            take);
+    }
     result.feasible = tally.feasible;
     result.endedByModel = tally.endedByModel;
     result.refusedThinnings = tally.refused;

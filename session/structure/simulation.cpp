@@ -70,18 +70,18 @@ TableStand currentStandOf(const StandState &state)
 
 } // namespace
 
-StandTable projectStandStep(StandState &state, const ScreenEntries &entries)
+StandTable projectStandStep(StandState &state, const ScreenEntries &entries, TableDetail detail)
 {
     state.projected = true;
     advanceYear(state);
     const ProjectedStand p = projectCurrent(state);
-    StandTable table =
-        buildStandTable(state, entries, {p.age, p.dominantHeight, p.trees, p.basalArea, p.a, p.b, p.c, state.withBark.value()});
+    StandTable table = buildStandTable(
+        state, entries, {p.age, p.dominantHeight, p.trees, p.basalArea, p.a, p.b, p.c, state.withBark.value()}, detail);
     storeProjected(state, p);
     return table;
 }
 
-ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const ThinningInput &in)
+ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const ThinningInput &in, TableDetail detail)
 {
     ThinningStep step{confirmThinning(state, entries, in), std::nullopt};
     if (step.outcome.kind == ThinningOutcome::Kind::ShowThinnedStand) {
@@ -89,12 +89,12 @@ ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const Thin
                                   state.residualTrees.value(),    state.residualBasalArea.value(),
                                   state.residualWeibullA.value(), state.residualWeibullB.value(),
                                   state.residualWeibullC.value(), state.withBark.value()};
-        step.thinnedTable = buildThinnedStandTable(state, entries, residual);
+        step.thinnedTable = buildThinnedStandTable(state, entries, residual, {}, detail);
     }
     return step;
 }
 
-StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries)
+StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries, TableDetail detail)
 {
     state.projected = true;
     state.treesAlive = state.residualTrees;
@@ -104,7 +104,7 @@ StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entr
     state.weibullC = state.residualWeibullC;
     advanceYear(state);
     storeProjected(state, projectCurrent(state));
-    return buildStandTable(state, entries, currentStandOf(state));
+    return buildStandTable(state, entries, currentStandOf(state), detail);
 }
 
 void forgetResidualStand(StandState &state)

@@ -18,18 +18,21 @@ namespace tavelo {
 // "Projectar sem desbaste": the year and the stand 5 years on. The table is
 // built before the stand is stored, so a stand outside the model ends the
 // simulation with the previous stand still in place.
-StandTable projectStandStep(StandState &state, const ScreenEntries &entries);
+// `detail`: the tables of a search are its Total rows alone.
+StandTable projectStandStep(StandState &state, const ScreenEntries &entries, TableDetail detail = TableDetail::Whole);
 // The thinning dialogue's "&Ok": on success the residual stand is held beside
 // the current one and its table is the after-thinning screen's.
 struct ThinningStep {
     ThinningOutcome outcome;
     std::optional<StandTable> thinnedTable;
 };
-ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const ThinningInput &in);
+ThinningStep thinStandStep(StandState &state, ScreenEntries &entries, const ThinningInput &in,
+                           TableDetail detail = TableDetail::Whole);
 // "Projectar" after a thinning (once the thinned stand is recorded): the
 // residual stand becomes the current one and is projected 5 years; the
 // residual values stay until forgetResidualStand, as the log block reads them.
-StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries);
+StandTable carryThinnedStandForward(StandState &state, const ScreenEntries &entries,
+                                    TableDetail detail = TableDetail::Whole);
 void forgetResidualStand(StandState &state);
 
 // The simulation loop as the two stand table screens drive it: every state

@@ -46,8 +46,16 @@ std::string thinningDescription(const ScreenEntries &entries, const std::string 
 
 namespace {
 
-void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &entries, const TableStand &s)
+void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &entries, const TableStand &s,
+                TableDetail detail)
 {
+    t.stand = s;
+    if (detail == TableDetail::Totals) {
+        // Not shown, but a shape outside the gamma function's range ends the
+        // run here on the screen, and so it does in a search.
+        static_cast<void>(WeibullQuadMeanDiameter(s.a, s.b, s.c));
+        return;
+    }
     t.txtIdade = plainNumberText(roundHalfEven(s.age));
     t.txtADom = formatFixed(s.dominantHeight, 1);
     t.txtAno = yearText(state.currentYear);
@@ -57,15 +65,14 @@ void fillHeader(StandTable &t, const StandState &state, const ScreenEntries &ent
     t.txtB = formatFixed(s.b, 2);
     t.txtC = formatFixed(s.c, 2);
     t.lblTGrelha = volumesTitle(s.withBark, entries.stumpHeightText);
-    t.stand = s;
 }
 
 struct Sums {
     double n = 0.0, g = 0.0, nh = 0.0, vs = 0.0, vr = 0.0, vt = 0.0;
 };
 
-void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDimensions &dims, double d,
-              double d1, double d2, double n)
+void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDimensions &dims, TableDetail detail,
+              double d, double d1, double d2, double n)
 {
     StandClass k;
     k.centre = d;
@@ -79,11 +86,13 @@ void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDi
     const double vt = TotalVolume(d, k.height, s.withBark, dims);
     k.totalVolume = n * vt;
 
-    t.rows.push_back({formatFixed(d, 0), formatFixed(n, 0), formatFixed(k.basalArea, 1), formatFixed(k.height, 1),
-                      formatFixed(k.totalVolume, 2), formatFixed(k.roundwoodVolume, 2),
-                      formatFixed(k.sawlogVolume, 2),
-                      formatFixed(k.totalVolume - (k.roundwoodVolume + k.sawlogVolume), 2)});
-    t.classes.push_back(k);
+    if (detail == TableDetail::Whole) {
+        t.rows.push_back({formatFixed(d, 0), formatFixed(n, 0), formatFixed(k.basalArea, 1), formatFixed(k.height, 1),
+                          formatFixed(k.totalVolume, 2), formatFixed(k.roundwoodVolume, 2),
+                          formatFixed(k.sawlogVolume, 2),
+                          formatFixed(k.totalVolume - (k.roundwoodVolume + k.sawlogVolume), 2)});
+        t.classes.push_back(k);
+    }
 
     sums.n += n;
     sums.g += k.basalArea;
@@ -95,14 +104,17 @@ void addClass(StandTable &t, Sums &sums, const TableStand &s, const AssortmentDi
 
 // Builds the grid; `checks` runs between the class loop and the Total row.
 template <typename Checks>
-void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Checks checks)
+void fillGrid(StandTable &t, const StandState &state, const TableStand &s, TableDetail detail, Checks checks)
 {
     const AssortmentDimensions dims = AssortmentDimensions::from(state);
-    TableRow header;
-    for (int i = 0; i < kStandTableColumns; ++i)
-        header[i] = kStandTableHeaders[i];
-    t.rows.assign(1, header);
+    t.rows.clear();
     t.classes.clear();
+    if (detail == TableDetail::Whole) {
+        TableRow header;
+        for (int i = 0; i < kStandTableColumns; ++i)
+            header[i] = kStandTableHeaders[i];
+        t.rows.push_back(header);
+    }
     Sums sums;
 
     // The first class collects every tree from the distribution's lower end up
@@ -112,7 +124,7 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
     const double firstUpper = d0 + 2.49999;
     const double nFirst = WeibullCdf(s.a, s.b, s.c, firstUpper) * s.trees;
     if (nFirst > 0.5)
-        addClass(t, sums, s, dims, d0, s.a, firstUpper, nFirst);
+        addClass(t, sums, s, dims, detail, d0, s.a, firstUpper, nFirst);
     // A class's upper limit is the next one's lower limit: each share below a
     // limit is computed once.
     double below = d0 + 5.0 <= 150.0 ? WeibullCdf(s.a, s.b, s.c, d0 + 2.5) : 0.0;
@@ -121,7 +133,7 @@ void fillGrid(StandTable &t, const StandState &state, const TableStand &s, Check
         const double n = (upper - below) * s.trees;
         below = upper;
         if (n > 0.5)
-            addClass(t, sums, s, dims, d, d - 2.5, d + 2.5, n);
+            addClass(t, sums, s, dims, detail, d, d - 2.5, d + 2.5, n);
     }
 
     checks(sums.g);
@@ -140,18 +152,20 @@ TableRow overBarkTotals(const StandState &state, const TableStand &stand)
     TableStand withBark = stand;
     withBark.withBark = 1.0;
     StandTable t;
-    fillGrid(t, state, withBark, [](double) {});
+    fillGrid(t, state, withBark, TableDetail::Totals, [](double) {});
     return t.totalRow();
 }
 
-StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand)
+StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
+                           TableDetail detail)
 {
     StandTable t;
-    fillHeader(t, state, entries, stand);
-    t.frameCaption = state.enteredUnthinned.value() == 1.0 && state.enteredUnthinned.isGiven()
-                         ? "Características do povoamento sem desbaste prévio"
-                         : "Características do povoamento com desbaste prévio";
-    fillGrid(t, state, stand, [&](double sumG) {
+    fillHeader(t, state, entries, stand, detail);
+    if (detail == TableDetail::Whole)
+        t.frameCaption = state.enteredUnthinned.value() == 1.0 && state.enteredUnthinned.isGiven()
+                             ? "Características do povoamento sem desbaste prévio"
+                             : "Características do povoamento com desbaste prévio";
+    fillGrid(t, state, stand, detail, [&](double sumG) {
         if (sumG > kMaxBasalArea)
             throw ModelLimitError::outside(true);
         // Before the first projection, a stand entered by its parameters must
@@ -167,14 +181,16 @@ StandTable buildStandTable(const StandState &state, const ScreenEntries &entries
 }
 
 StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
-                   const std::string &previousDesbasteLabel)
+                   const std::string &previousDesbasteLabel, TableDetail detail)
 {
     StandTable t;
     t.afterThinning = true;
-    t.lblDesbasteMS = thinningDescription(entries, previousDesbasteLabel);
-    fillHeader(t, state, entries, stand);
-    t.frameCaption = "Características do povoamento após desbaste";
-    fillGrid(t, state, stand, [](double) {});
+    fillHeader(t, state, entries, stand, detail);
+    if (detail == TableDetail::Whole) {
+        t.lblDesbasteMS = thinningDescription(entries, previousDesbasteLabel);
+        t.frameCaption = "Características do povoamento após desbaste";
+    }
+    fillGrid(t, state, stand, detail, [](double) {});
     return t;
 }
 

@@ -84,12 +84,19 @@ std::string barkText(double withBark);
 // "Volumes com casca, corte a 0.15 m:" with the cutting height as typed.
 std::string volumesTitle(double withBark, const std::string &stumpHeightText);
 
+// How much of a table is built. A regime search reads the Total row alone
+// and builds thousands of tables: Totals leaves the header's texts and the
+// classes' rows out (rows holds the Total row only), with the same Total row
+// and the same checks as the whole table.
+enum class TableDetail { Whole, Totals };
+
 // The stand structure screen's table, with its two consistency checks (throws
 // ModelLimitError when the stand lies outside the model).
-StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand);
+StandTable buildStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
+                           TableDetail detail = TableDetail::Whole);
 // The after-thinning screen's table (no checks).
 StandTable buildThinnedStandTable(const StandState &state, const ScreenEntries &entries, const TableStand &stand,
-                   const std::string &previousDesbasteLabel = {});
+                   const std::string &previousDesbasteLabel = {}, TableDetail detail = TableDetail::Whole);
 
 // The Total row of the same stand's table with bark, whatever the options show:
 // the carbon account needs the whole stem.

@@ -266,6 +266,40 @@ TEST(SolveWeibullShape, EveryResultLiesOnTheGrid)
     EXPECT_GT(bracketed, 1000);
 }
 
+// The bisection as written plainly, every equation evaluated afresh: the
+// solver's tabulated shape terms must give the very same shape, bit for bit.
+double plainBisection(double G, double N, double a, double P95)
+{
+    const double p = 2.0 * a * (P95 - a), q = std::pow(P95 - a, 2.0), r = a * a - G / (N * 0.78539 / 10000.0);
+    double lo = 0.75, hi = 30.0;
+    double mlo = WeibullShapeEquation(p, q, r, lo);
+    for (int i = 0; i < 50 && !(std::fabs(hi - lo) < 0.01); ++i) {
+        const double mid = (hi + lo) / 2.0;
+        const double mmid = WeibullShapeEquation(p, q, r, mid);
+        if (mmid * mlo > 0.0) {
+            lo = mid;
+            mlo = mmid;
+        } else {
+            hi = mid;
+        }
+    }
+    return (hi + lo) / 2.0;
+}
+
+TEST(SolveWeibullShape, TheSameShapeAsTheEquationEvaluatedAfresh)
+{
+    std::mt19937 gen(20261210u);
+    std::uniform_real_distribution<double> nDist(20.0, 5000.0), aDist(0.0, 25.0), spanDist(0.5, 80.0),
+        share(-0.5, 1.5);
+    for (int i = 0; i < 5000; ++i) {
+        const double N = nDist(gen), a = aDist(gen), P95 = a + spanDist(gen);
+        const double dg = std::max(0.01, a + share(gen) * (P95 - a)); // some beyond either end of the grid
+        const double G = dg * dg * N * 0.78539 / 10000.0;
+        SCOPED_TRACE(::testing::Message() << "G=" << G << " N=" << N << " a=" << a << " P95=" << P95);
+        ASSERT_EQ(SolveWeibullShape(G, N, a, P95), plainBisection(G, N, a, P95));
+    }
+}
+
 TEST(SolveWeibullShape, ReproducesTheStandQuadMeanDiameter)
 {
     // The recovered distribution's dg matches the stand's to the bisection's

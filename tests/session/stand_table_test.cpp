@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 
 namespace tavelo::test {
 namespace {
@@ -443,6 +444,63 @@ TEST_F(TypedBasalAreaCheck, TheLimitOf45ComesFirst)
     }
 }
 
+
+// --- The Total row alone ---------------------------------------------------------------------
+
+// What a table build ends in: its Total row, or the message that ends the run.
+using TableOutcome = std::variant<TableRow, std::pair<std::string, std::string>>;
+
+template <typename Build>
+TableOutcome outcomeOf(Build build)
+{
+    try {
+        const StandTable t = build();
+        return t.totalRow();
+    } catch (const ModelLimitError &e) {
+        return std::make_pair(e.title(), e.text());
+    }
+}
+
+TEST(StandTableTotals, TheWholeTablesTotalRowAndChecks)
+{
+    StandState s = tableState();
+    ScreenEntries typed;
+    typed.thinnedByParameters = true;
+    typed.typedBasalAreaText = "5";
+    StandState entered = s; // before the first projection, entered by its parameters
+    entered.enteredUnthinned = 0.0;
+    entered.projected = false;
+    const struct {
+        const char *name;
+        StandState *state;
+        ScreenEntries entries;
+        TableStand stand;
+    } cases[] = {
+        {"young", &s, {}, weibullStand(0.0, 10.0, 2.0, 1000.0, 20.0, 12.0, 20.0)},
+        {"old", &s, {}, weibullStand(12.0, 25.0, 3.0, 400.0, 60.0, 24.0, 35.0)},
+        {"no class shown", &s, {}, weibullStand(0.0, 10.0, 2.0, 0.4)},
+        {"above 45 m2/ha", &s, {}, weibullStand(5.0, 20.0, 3.0, 2000.0)},
+        {"typed basal area missed", &entered, typed, weibullStand(8.0, 15.0, 2.5, 700.0)},
+        {"shape not a number", &s, {}, weibullStand(5.0, 20.0, std::nan(""), 700.0)},
+    };
+    for (const auto &c : cases) {
+        for (const double bark : {1.0, 0.0}) {
+            SCOPED_TRACE(std::string(c.name) + (bark == 0.0 ? ", without bark" : ", with bark"));
+            TableStand st = c.stand;
+            st.withBark = bark;
+            const StandState &state = *c.state;
+            const TableOutcome whole = outcomeOf([&] { return buildStandTable(state, c.entries, st); });
+            EXPECT_EQ(outcomeOf([&] { return buildStandTable(state, c.entries, st, TableDetail::Totals); }), whole);
+            EXPECT_EQ(outcomeOf([&] { return buildThinnedStandTable(state, c.entries, st, {}, TableDetail::Totals); }),
+                      outcomeOf([&] { return buildThinnedStandTable(state, c.entries, st); }));
+            if (std::holds_alternative<TableRow>(whole)) {
+                const StandTable t = buildStandTable(state, c.entries, st, TableDetail::Totals);
+                EXPECT_EQ(t.rows.size(), 1u);
+                EXPECT_EQ(t.stand.trees, st.trees);
+            }
+        }
+    }
+}
 
 // --- Extreme but accepted options ------------------------------------------------------------
 
