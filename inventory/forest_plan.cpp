@@ -605,6 +605,8 @@ struct Relaxation {
     std::vector<std::optional<size_t>> whole; // per stand, its candidate when the relaxation keeps it whole
     std::vector<double> switchCost; // per whole stand, the least the relaxation loses moving it to another candidate
     RowPrices prices;               // the shared rows' duals
+    // Per open stand of the programme solved, its largest share and which candidate takes it.
+    std::vector<std::pair<size_t, double>> lean;
 };
 
 // The relaxation's choice for each open stand of `model`: whole, with what
@@ -620,6 +622,8 @@ void readStands(const PlanModel &model, const std::vector<PlanStand> &stands, co
         const double *own = x + model.firstColumn(r);
         const size_t best = static_cast<size_t>(std::max_element(own, own + n) - own);
         out.whole[s].reset();
+        out.lean.resize(stands.size());
+        out.lean[s] = {best, own[best]};
         if (own[best] < 1.0 - 1e-6)
             continue;
         out.whole[s] = best;
@@ -911,14 +915,59 @@ double gapOf(double bound, double objective)
 
 constexpr double kSettleSeconds = 5.0;
 
+// CBC over the stands `fixed` leaves open, every other stand kept. The
+// search ends once the plan is within the gap of the relaxation's bound
+// (`bound`; a soft neighbours' rule charges rows beyond the open stands: then
+// it searches on), and gets a share of time: with many stands open, an exact
+// search among near ties could run for hours. It starts from `start` when
+// given, which must fix no stand differently. The whole plan, when it keeps
+// every row; none when the caller's stop came.
+std::optional<std::vector<size_t>> searchOpenStands(const std::vector<PlanStand> &stands, size_t periods,
+                                                    const PlanConstraints &c, Families with,
+                                                    const std::vector<std::optional<size_t>> &fixed,
+                                                    const SpatialRows *spatial, double bound,
+                                                    const Deadline &deadline, const std::atomic<bool> *stop,
+                                                    double seconds, const std::vector<size_t> *start)
+{
+    const PlanModel small(stands, periods, c, with, &fixed, false, spatial);
+    std::optional<double> enough;
+    const bool charged = spatial && std::any_of(spatial->begin(), spatial->end(),
+                                                [](const SpatialRow &row) { return row.price.has_value(); });
+    if (!charged && bound > 0.0) {
+        double fixedObjective = 0.0;
+        for (size_t s = 0; s < stands.size(); ++s)
+            if (fixed[s])
+                fixedObjective += objectiveOf(stands[s].candidates[*fixed[s]], c);
+        const double good = bound - c.gapPercent / 100.0 * bound / (1.0 + c.gapPercent / 100.0);
+        enough = good - fixedObjective;
+    }
+    const std::vector<double> columns = start ? small.columnValues(stands, *start, c) : std::vector<double>{};
+    const Deadline share(Clock::now(),
+                         std::min(seconds, deadline.left().value_or(std::numeric_limits<double>::max())));
+    const SearchResult r = searchWithCbc(small, stands, 0.0, share, stop, start ? &columns : nullptr, nullptr, enough);
+    if (r.outcome != SearchResult::Outcome::Solved && r.outcome != SearchResult::Outcome::TimedOut)
+        return std::nullopt;
+    std::vector<size_t> chosen(stands.size(), 0);
+    for (size_t s = 0; s < stands.size(); ++s)
+        if (fixed[s])
+            chosen[s] = *fixed[s];
+    for (size_t k = 0; k < small.openStands().size(); ++k)
+        chosen[small.openStands()[k]] = r.chosen[k];
+    if (!keepsEveryRow(stands, chosen, periods, c, with, spatial))
+        return std::nullopt;
+    return chosen;
+}
+
 // The split stands settled by a search over them alone, every whole stand
 // kept. When no choice of theirs keeps the rows, or the best misses the gap,
 // more stands are opened with them: those the relaxation's reduced costs say
-// are cheapest to move to another candidate.
+// are cheapest to move to another candidate. Each search starts from the
+// best plan so far (`best`, when given), which fixes no stand differently.
 std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand> &stands, size_t periods,
                                                      const PlanConstraints &c, Families with, const Relaxation &lp,
                                                      const SpatialRows *spatial, const Deadline &deadline,
-                                                     const std::atomic<bool> *stop, double relaxationSeconds)
+                                                     const std::atomic<bool> *stop, double relaxationSeconds,
+                                                     std::optional<std::vector<size_t>> best)
 {
     const std::vector<std::optional<size_t>> &whole = lp.whole;
     size_t split = 0;
@@ -930,51 +979,203 @@ std::optional<std::vector<size_t>> settleSplitStands(const std::vector<PlanStand
             ++split;
     }
     std::sort(switchCost.begin(), switchCost.end());
-    // A whole plan this good is within the gap of the relaxation's bound.
-    const double good = lp.objective - c.gapPercent / 100.0 * std::abs(lp.objective) / (1.0 + c.gapPercent / 100.0);
-    std::optional<std::vector<size_t>> best;
+    const double seconds = std::max(kSettleSeconds, 2.0 * relaxationSeconds);
+    const auto within = [&](const std::vector<size_t> &plan) {
+        return gapOf(lp.objective, planObjective(stands, plan, c, spatial)) <= c.gapPercent + 1e-9;
+    };
     for (const size_t extra : {size_t{0}, 10 * split + 20, 100 * split + 200}) {
+        if (best && within(*best))
+            return best;
         std::vector<std::optional<size_t>> fixed = whole;
         for (size_t i = 0; i < std::min(extra, switchCost.size()); ++i)
             fixed[switchCost[i].second].reset();
-        const PlanModel small(stands, periods, c, with, &fixed, false, spatial);
-        // The search ends once the stands it opens make the plan good enough
-        // (a soft spatial rule charges rows beyond them: then it searches
-        // on), and gets a share of time: with many stands open, an exact
-        // search among near ties could run for hours. It starts from the
-        // best plan so far, which fixes no stand differently.
-        std::optional<double> enough;
-        if (!spatial && lp.objective > 0.0) {
-            double fixedObjective = 0.0;
-            for (size_t s = 0; s < stands.size(); ++s)
-                if (fixed[s])
-                    fixedObjective += objectiveOf(stands[s].candidates[*fixed[s]], c);
-            enough = good - fixedObjective;
-        }
-        const std::vector<double> start = best ? small.columnValues(stands, *best, c) : std::vector<double>{};
-        const Deadline share(Clock::now(), std::min(std::max(kSettleSeconds, 2.0 * relaxationSeconds),
-                                                    deadline.left().value_or(std::numeric_limits<double>::max())));
-        const SearchResult r =
-            searchWithCbc(small, stands, 0.0, share, stop, best ? &start : nullptr, nullptr, enough);
-        if (r.outcome == SearchResult::Outcome::Interrupted || stopAsked(stop))
+        // The best plan so far starts the search only where it agrees with the stands fixed.
+        bool agrees = best.has_value();
+        for (size_t s = 0; agrees && s < stands.size(); ++s)
+            agrees = !fixed[s] || *fixed[s] == (*best)[s];
+        auto chosen = searchOpenStands(stands, periods, c, with, fixed, spatial, lp.objective, deadline, stop,
+                                       seconds, agrees ? &*best : nullptr);
+        if (stopAsked(stop))
             return std::nullopt;
-        if (r.outcome == SearchResult::Outcome::Solved || r.outcome == SearchResult::Outcome::TimedOut) {
-            std::vector<size_t> chosen(stands.size(), 0);
-            for (size_t s = 0; s < stands.size(); ++s)
-                if (fixed[s])
-                    chosen[s] = *fixed[s];
-            for (size_t k = 0; k < small.openStands().size(); ++k)
-                chosen[small.openStands()[k]] = r.chosen[k];
-            if (keepsEveryRow(stands, chosen, periods, c, with, spatial) &&
-                (!best || planObjective(stands, chosen, c, spatial) > planObjective(stands, *best, c, spatial)))
-                best = std::move(chosen);
-            if (best && gapOf(lp.objective, planObjective(stands, *best, c, spatial)) <= c.gapPercent + 1e-9)
-                return best;
-        }
+        if (chosen && (!best || planObjective(stands, *chosen, c, spatial) > planObjective(stands, *best, c, spatial)))
+            best = std::move(chosen);
         if (deadline.passed() || extra >= switchCost.size())
             break;
     }
     return best;
+}
+
+// A whole plan bettered one stand at a time: each stand moved to the best
+// candidate that keeps every row with the others as they are, in passes
+// until none moves. Rows are summed as they change, so a pass costs the
+// forest's candidates times their rows.
+void improveStandByStand(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c,
+                         Families with, const SpatialRows *spatial, std::vector<size_t> &chosen,
+                         const Deadline &deadline, const std::atomic<bool> *stop)
+{
+    const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
+    std::vector<double> harvest(flow ? periods : 0, 0.0);
+    double standing = 0.0, initial = 0.0, carbon = 0.0;
+    for (size_t s = 0; s < stands.size(); ++s) {
+        const PlanCandidate &cand = stands[s].candidates[chosen[s]];
+        for (size_t p = 0; p < harvest.size(); ++p)
+            harvest[p] += planHarvest(cand, c.basis, p);
+        standing += cand.standingAtHorizon;
+        carbon += cand.carbon;
+        initial += stands[s].standingInitial;
+    }
+    const double floorCarbon = with.carbon && c.minCarbonPerHa ? *c.minCarbonPerHa * plannedArea(stands) : -1e300;
+    const double floorStanding =
+        with.ending && c.endingStockPercent ? *c.endingStockPercent / 100.0 * initial : -1e300;
+    // Per stand and candidate, its spatial rows and coefficients; each row's sum.
+    std::vector<std::vector<std::vector<std::pair<size_t, double>>>> rowsOf(stands.size());
+    std::vector<double> rowSums(spatial ? spatial->size() : 0, 0.0);
+    for (size_t s = 0; s < stands.size(); ++s)
+        rowsOf[s].resize(stands[s].candidates.size());
+    for (size_t r = 0; r < rowSums.size(); ++r)
+        for (const auto &[s, k, v] : (*spatial)[r].members) {
+            rowsOf[s][k].emplace_back(r, v);
+            if (chosen[s] == k)
+                rowSums[r] += v;
+        }
+    const auto flowKept = [&](const std::vector<double> &h) {
+        double mean = 0.0, scale = 1.0;
+        for (double v : h) {
+            mean += v / static_cast<double>(h.size());
+            scale = std::max(scale, std::abs(v));
+        }
+        const double tol = 1e-9 * scale;
+        if (c.flow == FlowRule::Even)
+            for (double v : h)
+                if (std::abs(v - mean) > c.evenPercent / 100.0 * mean + tol)
+                    return false;
+        if (c.flow == FlowRule::Nondecreasing)
+            for (size_t p = 1; p < h.size(); ++p)
+                if (h[p] < h[p - 1] - tol)
+                    return false;
+        return true;
+    };
+    std::vector<double> h(harvest.size());
+    for (bool moved = true; moved && !deadline.passed() && !stopAsked(stop);) {
+        moved = false;
+        for (size_t s = 0; s < stands.size(); ++s) {
+            const PlanCandidate &now = stands[s].candidates[chosen[s]];
+            double bestGain = 1e-9 * std::max(1.0, std::abs(objectiveOf(now, c)));
+            std::optional<size_t> best;
+            for (size_t k = 0; k < stands[s].candidates.size(); ++k) {
+                if (k == chosen[s])
+                    continue;
+                const PlanCandidate &cand = stands[s].candidates[k];
+                // What the move does to the rows it leaves and the rows it enters.
+                double gain = objectiveOf(cand, c) - objectiveOf(now, c), charge = 0.0;
+                bool kept = true;
+                std::vector<std::pair<size_t, double>> change;
+                for (const auto &[r, v] : rowsOf[s][chosen[s]])
+                    change.emplace_back(r, -v);
+                for (const auto &[r, v] : rowsOf[s][k])
+                    change.emplace_back(r, v);
+                std::sort(change.begin(), change.end());
+                for (size_t i = 0; i < change.size() && kept;) {
+                    const size_t r = change[i].first;
+                    double delta = 0.0;
+                    for (; i < change.size() && change[i].first == r; ++i)
+                        delta += change[i].second;
+                    const SpatialRow &row = (*spatial)[r];
+                    if (row.price)
+                        charge += *row.price * (std::max(0.0, rowSums[r] + delta - row.upper) -
+                                                std::max(0.0, rowSums[r] - row.upper));
+                    else
+                        kept = rowSums[r] + delta <= row.upper + 1e-9;
+                }
+                gain -= charge;
+                if (!kept || gain <= bestGain)
+                    continue;
+                if (standing - now.standingAtHorizon + cand.standingAtHorizon <
+                        floorStanding - 1e-9 * std::max(1.0, std::abs(floorStanding)) ||
+                    carbon - now.carbon + cand.carbon < floorCarbon - 1e-9 * std::max(1.0, std::abs(floorCarbon)))
+                    continue;
+                for (size_t p = 0; p < h.size(); ++p)
+                    h[p] = harvest[p] - planHarvest(now, c.basis, p) + planHarvest(cand, c.basis, p);
+                if (flow && !flowKept(h))
+                    continue;
+                bestGain = gain;
+                best = k;
+            }
+            if (!best)
+                continue;
+            const PlanCandidate &cand = stands[s].candidates[*best];
+            for (size_t p = 0; p < harvest.size(); ++p)
+                harvest[p] += planHarvest(cand, c.basis, p) - planHarvest(now, c.basis, p);
+            standing += cand.standingAtHorizon - now.standingAtHorizon;
+            carbon += cand.carbon - now.carbon;
+            for (const auto &[r, v] : rowsOf[s][chosen[s]])
+                rowSums[r] -= v;
+            for (const auto &[r, v] : rowsOf[s][*best])
+                rowSums[r] += v;
+            chosen[s] = *best;
+            moved = true;
+        }
+    }
+}
+
+// Relax and fix, for the neighbours' rule, whose pairs leave many stands
+// split: the stands the relaxation keeps whole are fixed, then the split
+// stands leaning most to one candidate (a quarter of them at a time) are
+// fixed to it and the relaxation of the stands still open solved again,
+// until none is split. A batch that leaves no plan is halved; once a single
+// stand leaves none, or few stands are open, CBC settles those still open.
+constexpr int kMostDives = 200;
+constexpr size_t kFewOpen = 40;
+
+std::optional<std::vector<size_t>> diveSplitStands(const std::vector<PlanStand> &stands, size_t periods,
+                                                   const PlanConstraints &c, Families with, const Relaxation &lp,
+                                                   const SpatialRows *spatial, const Deadline &deadline,
+                                                   const std::atomic<bool> *stop, double relaxationSeconds)
+{
+    std::vector<std::optional<size_t>> fixed = lp.whole;
+    Relaxation current = lp;
+    const auto settleRest = [&] {
+        return searchOpenStands(stands, periods, c, with, fixed, spatial, lp.objective, deadline, stop,
+                                std::max(kSettleSeconds, 2.0 * relaxationSeconds), nullptr);
+    };
+    for (int step = 0; step < kMostDives; ++step) {
+        std::vector<std::pair<double, size_t>> split;
+        size_t open = 0;
+        for (size_t s = 0; s < stands.size(); ++s)
+            if (!fixed[s]) {
+                ++open;
+                if (!current.whole[s])
+                    split.emplace_back(-current.lean[s].second, s);
+            }
+        if (split.empty()) {
+            std::vector<size_t> chosen;
+            for (size_t s = 0; s < stands.size(); ++s)
+                chosen.push_back(fixed[s] ? *fixed[s] : *current.whole[s]);
+            if (keepsEveryRow(stands, chosen, periods, c, with, spatial))
+                return chosen;
+            return settleRest(); // whole only within the simplex's tolerances
+        }
+        if (open <= kFewOpen)
+            return settleRest();
+        std::sort(split.begin(), split.end());
+        for (size_t batch = std::max<size_t>(1, split.size() / 4);; batch /= 2) {
+            std::vector<std::optional<size_t>> trial = fixed;
+            for (size_t i = 0; i < batch; ++i)
+                trial[split[i].second] = current.lean[split[i].second].first;
+            const PlanModel model(stands, periods, c, with, &trial, false, spatial);
+            Relaxation r = solveRelaxation(model, stands, stop, deadline);
+            if (r.outcome == Relaxation::Outcome::Unfinished)
+                return std::nullopt;
+            if (r.outcome == Relaxation::Outcome::Solved) {
+                fixed = std::move(trial);
+                current = std::move(r);
+                break;
+            }
+            if (batch == 1)
+                return settleRest();
+        }
+    }
+    return settleRest();
 }
 
 PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, const PlanConstraints &c, Families with,
@@ -1035,7 +1236,12 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
             plan->push_back(*w);
         out.way = PlanWay::Relaxation;
     } else {
-        plan = settleSplitStands(stands, periods, c, with, lp, spatial, deadline, stop, out.relaxationSeconds);
+        if (spatial)
+            plan = diveSplitStands(stands, periods, c, with, lp, spatial, deadline, stop, out.relaxationSeconds);
+        if (plan)
+            improveStandByStand(stands, periods, c, with, spatial, *plan, deadline, stop);
+        plan = settleSplitStands(stands, periods, c, with, lp, spatial, deadline, stop, out.relaxationSeconds,
+                                 std::move(plan));
         out.way = PlanWay::SplitStandsSearch;
         if (stopAsked(stop))
             return out;
