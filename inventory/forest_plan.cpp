@@ -1362,6 +1362,7 @@ PlanSolution solveSpatial(const std::vector<PlanStand> &stands, size_t periods, 
     const SpatialRule &rule = *c.spatial;
     SpatialOutcome outcome;
     outcome.aspatialObjective = aspatial.objective;
+    outcome.aspatialChosen = aspatial.chosen;
     SpatialRows rows = rule.maxOpeningHa ? SpatialRows{} : greenUpRows(stands, periods, rule);
     std::vector<std::vector<size_t>> around(stands.size());
     for (const auto &[a, b] : rule.neighbours) {

@@ -93,6 +93,7 @@ enum class PlanWay {
 // What the spatial rule did to a plan.
 struct SpatialOutcome {
     double aspatialObjective = 0.0; // the plan's value without the rule, solved first
+    std::vector<size_t> aspatialChosen; // that plan: per stand, its candidate
     size_t rounds = 0;              // solves again after openings over the limit were added as constraints
     size_t conflicts = 0;           // neighbour pairs within the delay, or openings over the limit
     double penalty = 0.0;           // € charged by a soft rule, already out of the objective

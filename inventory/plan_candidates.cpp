@@ -464,6 +464,13 @@ std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution
                 periods[p].carbonAtEnd += d.carbonEnd[p];
         }
     }
+    if (solution.spatial && solution.spatial->aspatialChosen.size() == inv.stands.size())
+        for (size_t p = 0; p < periods.size(); ++p) {
+            double revenue = 0.0;
+            for (size_t s = 0; s < inv.stands.size(); ++s)
+                revenue += inv.details[s][solution.spatial->aspatialChosen[s]].revenue[p];
+            periods[p].revenueWithoutRule = revenue;
+        }
     return periods;
 }
 
@@ -474,7 +481,8 @@ std::vector<std::vector<std::string>> periodRows(const std::vector<PlanPeriod> &
         const PlanPeriod &x = periods[p];
         rows.push_back({std::to_string(p), std::to_string(x.firstYear) + "-" + std::to_string(x.lastYear),
                         volumeText(x.total), volumeText(x.sawlog), volumeText(x.roundwood), volumeText(x.firewood),
-                        formatFixed(x.revenue, 2), volumeText(x.standingAtEnd), formatFixed(x.carbonAtEnd, 2)});
+                        formatFixed(x.revenue, 2), volumeText(x.standingAtEnd), formatFixed(x.carbonAtEnd, 2),
+                        x.revenueWithoutRule ? formatFixed(*x.revenueWithoutRule, 2) : std::string()});
     }
     return rows;
 }

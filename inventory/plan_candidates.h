@@ -154,6 +154,7 @@ struct PlanPeriod {
     double total = 0.0, sawlog = 0.0, roundwood = 0.0, firewood = 0.0, revenue = 0.0;
     double standingAtEnd = 0.0;
     double carbonAtEnd = 0.0; // t C
+    std::optional<double> revenueWithoutRule; // with the neighbours' rule, the plan without it
 };
 std::vector<PlanPeriod> planPeriods(const PlanInventory &inv, const PlanSolution &solution,
                                     const PlanSettings &settings);

@@ -115,6 +115,8 @@ constexpr ResultsColumn kPlanPeriodsColumns[] = {
     {"revenue", "REAL", "revenue"},
     {"standing_at_end", "REAL", "standingAtEnd"},
     {"carbon_at_end", "REAL", "carbonAtEnd", false, true}, // t C, the stands and their products
+    // With the neighbours' rule, the revenue of the plan solved without it: where the rule costs.
+    {"revenue_without_rule", "REAL", "revenueWithoutRule", false, true},
 };
 
 // The front between value and carbon: its points by carbon, the anchors first and last.

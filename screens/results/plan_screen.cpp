@@ -1011,10 +1011,12 @@ void PlanScreen::showPlan()
 
     // The harvest by period, as periods.csv holds it (without its period number).
     const std::vector<PlanPeriod> &periods = shownPeriods();
-    const QStringList headers = {QStringLiteral("Período"),         QStringLiteral("Total (m3)"),
-                                 QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
-                                 QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
-                                 QStringLiteral("Existências no fim (m3)"), QStringLiteral("Carbono no fim (t C)")};
+    QStringList headers = {QStringLiteral("Período"),         QStringLiteral("Total (m3)"),
+                           QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
+                           QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
+                           QStringLiteral("Existências no fim (m3)"), QStringLiteral("Carbono no fim (t C)")};
+    if (!periods.empty() && periods.front().revenueWithoutRule)
+        headers << QStringLiteral("Receita sem a regra de vizinhança (€)");
     const std::vector<std::vector<std::string>> rows = periodRows(periods);
     tblPeriodos->clear();
     tblPeriodos->setColumnCount(static_cast<int>(headers.size()));

@@ -135,6 +135,16 @@ TEST_F(PlanSpatialCli, PlansKeepTheRuleAsTheGridCountsIt)
     const CliRun hard = plan("grid.gpkg", {"--out", "hard", "--green-up", "5"});
     ASSERT_EQ(hard.status, 0) << hard.err;
     EXPECT_EQ(pairsWithin(felledFrom(readBytes(dir / "hard/plan.csv")), 1), 0u);
+    // Where the rule costs: each period's revenue without it is the free plan's.
+    const auto freePeriods = csvTable(readBytes(dir / "free/periods.csv"));
+    const auto hardPeriods = csvTable(readBytes(dir / "hard/periods.csv"));
+    ASSERT_EQ(freePeriods.size(), hardPeriods.size());
+    ASSERT_EQ(hardPeriods[0].back(), "revenueWithoutRule");
+    ASSERT_EQ(hardPeriods[0][6], "revenue");
+    for (size_t i = 1; i < hardPeriods.size(); ++i) {
+        EXPECT_EQ(hardPeriods[i].back(), freePeriods[i][6]) << i;
+        EXPECT_EQ(freePeriods[i].back(), "") << i;
+    }
     EXPECT_NE(hard.err.find("neighbours: 8 pairs; 0 pairs felled within the green-up"), std::string::npos) << hard.err;
     // The centre has no area: the eight sides around it are the pairs.
     const auto adjacency = csvTable(readBytes(dir / "hard/adjacency.csv"));
