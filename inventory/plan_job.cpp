@@ -8,7 +8,6 @@
 #include "base/system_memory.h"
 #include "inventory/batch.h"
 
-#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -201,10 +200,6 @@ bool hasChoice(const PlanSolution &s)
 // The anchors and the points between them, each the most value with the
 // carbon at least its floor, solved from the plan of the floor above it
 // (which keeps every lower floor). False when cancelled.
-// The finest gap a front's point is solved to, and its share of time for it.
-constexpr double kFinestFrontGap = 0.001; // %
-constexpr double kFrontPointSeconds = 10.0;
-
 bool solveFront(const PlanRequest &request, const PlanConstraints &constraints, PlanResult &result,
                 const std::atomic<bool> *cancel)
 {
@@ -225,29 +220,10 @@ bool solveFront(const PlanRequest &request, const PlanConstraints &constraints, 
     const std::vector<size_t> *from = &top.chosen;
     std::vector<FrontPoint> between;
     const size_t n = *request.frontPoints;
-    // Neighbouring points differ in value by about the anchors' spread over
-    // the points: solved to the gap asked alone, when that is wider, each
-    // could fall back on the plan of the floor above and the front collapse.
-    // The finer gap is sought within a share of time; a point not reaching it
-    // keeps what it found, always within the gap asked.
-    const double anchorValue = points.front().value;
-    const double spread = anchorValue != 0.0 ? (anchorValue - top.value) / std::abs(anchorValue) * 100.0 : 0.0;
-    const double finer = std::max(kFinestFrontGap, spread / static_cast<double>(4 * (n + 1)));
-    const double share = std::max(kFrontPointSeconds, 2.0 * result.solution.seconds);
     for (size_t k = n; k >= 1; --k) {
         PlanConstraints floor = constraints;
         floor.minCarbonPerHa = low + (high - low) * static_cast<double>(k) / static_cast<double>(n + 1);
-        if (finer < constraints.gapPercent) {
-            floor.gapPercent = finer;
-            floor.maxSeconds = std::min(share, constraints.maxSeconds.value_or(share));
-        }
         PlanSolution s = solvePlan(stands, periods, floor, cancel, {}, from);
-        if (floor.gapPercent < constraints.gapPercent && s.status == PlanSolution::Status::Stopped &&
-            s.gapPercent > constraints.gapPercent && !constraints.maxSeconds) {
-            floor.gapPercent = constraints.gapPercent; // the gap asked, as long as it takes
-            floor.maxSeconds.reset();
-            s = solvePlan(stands, periods, floor, cancel, {}, hasChoice(s) ? &s.chosen : from);
-        }
         if (cancel && cancel->load())
             return false;
         if (!hasChoice(s))
