@@ -1267,6 +1267,12 @@ PlanSolution solveOnce(const std::vector<PlanStand> &stands, size_t periods, con
             out.status = PlanSolution::Status::Stopped;
             return out;
         }
+    } else if (deadline.passed()) {
+        // Out of time with no plan: CBC's preprocessing alone could overrun
+        // the limit by minutes on a large programme.
+        out.status = PlanSolution::Status::NoSolution;
+        out.bound = lp.objective;
+        return out;
     }
 
     // The full search, from the LP's plan when there is one.
