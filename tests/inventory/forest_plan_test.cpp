@@ -324,6 +324,43 @@ INSTANTIATE_TEST_SUITE_P(Constraints, ForestPlanWide,
                                                     1e4, PlanObjective::Value, false}),
                          [](const ::testing::TestParamInfo<WideCase> &i) { return std::string(i.param.name); });
 
+// Random forests under random flows, ending stocks, carbon floors and
+// objectives: the relaxation priced stand by stand is the whole programme's,
+// feasible or not.
+TEST(ForestPlanPricing, TheRelaxationIsTheWholeProgrammesOnRandomForests)
+{
+    std::mt19937 rng(11);
+    int feasible = 0, infeasible = 0;
+    for (unsigned trial = 0; trial < 24; ++trial) {
+        SCOPED_TRACE(trial);
+        const size_t periods = 3 + trial % 4;
+        const std::vector<PlanStand> forest = wideForest(30 + 5 * trial, periods, 100 + trial);
+        PlanConstraints c;
+        c.flow = static_cast<FlowRule>(trial % 3);
+        c.basis = trial % 4 == 2 ? FlowBasis::Sawlog : FlowBasis::Total;
+        c.evenPercent = 1.0 + static_cast<double>(rng() % 25);
+        if (trial % 2 == 1)
+            c.endingStockPercent = 60.0 + static_cast<double>(rng() % 200);
+        if (trial % 3 == 1)
+            c.minCarbonPerHa = 35.0 + static_cast<double>(rng() % 35);
+        c.objective = trial % 5 == 3 ? PlanObjective::Carbon : PlanObjective::Value;
+        c.gapPercent = 1.0;
+        const PlanSolution sol = solvePlan(forest, periods, c);
+        const std::optional<double> whole = relaxationFromFile(forest, periods, c);
+        if (!whole) {
+            ++infeasible;
+            EXPECT_EQ(sol.status, PlanSolution::Status::Infeasible);
+            continue;
+        }
+        ++feasible;
+        ASSERT_NE(sol.status, PlanSolution::Status::Infeasible);
+        EXPECT_NEAR(sol.relaxationBound, *whole, 1e-8 * std::max(1.0, std::abs(*whole)));
+    }
+    // Both outcomes were met, so both roads were taken.
+    EXPECT_GE(feasible, 8) << infeasible;
+    EXPECT_GE(infeasible, 4) << feasible;
+}
+
 TEST(ForestPlan, AStopBeforeTheRelaxationIsNoPlan)
 {
     const std::atomic<bool> stop{true};

@@ -310,6 +310,112 @@ INSTANTIATE_TEST_SUITE_P(
                       SpatialCase{"Opening8HaWithEvenFlow", 10, 8.0, std::nullopt, 60.0}),
     [](const ::testing::TestParamInfo<SpatialCase> &i) { return std::string(i.param.name); });
 
+// A side x side grid of stands of 1 to 6 ha, neighbours by their sides,
+// each with a candidate felled in each period (its value peaking in a period
+// of its own) and one not felled.
+std::vector<PlanStand> wideGrid(int side, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> area(1.0, 6.0), volume(100.0, 300.0), value(2000.0, 6000.0);
+    std::vector<PlanStand> stands(static_cast<size_t>(side * side));
+    for (size_t s = 0; s < stands.size(); ++s) {
+        stands[s].id = "w" + std::to_string(s);
+        stands[s].area = area(rng);
+        const size_t peak = rng() % kPeriods;
+        const double perHa = value(rng);
+        for (size_t fell = 0; fell <= kPeriods; ++fell) {
+            PlanCandidate c;
+            c.harvestTotal.assign(kPeriods, 0.0);
+            c.harvestSawlog.assign(kPeriods, 0.0);
+            const double distance = std::abs(static_cast<double>(fell) - static_cast<double>(peak));
+            c.value = stands[s].area * perHa * (fell == kPeriods ? 0.5 : 1.0 - 0.15 * distance);
+            if (fell < kPeriods) {
+                c.fellingYear = kStart + 5 * static_cast<int>(fell) + static_cast<int>(rng() % 5);
+                c.harvestTotal[fell] = stands[s].area * volume(rng);
+            }
+            stands[s].candidates.push_back(c);
+        }
+    }
+    return stands;
+}
+
+// Under a hard green-up, alone or with openings, and an even flow, a plan of
+// 81 stands keeps the rule as counted here from the grid, and is within the
+// gap of a bound no higher than the relaxation of the written programme
+// (which holds the green-up's rows, not the openings').
+TEST(PlanSpatialWide, KeepsTheRuleWithinTheGapOfTheRelaxation)
+{
+    constexpr int side = 9;
+    const std::vector<PlanStand> stands = wideGrid(side, 5);
+    const auto neighbours = [&](size_t a, size_t b) {
+        return std::abs(int(a) / side - int(b) / side) + std::abs(int(a) % side - int(b) % side) == 1;
+    };
+    for (const std::optional<double> opening : {std::optional<double>(), std::optional<double>(12.0)}) {
+        SCOPED_TRACE(opening.value_or(0.0));
+        PlanConstraints c;
+        c.flow = FlowRule::Even;
+        c.evenPercent = 30.0;
+        c.gapPercent = 1.0;
+        SpatialRule rule;
+        rule.startYear = kStart;
+        rule.greenUpYears = 10;
+        rule.maxOpeningHa = opening;
+        for (size_t a = 0; a < stands.size(); ++a)
+            for (size_t b = a + 1; b < stands.size(); ++b)
+                if (neighbours(a, b))
+                    rule.neighbours.emplace_back(a, b);
+        c.spatial = rule;
+        const PlanSolution sol = solvePlan(stands, kPeriods, c);
+        ASSERT_EQ(sol.status, PlanSolution::Status::Optimal);
+        EXPECT_LE(sol.bound - sol.objective, 0.01 * sol.objective + 1e-6);
+
+        const std::filesystem::path file = std::filesystem::temp_directory_path() / "tavelo-spatial-wide-test.mps";
+        ASSERT_FALSE(writePlanModel(stands, kPeriods, c, file).has_value());
+        OsiClpSolverInterface read;
+        read.messageHandler()->setLogLevel(0);
+        ASSERT_EQ(read.readMps(file.c_str(), ""), 0);
+        std::filesystem::remove(file);
+        read.initialSolve();
+        ASSERT_TRUE(read.isProvenOptimal());
+        EXPECT_LE(sol.bound, -read.getObjValue() + 1e-6 * sol.bound);
+
+        // The periods felled, and every window's openings, from the grid alone.
+        std::vector<int> period(stands.size(), -1);
+        for (size_t s = 0; s < stands.size(); ++s)
+            if (const auto y = stands[s].candidates[sol.chosen[s]].fellingYear)
+                period[s] = (*y - kStart) / 5;
+        size_t within = 0;
+        double largest = 0.0;
+        for (size_t a = 0; a < stands.size(); ++a)
+            for (size_t b = a + 1; b < stands.size(); ++b)
+                within += neighbours(a, b) && period[a] >= 0 && period[b] >= 0 && std::abs(period[a] - period[b]) < 2;
+        for (int t = 0; t + 2 <= int(kPeriods); ++t) {
+            std::vector<size_t> root(stands.size());
+            std::iota(root.begin(), root.end(), size_t{0});
+            const auto find = [&](size_t x) {
+                while (root[x] != x)
+                    x = root[x];
+                return x;
+            };
+            const auto in = [&](size_t s) { return period[s] >= t && period[s] < t + 2; };
+            for (size_t a = 0; a < stands.size(); ++a)
+                for (size_t b = a + 1; b < stands.size(); ++b)
+                    if (neighbours(a, b) && in(a) && in(b))
+                        root[find(a)] = find(b);
+            std::vector<double> area(stands.size(), 0.0);
+            for (size_t s = 0; s < stands.size(); ++s)
+                if (in(s))
+                    largest = std::max(largest, area[find(s)] += stands[s].area);
+        }
+        if (opening) {
+            EXPECT_LE(largest, *opening + 1e-9);
+            EXPECT_GT(within, 0u) << "openings allow neighbours felled together";
+        } else {
+            EXPECT_EQ(within, 0u);
+        }
+    }
+}
+
 // The written programme, green-up rows and soft excess columns named, solved
 // by CBC itself gives the plan's optimum.
 TEST(PlanSpatialModelFile, ReadBackGivesTheSameOptimum)
