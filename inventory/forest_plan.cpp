@@ -801,7 +801,7 @@ struct SearchResult {
 SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> &stands, double gapFraction,
                            const Deadline &deadline, const std::atomic<bool> *stop,
                            const std::vector<double> *start = nullptr, const SeenSolution *seen = nullptr,
-                           std::optional<double> enough = std::nullopt)
+                           std::optional<double> enough = std::nullopt, std::optional<int> maxNodes = std::nullopt)
 {
     SearchResult out;
     if (stopAsked(stop))
@@ -817,6 +817,8 @@ SearchResult searchWithCbc(const PlanModel &model, const std::vector<PlanStand> 
     Cbc_setParameter(m.get(), "log", "0");
     Cbc_setParameter(m.get(), "slog", "0");
     Cbc_setAllowableFractionGap(m.get(), gapFraction);
+    if (maxNodes)
+        Cbc_setMaximumNodes(m.get(), *maxNodes);
     if (const auto left = deadline.left()) {
         // The limit is the user's clock: processor seconds run slow on a busy machine.
         Cbc_setParameter(m.get(), "timeMode", "elapsed");
@@ -913,13 +915,16 @@ double gapOf(double bound, double objective)
     return std::max(0.0, (bound - objective) / scale * 100.0);
 }
 
-constexpr double kSettleSeconds = 5.0;
+// A small search's share: nodes, so that the plan found does not hang on
+// the machine's speed, and seconds as a guard.
+constexpr int kSettleNodes = 2000;
+constexpr double kSettleSeconds = 30.0;
 
 // CBC over the stands `fixed` leaves open, every other stand kept. The
 // search ends once the plan is within the gap of the relaxation's bound
 // (`bound`; a soft neighbours' rule charges rows beyond the open stands: then
-// it searches on), and gets a share of time: with many stands open, an exact
-// search among near ties could run for hours. It starts from `start` when
+// it searches on), and gets a share of nodes and time: with many stands
+// open, an exact search among near ties could run for hours. It starts from `start` when
 // given, which must fix no stand differently. The whole plan, when it keeps
 // every row; none when the caller's stop came.
 std::optional<std::vector<size_t>> searchOpenStands(const std::vector<PlanStand> &stands, size_t periods,
@@ -944,7 +949,8 @@ std::optional<std::vector<size_t>> searchOpenStands(const std::vector<PlanStand>
     const std::vector<double> columns = start ? small.columnValues(stands, *start, c) : std::vector<double>{};
     const Deadline share(Clock::now(),
                          std::min(seconds, deadline.left().value_or(std::numeric_limits<double>::max())));
-    const SearchResult r = searchWithCbc(small, stands, 0.0, share, stop, start ? &columns : nullptr, nullptr, enough);
+    const SearchResult r =
+        searchWithCbc(small, stands, 0.0, share, stop, start ? &columns : nullptr, nullptr, enough, kSettleNodes);
     if (r.outcome != SearchResult::Outcome::Solved && r.outcome != SearchResult::Outcome::TimedOut)
         return std::nullopt;
     std::vector<size_t> chosen(stands.size(), 0);
