@@ -24,8 +24,8 @@ struct CouplingRows {
     bool flow = false, ending = false, carbon = false;
 };
 
-// The rows' shadow prices: what one more unit of each row's left-hand side
-// is worth (€, or t C under the carbon objective).
+// The rows' shadow prices: what loosening each row by one unit (m3, or t C)
+// is worth to the objective (€, or t C under the carbon objective).
 struct RowPrices {
     std::vector<double> harvest; // per period, with a flow
     double ending = 0.0;
