@@ -163,41 +163,61 @@ struct Check {
     size_t openingsOver = 0;
 };
 
-Check check(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick, const SpatialCase &c)
+// Each stand's felling period within the horizon (-1: not felled in it).
+std::vector<int> felledPeriods(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick)
 {
-    const int w = c.greenUpYears / 5;
     std::vector<int> period(stands.size(), -1);
     for (size_t s = 0; s < stands.size(); ++s)
         if (const auto y = stands[s].candidates[pick[s]].fellingYear; y && (*y - kStart) / 5 < int(kPeriods))
             period[s] = (*y - kStart) / 5;
+    return period;
+}
+
+// Every window's openings' areas (one window when the horizon is shorter),
+// by a union of the neighbours felled in it.
+std::vector<double> openingAreas(const std::vector<PlanStand> &stands, const std::vector<int> &period, int w,
+                                 const std::vector<std::pair<size_t, size_t>> &pairs)
+{
+    std::vector<double> out;
+    for (int t = 0; t + w <= int(kPeriods) || t == 0; ++t) {
+        std::vector<size_t> root(stands.size());
+        std::iota(root.begin(), root.end(), size_t{0});
+        const auto find = [&](size_t x) {
+            while (root[x] != x)
+                x = root[x];
+            return x;
+        };
+        const auto in = [&](size_t s) { return period[s] >= t && period[s] < t + w; };
+        for (const auto &[a, b] : pairs)
+            if (in(a) && in(b))
+                root[find(a)] = find(b);
+        std::vector<double> area(stands.size(), 0.0);
+        for (size_t s = 0; s < stands.size(); ++s)
+            if (in(s))
+                area[find(s)] += stands[s].area;
+        for (double a : area)
+            if (a > 0.0)
+                out.push_back(a);
+    }
+    return out;
+}
+
+Check check(const std::vector<PlanStand> &stands, const std::vector<size_t> &pick, const SpatialCase &c)
+{
+    const int w = c.greenUpYears / 5;
+    const std::vector<int> period = felledPeriods(stands, pick);
     Check out;
-    const auto pairs = gridNeighbours();
+    const auto grid = gridNeighbours();
+    const std::vector<std::pair<size_t, size_t>> pairs(grid.begin(), grid.end());
     for (const auto &[a, b] : pairs)
         if (period[a] >= 0 && period[b] >= 0 && std::abs(period[a] - period[b]) < w)
             ++out.conflicts;
     if (c.maxOpening) {
-        for (int t = 0; t + w <= int(kPeriods) || t == 0; ++t) {
-            std::vector<size_t> root(stands.size());
-            std::iota(root.begin(), root.end(), size_t{0});
-            const auto find = [&](size_t x) {
-                while (root[x] != x)
-                    x = root[x];
-                return x;
-            };
-            const auto in = [&](size_t s) { return period[s] >= t && period[s] < t + w; };
-            for (const auto &[a, b] : pairs)
-                if (in(a) && in(b))
-                    root[find(a)] = find(b);
-            std::vector<double> area(stands.size(), 0.0);
-            for (size_t s = 0; s < stands.size(); ++s)
-                if (in(s))
-                    area[find(s)] += stands[s].area;
-            for (double a : area)
-                if (a > *c.maxOpening + 1e-9) {
-                    ++out.openingsOver;
-                    out.excess += a - *c.maxOpening;
-                }
-        }
+        for (double a : openingAreas(stands, period, w, pairs))
+            if (a > *c.maxOpening + 1e-9) {
+                ++out.openingsOver;
+                out.excess += a - *c.maxOpening;
+            }
     }
     return out;
 }
@@ -380,33 +400,12 @@ TEST(PlanSpatialWide, KeepsTheRuleWithinTheGapOfTheRelaxation)
         EXPECT_LE(sol.bound, -read.getObjValue() + 1e-6 * sol.bound);
 
         // The periods felled, and every window's openings, from the grid alone.
-        std::vector<int> period(stands.size(), -1);
-        for (size_t s = 0; s < stands.size(); ++s)
-            if (const auto y = stands[s].candidates[sol.chosen[s]].fellingYear)
-                period[s] = (*y - kStart) / 5;
+        const std::vector<int> period = felledPeriods(stands, sol.chosen);
         size_t within = 0;
-        double largest = 0.0;
-        for (size_t a = 0; a < stands.size(); ++a)
-            for (size_t b = a + 1; b < stands.size(); ++b)
-                within += neighbours(a, b) && period[a] >= 0 && period[b] >= 0 && std::abs(period[a] - period[b]) < 2;
-        for (int t = 0; t + 2 <= int(kPeriods); ++t) {
-            std::vector<size_t> root(stands.size());
-            std::iota(root.begin(), root.end(), size_t{0});
-            const auto find = [&](size_t x) {
-                while (root[x] != x)
-                    x = root[x];
-                return x;
-            };
-            const auto in = [&](size_t s) { return period[s] >= t && period[s] < t + 2; };
-            for (size_t a = 0; a < stands.size(); ++a)
-                for (size_t b = a + 1; b < stands.size(); ++b)
-                    if (neighbours(a, b) && in(a) && in(b))
-                        root[find(a)] = find(b);
-            std::vector<double> area(stands.size(), 0.0);
-            for (size_t s = 0; s < stands.size(); ++s)
-                if (in(s))
-                    largest = std::max(largest, area[find(s)] += stands[s].area);
-        }
+        for (const auto &[a, b] : rule.neighbours)
+            within += period[a] >= 0 && period[b] >= 0 && std::abs(period[a] - period[b]) < 2;
+        const std::vector<double> areas = openingAreas(stands, period, 2, rule.neighbours);
+        const double largest = areas.empty() ? 0.0 : *std::max_element(areas.begin(), areas.end());
         if (opening) {
             EXPECT_LE(largest, *opening + 1e-9);
             EXPECT_GT(within, 0u) << "openings allow neighbours felled together";
