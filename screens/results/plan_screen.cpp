@@ -1015,8 +1015,9 @@ void PlanScreen::showPlan()
                            QStringLiteral("Madeira (m3)"),    QStringLiteral("Rolaria (m3)"),
                            QStringLiteral("Lenha (m3)"),      QStringLiteral("Receita (€)"),
                            QStringLiteral("Existências no fim (m3)"), QStringLiteral("Carbono no fim (t C)")};
-    if (!periods.empty() && periods.front().revenueWithoutRule)
-        headers << QStringLiteral("Receita sem a regra de vizinhança (€)");
+    const bool withoutRule = !periods.empty() && periods.front().revenueWithoutRule.has_value();
+    if (withoutRule)
+        headers << QStringLiteral("Receita sem a regra (€)");
     const std::vector<std::vector<std::string>> rows = periodRows(periods);
     tblPeriodos->clear();
     tblPeriodos->setColumnCount(static_cast<int>(headers.size()));
@@ -1029,6 +1030,9 @@ void PlanScreen::showPlan()
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             tblPeriodos->setItem(static_cast<int>(p), static_cast<int>(c) - 1, item);
         }
+    if (withoutRule)
+        tblPeriodos->horizontalHeaderItem(static_cast<int>(headers.size()) - 1)
+            ->setToolTip(QStringLiteral("Receita do plano resolvido sem a regra dos vizinhos: onde a regra custa"));
     tblPeriodos->resizeColumnsToContents();
     QChart *old = chtColheita->chart();
     chtColheita->setChart(makeHarvestChart(periods));
