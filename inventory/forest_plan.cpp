@@ -131,6 +131,33 @@ struct Families {
     bool flow = true, ending = true, carbon = true;
 };
 
+// The rows of those families the constraints ask for.
+CouplingRows sharedRows(Families with, const PlanConstraints &c, size_t periods)
+{
+    return {with.flow && c.flow != FlowRule::None && periods > 0, with.ending && c.endingStockPercent.has_value(),
+            with.carbon && c.minCarbonPerHa.has_value()};
+}
+
+// Whether the harvests per period keep the flow, within round-off.
+bool flowKept(const std::vector<double> &h, const PlanConstraints &c)
+{
+    double mean = 0.0, scale = 1.0;
+    for (double v : h) {
+        mean += v / static_cast<double>(h.size());
+        scale = std::max(scale, std::abs(v));
+    }
+    const double tol = 1e-9 * scale;
+    if (c.flow == FlowRule::Even)
+        for (double v : h)
+            if (std::abs(v - mean) > c.evenPercent / 100.0 * mean + tol)
+                return false;
+    if (c.flow == FlowRule::Nondecreasing)
+        for (size_t p = 1; p < h.size(); ++p)
+            if (h[p] < h[p - 1] - tol)
+                return false;
+    return true;
+}
+
 // An id as a name every MPS and LP reader takes: letters, digits, "_", "-" and
 // ".", at most 40 characters, and a number after it when that is already taken.
 class SafeNames {
@@ -259,9 +286,7 @@ public:
               const SpatialRows *spatial = nullptr)
         : spatial_(spatial)
     {
-        const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
-        const bool ending = with.ending && c.endingStockPercent.has_value();
-        const bool carbon = with.carbon && c.minCarbonPerHa.has_value();
+        const auto [flow, ending, carbon] = sharedRows(with, c, periods);
         std::vector<double> fixedHarvest(flow ? periods : 0, 0.0);
         double fixedStanding = 0.0, fixedCarbon = 0.0;
         for (size_t s = 0; s < stands.size(); ++s) {
@@ -616,13 +641,13 @@ void readStands(const PlanModel &model, const std::vector<PlanStand> &stands, co
 {
     out.whole.resize(stands.size());
     out.switchCost.resize(stands.size(), 0.0);
+    out.lean.resize(stands.size());
     const std::vector<size_t> &open = model.openStands();
     for (size_t r = 0; r < open.size(); ++r) {
         const size_t s = open[r], n = stands[s].candidates.size();
         const double *own = x + model.firstColumn(r);
         const size_t best = static_cast<size_t>(std::max_element(own, own + n) - own);
         out.whole[s].reset();
-        out.lean.resize(stands.size());
         out.lean[s] = {best, own[best]};
         if (own[best] < 1.0 - 1e-6)
             continue;
@@ -705,6 +730,16 @@ Relaxation solveRelaxation(const PlanModel &model, const std::vector<PlanStand> 
     return out;
 }
 
+// The best priced value among a stand's candidates other than `k` (none: -infinity).
+double bestRival(const std::vector<double> &priced, size_t k)
+{
+    double rival = -std::numeric_limits<double>::infinity();
+    for (size_t j = 0; j < priced.size(); ++j)
+        if (j != k)
+            rival = std::max(rival, priced[j]);
+    return rival;
+}
+
 // Rounds of the exact relaxation over the stands left open, each opening the
 // fixed stands its prices say would rather move.
 constexpr int kPricingRounds = 30;
@@ -723,9 +758,7 @@ Relaxation relaxByPricing(const std::vector<PlanStand> &stands, size_t periods, 
 {
     Relaxation out;
     undecided = false;
-    const CouplingRows rows{with.flow && c.flow != FlowRule::None && periods > 0,
-                            with.ending && c.endingStockPercent.has_value(),
-                            with.carbon && c.minCarbonPerHa.has_value()};
+    const CouplingRows rows = sharedRows(with, c, periods);
     const CandidateRows table(stands, periods, c, rows);
     const MixedPlans mix = mixWholePlans(stands, periods, c, rows, table, stop, [&] { return deadline.passed(); });
     switch (mix.outcome) {
@@ -749,11 +782,7 @@ Relaxation relaxByPricing(const std::vector<PlanStand> &stands, size_t periods, 
         if (!std::all_of(mix.plans.begin(), mix.plans.end(), [&](const auto &plan) { return plan.second[s] == k; }))
             continue;
         price(s, mix.prices);
-        const double near = 1e-6 * scale(s);
-        bool rival = false;
-        for (size_t j = 0; j < priced.size(); ++j)
-            rival = rival || (j != k && priced[j] >= priced[k] - near);
-        if (!rival)
+        if (bestRival(priced, k) < priced[k] - 1e-6 * scale(s))
             fixed[s] = k;
     }
     for (int round = 0; round < kPricingRounds; ++round) {
@@ -769,10 +798,7 @@ Relaxation relaxByPricing(const std::vector<PlanStand> &stands, size_t periods, 
                 continue;
             price(s, r.prices);
             const size_t k = *fixed[s];
-            double rival = -std::numeric_limits<double>::infinity();
-            for (size_t j = 0; j < priced.size(); ++j)
-                if (j != k)
-                    rival = std::max(rival, priced[j]);
+            const double rival = bestRival(priced, k);
             if (rival > priced[k] + 1e-9 * scale(s)) {
                 fixed[s].reset();
                 moved = true;
@@ -865,9 +891,9 @@ bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_
         for (const SpatialRow &row : *spatial)
             if (!row.price && rowSum(row, chosen) > row.upper + 1e-9)
                 return false;
-    const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
-    std::vector<double> h(flow ? periods : 0, 0.0);
-    double standing = 0.0, initial = 0.0, scale = 1.0, carbon = 0.0;
+    const CouplingRows rows = sharedRows(with, c, periods);
+    std::vector<double> h(rows.flow ? periods : 0, 0.0);
+    double standing = 0.0, initial = 0.0, carbon = 0.0;
     for (size_t s = 0; s < stands.size(); ++s) {
         const PlanCandidate &cand = stands[s].candidates[chosen[s]];
         for (size_t p = 0; p < h.size(); ++p)
@@ -876,27 +902,14 @@ bool keepsEveryRow(const std::vector<PlanStand> &stands, const std::vector<size_
         initial += stands[s].standingInitial;
         carbon += cand.carbon;
     }
-    if (with.carbon && c.minCarbonPerHa) {
+    if (rows.carbon) {
         const double floor = *c.minCarbonPerHa * plannedArea(stands);
         if (carbon < floor - 1e-9 * std::max(1.0, floor))
             return false;
     }
-    double mean = 0.0;
-    for (double v : h) {
-        mean += v / static_cast<double>(h.size());
-        scale = std::max(scale, std::abs(v));
-    }
-    const double tol = 1e-9 * scale;
-    if (flow && c.flow == FlowRule::Even)
-        for (double v : h)
-            if (std::abs(v - mean) > c.evenPercent / 100.0 * mean + tol)
-                return false;
-    if (flow && c.flow == FlowRule::Nondecreasing)
-        for (size_t p = 1; p < h.size(); ++p)
-            if (h[p] < h[p - 1] - tol)
-                return false;
-    return !(with.ending && c.endingStockPercent &&
-             standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
+    if (rows.flow && !flowKept(h, c))
+        return false;
+    return !(rows.ending && standing < *c.endingStockPercent / 100.0 * initial - 1e-9 * std::max(1.0, initial));
 }
 
 // The plan's objective: its value, or its carbon, less what soft spatial rows charge.
@@ -1019,8 +1032,8 @@ void improveStandByStand(const std::vector<PlanStand> &stands, size_t periods, c
                          Families with, const SpatialRows *spatial, std::vector<size_t> &chosen,
                          const Deadline &deadline, const std::atomic<bool> *stop)
 {
-    const bool flow = with.flow && c.flow != FlowRule::None && periods > 0;
-    std::vector<double> harvest(flow ? periods : 0, 0.0);
+    const CouplingRows shared = sharedRows(with, c, periods);
+    std::vector<double> harvest(shared.flow ? periods : 0, 0.0);
     double standing = 0.0, initial = 0.0, carbon = 0.0;
     for (size_t s = 0; s < stands.size(); ++s) {
         const PlanCandidate &cand = stands[s].candidates[chosen[s]];
@@ -1030,9 +1043,8 @@ void improveStandByStand(const std::vector<PlanStand> &stands, size_t periods, c
         carbon += cand.carbon;
         initial += stands[s].standingInitial;
     }
-    const double floorCarbon = with.carbon && c.minCarbonPerHa ? *c.minCarbonPerHa * plannedArea(stands) : -1e300;
-    const double floorStanding =
-        with.ending && c.endingStockPercent ? *c.endingStockPercent / 100.0 * initial : -1e300;
+    const double floorCarbon = shared.carbon ? *c.minCarbonPerHa * plannedArea(stands) : -1e300;
+    const double floorStanding = shared.ending ? *c.endingStockPercent / 100.0 * initial : -1e300;
     // Per stand and candidate, its spatial rows and coefficients; each row's sum.
     std::vector<std::vector<std::vector<std::pair<size_t, double>>>> rowsOf(stands.size());
     std::vector<double> rowSums(spatial ? spatial->size() : 0, 0.0);
@@ -1044,23 +1056,6 @@ void improveStandByStand(const std::vector<PlanStand> &stands, size_t periods, c
             if (chosen[s] == k)
                 rowSums[r] += v;
         }
-    const auto flowKept = [&](const std::vector<double> &h) {
-        double mean = 0.0, scale = 1.0;
-        for (double v : h) {
-            mean += v / static_cast<double>(h.size());
-            scale = std::max(scale, std::abs(v));
-        }
-        const double tol = 1e-9 * scale;
-        if (c.flow == FlowRule::Even)
-            for (double v : h)
-                if (std::abs(v - mean) > c.evenPercent / 100.0 * mean + tol)
-                    return false;
-        if (c.flow == FlowRule::Nondecreasing)
-            for (size_t p = 1; p < h.size(); ++p)
-                if (h[p] < h[p - 1] - tol)
-                    return false;
-        return true;
-    };
     std::vector<double> h(harvest.size());
     for (bool moved = true; moved && !deadline.passed() && !stopAsked(stop);) {
         moved = false;
@@ -1102,7 +1097,7 @@ void improveStandByStand(const std::vector<PlanStand> &stands, size_t periods, c
                     continue;
                 for (size_t p = 0; p < h.size(); ++p)
                     h[p] = harvest[p] - planHarvest(now, c.basis, p) + planHarvest(cand, c.basis, p);
-                if (flow && !flowKept(h))
+                if (shared.flow && !flowKept(h, c))
                     continue;
                 bestGain = gain;
                 best = k;

@@ -45,22 +45,22 @@ std::vector<double> CandidateRows::weights(const RowPrices &prices, double objec
     return w;
 }
 
-size_t CandidateRows::price(size_t stand, const RowPrices &prices, double objectiveWeight,
-                            std::vector<double> &priced) const
+double CandidateRows::value(size_t candidate, const std::vector<double> &w) const
+{
+    const double *e = entries_.data() + candidate * width_;
+    double v = 0.0;
+    for (size_t i = 0; i < width_; ++i)
+        v += w[i] * e[i];
+    return v;
+}
+
+void CandidateRows::price(size_t stand, const RowPrices &prices, double objectiveWeight,
+                          std::vector<double> &priced) const
 {
     const std::vector<double> w = weights(prices, objectiveWeight);
     priced.clear();
-    size_t best = 0;
-    for (size_t k = first_[stand]; k < first_[stand + 1]; ++k) {
-        const double *e = entries_.data() + k * width_;
-        double v = 0.0;
-        for (size_t i = 0; i < width_; ++i)
-            v += w[i] * e[i];
-        priced.push_back(v);
-        if (v > priced[best])
-            best = priced.size() - 1;
-    }
-    return best;
+    for (size_t k = first_[stand]; k < first_[stand + 1]; ++k)
+        priced.push_back(value(k, w));
 }
 
 double CandidateRows::priceAll(const RowPrices &prices, double objectiveWeight, std::vector<uint32_t> &choice) const
@@ -70,16 +70,11 @@ double CandidateRows::priceAll(const RowPrices &prices, double objectiveWeight, 
     double sum = 0.0;
     for (size_t s = 0; s < stands(); ++s) {
         double best = -std::numeric_limits<double>::infinity();
-        for (size_t k = first_[s]; k < first_[s + 1]; ++k) {
-            const double *e = entries_.data() + k * width_;
-            double v = 0.0;
-            for (size_t i = 0; i < width_; ++i)
-                v += w[i] * e[i];
-            if (v > best) {
+        for (size_t k = first_[s]; k < first_[s + 1]; ++k)
+            if (const double v = value(k, w); v > best) {
                 best = v;
                 choice[s] = static_cast<uint32_t>(k - first_[s]);
             }
-        }
         sum += best;
     }
     return sum;

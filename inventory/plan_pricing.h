@@ -41,13 +41,14 @@ public:
     size_t stands() const { return first_.size() - 1; }
     size_t candidates(size_t stand) const { return first_[stand + 1] - first_[stand]; }
     // Per candidate of `stand`, its objective (times `objectiveWeight`) less
-    // what it takes of the priced rows; returns the best candidate.
-    size_t price(size_t stand, const RowPrices &prices, double objectiveWeight, std::vector<double> &priced) const;
+    // what it takes of the priced rows.
+    void price(size_t stand, const RowPrices &prices, double objectiveWeight, std::vector<double> &priced) const;
     // Each stand's best candidate, and the sum of their priced values.
     double priceAll(const RowPrices &prices, double objectiveWeight, std::vector<uint32_t> &choice) const;
 
 private:
     std::vector<double> weights(const RowPrices &prices, double objectiveWeight) const;
+    double value(size_t candidate, const std::vector<double> &weights) const;
     CouplingRows rows_;
     size_t periods_ = 0;
     size_t width_ = 1;
