@@ -17,6 +17,7 @@
 
 #include "bench/plan_bench_setup.h"
 #include "inventory/forest_plan.h"
+#include "inventory/gdal_inventory.h"
 #include "inventory/plan_spatial.h"
 #include "inventory/stand_adjacency.h"
 
@@ -63,16 +64,7 @@ Map jitteredGrid(size_t stands, unsigned seed)
         ring.addPoint(q[0].first, q[0].second);
         OGRPolygon polygon;
         polygon.addRing(&ring);
-        StandGeometry g;
-        g.wkb.resize(polygon.WkbSize());
-        polygon.exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(g.wkb.data()));
-        OGREnvelope e;
-        polygon.getEnvelope(&e);
-        g.minX = e.MinX;
-        g.maxX = e.MaxX;
-        g.minY = e.MinY;
-        g.maxY = e.MaxY;
-        map.outlines.push_back(std::move(g));
+        map.outlines.push_back(standGeometryOf(polygon));
         map.areas.push_back(std::abs(twice) / 2.0 / 10000.0);
     }
     return map;

@@ -356,14 +356,7 @@ public:
             shape->flattenTo2D();
             if (multiPolygons_)
                 shape.reset(OGRGeometryFactory::forceToMultiPolygon(shape.release()));
-            row.geometry.wkb.resize(shape->WkbSize());
-            shape->exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(row.geometry.wkb.data()), wkbVariantIso);
-            OGREnvelope e;
-            shape->getEnvelope(&e);
-            row.geometry.minX = e.MinX;
-            row.geometry.minY = e.MinY;
-            row.geometry.maxX = e.MaxX;
-            row.geometry.maxY = e.MaxY;
+            row.geometry = standGeometryOf(*shape);
         }
         return true;
     }
@@ -418,6 +411,20 @@ std::string gdalOpenFailure(const std::filesystem::path &path)
     GDALDatasetUniquePtr ds(GDALDataset::FromHandle(
         GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
     return ds ? std::string() : messages.failures();
+}
+
+StandGeometry standGeometryOf(const OGRGeometry &shape)
+{
+    StandGeometry g;
+    g.wkb.resize(shape.WkbSize());
+    shape.exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(g.wkb.data()), wkbVariantIso);
+    OGREnvelope e;
+    shape.getEnvelope(&e);
+    g.minX = e.MinX;
+    g.minY = e.MinY;
+    g.maxX = e.MaxX;
+    g.maxY = e.MaxY;
+    return g;
 }
 
 std::unique_ptr<InventorySource> openGdalInventory(const std::filesystem::path &path, const std::string &layer)

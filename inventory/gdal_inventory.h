@@ -11,7 +11,12 @@
 #include <string>
 #include <vector>
 
+class OGRGeometry;
+
 namespace tavelo {
+
+// A geometry as an inventory row holds it: little-endian WKB and its envelope.
+StandGeometry standGeometryOf(const OGRGeometry &shape);
 
 // True when GDAL recognises `path` as a vector dataset. A `.csv` file, a pipe
 // or standard input is left to the plain CSV reader.

@@ -4,6 +4,7 @@
 // checked again by an independent count of conflicts and openings.
 
 #include "inventory/forest_plan.h"
+#include "inventory/gdal_inventory.h"
 #include "inventory/plan_spatial.h"
 #include "inventory/stand_adjacency.h"
 
@@ -28,20 +29,6 @@ constexpr size_t kPeriods = 4;
 constexpr int kStart = 2026;
 constexpr int kSide = 3; // squares a side
 
-StandGeometry outline(const OGRPolygon &p)
-{
-    StandGeometry g;
-    g.wkb.resize(p.WkbSize());
-    p.exportToWkb(wkbNDR, reinterpret_cast<unsigned char *>(g.wkb.data()));
-    OGREnvelope e;
-    p.getEnvelope(&e);
-    g.minX = e.MinX;
-    g.maxX = e.MaxX;
-    g.minY = e.MinY;
-    g.maxY = e.MaxY;
-    return g;
-}
-
 // Cell r * kSide + c: a 100 m square in EPSG:3763 metres.
 StandGeometry square(int r, int c, double side = 100.0)
 {
@@ -54,7 +41,7 @@ StandGeometry square(int r, int c, double side = 100.0)
     ring.addPoint(x, y);
     OGRPolygon p;
     p.addRing(&ring);
-    return outline(p);
+    return standGeometryOf(p);
 }
 
 std::vector<StandGeometry> gridOutlines()
@@ -103,7 +90,7 @@ TEST(StandAdjacency, AnInvalidOutlineIsToldAndADegreeLayerRefused)
         bow.addPoint(-50000.0 + 100.0 + x, 150000.0 + 100.0 + y);
     OGRPolygon p;
     p.addRing(&bow);
-    outlines[4] = outline(p);
+    outlines[4] = standGeometryOf(p);
     outlines[7] = StandGeometry{};
     const StandAdjacency found = standAdjacency(outlines, kProjected, 0.0);
     ASSERT_EQ(found.invalid.size(), 2u);
